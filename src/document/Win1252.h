@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Documents, language tables and key material store text as Windows-1252, one byte per
+// character. Qt has no built-in codec for it on every platform, and the mapping must be exact
+// (bytes 0x80-0x9F are the typographic characters, not C1 controls), so it lives here.
+namespace win1252 {
+
+// One byte per character; "?" for every character the code page cannot hold
+// (a surrogate pair counts as one character and gives one "?").
+QByteArray fromUnicode(const QString& text);
+
+// Every byte gives one character. The five bytes the code page leaves undefined
+// (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the control characters of the same value.
+QString toUnicode(const QByteArray& bytes);
+QString toUnicode(const char* data, qsizetype size);
+
+} // namespace win1252

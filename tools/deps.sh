@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs the Debian packages this project needs, only those missing, so a second call is quick.
+# Usage: tools/deps.sh build|test|sanitize
+set -euo pipefail
+need=(qt6-base-dev qt6-base-dev-tools libcurl4-openssl-dev libssl-dev cmake ninja-build g++ qt6-qpa-plugins)
+case "${1:-build}" in
+    test) need+=(python3-pyftpdlib xvfb xauth) ;;
+    sanitize) need+=(python3-pyftpdlib xvfb xauth clang libclang-rt-14-dev) ;;
+esac
+missing=()
+for p in "${need[@]}"; do
+    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    sudo_cmd=""
+    [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+    $sudo_cmd apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
