@@ -1,0 +1,36 @@
+#include "SecureBytes.h"
+
+#include <openssl/crypto.h>
+
+void secureWipe(QByteArray& bytes) noexcept
+{
+    auto& d = bytes.data_ptr();
+    // A shared buffer still belongs to somebody else, and raw data is not ours to write.
+    if (!d.isShared() && d.constAllocatedCapacity() > 0) {
+        char* begin = d.data() - d.freeSpaceAtBegin();
+        const qsizetype length = d.freeSpaceAtBegin() + d.size + d.freeSpaceAtEnd();
+        OPENSSL_cleanse(begin, size_t(length));
+    }
+    bytes.clear();
+}
+
+SecureBytes::SecureBytes(QByteArray bytes) : m_bytes(std::move(bytes))
+{
+    m_bytes.detach();
+}
+
+SecureBytes& SecureBytes::operator=(SecureBytes&& other) noexcept
+{
+    if (this != &other) {
+        secureWipe(m_bytes);
+        m_bytes = std::move(other.m_bytes);
+    }
+    return *this;
+}
+
+void SecureBytes::assign(QByteArray bytes)
+{
+    secureWipe(m_bytes);
+    m_bytes = std::move(bytes);
+    m_bytes.detach();
+}
