@@ -36,6 +36,13 @@ DocumentState::DocumentState()
     RemoteCopy.SaveDate = 0;
 }
 
+DocumentState::~DocumentState()
+{
+    // A file can nest groups many thousand levels deep; nested unique_ptr destructors would
+    // recurse once per level, so the tree is taken apart iteratively.
+    clearContent();
+}
+
 void DocumentState::SetModified(bool value)
 {
     Modified = value;
@@ -119,24 +126,28 @@ void DocumentState::deleteGroup(TGroupe* group)
 {
     if (!group)
         return;
+    auto& siblings = siblingsOf(group->Parent);
+    auto it = std::find_if(siblings.begin(), siblings.end(), [group](const auto& p) { return p.get() == group; });
+    if (it == siblings.end())
+        return; // not a group of this document
     std::vector<quint32> ids;
     unindexSubtree(group, ids);
     const std::unordered_set<quint32> gone(ids.begin(), ids.end());
 
     // Remove the entries of the subtree in one pass, keeping the FTP mark on its entry.
-    const TFeuille* ftp = ftpEntry();
     EntryList kept;
     kept.reserve(m_entries.size());
-    for (auto& e : m_entries)
-        if (!gone.count(e->Group))
-            kept.push_back(std::move(e));
+    int ftpIndex = -1;
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        if (gone.count(m_entries[i]->Group))
+            continue;
+        if (static_cast<int>(i) == m_ftpEntryIndex)
+            ftpIndex = static_cast<int>(kept.size());
+        kept.push_back(std::move(m_entries[i]));
+    }
     m_entries = std::move(kept);
-    m_ftpEntryIndex = ftp ? indexOfEntry(ftp) : -1;
+    m_ftpEntryIndex = ftpIndex;
 
-    auto& siblings = siblingsOf(group->Parent);
-    auto it = std::find_if(siblings.begin(), siblings.end(), [group](const auto& p) { return p.get() == group; });
-    if (it == siblings.end())
-        return;
     // Children are destroyed iteratively: a degenerate chain of many thousand levels must not
     // overflow the stack through nested unique_ptr destructors.
     std::unique_ptr<TGroupe> owned = std::move(*it);
@@ -204,6 +215,8 @@ TFeuille* DocumentState::insertEntry(int index, std::unique_ptr<TFeuille> entry)
 
 std::unique_ptr<TFeuille> DocumentState::takeEntry(int index)
 {
+    if (index < 0 || index >= entryCount())
+        return nullptr;
     std::unique_ptr<TFeuille> taken = std::move(m_entries[static_cast<size_t>(index)]);
     m_entries.erase(m_entries.begin() + index);
     if (m_ftpEntryIndex == index)

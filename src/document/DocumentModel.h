@@ -71,6 +71,7 @@ public:
     using EntryList = std::vector<std::unique_ptr<TFeuille>>;
 
     DocumentState();
+    ~DocumentState();
     DocumentState(const DocumentState&) = delete;
     DocumentState& operator=(const DocumentState&) = delete;
 
@@ -110,6 +111,7 @@ public:
     std::vector<TFeuille*> GroupEntries(quint32 groupId) const;
     TFeuille* appendEntry(std::unique_ptr<TFeuille> entry);
     TFeuille* insertEntry(int index, std::unique_ptr<TFeuille> entry);
+    // Out-of-range indices take or remove nothing.
     std::unique_ptr<TFeuille> takeEntry(int index);
     void removeEntry(int index);
     // Moves the entry at from so that it ends up at index to (indices of the list before the move,

@@ -1,47 +1,77 @@
 #include "document/Win1252.h"
 
-#include <QList>
-
 #include <array>
 
 namespace {
 
 // Characters of bytes 0x80 to 0x9F; 0 marks the undefined ones.
-constexpr std::array<char16_t, 32> kHigh = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr std::array<char16_t, 32> kHigh = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                            0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                            0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                            0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-char encodeOne(char32_t c)
+char encodeOne(char16_t c)
 {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
         return static_cast<char>(c);
-    for (int i = 0; i < 32; ++i) {
-        if (kHigh[i] != 0 && kHigh[i] == c)
+    if (c <= 0x9F)
+        // Only the undefined bytes keep their control character; the others mean something else.
+        return kHigh[c - 0x80] == 0 ? static_cast<char>(c) : '?';
+    for (int i = 0; i < 32; ++i)
+        if (kHigh[i] == c)
             return static_cast<char>(0x80 + i);
-        if (kHigh[i] == 0 && c == char32_t(0x80 + i))
-            return static_cast<char>(c); // undefined bytes round-trip through their control character
-    }
     return '?';
+}
+
+// Calls put(byte) once per character of text.
+template <typename Put> void encode(const QString& text, Put put)
+{
+    const QChar* p = text.constData();
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = p[i];
+        if (c.isHighSurrogate() && i + 1 < n && p[i + 1].isLowSurrogate()) {
+            ++i; // one character outside the basic plane: one "?"
+            put('?');
+        } else if (c.isSurrogate()) {
+            put('?');
+        } else {
+            put(encodeOne(c.unicode()));
+        }
+    }
 }
 
 } // namespace
 
 namespace win1252 {
 
+qsizetype encodedSize(const QString& text)
+{
+    qsizetype size = 0;
+    encode(text, [&size](char) { ++size; });
+    return size;
+}
+
+qsizetype appendTo(QByteArray& out, const QString& text)
+{
+    const qsizetype before = out.size();
+    encode(text, [&out](char b) { out.append(b); });
+    return out.size() - before;
+}
+
 QByteArray fromUnicode(const QString& text)
 {
     QByteArray out;
     out.reserve(text.size());
-    const auto ucs4 = text.toUcs4();
-    for (uint c : ucs4)
-        out.append(encodeOne(static_cast<char32_t>(c)));
+    appendTo(out, text);
     return out;
 }
 
 QString toUnicode(const char* data, qsizetype size)
 {
     QString out;
+    if (size <= 0)
+        return out;
     out.resize(size);
     QChar* dst = out.data();
     for (qsizetype i = 0; i < size; ++i) {

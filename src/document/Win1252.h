@@ -9,8 +9,15 @@
 namespace win1252 {
 
 // One byte per character; "?" for every character the code page cannot hold
-// (a surrogate pair counts as one character and gives one "?").
+// (a surrogate pair counts as one character and gives one "?", so does a lone surrogate).
 QByteArray fromUnicode(const QString& text);
+
+// Number of bytes fromUnicode gives for text, without converting it.
+qsizetype encodedSize(const QString& text);
+
+// Appends the encoding of text to out and returns the number of bytes appended. Writes straight
+// into out, so a secret leaves no temporary copy behind.
+qsizetype appendTo(QByteArray& out, const QString& text);
 
 // Every byte gives one character. The five bytes the code page leaves undefined
 // (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the control characters of the same value.
