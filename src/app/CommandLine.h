@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+// Start-up decisions of the main window that need no window: the reading of the command line,
+// the full form of a document path, the title of the window and the due rule of the update check.
+
+struct CommandLine
+{
+    QString documentPath;  // last parameter not starting with "/", exactly as typed; empty if none
+    bool debug = false;    // exactly "/debug" was given
+    bool noButton = false; // "-nobutton" or "/nobutton", any case
+};
+
+// Reads the parameters (without the program path). A parameter starting with "/" is a switch and
+// never a path; "-US" and the like are switches for the language choice but still count as a
+// document path here.
+CommandLine ParseCommandLine(const QStringList& parameters);
+
+// True for "-word" or "/word", the word compared without regard to case.
+bool IsSwitch(const QString& parameter, const QString& word);
+
+// Any parameter is the "nobutton" switch.
+bool HasNoButtonSwitch(const QStringList& parameters);
+
+// The path made absolute against `currentDir`, its last component being the file's name as found
+// on disk. When no such file exists the result is the directory alone, with its trailing
+// separator. A folder is not a document: it gives its parent directory too.
+QString CanonicalDocumentPath(const QString& path, const QString& currentDir);
+
+// The part of a path after its last "/", "\" or ":".
+QString FileNamePart(const QString& path);
+
+// "Tresorin - " and the file name, or `untitled` for an empty path; " (FTP)" in FTP mode.
+QString DocumentTitle(const QString& path, bool ftpMode, const QString& untitled);
+
+// Whether an automatic update check is due: `autoCheck` 1, 2 or 3 asks for one when `now` minus
+// 1, 7 or 30 days is strictly later than `lastCheck`; 0 (and any other value) never.
+// An invalid lastCheck (never checked) makes a check due.
+bool UpdateCheckDue(int autoCheck, const QDateTime& lastCheck, const QDateTime& now);

@@ -1,0 +1,222 @@
+#pragma once
+
+#include <QStringList>
+#include <QWidget>
+
+#include <vector>
+
+class DocumentState;
+class EntryListModel;
+class EntryListView;
+class GroupTreeModel;
+class GroupTreeView;
+class QAction;
+class QLabel;
+class QPlainTextEdit;
+class QSplitter;
+class QTimer;
+class QToolButton;
+struct TFeuille;
+struct TGroupe;
+
+// The commands whose enabling follows the selection in the tree and the list. The main window
+// owns them and hands them over once with DocumentView::setActions; any of them may be null.
+// The view only switches `enabled` (and the check mark of setFtp); it never triggers them.
+struct DocumentActions
+{
+    QAction* newEntry = nullptr;      // ActionNewEntree
+    QAction* newGenerated = nullptr;  // actNewGenerateur
+    QAction* renameEntry = nullptr;   // ActionRenEntree
+    QAction* deleteEntry = nullptr;   // ActionDelEntree
+    QAction* cut = nullptr;           // ActionCouper
+    QAction* copy = nullptr;          // ActionCopier
+    QAction* paste = nullptr;         // ActionColler
+    QAction* setFtp = nullptr;        // ActionSetFTP
+    QAction* openUrl = nullptr;       // ActionOpenURL
+    QAction* renameGroup = nullptr;   // ActionRenGrp
+    QAction* deleteGroup = nullptr;   // ActionDelGrp
+    QAction* hidePasswords = nullptr; // ActionHidePwd (toggled(bool) is followed by the list)
+};
+
+// The central widget of the main window: group tree "Arbo" on the left, entry list "Liste" on
+// the right above the notes panel (notes editor "Memo", hide/show button "CacherBtn", label
+// "LabelInfo"). It shows the document it is given but never owns it, keeps the list in step
+// with the tree, sorts the list, follows the row selection with the notes editor and the
+// enabling of the commands of DocumentActions, and reports hints for the status bar.
+//
+// Moments when enabling changes by itself: the grouped tree selection report (New entry, New
+// with generation), a row selected or deselected (Copy, Open web site), a row appended or
+// removed through this class, the read-only lock. The main window calls
+// updateGroupMenuActions() / updateEntryMenuActions() from the aboutToShow of the Groupe and
+// Element menus and of the two context menus.
+class DocumentView : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int kGroupChangeDelayMs = 50;
+    static constexpr int kInitialTreeWidth = 191;
+    static constexpr int kInitialNotesHeight = 137;
+
+    explicit DocumentView(QWidget* parent = nullptr);
+    ~DocumentView() override;
+
+    // --- document -------------------------------------------------------------------------
+    void setDocument(DocumentState* doc);
+    DocumentState* document() const { return m_doc; }
+    // After an open, a merge or New replaced the groups and entries: rebuilds the tree, empties
+    // the list and the notes editor at once (no report of the old selection is pending after it).
+    void documentReloaded();
+    // Expands the first top-level group with all its descendants and selects it (the list follows
+    // through the grouped report). Nothing happens for a document without groups.
+    void selectFirstGroupExpanded();
+
+    // --- selection ------------------------------------------------------------------------
+    TGroupe* selectedGroup() const;
+    void selectGroup(TGroupe* group); // null clears the selection
+    // Entry of the selected row, or null.
+    TFeuille* selectedEntry() const;
+    int selectedRow() const; // -1 when no row is selected
+    void selectRow(int row); // -1 deselects
+    // Runs a pending tree report at once (after code that selected a group and needs the list now).
+    void flushGroupChange();
+    bool groupChangePending() const;
+    // The tree report itself: rows of the selected group, sorted, first row selected, New entry
+    // and New with generation enabled when a group is selected and the lock is off.
+    void ArboChange();
+
+    // --- sorting --------------------------------------------------------------------------
+    int sortCode() const { return m_sortCode; }
+    // A click on the title of column `column` (1-based): same column reverses, another one sorts
+    // ascending; the arrow follows and the rows are sorted.
+    void columnClick(int column);
+    // Start-up: the saved value becomes the sort code as if its column had been clicked; 0 or a
+    // column that is not present leaves the list unsorted.
+    void restoreSortCode(int saved);
+
+    // --- layout ---------------------------------------------------------------------------
+    int columnWidth(int column) const; // column 1..5
+    void setColumnWidth(int column, int width);
+    int treeWidth() const;
+    void setTreeWidth(int width);
+    int notesPanelHeight() const;         // 0 while hidden
+    int storedNotesPanelHeight() const;   // the height restored by the next show
+    void setNotesPanelHeight(int height); // > 0: shows the panel at that height
+    bool notesPanelHidden() const;
+    // Hide/show of the notes panel (the button's click).
+    void BoutonCacherClick();
+    void setAutoHide(bool on);
+    bool autoHide() const { return m_autoHide; }
+
+    // --- display state --------------------------------------------------------------------
+    void setPasswordsHidden(bool hidden);
+    bool passwordsHidden() const;
+    // Greys the texts, disables the notes editor, refuses dragging and group renaming.
+    // The enabling of the commands under the lock stays with the main window.
+    void setReadOnlyLock(bool locked);
+    bool readOnlyLock() const { return m_readOnly; }
+    // Row index before which a dragged entry would land, or -1 (also hides the insertion mark).
+    void setDropIndex(int index);
+    int dropIndex() const;
+
+    // Repaint suspension, nested: rows rebuilt in between are painted once at the end.
+    void suspendRepaint();
+    void resumeRepaint();
+
+    // --- search view ----------------------------------------------------------------------
+    // Replaces the group view by result rows (search icons, fifth column with `paths`, one per
+    // entry), hides the tree, selects the first row and focuses the list.
+    void showSearchResults(const std::vector<TFeuille*>& entries, const QStringList& paths);
+    // Back to the group view: fifth column removed, tree shown, group rows rebuilt at once.
+    void endSearchView();
+    bool searchViewActive() const { return m_searchView; }
+
+    // --- rows changed by commands ---------------------------------------------------------
+    // Appends a row for `entry` (already in Entries) and selects it; New entry / New with
+    // generation: no search view and no lock. Returns the row.
+    int appendEntryRow(TFeuille* entry);
+    // Removes a row (its entry may already be gone); New entry / New with generation: at least
+    // one other row remains and no search view.
+    void removeEntryRow(int row);
+    // Copies the entry's fields into its row again and chooses its icon again.
+    void refreshEntryRow(int row);
+    int rowOfEntry(const TFeuille* entry) const;
+
+    // --- notes ----------------------------------------------------------------------------
+    // Commits the notes editor into the selected entry when typing changed it (MemoExit).
+    void commitNotes();
+
+    // --- enabling -------------------------------------------------------------------------
+    void setActions(const DocumentActions& actions);
+    const DocumentActions& actions() const { return m_actions; }
+    void updateGroupMenuActions();
+    void updateEntryMenuActions(bool clipboardHoldsEntry);
+    // Before the list's context menu: with no row selected, selects the row at that height
+    // (viewport coordinates) unless the point is in the icon area of an unscrolled list.
+    void prepareEntryContextMenu(const QPoint& viewportPos);
+
+    // --- parts ----------------------------------------------------------------------------
+    GroupTreeView* arbo() const { return m_arbo; }
+    EntryListView* liste() const { return m_liste; }
+    QPlainTextEdit* memo() const { return m_memo; }
+    QToolButton* cacherBtn() const { return m_cacherBtn; }
+    QLabel* labelInfo() const { return m_labelInfo; }
+    GroupTreeModel* groupModel() const { return m_groupModel; }
+    EntryListModel* entryModel() const { return m_entryModel; }
+
+    // Text shown in the status bar for a widget's hint (the list's carries the dates of the
+    // selected entry).
+    QString hintFor(QWidget* widget) const;
+
+signals:
+    // A hint for the first panel of the status bar.
+    void statusHint(const QString& text);
+    // The tree report ran (after the list was refilled).
+    void groupChanged(TGroupe* group);
+    // The selected row changed (null: no row selected).
+    void entrySelected(TFeuille* entry);
+    // Right button in the tree (the node under the pointer is already selected) or in the list.
+    void groupContextMenuRequested(const QPoint& globalPos);
+    void entryContextMenuRequested(const QPoint& globalPos);
+    void notesPanelToggled(bool hidden);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildLayout();
+    void onRowSelectionChanged();
+    void ListeSelectItem(TFeuille* entry, bool selected);
+    void applyAutoHide(const TFeuille* entry);
+    void setMemoForEntry(const TFeuille* entry);
+    void storeNotesIfChanged(TFeuille* entry);
+    bool entryAlive(const TFeuille* entry) const;
+    void setNewEntryEnabled(bool enabled);
+    void showSortArrow();
+    void sortRows();
+    void onSplitterMoved();
+
+    DocumentState* m_doc = nullptr;
+    DocumentActions m_actions;
+
+    GroupTreeModel* m_groupModel = nullptr;
+    EntryListModel* m_entryModel = nullptr;
+    GroupTreeView* m_arbo = nullptr;
+    EntryListView* m_liste = nullptr;
+    QPlainTextEdit* m_memo = nullptr;
+    QToolButton* m_cacherBtn = nullptr;
+    QLabel* m_labelInfo = nullptr;
+    QSplitter* m_mainSplitter = nullptr;
+    QSplitter* m_notesSplitter = nullptr;
+    QWidget* m_notesPanel = nullptr;
+    QTimer* m_groupTimer = nullptr;
+
+    TFeuille* m_rowEntry = nullptr; // entry of the row last reported selected
+    int m_sortCode = 0;
+    int m_storedNotesHeight = kInitialNotesHeight;
+    int m_repaintSuspended = 0;
+    bool m_notesHidden = false;
+    bool m_autoHide = false;
+    bool m_readOnly = false;
+    bool m_searchView = false;
+    bool m_fillingMemo = false;
+};

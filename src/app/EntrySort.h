@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QCollator>
+#include <QLocale>
+#include <QString>
+
+// Sort code of the entry list: 0 = document order, +k = ascending on column k (1-based),
+// -k = descending.
+
+// The code after a click on the title of `column` (1-based): the same column reverses the
+// direction, another column sorts ascending.
+int NextSortCode(int current, int column);
+
+// The code restored at start-up from a saved value, given the number of columns present: the
+// saved value itself, or 0 when it names no column present.
+int RestoredSortCode(int saved, int columnCount);
+
+// Compares list texts the way the user's locale does, ignoring letter case only: "e" equals "E",
+// "e" differs from "é".
+class EntryTextCollator
+{
+public:
+    explicit EntryTextCollator(const QLocale& locale = QLocale::system());
+    // -1, 0 or +1.
+    int compare(const QString& a, const QString& b) const;
+    QLocale locale() const { return m_collator.locale(); }
+
+private:
+    QCollator m_collator;
+};
