@@ -64,11 +64,12 @@ void putText(QByteArray& out, const QString& text)
 }
 
 // An upper bound of the stream's size, so the output is allocated once and secrets are not left
-// behind in buffers that a growing array would abandon.
+// behind in buffers that a growing array would abandon. It includes room for the 20-byte check
+// value that the cipher puts in front, so that enciphering can work in the same buffer.
 qsizetype estimateSize(const DocumentState& doc)
 {
     const TDoc& d = doc.LocalDoc;
-    qsizetype size = 3 + 4 + 4 + 8 + 8 + 1 + 1 + 4 + 1 + 6 * 4 + 4;
+    qsizetype size = 20 + 3 + 4 + 4 + 8 + 8 + 1 + 1 + 4 + 1 + 6 * 4 + 4;
     for (const QString* s : {&d.Reserved1, &d.Reserved2, &d.ServerName, &d.RemotePath, &d.UserName, &d.UserPassword})
         size += s->size();
     doc.forEachGroup([&size](TGroupe* g) { size += 4 + 4 + 4 + 4 + g->Name.size(); });

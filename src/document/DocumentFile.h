@@ -1,0 +1,96 @@
+#pragma once
+
+#include "crypto/SecureBytes.h"
+#include "document/DocumentModel.h"
+#include "document/DocumentStream.h"
+
+#include <QByteArray>
+#include <QString>
+
+// The way between a stored document (a .pass file, or the bytes of a copy from an FTP server) and
+// a DocumentState, without any window: read and decipher, read the records, build the enciphered
+// bytes, write a file atomically. Errors are returned as values; nothing is shown here.
+//
+// Opening is done in two steps so that a caller can keep its document intact until it knows the
+// file is good: openFile()/openBytes() read the whole file, check the password, decipher and read
+// the header into a separate TDoc, touching nothing of the open document. Only then does the
+// caller take the header (LocalDoc = opened.header) and call readRecords(). A read failure in the
+// records leaves the records read before it in the document and is reported in the result; the
+// caller then has a partial document that no longer matches any file, and should keep it untitled
+// and modified so that a later save cannot write it over the file it came from (loadFile() below
+// does exactly that).
+namespace docfile {
+
+enum class ReadStatus
+{
+    Ok,          // the password matched and the header was read
+    BadPassword, // the check value did not match: wrong password, damaged or not a document
+    Failed       // the file could not be read, or the stream ended within its magic or version tag
+};
+
+// A stored document read, deciphered and with its header read, before its records are taken.
+struct OpenedDocument
+{
+    ReadStatus status = ReadStatus::Failed;
+    QString error;            // Failed: the failure's own text
+    TDoc header;              // reset, FileName = the path (or file name) given, then the header read
+    SecureBytes stream;       // the deciphered document stream; wiped when this is destroyed
+    qsizetype recordsPos = 0; // where the first record's fields start in stream
+    QByteArray firstTag;      // tag of the first record (empty when no record can be found)
+
+    bool ok() const { return status == ReadStatus::Ok; }
+};
+
+// Reads the file at path and deciphers it with password, then reads its header. The messages the
+// header raises ("ErreurTRS", "ErrVersion") go to sink, before this returns.
+OpenedDocument openFile(const QString& path, const QString& password, const StreamMessageSink& sink);
+
+// The same from the enciphered bytes of a copy held in memory; fileName goes to header.FileName.
+OpenedDocument openBytes(const QByteArray& enciphered, const QString& fileName, const QString& password,
+                         const StreamMessageSink& sink);
+
+// Reads the records of an opened document (status Ok) into doc: replacing its groups and entries,
+// or adding to them with append. Uses opened.header.FormatVersion for the record layout.
+RecordsResult readRecords(const OpenedDocument& opened, DocumentState& doc, bool append, const StreamMessageSink& sink);
+
+// The stored form of doc: its version 7 document stream enciphered under doc.MetaPassword.
+QByteArray encipheredDocument(const DocumentState& doc);
+
+// A counted save: SaveCount grows by 1 (wrapping at the 32-bit limit) and SaveDate becomes now.
+void countSave(TDoc& doc);
+
+struct WriteResult
+{
+    bool ok = true;
+    QString error; // the failure's own text when !ok
+};
+
+// Replaces the content of the file at path by bytes, atomically: the bytes go to a temporary file
+// in the same folder, which is flushed to disk and renamed over the target. On any failure the
+// previous file is left exactly as it was. An existing file keeps its permissions; a new one is
+// readable and writable by its owner only. A symbolic link is followed: its target is replaced.
+WriteResult writeFileAtomically(const QString& path, const QByteArray& bytes);
+
+// --- whole-file conveniences (command-line tool, tests) ---
+
+struct LoadResult
+{
+    ReadStatus status = ReadStatus::Failed;
+    QString error;   // Failed: the failure's text (also a read failure in the records)
+    int groups = 0;  // group records read
+    int entries = 0; // entry records read
+    bool ok() const { return status == ReadStatus::Ok; }
+};
+
+// Opens the file at path into doc as an open from disk does. On success doc holds the file's
+// header and records, MetaPassword = password, CurrentPath = path, FtpMode off, clean.
+// BadPassword and a failure before the records leave doc untouched. A read failure in the records
+// gives Failed with the records read before it in doc, which is left untitled (no CurrentPath, no
+// MetaPassword) and modified.
+LoadResult loadFile(const QString& path, const QString& password, DocumentState& doc, const StreamMessageSink& sink);
+
+// Saves doc to path as the save pipeline does: CurrentPath = path, then, when counted, countSave
+// on LocalDoc, then the enciphered document written atomically. Modified is left to the caller.
+WriteResult saveFile(DocumentState& doc, const QString& path, bool counted);
+
+} // namespace docfile
