@@ -378,7 +378,13 @@ bool IniFile::save(QString* error)
     if (ok) {
         QSaveFile file(m_path);
         const QByteArray bytes = encodedText();
-        ok = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+        const bool created = !info.exists();
+        ok = file.open(QIODevice::WriteOnly);
+        // The file may come to hold FTP credentials: a new one is for its owner only. An existing
+        // file keeps its own permissions.
+        if (ok && created)
+            file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        ok = ok && file.write(bytes) == bytes.size() && file.commit();
     }
     if (!ok) {
         if (error)

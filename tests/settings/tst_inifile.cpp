@@ -308,6 +308,16 @@ void TestIniFile::saveCreatesFolder()
     ini.writeBool(QStringLiteral("Main"), QStringLiteral("HidePass"), false);
     QVERIFY(ini.save());
     QCOMPARE(dir.readFile(QStringLiteral("config/tresorin/Tresorin.ini")), QByteArray("[Main]\nHidePass=0\n"));
+#ifdef Q_OS_UNIX
+    // A new file is for its owner only; an existing one keeps its permissions.
+    const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    QCOMPARE(QFile::permissions(path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), ownerOnly);
+    const auto shared = ownerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    QVERIFY(QFile::setPermissions(path, shared));
+    ini.writeBool(QStringLiteral("Main"), QStringLiteral("HidePass"), true);
+    QVERIFY(ini.save());
+    QCOMPARE(QFile::permissions(path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), shared);
+#endif
 }
 
 void TestIniFile::failedSaveKeepsOldFile()
