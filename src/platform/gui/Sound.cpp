@@ -30,16 +30,26 @@ public:
             change(m_context, "application.name", "Tresorin", static_cast<const char*>(nullptr));
     }
 
-    // The context is kept for the whole run: the library plays asynchronously from it.
+    // The context is kept for the whole run: the library plays asynchronously from it. A
+    // machine without a sound device fails every time: after such a failure the beep serves. A
+    // sound missing from the theme only affects that call; event sounds the user turned off
+    // stay silent.
     bool play(const QString& eventId)
     {
         if (!m_context || eventId.isEmpty())
             return false;
         const QByteArray id = eventId.toLatin1();
-        return m_play(m_context, 0, "event.id", id.constData(), static_cast<const char*>(nullptr)) == 0;
+        const int rc = m_play(m_context, 0, "event.id", id.constData(), static_cast<const char*>(nullptr));
+        if (rc == 0 || rc == kDisabled)
+            return true;
+        if (rc != kNotFound)
+            m_context = nullptr;
+        return false;
     }
 
 private:
+    static constexpr int kNotFound = -9;  // CA_ERROR_NOTFOUND
+    static constexpr int kDisabled = -16; // CA_ERROR_DISABLED
     using CreateFn = int (*)(void**);
     using ChangePropsFn = int (*)(void*, ...);
     using PlayFn = int (*)(void*, std::uint32_t, ...);
