@@ -16,6 +16,7 @@ class QPlainTextEdit;
 class QSplitter;
 class QTimer;
 class QToolButton;
+struct SelectionState;
 struct TFeuille;
 struct TGroupe;
 
@@ -63,8 +64,13 @@ public:
     // --- document -------------------------------------------------------------------------
     void setDocument(DocumentState* doc);
     DocumentState* document() const { return m_doc; }
+    // Before the groups and entries are destroyed or replaced (open, merge, New): the views let go
+    // of every group and entry, so nothing painted meanwhile (a message box during the read, say)
+    // can reach a freed one. Pending notes are not committed here: commit them first.
+    void documentAboutToReload();
     // After an open, a merge or New replaced the groups and entries: rebuilds the tree, empties
-    // the list and the notes editor at once (no report of the old selection is pending after it).
+    // the list and the notes editor at once and leaves the search view (no report of the old
+    // selection is pending after it).
     void documentReloaded();
     // Expands the first top-level group with all its descendants and selects it (the list follows
     // through the grouped report). Nothing happens for a document without groups.
@@ -110,8 +116,8 @@ public:
     // --- display state --------------------------------------------------------------------
     void setPasswordsHidden(bool hidden);
     bool passwordsHidden() const;
-    // Greys the texts, disables the notes editor, refuses dragging and group renaming.
-    // The enabling of the commands under the lock stays with the main window.
+    // Greys the texts, disables the notes editor and the in-place renaming of groups. The enabling
+    // of the commands under the lock and the switching of dragging stay with their owners.
     void setReadOnlyLock(bool locked);
     bool readOnlyLock() const { return m_readOnly; }
     // Row index before which a dragged entry would land, or -1 (also hides the insertion mark).
@@ -131,11 +137,13 @@ public:
     bool searchViewActive() const { return m_searchView; }
 
     // --- rows changed by commands ---------------------------------------------------------
-    // Appends a row for `entry` (already in Entries) and selects it; New entry / New with
-    // generation: no search view and no lock. Returns the row.
-    int appendEntryRow(TFeuille* entry);
-    // Removes a row (its entry may already be gone); New entry / New with generation: at least
-    // one other row remains and no search view.
+    // Inserts a row for `entry` (already in Entries) before `row` (-1 or the row count: at the end)
+    // and selects it; New entry / New with generation: no search view and no lock. Returns the row.
+    int insertEntryRow(int row, TFeuille* entry);
+    int appendEntryRow(TFeuille* entry) { return insertEntryRow(-1, entry); }
+    // Removes a row (its entry may already be gone), leaving no row selected when it was the
+    // selected one; New entry / New with generation: at least one other row remains and no search
+    // view.
     void removeEntryRow(int row);
     // Copies the entry's fields into its row again and chooses its icon again.
     void refreshEntryRow(int row);
@@ -193,7 +201,10 @@ private:
     void setNewEntryEnabled(bool enabled);
     void showSortArrow();
     void sortRows();
-    void onSplitterMoved();
+    void onNotesSplitterMoved();
+    void applyNotesHeight(int height);
+    void updateCacherArrow();
+    SelectionState selectionState(bool clipboardHoldsEntry = false) const;
 
     DocumentState* m_doc = nullptr;
     DocumentActions m_actions;
@@ -211,10 +222,13 @@ private:
     QTimer* m_groupTimer = nullptr;
 
     TFeuille* m_rowEntry = nullptr; // entry of the row last reported selected
+    QString m_loadedMemoText;       // the notes editor's text right after it was filled
+    QMetaObject::Connection m_hidePwdConnection;
+    int m_treeWidth = kInitialTreeWidth;
+    int m_notesHeight = kInitialNotesHeight;
     int m_sortCode = 0;
     int m_storedNotesHeight = kInitialNotesHeight;
     int m_repaintSuspended = 0;
-    bool m_notesHidden = false;
     bool m_autoHide = false;
     bool m_readOnly = false;
     bool m_searchView = false;
