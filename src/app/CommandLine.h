@@ -33,7 +33,8 @@ QString CanonicalDocumentPath(const QString& path, const QString& currentDir);
 // The part of a path after its last "/", "\" or ":".
 QString FileNamePart(const QString& path);
 
-// "Tresorin - " and the file name, or `untitled` for an empty path; " (FTP)" in FTP mode.
+// "Tresorin - " and the file name, " (FTP)" appended in FTP mode; "Tresorin - " and `untitled`
+// for an empty path.
 QString DocumentTitle(const QString& path, bool ftpMode, const QString& untitled);
 
 // Whether an automatic update check is due: `autoCheck` 1, 2 or 3 asks for one when `now` minus

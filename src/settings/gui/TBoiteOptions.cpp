@@ -41,7 +41,8 @@ TBoiteOptions::TBoiteOptions(QWidget* parent) : QDialog(parent)
     Label1 = named(new QLabel(QStringLiteral("des informations complémentaires"), GroupBox2), "Label1");
     CBTray = named(new QCheckBox(QStringLiteral("Réduire en icone"), GroupBox2), "CBTray");
     CBMRU = named(new QCheckBox(QStringLiteral("Mémoriser les derniers fichiers ouvert"), GroupBox2), "CBMRU");
-    CBAssocie = named(new QCheckBox(QStringLiteral("Associer les fichiers .pass avec Tresorin"), GroupBox2), "CBAssocie");
+    CBAssocie =
+        named(new QCheckBox(QStringLiteral("Associer les fichiers .pass avec Tresorin"), GroupBox2), "CBAssocie");
     cbOneInstance =
         named(new QCheckBox(QStringLiteral("Forcer une seule instance de Tresorin"), GroupBox2), "cbOneInstance");
     cbOneInstance->setToolTip(QStringLiteral("Si Tresorin est déjà lancé, la fenêtre s'affichera"));
@@ -56,7 +57,8 @@ TBoiteOptions::TBoiteOptions(QWidget* parent) : QDialog(parent)
     CBLangue->addItems({QStringLiteral("Automatique"), QStringLiteral("Français"), QStringLiteral("English")});
     Label2->setBuddy(CBLangue);
 
-    const int indent = style()->pixelMetric(QStyle::PM_IndicatorWidth) + style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
+    const int indent =
+        style()->pixelMetric(QStyle::PM_IndicatorWidth) + style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
     auto* options = new QVBoxLayout(GroupBox2);
     options->setSpacing(4);
     options->addWidget(CBAutoHide);
@@ -105,9 +107,9 @@ TBoiteOptions::TBoiteOptions(QWidget* parent) : QDialog(parent)
     // " Sécurité "
     GroupBox4 = named(new QGroupBox(QStringLiteral(" Sécurité "), this), "GroupBox4");
     CBHidePwd = named(new QCheckBox(QStringLiteral("Cacher les mots de passe au démarrage"), GroupBox4), "CBHidePwd");
-    cbIdleMain = named(
-        new QCheckBox(QStringLiteral("Redemander le méta-mot de passe après une inactivité de :"), GroupBox4),
-        "cbIdleMain");
+    cbIdleMain =
+        named(new QCheckBox(QStringLiteral("Redemander le méta-mot de passe après une inactivité de :"), GroupBox4),
+              "cbIdleMain");
     seIdleMain = minutesField(GroupBox4, "seIdleMain");
     Label3 = named(new QLabel(QStringLiteral("minutes"), GroupBox4), "Label3");
     cbIdleClipboard = named(

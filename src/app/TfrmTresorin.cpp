@@ -1,0 +1,864 @@
+#include "app/TfrmTresorin.h"
+
+#include "app/DocumentView.h"
+#include "app/EntryListView.h"
+#include "app/Icons.h"
+#include "document/gui/DocumentPipeline.h"
+#include "document/gui/TBoiteMetaPass.h"
+#include "lang/LangTable.h"
+#include "lang/gui/ShowMsg.h"
+#include "lang/gui/WindowTranslation.h"
+#include "platform/RecentDocs.h"
+#include "platform/SingleInstance.h"
+#include "platform/gui/FileDialogs.h"
+#include "update/gui/TBoiteAPropos.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QScopeGuard>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+
+bool TfrmTresorin::InstanceAnswered = false;
+
+namespace {
+
+// One command of the window: its name, fixed category, built-in French caption and hint,
+// shortcut, initial enabling, check item, and the icon it shows in menus and on the tool bar.
+struct CommandDef
+{
+    const char* name;
+    const char* category;
+    const char* caption;
+    const char* hint;
+    QKeySequence shortcut;
+    bool enabled;
+    bool checkable;
+    const char* icon;
+};
+
+QList<CommandDef> commandTable()
+{
+    using K = QKeySequence;
+    return {
+        {"ActionNouveau", "Fichier", "Nouveau", "Créer un nouveau document", K(Qt::CTRL | Qt::Key_N), true, false,
+         "new"},
+        {"ActionOuvrir", "Fichier", "Ouvrir", "Ouvrir un document", K(Qt::CTRL | Qt::Key_O), true, false, "open"},
+        {"ActionOuvrirFTP", "Fichier", "Ouvrir sur FTP", "Ouvrir un fichier depuis un serveur FTP",
+         K(Qt::SHIFT | Qt::CTRL | Qt::Key_O), true, false, "open-ftp"},
+        {"ActionFusionner", "Fichier", "Fusionner",
+         "Ajouter à ce document les groupes et les entrées d'un autre document", K(), true, false, "merge"},
+        {"ActionSauver", "Fichier", "Enregistrer", "Enregistrer le document", K(Qt::CTRL | Qt::Key_S), true, false,
+         "save"},
+        {"ActionSauverSous", "Fichier", "Enregistrer sous...",
+         "Enregistrer le document sous un autre nom ou avec un autre méta mot de passe", K(), true, false, nullptr},
+        {"ActionSauverFTP", "Fichier", "Enregistrer sur FTP...", "Enregistrer le document sur un serveur FTP",
+         K(Qt::SHIFT | Qt::CTRL | Qt::Key_S), true, false, "save-ftp"},
+        {"ActionMRU1", "Fichier", "&1 -", "Ouvrir ce document récent", K(), true, false, nullptr},
+        {"ActionMRU2", "Fichier", "&2 -", "Ouvrir ce document récent", K(), true, false, nullptr},
+        {"ActionMRU3", "Fichier", "&3 -", "Ouvrir ce document récent", K(), true, false, nullptr},
+        {"ActionMRU4", "Fichier", "&4 -", "Ouvrir ce document récent", K(), true, false, nullptr},
+        {"ActionQuitter", "Fichier", "Quitter", "", K(Qt::ALT | Qt::Key_F4), true, false, "exit"},
+        {"ActionChangeMeta", "Edition", "Méta Mot de passe", "Changer le méta mot de passe du document", K(), false,
+         false, "meta-password"},
+        {"ActionChercher", "Edition", "Rechercher", "Afficher les entrées de tous les groupes qui contiennent un texte",
+         K(Qt::Key_F3), false, true, "search"},
+        {"ActionNewGrp", "Groupe", "Nouveau", "Créer un nouveau groupe", K(), true, false, "new-group"},
+        {"ActionRenGrp", "Groupe", "Renommer", "Renommer le groupe sélectionné", K(Qt::Key_F2), false, false, "rename"},
+        {"ActionDelGrp", "Groupe", "Supprimer", "Supprimer le groupe sélectionné", K(), false, false, "delete"},
+        {"ActionNewEntree", "Element", "Nouveau", "Créer une nouvelle entrée dans le groupe sélectionné",
+         K(Qt::Key_Insert), false, false, "new-entry"},
+        {"actNewGenerateur", "Element", "Nouveau avec génération",
+         "Créer une nouvelle entrée avec un mot de passe généré", K(), false, false, "generate"},
+        {"ActionRenEntree", "Element", "Renommer", "Modifier l'entrée sélectionnée", K(Qt::Key_F2), false, false,
+         "rename"},
+        {"ActionDelEntree", "Element", "Supprimer", "Supprimer l'entrée sélectionnée", K(), false, false, "delete"},
+        {"ActionCouper", "Element", "Couper", "Copier le mot de passe et l'entrée, puis supprimer l'entrée",
+         K(Qt::CTRL | Qt::Key_X), false, false, "cut"},
+        {"ActionCopier", "Element", "Copier", "Copier le mot de passe et l'entrée dans le presse-papier",
+         K(Qt::CTRL | Qt::Key_C), false, false, "copy"},
+        {"ActionColler", "Element", "Coller", "Coller l'entrée du presse-papier dans le groupe sélectionné",
+         K(Qt::CTRL | Qt::Key_V), false, false, "paste"},
+        {"ActionSetFTP", "Element", "Définir site de sauvegarde FTP",
+         "Utiliser le login, le mot de passe et l'adresse de cette entrée pour la synchronisation FTP", K(), false,
+         true, nullptr},
+        {"ActionOpenURL", "Element", "Ouvrir le site Web", "Ouvrir l'adresse web de l'entrée sélectionnée", K(), false,
+         false, "open-url"},
+        {"ActionHidePwd", "Outils", "Masquer les mots de passe", "Masquer ou afficher les mots de passe de la liste",
+         K(Qt::Key_F12), true, true, "hide-passwords"},
+        {"actGenerateur", "Outils", "Générer un mot de passe", "Ouvrir le générateur de mots de passe", K(Qt::Key_F11),
+         true, false, "generate"},
+        {"ActionSynchroFTP", "Outils", "Synchroniser avec un FTP",
+         "Garder ce document synchronisé avec une copie sur un serveur FTP", K(), true, true, "sync"},
+        {"ActionInfoFich", "Outils", "Informations sur le fichier...",
+         "Comparer les propriétés du document local et de sa copie FTP", K(), true, false, "file-info"},
+        {"ActionOption", "Outils", "Options...", "Modifier les préférences", K(Qt::ALT | Qt::Key_P), true, false,
+         "options"},
+        {"ActionMajWeb", "?", "Vérifier les mises à jour", "Rechercher une nouvelle version de Tresorin sur le site",
+         K(), true, false, "update"},
+        {"actionSupport", "?", "Contacter le support", "Ouvrir la page de contact du support", K(), true, false,
+         "support"},
+        {"ActionAbout", "?", "A propos...", "Version et informations sur Tresorin", K(), true, false, "about"},
+    };
+}
+
+// The mime type of an entry placed on the clipboard by the program.
+const QString kEntryMimeType = QStringLiteral("application/x-tresorin-entry");
+
+QWidget* topLevelWindow(const char* name)
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String(name))
+            return w;
+    return nullptr;
+}
+
+// Restores the normal cursor however the scope is left.
+class BusyCursor
+{
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+} // namespace
+
+TfrmTresorin::TfrmTresorin(const QStringList& arguments, QWidget* parent)
+    : QMainWindow(parent), m_arguments(arguments), m_commandLine(ParseCommandLine(arguments))
+{
+    setObjectName(QStringLiteral("frmTresorin"));
+    setWindowIcon(tresorinIcon(QStringLiteral("tresorin")));
+    m_pipeline = std::make_unique<DocumentPipeline>(m_doc, this);
+
+    m_view = new DocumentView(this);
+    m_view->setObjectName(QStringLiteral("DocumentView"));
+    setCentralWidget(m_view);
+
+    createCommands();
+    createMenus();
+    createToolBar();
+    createContextMenus();
+    createStatusBar();
+    connectCommands();
+
+    // Document state at start: untitled, clean, no meta password, both headers reset.
+    m_doc.modifiedChanged = [this] {
+        QString text;
+        if (m_doc.ReadOnlyLock)
+            text = Msg(QStringLiteral("Locked"));
+        else if (m_doc.Modified)
+            text = Msg(QStringLiteral("Modifie"));
+        m_panels[2]->setText(text);
+    };
+    m_doc.SetModified(false);
+    m_doc.MetaPassword.clear();
+    m_doc.CurrentPath.clear();
+    m_doc.ReadOnlyLock = false;
+    ResetDoc(m_doc.LocalDoc);
+    ResetDoc(m_doc.RemoteCopy);
+    m_doc.RemoteCopy.SaveDate = 0;
+    m_view->setDocument(&m_doc);
+
+    action(QStringLiteral("ActionChercher"))->setChecked(false);
+    action(QStringLiteral("ActionHidePwd"))->setChecked(true);
+
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
+    // The menu bar lies outside the client area of the original design.
+    resize(kInitialClientWidth, kInitialClientHeight + menuBar()->sizeHint().height());
+
+    m_settingsPath = settingsFilePath();
+    m_settings = Settings::load(m_settingsPath);
+    applySettingsLayout();
+    createTrayButton();
+    if (m_settings.infoPanelStartsHidden() && !m_view->notesPanelHidden())
+        m_view->BoutonCacherClick();
+
+    checkSingleInstance();
+    m_doc.setFtpEntry(-1);
+
+    qApp->installEventFilter(this);
+    updateTitle();
+}
+
+TfrmTresorin::~TfrmTresorin()
+{
+    qApp->removeEventFilter(this);
+    if (!InstanceAnswered)
+        writeSettings();
+    // The views let go of the document before it is emptied.
+    m_view->setDocument(nullptr);
+    m_doc.clearContent();
+    clearLangTable();
+}
+
+// --- construction -------------------------------------------------------------------------------
+
+void TfrmTresorin::createCommands()
+{
+    for (const CommandDef& def : commandTable()) {
+        auto* a = new QAction(QString::fromUtf8(def.caption), this);
+        a->setObjectName(QLatin1String(def.name));
+        a->setProperty(kCategoryProperty, QString::fromUtf8(def.category));
+        setHint(a, QString::fromUtf8(def.hint));
+        if (!def.shortcut.isEmpty())
+            a->setShortcut(def.shortcut);
+        a->setEnabled(def.enabled);
+        a->setCheckable(def.checkable);
+        if (def.icon)
+            a->setIcon(tresorinIcon(QLatin1String(def.icon)));
+        a->setIconVisibleInMenu(true);
+        m_commands.append(a);
+        m_commandByName.insert(a->objectName(), a);
+        addAction(a); // shortcuts work while the menus are closed
+    }
+    for (int slot = 1; slot <= 4; ++slot)
+        action(QStringLiteral("ActionMRU%1").arg(slot))->setVisible(false);
+
+    // The further shortcuts of the hide-passwords command; a table replaces the main one only.
+    QAction* hide = action(QStringLiteral("ActionHidePwd"));
+    for (const QKeySequence& key :
+         {QKeySequence(Qt::CTRL | Qt::Key_Asterisk), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Asterisk),
+          QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Asterisk)}) {
+        auto* shortcut = new QShortcut(key, this);
+        connect(shortcut, &QShortcut::activated, hide, [hide] {
+            if (hide->isEnabled())
+                hide->trigger();
+        });
+    }
+}
+
+QAction* TfrmTresorin::action(const QString& name) const
+{
+    return m_commandByName.value(name, nullptr);
+}
+
+void TfrmTresorin::createMenus()
+{
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    const auto addMenu = [this, bar](const char* objectName, const QString& title, const QStringList& items) {
+        QMenu* menu = bar->addMenu(title);
+        menu->setObjectName(QLatin1String(objectName));
+        menu->setToolTipsVisible(false);
+        for (const QString& item : items) {
+            if (item == QLatin1String("-"))
+                menu->addSeparator();
+            else if (item == QLatin1String("|mru"))
+                m_mruSeparator = menu->addSeparator();
+            else
+                menu->addAction(action(item));
+        }
+        m_menus.append(menu);
+        return menu;
+    };
+    addMenu("Fichier1", QStringLiteral("&Fichier"),
+            {"ActionNouveau", "-", "ActionOuvrir", "ActionOuvrirFTP", "-", "ActionFusionner", "-", "ActionSauver",
+             "ActionSauverSous", "ActionSauverFTP", "|mru", "ActionMRU1", "ActionMRU2", "ActionMRU3", "ActionMRU4", "-",
+             "ActionQuitter"});
+    addMenu("Edition1", QStringLiteral("&Edition"), {"ActionChangeMeta", "-", "ActionChercher"});
+    QMenu* groupMenu = addMenu("Groupe1", QStringLiteral("&Groupe"), {"ActionNewGrp", "ActionRenGrp", "ActionDelGrp"});
+    QMenu* entryMenu =
+        addMenu("Element1", QStringLiteral("E&lement"),
+                {"ActionNewEntree", "actNewGenerateur", "ActionRenEntree", "ActionDelEntree", "-", "ActionCouper",
+                 "ActionCopier", "ActionColler", "-", "ActionSetFTP", "-", "ActionOpenURL"});
+    addMenu("Outils1", QStringLiteral("&Outils"),
+            {"ActionHidePwd", "actGenerateur", "-", "ActionSynchroFTP", "ActionInfoFich", "-", "ActionOption"});
+    addMenu("Aide1", QStringLiteral("&?"), {"ActionMajWeb", "actionSupport", "-", "ActionAbout"});
+    m_mruSeparator->setVisible(false);
+
+    connect(groupMenu, &QMenu::aboutToShow, this, [this] { m_view->updateGroupMenuActions(); });
+    connect(entryMenu, &QMenu::aboutToShow, this, [this] {
+        const QMimeData* data = QApplication::clipboard()->mimeData();
+        m_view->updateEntryMenuActions(data && data->hasFormat(kEntryMimeType));
+    });
+}
+
+void TfrmTresorin::createToolBar()
+{
+    m_toolBar = new QToolBar(this);
+    m_toolBar->setObjectName(QStringLiteral("ToolBar1"));
+    m_toolBar->setMovable(false);
+    m_toolBar->setFloatable(false);
+    m_toolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+    m_toolBar->setIconSize(QSize(20, 20));
+    m_toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    addToolBar(Qt::TopToolBarArea, m_toolBar);
+
+    const auto dropButton = [this](const char* objectName, const QString& main, const QStringList& items) {
+        auto* menu = new QMenu(this);
+        menu->setObjectName(QLatin1String(objectName) + QStringLiteral("Menu"));
+        for (const QString& item : items) {
+            if (item == QLatin1String("-"))
+                menu->addSeparator();
+            else
+                menu->addAction(action(item));
+        }
+        auto* button = new QToolButton(m_toolBar);
+        button->setObjectName(QLatin1String(objectName));
+        button->setDefaultAction(action(main));
+        button->setMenu(menu);
+        button->setPopupMode(QToolButton::MenuButtonPopup);
+        button->setAutoRaise(true);
+        m_toolBar->addWidget(button);
+        return button;
+    };
+
+    m_toolBar->addAction(action(QStringLiteral("ActionNouveau")));
+    m_openButton = dropButton(
+        "tbOuvrir", QStringLiteral("ActionOuvrir"),
+        {"ActionOuvrir", "-", "ActionOuvrirFTP", "-", "ActionMRU1", "ActionMRU2", "ActionMRU3", "ActionMRU4"});
+    m_saveButton = dropButton("tbSauver", QStringLiteral("ActionSauver"),
+                              {"ActionSauver", "ActionSauverSous", "-", "ActionSauverFTP"});
+    for (const char* item : {"ActionFusionner", "-", "ActionChangeMeta", "-", "ActionChercher", "actGenerateur",
+                             "ActionHidePwd", "-", "ActionNewGrp", "-", "ActionNewEntree", "ActionCopier",
+                             "ActionOpenURL", "-", "ActionOption", "ActionAbout"}) {
+        if (qstrcmp(item, "-") == 0)
+            m_toolBar->addSeparator();
+        else
+            m_toolBar->addAction(action(QLatin1String(item)));
+    }
+}
+
+void TfrmTresorin::createContextMenus()
+{
+    m_treePopup = new QMenu(this);
+    m_treePopup->setObjectName(QStringLiteral("PopupArbo"));
+    for (const char* name : {"ActionNewGrp", "ActionRenGrp", "ActionDelGrp"})
+        m_treePopup->addAction(action(QLatin1String(name)));
+
+    m_listPopup = new QMenu(this);
+    m_listPopup->setObjectName(QStringLiteral("PopupListe"));
+    for (const char* name :
+         {"ActionNewEntree", "actNewGenerateur", "ActionRenEntree", "ActionDelEntree", "-", "ActionCouper",
+          "ActionCopier", "ActionColler", "-", "ActionSetFTP", "-", "ActionOpenURL"}) {
+        if (qstrcmp(name, "-") == 0)
+            m_listPopup->addSeparator();
+        else
+            m_listPopup->addAction(action(QLatin1String(name)));
+    }
+
+    connect(m_view, &DocumentView::groupContextMenuRequested, this, [this](const QPoint& globalPos) {
+        m_view->updateGroupMenuActions();
+        m_treePopup->popup(globalPos);
+    });
+    connect(m_view, &DocumentView::entryContextMenuRequested, this, [this](const QPoint& globalPos) {
+        m_view->prepareEntryContextMenu(m_view->liste()->viewport()->mapFromGlobal(globalPos));
+        const QMimeData* data = QApplication::clipboard()->mimeData();
+        m_view->updateEntryMenuActions(data && data->hasFormat(kEntryMimeType));
+        m_listPopup->popup(globalPos);
+    });
+}
+
+void TfrmTresorin::createStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("SBar"));
+    bar->setSizeGripEnabled(true);
+
+    m_panels[0] = new QLabel(bar);
+    m_panels[0]->setObjectName(QStringLiteral("SBarPanel0"));
+    m_panels[0]->setMinimumWidth(1);
+    m_panels[0]->setTextFormat(Qt::PlainText);
+    bar->addWidget(m_panels[0], 1);
+
+    // The second panel carries the progress of the download that follows an open; it takes no
+    // room while no such download runs.
+    m_ftpProgressBox = new QWidget(bar);
+    m_ftpProgressBox->setObjectName(QStringLiteral("SBarPanel1"));
+    auto* boxLayout = new QHBoxLayout(m_ftpProgressBox);
+    boxLayout->setContentsMargins(0, 0, 0, 0);
+    boxLayout->setSpacing(2);
+    auto* progress = new QProgressBar(m_ftpProgressBox);
+    progress->setObjectName(QStringLiteral("FtpProgress"));
+    progress->setTextVisible(false);
+    progress->setMaximumHeight(14);
+    progress->setFixedWidth(120);
+    auto* stop = new QToolButton(m_ftpProgressBox);
+    stop->setObjectName(QStringLiteral("bnFtpStop"));
+    stop->setText(QStringLiteral("Stop"));
+    stop->setAutoRaise(true);
+    boxLayout->addWidget(progress);
+    boxLayout->addWidget(stop);
+    m_panels[1] = nullptr;
+    bar->addPermanentWidget(m_ftpProgressBox);
+    m_ftpProgressBox->hide();
+
+    m_panels[2] = new QLabel(bar);
+    m_panels[2]->setObjectName(QStringLiteral("SBarPanel2"));
+    m_panels[2]->setAlignment(Qt::AlignCenter);
+    m_panels[2]->setMinimumWidth(50);
+    m_panels[2]->setFrameShape(QFrame::StyledPanel);
+    m_panels[2]->setFrameShadow(QFrame::Sunken);
+    bar->addPermanentWidget(m_panels[2]);
+
+    m_panels[3] = new QLabel(bar);
+    m_panels[3]->setObjectName(QStringLiteral("SBarPanel3"));
+    m_panels[3]->setFixedWidth(50);
+    bar->addPermanentWidget(m_panels[3]);
+
+    connect(m_view, &DocumentView::statusHint, this, &TfrmTresorin::setStatusText);
+}
+
+QLabel* TfrmTresorin::statusPanel(int index) const
+{
+    return index >= 0 && index < 4 ? m_panels[index] : nullptr;
+}
+
+void TfrmTresorin::setStatusText(const QString& text)
+{
+    m_panels[0]->setText(text);
+}
+
+void TfrmTresorin::createTrayButton()
+{
+    if (m_settings.nobutton || m_commandLine.noButton)
+        return;
+    // The window system keeps the title bar to itself: the button sits at the right end of the
+    // menu bar instead, sized by the settings.
+    m_trayButton = new QToolButton(menuBar());
+    m_trayButton->setObjectName(QStringLiteral("BtnTray"));
+    m_trayButton->setAutoRaise(true);
+    m_trayButton->setIcon(tresorinIcon(QStringLiteral("tray")));
+    const int width = qBound(12, m_settings.BtnWidth, 64);
+    const int height = qBound(10, m_settings.BtnHeight, 64);
+    m_trayButton->setFixedSize(width + 4, height + 4);
+    m_trayButton->setIconSize(QSize(width - 2, height - 2));
+    menuBar()->setCornerWidget(m_trayButton, Qt::TopRightCorner);
+    m_trayButton->setVisible(!m_settings.Tray);
+}
+
+void TfrmTresorin::connectCommands()
+{
+    connect(action(QStringLiteral("ActionOuvrir")), &QAction::triggered, this, &TfrmTresorin::OpenCommand);
+    connect(action(QStringLiteral("ActionSauver")), &QAction::triggered, this, &TfrmTresorin::SaveCommand);
+    connect(action(QStringLiteral("ActionSauverSous")), &QAction::triggered, this, &TfrmTresorin::SaveDocumentAs);
+    connect(action(QStringLiteral("ActionChangeMeta")), &QAction::triggered, this, [this] {
+        commitPendingEdits();
+        m_pipeline->ChangeMetaPassword();
+    });
+    connect(action(QStringLiteral("ActionQuitter")), &QAction::triggered, this, &QWidget::close);
+
+    DocumentActions acts;
+    acts.newEntry = action(QStringLiteral("ActionNewEntree"));
+    acts.newGenerated = action(QStringLiteral("actNewGenerateur"));
+    acts.renameEntry = action(QStringLiteral("ActionRenEntree"));
+    acts.deleteEntry = action(QStringLiteral("ActionDelEntree"));
+    acts.cut = action(QStringLiteral("ActionCouper"));
+    acts.copy = action(QStringLiteral("ActionCopier"));
+    acts.paste = action(QStringLiteral("ActionColler"));
+    acts.setFtp = action(QStringLiteral("ActionSetFTP"));
+    acts.openUrl = action(QStringLiteral("ActionOpenURL"));
+    acts.renameGroup = action(QStringLiteral("ActionRenGrp"));
+    acts.deleteGroup = action(QStringLiteral("ActionDelGrp"));
+    acts.hidePasswords = action(QStringLiteral("ActionHidePwd"));
+    m_view->setActions(acts);
+
+    DocumentPipeline* p = m_pipeline.get();
+    connect(p, &DocumentPipeline::viewsSuspended, this, [this](bool suspended) {
+        if (suspended)
+            m_view->suspendRepaint();
+        else
+            m_view->resumeRepaint();
+    });
+    connect(p, &DocumentPipeline::contentReplaced, this, [this] { m_view->documentReloaded(); });
+    connect(p, &DocumentPipeline::showFirstGroup, this, [this] { m_view->selectFirstGroupExpanded(); });
+    connect(p, &DocumentPipeline::titleChanged, this, &TfrmTresorin::updateTitle);
+    connect(p, &DocumentPipeline::statusText, this, &TfrmTresorin::setStatusText);
+    connect(p, &DocumentPipeline::documentCommandsEnabled, this, &TfrmTresorin::enableDocumentCommands);
+    connect(p, &DocumentPipeline::syncCheckChanged, action(QStringLiteral("ActionSynchroFTP")), &QAction::setChecked);
+    connect(p, &DocumentPipeline::syncDownloadRequested, this, &TfrmTresorin::StartSyncDownload);
+    connect(p, &DocumentPipeline::syncUploadRequested, this, &TfrmTresorin::UploadSyncCopy);
+    connect(p, &DocumentPipeline::recentFileRead, this, &TfrmTresorin::RecordRecentFile);
+    connect(p, &DocumentPipeline::documentOpening, this, &TfrmTresorin::addToRecentDocuments);
+}
+
+// --- settings ------------------------------------------------------------------------------------
+
+void TfrmTresorin::applySettingsLayout()
+{
+    refreshRecentFileCommands();
+
+    const std::optional<int> x = m_settings.appliedX();
+    const std::optional<int> y = m_settings.appliedY();
+    if (x || y)
+        move(x.value_or(pos().x()), y.value_or(pos().y()));
+    const std::optional<int> h = m_settings.appliedHeight();
+    const std::optional<int> w = m_settings.appliedWidth();
+    if (h || w)
+        resize(w.value_or(width()), h.value_or(height()));
+    if (const auto tree = m_settings.appliedTreeWidth())
+        m_view->setTreeWidth(*tree);
+    if (const auto info = m_settings.appliedInfoHeight())
+        m_view->setNotesPanelHeight(*info);
+    for (int column = 1; column <= 3; ++column)
+        if (const auto width = m_settings.appliedColumnWidth(column))
+            m_view->setColumnWidth(column, *width);
+    m_view->restoreSortCode(m_settings.appliedSortCode(4));
+
+    action(QStringLiteral("ActionHidePwd"))->setChecked(m_settings.HidePass);
+    m_view->setPasswordsHidden(m_settings.HidePass);
+    m_view->setAutoHide(m_settings.AutoHide);
+}
+
+void TfrmTresorin::writeSettings()
+{
+    // Layout values are written whatever their flags say; the flags decide about the next start.
+    const QRect frame = isMaximized() || isMinimized() ? normalGeometry() : QRect(pos(), size());
+    m_settings.X = frame.x();
+    m_settings.Y = frame.y();
+    m_settings.W = frame.width();
+    m_settings.H = frame.height();
+    m_settings.Arbo = m_view->treeWidth();
+    m_settings.Info = m_view->notesPanelHeight();
+    m_settings.Hide = m_view->notesPanelHeight() <= 0;
+    m_settings.C1 = m_view->columnWidth(1);
+    m_settings.C2 = m_view->columnWidth(2);
+    m_settings.C3 = m_view->columnWidth(3);
+    m_settings.Tri = m_view->sortCode();
+    m_settings.AutoHide = m_view->autoHide();
+
+    QString error;
+    if (!m_settings.save(m_settingsPath, &error))
+        ShowMsg(error, MsgKind::Error, MsgOK);
+}
+
+void TfrmTresorin::refreshRecentFileCommands()
+{
+    for (int slot = 1; slot <= 4; ++slot) {
+        QAction* a = action(QStringLiteral("ActionMRU%1").arg(slot));
+        const QString& path = m_settings.MRU[static_cast<size_t>(slot - 1)];
+        if (!path.isEmpty())
+            a->setText(QStringLiteral("&%1 - ").arg(slot) + path);
+        a->setVisible(m_settings.Use && !path.isEmpty());
+    }
+    m_mruSeparator->setVisible(m_settings.Use && !m_settings.MRU[0].isEmpty());
+}
+
+// --- single instance -----------------------------------------------------------------------------
+
+void TfrmTresorin::checkSingleInstance()
+{
+    if (!m_settings.OneInstance)
+        return;
+    InstanceAnswered = false;
+    m_instance = new SingleInstance(this);
+    connect(m_instance, &SingleInstance::wakeUpRequested, this, &TfrmTresorin::wakeUp);
+    switch (m_instance->claim()) {
+    case SingleInstance::Claim::First:
+        break;
+    case SingleInstance::Claim::OtherAnswered:
+        InstanceAnswered = true;
+        m_endRequested = true;
+        break;
+    case SingleInstance::Claim::OtherSilent:
+        m_endRequested = true;
+        break;
+    }
+}
+
+void TfrmTresorin::wakeUp()
+{
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
+}
+
+// --- activation ----------------------------------------------------------------------------------
+
+bool TfrmTresorin::event(QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::WindowActivate:
+        // After the activation itself is done: the first one may open dialogs.
+        QMetaObject::invokeMethod(this, &TfrmTresorin::FormActivate, Qt::QueuedConnection);
+        break;
+    case QEvent::StatusTip: {
+        // Hints go to the first panel, which keeps the last one.
+        const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
+        if (!tip.isEmpty())
+            setStatusText(tip);
+        return true;
+    }
+    default:
+        break;
+    }
+    return QMainWindow::event(event);
+}
+
+void TfrmTresorin::FormActivate()
+{
+    // Dialogs opened from here activate the window again when they close.
+    if (m_inActivation)
+        return;
+    m_inActivation = true;
+    const auto done = qScopeGuard([this] { m_inActivation = false; });
+
+    if (m_firstActivation && !ApplyLanguage())
+        return; // tried again at the next activation
+    if (m_firstActivation && !m_commandLine.documentPath.isEmpty())
+        openCommandLineDocument();
+    if (updateCheckDue())
+        startUpdateCheck(true);
+    m_firstActivation = false;
+}
+
+void TfrmTresorin::openCommandLineDocument()
+{
+    const QString typed = m_commandLine.documentPath;
+    const QString path = CanonicalDocumentPath(typed, QDir::currentPath());
+    if (FileNamePart(path).isEmpty() || !QFileInfo(path).isFile()) {
+        ShowMsg(FillPlaceholders(Msg(QStringLiteral("EmptyFilename")), {typed}), MsgKind::Error, MsgCancel);
+        return;
+    }
+    const QString previousPassword = m_doc.MetaPassword;
+    if (!AskMetaPassword(TBoiteMetaPass::Enter, m_doc.MetaPassword, path))
+        return;
+    setOpenDialogFile(path);
+    m_view->suspendRepaint();
+    const auto outcome = m_pipeline->LoadDocument(path, false, nullptr);
+    m_view->resumeRepaint();
+    if (outcome == DocumentPipeline::LoadOutcome::Unreadable)
+        m_doc.MetaPassword = previousPassword;
+    if (outcome != DocumentPipeline::LoadOutcome::Loaded)
+        return;
+    enableDocumentCommands();
+    m_doc.SetModified(false);
+    m_doc.CurrentPath = path;
+    updateTitle();
+}
+
+bool TfrmTresorin::updateCheckDue() const
+{
+    return UpdateCheckDue(m_settings.AutoCheck, m_settings.LastCheck, QDateTime::currentDateTime());
+}
+
+void TfrmTresorin::startUpdateCheck(bool silent)
+{
+    // The update check itself belongs to the update feature, which plugs in here.
+    Q_UNUSED(silent);
+}
+
+bool TfrmTresorin::ApplyLanguage()
+{
+    QString code;
+    QString error;
+    bool loaded = false;
+    {
+        BusyCursor busy;
+        clearLangTable();
+        code = ChooseLanguage(m_arguments, m_settings.Langue);
+        loaded = LoadLangTable(code, &error);
+        if (loaded)
+            applyLanguageTexts(code);
+    }
+    if (!loaded)
+        ShowMsg(error, MsgKind::Error, MsgOK);
+    return loaded;
+}
+
+void TfrmTresorin::applyLanguageTexts(const QString& code)
+{
+    ApplyLangTable(this);
+    for (const char* name :
+         {"BoiteMetaPass", "BoiteAPropos", "BoiteFTP", "BoiteOptions", "BoiteInfo", "frmGenerateur"}) {
+        if (QWidget* window = topLevelWindow(name))
+            ApplyLangTable(window);
+    }
+    m_view->labelInfo()->adjustSize();
+
+    if (auto* about = qobject_cast<TBoiteAPropos*>(topLevelWindow("BoiteAPropos")))
+        about->setDonationLanguage(code);
+    if (m_trayButton)
+        m_trayButton->setToolTip(Msg(QStringLiteral("ButtonTray")));
+
+    // Each menu takes the title the table gives its first command; a table without one leaves
+    // the menu its title.
+    for (QMenu* menu : std::as_const(m_menus)) {
+        for (QAction* a : menu->actions()) {
+            if (a->isSeparator())
+                continue;
+            const QString title = commandMenuTitle(a);
+            if (!title.isEmpty())
+                menu->setTitle(title);
+            break;
+        }
+    }
+    refreshRecentFileCommands();
+    // The table names the window "untitled"; the open document's name is shown again.
+    updateTitle();
+}
+
+// --- document ------------------------------------------------------------------------------------
+
+void TfrmTresorin::SetModified(bool value)
+{
+    m_doc.SetModified(value);
+}
+
+void TfrmTresorin::updateTitle()
+{
+    setWindowTitle(DocumentTitle(m_doc.CurrentPath, m_doc.FtpMode, Msg(QStringLiteral("Sans titre"))));
+}
+
+void TfrmTresorin::enableDocumentCommands()
+{
+    action(QStringLiteral("ActionNewGrp"))->setEnabled(!m_doc.ReadOnlyLock);
+    action(QStringLiteral("ActionChangeMeta"))->setEnabled(!m_doc.ReadOnlyLock);
+    action(QStringLiteral("ActionChercher"))->setEnabled(true);
+}
+
+void TfrmTresorin::commitPendingEdits()
+{
+    if (m_view->memo()->hasFocus())
+        m_view->commitNotes();
+}
+
+void TfrmTresorin::setOpenDialogFile(const QString& path)
+{
+    const QFileInfo info(path);
+    m_openFolder = info.absolutePath();
+    m_openFileName = info.fileName();
+}
+
+void TfrmTresorin::addToRecentDocuments(const QString& path)
+{
+    platform::AddToRecentDocuments(path);
+}
+
+int TfrmTresorin::QuerySave()
+{
+    const QString name = m_doc.CurrentPath.isEmpty() ? Msg(QStringLiteral("Sans titre")) : m_doc.CurrentPath;
+    commitPendingEdits();
+    const int answer = ShowMsg(FillPlaceholders(Msg(QStringLiteral("Sauver")), {name}), MsgKind::Confirmation,
+                               MsgYes | MsgNo | MsgCancel);
+    if (answer != MsgYes)
+        return answer;
+    if (!m_doc.CurrentPath.isEmpty()) {
+        QString error;
+        if (!m_pipeline->SaveDocument(m_doc.CurrentPath, true, &error)) {
+            // The user asked for a save: a failure is said, and what asked does not go on.
+            ShowMsg(error, MsgKind::Error, MsgOK);
+            return MsgCancel;
+        }
+        return MsgYes;
+    }
+    SaveDocumentAs();
+    return m_doc.Modified ? MsgCancel : MsgYes;
+}
+
+bool TfrmTresorin::SaveDocumentAs()
+{
+    commitPendingEdits();
+    QString chosen = AskSaveFileName(this, QString(), m_openFolder, m_doc.CurrentPath);
+    if (chosen.isEmpty())
+        return false;
+    if (QFileInfo(chosen).suffix().isEmpty())
+        chosen += QStringLiteral(".pass");
+    if (!AskMetaPassword(TBoiteMetaPass::Choose, m_doc.MetaPassword, chosen))
+        return false;
+    action(QStringLiteral("ActionChangeMeta"))->setEnabled(true);
+    QString error;
+    const bool saved = m_pipeline->SaveDocument(chosen, true, &error);
+    // The title names the file that Save now writes to, also when this write failed.
+    if (saved)
+        m_doc.FtpMode = false;
+    updateTitle();
+    if (!saved) {
+        ShowMsg(error, MsgKind::Error, MsgOK);
+        return false;
+    }
+    m_doc.SetModified(false);
+    return true;
+}
+
+bool TfrmTresorin::SaveCommand()
+{
+    commitPendingEdits();
+    if (m_doc.CurrentPath.isEmpty())
+        return SaveDocumentAs();
+    QString error;
+    if (!m_pipeline->SaveDocument(m_doc.CurrentPath, true, &error)) {
+        ShowMsg(error, MsgKind::Error, MsgOK);
+        return false;
+    }
+    setOpenDialogFile(m_doc.CurrentPath);
+    m_doc.SetModified(false);
+    return true;
+}
+
+void TfrmTresorin::OpenCommand()
+{
+    commitPendingEdits();
+    if (m_doc.Modified && QuerySave() == MsgCancel)
+        return;
+    const QString path = AskOpenFileName(this, Msg(QStringLiteral("Ouverture")), m_openFolder, m_openFileName);
+    if (path.isEmpty())
+        return;
+    setOpenDialogFile(path);
+    m_pipeline->OpenDocument(path);
+}
+
+void TfrmTresorin::StartSyncDownload()
+{
+}
+
+void TfrmTresorin::UploadSyncCopy(const QByteArray& enciphered)
+{
+    Q_UNUSED(enciphered);
+}
+
+void TfrmTresorin::RecordRecentFile(const QString& path)
+{
+    Q_UNUSED(path);
+}
+
+// --- closing and keys ----------------------------------------------------------------------------
+
+void TfrmTresorin::closeEvent(QCloseEvent* event)
+{
+    commitPendingEdits();
+    if (m_doc.Modified && QuerySave() == MsgCancel) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+bool TfrmTresorin::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        // Seen once per key: by the widget that receives it first.
+        QWidget* focus = QApplication::focusWidget();
+        const bool first = widget == focus || (!focus && widget == this);
+        if (first && widget->window() == this && keyPreview(static_cast<QKeyEvent*>(event)))
+            return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool TfrmTresorin::keyPreview(QKeyEvent* event)
+{
+    Q_UNUSED(event);
+    return false;
+}

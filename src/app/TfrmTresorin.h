@@ -1,0 +1,168 @@
+#pragma once
+
+#include "app/CommandLine.h"
+#include "document/DocumentModel.h"
+#include "settings/Settings.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <QStringList>
+
+#include <memory>
+
+class DocumentPipeline;
+class DocumentView;
+class QAction;
+class QKeyEvent;
+class QLabel;
+class QMenu;
+class QToolBar;
+class QToolButton;
+class QWidget;
+class SingleInstance;
+
+// The main window. It lives for the whole run and owns the open document, the settings read at
+// start and written back at exit, and the commands of the program (one named QAction each,
+// shown in the menus, the tool bar and the context menus).
+class TfrmTresorin : public QMainWindow
+{
+    Q_OBJECT
+public:
+    // Set when another running instance answered the wake-up request: the settings file is then
+    // left alone at exit.
+    static bool InstanceAnswered;
+
+    static constexpr int kInitialClientWidth = 696;
+    static constexpr int kInitialClientHeight = 349;
+    static constexpr int kMinimumWidth = 500;
+    static constexpr int kMinimumHeight = 250;
+
+    // `arguments` are the command-line parameters without the program path. The settings come
+    // from settingsFilePath().
+    explicit TfrmTresorin(const QStringList& arguments = QStringList(), QWidget* parent = nullptr);
+    ~TfrmTresorin() override;
+
+    // True when the single-instance check found another instance: the process ends at once.
+    bool endRequested() const { return m_endRequested; }
+
+    DocumentState& doc() { return m_doc; }
+    const DocumentState& doc() const { return m_doc; }
+    Settings& settings() { return m_settings; }
+    DocumentView* view() const { return m_view; }
+    DocumentPipeline& pipeline() { return *m_pipeline; }
+    QAction* action(const QString& name) const;
+    QList<QAction*> commands() const { return m_commands; }
+    QLabel* statusPanel(int index) const;
+    QToolButton* trayButton() const { return m_trayButton; }
+    QToolBar* toolBar() const { return m_toolBar; }
+    QMenu* treePopup() const { return m_treePopup; }
+    QMenu* listPopup() const { return m_listPopup; }
+    QToolButton* openToolButton() const { return m_openButton; }
+    QToolButton* saveToolButton() const { return m_saveButton; }
+    const QStringList& arguments() const { return m_arguments; }
+    const CommandLine& commandLine() const { return m_commandLine; }
+    bool firstActivation() const { return m_firstActivation; }
+
+    // --- activation and language -------------------------------------------------------------
+    // Runs at every activation of the window; the first one also applies the language and opens
+    // the document named on the command line.
+    void FormActivate();
+    // Chooses, loads and applies the language to the seven windows. False when the table could
+    // not be loaded (the error was shown; the windows keep their texts).
+    bool ApplyLanguage();
+    // The automatic update check is due now.
+    bool updateCheckDue() const;
+    // Starts an update check; silent checks show nothing unless a newer version exists.
+    void startUpdateCheck(bool silent);
+
+    // --- document --------------------------------------------------------------------------
+    void SetModified(bool value);
+    // "Tresorin - " and the file name, or the untitled text, with " (FTP)" in FTP mode.
+    void updateTitle();
+    // Shows Msg("Sauver") and saves on Yes. Returns MsgYes, MsgNo or MsgCancel.
+    int QuerySave();
+    // The Save as command: asks the file name and a new meta password, then saves.
+    bool SaveDocumentAs();
+    // Save: Save as for an untitled document, else a counted save to CurrentPath.
+    bool SaveCommand();
+    // Open: asks the file through the open dialog and opens it.
+    void OpenCommand();
+    // Enabling after a document was read: new group and change meta password unless the
+    // read-only lock is on, search always.
+    void enableDocumentCommands();
+    // Commits the notes editor and the cell editor when they have the focus.
+    void commitPendingEdits();
+
+    // The open dialog's memory: last folder and file name chosen.
+    QString openDialogFolder() const { return m_openFolder; }
+    QString openDialogFileName() const { return m_openFileName; }
+    void setOpenDialogFile(const QString& path);
+
+    // The shell's list of recently used documents (best effort).
+    void addToRecentDocuments(const QString& path);
+
+    // The recent-file captions "&1 - path" ... for the slots that hold a path.
+    void refreshRecentFileCommands();
+
+    // Bring the window forward (wake-up request of a later instance).
+    void wakeUp();
+
+    // Text of the first status-bar panel.
+    void setStatusText(const QString& text);
+
+    // Steps of the document pipeline that belong to the FTP synchronisation and to the
+    // recent-files list; they do nothing until those features are built.
+    void StartSyncDownload();
+    void UploadSyncCopy(const QByteArray& enciphered);
+    void RecordRecentFile(const QString& path);
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // Key presses anywhere in the window come here first; true consumes the key.
+    virtual bool keyPreview(QKeyEvent* event);
+
+private:
+    void createCommands();
+    void createMenus();
+    void createToolBar();
+    void createContextMenus();
+    void createStatusBar();
+    void createTrayButton();
+    void applySettingsLayout();
+    void writeSettings();
+    void checkSingleInstance();
+    void openCommandLineDocument();
+    void applyLanguageTexts(const QString& code);
+    void connectCommands();
+
+    DocumentState m_doc;
+    Settings m_settings;
+    QString m_settingsPath;
+    QStringList m_arguments;
+    CommandLine m_commandLine;
+    std::unique_ptr<DocumentPipeline> m_pipeline;
+
+    DocumentView* m_view = nullptr;
+    QToolBar* m_toolBar = nullptr;
+    QToolButton* m_openButton = nullptr;
+    QToolButton* m_saveButton = nullptr;
+    QToolButton* m_trayButton = nullptr;
+    QMenu* m_treePopup = nullptr;
+    QMenu* m_listPopup = nullptr;
+    QList<QMenu*> m_menus;
+    QAction* m_mruSeparator = nullptr;
+    QList<QAction*> m_commands;
+    QHash<QString, QAction*> m_commandByName;
+    QLabel* m_panels[4] = {};
+    QWidget* m_ftpProgressBox = nullptr;
+    SingleInstance* m_instance = nullptr;
+
+    QString m_openFolder;
+    QString m_openFileName;
+
+    bool m_firstActivation = true;
+    bool m_inActivation = false;
+    bool m_endRequested = false;
+};

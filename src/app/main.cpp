@@ -1,0 +1,65 @@
+#include "app/Icons.h"
+#include "app/TfrmTresorin.h"
+#include "document/gui/TBoiteMetaPass.h"
+#include "ftp/gui/TBoiteFTP.h"
+#include "ftp/gui/TBoiteInfo.h"
+#include "generator/gui/TfrmGenerateur.h"
+#include "settings/gui/TBoiteOptions.h"
+#include "update/gui/TBoiteAPropos.h"
+
+#include <QApplication>
+#include <QProxyStyle>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+// Hints show without delay.
+class ImmediateHintStyle : public QProxyStyle
+{
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override
+    {
+        if (hint == QStyle::SH_ToolTip_WakeUpDelay)
+            return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tresorin"));
+    QApplication::setApplicationVersion(QStringLiteral(TRESORIN_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("tresorin"));
+    QApplication::setStyle(new ImmediateHintStyle);
+    QApplication::setWindowIcon(tresorinIcon(QStringLiteral("tresorin")));
+
+    QStringList parameters = QCoreApplication::arguments();
+    if (!parameters.isEmpty())
+        parameters.removeFirst();
+
+    // The main window first, then the six other windows, each made once for the whole run.
+    auto main = std::make_unique<TfrmTresorin>(parameters);
+    auto metaPass = std::make_unique<TBoiteMetaPass>();
+    auto about = std::make_unique<TBoiteAPropos>();
+    auto ftp = std::make_unique<TBoiteFTP>();
+    auto info = std::make_unique<TBoiteInfo>();
+    auto options = std::make_unique<TBoiteOptions>();
+    auto generator = std::make_unique<TfrmGenerateur>();
+
+    // Another instance runs and was asked to come forward: this one ends at once.
+    if (main->endRequested())
+        return 0;
+
+    main->show();
+    main->activateWindow();
+    // Where the window system does not activate a new window, the start-up work is done anyway.
+    QTimer::singleShot(500, main.get(), [&main] {
+        if (main->firstActivation())
+            main->FormActivate();
+    });
+    return app.exec();
+}

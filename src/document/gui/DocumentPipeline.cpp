@@ -1,0 +1,249 @@
+#include "document/gui/DocumentPipeline.h"
+
+#include "crypto/Cipher.h"
+#include "crypto/SecureBytes.h"
+#include "document/DocumentStream.h"
+#include "document/Win1252.h"
+#include "document/gui/TBoiteMetaPass.h"
+#include "lang/LangTable.h"
+#include "lang/gui/ShowMsg.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cerrno>
+
+#include <utility>
+
+QString FillPlaceholders(const QString& text, const QStringList& args)
+{
+    QString out;
+    out.reserve(text.size());
+    int next = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('%') && i + 1 < text.size() && next < args.size() &&
+            (text.at(i + 1) == QLatin1Char('s') || text.at(i + 1) == QLatin1Char('d'))) {
+            out += args.at(next++);
+            ++i;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+namespace {
+QString ioErrorText(const QString& path, const QString& reason)
+{
+    return QDir::toNativeSeparators(path) + QStringLiteral("\r\n\r\n") + reason;
+}
+
+// Runs a function when the scope ends, whatever the way out.
+template <typename F> class ScopeExit
+{
+public:
+    explicit ScopeExit(F f) : m_f(std::move(f)) {}
+    ~ScopeExit() { m_f(); }
+    ScopeExit(const ScopeExit&) = delete;
+    ScopeExit& operator=(const ScopeExit&) = delete;
+
+private:
+    F m_f;
+};
+} // namespace
+
+DocumentPipeline::DocumentPipeline(DocumentState& doc, QObject* parent) : QObject(parent), m_doc(doc)
+{
+}
+
+QString DocumentPipeline::readerMessageText(const QString& key, const QString& arg)
+{
+    return FillPlaceholders(Msg(key), {arg});
+}
+
+QString DocumentPipeline::loadSummary(int entries, int groups, const QString& fileName)
+{
+    return FillPlaceholders(Msg(QStringLiteral("SBar")), {QString::number(entries), QString::number(groups), fileName});
+}
+
+void DocumentPipeline::showReaderMessage(const QString& key, const QString& arg)
+{
+    // A newer format is a warning the user acknowledges; the other defects are errors.
+    const MsgKind kind = key == QLatin1String("ErrVersion") ? MsgKind::Plain : MsgKind::Error;
+    ShowMsg(readerMessageText(key, arg), kind, MsgOK);
+}
+
+bool DocumentPipeline::OpenDocument(const QString& path, const QByteArray* source)
+{
+    emit documentOpening(path);
+    const QString previousPassword = m_doc.MetaPassword;
+    if (!AskMetaPassword(TBoiteMetaPass::Enter, m_doc.MetaPassword, path))
+        return false;
+
+    emit viewsSuspended(true);
+    ScopeExit resume([this] { emit viewsSuspended(false); });
+
+    const LoadOutcome outcome = LoadDocument(path, false, source);
+    if (outcome == LoadOutcome::Unreadable)
+        m_doc.MetaPassword = previousPassword; // the previous document is still the one open
+    if (outcome != LoadOutcome::Loaded)
+        return false;
+
+    emit documentCommandsEnabled();
+    m_doc.CurrentPath = path;
+    emit titleChanged();
+    m_doc.SetModified(false);
+    return true;
+}
+
+DocumentPipeline::ReadResult DocumentPipeline::ReadDocumentFile(const QString& path, const QByteArray* source,
+                                                                TDoc& target, QByteArray& out)
+{
+    ReadResult result;
+    // The file is read whole before anything changes, so that a file that cannot be read
+    // leaves the open document as it was.
+    QByteArray fileBytes;
+    if (!source) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            result.ioFailed = true;
+            result.error = ioErrorText(path, file.errorString());
+            return result;
+        }
+        fileBytes = file.readAll();
+        if (file.error() != QFileDevice::NoError) {
+            result.ioFailed = true;
+            result.error = ioErrorText(path, file.errorString());
+            return result;
+        }
+        source = &fileBytes;
+    }
+
+    ResetDoc(target);
+    target.FileName = path;
+
+    QByteArray key = win1252::fromUnicode(m_doc.MetaPassword);
+    const bool matched = decipherDocument(*source, key, out);
+    secureWipe(key);
+    if (!matched) {
+        ShowMsg(Msg(QStringLiteral("BadPass")), MsgKind::Error, MsgOK);
+        return result;
+    }
+    result.passwordOk = true;
+
+    if (!out.isEmpty()) {
+        StreamReader in(out);
+        const HeaderResult header = ReadDocumentHeader(
+            in, target, [this](const QString& key, const QString& arg) { showReaderMessage(key, arg); });
+        result.headerOk = header.ok;
+        result.error = header.error;
+        result.firstTag = header.firstTag;
+        result.recordsPos = in.pos();
+    }
+    return result;
+}
+
+DocumentPipeline::LoadOutcome DocumentPipeline::LoadDocument(const QString& path, bool append, const QByteArray* source)
+{
+    SecureBytes stream;
+    const ReadResult read = ReadDocumentFile(path, source, m_doc.LocalDoc, stream.bytes());
+    if (read.ioFailed) {
+        ShowMsg(read.error, MsgKind::Error, MsgOK);
+        return LoadOutcome::Unreadable;
+    }
+    if (!read.passwordOk) {
+        m_doc.SetModified(false);
+        m_doc.MetaPassword.clear();
+        m_doc.CurrentPath.clear();
+        emit titleChanged();
+        return LoadOutcome::WrongPassword;
+    }
+
+    m_doc.FtpMode = source != nullptr;
+    emit ftpModeChanged(m_doc.FtpMode);
+    emit syncCheckChanged(m_doc.LocalDoc.SyncOn);
+    if (m_doc.LocalDoc.SyncOn && !source)
+        emit syncDownloadRequested();
+
+    // After a failure the document is kept untitled: a later Save must not write this content
+    // over the file of the document that was open before.
+    const auto broken = [this](const QString& error) {
+        ShowMsg(error, MsgKind::Error, MsgOK);
+        m_doc.CurrentPath.clear();
+        emit titleChanged();
+        m_doc.SetModified(true);
+        return LoadOutcome::Broken;
+    };
+    if (!read.headerOk)
+        return broken(read.error);
+
+    // Defects of the records are shown once the views hold the new content: a message box runs
+    // the event loop, which must not paint rows of entries that are gone.
+    QList<std::pair<QString, QString>> messages;
+    StreamReader in(stream.bytes());
+    in.seek(read.recordsPos);
+    emit viewsSuspended(true);
+    ScopeExit resume([this] { emit viewsSuspended(false); });
+    const RecordsResult records = ReadDocumentRecords(in, read.firstTag, m_doc.LocalDoc.FormatVersion, m_doc, append,
+                                                      [&messages](const QString& key, const QString& arg) {
+                                                          messages.append({key, arg});
+                                                      });
+    emit contentReplaced(append);
+    for (const auto& m : std::as_const(messages))
+        showReaderMessage(m.first, m.second);
+    if (!records.ok)
+        return broken(records.error);
+
+    emit statusText(loadSummary(records.entries, records.groups, m_doc.LocalDoc.FileName));
+    if (!append)
+        emit showFirstGroup();
+    emit recentFileRead(m_doc.LocalDoc.FileName);
+    return LoadOutcome::Loaded;
+}
+
+bool DocumentPipeline::SaveDocument(const QString& path, bool counted, QString* error)
+{
+    m_doc.CurrentPath = path;
+    if (counted) {
+        m_doc.LocalDoc.SaveCount += 1;
+        m_doc.LocalDoc.SaveDate = datetime::now();
+    }
+
+    SecureBytes stream;
+    WriteDocumentStream(m_doc, stream.bytes());
+    QByteArray key = win1252::fromUnicode(m_doc.MetaPassword);
+    const QByteArray enciphered = encipherDocument(std::move(stream.bytes()), key);
+    secureWipe(key);
+
+    if (path.isEmpty()) {
+        emit ftpSaveBytes(enciphered);
+        return true;
+    }
+
+    // A file marked read-only is not replaced, even though its folder would allow it.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isWritable()) {
+        if (error)
+            *error = ioErrorText(path, qt_error_string(EACCES));
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(enciphered) != enciphered.size() || !file.commit()) {
+        if (error)
+            *error = ioErrorText(path, file.errorString());
+        file.cancelWriting();
+        return false;
+    }
+
+    if (m_doc.LocalDoc.SyncOn)
+        emit syncUploadRequested(enciphered);
+    return true;
+}
+
+bool DocumentPipeline::ChangeMetaPassword()
+{
+    return AskMetaPassword(TBoiteMetaPass::Choose, m_doc.MetaPassword, m_doc.CurrentPath);
+}

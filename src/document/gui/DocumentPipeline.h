@@ -1,0 +1,117 @@
+#pragma once
+
+#include "document/DocumentModel.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+// Replaces the "%s" and "%d" of a message text, in order, by the arguments.
+QString FillPlaceholders(const QString& text, const QStringList& args);
+
+// The way between a .pass file (or the bytes of a copy downloaded from FTP) and the open
+// document, both ways, with the questions and messages the user sees on the way. The window
+// that owns the document follows through the signals below; the pipeline never touches a
+// widget itself.
+//
+// Failures, and what they leave behind:
+// - Cancel of the meta password question: nothing changes.
+// - A file that cannot be opened or read: it is read whole before anything else happens, so
+//   the document stays exactly as it was, meta password included; the error is shown.
+// - A wrong meta password: message BadPass; the document becomes untitled, clean and without
+//   meta password, the groups and entries it had stay shown.
+// - A stream that breaks off in a way the reader cannot recover from: the error is shown; what
+//   was read is kept, the document becomes untitled and modified and keeps the meta password
+//   just given, so that Save asks for a new name (never the previous document's file) and the
+//   rest can be rescued.
+class DocumentPipeline : public QObject
+{
+    Q_OBJECT
+public:
+    enum class LoadOutcome
+    {
+        Loaded,        // the password matched and the whole stream was read
+        WrongPassword, // BadPass was shown
+        Unreadable,    // the file could not be opened or read; the error was shown, nothing changed
+        Broken         // the stream broke off; the error was shown, the document is untitled
+    };
+
+    struct ReadResult
+    {
+        bool passwordOk = false;
+        bool ioFailed = false;    // the file could not be opened or read (the TDoc is untouched)
+        QString error;            // the failure's text when ioFailed or the header broke off
+        QByteArray firstTag;      // the first record's tag
+        qsizetype recordsPos = 0; // where the records start in the deciphered stream
+        bool headerOk = true;     // false when the stream ended within its magic or version
+    };
+
+    explicit DocumentPipeline(DocumentState& doc, QObject* parent = nullptr);
+
+    // The whole open: asks the meta password (enter mode) naming the path, then loads.
+    // `source` is the downloaded bytes of an FTP copy, or null to read the file at `path`.
+    // True when the document was loaded.
+    bool OpenDocument(const QString& path, const QByteArray* source = nullptr);
+
+    // Reads the document with the current MetaPassword. `append` adds the records to the
+    // document (merge) instead of replacing them. Every failure has been shown on return.
+    LoadOutcome LoadDocument(const QString& path, bool append, const QByteArray* source = nullptr);
+
+    // Reads the file (or `source`), checks the password and deciphers into `out`, then reads the
+    // header into `target` (reset first; its FileName = path). A wrong password shows BadPass.
+    // Messages about the header are shown as they are found.
+    ReadResult ReadDocumentFile(const QString& path, const QByteArray* source, TDoc& target, QByteArray& out);
+
+    // Writes the document to `path` (atomically: the old file stays whole when writing fails),
+    // or, with an empty path, hands the enciphered bytes over through ftpSaveBytes. A counted
+    // save advances SaveCount and SaveDate first. CurrentPath becomes `path`; Modified is left
+    // alone. On failure returns false with the failure's text in *error.
+    bool SaveDocument(const QString& path, bool counted, QString* error = nullptr);
+
+    // The change of meta password: asks a new one (choose mode) naming CurrentPath. It is used
+    // from the next save on; Modified does not change. True on OK.
+    bool ChangeMetaPassword();
+
+    // The message of the reader's defect `key`, its "%s" filled with `arg`.
+    static QString readerMessageText(const QString& key, const QString& arg);
+
+    // The first status-bar text after a read: Msg("SBar") with entries, groups and file name.
+    static QString loadSummary(int entries, int groups, const QString& fileName);
+
+signals:
+    // Before the groups and entries change (true) and when all is done (false): the views
+    // suspend their repainting in between.
+    void viewsSuspended(bool suspended);
+    // The groups and entries were replaced (or added to, with append): the views rebuild now,
+    // before any other event is processed.
+    void contentReplaced(bool append);
+    // After a complete read without append: the first group is to be shown expanded and selected.
+    void showFirstGroup();
+    // The title follows CurrentPath and FtpMode.
+    void titleChanged();
+    // Text for the first panel of the status bar.
+    void statusText(const QString& text);
+    // After a successful open: new group and change of meta password unless locked, search.
+    void documentCommandsEnabled();
+    // FtpMode was set by a load; the tool bar follows.
+    void ftpModeChanged(bool ftpMode);
+    // The check mark of the synchronisation command follows the header just read.
+    void syncCheckChanged(bool syncOn);
+    // A synchronised document came from disk: the download of its FTP copy is to start now,
+    // before its records are read.
+    void syncDownloadRequested();
+    // A synchronised document was saved to disk: its enciphered bytes are to be uploaded.
+    void syncUploadRequested(const QByteArray& enciphered);
+    // A save without path: the enciphered bytes go to the FTP transfer.
+    void ftpSaveBytes(const QByteArray& enciphered);
+    // The document was read from a named source: the recent-files list records the name.
+    void recentFileRead(const QString& fileName);
+    // The path is about to be opened: the shell's list of recent documents records it.
+    void documentOpening(const QString& path);
+
+private:
+    void showReaderMessage(const QString& key, const QString& arg);
+
+    DocumentState& m_doc;
+};

@@ -1,0 +1,148 @@
+#include "document/gui/TBoiteMetaPass.h"
+
+#include "app/CommandLine.h"
+#include "lang/LangTable.h"
+#include "platform/gui/DialogPlacement.h"
+#include "platform/gui/ModalSeam.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+
+namespace {
+QPointer<TBoiteMetaPass>& current()
+{
+    static QPointer<TBoiteMetaPass> dialog;
+    return dialog;
+}
+
+constexpr int kClientWidth = 239;
+constexpr int kEnterHeight = 130;
+constexpr int kChooseHeight = 180;
+} // namespace
+
+TBoiteMetaPass::TBoiteMetaPass(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("BoiteMetaPass"));
+    setWindowTitle(QStringLiteral("Méta mot de passe"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setModal(true);
+
+    LblFich = new QLabel(this);
+    LblFich->setObjectName(QStringLiteral("LblFich"));
+    LblFich->setGeometry(10, 10, 216, 17);
+
+    EditPass = new QLineEdit(this);
+    EditPass->setObjectName(QStringLiteral("EditPass"));
+    EditPass->setGeometry(10, 30, 217, 20);
+
+    Label2 = new QLabel(QStringLiteral("Confirmation :"), this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setGeometry(10, 60, 216, 17);
+
+    EditConfirm = new QLineEdit(this);
+    EditConfirm->setObjectName(QStringLiteral("EditConfirm"));
+    EditConfirm->setGeometry(10, 80, 217, 20);
+
+    for (QLineEdit* edit : {EditPass, EditConfirm}) {
+        edit->setEchoMode(QLineEdit::Password);
+        edit->setMaxLength(MaxLength);
+        edit->setContextMenuPolicy(Qt::NoContextMenu);
+        connect(edit, &QLineEdit::textChanged, this, &TBoiteMetaPass::updateOkButton);
+    }
+
+    OKBtn = new QPushButton(QStringLiteral("OK"), this);
+    OKBtn->setObjectName(QStringLiteral("OKBtn"));
+    OKBtn->setDefault(true);
+    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+
+    CancelBtn = new QPushButton(QStringLiteral("Annuler"), this);
+    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
+    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+
+    prepare(Enter, QString());
+    current() = this;
+}
+
+TBoiteMetaPass::~TBoiteMetaPass()
+{
+    clearFields();
+}
+
+TBoiteMetaPass* TBoiteMetaPass::instance()
+{
+    return current().data();
+}
+
+void TBoiteMetaPass::prepare(Mode mode, const QString& path)
+{
+    m_mode = mode;
+    clearFields();
+    LblFich->setText(MetaPassQuestion(path));
+    const bool choose = mode == Choose;
+    setWindowTitle(Msg(choose ? QStringLiteral("ChangeMeta") : QStringLiteral("Meta")));
+    Label2->setVisible(choose);
+    EditConfirm->setVisible(choose);
+    const int buttonsTop = choose ? 120 : 70;
+    OKBtn->setGeometry(70, buttonsTop, 75, 25);
+    CancelBtn->setGeometry(150, buttonsTop, 75, 25);
+    setFixedSize(kClientWidth, choose ? kChooseHeight : kEnterHeight);
+    updateOkButton();
+}
+
+QString TBoiteMetaPass::password() const
+{
+    return EditPass->text();
+}
+
+void TBoiteMetaPass::clearFields()
+{
+    // QLineEdit keeps no undo history of a masked field, so clearing leaves no copy behind.
+    EditPass->clear();
+    EditConfirm->clear();
+}
+
+void TBoiteMetaPass::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    EditPass->setFocus(Qt::OtherFocusReason);
+}
+
+void TBoiteMetaPass::updateOkButton()
+{
+    const QString pass = EditPass->text();
+    bool ok = !pass.isEmpty();
+    if (m_mode == Choose)
+        ok = ok && pass == EditConfirm->text();
+    OKBtn->setEnabled(ok);
+}
+
+QString MetaPassQuestion(const QString& path)
+{
+    const QString name = path.isEmpty() ? Msg(QStringLiteral("Sans titre")) : FileNamePart(path);
+    return Msg(QStringLiteral("Pass")) + QStringLiteral(" \"") + name + QStringLiteral("\" :");
+}
+
+bool AskMetaPassword(TBoiteMetaPass::Mode mode, QString& target, const QString& path)
+{
+    TBoiteMetaPass* dialog = TBoiteMetaPass::instance();
+    if (dialog)
+        dialog->prepare(mode, path);
+    if (ModalSeam::active()) {
+        const QVariant answer =
+            ModalSeam::ask({QStringLiteral("MetaPass"), MetaPassQuestion(path), static_cast<int>(mode), 0});
+        if (!answer.isValid())
+            return false;
+        target = answer.toString();
+        return true;
+    }
+    if (!dialog)
+        return false;
+    PlaceDialogOverOwner(dialog);
+    const bool ok = dialog->exec() == QDialog::Accepted;
+    if (ok)
+        target = dialog->password();
+    dialog->clearFields();
+    return ok;
+}

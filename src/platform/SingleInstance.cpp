@@ -1,0 +1,117 @@
+#include "platform/SingleInstance.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QtEndian>
+
+const char* const SingleInstance::BaseName = "Orbelune-Tresorin";
+
+namespace {
+QByteArray encode(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    qToLittleEndian(value, bytes.data());
+    return bytes;
+}
+
+QString userName()
+{
+    QString name = qEnvironmentVariable("USER");
+    if (name.isEmpty())
+        name = qEnvironmentVariable("USERNAME");
+    if (name.isEmpty())
+        name = qEnvironmentVariable("LOGNAME");
+    // Keep the name usable in a socket or pipe name.
+    QString safe;
+    for (const QChar c : name)
+        safe += (c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('.')) ? c : QLatin1Char('_');
+    return safe;
+}
+} // namespace
+
+SingleInstance::SingleInstance(QObject* parent) : QObject(parent)
+{
+}
+
+SingleInstance::~SingleInstance()
+{
+    if (m_server)
+        m_server->close();
+}
+
+QString SingleInstance::serverName()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
+        return QDir(runtime).filePath(QLatin1String(BaseName));
+    const QString user = userName();
+    return user.isEmpty() ? QString::fromLatin1(BaseName) : QLatin1String(BaseName) + QLatin1Char('-') + user;
+}
+
+bool SingleInstance::isListening() const
+{
+    return m_server && m_server->isListening();
+}
+
+SingleInstance::Claim SingleInstance::askRunningInstance(int timeoutMs, bool* connected)
+{
+    QLocalSocket socket;
+    socket.connectToServer(serverName());
+    *connected = socket.waitForConnected(qMin(timeoutMs, 1000));
+    if (!*connected)
+        return Claim::First;
+    socket.write(encode(WakeUpRequest));
+    socket.waitForBytesWritten(timeoutMs);
+    QByteArray answer;
+    while (answer.size() < 4) {
+        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(timeoutMs))
+            break;
+        answer += socket.read(4 - answer.size());
+    }
+    socket.abort();
+    if (answer.size() == 4 && qFromLittleEndian<quint32>(answer.constData()) == WakeUpAnswer)
+        return Claim::OtherAnswered;
+    return Claim::OtherSilent;
+}
+
+SingleInstance::Claim SingleInstance::claim(int timeoutMs)
+{
+    // Two attempts: a socket left behind by an instance that crashed is removed once.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        bool connected = false;
+        const Claim asked = askRunningInstance(timeoutMs, &connected);
+        if (connected)
+            return asked;
+        if (!m_server) {
+            m_server = new QLocalServer(this);
+            m_server->setSocketOptions(QLocalServer::UserAccessOption);
+            connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);
+        }
+        if (m_server->listen(serverName()))
+            return Claim::First;
+        if (m_server->serverError() == QAbstractSocket::AddressInUseError)
+            QLocalServer::removeServer(serverName());
+    }
+    // Whatever keeps the name busy is not an instance that listens: run on without the lock.
+    return Claim::First;
+}
+
+void SingleInstance::acceptConnections()
+{
+    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+            if (socket->bytesAvailable() < 4)
+                return;
+            const QByteArray request = socket->read(4);
+            if (qFromLittleEndian<quint32>(request.constData()) == WakeUpRequest) {
+                emit wakeUpRequested();
+                socket->write(encode(WakeUpAnswer));
+                socket->flush();
+            }
+            socket->disconnectFromServer();
+        });
+    }
+}

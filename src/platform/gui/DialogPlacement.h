@@ -1,0 +1,9 @@
+#pragma once
+
+class QWidget;
+
+// The program's dialogs are top-level windows of their own (they are made once at start-up,
+// beside the main window, not inside it). Before a dialog is shown modally this centres it on the
+// window that asks (the active window, else the application's main window) and tells the window
+// system that it belongs to that window, so that it stays above it.
+void PlaceDialogOverOwner(QWidget* dialog);

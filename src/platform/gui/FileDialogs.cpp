@@ -1,0 +1,36 @@
+#include "platform/gui/FileDialogs.h"
+
+#include "platform/gui/ModalSeam.h"
+
+#include <QDir>
+#include <QFileDialog>
+
+namespace {
+QString startPath(const QString& folder, const QString& fileName)
+{
+    if (fileName.isEmpty())
+        return folder;
+    if (QDir::isAbsolutePath(fileName) || folder.isEmpty())
+        return fileName;
+    return QDir(folder).filePath(fileName);
+}
+} // namespace
+
+QString documentFileFilter()
+{
+    return QStringLiteral("Documents Tresorin (*.pass);;Tous les fichiers (*)");
+}
+
+QString AskOpenFileName(QWidget* parent, const QString& title, const QString& folder, const QString& fileName)
+{
+    if (ModalSeam::active())
+        return ModalSeam::ask({QStringLiteral("OpenFile"), title, 0, 0}, QString()).toString();
+    return QFileDialog::getOpenFileName(parent, title, startPath(folder, fileName), documentFileFilter());
+}
+
+QString AskSaveFileName(QWidget* parent, const QString& title, const QString& folder, const QString& fileName)
+{
+    if (ModalSeam::active())
+        return ModalSeam::ask({QStringLiteral("SaveFile"), title, 0, 0}, QString()).toString();
+    return QFileDialog::getSaveFileName(parent, title, startPath(folder, fileName), documentFileFilter());
+}
