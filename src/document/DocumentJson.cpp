@@ -18,55 +18,83 @@ QJsonValue indexOrNull(int index)
     return index < 0 ? QJsonValue(QJsonValue::Null) : QJsonValue(index);
 }
 
+using Fields = std::initializer_list<std::pair<const char*, QJsonValue>>;
+
+// One JSON value as text, escaped and with numbers in their shortest exact form, as Qt writes it.
+QByteArray scalar(const QJsonValue& value)
+{
+    const QByteArray wrapped = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return wrapped.mid(1, wrapped.size() - 2);
+}
+
+// An object with its fields in the given order (QJsonObject would sort them).
+void writeObject(QByteArray& out, const QByteArray& indent, Fields fields)
+{
+    out += "{\n";
+    size_t i = 0;
+    for (const auto& [key, value] : fields) {
+        out += indent + "    \"" + key + "\": " + scalar(value);
+        out += ++i < fields.size() ? ",\n" : "\n";
+    }
+    out += indent + "}";
+}
+
 } // namespace
 
 QByteArray toJson(const DocumentState& doc)
 {
     const TDoc& d = doc.LocalDoc;
-    QJsonObject header{
-        {QStringLiteral("formatVersion"), d.FormatVersion},
-        {QStringLiteral("saveCount"), d.SaveCount},
-        {QStringLiteral("saveDate"), d.SaveDate},
-        {QStringLiteral("createDate"), d.CreateDate},
-        {QStringLiteral("reserved1"), d.Reserved1},
-        {QStringLiteral("reserved2"), d.Reserved2},
-        {QStringLiteral("syncOn"), d.SyncOn},
-        {QStringLiteral("useFtpEntry"), d.UseFtpEntry},
-        {QStringLiteral("serverName"), d.ServerName},
-        {QStringLiteral("portNumber"), d.PortNumber},
-        {QStringLiteral("passiveMode"), d.PassiveMode},
-        {QStringLiteral("remotePath"), d.RemotePath},
-        {QStringLiteral("userName"), d.UserName},
-        {QStringLiteral("userPassword"), d.UserPassword},
-    };
+    QByteArray out;
+    out += "{\n    \"header\": ";
+    writeObject(out, "    ",
+                {
+                    {"formatVersion", d.FormatVersion},
+                    {"saveCount", d.SaveCount},
+                    {"saveDate", d.SaveDate},
+                    {"createDate", d.CreateDate},
+                    {"reserved1", d.Reserved1},
+                    {"reserved2", d.Reserved2},
+                    {"syncOn", d.SyncOn},
+                    {"useFtpEntry", d.UseFtpEntry},
+                    {"serverName", d.ServerName},
+                    {"portNumber", d.PortNumber},
+                    {"passiveMode", d.PassiveMode},
+                    {"remotePath", d.RemotePath},
+                    {"userName", d.UserName},
+                    {"userPassword", d.UserPassword},
+                });
 
     std::unordered_map<quint32, int> indexOfGroup;
-    QJsonArray groups;
+    out += ",\n    \"groups\": [";
+    int n = 0;
     for (const TGroupe* g : doc.groupsInOrder()) {
-        indexOfGroup[g->Id] = groups.size();
         const int parent = g->Parent ? indexOfGroup.at(g->Parent->Id) : -1;
-        groups.append(QJsonObject{{QStringLiteral("name"), g->Name}, {QStringLiteral("parent"), indexOrNull(parent)}});
+        indexOfGroup[g->Id] = n;
+        out += n++ ? ",\n        " : "\n        ";
+        writeObject(out, "        ", {{"name", g->Name}, {"parent", indexOrNull(parent)}});
     }
+    out += n ? "\n    ]" : "]";
 
-    QJsonArray entries;
+    out += ",\n    \"entries\": [";
+    n = 0;
     for (const auto& e : doc.Entries()) {
         const auto it = indexOfGroup.find(e->Group);
-        entries.append(QJsonObject{
-            {QStringLiteral("group"), indexOrNull(it == indexOfGroup.end() ? -1 : it->second)},
-            {QStringLiteral("name"), e->Name},
-            {QStringLiteral("login"), e->Login},
-            {QStringLiteral("password"), e->Password},
-            {QStringLiteral("webAddress"), e->WebAddress},
-            {QStringLiteral("notes"), e->Notes},
-            {QStringLiteral("created"), e->Created},
-            {QStringLiteral("modifiedAt"), e->ModifiedAt},
-            {QStringLiteral("isFtpEntry"), e->IsFtpEntry},
-        });
+        out += n++ ? ",\n        " : "\n        ";
+        writeObject(out, "        ",
+                    {
+                        {"group", indexOrNull(it == indexOfGroup.end() ? -1 : it->second)},
+                        {"name", e->Name},
+                        {"login", e->Login},
+                        {"password", e->Password},
+                        {"webAddress", e->WebAddress},
+                        {"notes", e->Notes},
+                        {"created", e->Created},
+                        {"modifiedAt", e->ModifiedAt},
+                        {"isFtpEntry", e->IsFtpEntry},
+                    });
     }
-
-    const QJsonObject root{
-        {QStringLiteral("header"), header}, {QStringLiteral("groups"), groups}, {QStringLiteral("entries"), entries}};
-    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+    out += n ? "\n    ]\n}\n" : "]\n}\n";
+    return out;
 }
 
 namespace {

@@ -24,8 +24,29 @@ void TestDocumentJson::exportHasTheDocumentedShape()
 {
     DocumentState doc;
     testsupport::buildRichDocument(doc);
-    const QJsonObject root = QJsonDocument::fromJson(docjson::toJson(doc)).object();
+    const QByteArray text = docjson::toJson(doc);
+    QJsonParseError parseError;
+    const QJsonObject root = QJsonDocument::fromJson(text, &parseError).object();
+    QCOMPARE(parseError.error, QJsonParseError::NoError);
     QCOMPARE(root.keys(), (QStringList{"entries", "groups", "header"}));
+
+    // Fields come in the documented order, not sorted.
+    QStringList order;
+    auto it = QRegularExpression(QStringLiteral("\"(\\w+)\":")).globalMatch(QString::fromUtf8(text));
+    while (it.hasNext() && order.size() < 32)
+        order << it.next().captured(1);
+    QCOMPARE(order.join(' '), QStringLiteral("header formatVersion saveCount saveDate createDate reserved1 reserved2 "
+                                             "syncOn useFtpEntry serverName portNumber passiveMode remotePath "
+                                             "userName userPassword groups name parent name parent name parent "
+                                             "name parent name parent name parent name parent entries group"));
+    QVERIFY(text.indexOf("\"entries\": [") > text.indexOf("\"groups\": ["));
+    QVERIFY(text.indexOf("\"isFtpEntry\"") > text.indexOf("\"modifiedAt\""));
+
+    // An empty document is valid JSON too.
+    DocumentState empty;
+    const QJsonObject emptyRoot = QJsonDocument::fromJson(docjson::toJson(empty), &parseError).object();
+    QCOMPARE(parseError.error, QJsonParseError::NoError);
+    QVERIFY(emptyRoot.value("groups").toArray().isEmpty() && emptyRoot.value("entries").isArray());
 
     QStringList headerKeys = root.value("header").toObject().keys();
     headerKeys.sort();

@@ -1,0 +1,205 @@
+#include "cli/CliSupport.h"
+
+#include "crypto/SecureBytes.h"
+#include "lang/LangTable.h"
+
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <termios.h>
+#include <unistd.h>
+
+namespace cli {
+
+namespace {
+
+constexpr qsizetype kMaxPasswordLine = 4096;
+
+void writeLine(FILE* stream, const QString& text)
+{
+    const QByteArray bytes = text.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+// Restores the terminal's echo when it goes out of scope.
+class EchoOff
+{
+public:
+    EchoOff()
+    {
+        if (tcgetattr(STDIN_FILENO, &m_saved) != 0)
+            return;
+        termios quiet = m_saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        quiet.c_lflag |= ECHONL;
+        m_active = tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
+    }
+    ~EchoOff()
+    {
+        if (m_active)
+            tcsetattr(STDIN_FILENO, TCSAFLUSH, &m_saved);
+    }
+
+private:
+    termios m_saved{};
+    bool m_active = false;
+};
+
+// Reads up to a line feed straight from the descriptor, so that nothing past this line is
+// buffered away from the next password read.
+bool readLineFromStdin(SecureBytes& line, QString& error)
+{
+    line.bytes().reserve(kMaxPasswordLine + 1);
+    bool any = false;
+    for (;;) {
+        char c;
+        const ssize_t n = ::read(STDIN_FILENO, &c, 1);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            error = QStringLiteral("cannot read the password: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+        if (n == 0)
+            break;
+        any = true;
+        if (c == '\n')
+            break;
+        if (line.size() >= kMaxPasswordLine) {
+            error = QStringLiteral("password line too long");
+            return false;
+        }
+        line.bytes().append(c);
+    }
+    if (!any) {
+        error = QStringLiteral("no password on standard input");
+        return false;
+    }
+    if (line.bytes().endsWith('\r'))
+        line.bytes().chop(1);
+    return true;
+}
+
+} // namespace
+
+void printOut(const QString& text)
+{
+    writeLine(stdout, text);
+}
+
+void printErr(const QString& text)
+{
+    writeLine(stderr, text);
+}
+
+int fail(const QString& command, const QString& text)
+{
+    printErr(QStringLiteral("tresorin-cli %1: %2").arg(command, text));
+    return ExitFailure;
+}
+
+bool parseArguments(const QStringList& args, const QStringList& allowed, Arguments& out, QString& error)
+{
+    bool optionsEnded = false;
+    for (const QString& a : args) {
+        if (!optionsEnded && a == QLatin1String("--")) {
+            optionsEnded = true;
+        } else if (!optionsEnded && a.startsWith(QLatin1String("--"))) {
+            if (!allowed.contains(a)) {
+                error = QStringLiteral("unknown option %1").arg(a);
+                return false;
+            }
+            out.options << a;
+        } else {
+            out.positional << a;
+        }
+    }
+    return true;
+}
+
+bool readPassword(const QString& prompt, QString& password, QString& error)
+{
+    SecureBytes line;
+    if (isatty(STDIN_FILENO)) {
+        std::fputs(prompt.toUtf8().constData(), stderr);
+        std::fflush(stderr);
+        EchoOff quiet;
+        if (!readLineFromStdin(line, error))
+            return false;
+    } else if (!readLineFromStdin(line, error)) {
+        return false;
+    }
+    password = QString::fromUtf8(line.bytes());
+    return true;
+}
+
+bool readNewPassword(QString& password, QString& error)
+{
+    QString first;
+    QString second;
+    if (!readPassword(QStringLiteral("New meta password: "), first, error) ||
+        !readPassword(QStringLiteral("Re-enter new meta password: "), second, error))
+        return false;
+    if (first != second) {
+        error = QStringLiteral("the two new passwords differ");
+        return false;
+    }
+    password = first;
+    return true;
+}
+
+QString messageLine(const QString& key, const QString& arg)
+{
+    QString cleanArg = arg;
+    for (QChar& c : cleanArg)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = QLatin1Char('?');
+    QString text = Msg(key);
+    text.replace(QLatin1String("%s"), cleanArg);
+    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    return text;
+}
+
+StreamMessageSink MessagePrinter::sink()
+{
+    return [this](const QString& key, const QString& arg) {
+        m_keys << key;
+        printErr(messageLine(key, arg));
+    };
+}
+
+bool MessagePrinter::sawDamage() const
+{
+    // An unknown group only moves a group to the top or an entry out of its group; the others
+    // mean a stream that was not read as it was written.
+    for (const QString& k : m_keys)
+        if (k != QLatin1String("ErreurHN"))
+            return true;
+    return false;
+}
+
+int openDocument(const QString& command, const QString& path, DocumentState& doc, MessagePrinter& printer)
+{
+    if (!QFileInfo::exists(path))
+        return fail(command, QStringLiteral("%1: no such file").arg(path));
+    QString password;
+    QString error;
+    if (!readPassword(QStringLiteral("Meta password: "), password, error))
+        return fail(command, error);
+    const docfile::LoadResult r = docfile::loadFile(path, password, doc, printer.sink());
+    switch (r.status) {
+    case docfile::ReadStatus::Ok:
+        return ExitOk;
+    case docfile::ReadStatus::BadPassword:
+        printErr(messageLine(QStringLiteral("BadPass")));
+        return ExitBadPassword;
+    case docfile::ReadStatus::Failed:
+        break;
+    }
+    return fail(command, QStringLiteral("%1: %2").arg(path, r.error));
+}
+
+} // namespace cli

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "document/DocumentFile.h"
+
+#include <QString>
+#include <QStringList>
+
+// Exit status of every command.
+enum ExitCode
+{
+    ExitOk = 0,
+    ExitFailure = 1,    // unreadable file, read failure of the document stream, bad arguments
+    ExitBadPassword = 2 // wrong meta password
+};
+
+namespace cli {
+
+// One line on standard output / standard error (UTF-8).
+void printOut(const QString& text);
+void printErr(const QString& text);
+// "tresorin-cli <command>: text" on standard error; returns ExitFailure.
+int fail(const QString& command, const QString& text);
+
+// Positional arguments and "--" options of a command. Only the options in allowed are accepted;
+// "--" ends the options. On an unknown option, error says so.
+struct Arguments
+{
+    QStringList positional;
+    QStringList options;
+    bool has(const char* option) const { return options.contains(QLatin1String(option)); }
+};
+bool parseArguments(const QStringList& args, const QStringList& allowed, Arguments& out, QString& error);
+
+// Reads one password: from the terminal without echo, after prompt, when standard input is a
+// terminal; else the next line of standard input, without its line end (LF or CR LF). False at
+// the end of input or for an unreasonably long line, with error set.
+bool readPassword(const QString& prompt, QString& password, QString& error);
+
+// Reads a new password twice; false (with error) when they differ or input fails.
+bool readNewPassword(QString& password, QString& error);
+
+// Prints each reader message on standard error as one line of its English text, in order, and
+// remembers the keys seen.
+class MessagePrinter
+{
+public:
+    StreamMessageSink sink();
+    const QStringList& keys() const { return m_keys; }
+    // A message that says records may have been lost or misread.
+    bool sawDamage() const;
+
+private:
+    QStringList m_keys;
+};
+
+// The English text of a message key, with "%s" replaced by arg, on one line.
+QString messageLine(const QString& key, const QString& arg = QString());
+
+// Opens the document at path with a password read from input into doc, printing reader
+// messages through printer. Returns ExitOk, or the exit status after printing the failure.
+int openDocument(const QString& command, const QString& path, DocumentState& doc, MessagePrinter& printer);
+
+} // namespace cli

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QStringList>
+
+// The commands of tresorin-cli. Each gets the arguments that follow its name and returns the
+// process exit status (see ExitCode in CliSupport.h).
+int runExport(const QStringList& args);
+int runImport(const QStringList& args);
+int runInfo(const QStringList& args);
+int runPasswd(const QStringList& args);

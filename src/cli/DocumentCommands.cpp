@@ -1,0 +1,217 @@
+#include "cli/CliSupport.h"
+#include "cli/Commands.h"
+#include "document/DocumentJson.h"
+#include "lang/LangTable.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+
+#include <cstdio>
+
+namespace {
+
+bool wantsHelp(const QStringList& args)
+{
+    for (const QString& a : args) {
+        if (a == QLatin1String("--"))
+            return false;
+        if (a == QLatin1String("--help") || a == QLatin1String("-h"))
+            return true;
+    }
+    return false;
+}
+
+// Checks the arguments of a command: its help, its options and the number of positional
+// arguments. Returns -1 to go on, else the exit status.
+int prepare(const QString& command, const QStringList& args, const char* help, const QStringList& options,
+            int positional, cli::Arguments& parsed)
+{
+    if (wantsHelp(args)) {
+        cli::printOut(QString::fromUtf8(help));
+        return ExitOk;
+    }
+    QString error;
+    if (!cli::parseArguments(args, options, parsed, error))
+        return cli::fail(command, error + QStringLiteral(" (see tresorin-cli %1 --help)").arg(command));
+    if (parsed.positional.size() != positional)
+        return cli::fail(command, QStringLiteral("expected %1 argument%2 (see tresorin-cli %3 --help)")
+                                      .arg(positional)
+                                      .arg(positional > 1 ? QStringLiteral("s") : QString())
+                                      .arg(command));
+    return -1;
+}
+
+const char kExportHelp[] =
+    "Usage: tresorin-cli export FILE\n"
+    "\n"
+    "Prints the document FILE as JSON (UTF-8) on standard output:\n"
+    "  {\"header\": {\"formatVersion\", \"saveCount\", \"saveDate\", \"createDate\", \"reserved1\",\n"
+    "              \"reserved2\", \"syncOn\", \"useFtpEntry\", \"serverName\", \"portNumber\",\n"
+    "              \"passiveMode\", \"remotePath\", \"userName\", \"userPassword\"},\n"
+    "   \"groups\": [{\"name\", \"parent\"}],\n"
+    "   \"entries\": [{\"group\", \"name\", \"login\", \"password\", \"webAddress\", \"notes\",\n"
+    "                \"created\", \"modifiedAt\", \"isFtpEntry\"}]}\n"
+    "Groups are in document order, a group before its children; \"parent\" is the index of the\n"
+    "parent group in \"groups\", or null. \"group\" is the index of the entry's group, or null.\n"
+    "Dates are day counts since 30 December 1899 (0: not recorded).\n"
+    "\n"
+    "The meta password is read from the terminal, or as one line of standard input.\n"
+    "Exit status: 0 done, 1 failure, 2 wrong meta password.";
+
+const char kImportHelp[] = "Usage: tresorin-cli import [--force] JSON OUT.pass\n"
+                           "\n"
+                           "Makes the document OUT.pass from the JSON file JSON, in the shape that export prints. The\n"
+                           "header may be left out (new document values), and so may any field (empty, 0, false or\n"
+                           "null); unknown fields are errors. A group's parent must come before it in \"groups\".\n"
+                           "The new meta password is asked twice (two lines of standard input when it is not a\n"
+                           "terminal). The save is counted: the save counter grows by one.\n"
+                           "\n"
+                           "  --force   replace OUT.pass when it exists\n"
+                           "\n"
+                           "Exit status: 0 done, 1 failure (nothing is written).";
+
+const char kInfoHelp[] = "Usage: tresorin-cli info FILE\n"
+                         "\n"
+                         "Prints the properties of the document FILE, one per line, as the file properties window\n"
+                         "shows them (the FTP password only as Yes or No).\n"
+                         "The meta password is read from the terminal, or as one line of standard input.\n"
+                         "Exit status: 0 done, 1 failure, 2 wrong meta password.";
+
+const char kPasswdHelp[] =
+    "Usage: tresorin-cli passwd FILE\n"
+    "\n"
+    "Changes the meta password of the document FILE: asks the current password, then the new one\n"
+    "twice (three lines of standard input when it is not a terminal), and rewrites the file under\n"
+    "the new password in one step. The save counter does not change. A document whose reading\n"
+    "reported damage is left alone: open it in Tresorin and save it there.\n"
+    "Exit status: 0 done, 1 failure (the file is unchanged), 2 wrong meta password.";
+
+// "short date long time" of a stored date, the time left out at midnight; empty for 0.
+QString formatDate(DateTime value)
+{
+    const QDateTime dt = datetime::toQDateTime(value);
+    if (!dt.isValid())
+        return QString();
+    const QLocale locale = QLocale::system();
+    QString text = locale.toString(dt.date(), QLocale::ShortFormat);
+    if (dt.time() != QTime(0, 0))
+        text += QLatin1Char(' ') + locale.toString(dt.time(), QLocale::LongFormat);
+    return text;
+}
+
+QString yesNo(bool value)
+{
+    return Msg(value ? QStringLiteral("Oui") : QStringLiteral("Non"));
+}
+
+} // namespace
+
+int runExport(const QStringList& args)
+{
+    const QString command = QStringLiteral("export");
+    cli::Arguments parsed;
+    if (const int status = prepare(command, args, kExportHelp, {}, 1, parsed); status >= 0)
+        return status;
+    DocumentState doc;
+    cli::MessagePrinter printer;
+    if (const int status = cli::openDocument(command, parsed.positional[0], doc, printer); status != ExitOk)
+        return status;
+    SecureBytes json(docjson::toJson(doc));
+    std::fwrite(json.bytes().constData(), 1, static_cast<size_t>(json.size()), stdout);
+    std::fflush(stdout);
+    return std::ferror(stdout) ? cli::fail(command, QStringLiteral("cannot write to standard output")) : ExitOk;
+}
+
+int runImport(const QStringList& args)
+{
+    const QString command = QStringLiteral("import");
+    cli::Arguments parsed;
+    if (const int status = prepare(command, args, kImportHelp, {QStringLiteral("--force")}, 2, parsed); status >= 0)
+        return status;
+    const QString jsonPath = parsed.positional[0];
+    const QString outPath = parsed.positional[1];
+    if (QFileInfo::exists(outPath) && !parsed.has("--force"))
+        return cli::fail(command, QStringLiteral("%1 exists; use --force to replace it").arg(outPath));
+
+    QFile jsonFile(jsonPath);
+    if (!jsonFile.open(QIODevice::ReadOnly))
+        return cli::fail(command, QStringLiteral("%1: %2").arg(jsonPath, jsonFile.errorString()));
+    SecureBytes json(jsonFile.readAll());
+    jsonFile.close();
+
+    DocumentState doc;
+    QString error;
+    if (!docjson::fromJson(json.bytes(), doc, &error))
+        return cli::fail(command, QStringLiteral("%1: %2").arg(jsonPath, error));
+    json.clear();
+
+    if (!cli::readNewPassword(doc.MetaPassword, error))
+        return cli::fail(command, error);
+    const docfile::WriteResult w = docfile::saveFile(doc, outPath, true);
+    if (!w.ok)
+        return cli::fail(command, QStringLiteral("%1: %2").arg(outPath, w.error));
+    return ExitOk;
+}
+
+int runInfo(const QStringList& args)
+{
+    const QString command = QStringLiteral("info");
+    cli::Arguments parsed;
+    if (const int status = prepare(command, args, kInfoHelp, {}, 1, parsed); status >= 0)
+        return status;
+    DocumentState doc;
+    cli::MessagePrinter printer;
+    if (const int status = cli::openDocument(command, parsed.positional[0], doc, printer); status != ExitOk)
+        return status;
+
+    const TDoc& d = doc.LocalDoc;
+    const QString unknown = Msg(QStringLiteral("Inconnu"));
+    const struct
+    {
+        const char* key;
+        QString value;
+        QString fallback;
+    } rows[] = {
+        {"Version", QString::number(d.SaveCount), unknown},
+        {"SauveDate", formatDate(d.SaveDate), unknown},
+        {"SyncOn", yesNo(d.SyncOn), QString()},
+        {"DServer", d.ServerName, QString()},
+        {"DPort", QString::number(d.PortNumber), QString()},
+        {"DPasv", yesNo(d.PassiveMode), yesNo(false)},
+        {"DUser", d.UserName, QString()},
+        {"DPass", yesNo(!d.UserPassword.isEmpty()), QString()},
+        {"DFich", d.RemotePath, QString()},
+        {"Format", QString::number(d.FormatVersion), unknown},
+    };
+    for (const auto& row : rows) {
+        const QString value = row.value.isEmpty() ? row.fallback : row.value;
+        cli::printOut(Msg(QLatin1String(row.key)) + QLatin1Char(':') +
+                      (value.isEmpty() ? QString() : QLatin1Char(' ') + value));
+    }
+    return ExitOk;
+}
+
+int runPasswd(const QStringList& args)
+{
+    const QString command = QStringLiteral("passwd");
+    cli::Arguments parsed;
+    if (const int status = prepare(command, args, kPasswdHelp, {}, 1, parsed); status >= 0)
+        return status;
+    const QString path = parsed.positional[0];
+    DocumentState doc;
+    cli::MessagePrinter printer;
+    if (const int status = cli::openDocument(command, path, doc, printer); status != ExitOk)
+        return status;
+    // Rewriting would make the damage permanent: records the reader skipped would be gone.
+    if (printer.sawDamage())
+        return cli::fail(command, QStringLiteral("%1: not rewritten, its reading reported damage").arg(path));
+
+    QString error;
+    if (!cli::readNewPassword(doc.MetaPassword, error))
+        return cli::fail(command, error);
+    const docfile::WriteResult w = docfile::saveFile(doc, path, false);
+    if (!w.ok)
+        return cli::fail(command, QStringLiteral("%1: %2").arg(path, w.error));
+    return ExitOk;
+}

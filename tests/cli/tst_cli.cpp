@@ -1,0 +1,412 @@
+#include "crypto/Cipher.h"
+#include "document/DocumentFile.h"
+#include "document/DocumentJson.h"
+#include "document/Win1252.h"
+#include "support/DocumentFixture.h"
+#include "support/TempFolder.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QtTest>
+
+using testsupport::StreamBuilder;
+using testsupport::TempFolder;
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+    QStringList errLines() const { return QString::fromUtf8(err).split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
+};
+
+QString toolPath()
+{
+    QString bin = qEnvironmentVariable("TRESORIN_BIN_DIR");
+    if (bin.isEmpty())
+        bin = QStringLiteral(TRESORIN_BIN_DIR);
+    return bin + QStringLiteral("/src/tresorin-cli");
+}
+
+Run run(const QStringList& args, const QByteArray& input = QByteArray())
+{
+    QProcess p;
+    p.start(toolPath(), args);
+    Run r;
+    if (!p.waitForStarted(10000))
+        return r;
+    p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(30000)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+const QString kBadPass =
+    QStringLiteral("Sorry ! This meta password is not the right one, or this file is not a Tresorin document...");
+
+// Saves the rich fixture under password at path.
+bool saveRich(const QString& path, const QString& password)
+{
+    DocumentState doc;
+    testsupport::buildRichDocument(doc);
+    doc.MetaPassword = password;
+    return docfile::saveFile(doc, path, false).ok;
+}
+
+bool writeEnciphered(const QString& path, const QByteArray& stream, const QByteArray& password)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(encipherDocument(stream, password)) > 0;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void versionHelpAndArguments_data();
+    void versionHelpAndArguments();
+    void exportImportRoundTrip();
+    void wrongPasswordExitsWithTwo_data();
+    void wrongPasswordExitsWithTwo();
+    void importRefusesToOverwrite();
+    void importRejectsBadJson_data();
+    void importRejectsBadJson();
+    void infoShowsTheProperties();
+    void passwdRewritesUnderTheNewPassword();
+    void passwdWithDifferingPasswordsChangesNothing();
+    void readerMessagesInOrder();
+    void unreadableInputs_data();
+    void unreadableInputs();
+};
+
+void TestCli::initTestCase()
+{
+    QVERIFY2(QFile::exists(toolPath()), qPrintable(toolPath()));
+}
+
+void TestCli::versionHelpAndArguments_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("outStart");
+    QTest::addColumn<QString>("errContains");
+    QTest::newRow("version") << QStringList{"--version"} << 0 << "tresorin-cli 1."
+                             << "";
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: tresorin-cli COMMAND"
+                          << "";
+    QTest::newRow("nothing") << QStringList() << 1 << ""
+                             << "Usage: tresorin-cli COMMAND";
+    QTest::newRow("unknown command") << QStringList{"frobnicate"} << 1 << ""
+                                     << "unknown command \"frobnicate\"";
+    for (const char* c : {"export", "import", "info", "passwd"})
+        QTest::addRow("%s --help", c) << QStringList{c, "--help"} << 0
+                                      << QStringLiteral("Usage: tresorin-cli %1").arg(QLatin1String(c)) << "";
+    QTest::newRow("missing argument") << QStringList{"export"} << 1 << ""
+                                      << "expected 1 argument";
+    QTest::newRow("too many arguments") << QStringList{"import", "a", "b", "c"} << 1 << ""
+                                        << "expected 2 arguments";
+    QTest::newRow("unknown option") << QStringList{"info", "--fast", "x.pass"} << 1 << ""
+                                    << "unknown option --fast";
+    QTest::newRow("force is for import only") << QStringList{"passwd", "--force", "x.pass"} << 1 << ""
+                                              << "unknown option --force";
+}
+
+void TestCli::versionHelpAndArguments()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, outStart);
+    QFETCH(QString, errContains);
+    const Run r = run(args);
+    QCOMPARE(r.exitCode, exitCode);
+    if (outStart.isEmpty())
+        QVERIFY2(r.out.isEmpty(), r.out.constData());
+    else
+        QVERIFY2(QString::fromUtf8(r.out).startsWith(outStart), r.out.constData());
+    QVERIFY2(QString::fromUtf8(r.err).contains(errContains), r.err.constData());
+}
+
+void TestCli::exportImportRoundTrip()
+{
+    TempFolder dir;
+    const QString original = dir.filePath(QStringLiteral("original.pass"));
+    QVERIFY(saveRich(original, QStringLiteral("first \u00e9")));
+
+    const Run exported = run({"export", original}, "first \xc3\xa9\n");
+    QCOMPARE(exported.exitCode, 0);
+    // The fixture has an entry without group, which the reader reports.
+    QCOMPARE(exported.errLines(), QStringList{QStringLiteral("Internal error")});
+    QVERIFY(dir.writeFile(QStringLiteral("doc.json"), exported.out));
+
+    const QString copy = dir.filePath(QStringLiteral("copy.pass"));
+    const Run imported = run({"import", dir.filePath(QStringLiteral("doc.json")), copy}, "second\r\nsecond\r\n");
+    QCOMPARE(imported.exitCode, 0);
+    QVERIFY2(imported.err.isEmpty(), imported.err.constData());
+    QVERIFY(imported.out.isEmpty());
+
+    DocumentState a;
+    DocumentState b;
+    QVERIFY(docfile::loadFile(original, QStringLiteral("first \u00e9"), a, {}).ok());
+    QVERIFY(docfile::loadFile(copy, QStringLiteral("second"), b, {}).ok());
+    QCOMPARE(testsupport::compareContent(b, a), QString());
+    QCOMPARE(b.LocalDoc.SaveCount, a.LocalDoc.SaveCount + 1); // import is a counted save
+    QVERIFY(b.LocalDoc.SaveDate > a.LocalDoc.SaveDate);
+    a.LocalDoc.SaveCount = b.LocalDoc.SaveCount;
+    a.LocalDoc.SaveDate = b.LocalDoc.SaveDate;
+    QCOMPARE(testsupport::compareHeaders(b.LocalDoc, a.LocalDoc), QString());
+
+    // Exporting the copy gives the same JSON but for the counted save.
+    const Run again = run({"export", copy}, "second\n");
+    QCOMPARE(again.exitCode, 0);
+    QJsonObject first = QJsonDocument::fromJson(exported.out).object();
+    QJsonObject second = QJsonDocument::fromJson(again.out).object();
+    QJsonObject h1 = first.value("header").toObject();
+    QJsonObject h2 = second.value("header").toObject();
+    QCOMPARE(h2.value("saveCount").toInt(), h1.value("saveCount").toInt() + 1);
+    h1.remove("saveCount");
+    h1.remove("saveDate");
+    h2.remove("saveCount");
+    h2.remove("saveDate");
+    first.insert("header", h1);
+    second.insert("header", h2);
+    QCOMPARE(second, first);
+}
+
+void TestCli::wrongPasswordExitsWithTwo_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("export") << "export";
+    QTest::newRow("info") << "info";
+    QTest::newRow("passwd") << "passwd";
+}
+
+void TestCli::wrongPasswordExitsWithTwo()
+{
+    QFETCH(QString, command);
+    TempFolder dir;
+    const QString path = dir.filePath(QStringLiteral("doc.pass"));
+    QVERIFY(saveRich(path, QStringLiteral("right")));
+    const QByteArray before = fileBytes(path);
+    const Run r = run({command, path}, "Right\nnew\nnew\n");
+    QCOMPARE(r.exitCode, 2);
+    QCOMPARE(r.errLines(), QStringList{kBadPass});
+    QVERIFY(r.out.isEmpty());
+    QCOMPARE(fileBytes(path), before);
+}
+
+void TestCli::importRefusesToOverwrite()
+{
+    TempFolder dir;
+    QVERIFY(dir.writeFile(QStringLiteral("in.json"), R"({"entries": [{"name": "e", "password": "p"}]})"));
+    QVERIFY(dir.writeFile(QStringLiteral("out.pass"), "precious"));
+    const QString json = dir.filePath(QStringLiteral("in.json"));
+    const QString out = dir.filePath(QStringLiteral("out.pass"));
+
+    Run r = run({"import", json, out}, "pw\npw\n");
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY(r.err.contains("--force"));
+    QCOMPARE(fileBytes(out), QByteArray("precious"));
+
+    r = run({"import", "--force", json, out}, "pw\npw\n");
+    QCOMPARE(r.exitCode, 0);
+    DocumentState doc;
+    QVERIFY(docfile::loadFile(out, QStringLiteral("pw"), doc, {}).ok());
+    QCOMPARE(doc.entryCount(), 1);
+    QCOMPARE(doc.entry(0)->Password, QStringLiteral("p"));
+    QCOMPARE(doc.LocalDoc.SaveCount, 1);
+
+    // Two new passwords that differ: nothing is written.
+    const QString fresh = dir.filePath(QStringLiteral("fresh.pass"));
+    r = run({"import", json, fresh}, "one\ntwo\n");
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY(r.err.contains("differ"));
+    QVERIFY(!QFile::exists(fresh));
+    // The end of input before the second password.
+    r = run({"import", json, fresh}, "one\n");
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY(!QFile::exists(fresh));
+}
+
+void TestCli::importRejectsBadJson_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QString>("place");
+    QTest::newRow("syntax") << QByteArray("{\"groups\": [}") << "JSON syntax error at offset";
+    QTest::newRow("group out of range") << QByteArray(
+                                               R"({"groups": [{"name": "g"}], "entries": [{}, {}, {}, {"group": 7}]})")
+                                        << "entries[3].group: index 7 out of range";
+    QTest::newRow("parent after child") << QByteArray(R"({"groups": [{"parent": 1}, {}]})")
+                                        << "groups[0].parent: index 1 does not come before this group";
+    QTest::newRow("wrong type") << QByteArray(R"({"header": {"portNumber": "21"}})") << "header.portNumber";
+}
+
+void TestCli::importRejectsBadJson()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QString, place);
+    TempFolder dir;
+    QVERIFY(dir.writeFile(QStringLiteral("in.json"), json));
+    const QString out = dir.filePath(QStringLiteral("out.pass"));
+    const Run r = run({"import", dir.filePath(QStringLiteral("in.json")), out}, "pw\npw\n");
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(QString::fromUtf8(r.err).contains(place), r.err.constData());
+    QVERIFY(!QFile::exists(out));
+}
+
+void TestCli::infoShowsTheProperties()
+{
+    TempFolder dir;
+    const QString path = dir.filePath(QStringLiteral("doc.pass"));
+    QVERIFY(saveRich(path, QStringLiteral("pw")));
+    Run r = run({"info", path}, "pw\n");
+    QCOMPARE(r.exitCode, 0);
+    QStringList lines = QString::fromUtf8(r.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 10);
+    QVERIFY(lines[1].startsWith(QStringLiteral("Last saved on: ")));
+    QVERIFY(!lines[1].contains(QStringLiteral("Unknown")));
+    lines.removeAt(1);
+    QCOMPARE(lines, (QStringList{"Version: 4711", "FTP Synchro active: Yes", "    Server: ftp.example.org",
+                                 "    Port: 2121", "    Passive: Yes", "    User: ftpuser", "    Password: Yes",
+                                 "    File: /backup/docs/mine.pass", "Format: 7"}));
+    QVERIFY(!r.out.contains("ftp-secret"));
+
+    // A plain header: no date recorded, no FTP settings.
+    TDoc plain;
+    plain.SaveDate = 0;
+    QVERIFY(writeEnciphered(path, StreamBuilder().start(7).header(7, plain).end().bytes(), "pw"));
+    r = run({"info", path}, "pw\n");
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(r.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+             (QStringList{"Version: 0", "Last saved on: - Unknown -", "FTP Synchro active: No",
+                          "    Server:", "    Port: 21", "    Passive: No", "    User:", "    Password: No",
+                          "    File:", "Format: 7"}));
+}
+
+void TestCli::passwdRewritesUnderTheNewPassword()
+{
+    TempFolder dir;
+    const QString path = dir.filePath(QStringLiteral("doc.pass"));
+    QVERIFY(saveRich(path, QStringLiteral("old")));
+    const auto mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                      QFileDevice::WriteUser | QFileDevice::ReadGroup;
+    QVERIFY(QFile::setPermissions(path, mode));
+
+    const Run r = run({"passwd", path}, "old\nnew \u00e9\nnew \u00e9\n");
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(QFile::permissions(path), mode);
+    QCOMPARE(run({"info", path}, "old\n").exitCode, 2);
+
+    DocumentState reread;
+    QVERIFY(docfile::loadFile(path, QStringLiteral("new \u00e9"), reread, {}).ok());
+    DocumentState rich;
+    testsupport::buildRichDocument(rich);
+    QCOMPARE(testsupport::compareContent(reread, rich), QString());
+    QCOMPARE(testsupport::compareHeaders(reread.LocalDoc, rich.LocalDoc), QString()); // not a counted save
+}
+
+void TestCli::passwdWithDifferingPasswordsChangesNothing()
+{
+    TempFolder dir;
+    const QString path = dir.filePath(QStringLiteral("doc.pass"));
+    QVERIFY(saveRich(path, QStringLiteral("old")));
+    const QByteArray before = fileBytes(path);
+    const Run r = run({"passwd", path}, "old\nnew\nNew\n");
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(fileBytes(path), before);
+}
+
+void TestCli::readerMessagesInOrder()
+{
+    TempFolder dir;
+    const QString path = dir.filePath(QStringLiteral("damaged.pass"));
+    TFeuille e;
+    e.Name = QStringLiteral("kept");
+    const QByteArray stream = StreamBuilder()
+                                  .tag("TRX")
+                                  .tag(" 1.9")
+                                  .header(7, TDoc())
+                                  .group(1, 5, QStringLiteral("orphan"))
+                                  .entry(7, 1, e)
+                                  .entry(7, 3, e)
+                                  .tag("DONE")
+                                  .bytes();
+    QVERIFY(writeEnciphered(path, stream, "pw"));
+    const QByteArray before = fileBytes(path);
+
+    Run r = run({"export", path}, "pw\n");
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.errLines(), (QStringList{"File format error (TRS)",
+                                        "This Tresorin file as been saved by a newer version of Tresorin, it may be "
+                                        "impossible to read ( 1.9)",
+                                        "Internal error", "Internal error", "File format error (FINI)"}));
+    QCOMPARE(QJsonDocument::fromJson(r.out).object().value("entries").toArray().size(), 2);
+
+    // Rewriting a damaged document would make the damage permanent.
+    r = run({"passwd", path}, "pw\nnew\nnew\n");
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(fileBytes(path), before);
+
+    // A read failure in the records: messages first, then the failure, and no JSON.
+    QVERIFY(writeEnciphered(path, StreamBuilder().start(7).header(7, TDoc()).entry(7, 0, e).bytes(), "pw"));
+    r = run({"export", path}, "pw\n");
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.errLines().size(), 2);
+    QCOMPARE(r.errLines().at(0), QStringLiteral("Internal error"));
+    QVERIFY(r.errLines().at(1).contains(StreamReader::readErrorText()));
+    QVERIFY(r.out.isEmpty());
+}
+
+void TestCli::unreadableInputs_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("missing file") << "missing" << QByteArray("pw\n") << 1;
+    QTest::newRow("not a document") << "text" << QByteArray("pw\n") << 2;
+    QTest::newRow("no password given") << "document" << QByteArray() << 1;
+    QTest::newRow("empty password is a password") << "document" << QByteArray("\n") << 2;
+    QTest::newRow("folder") << "folder" << QByteArray("pw\n") << 1;
+}
+
+void TestCli::unreadableInputs()
+{
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, input);
+    QFETCH(int, exitCode);
+    TempFolder dir;
+    const QString path = dir.filePath(QStringLiteral("target"));
+    if (kind == QLatin1String("text"))
+        QVERIFY(dir.writeFile(QStringLiteral("target"), "just some text\n"));
+    else if (kind == QLatin1String("document"))
+        QVERIFY(saveRich(path, QStringLiteral("pw")));
+    else if (kind == QLatin1String("folder"))
+        dir.makeFolder(QStringLiteral("target"));
+    const Run r = run({"export", path}, input);
+    QCOMPARE(r.exitCode, exitCode);
+    QVERIFY(r.out.isEmpty());
+    QVERIFY(!r.err.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
