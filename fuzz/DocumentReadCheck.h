@@ -8,6 +8,7 @@
 #include "document/DocumentStream.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -96,12 +97,10 @@ inline QByteArray describe(const DocumentState& doc)
     text(h.UserPassword);
 
     const std::vector<TGroupe*> groups = doc.groupsInOrder();
-    auto position = [&groups](const TGroupe* g) -> qint64 {
-        for (size_t i = 0; i < groups.size(); ++i)
-            if (groups[i] == g)
-                return qint64(i);
-        return -1;
-    };
+    QHash<const TGroupe*, qint64> positions;
+    for (size_t i = 0; i < groups.size(); ++i)
+        positions.insert(groups[i], qint64(i));
+    auto position = [&positions](const TGroupe* g) { return positions.value(g, -1); };
     for (const TGroupe* g : groups) {
         out += "| group ";
         number(position(g->Parent));
