@@ -69,10 +69,14 @@ void EntryListHeader::setSortArrow(int section, bool up)
 
 void EntryListHeader::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const
 {
+    // The style may leave its own clipping behind: keep the painter as it was given.
+    painter->save();
     QHeaderView::paintSection(painter, rect, logicalIndex);
+    painter->restore();
     if (logicalIndex != m_arrowSection || !rect.isValid())
         return;
     painter->save();
+    painter->setClipRect(rect);
     const QString title = model() ? model()->headerData(logicalIndex, Qt::Horizontal).toString() : QString();
     const int margin = style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, this);
     const int w = 8;

@@ -82,6 +82,7 @@ QPainterPath polygonPath(std::initializer_list<QPointF> points)
 void key(QPainter& p, bool grey, qreal scale = 1.0, const QPointF& at = QPointF(5.0, 11.0))
 {
     QPainterPath local;
+    local.setFillRule(Qt::WindingFill);
     local.addEllipse(QPointF(0, 0), 3.3, 3.3);
     local.addRect(QRectF(2.4, -1.05, 8.5, 2.1));
     local.addRect(QRectF(7.1, 0.5, 1.5, 2.8));
@@ -106,13 +107,14 @@ void key(QPainter& p, bool grey, qreal scale = 1.0, const QPointF& at = QPointF(
 }
 
 // A plus badge with a white halo so it reads on any background.
-void plus(QPainter& p, const QPointF& c, const QColor& colour, qreal arm = 2.6, qreal thick = 1.7)
+void plus(QPainter& p, const QPointF& c, const QColor& colour, qreal arm = 3.0, qreal thick = 2.0)
 {
     QPainterPath path;
+    path.setFillRule(Qt::WindingFill);
     path.addRect(QRectF(c.x() - arm, c.y() - thick / 2, 2 * arm, thick));
     path.addRect(QRectF(c.x() - thick / 2, c.y() - arm, thick, 2 * arm));
     path = path.simplified();
-    p.setPen(line(Qt::white, 1.6));
+    p.setPen(line(Qt::white, 1.4));
     p.setBrush(Qt::white);
     p.drawPath(path);
     p.setPen(Qt::NoPen);
@@ -335,13 +337,13 @@ const std::map<QString, Drawing>& drawings()
         {QStringLiteral("key-notes"),
          [](QPainter& p) {
              key(p, false);
-             plus(p, QPointF(3.4, 3.4), kRed);
+             plus(p, QPointF(4.0, 4.0), kRed);
          }},
         {QStringLiteral("key-ftp"), [](QPainter& p) { key(p, true); }},
         {QStringLiteral("key-ftp-notes"),
          [](QPainter& p) {
              key(p, true);
-             plus(p, QPointF(3.4, 3.4), kRed);
+             plus(p, QPointF(4.0, 4.0), kRed);
          }},
         {QStringLiteral("key-search"),
          [](QPainter& p) {
@@ -352,14 +354,14 @@ const std::map<QString, Drawing>& drawings()
          [](QPainter& p) {
              key(p, false, 0.9, QPointF(4.6, 10.2));
              magnifier(p, QPointF(11.2, 11.2), 2.7, 2.2, 1.1);
-             plus(p, QPointF(3.4, 3.4), kRed);
+             plus(p, QPointF(4.0, 4.0), kRed);
          }},
         {QStringLiteral("folder"), folderClosed},
         {QStringLiteral("folder-open"), folderOpen},
         {QStringLiteral("new"),
          [](QPainter& p) {
              page(p, QRectF(3.0, 1.5, 10.0, 13.0), 3.5, 4);
-             star(p, QPointF(4.2, 4.0), 3.0, 1.1, 4, kGoldLight, kGoldLine);
+             star(p, QPointF(4.3, 4.3), 3.8, 1.3, 4, kGoldDark, kGoldLine);
          }},
         {QStringLiteral("open"), [](QPainter& p) { folderOpen(p); }},
         {QStringLiteral("open-ftp"),
@@ -412,12 +414,12 @@ const std::map<QString, Drawing>& drawings()
         {QStringLiteral("new-group"),
          [](QPainter& p) {
              folderClosed(p);
-             plus(p, QPointF(12.0, 11.6), kGreen, 2.8, 1.8);
+             plus(p, QPointF(12.0, 12.0), kGreen);
          }},
         {QStringLiteral("new-entry"),
          [](QPainter& p) {
              key(p, false);
-             plus(p, QPointF(3.4, 3.4), kGreen, 2.8, 1.8);
+             plus(p, QPointF(4.0, 4.0), kGreen);
          }},
         {QStringLiteral("rename"),
          [](QPainter& p) {
