@@ -8,3 +8,6 @@ int runExport(const QStringList& args);
 int runImport(const QStringList& args);
 int runInfo(const QStringList& args);
 int runPasswd(const QStringList& args);
+// generate [--length N] [--upper] [--lower] [--digits] [--accented] [--special] [--custom CHARS]
+//          [--first-letter] [--count K]: random passwords with their scores.
+int runGenerate(const QStringList& args);

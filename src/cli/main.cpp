@@ -24,6 +24,10 @@ const Command kCommands[] = {
      "                          make the document OUT.pass from JSON"},
     {"info", runInfo, "info FILE               print the properties of the document FILE"},
     {"passwd", runPasswd, "passwd FILE             change the meta password of the document FILE"},
+    {"generate", runGenerate,
+     "generate [--length N] [--upper] [--lower] [--digits] [--accented] [--special]\n"
+     "           [--custom CHARS] [--first-letter] [--count K]\n"
+     "                          print random passwords, each with a tab and its score"},
 };
 
 QString usage()
