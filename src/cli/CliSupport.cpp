@@ -120,6 +120,28 @@ bool parseArguments(const QStringList& args, const QStringList& allowed, Argumen
     return true;
 }
 
+int prepareCommand(const QString& command, const QStringList& args, const char* help, const QStringList& allowed,
+                   int positional, Arguments& parsed)
+{
+    for (const QString& a : args) {
+        if (a == QLatin1String("--"))
+            break;
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            printOut(QString::fromUtf8(help));
+            return ExitOk;
+        }
+    }
+    QString error;
+    if (!parseArguments(args, allowed, parsed, error))
+        return fail(command, error + QStringLiteral(" (see tresorin-cli %1 --help)").arg(command));
+    if (parsed.positional.size() != positional)
+        return fail(command, QStringLiteral("expected %1 argument%2 (see tresorin-cli %3 --help)")
+                                 .arg(positional)
+                                 .arg(positional > 1 ? QStringLiteral("s") : QString())
+                                 .arg(command));
+    return -1;
+}
+
 bool readPassword(const QString& prompt, QString& password, QString& error)
 {
     SecureBytes line;

@@ -31,6 +31,12 @@ struct Arguments
 };
 bool parseArguments(const QStringList& args, const QStringList& allowed, Arguments& out, QString& error);
 
+// The common start of a command: prints help (from --help or -h before any "--") and returns
+// ExitOk; checks the options against allowed and the number of positional arguments, printing
+// the problem and returning ExitFailure. Returns -1 when the command should go on with parsed.
+int prepareCommand(const QString& command, const QStringList& args, const char* help, const QStringList& allowed,
+                   int positional, Arguments& parsed);
+
 // Reads one password: from the terminal without echo, after prompt, when standard input is a
 // terminal; else the next line of standard input, without its line end (LF or CR LF). False at
 // the end of input or for an unreasonably long line, with error set.

@@ -11,37 +11,6 @@
 
 namespace {
 
-bool wantsHelp(const QStringList& args)
-{
-    for (const QString& a : args) {
-        if (a == QLatin1String("--"))
-            return false;
-        if (a == QLatin1String("--help") || a == QLatin1String("-h"))
-            return true;
-    }
-    return false;
-}
-
-// Checks the arguments of a command: its help, its options and the number of positional
-// arguments. Returns -1 to go on, else the exit status.
-int prepare(const QString& command, const QStringList& args, const char* help, const QStringList& options,
-            int positional, cli::Arguments& parsed)
-{
-    if (wantsHelp(args)) {
-        cli::printOut(QString::fromUtf8(help));
-        return ExitOk;
-    }
-    QString error;
-    if (!cli::parseArguments(args, options, parsed, error))
-        return cli::fail(command, error + QStringLiteral(" (see tresorin-cli %1 --help)").arg(command));
-    if (parsed.positional.size() != positional)
-        return cli::fail(command, QStringLiteral("expected %1 argument%2 (see tresorin-cli %3 --help)")
-                                      .arg(positional)
-                                      .arg(positional > 1 ? QStringLiteral("s") : QString())
-                                      .arg(command));
-    return -1;
-}
-
 const char kExportHelp[] =
     "Usage: tresorin-cli export FILE\n"
     "\n"
@@ -111,7 +80,7 @@ int runExport(const QStringList& args)
 {
     const QString command = QStringLiteral("export");
     cli::Arguments parsed;
-    if (const int status = prepare(command, args, kExportHelp, {}, 1, parsed); status >= 0)
+    if (const int status = cli::prepareCommand(command, args, kExportHelp, {}, 1, parsed); status >= 0)
         return status;
     DocumentState doc;
     cli::MessagePrinter printer;
@@ -127,7 +96,8 @@ int runImport(const QStringList& args)
 {
     const QString command = QStringLiteral("import");
     cli::Arguments parsed;
-    if (const int status = prepare(command, args, kImportHelp, {QStringLiteral("--force")}, 2, parsed); status >= 0)
+    if (const int status = cli::prepareCommand(command, args, kImportHelp, {QStringLiteral("--force")}, 2, parsed);
+        status >= 0)
         return status;
     const QString jsonPath = parsed.positional[0];
     const QString outPath = parsed.positional[1];
@@ -158,7 +128,7 @@ int runInfo(const QStringList& args)
 {
     const QString command = QStringLiteral("info");
     cli::Arguments parsed;
-    if (const int status = prepare(command, args, kInfoHelp, {}, 1, parsed); status >= 0)
+    if (const int status = cli::prepareCommand(command, args, kInfoHelp, {}, 1, parsed); status >= 0)
         return status;
     DocumentState doc;
     cli::MessagePrinter printer;
@@ -196,7 +166,7 @@ int runPasswd(const QStringList& args)
 {
     const QString command = QStringLiteral("passwd");
     cli::Arguments parsed;
-    if (const int status = prepare(command, args, kPasswdHelp, {}, 1, parsed); status >= 0)
+    if (const int status = cli::prepareCommand(command, args, kPasswdHelp, {}, 1, parsed); status >= 0)
         return status;
     const QString path = parsed.positional[0];
     DocumentState doc;
