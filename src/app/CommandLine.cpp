@@ -3,13 +3,25 @@
 #include <QDir>
 #include <QFileInfo>
 
+bool SlashParameterIsPath(const QString& parameter)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(parameter);
+    return false;
+#else
+    if (!parameter.startsWith(QLatin1Char('/')))
+        return false;
+    return parameter.indexOf(QLatin1Char('/'), 1) > 0 || QFileInfo(parameter).isFile();
+#endif
+}
+
 CommandLine ParseCommandLine(const QStringList& parameters)
 {
     CommandLine result;
     for (const QString& p : parameters) {
         if (p == QLatin1String("/debug"))
             result.debug = true;
-        else if (!p.startsWith(QLatin1Char('/')))
+        else if (!p.startsWith(QLatin1Char('/')) || SlashParameterIsPath(p))
             result.documentPath = p;
         if (IsSwitch(p, QStringLiteral("nobutton")))
             result.noButton = true;

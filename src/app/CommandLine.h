@@ -15,9 +15,14 @@ struct CommandLine
 };
 
 // Reads the parameters (without the program path). A parameter starting with "/" is a switch and
-// never a path; "-US" and the like are switches for the language choice but still count as a
-// document path here.
+// not a path, except where "/" also starts absolute paths (see SlashParameterIsPath); "-US" and
+// the like are switches for the language choice but still count as a document path here.
 CommandLine ParseCommandLine(const QStringList& parameters);
+
+// Where "/" begins absolute paths, a parameter starting with "/" is a document path when it holds
+// a further "/" or names an existing file; the switches ("/debug", "/US", "/nobutton", ...) never
+// do. Always false on Windows.
+bool SlashParameterIsPath(const QString& parameter);
 
 // True for "-word" or "/word", the word compared without regard to case.
 bool IsSwitch(const QString& parameter, const QString& word);

@@ -1,0 +1,680 @@
+// The main window with a document: open with the right, a wrong or no password, files that
+// cannot be read or break off, save, save as, change of meta password, the close query, the
+// document named on the command line, and the settings written at exit. Every question is
+// answered through the modal seam.
+
+#include "app/DocumentView.h"
+#include "app/EntryListModel.h"
+#include "app/GroupTreeModel.h"
+#include "app/GroupTreeView.h"
+#include "app/TfrmTresorin.h"
+#include "crypto/Cipher.h"
+#include "document/DocumentStream.h"
+#include "document/Win1252.h"
+#include "document/gui/TBoiteMetaPass.h"
+#include "lang/LangTable.h"
+#include "lang/gui/ShowMsg.h"
+#include "platform/RecentDocs.h"
+#include "platform/SingleInstance.h"
+#include "platform/gui/ModalSeam.h"
+#include "settings/IniFile.h"
+#include "support/DocumentFixture.h"
+#include "support/TempFolder.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLabel>
+#include <QToolButton>
+#include <QtTest>
+
+#include <atomic>
+#include <cmath>
+#include <thread>
+
+using testsupport::TempFolder;
+
+namespace {
+
+QByteArray encipher(const QByteArray& stream, const QString& password)
+{
+    return encipherDocument(stream, win1252::fromUnicode(password));
+}
+
+bool writeDocument(const QString& path, const DocumentState& doc, const QString& password)
+{
+    QByteArray stream;
+    WriteDocumentStream(doc, stream);
+    QFile file(path);
+    const QByteArray bytes = encipher(stream, password);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Reads a stored document back with the document core alone; false for a wrong password.
+bool readDocument(const QString& path, const QString& password, DocumentState& out)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray stream;
+    if (!decipherDocument(file.readAll(), win1252::fromUnicode(password), stream))
+        return false;
+    StreamReader in(stream);
+    ResetDoc(out.LocalDoc);
+    const HeaderResult header = ReadDocumentHeader(in, out.LocalDoc, {});
+    return header.ok && ReadDocumentRecords(in, header.firstTag, out.LocalDoc.FormatVersion, out, false, {}).ok;
+}
+
+QStringList shownMessages()
+{
+    return ModalSeam::shownTexts(QStringLiteral("ShowMsg"));
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void openWithTheRightPassword();
+    void wrongPasswordKeepsTheGroupsShown();
+    void cancelledPasswordChangesNothing();
+    void unreadableFileChangesNothing();
+    void brokenStreamIsKeptUntitled();
+    void readerMessagesAreShownInOrder();
+    void saveTwiceAndReopen();
+    void saveOfAnUntitledDocumentAsksTheName();
+    void saveAsCancelledAtThePassword();
+    void failedSaveKeepsTheDocumentModified();
+    void changeOfMetaPassword();
+    void closeQuery();
+    void commandLineDocument();
+    void commandLineMissingFile_data();
+    void commandLineMissingFile();
+    void commandLineCancelledPassword();
+    void settingsWrittenAtExit();
+    void settingsNotWrittenWhenAnotherInstanceAnswered();
+    void settingsWriteFailureIsShown();
+    void wakeUpBringsTheWindowForward();
+
+private:
+    TfrmTresorin* makeWindow(const QStringList& args = {},
+                             const QByteArray& ini = "[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
+    QString makeDocument(const QString& name, const QString& password, int groups = 3);
+    void openThroughCommand(const QString& path, const QVariant& password);
+    QStringList topGroupNames() const;
+
+    std::unique_ptr<TempFolder> m_tmp;
+    std::unique_ptr<TfrmTresorin> m_win;
+    std::unique_ptr<TBoiteMetaPass> m_metaPass;
+    QString m_savedCwd;
+};
+
+void TestMainWindow::init()
+{
+    m_tmp = std::make_unique<TempFolder>();
+    qputenv("TRESORIN_INI", m_tmp->filePath(QStringLiteral("Tresorin.ini")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", m_tmp->makeFolder(QStringLiteral("data")).toLocal8Bit());
+    qputenv("XDG_RUNTIME_DIR", m_tmp->makeFolder(QStringLiteral("run")).toLocal8Bit());
+    m_savedCwd = QDir::currentPath();
+    ModalSeam::activate();
+    TfrmTresorin::InstanceAnswered = false;
+}
+
+void TestMainWindow::cleanup()
+{
+    m_win.reset();
+    m_metaPass.reset();
+    ModalSeam::deactivate();
+    QDir::setCurrent(m_savedCwd);
+    TfrmTresorin::InstanceAnswered = false;
+    m_tmp.reset();
+}
+
+TfrmTresorin* TestMainWindow::makeWindow(const QStringList& args, const QByteArray& ini)
+{
+    m_win.reset();
+    if (!ini.isNull())
+        m_tmp->writeFile(QStringLiteral("Tresorin.ini"), ini);
+    m_win = std::make_unique<TfrmTresorin>(args);
+    if (!m_metaPass)
+        m_metaPass = std::make_unique<TBoiteMetaPass>();
+    return m_win.get();
+}
+
+QString TestMainWindow::makeDocument(const QString& name, const QString& password, int groups)
+{
+    DocumentState doc;
+    if (groups < 0) {
+        testsupport::buildRichDocument(doc);
+    } else {
+        for (int g = 0; g < groups; ++g) {
+            TGroupe* group = doc.addGroup(name + QStringLiteral(" group %1").arg(g + 1));
+            TGroupe* child = doc.addGroup(QStringLiteral("child"), group);
+            doc.addGroup(QStringLiteral("grandchild"), child);
+            for (int e = 0; e < g + 2; ++e) {
+                auto entry = NewEntry(group, QStringLiteral("entry %1").arg(e));
+                entry->Password = QStringLiteral("pw%1").arg(e);
+                doc.appendEntry(std::move(entry));
+            }
+        }
+        doc.LocalDoc.SaveCount = 41;
+    }
+    const QString path = m_tmp->filePath(name);
+    if (!writeDocument(path, doc, password))
+        return QString();
+    return path;
+}
+
+void TestMainWindow::openThroughCommand(const QString& path, const QVariant& password)
+{
+    ModalSeam::pushAnswer(path);
+    ModalSeam::pushAnswer(password);
+    m_win->action(QStringLiteral("ActionOuvrir"))->trigger();
+}
+
+QStringList TestMainWindow::topGroupNames() const
+{
+    QStringList names;
+    GroupTreeModel* model = m_win->view()->groupModel();
+    for (int row = 0; row < model->rowCount(); ++row)
+        names << model->index(row, 0).data().toString();
+    return names;
+}
+
+void TestMainWindow::openWithTheRightPassword()
+{
+    auto* w = makeWindow();
+    w->FormActivate();
+    QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - Untitled"));
+    const QString path = makeDocument(QStringLiteral("codes.pass"), QStringLiteral("secret"));
+    QVERIFY(w->action(QStringLiteral("ActionNewGrp"))->isEnabled());
+    QVERIFY(!w->action(QStringLiteral("ActionChangeMeta"))->isEnabled());
+    QVERIFY(!w->action(QStringLiteral("ActionChercher"))->isEnabled());
+
+    openThroughCommand(path, QStringLiteral("secret"));
+
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("MetaPass")),
+             QStringList{QStringLiteral("Password of \"codes.pass\" :")});
+    QCOMPARE(shownMessages(), QStringList());
+    QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - codes.pass"));
+    QCOMPARE(w->doc().CurrentPath, path);
+    QCOMPARE(w->doc().MetaPassword, QStringLiteral("secret"));
+    QVERIFY(!w->doc().Modified);
+    QCOMPARE(w->doc().LocalDoc.SaveCount, 41);
+    // 3 groups of 2, 3 and 4 entries, each with a child and a grandchild.
+    QCOMPARE(w->statusPanel(0)->text(), QStringLiteral("9 items and 9 groups founded in %1 file").arg(path));
+    QVERIFY(w->action(QStringLiteral("ActionChangeMeta"))->isEnabled());
+    QVERIFY(w->action(QStringLiteral("ActionNewGrp"))->isEnabled());
+    QVERIFY(w->action(QStringLiteral("ActionChercher"))->isEnabled());
+
+    // The first group is selected, expanded with everything below it, and listed.
+    DocumentView* view = w->view();
+    view->flushGroupChange();
+    TGroupe* first = w->doc().Groups().front().get();
+    QCOMPARE(view->selectedGroup(), first);
+    GroupTreeModel* model = view->groupModel();
+    QVERIFY(view->arbo()->isExpanded(model->indexForGroup(first)));
+    QVERIFY(view->arbo()->isExpanded(model->indexForGroup(first->Children.front().get())));
+    QVERIFY(!view->arbo()->isExpanded(model->indexForGroup(w->doc().Groups()[1].get())));
+    QCOMPARE(view->entryModel()->count(), 2);
+
+    // The desktop's recent documents list names the file.
+    QFile recent(platform::recentDocumentsFile());
+    QVERIFY(recent.open(QIODevice::ReadOnly));
+    QVERIFY(recent.readAll().contains(QUrl::fromLocalFile(path).toEncoded()));
+}
+
+void TestMainWindow::wrongPasswordKeepsTheGroupsShown()
+{
+    auto* w = makeWindow();
+    w->FormActivate();
+    const QString a = makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret"));
+    const QString b = makeDocument(QStringLiteral("b.pass"), QStringLiteral("other"), 1);
+    openThroughCommand(a, QStringLiteral("secret"));
+    const QStringList groupsOfA = topGroupNames();
+    QCOMPARE(groupsOfA.size(), 3);
+
+    ModalSeam::clearShown();
+    openThroughCommand(b, QStringLiteral("secret"));
+    QCOMPARE(shownMessages(), QStringList{Msg(QStringLiteral("BadPass"))});
+    QCOMPARE(ModalSeam::shown().last().kind, int(MsgKind::Error));
+    QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - Untitled"));
+    QCOMPARE(topGroupNames(), groupsOfA);
+    QVERIFY(w->doc().MetaPassword.isEmpty());
+    QVERIFY(w->doc().CurrentPath.isEmpty());
+    QVERIFY(!w->doc().Modified);
+
+    // Save now works as Save as.
+    ModalSeam::clearShown();
+    ModalSeam::pushAnswer(QString());
+    w->action(QStringLiteral("ActionSauver"))->trigger();
+    QCOMPARE(ModalSeam::shown().size(), 1);
+    QCOMPARE(ModalSeam::shown().first().dialog, QStringLiteral("SaveFile"));
+}
+
+void TestMainWindow::cancelledPasswordChangesNothing()
+{
+    auto* w = makeWindow();
+    w->FormActivate();
+    const QString a = makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret"));
+    const QString b = makeDocument(QStringLiteral("b.pass"), QStringLiteral("secret"), 1);
+    openThroughCommand(a, QStringLiteral("secret"));
+    const QStringList groupsOfA = topGroupNames();
+    const QString status = w->statusPanel(0)->text();
+
+    openThroughCommand(b, QVariant());
+    QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - a.pass"));
+    QCOMPARE(w->doc().CurrentPath, a);
+    QCOMPARE(w->doc().MetaPassword, QStringLiteral("secret"));
+    QCOMPARE(w->doc().LocalDoc.FileName, a);
+    QCOMPARE(topGroupNames(), groupsOfA);
+    QCOMPARE(w->statusPanel(0)->text(), status);
+    QCOMPARE(shownMessages(), QStringList());
+}
+
+void TestMainWindow::unreadableFileChangesNothing()
+{
+    auto* w = makeWindow();
+    w->FormActivate();
+    const QString a = makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret"));
+    openThroughCommand(a, QStringLiteral("secret"));
+    const QStringList groupsOfA = topGroupNames();
+
+    // A folder cannot be read as a file.
+    const QString folder = m_tmp->makeFolder(QStringLiteral("folder.pass"));
+    openThroughCommand(folder, QStringLiteral("typed"));
+    QCOMPARE(shownMessages().size(), 1);
+    QVERIFY(shownMessages().first().contains(QDir::toNativeSeparators(folder)));
+    QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - a.pass"));
+    QCOMPARE(w->doc().CurrentPath, a);
+    QCOMPARE(w->doc().MetaPassword, QStringLiteral("secret"));
+    QCOMPARE(w->doc().LocalDoc.FileName, a);
+    QCOMPARE(topGroupNames(), groupsOfA);
+
+    // Save still goes to the document that is open, with its own password.
+    QVERIFY(w->SaveCommand());
+    DocumentState back;
+    QVERIFY(readDocument(a, QStringLiteral("secret"), back));
+    QCOMPARE(testsupport::compareContent(back, w->doc()), QString());
+}
+
+void TestMainWindow::brokenStreamIsKeptUntitled()
+{
+    auto* w = makeWindow();
+    w->FormActivate();
+    const QString a = makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret"));
+    openThroughCommand(a, QStringLiteral("secret"));
+
+    // One group, then an entry whose name claims more bytes than the stream holds.
+    TDoc header;
+    ResetDoc(header);
+    testsupport::StreamBuilder broken;
+    broken.start(7).header(7, header).group(1, 0, QStringLiteral("rescued")).tag("FEUI").u32(1).textCount(5000);
+    QVERIFY(m_tmp->writeFile(QStringLiteral("broken.pass"), encipher(broken.bytes(), QStringLiteral("b"))));
+    const QString path = m_tmp->filePath(QStringLiteral("broken.pass"));
+
+    ModalSeam::clearShown();
+    openThroughCommand(path, QStringLiteral("b"));
+    QCOMPARE(shownMessages().size(), 1);
+    QCOMPARE(ModalSeam::shown().last().kind, int(MsgKind::Error));
+    QCOMPARE(topGroupNames(), QStringList{QStringLiteral("rescued")});
+    // Never the previous document's file as the save target.
+    QVERIFY(w->doc().CurrentPath.isEmpty());
+    QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - Untitled"));
+    QVERIFY(w->doc().Modified);
+    QCOMPARE(w->statusPanel(2)->text(), QStringLiteral("Modified"));
+    QCOMPARE(w->doc().MetaPassword, QStringLiteral("b"));
+
+    // Save asks for a new name.
+    ModalSeam::clearShown();
+    const QString rescue = m_tmp->filePath(QStringLiteral("rescue.pass"));
+    ModalSeam::pushAnswer(rescue);
+    ModalSeam::pushAnswer(QStringLiteral("r"));
+    QVERIFY(w->SaveCommand());
+    QCOMPARE(ModalSeam::shown().first().dialog, QStringLiteral("SaveFile"));
+    DocumentState back;
+    QVERIFY(readDocument(rescue, QStringLiteral("r"), back));
+    QCOMPARE(back.groupCount(), 1);
+    DocumentState original;
+    QVERIFY(readDocument(a, QStringLiteral("secret"), original));
+    QCOMPARE(original.groupCount(), 9);
+}
+
+void TestMainWindow::readerMessagesAreShownInOrder()
+{
+    auto* w = makeWindow();
+    w->FormActivate();
+    // An unknown version tag, then a record tag that is not the end record.
+    TDoc header;
+    ResetDoc(header);
+    testsupport::StreamBuilder s;
+    s.raw("TRS").tag(" 1.9").header(7, header).group(1, 0, QStringLiteral("g")).tag("ABCD");
+    QVERIFY(m_tmp->writeFile(QStringLiteral("odd.pass"), encipher(s.bytes(), QStringLiteral("p"))));
+    const QString path = m_tmp->filePath(QStringLiteral("odd.pass"));
+
+    openThroughCommand(path, QStringLiteral("p"));
+    const auto& shown = ModalSeam::shown();
+    QStringList keys;
+    for (const auto& q : shown)
+        if (q.dialog == QLatin1String("ShowMsg"))
+            keys << q.text;
+    QCOMPARE(keys.size(), 2);
+    QCOMPARE(keys[0], Msg(QStringLiteral("ErrVersion")).replace(QStringLiteral("%s"), QStringLiteral(" 1.9")));
+    QCOMPARE(keys[1], Msg(QStringLiteral("ErreurFIN")));
+    QCOMPARE(shown[shown.size() - 2].kind, int(MsgKind::Plain));
+    QCOMPARE(shown.last().kind, int(MsgKind::Error));
+    // The defects are recovered from: the document is open.
+    QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - odd.pass"));
+    QCOMPARE(topGroupNames(), QStringList{QStringLiteral("g")});
+}
+
+void TestMainWindow::saveTwiceAndReopen()
+{
+    auto* w = makeWindow();
+    w->FormActivate();
+    const QString path = makeDocument(QStringLiteral("rich.pass"), QStringLiteral("secret"), -1);
+    openThroughCommand(path, QStringLiteral("secret"));
+    const int before = w->doc().LocalDoc.SaveCount;
+    ModalSeam::clearShown();
+
+    w->view()->groupModel()->addGroup(QStringLiteral("added"), nullptr);
+    w->SetModified(true);
+    QCOMPARE(w->statusPanel(2)->text(), QStringLiteral("Modified"));
+    w->action(QStringLiteral("ActionSauver"))->trigger();
+    QVERIFY(!w->doc().Modified);
+    QCOMPARE(w->statusPanel(2)->text(), QString());
+    w->action(QStringLiteral("ActionSauver"))->trigger();
+    QCOMPARE(w->doc().LocalDoc.SaveCount, before + 2);
+    QVERIFY2(shownMessages().isEmpty(), qPrintable(shownMessages().join(QLatin1Char('\n'))));
+
+    DocumentState back;
+    QVERIFY(readDocument(path, QStringLiteral("secret"), back));
+    QCOMPARE(back.LocalDoc.SaveCount, before + 2);
+    QVERIFY(std::abs(back.LocalDoc.SaveDate - datetime::now()) < 1.0 / 24);
+    QCOMPARE(testsupport::compareContent(back, w->doc()), QString());
+
+    // Reopened in the window, it reads the same.
+    openThroughCommand(path, QStringLiteral("secret"));
+    QCOMPARE(testsupport::compareContent(back, w->doc()), QString());
+    QCOMPARE(testsupport::compareHeaders(back.LocalDoc, w->doc().LocalDoc), QString());
+}
+
+void TestMainWindow::saveOfAnUntitledDocumentAsksTheName()
+{
+    auto* w = makeWindow();
+    w->FormActivate();
+    w->view()->groupModel()->addGroup(QStringLiteral("mine"), nullptr);
+    w->SetModified(true);
+
+    const QString chosen = m_tmp->filePath(QStringLiteral("new"));
+    ModalSeam::pushAnswer(chosen);
+    ModalSeam::pushAnswer(QStringLiteral("pw"));
+    w->action(QStringLiteral("ActionSauver"))->trigger();
+
+    QCOMPARE(ModalSeam::shown()[0].dialog, QStringLiteral("SaveFile"));
+    QCOMPARE(ModalSeam::shown()[1].dialog, QStringLiteral("MetaPass"));
+    QCOMPARE(ModalSeam::shown()[1].kind, int(TBoiteMetaPass::Choose));
+    QCOMPARE(ModalSeam::shown()[1].text, QStringLiteral("Password of \"new.pass\" :"));
+    QCOMPARE(w->doc().CurrentPath, chosen + QStringLiteral(".pass"));
+    QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - new.pass"));
+    QVERIFY(!w->doc().Modified);
+    QVERIFY(w->action(QStringLiteral("ActionChangeMeta"))->isEnabled());
+    DocumentState back;
+    QVERIFY(readDocument(chosen + QStringLiteral(".pass"), QStringLiteral("pw"), back));
+    QCOMPARE(back.LocalDoc.SaveCount, 1);
+
+    // A name with another extension is kept as chosen.
+    const QString other = m_tmp->filePath(QStringLiteral("copy.bak"));
+    ModalSeam::pushAnswer(other);
+    ModalSeam::pushAnswer(QStringLiteral("pw2"));
+    QVERIFY(w->SaveDocumentAs());
+    QVERIFY(QFileInfo::exists(other));
+    QCOMPARE(w->doc().MetaPassword, QStringLiteral("pw2"));
+}
+
+void TestMainWindow::saveAsCancelledAtThePassword()
+{
+    auto* w = makeWindow();
+    w->FormActivate();
+    w->SetModified(true);
+    const QString chosen = m_tmp->filePath(QStringLiteral("never.pass"));
+    ModalSeam::pushAnswer(chosen);
+    ModalSeam::pushAnswer(QVariant());
+    QVERIFY(!w->SaveCommand());
+    QVERIFY(!QFileInfo::exists(chosen));
+    QVERIFY(w->doc().Modified);
+    QVERIFY(w->doc().CurrentPath.isEmpty());
+    QVERIFY(w->doc().MetaPassword.isEmpty());
+}
+
+void TestMainWindow::failedSaveKeepsTheDocumentModified()
+{
+    auto* w = makeWindow();
+    w->FormActivate();
+    w->SetModified(true);
+    const QString target = m_tmp->filePath(QStringLiteral("missing-folder/x.pass"));
+    ModalSeam::pushAnswer(target);
+    ModalSeam::pushAnswer(QStringLiteral("pw"));
+    QVERIFY(!w->SaveDocumentAs());
+    QCOMPARE(shownMessages().size(), 1);
+    QVERIFY(shownMessages().first().contains(QDir::toNativeSeparators(target)));
+    QVERIFY(w->doc().Modified);
+    QCOMPARE(w->statusPanel(2)->text(), QStringLiteral("Modified"));
+    // Save goes on naming the file it writes to.
+    QCOMPARE(w->doc().CurrentPath, target);
+    QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - x.pass"));
+}
+
+void TestMainWindow::changeOfMetaPassword()
+{
+    auto* w = makeWindow();
+    w->FormActivate();
+    const QString path = makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret"));
+    openThroughCommand(path, QStringLiteral("secret"));
+
+    ModalSeam::clearShown();
+    ModalSeam::pushAnswer(QStringLiteral("other"));
+    w->action(QStringLiteral("ActionChangeMeta"))->trigger();
+    QCOMPARE(ModalSeam::shown().size(), 1);
+    QCOMPARE(ModalSeam::shown()[0].kind, int(TBoiteMetaPass::Choose));
+    QCOMPARE(ModalSeam::shown()[0].text, QStringLiteral("Password of \"a.pass\" :"));
+    QVERIFY(!w->doc().Modified);
+    QCOMPARE(w->doc().MetaPassword, QStringLiteral("other"));
+
+    // The file keeps the old password until the next save.
+    DocumentState back;
+    QVERIFY(readDocument(path, QStringLiteral("secret"), back));
+    QVERIFY(w->SaveCommand());
+    QVERIFY(!readDocument(path, QStringLiteral("secret"), back));
+    QVERIFY(readDocument(path, QStringLiteral("other"), back));
+
+    // Cancel keeps the password.
+    ModalSeam::pushAnswer(QVariant());
+    w->action(QStringLiteral("ActionChangeMeta"))->trigger();
+    QCOMPARE(w->doc().MetaPassword, QStringLiteral("other"));
+}
+
+void TestMainWindow::closeQuery()
+{
+    auto* w = makeWindow();
+    w->FormActivate();
+    const QString path = makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret"));
+    openThroughCommand(path, QStringLiteral("secret"));
+    w->show();
+    w->SetModified(true);
+
+    ModalSeam::clearShown();
+    ModalSeam::pushAnswer(int(MsgCancel));
+    QVERIFY(!w->close());
+    QCOMPARE(shownMessages(), QStringList{QStringLiteral("Do you want to save \"%1\" ?").arg(path)});
+    QCOMPARE(ModalSeam::shown().last().kind, int(MsgKind::Confirmation));
+    QCOMPARE(ModalSeam::shown().last().buttons, int(MsgYes | MsgNo | MsgCancel));
+    QVERIFY(w->isVisible());
+
+    // Yes saves, then the window closes.
+    ModalSeam::pushAnswer(int(MsgYes));
+    QVERIFY(w->close());
+    DocumentState back;
+    QVERIFY(readDocument(path, QStringLiteral("secret"), back));
+    QCOMPARE(back.LocalDoc.SaveCount, 42);
+
+    // Untitled: Yes runs Save as; giving it up keeps the window open.
+    makeWindow();
+    w = m_win.get();
+    w->show();
+    w->SetModified(true);
+    ModalSeam::clearShown();
+    ModalSeam::pushAnswer(int(MsgYes));
+    ModalSeam::pushAnswer(QString());
+    QVERIFY(!w->close());
+    QCOMPARE(ModalSeam::shown().last().dialog, QStringLiteral("SaveFile"));
+
+    // No discards.
+    ModalSeam::pushAnswer(int(MsgNo));
+    QVERIFY(w->close());
+}
+
+void TestMainWindow::commandLineDocument()
+{
+    const QString path = makeDocument(QStringLiteral("Codes.pass"), QStringLiteral("secret"));
+    QDir::setCurrent(m_tmp->path());
+    auto* w = makeWindow({QStringLiteral("/debug"), QStringLiteral("Codes.pass")});
+    QCOMPARE(ModalSeam::shown().size(), 0);
+    ModalSeam::pushAnswer(QStringLiteral("secret"));
+    w->FormActivate();
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("MetaPass")),
+             QStringList{QStringLiteral("Password of \"Codes.pass\" :")});
+    QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - Codes.pass"));
+    QCOMPARE(QFileInfo(w->doc().CurrentPath), QFileInfo(path));
+    QVERIFY(QDir::isAbsolutePath(w->doc().CurrentPath));
+    QVERIFY(w->action(QStringLiteral("ActionChangeMeta"))->isEnabled());
+    QVERIFY(w->action(QStringLiteral("ActionChercher"))->isEnabled());
+    QCOMPARE(QFileInfo(w->openDialogFolder()), QFileInfo(m_tmp->path()));
+    QVERIFY(!w->firstActivation());
+
+    // Later activations do not open it again.
+    w->FormActivate();
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("MetaPass")).size(), 1);
+}
+
+void TestMainWindow::commandLineMissingFile_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("missing file, French")
+        << QStringList{"missing.pass"}
+        << QStringLiteral("Fichier \"missing.pass\" introuvable.\r\nOpération abandonnée.") << "Tresorin - Sans titre";
+    QTest::newRow("-US is a path and a switch") << QStringList{"-US"} << "File \"-US\" not found."
+                                                << "Tresorin - Untitled";
+    QTest::newRow("/US is only a switch") << QStringList{"/US"} << ""
+                                          << "Tresorin - Untitled";
+    QTest::newRow("/FR is only a switch") << QStringList{"/FR"} << ""
+                                          << "Tresorin - Sans titre";
+    QTest::newRow("a folder") << QStringList{"-US", "."} << "File \".\" not found."
+                              << "Tresorin - Untitled";
+}
+
+void TestMainWindow::commandLineMissingFile()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    QFETCH(QString, title);
+    QDir::setCurrent(m_tmp->path());
+    // The saved language is French: the switches choose the table.
+    auto* w = makeWindow(args, "[Main]\r\nLangue=FR\r\nAutoCheck=0\r\n");
+    w->FormActivate();
+    if (message.isEmpty()) {
+        QCOMPARE(ModalSeam::shown().size(), 0);
+    } else {
+        QCOMPARE(shownMessages(), QStringList{message});
+        QCOMPARE(ModalSeam::shown().last().kind, int(MsgKind::Error));
+        QCOMPARE(ModalSeam::shown().last().buttons, int(MsgCancel));
+    }
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("MetaPass")), QStringList());
+    QCOMPARE(w->windowTitle(), title);
+}
+
+void TestMainWindow::commandLineCancelledPassword()
+{
+    const QString path = makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret"));
+    auto* w = makeWindow({path});
+    ModalSeam::pushAnswer(QVariant());
+    w->FormActivate();
+    QCOMPARE(ModalSeam::shown().size(), 1);
+    QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - Untitled"));
+    QVERIFY(w->doc().CurrentPath.isEmpty());
+    QCOMPARE(w->view()->groupModel()->rowCount(), 0);
+    QVERIFY(!w->action(QStringLiteral("ActionChangeMeta"))->isEnabled());
+}
+
+void TestMainWindow::settingsWrittenAtExit()
+{
+    auto* w = makeWindow({}, "[Main]\r\nLangue=US\r\nAutoCheck=0\r\nHidePass=0x0\r\n[Pos]\r\nCol=0\r\nTri=3\r\n"
+                             "X=5\r\n[Gener]\r\nLen=17\r\n[FTP]\r\nServeur=keep.example\r\n");
+    QVERIFY(!w->action(QStringLiteral("ActionHidePwd"))->isChecked());
+    QCOMPARE(w->view()->sortCode(), 0);
+    w->move(33, 44);
+    w->view()->columnClick(2);
+    w->view()->columnClick(2);
+    m_win.reset();
+
+    const IniFile ini(m_tmp->filePath(QStringLiteral("Tresorin.ini")));
+    QCOMPARE(ini.readString(QStringLiteral("Pos"), QStringLiteral("X")), QStringLiteral("33"));
+    QCOMPARE(ini.readString(QStringLiteral("Pos"), QStringLiteral("Y")), QStringLiteral("44"));
+    QCOMPARE(ini.readString(QStringLiteral("Pos"), QStringLiteral("Tri")), QStringLiteral("-2"));
+    QCOMPARE(ini.readString(QStringLiteral("Main"), QStringLiteral("HidePass")), QStringLiteral("0"));
+    QCOMPARE(ini.readString(QStringLiteral("Gener"), QStringLiteral("Len")), QStringLiteral("17"));
+    QCOMPARE(ini.readString(QStringLiteral("FTP"), QStringLiteral("Serveur")), QStringLiteral("keep.example"));
+    QVERIFY(ini.contains(QStringLiteral("Idle"), QStringLiteral("ClipboardMin")));
+    QVERIFY(ini.contains(QStringLiteral("MRU"), QStringLiteral("Use")));
+}
+
+void TestMainWindow::settingsNotWrittenWhenAnotherInstanceAnswered()
+{
+    const QByteArray text = "[Main]\r\nLangue=US\r\nAutoCheck=0\r\n";
+    makeWindow({}, text);
+    TfrmTresorin::InstanceAnswered = true;
+    m_win.reset();
+    QCOMPARE(m_tmp->readFile(QStringLiteral("Tresorin.ini")), text);
+}
+
+void TestMainWindow::settingsWriteFailureIsShown()
+{
+    // The settings file would have to live below a plain file.
+    QVERIFY(m_tmp->writeFile(QStringLiteral("plain"), "x"));
+    const QString ini = m_tmp->filePath(QStringLiteral("plain/Tresorin.ini"));
+    qputenv("TRESORIN_INI", ini.toLocal8Bit());
+    makeWindow({}, QByteArray());
+    m_win.reset();
+    QCOMPARE(shownMessages().size(), 1);
+    QVERIFY(shownMessages().first().startsWith(QStringLiteral("Impossible d'écrire dans ")));
+    QCOMPARE(ModalSeam::shown().last().kind, int(MsgKind::Error));
+}
+
+void TestMainWindow::wakeUpBringsTheWindowForward()
+{
+    auto* w = makeWindow({}, "[Main]\r\nLangue=US\r\nAutoCheck=0\r\nOneInstance=1\r\n");
+    QVERIFY(!w->endRequested());
+    QVERIFY(!w->isVisible());
+    QVERIFY(QFileInfo::exists(SingleInstance::serverName()));
+
+    std::atomic<bool> done{false};
+    SingleInstance::Claim answer = SingleInstance::Claim::First;
+    std::thread later([&] {
+        SingleInstance other;
+        answer = other.claim(5000);
+        done = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(done.load(), 10000);
+    later.join();
+    QCOMPARE(answer, SingleInstance::Claim::OtherAnswered);
+    QVERIFY(w->isVisible());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
