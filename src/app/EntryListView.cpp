@@ -197,6 +197,9 @@ EntryListView::EntryListView(QWidget* parent) : QTreeView(parent)
     setObjectName(QStringLiteral("Liste"));
     m_header = new EntryListHeader(this);
     setHeader(m_header);
+    // setHeader() makes the titles follow the view's sorting switch, which stays off: the list
+    // sorts its own way on a title click.
+    m_header->setSectionsClickable(true);
     m_delegate = new EntryListDelegate(this);
     setItemDelegate(m_delegate);
 
