@@ -1,0 +1,416 @@
+// The main window's look: its commands, menus and tool bar, the language applied to all seven
+// windows and switched without a restart, the translator's export, the layout restored from the
+// settings, the recent-file commands and the tray button.
+
+#include "app/DocumentView.h"
+#include "app/TfrmTresorin.h"
+#include "document/Win1252.h"
+#include "document/gui/TBoiteMetaPass.h"
+#include "ftp/gui/TBoiteFTP.h"
+#include "ftp/gui/TBoiteInfo.h"
+#include "generator/gui/TfrmGenerateur.h"
+#include "lang/LangTable.h"
+#include "lang/gui/ShowMsg.h"
+#include "lang/gui/WindowTranslation.h"
+#include "platform/gui/ModalSeam.h"
+#include "settings/IniFile.h"
+#include "settings/gui/TBoiteOptions.h"
+#include "support/TempFolder.h"
+#include "update/gui/TBoiteAPropos.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+using testsupport::TempFolder;
+
+class TestMainWindowLanguage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void menusInOrder();
+    void toolBarAndDropDowns();
+    void statusBarPanels();
+    void languageSwitchWithoutRestart();
+    void otherWindowsFollowTheLanguage();
+    void failedLanguageIsRetried();
+    void exportOfTheMainWindow();
+    void layoutFromSettings();
+    void unsortedWhenColumnsAreNotRestored();
+    void recentFileCommands();
+    void trayButton_data();
+    void trayButton();
+
+private:
+    TfrmTresorin* makeWindow(const QByteArray& ini, const QStringList& args = {});
+    void makeOtherWindows();
+    QStringList menuLayout(QMenu* menu) const;
+
+    std::unique_ptr<TempFolder> m_tmp;
+    std::unique_ptr<TfrmTresorin> m_win;
+    std::vector<std::unique_ptr<QWidget>> m_others;
+};
+
+void TestMainWindowLanguage::init()
+{
+    m_tmp = std::make_unique<TempFolder>();
+    qputenv("TRESORIN_INI", m_tmp->filePath(QStringLiteral("Tresorin.ini")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", m_tmp->makeFolder(QStringLiteral("data")).toLocal8Bit());
+    qputenv("XDG_RUNTIME_DIR", m_tmp->makeFolder(QStringLiteral("run")).toLocal8Bit());
+    ModalSeam::activate();
+}
+
+void TestMainWindowLanguage::cleanup()
+{
+    m_win.reset();
+    m_others.clear();
+    ModalSeam::deactivate();
+    m_tmp.reset();
+}
+
+TfrmTresorin* TestMainWindowLanguage::makeWindow(const QByteArray& ini, const QStringList& args)
+{
+    m_win.reset();
+    m_tmp->writeFile(QStringLiteral("Tresorin.ini"), ini);
+    m_win = std::make_unique<TfrmTresorin>(args);
+    return m_win.get();
+}
+
+void TestMainWindowLanguage::makeOtherWindows()
+{
+    m_others.push_back(std::make_unique<TBoiteMetaPass>());
+    m_others.push_back(std::make_unique<TBoiteAPropos>());
+    m_others.push_back(std::make_unique<TBoiteFTP>());
+    m_others.push_back(std::make_unique<TBoiteInfo>());
+    m_others.push_back(std::make_unique<TBoiteOptions>());
+    m_others.push_back(std::make_unique<TfrmGenerateur>());
+}
+
+QStringList TestMainWindowLanguage::menuLayout(QMenu* menu) const
+{
+    QStringList items;
+    for (QAction* a : menu->actions())
+        items << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
+    return items;
+}
+
+void TestMainWindowLanguage::menusInOrder()
+{
+    auto* w = makeWindow("[Main]\r\nAutoCheck=0\r\n");
+    QStringList titles;
+    QList<QMenu*> menus;
+    for (QAction* a : w->menuBar()->actions()) {
+        titles << a->text();
+        menus << a->menu();
+    }
+    QCOMPARE(titles, (QStringList{"&Fichier", "&Edition", "&Groupe", "E&lement", "&Outils", "&?"}));
+    // The separator before the recent files stands only while slot 1 holds a path.
+    QCOMPARE(menuLayout(menus[0]),
+             (QStringList{"ActionNouveau", "-", "ActionOuvrir", "ActionOuvrirFTP", "-", "ActionFusionner", "-",
+                          "ActionSauver", "ActionSauverSous", "ActionSauverFTP", "-", "ActionMRU1", "ActionMRU2",
+                          "ActionMRU3", "ActionMRU4", "-", "ActionQuitter"}));
+    QCOMPARE(menuLayout(menus[1]), (QStringList{"ActionChangeMeta", "-", "ActionChercher"}));
+    QCOMPARE(menuLayout(menus[2]), (QStringList{"ActionNewGrp", "ActionRenGrp", "ActionDelGrp"}));
+    QCOMPARE(menuLayout(menus[3]),
+             (QStringList{"ActionNewEntree", "actNewGenerateur", "ActionRenEntree", "ActionDelEntree", "-",
+                          "ActionCouper", "ActionCopier", "ActionColler", "-", "ActionSetFTP", "-", "ActionOpenURL"}));
+    QCOMPARE(menuLayout(menus[4]), (QStringList{"ActionHidePwd", "actGenerateur", "-", "ActionSynchroFTP",
+                                                "ActionInfoFich", "-", "ActionOption"}));
+    QCOMPARE(menuLayout(menus[5]), (QStringList{"ActionMajWeb", "actionSupport", "-", "ActionAbout"}));
+    QCOMPARE(menuLayout(w->treePopup()), (QStringList{"ActionNewGrp", "ActionRenGrp", "ActionDelGrp"}));
+    QCOMPARE(menuLayout(w->listPopup()),
+             (QStringList{"ActionNewEntree", "actNewGenerateur", "ActionRenEntree", "ActionDelEntree", "-",
+                          "ActionCouper", "ActionCopier", "ActionColler", "-", "ActionSetFTP", "-", "ActionOpenURL"}));
+
+    // Every command carries its category; menu items are the commands themselves.
+    for (QAction* a : w->commands())
+        QVERIFY2(!a->property(kCategoryProperty).toString().isEmpty(), qPrintable(a->objectName()));
+    QCOMPARE(w->action(QStringLiteral("ActionSetFTP"))->property(kCategoryProperty).toString(),
+             QStringLiteral("Element"));
+    QCOMPARE(w->action(QStringLiteral("actionSupport"))->property(kCategoryProperty).toString(), QStringLiteral("?"));
+}
+
+void TestMainWindowLanguage::toolBarAndDropDowns()
+{
+    auto* w = makeWindow("[Main]\r\nAutoCheck=0\r\n");
+    QStringList items;
+    for (QAction* a : w->toolBar()->actions()) {
+        if (a->isSeparator())
+            items << QStringLiteral("-");
+        else if (auto* button = qobject_cast<QToolButton*>(w->toolBar()->widgetForAction(a)); button && button->menu())
+            items << button->defaultAction()->objectName() + QStringLiteral("+");
+        else
+            items << a->objectName();
+    }
+    QCOMPARE(items,
+             (QStringList{"ActionNouveau", "ActionOuvrir+", "ActionSauver+", "ActionFusionner", "-", "ActionChangeMeta",
+                          "-", "ActionChercher", "actGenerateur", "ActionHidePwd", "-", "ActionNewGrp", "-",
+                          "ActionNewEntree", "ActionCopier", "ActionOpenURL", "-", "ActionOption", "ActionAbout"}));
+    QCOMPARE(menuLayout(w->openToolButton()->menu()),
+             (QStringList{"ActionOuvrir", "-", "ActionOuvrirFTP", "-", "ActionMRU1", "ActionMRU2", "ActionMRU3",
+                          "ActionMRU4"}));
+    QCOMPARE(menuLayout(w->saveToolButton()->menu()),
+             (QStringList{"ActionSauver", "ActionSauverSous", "-", "ActionSauverFTP"}));
+}
+
+void TestMainWindowLanguage::statusBarPanels()
+{
+    auto* w = makeWindow("[Main]\r\nAutoCheck=0\r\n");
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QCOMPARE(w->statusBar()->objectName(), QStringLiteral("SBar"));
+    QVERIFY(w->statusPanel(0)->width() > w->statusPanel(2)->width());
+    QVERIFY(w->statusPanel(2)->width() >= 50);
+    QCOMPARE(w->statusPanel(3)->width(), 50);
+    QCOMPARE(w->statusPanel(2)->alignment(), Qt::AlignCenter);
+    // The FTP progress panel takes no room while no download runs.
+    auto* stop = w->findChild<QToolButton*>(QStringLiteral("bnFtpStop"));
+    QVERIFY(stop);
+    QVERIFY(!stop->isVisibleTo(w));
+    QCOMPARE(w->minimumSize(), QSize(500, 250));
+    QCOMPARE(w->width(), 696);
+}
+
+void TestMainWindowLanguage::languageSwitchWithoutRestart()
+{
+    auto* w = makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
+    w->FormActivate();
+    QAction* openFtp = w->action(QStringLiteral("ActionOuvrirFTP"));
+    QAction* merge = w->action(QStringLiteral("ActionFusionner"));
+    QAction* newEntry = w->action(QStringLiteral("ActionNewEntree"));
+    QCOMPARE(w->menuBar()->actions().first()->text(), QStringLiteral("&File"));
+    QCOMPARE(w->menuBar()->actions().at(3)->text(), QStringLiteral("&Item"));
+    QCOMPARE(openFtp->text(), QStringLiteral("Open on FTP Server..."));
+    QCOMPARE(openFtp->toolTip(), QStringLiteral("Open a file stored on a FTP Server"));
+    QCOMPARE(openFtp->shortcut(), QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_O));
+    QCOMPARE(newEntry->shortcut(), QKeySequence(Qt::Key_Insert));
+    QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - Untitled"));
+
+    // A shortcut the table does not give goes away with the next table.
+    merge->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    newEntry->setShortcut(QKeySequence());
+    w->settings().Langue = QStringLiteral("FR");
+    QVERIFY(w->ApplyLanguage());
+    QCOMPARE(w->menuBar()->actions().first()->text(), QStringLiteral("&Fichier"));
+    QCOMPARE(w->menuBar()->actions().at(3)->text(), QStringLiteral("E&lement"));
+    QCOMPARE(w->menuBar()->actions().at(5)->text(), QStringLiteral("&?"));
+    QCOMPARE(openFtp->text(), QStringLiteral("Ouvrir sur FTP..."));
+    QCOMPARE(openFtp->toolTip(), QStringLiteral("Ouvrir un fichier depuis un serveur FTP"));
+    QVERIFY(merge->shortcut().isEmpty());
+    QCOMPARE(newEntry->shortcut(), QKeySequence(Qt::Key_Insert));
+    QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - Sans titre"));
+    QCOMPARE(w->trayButton()->toolTip(), QStringLiteral("Réduire en petite icone"));
+
+    // The title keeps naming an open document.
+    w->doc().CurrentPath = m_tmp->filePath(QStringLiteral("codes.pass"));
+    w->settings().Langue = QStringLiteral("US");
+    QVERIFY(w->ApplyLanguage());
+    QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - codes.pass"));
+    QCOMPARE(w->menuBar()->actions().at(4)->text(), QStringLiteral("&Tools"));
+    QCOMPARE(w->action(QStringLiteral("actionSupport"))->text(), QStringLiteral("Contact support"));
+    QCOMPARE(w->trayButton()->toolTip(), QStringLiteral("Minimize to system tray"));
+    // The further shortcuts of Hide passwords survive the tables.
+    QCOMPARE(w->action(QStringLiteral("ActionHidePwd"))->shortcut(), QKeySequence(Qt::Key_F12));
+    QCOMPARE(w->findChildren<QShortcut*>().size(), 3);
+}
+
+void TestMainWindowLanguage::otherWindowsFollowTheLanguage()
+{
+    auto* w = makeWindow("[Main]\r\nLangue=FR\r\nAutoCheck=0\r\n");
+    makeOtherWindows();
+    auto* about = static_cast<TBoiteAPropos*>(m_others[1].get());
+    w->FormActivate();
+    QCOMPARE(static_cast<TBoiteMetaPass*>(m_others[0].get())->Label2->text(), QStringLiteral("Confirmation :"));
+    QCOMPARE(about->donationImageName(), QStringLiteral("PAYPAL_FR"));
+    QVERIFY(about->donationLink().contains(QLatin1String("lang=FR")));
+    QVERIFY(!about->donationLink().contains(QLatin1String("[LANG]")));
+    QCOMPARE(static_cast<TBoiteOptions*>(m_others[4].get())->CBTray->text(), QStringLiteral("Réduire en petite icone"));
+
+    w->settings().Langue = QStringLiteral("US");
+    QVERIFY(w->ApplyLanguage());
+    QCOMPARE(static_cast<TBoiteMetaPass*>(m_others[0].get())->Label2->text(), QStringLiteral("Re-enter password :"));
+    QCOMPARE(static_cast<TBoiteMetaPass*>(m_others[0].get())->CancelBtn->text(), QStringLiteral("Cancel"));
+    QCOMPARE(about->donationImageName(), QStringLiteral("PAYPAL_EN"));
+    QVERIFY(about->donationLink().contains(QLatin1String("lang=US")));
+    QCOMPARE(about->Onglet->tabText(1), QStringLiteral("History"));
+    QCOMPARE(about->windowTitle(), langLookup(QStringLiteral("BoiteAPropos")));
+    auto* ftp = static_cast<TBoiteFTP*>(m_others[2].get());
+    QCOMPARE(ftp->cbPassif->text(), QStringLiteral("Passive mode"));
+    QCOMPARE(ftp->GB->title(), ExtractField(1, langLookup(QStringLiteral("BoiteFTP.GB"))));
+    auto* info = static_cast<TBoiteInfo*>(m_others[3].get());
+    QCOMPARE(info->ListeInfo->headerItem()->text(2), QStringLiteral("FTP file"));
+    QCOMPARE(info->btnNo->text(), QStringLiteral("No"));
+    auto* options = static_cast<TBoiteOptions*>(m_others[4].get());
+    QCOMPARE(options->rbMounth->text(), QStringLiteral("Every month"));
+    QCOMPARE(options->windowTitle(), QStringLiteral("Options"));
+    QCOMPARE(m_others[5]->windowTitle(), langLookup(QStringLiteral("frmGenerateur")));
+}
+
+void TestMainWindowLanguage::failedLanguageIsRetried()
+{
+    auto* w = makeWindow("[Main]\r\nLangue=DE\r\nAutoCheck=0\r\n");
+    const QString caption = w->action(QStringLiteral("ActionOuvrir"))->text();
+    w->FormActivate();
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), 1);
+    QCOMPARE(ModalSeam::shown().last().kind, int(MsgKind::Error));
+    QVERIFY(w->firstActivation());
+    QCOMPARE(w->action(QStringLiteral("ActionOuvrir"))->text(), caption);
+    QCOMPARE(w->menuBar()->actions().first()->text(), QStringLiteral("&Fichier"));
+
+    w->settings().Langue = QStringLiteral("US");
+    w->FormActivate();
+    QVERIFY(!w->firstActivation());
+    QCOMPARE(w->action(QStringLiteral("ActionOuvrir"))->text(), QStringLiteral("Open"));
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), 1);
+}
+
+void TestMainWindowLanguage::exportOfTheMainWindow()
+{
+    auto* w = makeWindow("[Main]\r\nAutoCheck=0\r\n");
+    const QString path = m_tmp->filePath(QStringLiteral("Fr_Main.txt"));
+    QVERIFY(ExportLangTable(w, path));
+    const QByteArray bytes = m_tmp->readFile(QStringLiteral("Fr_Main.txt"));
+    QVERIFY(bytes.contains("\r\n"));
+    const QStringList lines = win1252::toUnicode(bytes).split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.first(), QStringLiteral("frmTresorin=Tresorin - Sans titre"));
+    QVERIFY(lines.contains(QStringLiteral("frmTresorin.ActionQuitter=Quitter~Fichier~~Alt+F4")));
+    QVERIFY(lines.contains(QStringLiteral(
+        "frmTresorin.ActionFusionner=Fusionner~Fichier~Ajouter à ce document les groupes et les entrées d'un autre "
+        "document")));
+    QVERIFY(lines.contains(QStringLiteral("frmTresorin.ActionOuvrirFTP=Ouvrir sur FTP~Fichier~Ouvrir un fichier "
+                                          "depuis un serveur FTP~Maj+Ctrl+O")));
+    QVERIFY(lines.contains(QStringLiteral("frmTresorin.ActionNewEntree=Nouveau~Element~Créer une nouvelle entrée "
+                                          "dans le groupe sélectionné~Ins")));
+    // Buttons and menu items bound to a command have no line of their own.
+    for (const QString& line : lines)
+        QVERIFY2(!line.startsWith(QLatin1String("frmTresorin.tb")), qPrintable(line));
+
+    // Exported, then applied as a table, the window keeps its texts.
+    w->action(QStringLiteral("ActionOuvrir"))->setText(QStringLiteral("changed"));
+    LangTable::instance().setText(win1252::toUnicode(bytes), QStringLiteral("XX"));
+    ApplyLangTable(w);
+    QCOMPARE(w->action(QStringLiteral("ActionOuvrir"))->text(), QStringLiteral("Ouvrir"));
+    QCOMPARE(w->action(QStringLiteral("ActionQuitter"))->shortcut(), QKeySequence(Qt::ALT | Qt::Key_F4));
+    clearLangTable();
+}
+
+void TestMainWindowLanguage::layoutFromSettings()
+{
+    auto* w = makeWindow("[Main]\r\nAutoCheck=0\r\n[Pos]\r\nPos=1\r\nX=100\r\nY=2147483647\r\nSize=1\r\nW=640\r\n"
+                         "H=0\r\nPanel=1\r\nArbo=250\r\nInfo=90\r\nCol=1\r\nC1=150\r\nC2=80\r\nC3=-5\r\nTri=-2\r\n");
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QCOMPARE(w->pos().x(), 100);
+    QCOMPARE(w->width(), 640);
+    QVERIFY(w->height() > 300); // H=0 is ignored
+    DocumentView* view = w->view();
+    QCOMPARE(view->treeWidth(), 250);
+    QCOMPARE(view->notesPanelHeight(), 90);
+    QCOMPARE(view->columnWidth(1), 150);
+    QCOMPARE(view->columnWidth(2), 80);
+    QCOMPARE(view->columnWidth(3), 100);
+    QCOMPARE(view->sortCode(), -2);
+    QVERIFY(!view->notesPanelHidden());
+
+    // The panel collapsed at exit starts collapsed.
+    view->BoutonCacherClick();
+    w->move(120, 130);
+    m_win.reset();
+    IniFile ini(m_tmp->filePath(QStringLiteral("Tresorin.ini")));
+    QCOMPARE(ini.readInteger(QStringLiteral("Pos"), QStringLiteral("X"), 0), 120);
+    QCOMPARE(ini.readInteger(QStringLiteral("Pos"), QStringLiteral("Y"), 0), 130);
+    QCOMPARE(ini.readInteger(QStringLiteral("Pos"), QStringLiteral("W"), 0), 640);
+    QCOMPARE(ini.readInteger(QStringLiteral("Pos"), QStringLiteral("Arbo"), 0), 250);
+    QCOMPARE(ini.readInteger(QStringLiteral("Pos"), QStringLiteral("C1"), 0), 150);
+    QCOMPARE(ini.readInteger(QStringLiteral("Pos"), QStringLiteral("Tri"), 0), -2);
+    QCOMPARE(ini.readInteger(QStringLiteral("Pos"), QStringLiteral("Hide"), 0), 1);
+
+    m_win = std::make_unique<TfrmTresorin>();
+    QVERIFY(m_win->view()->notesPanelHidden());
+    QCOMPARE(m_win->pos(), QPoint(120, 130));
+}
+
+void TestMainWindowLanguage::unsortedWhenColumnsAreNotRestored()
+{
+    auto* w = makeWindow("[Main]\r\nAutoCheck=0\r\n[Pos]\r\nCol=0\r\nTri=3\r\nC1=300\r\nAutoHide=1\r\n");
+    QCOMPARE(w->view()->sortCode(), 0);
+    QCOMPARE(w->view()->columnWidth(1), 120);
+    QVERIFY(w->view()->notesPanelHidden());
+    QVERIFY(w->view()->autoHide());
+    m_win.reset();
+    IniFile ini(m_tmp->filePath(QStringLiteral("Tresorin.ini")));
+    QCOMPARE(ini.readInteger(QStringLiteral("Pos"), QStringLiteral("Tri"), 9), 0);
+    QCOMPARE(ini.readInteger(QStringLiteral("Pos"), QStringLiteral("C1"), 0), 120);
+}
+
+void TestMainWindowLanguage::recentFileCommands()
+{
+    auto* w =
+        makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n[MRU]\r\nUse=1\r\n1=/docs/a.pass\r\n3=/docs/c.pass\r\n");
+    QMenu* file = w->menuBar()->actions().first()->menu();
+    const QList<QAction*> items = file->actions();
+    const int first = items.indexOf(w->action(QStringLiteral("ActionMRU1")));
+    QVERIFY(items[first - 1]->isSeparator());
+    QVERIFY(items[first - 1]->isVisible());
+    QCOMPARE(w->action(QStringLiteral("ActionMRU1"))->text(), QStringLiteral("&1 - /docs/a.pass"));
+    QVERIFY(w->action(QStringLiteral("ActionMRU1"))->isVisible());
+    QVERIFY(!w->action(QStringLiteral("ActionMRU2"))->isVisible());
+    QVERIFY(w->action(QStringLiteral("ActionMRU3"))->isVisible());
+
+    // The table resets the captions; the paths come back.
+    w->FormActivate();
+    QCOMPARE(w->action(QStringLiteral("ActionMRU3"))->text(), QStringLiteral("&3 - /docs/c.pass"));
+    QCOMPARE(w->action(QStringLiteral("ActionMRU2"))->text(), QStringLiteral("&2 -"));
+
+    makeWindow("[Main]\r\nAutoCheck=0\r\n[MRU]\r\nUse=0\r\n1=/docs/a.pass\r\n");
+    w = m_win.get();
+    QVERIFY(!w->action(QStringLiteral("ActionMRU1"))->isVisible());
+    const QList<QAction*> items2 = w->menuBar()->actions().first()->menu()->actions();
+    QVERIFY(!items2[items2.indexOf(w->action(QStringLiteral("ActionMRU1"))) - 1]->isVisible());
+}
+
+void TestMainWindowLanguage::trayButton_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("default") << QByteArray() << QStringList() << true << true;
+    QTest::newRow("tray on") << QByteArray("[Pos]\r\nTray=1\r\n") << QStringList() << true << false;
+    QTest::newRow("nobutton setting") << QByteArray("[main]\r\nnobutton=1\r\n") << QStringList() << false << false;
+    QTest::newRow("nobutton switch") << QByteArray() << QStringList{"/NOBUTTON"} << false << false;
+    QTest::newRow("-nobutton switch") << QByteArray() << QStringList{"-nobutton"} << false << false;
+}
+
+void TestMainWindowLanguage::trayButton()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QStringList, args);
+    QFETCH(bool, exists);
+    QFETCH(bool, shown);
+    auto* w = makeWindow(ini, args);
+    QCOMPARE(w->trayButton() != nullptr, exists);
+    if (exists) {
+        QCOMPARE(w->menuBar()->cornerWidget(Qt::TopRightCorner), w->trayButton());
+        QCOMPARE(!w->trayButton()->isHidden(), shown);
+    }
+}
+
+QTEST_MAIN(TestMainWindowLanguage)
+#include "tst_mainwindow_language.moc"
