@@ -754,12 +754,12 @@ bool DocumentView::eventFilter(QObject* watched, QEvent* event)
         case QEvent::StatusTip:
             // These three show their hints in the status bar only, through statusHint.
             return true;
-        case QEvent::Enter:
-            emit statusHint(hintFor(static_cast<QWidget*>(watched)));
+        case QEvent::Enter: {
+            const QString hint = hintFor(static_cast<QWidget*>(watched));
+            if (!hint.isEmpty())
+                emit statusHint(hint);
             break;
-        case QEvent::Leave:
-            emit statusHint(QString());
-            break;
+        }
         case QEvent::FocusOut:
             if (watched == m_memo)
                 commitNotes();

@@ -176,7 +176,8 @@ public:
     QString hintFor(QWidget* widget) const;
 
 signals:
-    // A hint for the first panel of the status bar.
+    // A hint for the first panel of the status bar, when the pointer enters the tree, the list or
+    // the notes editor (never empty); those three show no hint pop-ups.
     void statusHint(const QString& text);
     // The tree report ran (after the list was refilled).
     void groupChanged(TGroupe* group);
