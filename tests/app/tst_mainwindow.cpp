@@ -247,6 +247,9 @@ void TestMainWindow::wrongPasswordKeepsTheGroupsShown()
     QVERIFY(w->doc().MetaPassword.isEmpty());
     QVERIFY(w->doc().CurrentPath.isEmpty());
     QVERIFY(!w->doc().Modified);
+    // The header was reset for the file that failed.
+    QCOMPARE(w->doc().LocalDoc.FileName, b);
+    QCOMPARE(w->doc().LocalDoc.SaveCount, 0);
 
     // Save now works as Save as.
     ModalSeam::clearShown();
@@ -291,6 +294,16 @@ void TestMainWindow::unreadableFileChangesNothing()
     QVERIFY(shownMessages().first().contains(QDir::toNativeSeparators(folder)));
     QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - a.pass"));
     QCOMPARE(w->doc().CurrentPath, a);
+    QCOMPARE(w->doc().MetaPassword, QStringLiteral("secret"));
+    QCOMPARE(w->doc().LocalDoc.FileName, a);
+    QCOMPARE(topGroupNames(), groupsOfA);
+
+    // A stream that ends within its version tag cannot even give a header.
+    QVERIFY(m_tmp->writeFile(QStringLiteral("short.pass"), encipher("TRS 1", QStringLiteral("s"))));
+    ModalSeam::clearShown();
+    openThroughCommand(m_tmp->filePath(QStringLiteral("short.pass")), QStringLiteral("s"));
+    QCOMPARE(shownMessages().size(), 1);
+    QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - a.pass"));
     QCOMPARE(w->doc().MetaPassword, QStringLiteral("secret"));
     QCOMPARE(w->doc().LocalDoc.FileName, a);
     QCOMPARE(topGroupNames(), groupsOfA);

@@ -1,17 +1,12 @@
 #include "document/gui/DocumentPipeline.h"
 
-#include "crypto/Cipher.h"
-#include "crypto/SecureBytes.h"
 #include "document/DocumentStream.h"
-#include "document/Win1252.h"
 #include "document/gui/TBoiteMetaPass.h"
 #include "lang/LangTable.h"
 #include "lang/gui/ShowMsg.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cerrno>
 
@@ -99,62 +94,35 @@ bool DocumentPipeline::OpenDocument(const QString& path, const QByteArray* sourc
     return true;
 }
 
-DocumentPipeline::ReadResult DocumentPipeline::ReadDocumentFile(const QString& path, const QByteArray* source,
-                                                                TDoc& target, QByteArray& out)
+docfile::OpenedDocument DocumentPipeline::ReadDocumentFile(const QString& path, const QByteArray* source, TDoc& target)
 {
-    ReadResult result;
-    // The file is read whole before anything changes, so that a file that cannot be read
-    // leaves the open document as it was.
-    QByteArray fileBytes;
-    if (!source) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            result.ioFailed = true;
-            result.error = ioErrorText(path, file.errorString());
-            return result;
-        }
-        fileBytes = file.readAll();
-        if (file.error() != QFileDevice::NoError) {
-            result.ioFailed = true;
-            result.error = ioErrorText(path, file.errorString());
-            return result;
-        }
-        source = &fileBytes;
-    }
-
-    ResetDoc(target);
-    target.FileName = path;
-
-    QByteArray key = win1252::fromUnicode(m_doc.MetaPassword);
-    const bool matched = decipherDocument(*source, key, out);
-    secureWipe(key);
-    if (!matched) {
+    const StreamMessageSink sink = [this](const QString& key, const QString& arg) { showReaderMessage(key, arg); };
+    docfile::OpenedDocument opened = source ? docfile::openBytes(*source, path, m_doc.MetaPassword, sink)
+                                            : docfile::openFile(path, m_doc.MetaPassword, sink);
+    switch (opened.status) {
+    case docfile::ReadStatus::Failed:
+        if (!opened.error.isEmpty())
+            opened.error = ioErrorText(path, opened.error);
+        break;
+    case docfile::ReadStatus::BadPassword:
+        target = opened.header;
         ShowMsg(Msg(QStringLiteral("BadPass")), MsgKind::Error, MsgOK);
-        return result;
+        break;
+    case docfile::ReadStatus::Ok:
+        target = opened.header;
+        break;
     }
-    result.passwordOk = true;
-
-    if (!out.isEmpty()) {
-        StreamReader in(out);
-        const HeaderResult header = ReadDocumentHeader(
-            in, target, [this](const QString& key, const QString& arg) { showReaderMessage(key, arg); });
-        result.headerOk = header.ok;
-        result.error = header.error;
-        result.firstTag = header.firstTag;
-        result.recordsPos = in.pos();
-    }
-    return result;
+    return opened;
 }
 
 DocumentPipeline::LoadOutcome DocumentPipeline::LoadDocument(const QString& path, bool append, const QByteArray* source)
 {
-    SecureBytes stream;
-    const ReadResult read = ReadDocumentFile(path, source, m_doc.LocalDoc, stream.bytes());
-    if (read.ioFailed) {
-        ShowMsg(read.error, MsgKind::Error, MsgOK);
+    const docfile::OpenedDocument opened = ReadDocumentFile(path, source, m_doc.LocalDoc);
+    if (opened.status == docfile::ReadStatus::Failed) {
+        ShowMsg(opened.error, MsgKind::Error, MsgOK);
         return LoadOutcome::Unreadable;
     }
-    if (!read.passwordOk) {
+    if (opened.status == docfile::ReadStatus::BadPassword) {
         m_doc.SetModified(false);
         m_doc.MetaPassword.clear();
         m_doc.CurrentPath.clear();
@@ -168,34 +136,27 @@ DocumentPipeline::LoadOutcome DocumentPipeline::LoadDocument(const QString& path
     if (m_doc.LocalDoc.SyncOn && !source)
         emit syncDownloadRequested();
 
-    // After a failure the document is kept untitled: a later Save must not write this content
-    // over the file of the document that was open before.
-    const auto broken = [this](const QString& error) {
-        ShowMsg(error, MsgKind::Error, MsgOK);
+    // Defects of the records are shown once the views hold the new content: a message box runs
+    // the event loop, which must not paint rows of entries that are gone.
+    QList<std::pair<QString, QString>> messages;
+    emit viewsSuspended(true);
+    ScopeExit resume([this] { emit viewsSuspended(false); });
+    const RecordsResult records =
+        docfile::readRecords(opened, m_doc, append, [&messages](const QString& key, const QString& arg) {
+            messages.append({key, arg});
+        });
+    emit contentReplaced(append);
+    for (const auto& m : std::as_const(messages))
+        showReaderMessage(m.first, m.second);
+    if (!records.ok) {
+        // What was read is kept for rescue, untitled: a later Save must not write this partial
+        // content over the file of the document that was open before.
+        ShowMsg(records.error, MsgKind::Error, MsgOK);
         m_doc.CurrentPath.clear();
         emit titleChanged();
         m_doc.SetModified(true);
         return LoadOutcome::Broken;
-    };
-    if (!read.headerOk)
-        return broken(read.error);
-
-    // Defects of the records are shown once the views hold the new content: a message box runs
-    // the event loop, which must not paint rows of entries that are gone.
-    QList<std::pair<QString, QString>> messages;
-    StreamReader in(stream.bytes());
-    in.seek(read.recordsPos);
-    emit viewsSuspended(true);
-    ScopeExit resume([this] { emit viewsSuspended(false); });
-    const RecordsResult records = ReadDocumentRecords(in, read.firstTag, m_doc.LocalDoc.FormatVersion, m_doc, append,
-                                                      [&messages](const QString& key, const QString& arg) {
-                                                          messages.append({key, arg});
-                                                      });
-    emit contentReplaced(append);
-    for (const auto& m : std::as_const(messages))
-        showReaderMessage(m.first, m.second);
-    if (!records.ok)
-        return broken(records.error);
+    }
 
     emit statusText(loadSummary(records.entries, records.groups, m_doc.LocalDoc.FileName));
     if (!append)
@@ -207,16 +168,9 @@ DocumentPipeline::LoadOutcome DocumentPipeline::LoadDocument(const QString& path
 bool DocumentPipeline::SaveDocument(const QString& path, bool counted, QString* error)
 {
     m_doc.CurrentPath = path;
-    if (counted) {
-        m_doc.LocalDoc.SaveCount += 1;
-        m_doc.LocalDoc.SaveDate = datetime::now();
-    }
-
-    SecureBytes stream;
-    WriteDocumentStream(m_doc, stream.bytes());
-    QByteArray key = win1252::fromUnicode(m_doc.MetaPassword);
-    const QByteArray enciphered = encipherDocument(std::move(stream.bytes()), key);
-    secureWipe(key);
+    if (counted)
+        docfile::countSave(m_doc.LocalDoc);
+    const QByteArray enciphered = docfile::encipheredDocument(m_doc);
 
     if (path.isEmpty()) {
         emit ftpSaveBytes(enciphered);
@@ -230,11 +184,10 @@ bool DocumentPipeline::SaveDocument(const QString& path, bool counted, QString* 
             *error = ioErrorText(path, qt_error_string(EACCES));
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(enciphered) != enciphered.size() || !file.commit()) {
+    const docfile::WriteResult written = docfile::writeFileAtomically(path, enciphered);
+    if (!written.ok) {
         if (error)
-            *error = ioErrorText(path, file.errorString());
-        file.cancelWriting();
+            *error = ioErrorText(path, written.error);
         return false;
     }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/DocumentFile.h"
 #include "document/DocumentModel.h"
 
 #include <QByteArray>
@@ -17,8 +18,9 @@ QString FillPlaceholders(const QString& text, const QStringList& args);
 //
 // Failures, and what they leave behind:
 // - Cancel of the meta password question: nothing changes.
-// - A file that cannot be opened or read: it is read whole before anything else happens, so
-//   the document stays exactly as it was, meta password included; the error is shown.
+// - A file that cannot be opened or read, or a stream too short to hold its header: it is read
+//   whole before anything else happens, so the document stays exactly as it was, meta password
+//   included; the error is shown.
 // - A wrong meta password: message BadPass; the document becomes untitled, clean and without
 //   meta password, the groups and entries it had stay shown.
 // - A stream that breaks off in a way the reader cannot recover from: the error is shown; what
@@ -33,18 +35,8 @@ public:
     {
         Loaded,        // the password matched and the whole stream was read
         WrongPassword, // BadPass was shown
-        Unreadable,    // the file could not be opened or read; the error was shown, nothing changed
+        Unreadable,    // the file could not be read, or its header; the error was shown, nothing changed
         Broken         // the stream broke off; the error was shown, the document is untitled
-    };
-
-    struct ReadResult
-    {
-        bool passwordOk = false;
-        bool ioFailed = false;    // the file could not be opened or read (the TDoc is untouched)
-        QString error;            // the failure's text when ioFailed or the header broke off
-        QByteArray firstTag;      // the first record's tag
-        qsizetype recordsPos = 0; // where the records start in the deciphered stream
-        bool headerOk = true;     // false when the stream ended within its magic or version
     };
 
     explicit DocumentPipeline(DocumentState& doc, QObject* parent = nullptr);
@@ -58,10 +50,12 @@ public:
     // document (merge) instead of replacing them. Every failure has been shown on return.
     LoadOutcome LoadDocument(const QString& path, bool append, const QByteArray* source = nullptr);
 
-    // Reads the file (or `source`), checks the password and deciphers into `out`, then reads the
-    // header into `target` (reset first; its FileName = path). A wrong password shows BadPass.
-    // Messages about the header are shown as they are found.
-    ReadResult ReadDocumentFile(const QString& path, const QByteArray* source, TDoc& target, QByteArray& out);
+    // Reads the file (or `source`), checks the password, deciphers and reads the header. When the
+    // password matched, and also when it did not, `target` becomes the header read (reset, with
+    // FileName = path, for a wrong password) and the opened document holds the stream for
+    // readRecords. A file that cannot be read leaves `target` as it was. A wrong password shows
+    // BadPass; messages about the header are shown as they are found; a failure is not shown.
+    docfile::OpenedDocument ReadDocumentFile(const QString& path, const QByteArray* source, TDoc& target);
 
     // Writes the document to `path` (atomically: the old file stays whole when writing fails),
     // or, with an empty path, hands the enciphered bytes over through ftpSaveBytes. A counted
