@@ -374,7 +374,6 @@ void TfrmTresorin::createStatusBar()
     bar->setSizeGripEnabled(true);
 
     m_panels[0] = new QLabel(bar);
-    m_panels[0]->setObjectName(QStringLiteral("SBarPanel0"));
     m_panels[0]->setMinimumWidth(1);
     m_panels[0]->setTextFormat(Qt::PlainText);
     bar->addWidget(m_panels[0], 1);
@@ -382,12 +381,10 @@ void TfrmTresorin::createStatusBar()
     // The second panel carries the progress of the download that follows an open; it takes no
     // room while no such download runs.
     m_ftpProgressBox = new QWidget(bar);
-    m_ftpProgressBox->setObjectName(QStringLiteral("SBarPanel1"));
     auto* boxLayout = new QHBoxLayout(m_ftpProgressBox);
     boxLayout->setContentsMargins(0, 0, 0, 0);
     boxLayout->setSpacing(2);
     auto* progress = new QProgressBar(m_ftpProgressBox);
-    progress->setObjectName(QStringLiteral("FtpProgress"));
     progress->setTextVisible(false);
     progress->setMaximumHeight(14);
     progress->setFixedWidth(120);
@@ -402,15 +399,11 @@ void TfrmTresorin::createStatusBar()
     m_ftpProgressBox->hide();
 
     m_panels[2] = new QLabel(bar);
-    m_panels[2]->setObjectName(QStringLiteral("SBarPanel2"));
     m_panels[2]->setAlignment(Qt::AlignCenter);
     m_panels[2]->setMinimumWidth(50);
-    m_panels[2]->setFrameShape(QFrame::StyledPanel);
-    m_panels[2]->setFrameShadow(QFrame::Sunken);
     bar->addPermanentWidget(m_panels[2]);
 
     m_panels[3] = new QLabel(bar);
-    m_panels[3]->setObjectName(QStringLiteral("SBarPanel3"));
     m_panels[3]->setFixedWidth(50);
     bar->addPermanentWidget(m_panels[3]);
 
@@ -432,9 +425,9 @@ void TfrmTresorin::createTrayButton()
     if (m_settings.nobutton || m_commandLine.noButton)
         return;
     // The window system keeps the title bar to itself: the button sits at the right end of the
-    // menu bar instead, sized by the settings.
+    // menu bar instead, sized by the settings; their offsets have no meaning in that place.
+    // No object name: the button is no control of the window's design and has no table row.
     m_trayButton = new QToolButton(menuBar());
-    m_trayButton->setObjectName(QStringLiteral("BtnTray"));
     m_trayButton->setAutoRaise(true);
     m_trayButton->setIcon(tresorinIcon(QStringLiteral("tray")));
     const int width = qBound(12, m_settings.BtnWidth, 64);
@@ -451,7 +444,7 @@ void TfrmTresorin::connectCommands()
     connect(action(QStringLiteral("ActionSauver")), &QAction::triggered, this, &TfrmTresorin::SaveCommand);
     connect(action(QStringLiteral("ActionSauverSous")), &QAction::triggered, this, &TfrmTresorin::SaveDocumentAs);
     connect(action(QStringLiteral("ActionChangeMeta")), &QAction::triggered, this, [this] {
-        commitPendingEdits();
+        commitCellEditor();
         m_pipeline->ChangeMetaPassword();
     });
     connect(action(QStringLiteral("ActionQuitter")), &QAction::triggered, this, &QWidget::close);
@@ -731,6 +724,12 @@ void TfrmTresorin::commitPendingEdits()
 {
     if (m_view->memo()->hasFocus())
         m_view->commitNotes();
+    commitCellEditor();
+}
+
+void TfrmTresorin::commitCellEditor()
+{
+    // The in-place cell editor of the list comes with the editing feature, which closes it here.
 }
 
 void TfrmTresorin::setOpenDialogFile(const QString& path)

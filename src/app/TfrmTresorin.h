@@ -92,6 +92,8 @@ public:
     void enableDocumentCommands();
     // Commits the notes editor and the cell editor when they have the focus.
     void commitPendingEdits();
+    // Closes the cell editor of the list and stores its text, when it is open.
+    void commitCellEditor();
 
     // The open dialog's memory: last folder and file name chosen.
     QString openDialogFolder() const { return m_openFolder; }
