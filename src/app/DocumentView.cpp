@@ -661,7 +661,10 @@ SelectionState DocumentView::selectionState(bool clipboardHoldsEntry) const
 {
     SelectionState s;
     s.groupSelected = selectedGroup() != nullptr;
+    // The row of an entry just removed from the document may still be listed: it counts as none.
     const TFeuille* entry = selectedEntry();
+    if (!entryAlive(entry))
+        entry = nullptr;
     s.rowSelected = entry != nullptr;
     s.rowHasWebAddress = entry && !entry->WebAddress.isEmpty();
     s.rowIsFtpEntry = entry && entry->IsFtpEntry;

@@ -347,10 +347,11 @@ void TestViewsModels::treeStructuralChanges()
     QCOMPARE(model.groupAt(keepB), b);
     QCOMPARE(doc.GroupEntries(a1->Id).size(), size_t(1));
 
+    const int a2Id = a2->Id;
     model.removeGroup(b);
     QCOMPARE(treeNames(model), QStringList({"A1", "C"}));
     QVERIFY(!keepB.isValid());
-    QCOMPARE(doc.findGroup(a2->Id), nullptr);
+    QCOMPARE(doc.findGroup(a2Id), nullptr);
     QCOMPARE(doc.entryCount(), 2);
 }
 
