@@ -169,6 +169,16 @@ bool readNewPassword(QString& password, QString& error)
         error = QStringLiteral("the two new passwords differ");
         return false;
     }
+    // The window could never open a document under such a password.
+    if (first.isEmpty()) {
+        error = QStringLiteral("the new meta password is empty");
+        return false;
+    }
+    if (first.size() > docfile::MaxMetaPasswordLength) {
+        error =
+            QStringLiteral("the new meta password is longer than %1 characters").arg(docfile::MaxMetaPasswordLength);
+        return false;
+    }
     password = first;
     return true;
 }

@@ -42,7 +42,8 @@ int prepareCommand(const QString& command, const QStringList& args, const char* 
 // the end of input or for an unreasonably long line, with error set.
 bool readPassword(const QString& prompt, QString& password, QString& error);
 
-// Reads a new password twice; false (with error) when they differ or input fails.
+// Reads a new password twice; false (with error) when they differ, when it is empty or longer
+// than the meta password dialog accepts, or when input fails.
 bool readNewPassword(QString& password, QString& error);
 
 // Prints each reader message on standard error as one line of its English text, in order, and

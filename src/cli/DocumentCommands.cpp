@@ -34,7 +34,8 @@ const char kImportHelp[] = "Usage: tresorin-cli import [--force] JSON OUT.pass\n
                            "header may be left out (new document values), and so may any field (empty, 0, false or\n"
                            "null); unknown fields are errors. A group's parent must come before it in \"groups\".\n"
                            "The new meta password is asked twice (two lines of standard input when it is not a\n"
-                           "terminal). The save is counted: the save counter grows by one.\n"
+                           "terminal); it must not be empty nor longer than 50 characters, as in the window. The\n"
+                           "save is counted: the save counter grows by one.\n"
                            "\n"
                            "  --force   replace OUT.pass when it exists\n"
                            "\n"
@@ -43,7 +44,8 @@ const char kImportHelp[] = "Usage: tresorin-cli import [--force] JSON OUT.pass\n
 const char kInfoHelp[] = "Usage: tresorin-cli info FILE\n"
                          "\n"
                          "Prints the properties of the document FILE, one per line, as the file properties window\n"
-                         "shows them (the FTP password only as Yes or No).\n"
+                         "shows them (the FTP password only as Yes or No). \"Version\" is the save counter, the\n"
+                         "number of counted saves; \"Format\" is the format version the file was written in.\n"
                          "The meta password is read from the terminal, or as one line of standard input.\n"
                          "Exit status: 0 done, 1 failure, 2 wrong meta password.";
 
@@ -51,8 +53,9 @@ const char kPasswdHelp[] =
     "Usage: tresorin-cli passwd FILE\n"
     "\n"
     "Changes the meta password of the document FILE: asks the current password, then the new one\n"
-    "twice (three lines of standard input when it is not a terminal), and rewrites the file under\n"
-    "the new password in one step. The save counter does not change. A document whose reading\n"
+    "twice (three lines of standard input when it is not a terminal; the new one must not be empty\n"
+    "nor longer than 50 characters, as in the window), and rewrites the file under the new\n"
+    "password in one step. The save counter does not change. A document whose reading\n"
     "reported damage is left alone: open it in Tresorin and save it there.\n"
     "Exit status: 0 done, 1 failure (the file is unchanged), 2 wrong meta password.";
 

@@ -21,6 +21,10 @@
 // does exactly that).
 namespace docfile {
 
+// The meta password dialog takes at most this many characters, and none at all is refused there:
+// a document under a longer or an empty password could never be opened in the window.
+constexpr int MaxMetaPasswordLength = 50;
+
 enum class ReadStatus
 {
     Ok,          // the password matched and the header was read

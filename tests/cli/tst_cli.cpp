@@ -95,6 +95,8 @@ private slots:
     void infoShowsTheProperties();
     void passwdRewritesUnderTheNewPassword();
     void passwdWithDifferingPasswordsChangesNothing();
+    void newPasswordMustOpenInTheWindow_data();
+    void newPasswordMustOpenInTheWindow();
     void readerMessagesInOrder();
     void unreadableInputs_data();
     void unreadableInputs();
@@ -334,6 +336,51 @@ void TestCli::passwdWithDifferingPasswordsChangesNothing()
     const Run r = run({"passwd", path}, "old\nnew\nNew\n");
     QCOMPARE(r.exitCode, 1);
     QCOMPARE(fileBytes(path), before);
+}
+
+void TestCli::newPasswordMustOpenInTheWindow_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("accepted");
+    const QString fifty = QString(50, QLatin1Char('p'));
+    for (const char* command : {"import", "passwd"}) {
+        QTest::addRow("%s: empty", command) << command << QString() << false;
+        QTest::addRow("%s: 51 characters", command) << command << fifty + QLatin1Char('x') << false;
+        QTest::addRow("%s: 50 characters", command) << command << fifty << true;
+        // Characters are counted, not the bytes of their UTF-8 form.
+        QTest::addRow("%s: 50 accented characters", command) << command << QString(50, QChar(0xE9)) << true;
+    }
+}
+
+void TestCli::newPasswordMustOpenInTheWindow()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, password);
+    QFETCH(bool, accepted);
+    TempFolder dir;
+    const QString path = dir.filePath(QStringLiteral("doc.pass"));
+    QByteArray input;
+    QStringList args{command};
+    if (command == QLatin1String("import")) {
+        QVERIFY(dir.writeFile(QStringLiteral("in.json"), R"({"entries": [{"name": "e"}]})"));
+        args << dir.filePath(QStringLiteral("in.json"));
+    } else {
+        QVERIFY(saveRich(path, QStringLiteral("old")));
+        input = "old\n";
+    }
+    args << path;
+    const QByteArray before = fileBytes(path);
+    const QByteArray line = password.toUtf8() + '\n';
+    const Run r = run(args, input + line + line);
+    QCOMPARE(r.exitCode, accepted ? 0 : 1);
+    if (accepted) {
+        DocumentState doc;
+        QVERIFY(docfile::loadFile(path, password, doc, {}).ok());
+    } else {
+        QVERIFY2(r.err.contains("new meta password"), r.err.constData());
+        QCOMPARE(fileBytes(path), before);
+    }
 }
 
 void TestCli::readerMessagesInOrder()
