@@ -6,8 +6,10 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <termios.h>
 #include <unistd.h>
 
@@ -24,28 +26,60 @@ void writeLine(FILE* stream, const QString& text)
     std::fflush(stream);
 }
 
-// Restores the terminal's echo when it goes out of scope.
+// The terminal settings to put back when a signal ends the process while echo is off; without
+// this an interrupted password prompt would leave the user's terminal silent.
+termios g_savedTerminal{};
+volatile sig_atomic_t g_echoIsOff = 0;
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+extern "C" void restoreTerminalAndDie(int signalNumber)
+{
+    if (g_echoIsOff)
+        tcsetattr(STDIN_FILENO, TCSANOW, &g_savedTerminal);
+    signal(signalNumber, SIG_DFL);
+    raise(signalNumber);
+}
+
+// Turns the terminal's echo off (line ends still echo) and restores it when it goes out of scope
+// or when a signal ends the process meanwhile.
 class EchoOff
 {
 public:
     EchoOff()
     {
-        if (tcgetattr(STDIN_FILENO, &m_saved) != 0)
+        if (tcgetattr(STDIN_FILENO, &g_savedTerminal) != 0)
             return;
-        termios quiet = m_saved;
+        struct sigaction action
+        {
+        };
+        action.sa_handler = restoreTerminalAndDie;
+        sigemptyset(&action.sa_mask);
+        for (size_t i = 0; i < std::size(kEndingSignals); ++i)
+            sigaction(kEndingSignals[i], &action, &m_previous[i]);
+        m_handlersSet = true;
+
+        termios quiet = g_savedTerminal;
         quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         quiet.c_lflag |= ECHONL;
-        m_active = tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
+        g_echoIsOff = 1;
+        if (tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) != 0)
+            g_echoIsOff = 0;
     }
     ~EchoOff()
     {
-        if (m_active)
-            tcsetattr(STDIN_FILENO, TCSAFLUSH, &m_saved);
+        if (g_echoIsOff)
+            tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_savedTerminal);
+        g_echoIsOff = 0;
+        if (m_handlersSet)
+            for (size_t i = 0; i < std::size(kEndingSignals); ++i)
+                sigaction(kEndingSignals[i], &m_previous[i], nullptr);
     }
+    EchoOff(const EchoOff&) = delete;
+    EchoOff& operator=(const EchoOff&) = delete;
 
 private:
-    termios m_saved{};
-    bool m_active = false;
+    struct sigaction m_previous[std::size(kEndingSignals)]{};
+    bool m_handlersSet = false;
 };
 
 // Reads up to a line feed straight from the descriptor, so that nothing past this line is

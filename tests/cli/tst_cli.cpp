@@ -11,6 +11,12 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
 using testsupport::StreamBuilder;
 using testsupport::TempFolder;
 
@@ -98,6 +104,8 @@ private slots:
     void newPasswordMustOpenInTheWindow_data();
     void newPasswordMustOpenInTheWindow();
     void readerMessagesInOrder();
+    void terminalEchoIsOffWhileAskingAndComesBack_data();
+    void terminalEchoIsOffWhileAskingAndComesBack();
     void unreadableInputs_data();
     void unreadableInputs();
 };
@@ -422,6 +430,86 @@ void TestCli::readerMessagesInOrder()
     QCOMPARE(r.errLines().at(0), QStringLiteral("Internal error"));
     QVERIFY(r.errLines().at(1).contains(StreamReader::readErrorText()));
     QVERIFY(r.out.isEmpty());
+}
+
+namespace {
+
+// A pseudo-terminal to stand for the user's terminal: the tool reads from its slave side, the
+// test types on its master side and inspects the slave's settings.
+struct PseudoTerminal
+{
+    int master = -1;
+    int slave = -1;
+    QString slavePath;
+
+    PseudoTerminal()
+    {
+        master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+            return;
+        slavePath = QString::fromLocal8Bit(ptsname(master));
+        slave = ::open(ptsname(master), O_RDWR | O_NOCTTY);
+    }
+    ~PseudoTerminal()
+    {
+        if (slave >= 0)
+            ::close(slave);
+        if (master >= 0)
+            ::close(master);
+    }
+    bool isValid() const { return slave >= 0; }
+    bool echoes() const
+    {
+        termios t{};
+        return tcgetattr(slave, &t) == 0 && (t.c_lflag & ECHO) != 0;
+    }
+    void type(const QByteArray& text) const
+    {
+        QCOMPARE(::write(master, text.constData(), size_t(text.size())), ssize_t(text.size()));
+    }
+};
+
+} // namespace
+
+void TestCli::terminalEchoIsOffWhileAskingAndComesBack_data()
+{
+    QTest::addColumn<int>("signalNumber"); // 0: the password is typed
+    QTest::newRow("password typed") << 0;
+    QTest::newRow("interrupted") << int(SIGINT);
+    QTest::newRow("terminated") << int(SIGTERM);
+    QTest::newRow("terminal hung up") << int(SIGHUP);
+}
+
+void TestCli::terminalEchoIsOffWhileAskingAndComesBack()
+{
+    QFETCH(int, signalNumber);
+    TempFolder dir;
+    const QString path = dir.filePath(QStringLiteral("doc.pass"));
+    QVERIFY(saveRich(path, QStringLiteral("pw")));
+    PseudoTerminal tty;
+    QVERIFY(tty.isValid());
+    QVERIFY(tty.echoes());
+
+    QProcess p;
+    p.setStandardInputFile(tty.slavePath);
+    p.start(toolPath(), {"info", path});
+    QVERIFY(p.waitForStarted(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(!tty.echoes(), 10000);
+    QVERIFY(p.state() == QProcess::Running);
+    QVERIFY(p.readAllStandardError().startsWith("Meta password: "));
+
+    if (signalNumber == 0) {
+        tty.type("pw\n");
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY(p.readAllStandardOutput().startsWith("Version: 4711\n"));
+    } else {
+        QCOMPARE(::kill(pid_t(p.processId()), signalNumber), 0);
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitStatus(), QProcess::CrashExit);
+    }
+    QVERIFY(tty.echoes());
 }
 
 void TestCli::unreadableInputs_data()
