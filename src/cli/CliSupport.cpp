@@ -247,7 +247,8 @@ bool MessagePrinter::sawDamage() const
     return false;
 }
 
-int openDocument(const QString& command, const QString& path, DocumentState& doc, MessagePrinter& printer)
+int openDocument(const QString& command, const QString& path, DocumentState& doc, MessagePrinter& printer,
+                 bool* headerRecovered)
 {
     if (!QFileInfo::exists(path))
         return fail(command, QStringLiteral("%1: no such file").arg(path));
@@ -256,6 +257,8 @@ int openDocument(const QString& command, const QString& path, DocumentState& doc
     if (!readPassword(QStringLiteral("Meta password: "), password, error))
         return fail(command, error);
     const docfile::LoadResult r = docfile::loadFile(path, password, doc, printer.sink());
+    if (headerRecovered)
+        *headerRecovered = r.headerRecovered;
     switch (r.status) {
     case docfile::ReadStatus::Ok:
         return ExitOk;

@@ -65,6 +65,8 @@ QString messageLine(const QString& key, const QString& arg = QString());
 
 // Opens the document at path with a password read from input into doc, printing reader
 // messages through printer. Returns ExitOk, or the exit status after printing the failure.
-int openDocument(const QString& command, const QString& path, DocumentState& doc, MessagePrinter& printer);
+// headerRecovered, when given, tells whether the header was damaged (which shows no message).
+int openDocument(const QString& command, const QString& path, DocumentState& doc, MessagePrinter& printer,
+                 bool* headerRecovered = nullptr);
 
 } // namespace cli

@@ -56,7 +56,8 @@ const char kPasswdHelp[] =
     "twice (three lines of standard input when it is not a terminal; the new one must not be empty\n"
     "nor longer than 50 characters, as in the window), and rewrites the file under the new\n"
     "password in one step. The save counter does not change. A document whose reading\n"
-    "reported damage is left alone: open it in Tresorin and save it there.\n"
+    "found damage (a message, or a header it could not read) is left alone: open it in Tresorin\n"
+    "and save it there.\n"
     "Exit status: 0 done, 1 failure (the file is unchanged), 2 wrong meta password.";
 
 // "short date long time" of a stored date, the time left out at midnight; empty for 0.
@@ -174,11 +175,13 @@ int runPasswd(const QStringList& args)
     const QString path = parsed.positional[0];
     DocumentState doc;
     cli::MessagePrinter printer;
-    if (const int status = cli::openDocument(command, path, doc, printer); status != ExitOk)
+    bool headerRecovered = false;
+    if (const int status = cli::openDocument(command, path, doc, printer, &headerRecovered); status != ExitOk)
         return status;
-    // Rewriting would make the damage permanent: records the reader skipped would be gone.
-    if (printer.sawDamage())
-        return cli::fail(command, QStringLiteral("%1: not rewritten, its reading reported damage").arg(path));
+    // Rewriting would make the damage permanent: records the reader skipped, or header fields it
+    // could not read, would be gone.
+    if (printer.sawDamage() || headerRecovered)
+        return cli::fail(command, QStringLiteral("%1: not rewritten, its reading found damage").arg(path));
 
     QString error;
     if (!cli::readNewPassword(doc.MetaPassword, error))

@@ -49,6 +49,7 @@ void decipherAndReadHeader(const QByteArray& enciphered, const QString& password
     }
     opened.recordsPos = in.pos();
     opened.firstTag = header.firstTag;
+    opened.headerRecovered = header.recovered;
 }
 
 } // namespace
@@ -174,6 +175,7 @@ LoadResult loadFile(const QString& path, const QString& password, DocumentState&
     const OpenedDocument opened = openFile(path, password, sink);
     result.status = opened.status;
     result.error = opened.error;
+    result.headerRecovered = opened.headerRecovered;
     if (!opened.ok())
         return result;
 

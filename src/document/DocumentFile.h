@@ -36,11 +36,12 @@ enum class ReadStatus
 struct OpenedDocument
 {
     ReadStatus status = ReadStatus::Failed;
-    QString error;            // Failed: the failure's own text
-    TDoc header;              // reset, FileName = the path (or file name) given, then the header read
-    SecureBytes stream;       // the deciphered document stream; wiped when this is destroyed
-    qsizetype recordsPos = 0; // where the first record's fields start in stream
-    QByteArray firstTag;      // tag of the first record (empty when no record can be found)
+    QString error;                // Failed: the failure's own text
+    TDoc header;                  // reset, FileName = the path (or file name) given, then the header read
+    SecureBytes stream;           // the deciphered document stream; wiped when this is destroyed
+    qsizetype recordsPos = 0;     // where the first record's fields start in stream
+    QByteArray firstTag;          // tag of the first record (empty when no record can be found)
+    bool headerRecovered = false; // the header was damaged (see HeaderResult::recovered)
 
     bool ok() const { return status == ReadStatus::Ok; }
 };
@@ -80,9 +81,10 @@ WriteResult writeFileAtomically(const QString& path, const QByteArray& bytes);
 struct LoadResult
 {
     ReadStatus status = ReadStatus::Failed;
-    QString error;   // Failed: the failure's text (also a read failure in the records)
-    int groups = 0;  // group records read
-    int entries = 0; // entry records read
+    QString error;                // Failed: the failure's text (also a read failure in the records)
+    int groups = 0;               // group records read
+    int entries = 0;              // entry records read
+    bool headerRecovered = false; // the header was damaged (see HeaderResult::recovered)
     bool ok() const { return status == ReadStatus::Ok; }
 };
 

@@ -270,6 +270,7 @@ HeaderResult ReadDocumentHeader(StreamReader& in, TDoc& doc, const StreamMessage
         return result;
 
     // The header is damaged: the records are taken up again at the first group record.
+    result.recovered = true;
     const qsizetype node = in.indexOf(kNode, afterVersion);
     if (node >= 0) {
         in.seek(node + 4);

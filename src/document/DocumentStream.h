@@ -65,6 +65,10 @@ struct HeaderResult
     bool ok = true;      // false only for a stream that ends within the magic or the version tag
     QString error;       // the read failure's text when !ok
     QByteArray firstTag; // the tag of the first record, or empty when no record can be found
+    // The header could not be read to its end: the records were taken up at the first group record
+    // after the version tag, and the header fields after the failure kept their reset values.
+    // Nothing is shown for it; a caller that would write the document back may want to know.
+    bool recovered = false;
 };
 
 // Reads the magic, the version tag and the header into doc (which the caller has reset), sets its

@@ -104,6 +104,8 @@ private slots:
     void newPasswordMustOpenInTheWindow_data();
     void newPasswordMustOpenInTheWindow();
     void readerMessagesInOrder();
+    void passwdLeavesDamagedDocumentsAlone_data();
+    void passwdLeavesDamagedDocumentsAlone();
     void terminalEchoIsOffWhileAskingAndComesBack_data();
     void terminalEchoIsOffWhileAskingAndComesBack();
     void unreadableInputs_data();
@@ -510,6 +512,46 @@ void TestCli::terminalEchoIsOffWhileAskingAndComesBack()
         QCOMPARE(p.exitStatus(), QProcess::CrashExit);
     }
     QVERIFY(tty.echoes());
+}
+
+void TestCli::passwdLeavesDamagedDocumentsAlone_data()
+{
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<bool>("rewritten");
+    TFeuille e;
+    e.Name = QStringLiteral("kept");
+    TDoc header;
+    header.SaveCount = 12;
+    QTest::newRow("sound") << StreamBuilder().start(7).header(7, header).group(1, 0, "G").entry(7, 1, e).end().bytes()
+                           << true;
+    // An entry of an unknown group only loses a group that was not there.
+    QTest::newRow("unknown group only") << StreamBuilder().start(7).header(7, header).entry(7, 4, e).end().bytes()
+                                        << true;
+    QTest::newRow("missing end record") << StreamBuilder().start(7).header(7, header).entry(7, 0, e).tag("XXXX").bytes()
+                                        << false;
+    // Nothing is shown for a damaged header, but the fields after the damage would be lost.
+    QTest::newRow("damaged header")
+        << StreamBuilder().start(7).i32(12).dbl(2.0).textCount(5000).group(1, 0, "G").end().bytes() << false;
+}
+
+void TestCli::passwdLeavesDamagedDocumentsAlone()
+{
+    QFETCH(QByteArray, stream);
+    QFETCH(bool, rewritten);
+    TempFolder dir;
+    const QString path = dir.filePath(QStringLiteral("doc.pass"));
+    QVERIFY(writeEnciphered(path, stream, "old"));
+    const QByteArray before = fileBytes(path);
+    const Run r = run({"passwd", path}, "old\nnew\nnew\n");
+    QCOMPARE(r.exitCode, rewritten ? 0 : 1);
+    if (rewritten) {
+        DocumentState doc;
+        QVERIFY(docfile::loadFile(path, QStringLiteral("new"), doc, {}).ok());
+        QCOMPARE(doc.LocalDoc.SaveCount, 12);
+    } else {
+        QVERIFY2(r.err.contains("not rewritten"), r.err.constData());
+        QCOMPARE(fileBytes(path), before);
+    }
 }
 
 void TestCli::unreadableInputs_data()

@@ -226,6 +226,7 @@ void TestDocumentStream::readsEveryVersion()
     const ReadOutcome r = readAll(b.bytes(), doc);
     const DateTime after = datetime::now();
     QVERIFY(r.header.ok);
+    QVERIFY(!r.header.recovered);
     QVERIFY(r.records.ok);
     QCOMPARE(r.messages, QStringList());
     QCOMPARE(r.records.groups, 2);
@@ -396,6 +397,7 @@ void TestDocumentStream::headerRecoveryKeepsFieldsReadBefore()
     DocumentState doc;
     const ReadOutcome r = readAll(b.bytes(), doc);
     QVERIFY(r.header.ok);
+    QVERIFY(r.header.recovered);
     QCOMPARE(r.header.firstTag, QByteArray("NODE"));
     QCOMPARE(r.messages, QStringList());
     const TDoc& d = doc.LocalDoc;
