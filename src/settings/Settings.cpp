@@ -264,14 +264,19 @@ QString Settings::updateUrl() const
 
 QString settingsFilePath()
 {
+    return settingsFilePathFor(QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString());
+}
+
+QString settingsFilePathFor(const QString& executableDir)
+{
     const QString overridden = qEnvironmentVariable("TRESORIN_INI");
     if (!overridden.isEmpty())
         return overridden;
     const QString fileName = QStringLiteral("Tresorin.ini");
-    if (QCoreApplication::instance()) {
-        const QString dir = QCoreApplication::applicationDirPath();
-        if (!dir.isEmpty() && QFileInfo(dir).isWritable())
-            return QDir(dir).filePath(fileName);
+    if (!executableDir.isEmpty()) {
+        const QFileInfo dir(executableDir);
+        if (dir.isDir() && dir.isWritable())
+            return QDir(executableDir).filePath(fileName);
     }
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     return QDir(config).filePath(QStringLiteral("tresorin/") + fileName);

@@ -122,3 +122,5 @@ struct Settings
 // Where the settings file lives: $TRESORIN_INI when set; else "Tresorin.ini" beside the
 // executable when that folder is writable; else $XDG_CONFIG_HOME/tresorin/Tresorin.ini.
 QString settingsFilePath();
+// The same rules for an executable in executableDir (empty when unknown).
+QString settingsFilePathFor(const QString& executableDir);

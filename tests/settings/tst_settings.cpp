@@ -137,6 +137,8 @@ private slots:
     void trayButtonSwitch();
     void failedSaveReportsPath();
     void filePath();
+    void filePathFallback_data();
+    void filePathFallback();
 };
 
 void TestSettings::missingFileGivesDefaults()
@@ -437,6 +439,56 @@ void TestSettings::filePath()
     qunsetenv("TRESORIN_INI");
     // The test's own folder is writable: the file goes beside the executable.
     QCOMPARE(settingsFilePath(), QCoreApplication::applicationDirPath() + QStringLiteral("/Tresorin.ini"));
+}
+
+void TestSettings::filePathFallback_data()
+{
+    QTest::addColumn<QString>("executableDir"); // inside the temporary folder; empty for unknown
+    QTest::addColumn<bool>("beside");
+    QTest::newRow("writable folder") << "bin" << true;
+    QTest::newRow("read-only folder") << "locked" << false;
+    QTest::newRow("missing folder") << "gone" << false;
+    QTest::newRow("a file, not a folder") << "plain" << false;
+    QTest::newRow("unknown folder") << "" << false;
+}
+
+void TestSettings::filePathFallback()
+{
+    QFETCH(QString, executableDir);
+    QFETCH(bool, beside);
+    TempFolder dir;
+    dir.makeFolder(QStringLiteral("bin"));
+    dir.writeFile(QStringLiteral("plain"), "x");
+    const QString locked = dir.makeFolder(QStringLiteral("locked"));
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    if (executableDir == QLatin1String("locked") && QFileInfo(locked).isWritable())
+        QSKIP("The folder's permissions do not bind this user");
+
+    const QString config = dir.filePath(QStringLiteral("config"));
+    const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+    const QByteArray savedIni = qgetenv("TRESORIN_INI");
+    qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
+    qunsetenv("TRESORIN_INI");
+    const QString exeDir = executableDir.isEmpty() ? QString() : dir.filePath(executableDir);
+    const QString path = settingsFilePathFor(exeDir);
+    if (!savedConfig.isNull())
+        qputenv("XDG_CONFIG_HOME", savedConfig);
+    else
+        qunsetenv("XDG_CONFIG_HOME");
+    if (!savedIni.isNull())
+        qputenv("TRESORIN_INI", savedIni);
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+
+    QCOMPARE(path,
+             beside ? exeDir + QStringLiteral("/Tresorin.ini") : config + QStringLiteral("/tresorin/Tresorin.ini"));
+    if (!beside) {
+        // The fallback folder is made on the first save.
+        Settings s;
+        s.Len = 12;
+        QString error;
+        QVERIFY2(s.save(path, &error), qPrintable(error));
+        QCOMPARE(Settings::load(path).Len, 12);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSettings)
