@@ -171,6 +171,8 @@ private slots:
     void tablesAreComplete();
     void tellingRows_data();
     void tellingRows();
+    void generatorTexts_data();
+    void generatorTexts();
     void menuTitlesOfCommands();
     void resourceBytesAreWindows1252WithCrLf_data();
     void resourceBytesAreWindows1252WithCrLf();
@@ -494,6 +496,57 @@ void TestLangTable::tellingRows()
     QFETCH(QString, row);
     QVERIFY(LoadLangTable(code));
     QVERIFY2(LangTable::instance().snapshot()->lines.contains(row), qPrintable(row));
+}
+
+void TestLangTable::generatorTexts_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("caption"); // field 1 of the row
+    const QList<std::pair<const char*, const char*>> english = {
+        {"frmGenerateur", "Password generator"},
+        {"frmGenerateur.GroupBox1", " Allowed characters"},
+        {"frmGenerateur.cbMaj", "Capital letters"},
+        {"frmGenerateur.cbMin", "Small letters"},
+        {"frmGenerateur.cbAcc", "Accented characters"},
+        {"frmGenerateur.cbSpe", "Special characters"},
+        {"frmGenerateur.cbNum", "Digits"},
+        {"frmGenerateur.cbPerso", "Custom :"},
+        {"frmGenerateur.Label1", "Preview :"},
+        {"frmGenerateur.Label2", "Length :"},
+        {"frmGenerateur.cb1lettre", "Always use a letter as first character"},
+        {"frmGenerateur.btnGenerer", "Generate"},
+        {"frmGenerateur.Label3", "Result :"},
+        {"frmGenerateur.Label4", "Strength :"},
+        {"frmGenerateur.btnOK", "OK"},
+        {"frmGenerateur.btnAnnuler", "Cancel"},
+    };
+    for (const auto& [key, caption] : english)
+        QTest::addRow("US %s", key) << "US" << key << caption;
+    const QList<std::pair<const char*, QString>> french = {
+        {"frmGenerateur", QStringLiteral("G\u00e9n\u00e9ration de mot de passe")},
+        {"frmGenerateur.GroupBox1", QStringLiteral(" Caract\u00e8res autoris\u00e9s ")},
+        {"frmGenerateur.cbMaj", QStringLiteral("Lettres majuscules")},
+        {"frmGenerateur.cbMin", QStringLiteral("Lettres minuscules")},
+        {"frmGenerateur.cbAcc", QStringLiteral("Caract\u00e8res accentu\u00e9s")},
+        {"frmGenerateur.cbSpe", QStringLiteral("Caract\u00e8res sp\u00e9ciaux")},
+        {"frmGenerateur.cbNum", QStringLiteral("Chiffres")},
+        {"frmGenerateur.cbPerso", QStringLiteral("Personnalis\u00e9s :")},
+        {"frmGenerateur.Label1", QStringLiteral("Aper\u00e7u :")},
+        {"frmGenerateur.btnGenerer", QStringLiteral("G\u00e9n\u00e9rer")},
+        {"frmGenerateur.cb1lettre", QStringLiteral("Forcer une lettre comme premier caract\u00e8re")},
+    };
+    for (const auto& [key, caption] : french)
+        QTest::addRow("FR %s", key) << "FR" << key << caption;
+}
+
+void TestLangTable::generatorTexts()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, key);
+    QFETCH(QString, caption);
+    QVERIFY(LoadLangTable(code));
+    QCOMPARE(ExtractField(1, langLookup(key)), caption);
 }
 
 void TestLangTable::menuTitlesOfCommands()
