@@ -163,12 +163,15 @@ bool IniFile::load(const QString& path)
     m_encoding = Encoding::Utf8;
     m_defaultEol = kNativeEol;
     m_modified = false;
+    m_unreadable = false;
 
     QFile file(path);
     if (!file.exists())
         return true;
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_unreadable = true;
         return false;
+    }
     const QByteArray bytes = file.readAll();
 
     QString text;
@@ -374,7 +377,9 @@ bool IniFile::save(QString* error)
     if (!m_modified)
         return true;
     const QFileInfo info(m_path);
-    bool ok = !m_path.isEmpty() && QDir().mkpath(info.absolutePath());
+    // A file that exists but could not be read would be replaced by the few keys written since:
+    // everything else in it (other sections, hand-made notes) would be lost.
+    bool ok = !m_unreadable && !m_path.isEmpty() && QDir().mkpath(info.absolutePath());
     if (ok) {
         QSaveFile file(m_path);
         const QByteArray bytes = encodedText();

@@ -58,7 +58,7 @@ public:
 
     // Writes the file when it was modified (creating its folder when missing). On failure returns
     // false, leaves the file on disk as it was and sets *error to "Impossible d'écrire dans " and
-    // the file path.
+    // the file path. A file that exists but could not be read at load is never overwritten.
     bool save(QString* error = nullptr);
 
     // The whole text as it would be saved.
@@ -106,4 +106,5 @@ private:
     QString m_defaultEol;
     Encoding m_encoding = Encoding::Utf8;
     bool m_modified = false;
+    bool m_unreadable = false; // the file exists but could not be read: never overwritten
 };

@@ -38,6 +38,7 @@ private slots:
     void saveCreatesFolder();
     void failedSaveKeepsOldFile();
     void failedSaveWhenFolderIsAFile();
+    void unreadableFileIsNotReplaced();
     void encodings_data();
     void encodings();
     void dateTimes_data();
@@ -376,6 +377,30 @@ void TestIniFile::failedSaveWhenFolderIsAFile()
     QVERIFY(!ini.save(&error));
     QCOMPARE(error, QStringLiteral("Impossible d'écrire dans ") + QDir::toNativeSeparators(path));
     QCOMPARE(dir.readFile(QStringLiteral("plain")), QByteArray("x"));
+}
+
+void TestIniFile::unreadableFileIsNotReplaced()
+{
+    TempFolder dir;
+    const QByteArray old = "[FTP]\nServeur=ftp.example\n";
+    QVERIFY(dir.writeFile(QStringLiteral("Tresorin.ini"), old));
+    const QString path = dir.filePath(QStringLiteral("Tresorin.ini"));
+    QFile::setPermissions(path, QFileDevice::WriteOwner);
+    QFile probe(path);
+    if (probe.open(QIODevice::ReadOnly)) {
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QSKIP("The file's permissions do not bind this user");
+    }
+
+    IniFile ini;
+    QVERIFY(!ini.load(path));
+    ini.writeBool(QStringLiteral("Main"), QStringLiteral("HidePass"), false);
+    QString error;
+    const bool saved = ini.save(&error);
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QVERIFY(!saved);
+    QCOMPARE(error, QStringLiteral("Impossible d'écrire dans ") + QDir::toNativeSeparators(path));
+    QCOMPARE(dir.readFile(QStringLiteral("Tresorin.ini")), old);
 }
 
 void TestIniFile::encodings_data()
