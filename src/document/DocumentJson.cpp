@@ -6,6 +6,7 @@
 #include <QSet>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <unordered_map>
 
@@ -13,87 +14,227 @@ namespace docjson {
 
 namespace {
 
-QJsonValue indexOrNull(int index)
+// The export holds every password in clear. It is written by hand, in two passes (the first only
+// counts the bytes), so that it is built in one buffer of the right size: a growing array would
+// leave copies of the passwords in the memory it frees, and so would Qt's JSON classes, which
+// copy every value. The text is the one Qt's writer gives for the same values.
+class JsonOut
 {
-    return index < 0 ? QJsonValue(QJsonValue::Null) : QJsonValue(index);
-}
+public:
+    explicit JsonOut(QByteArray* out) : m_out(out) {}
+    qsizetype size() const { return m_size; }
 
-using Fields = std::initializer_list<std::pair<const char*, QJsonValue>>;
-
-// One JSON value as text, escaped and with numbers in their shortest exact form, as Qt writes it.
-QByteArray scalar(const QJsonValue& value)
-{
-    const QByteArray wrapped = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
-    return wrapped.mid(1, wrapped.size() - 2);
-}
-
-// An object with its fields in the given order (QJsonObject would sort them).
-void writeObject(QByteArray& out, const QByteArray& indent, Fields fields)
-{
-    out += "{\n";
-    size_t i = 0;
-    for (const auto& [key, value] : fields) {
-        out += indent + "    \"" + key + "\": " + scalar(value);
-        out += ++i < fields.size() ? ",\n" : "\n";
+    void raw(const char* text) { raw(text, qsizetype(std::strlen(text))); }
+    void raw(const char* data, qsizetype n)
+    {
+        m_size += n;
+        if (m_out)
+            m_out->append(data, n);
     }
-    out += indent + "}";
+    void raw(char c) { raw(&c, 1); }
+
+    void string(const QString& text)
+    {
+        static const char hex[] = "0123456789abcdef";
+        raw('"');
+        const QChar* p = text.constData();
+        const qsizetype n = text.size();
+        for (qsizetype i = 0; i < n; ++i) {
+            const char16_t u = p[i].unicode();
+            if (u < 0x80) {
+                const char c = char(u);
+                switch (c) {
+                case '"':
+                    raw("\\\"", 2);
+                    break;
+                case '\\':
+                    raw("\\\\", 2);
+                    break;
+                case '\b':
+                    raw("\\b", 2);
+                    break;
+                case '\f':
+                    raw("\\f", 2);
+                    break;
+                case '\n':
+                    raw("\\n", 2);
+                    break;
+                case '\r':
+                    raw("\\r", 2);
+                    break;
+                case '\t':
+                    raw("\\t", 2);
+                    break;
+                default:
+                    if (u < 0x20) {
+                        const char escaped[] = {'\\', 'u', '0', '0', hex[u >> 4], hex[u & 0xF]};
+                        raw(escaped, 6);
+                    } else {
+                        raw(c);
+                    }
+                }
+            } else if (u < 0x800) {
+                const char bytes[] = {char(0xC0 | (u >> 6)), char(0x80 | (u & 0x3F))};
+                raw(bytes, 2);
+            } else if (QChar::isHighSurrogate(u) && i + 1 < n && p[i + 1].isLowSurrogate()) {
+                const char32_t c = QChar::surrogateToUcs4(u, p[++i].unicode());
+                const char bytes[] = {char(0xF0 | (c >> 18)), char(0x80 | ((c >> 12) & 0x3F)),
+                                      char(0x80 | ((c >> 6) & 0x3F)), char(0x80 | (c & 0x3F))};
+                raw(bytes, 4);
+            } else {
+                // A lone surrogate has no UTF-8 form: the replacement character stands for it.
+                const char16_t c = QChar::isSurrogate(u) ? char16_t(0xFFFD) : u;
+                const char bytes[] = {char(0xE0 | (c >> 12)), char(0x80 | ((c >> 6) & 0x3F)), char(0x80 | (c & 0x3F))};
+                raw(bytes, 3);
+            }
+        }
+        raw('"');
+    }
+
+    void integer(qint64 value) { raw(QByteArray::number(value).constData()); }
+
+    // The shortest text that reads back to the same double; whole numbers without a fraction (so
+    // both zeros give 0); null for what JSON cannot hold.
+    void number(double value)
+    {
+        if (!std::isfinite(value))
+            raw("null");
+        else if (value == std::trunc(value) && std::fabs(value) < 9007199254740992.0) // 2^53
+            integer(qint64(value));
+        else
+            raw(QByteArray::number(value, 'g', QLocale::FloatingPointShortest).constData());
+    }
+
+    void boolean(bool value) { raw(value ? "true" : "false"); }
+
+    void indexOrNull(int index)
+    {
+        if (index < 0)
+            raw("null");
+        else
+            integer(index);
+    }
+
+    // Fields of an object, one per line at the given indentation, in the order they are given.
+    void beginObject()
+    {
+        raw('{');
+        m_first = true;
+    }
+    void key(const char* indent, const char* name)
+    {
+        raw(m_first ? "\n" : ",\n");
+        m_first = false;
+        raw(indent);
+        raw("    \"");
+        raw(name);
+        raw("\": ");
+    }
+    void endObject(const char* indent)
+    {
+        raw('\n');
+        raw(indent);
+        raw('}');
+    }
+
+private:
+    QByteArray* m_out;
+    qsizetype m_size = 0;
+    bool m_first = true;
+};
+
+void writeDocument(JsonOut& o, const DocumentState& doc)
+{
+    const TDoc& d = doc.LocalDoc;
+    const char* h = "    ";
+    o.raw("{\n    \"header\": ");
+    o.beginObject();
+    o.key(h, "formatVersion");
+    o.integer(d.FormatVersion);
+    o.key(h, "saveCount");
+    o.integer(d.SaveCount);
+    o.key(h, "saveDate");
+    o.number(d.SaveDate);
+    o.key(h, "createDate");
+    o.number(d.CreateDate);
+    o.key(h, "reserved1");
+    o.string(d.Reserved1);
+    o.key(h, "reserved2");
+    o.string(d.Reserved2);
+    o.key(h, "syncOn");
+    o.boolean(d.SyncOn);
+    o.key(h, "useFtpEntry");
+    o.boolean(d.UseFtpEntry);
+    o.key(h, "serverName");
+    o.string(d.ServerName);
+    o.key(h, "portNumber");
+    o.integer(d.PortNumber);
+    o.key(h, "passiveMode");
+    o.boolean(d.PassiveMode);
+    o.key(h, "remotePath");
+    o.string(d.RemotePath);
+    o.key(h, "userName");
+    o.string(d.UserName);
+    o.key(h, "userPassword");
+    o.string(d.UserPassword);
+    o.endObject(h);
+
+    const char* item = "        ";
+    std::unordered_map<quint32, int> indexOfGroup;
+    o.raw(",\n    \"groups\": [");
+    int n = 0;
+    for (const TGroupe* g : doc.groupsInOrder()) {
+        const int parent = g->Parent ? indexOfGroup.at(g->Parent->Id) : -1;
+        indexOfGroup[g->Id] = n;
+        o.raw(n++ ? ",\n        " : "\n        ");
+        o.beginObject();
+        o.key(item, "name");
+        o.string(g->Name);
+        o.key(item, "parent");
+        o.indexOrNull(parent);
+        o.endObject(item);
+    }
+    o.raw(n ? "\n    ]" : "]");
+
+    o.raw(",\n    \"entries\": [");
+    n = 0;
+    for (const auto& e : doc.Entries()) {
+        const auto it = indexOfGroup.find(e->Group);
+        o.raw(n++ ? ",\n        " : "\n        ");
+        o.beginObject();
+        o.key(item, "group");
+        o.indexOrNull(it == indexOfGroup.end() ? -1 : it->second);
+        o.key(item, "name");
+        o.string(e->Name);
+        o.key(item, "login");
+        o.string(e->Login);
+        o.key(item, "password");
+        o.string(e->Password);
+        o.key(item, "webAddress");
+        o.string(e->WebAddress);
+        o.key(item, "notes");
+        o.string(e->Notes);
+        o.key(item, "created");
+        o.number(e->Created);
+        o.key(item, "modifiedAt");
+        o.number(e->ModifiedAt);
+        o.key(item, "isFtpEntry");
+        o.boolean(e->IsFtpEntry);
+        o.endObject(item);
+    }
+    o.raw(n ? "\n    ]\n}\n" : "]\n}\n");
 }
 
 } // namespace
 
 QByteArray toJson(const DocumentState& doc)
 {
-    const TDoc& d = doc.LocalDoc;
+    JsonOut counter(nullptr);
+    writeDocument(counter, doc);
     QByteArray out;
-    out += "{\n    \"header\": ";
-    writeObject(out, "    ",
-                {
-                    {"formatVersion", d.FormatVersion},
-                    {"saveCount", d.SaveCount},
-                    {"saveDate", d.SaveDate},
-                    {"createDate", d.CreateDate},
-                    {"reserved1", d.Reserved1},
-                    {"reserved2", d.Reserved2},
-                    {"syncOn", d.SyncOn},
-                    {"useFtpEntry", d.UseFtpEntry},
-                    {"serverName", d.ServerName},
-                    {"portNumber", d.PortNumber},
-                    {"passiveMode", d.PassiveMode},
-                    {"remotePath", d.RemotePath},
-                    {"userName", d.UserName},
-                    {"userPassword", d.UserPassword},
-                });
-
-    std::unordered_map<quint32, int> indexOfGroup;
-    out += ",\n    \"groups\": [";
-    int n = 0;
-    for (const TGroupe* g : doc.groupsInOrder()) {
-        const int parent = g->Parent ? indexOfGroup.at(g->Parent->Id) : -1;
-        indexOfGroup[g->Id] = n;
-        out += n++ ? ",\n        " : "\n        ";
-        writeObject(out, "        ", {{"name", g->Name}, {"parent", indexOrNull(parent)}});
-    }
-    out += n ? "\n    ]" : "]";
-
-    out += ",\n    \"entries\": [";
-    n = 0;
-    for (const auto& e : doc.Entries()) {
-        const auto it = indexOfGroup.find(e->Group);
-        out += n++ ? ",\n        " : "\n        ";
-        writeObject(out, "        ",
-                    {
-                        {"group", indexOrNull(it == indexOfGroup.end() ? -1 : it->second)},
-                        {"name", e->Name},
-                        {"login", e->Login},
-                        {"password", e->Password},
-                        {"webAddress", e->WebAddress},
-                        {"notes", e->Notes},
-                        {"created", e->Created},
-                        {"modifiedAt", e->ModifiedAt},
-                        {"isFtpEntry", e->IsFtpEntry},
-                    });
-    }
-    out += n ? "\n    ]\n}\n" : "]\n}\n";
+    out.reserve(counter.size());
+    JsonOut writer(&out);
+    writeDocument(writer, doc);
     return out;
 }
 

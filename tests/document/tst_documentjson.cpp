@@ -15,6 +15,8 @@ class TestDocumentJson : public QObject
 private slots:
     void exportHasTheDocumentedShape();
     void roundTripKeepsEveryFieldAndDate();
+    void valuesAreWrittenAsQtWritesThem_data();
+    void valuesAreWrittenAsQtWritesThem();
     void headerMayBeLeftOut();
     void errorsNameThePlace_data();
     void errorsNameThePlace();
@@ -102,6 +104,75 @@ void TestDocumentJson::roundTripKeepsEveryFieldAndDate()
     QVERIFY2(docjson::fromJson(docjson::toJson(doc), back, &error), qPrintable(error));
     QCOMPARE(testsupport::compareHeaders(back.LocalDoc, doc.LocalDoc), QString());
     QCOMPARE(testsupport::compareContent(back, doc), QString());
+}
+
+namespace {
+
+// The text after "name": on its line in json, without the comma that ends the line.
+QByteArray fieldText(const QByteArray& json, const QByteArray& name)
+{
+    const QByteArray key = "\"" + name + "\": ";
+    const qsizetype start = json.indexOf(key);
+    if (start < 0)
+        return "(missing)";
+    QByteArray value = json.mid(start + key.size());
+    value.truncate(value.indexOf('\n'));
+    if (value.endsWith(','))
+        value.chop(1);
+    return value;
+}
+
+// One value as Qt's own JSON writer puts it.
+QByteArray qtText(const QJsonValue& value)
+{
+    const QByteArray wrapped = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return wrapped.mid(1, wrapped.size() - 2);
+}
+
+} // namespace
+
+void TestDocumentJson::valuesAreWrittenAsQtWritesThem_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("date");
+    QTest::newRow("plain") << QStringLiteral("secret") << 45123.5;
+    QTest::newRow("quotes and backslashes") << QStringLiteral("a\"b\\c/d") << 0.0;
+    QTest::newRow("named escapes") << QStringLiteral("\b\f\n\r\t") << -2.25;
+    QTest::newRow("other controls") << QString::fromLatin1("\x01\x1f\x7f", 3) << 0.1 + 0.2;
+    QTest::newRow("nul") << QString(QChar(0)) << 5e-324;
+    QTest::newRow("latin and euro") << QStringLiteral("\u00e9\u00ff\u20ac\u0152") << 1.7976931348623157e308;
+    QTest::newRow("three-byte forms") << QStringLiteral("\u0800\u65e5\uffff\u2028") << 1e16;
+    QTest::newRow("outside the basic plane") << QStringLiteral("x\U0001F511\U0010FFFFy") << 45000.123456789012;
+    QTest::newRow("whole date") << QString() << 46366.0;
+    QTest::newRow("negative zero") << QString() << -0.0;
+    QTest::newRow("not a number") << QString() << std::numeric_limits<double>::quiet_NaN();
+    QTest::newRow("infinite") << QString() << -std::numeric_limits<double>::infinity();
+}
+
+void TestDocumentJson::valuesAreWrittenAsQtWritesThem()
+{
+    QFETCH(QString, text);
+    QFETCH(double, date);
+    DocumentState doc;
+    auto e = std::make_unique<TFeuille>();
+    e->Password = text;
+    e->Created = date;
+    doc.appendEntry(std::move(e));
+    doc.LocalDoc.UserPassword = text;
+    const QByteArray json = docjson::toJson(doc);
+    QCOMPARE(fieldText(json, "password"), qtText(text));
+    QCOMPARE(fieldText(json, "userPassword"), qtText(text));
+    QCOMPARE(fieldText(json, "created"), qtText(date));
+
+    QJsonParseError error;
+    const QJsonObject root = QJsonDocument::fromJson(json, &error).object();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    const QJsonObject entry = root.value("entries").toArray().at(0).toObject();
+    QCOMPARE(entry.value("password").toString(), text);
+    if (std::isfinite(date))
+        QCOMPARE(entry.value("created").toDouble(), date);
+    else
+        QVERIFY(entry.value("created").isNull());
 }
 
 void TestDocumentJson::headerMayBeLeftOut()
