@@ -99,6 +99,16 @@ DocumentView::DocumentView(QWidget* parent) : QWidget(parent)
             &DocumentView::onRowSelectionChanged);
     connect(m_entryModel, &QAbstractItemModel::modelReset, this, &DocumentView::onRowSelectionChanged);
     connect(m_entryModel, &QAbstractItemModel::rowsRemoved, this, &DocumentView::onRowSelectionChanged);
+    // The list lets go of the entries of a group before the group and its entries are freed.
+    connect(m_groupModel, &QAbstractItemModel::rowsAboutToBeRemoved, this, &DocumentView::onGroupsAboutToBeRemoved);
+    connect(m_groupModel, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        // The forest may already be gone: forget the rows without reading their entries.
+        m_groupTimer->stop();
+        m_listGroup = nullptr;
+        m_rowEntry = nullptr;
+        setMemoForEntry(nullptr);
+        m_entryModel->clear();
+    });
     connect(m_liste->sortHeader(), &QHeaderView::sectionClicked, this,
             [this](int section) { columnClick(section + 1); });
 
@@ -194,6 +204,7 @@ void DocumentView::documentAboutToReload()
     m_groupTimer->stop();
     // The selected entry is about to be freed: forget it without touching it.
     m_rowEntry = nullptr;
+    m_listGroup = nullptr;
     setMemoForEntry(nullptr);
     m_entryModel->clear();
     m_groupModel->setDocument(nullptr);
@@ -246,7 +257,8 @@ void DocumentView::selectGroup(TGroupe* group)
 
 TFeuille* DocumentView::selectedEntry() const
 {
-    return m_entryModel->entryAt(selectedRow());
+    TFeuille* entry = m_entryModel->entryAt(selectedRow());
+    return entryAlive(entry) ? entry : nullptr;
 }
 
 int DocumentView::selectedRow() const
@@ -284,6 +296,7 @@ void DocumentView::ArboChange()
     suspendRepaint();
     m_entryModel->clear();
     TGroupe* group = selectedGroup();
+    m_listGroup = m_doc ? group : nullptr;
     if (group && m_doc) {
         m_entryModel->fillFromGroup(*m_doc, group->Id);
         if (m_sortCode != 0)
@@ -297,8 +310,22 @@ void DocumentView::ArboChange()
     emit groupChanged(group);
 }
 
+void DocumentView::onGroupsAboutToBeRemoved(const QModelIndex& parent, int first, int last)
+{
+    if (m_searchView || !m_listGroup || !m_doc)
+        return;
+    for (int row = first; row <= last; ++row) {
+        const TGroupe* removed = m_groupModel->groupAt(m_groupModel->index(row, 0, parent));
+        if (removed && (removed == m_listGroup || m_doc->isAncestorOf(removed, m_listGroup))) {
+            clearEntryRows();
+            return;
+        }
+    }
+}
+
 void DocumentView::onRowSelectionChanged()
 {
+    // A row whose entry has left the document counts as no selection.
     TFeuille* now = selectedEntry();
     if (now == m_rowEntry)
         return;
@@ -631,6 +658,19 @@ void DocumentView::removeEntryRow(int row)
     // No other row takes the selection over.
     m_liste->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
     m_entryModel->removeEntryRow(row);
+}
+
+void DocumentView::clearEntryRows()
+{
+    if (m_entryModel->count() == 0) {
+        m_listGroup = nullptr;
+        return;
+    }
+    suspendRepaint();
+    selectRow(-1);
+    m_entryModel->clear();
+    m_listGroup = nullptr;
+    resumeRepaint();
 }
 
 void DocumentView::refreshEntryRow(int row)

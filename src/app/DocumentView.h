@@ -50,6 +50,19 @@ struct DocumentActions
 // removed through this class, the read-only lock. The main window calls
 // updateGroupMenuActions() / updateEntryMenuActions() from the aboutToShow of the Groupe and
 // Element menus and of the two context menus.
+//
+// Rows refer to entries they do not own. Commands that take entries out of the document keep
+// this order, so that no row ever refers to a freed entry:
+//   - one entry (delete, cut, move to another group): removeEntryRow(rowOfEntry(entry)) first
+//     (typed notes are stored into the entry while it still exists), then take the entry out of
+//     the document (DocumentState::takeEntry / removeEntry) and free it;
+//   - a group: go through GroupTreeModel::removeGroup, which empties the list first when it shows
+//     the group or one of its subgroups; code that frees entries of a group in another way calls
+//     clearEntryRows() before it;
+//   - the whole content (open, merge, New): documentAboutToReload() before, documentReloaded()
+//     after.
+// As a safety net, a selected row whose entry is no longer in the document counts as no
+// selection and is never read, but its address could be taken by a later entry: keep the order.
 class DocumentView : public QWidget
 {
     Q_OBJECT
@@ -79,7 +92,7 @@ public:
     // --- selection ------------------------------------------------------------------------
     TGroupe* selectedGroup() const;
     void selectGroup(TGroupe* group); // null clears the selection
-    // Entry of the selected row, or null.
+    // Entry of the selected row, or null (also when that entry is no longer in the document).
     TFeuille* selectedEntry() const;
     int selectedRow() const; // -1 when no row is selected
     void selectRow(int row); // -1 deselects
@@ -141,10 +154,13 @@ public:
     // and selects it; New entry / New with generation: no search view and no lock. Returns the row.
     int insertEntryRow(int row, TFeuille* entry);
     int appendEntryRow(TFeuille* entry) { return insertEntryRow(-1, entry); }
-    // Removes a row (its entry may already be gone), leaving no row selected when it was the
-    // selected one; New entry / New with generation: at least one other row remains and no search
-    // view.
+    // Removes a row, leaving no row selected when it was the selected one; New entry / New with
+    // generation: at least one other row remains and no search view. Call it while the row's entry
+    // is still in the document (see the order above); typed notes are then stored into it.
     void removeEntryRow(int row);
+    // Removes every row, storing typed notes into the selected entry first (it must still be in
+    // the document). Delete group calls it before the entries of the group are freed.
+    void clearEntryRows();
     // Copies the entry's fields into its row again and chooses its icon again.
     void refreshEntryRow(int row);
     int rowOfEntry(const TFeuille* entry) const;
@@ -194,6 +210,7 @@ protected:
 private:
     void buildLayout();
     void onRowSelectionChanged();
+    void onGroupsAboutToBeRemoved(const QModelIndex& parent, int first, int last);
     void ListeSelectItem(TFeuille* entry, bool selected);
     void applyAutoHide(const TFeuille* entry);
     void setMemoForEntry(const TFeuille* entry);
@@ -223,6 +240,7 @@ private:
     QTimer* m_groupTimer = nullptr;
 
     TFeuille* m_rowEntry = nullptr; // entry of the row last reported selected
+    TGroupe* m_listGroup = nullptr; // group whose entries the list shows (group view only)
     QString m_loadedMemoText;       // the notes editor's text right after it was filled
     QMetaObject::Connection m_hidePwdConnection;
     int m_treeWidth = kInitialTreeWidth;

@@ -93,6 +93,9 @@ private slots:
     void notesFollowSelectionAndCommitOnDeselect();
     void enablingRules();
     void removingLastRowDisablesNewEntry();
+    void groupRemovalEmptiesTheListFirst_data();
+    void groupRemovalEmptiesTheListFirst();
+    void rowsOfEntriesOutsideTheDocumentAreNeverRead();
     void searchViewAndBack();
     void hintsGoToStatusBarOnly();
     void reloadAndSelectFirstGroupExpanded();
@@ -635,6 +638,88 @@ void TestViewsWidget::removingLastRowDisablesNewEntry()
     QVERIFY(m_actions.newEntry->isEnabled());
 }
 
+void TestViewsWidget::groupRemovalEmptiesTheListFirst_data()
+{
+    QTest::addColumn<QString>("listed");
+    QTest::addColumn<QString>("removed");
+    QTest::addColumn<bool>("listEmptied");
+    QTest::newRow("the listed group") << "Bank"
+                                      << "Bank" << true;
+    QTest::newRow("an ancestor of the listed group") << "Cards"
+                                                     << "Bank" << true;
+    QTest::newRow("another group") << "Bank"
+                                   << "Mail" << false;
+}
+
+void TestViewsWidget::groupRemovalEmptiesTheListFirst()
+{
+    QFETCH(QString, listed);
+    QFETCH(QString, removed);
+    QFETCH(bool, listEmptied);
+    const QHash<QString, TGroupe*> groups = {{"Bank", m_bank}, {"Cards", m_cards}, {"Mail", m_mail}};
+    selectAndReport(groups.value(listed));
+    const int rowsBefore = m_view->entryModel()->rowCount();
+    QVERIFY(rowsBefore > 0);
+    const QString plainHint = m_view->liste()->statusTip();
+
+    // The group and its entries are freed inside the call; no report has run yet.
+    m_view->groupModel()->removeGroup(groups.value(removed));
+    QCOMPARE(m_view->entryModel()->rowCount(), listEmptied ? 0 : rowsBefore);
+    for (int r = 0; r < m_view->entryModel()->count(); ++r)
+        QVERIFY(m_doc->indexOfEntry(m_view->entryModel()->entryAt(r)) >= 0);
+    if (listEmptied) {
+        QCOMPARE(m_view->selectedEntry(), nullptr);
+        QVERIFY(m_view->memo()->isReadOnly());
+        QVERIFY(!m_actions.copy->isEnabled());
+        QCOMPARE(m_view->hintFor(m_view->liste()), plainHint);
+        m_view->updateEntryMenuActions(true);
+        QVERIFY(!m_actions.deleteEntry->isEnabled());
+    } else {
+        QVERIFY(m_view->selectedEntry());
+    }
+
+    // The report that follows shows whichever group the tree selected, with live entries only.
+    QTRY_VERIFY(!m_view->groupChangePending());
+    for (int r = 0; r < m_view->entryModel()->count(); ++r)
+        QVERIFY(m_doc->indexOfEntry(m_view->entryModel()->entryAt(r)) >= 0);
+    renderList();
+}
+
+void TestViewsWidget::rowsOfEntriesOutsideTheDocumentAreNeverRead()
+{
+    selectAndReport(m_bank); // zeta, Alpha, élan; zeta selected
+    TFeuille* zeta = m_view->entryModel()->entryAt(0);
+    TFeuille* alpha = m_view->entryModel()->entryAt(1);
+    const QString plainHint = m_view->liste()->statusTip();
+
+    // An entry freed while its row is still listed: selecting that row selects nothing.
+    m_doc->removeEntry(m_doc->indexOfEntry(alpha));
+    m_view->selectRow(1);
+    QCOMPARE(m_view->selectedRow(), 1);
+    QCOMPARE(m_view->selectedEntry(), nullptr);
+    QVERIFY(m_view->memo()->isReadOnly());
+    QVERIFY(m_view->memo()->toPlainText().isEmpty());
+    QVERIFY(!m_actions.copy->isEnabled());
+    QVERIFY(!m_actions.openUrl->isEnabled());
+    QCOMPARE(m_view->hintFor(m_view->liste()), plainHint);
+    m_view->updateEntryMenuActions(false);
+    QVERIFY(!m_actions.renameEntry->isEnabled());
+    QVERIFY(!m_actions.setFtp->isEnabled());
+    renderList(); // rows paint from their own copies
+    m_view->removeEntryRow(1);
+    QCOMPARE(listNames(), QStringList({"zeta", QStringLiteral("élan")}));
+
+    // A row removed while its entry stays in the document (moved to another group): the notes
+    // typed for it are kept.
+    m_view->selectRow(0);
+    m_view->memo()->setFocus();
+    QTest::keyClicks(m_view->memo(), "kept ");
+    m_view->removeEntryRow(0);
+    QVERIFY(zeta->Notes.startsWith("kept "));
+    QVERIFY(m_doc->Modified);
+    QVERIFY(m_view->memo()->isReadOnly());
+}
+
 void TestViewsWidget::searchViewAndBack()
 {
     selectAndReport(m_bank);
@@ -776,10 +861,22 @@ void TestViewsWidget::fiftyThousandEntriesFillAtOnce()
     for (int r = 0; r + 1 < model->count(); ++r)
         QVERIFY(model->collator().compare(model->cellText(r, 0), model->cellText(r + 1, 0)) >= 0);
 
-    qInfo("50,000-entry group selected, sorted by name and painted in %lld ms; re-sorted in %lld ms", fillMs, sortMs);
+    // Moving the selection checks that the row's entry is still in the document: rows far down
+    // the document's order, one after the other.
+    const int steps = 2000;
+    clock.restart();
+    for (int i = 0; i < steps; ++i)
+        m_view->selectRow(model->count() - 1 - i);
+    const qint64 selectMs = clock.elapsed();
+    QCOMPARE(m_view->selectedEntry(), model->entryAt(model->count() - steps));
+
+    qInfo("50,000-entry group selected, sorted by name and painted in %lld ms; re-sorted in %lld ms; "
+          "%d selection moves in %lld ms",
+          fillMs, sortMs, steps, selectMs);
     // Generous bounds: they catch a quadratic fill, not a slow machine.
     QVERIFY2(fillMs < 5000, qPrintable(QString::number(fillMs)));
     QVERIFY2(sortMs < 5000, qPrintable(QString::number(sortMs)));
+    QVERIFY2(selectMs < 5000, qPrintable(QString::number(selectMs)));
 }
 
 QTEST_MAIN(TestViewsWidget)
