@@ -78,6 +78,9 @@ int runGenerate(const QStringList& args)
             const auto chars = takeValue();
             if (!chars)
                 return usageError(QStringLiteral("--custom needs the characters"));
+            // A password holding a character a document cannot store would be saved altered.
+            if (generator::StorableCharacters(*chars) != *chars)
+                return usageError(QStringLiteral("--custom holds characters a document cannot store"));
             classes.custom = anyClass = true;
             classes.customChars = *chars;
         } else if (arg == QLatin1String("--length")) {

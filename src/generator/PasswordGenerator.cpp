@@ -1,5 +1,7 @@
 #include "generator/PasswordGenerator.h"
 
+#include "document/Win1252.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -56,6 +58,20 @@ QString digits()
     return QStringLiteral("0123456789");
 }
 
+QString StorableCharacters(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isSurrogate()) // never one Windows-1252 character, pair or not
+            continue;
+        if (win1252::toUnicode(win1252::fromUnicode(QString(c))) == QString(c))
+            out += c;
+    }
+    return out;
+}
+
 QStringList PreviewLines(const PoolOptions& options)
 {
     QStringList lines;
@@ -76,7 +92,7 @@ QString CharPool(const PoolOptions& options)
 {
     QString pool = PreviewLines(options).join(QString());
     if (options.custom)
-        pool += options.customChars;
+        pool += StorableCharacters(options.customChars);
     return pool;
 }
 

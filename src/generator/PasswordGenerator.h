@@ -30,11 +30,16 @@ struct PoolOptions
     QString customChars;
 };
 
+// Documents store text in Windows-1252: a character it cannot hold would be saved as "?", and a
+// password drawn with it would no longer be the one the user was given. The custom characters
+// keep only those a document can hold (in their order, repeats included).
+QString StorableCharacters(const QString& text);
+
 // One line per chosen fixed class, in the order capitals, small, accented, special, digits
 // (what the preview shows).
 QStringList PreviewLines(const PoolOptions& options);
 
-// The preview lines joined, then the custom characters when chosen.
+// The preview lines joined, then the custom characters when chosen (StorableCharacters of them).
 QString CharPool(const PoolOptions& options);
 
 // The program-wide generator: one 32-bit state; each draw advances it to

@@ -139,6 +139,8 @@ void TestGenerateCli::badArguments_data()
     QTest::newRow("count not a number") << QStringList{"--count", "x"} << QByteArray() << 1;
     QTest::newRow("unknown option") << QStringList{"--uppercase"} << QByteArray() << 1;
     QTest::newRow("empty custom only") << QStringList{"--custom", ""} << QByteArray() << 1;
+    QTest::newRow("custom a document cannot store")
+        << QStringList{"--custom", QString::fromUtf16(u"ab\u03A9")} << QByteArray() << 1;
     QTest::newRow("nothing allowed in settings") << QStringList{} << QByteArray("[Gener]\nMAJ=0\nMIN=0\nNUM=0\n") << 1;
 }
 

@@ -15,6 +15,8 @@ private slots:
     void fixedClasses();
     void classesAreStorableInDocuments();
     void poolOrderAndRepeats();
+    void customCharactersMustBeStorable_data();
+    void customCharactersMustBeStorable();
     void drawSequence();
     void drawsOnlyFromPool_data();
     void drawsOnlyFromPool();
@@ -74,6 +76,38 @@ void TestPasswordGenerator::poolOrderAndRepeats()
     const PoolOptions none{false, false, false, false, false, false, QStringLiteral("xyz")};
     QVERIFY(CharPool(none).isEmpty());
     QVERIFY(PreviewLines(none).isEmpty());
+}
+
+void TestPasswordGenerator::customCharactersMustBeStorable_data()
+{
+    QTest::addColumn<QString>("custom");
+    QTest::addColumn<QString>("kept");
+    QTest::newRow("plain") << "ab1"
+                           << "ab1";
+    QTest::newRow("repeats stay") << "aab"
+                                  << "aab";
+    QTest::newRow("code page letters") << QString::fromUtf16(u"\u00E9\u20AC\u0153\u00FF")
+                                       << QString::fromUtf16(u"\u00E9\u20AC\u0153\u00FF");
+    QTest::newRow("Greek dropped") << QString::fromUtf16(u"a\u03A9b") << "ab";
+    QTest::newRow("outside the basic plane dropped") << QString::fromUtf16(u"x\U0001F511y") << "xy";
+    QTest::newRow("lone surrogate dropped") << QString(QChar(0xD800)) + "z"
+                                            << "z";
+    QTest::newRow("question mark kept") << "?"
+                                        << "?";
+    QTest::newRow("nothing storable") << QString::fromUtf16(u"\u4E2D\u6587") << "";
+}
+
+void TestPasswordGenerator::customCharactersMustBeStorable()
+{
+    QFETCH(QString, custom);
+    QFETCH(QString, kept);
+    QCOMPARE(StorableCharacters(custom), kept);
+    const PoolOptions o{false, true, false, false, false, true, custom};
+    QCOMPARE(CharPool(o), smallLetters() + kept);
+    // Every password drawn from the pool survives a save as it was shown.
+    rng::setSeed(11);
+    const QString p = GeneratePassword(CharPool(o), 200, false);
+    QCOMPARE(win1252::toUnicode(win1252::fromUnicode(p)), p);
 }
 
 void TestPasswordGenerator::drawSequence()

@@ -15,8 +15,27 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <QValidator>
 
 namespace {
+
+// The custom characters field takes only characters a document can store; others are dropped
+// as they are typed or pasted.
+class StorableValidator : public QValidator
+{
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& pos) const override
+    {
+        const QString kept = generator::StorableCharacters(input);
+        if (kept.size() != input.size()) {
+            pos = int(generator::StorableCharacters(input.left(pos)).size());
+            input = kept;
+        }
+        return Acceptable;
+    }
+    void fixup(QString& input) const override { input = generator::StorableCharacters(input); }
+};
 
 QCheckBox* checkBox(const char* name, const QString& caption, QWidget* parent)
 {
@@ -53,6 +72,7 @@ TfrmGenerateur::TfrmGenerateur(QWidget* parent) : QDialog(parent)
     m_edPerso = new QLineEdit(m_group);
     m_edPerso->setObjectName(QStringLiteral("edPerso"));
     m_edPerso->setMaxLength(255);
+    m_edPerso->setValidator(new StorableValidator(m_edPerso));
     m_cbMaj->setChecked(true);
     m_cbMin->setChecked(true);
     m_cbNum->setChecked(true);
@@ -209,7 +229,7 @@ void TfrmGenerateur::loadFrom(const Settings& settings)
     m_cbAcc->setChecked(settings.ACC);
     m_cbSpe->setChecked(settings.SPE);
     m_cbPerso->setChecked(settings.Other);
-    m_edPerso->setText(settings.Chars);
+    m_edPerso->setText(generator::StorableCharacters(settings.Chars));
     m_seLong->setValue(settings.Len); // the spin box keeps it within 1..255
     m_cb1lettre->setChecked(settings.First);
     m_loading = false;

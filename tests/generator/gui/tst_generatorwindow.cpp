@@ -33,6 +33,7 @@ private slots:
     void controlsAndCaptions();
     void poolFollowsCheckBoxes();
     void emptyPoolKeepsBar();
+    void customFieldTakesOnlyStorableCharacters();
     void lengthLimitsResult();
     void editingResultKeepsScore();
     void okSavesChoices();
@@ -147,6 +148,32 @@ void TestGeneratorWindow::emptyPoolKeepsBar()
     QVERIFY(w.result().isEmpty());
     QCOMPARE(bar->value(), value);
     QCOMPARE(bar->toolTip(), hint);
+}
+
+void TestGeneratorWindow::customFieldTakesOnlyStorableCharacters()
+{
+    TfrmGenerateur w;
+    Settings s;
+    s.MAJ = s.MIN = s.NUM = false;
+    s.Other = true;
+    s.Chars = QString::fromUtf16(u"x\u03A9y"); // hand-edited settings file
+    w.loadFrom(s);
+    auto* custom = child<QLineEdit>(w, "edPerso");
+    QCOMPARE(custom->text(), QStringLiteral("xy"));
+    QCOMPARE(w.charPool(), QStringLiteral("xy"));
+
+    custom->clear();
+    // Typed or pasted: both reach the field as an insertion.
+    QTest::keyClicks(custom, QStringLiteral("a"));
+    custom->insert(QString::fromUtf16(u"\u4E2Db\u20AC"));
+    QCOMPARE(custom->text(), QString::fromUtf16(u"ab\u20AC"));
+    custom->insert(QString::fromUtf16(u"\U0001F511c"));
+    QCOMPARE(custom->text(), QString::fromUtf16(u"ab\u20ACc"));
+    QCOMPARE(w.charPool(), custom->text());
+
+    ModalSeam::pushAnswer(true);
+    QVERIFY(w.execFor(s));
+    QCOMPARE(s.Chars, QStringLiteral("xy"));
 }
 
 void TestGeneratorWindow::lengthLimitsResult()
