@@ -2,6 +2,7 @@
 
 #include "app/EntryListModel.h"
 #include "app/WebLink.h"
+#include "lang/gui/WindowTranslation.h"
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -219,6 +220,8 @@ EntryListView::EntryListView(QWidget* parent) : QTreeView(parent)
     const QString hint = QStringLiteral("Double-clic pour éditer un élément. Naviguez avec Tab, ou Entrée.");
     setToolTip(hint);
     setStatusTip(hint);
+    // The path column of the search view takes no field of the list's table row.
+    setProperty(kTableColumnsProperty, EntryListModel::kBaseColumns);
 }
 
 EntryListModel* EntryListView::entryModel() const

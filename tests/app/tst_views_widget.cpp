@@ -9,6 +9,8 @@
 #include "app/GroupTreeView.h"
 #include "app/Icons.h"
 #include "document/DocumentModel.h"
+#include "lang/LangTable.h"
+#include "lang/gui/WindowTranslation.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -97,6 +99,7 @@ private slots:
     void groupRemovalEmptiesTheListFirst();
     void rowsOfEntriesOutsideTheDocumentAreNeverRead();
     void searchViewAndBack();
+    void tableAppliedDuringSearch();
     void hintsGoToStatusBarOnly();
     void reloadAndSelectFirstGroupExpanded();
     void fiftyThousandEntriesFillAtOnce();
@@ -758,6 +761,32 @@ void TestViewsWidget::searchViewAndBack()
     QCOMPARE(listNames(), QStringList({"inbox"}));
     QCOMPARE(m_view->selectedRow(), 0);
     QVERIFY(m_actions.newEntry->isEnabled());
+}
+
+void TestViewsWidget::tableAppliedDuringSearch()
+{
+    // A language chosen while search results are shown: four titles and the hint, the path
+    // column keeps its title.
+    QWidget window;
+    window.setObjectName("frmTresorin");
+    m_view->setParent(&window);
+    m_view->showSearchResults({m_doc->entry(0)}, {"Bank"});
+    const QString pathTitle = m_view->entryModel()->headerData(EntryListModel::PathColumn, Qt::Horizontal).toString();
+    LangTable::instance().setText(
+        "frmTresorin.Liste=Name~Login~Password~Web~Double click to edit item. Change field with Tab or Enter.");
+    ApplyLangTable(&window);
+    clearLangTable();
+    m_view->setParent(nullptr);
+    QStringList titles;
+    for (int c = 0; c < m_view->entryModel()->columnCount(); ++c)
+        titles << m_view->entryModel()->headerData(c, Qt::Horizontal).toString();
+    QCOMPARE(titles, QStringList({"Name", "Login", "Password", "Web", pathTitle}));
+    QCOMPARE(m_view->liste()->statusTip(),
+             QStringLiteral("Double click to edit item. Change field with Tab or Enter."));
+
+    m_view->endSearchView();
+    QCOMPARE(m_view->entryModel()->columnCount(), 4);
+    QCOMPARE(m_view->entryModel()->headerData(3, Qt::Horizontal).toString(), QStringLiteral("Web"));
 }
 
 void TestViewsWidget::hintsGoToStatusBarOnly()

@@ -25,6 +25,8 @@
 #include <QToolButton>
 #include <QTreeView>
 
+#include <algorithm>
+
 namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
@@ -61,14 +63,19 @@ QHeaderView* visibleHeader(const QObject* o)
     return nullptr;
 }
 
-// Columns of a list: those of its model, less hidden ones at the end (a column the view only
-// shows at times, such as a search column, takes no field).
+// Columns of a list: those of its model, less hidden ones at the end and those beyond the
+// count the list names (a column the view only shows at times, such as a search column, takes
+// no field).
 int listColumnCount(const QAbstractItemView* view)
 {
     const QAbstractItemModel* model = view->model();
     if (!model)
         return 0;
     int n = model->columnCount();
+    bool fixed = false;
+    const int tableColumns = view->property(kTableColumnsProperty).toInt(&fixed);
+    if (fixed && tableColumns >= 0)
+        n = std::min(n, tableColumns);
     auto hidden = [view](int c) {
         if (auto* tree = qobject_cast<const QTreeView*>(view))
             return tree->isColumnHidden(c);

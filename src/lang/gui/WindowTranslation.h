@@ -19,6 +19,10 @@ class QWidget;
 inline constexpr char kCategoryProperty[] = "category";
 // Dynamic property set on a command by a table: its menu title (field 2), not shown on it.
 inline constexpr char kMenuTitleProperty[] = "menuTitle";
+// Dynamic property of a list whose further columns come and go (the entry list's search path):
+// the number of columns its table row titles; the next field is its hint, whatever columns are
+// shown at the time.
+inline constexpr char kTableColumnsProperty[] = "tableColumns";
 
 enum class ControlKind
 {

@@ -196,6 +196,7 @@ private slots:
     void listRows_data();
     void listRows();
     void listIgnoresTrailingHiddenColumn();
+    void listNamesItsTableColumns();
     void exportLines();
     void exportEscapesLineBreaks();
     void exportAfterApplyRoundTrips();
@@ -450,6 +451,28 @@ void TestWindowTranslation::listIgnoresTrailingHiddenColumn()
     QCOMPARE(headerTitles(t.listModel), QStringList({"Name", "Login", "Password", "Web", "Chemin"}));
     QCOMPARE(t.list->toolTip(), QStringLiteral("The hint"));
     QVERIFY(exportLangLines(t.window.get()).contains("frmTest.Liste=Name~Login~Password~Web~The hint"));
+}
+
+void TestWindowTranslation::listNamesItsTableColumns()
+{
+    // A fifth column shown for a while (search results) while the table row titles four: the
+    // fifth field stays the hint and the fifth title stays as it is, on apply and on export.
+    TestWindow t;
+    t.list->setProperty(kTableColumnsProperty, 4);
+    t.listModel->setColumnCount(5);
+    t.listModel->setHeaderData(4, Qt::Horizontal, "Chemin");
+    LangTable::instance().setText("frmTest.Liste=Name~Login~Password~Web~The hint");
+    ApplyLangTable(t.window.get());
+    QCOMPARE(headerTitles(t.listModel), QStringList({"Name", "Login", "Password", "Web", "Chemin"}));
+    QCOMPARE(t.list->toolTip(), QStringLiteral("The hint"));
+    QVERIFY(exportLangLines(t.window.get()).contains("frmTest.Liste=Name~Login~Password~Web~The hint"));
+
+    // With fewer columns than it names, the list titles those it has.
+    t.listModel->setColumnCount(3);
+    LangTable::instance().setText("frmTest.Liste=A~B~C~D~Other hint");
+    ApplyLangTable(t.window.get());
+    QCOMPARE(headerTitles(t.listModel), QStringList({"A", "B", "C"}));
+    QCOMPARE(t.list->toolTip(), QStringLiteral("D"));
 }
 
 void TestWindowTranslation::exportLines()
