@@ -18,6 +18,8 @@ private slots:
     void customCharactersMustBeStorable_data();
     void customCharactersMustBeStorable();
     void drawSequence();
+    void passwordFollowsTheDraws_data();
+    void passwordFollowsTheDraws();
     void drawsOnlyFromPool_data();
     void drawsOnlyFromPool();
     void customPairIsFair();
@@ -35,9 +37,13 @@ private slots:
 
 void TestPasswordGenerator::fixedClasses()
 {
-    QCOMPARE(capitalLetters().size(), 26);
-    QCOMPARE(smallLetters().size(), 26);
-    QCOMPARE(digits().size(), 10);
+    // The order matters: a draw picks a character by its index in the pool.
+    QCOMPARE(capitalLetters(), QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ"));
+    QCOMPARE(smallLetters(), QStringLiteral("abcdefghijklmnopqrstuvwxyz"));
+    QCOMPARE(digits(), QStringLiteral("0123456789"));
+    const char16_t specials[] = {u'&', u'"', u'\'', u'(', u')', u'{', u'}', 0xB2, u'+', u'/', u'*',
+                                 u'.', u' ', u'-',  u'_', u'@', u'#', u'$', 0xA3, u'*', 0xB5};
+    QCOMPARE(specialCharacters(), QString::fromUtf16(specials, 21));
     const char16_t accented[] = {0xE0, 0xE9, 0xE8, 0xEE, 0xEF, 0xF4, 0xF6, 0xFB,
                                  0xFC, 0xEB, 0xEA, 0xE4, 0xE2, 0xFF, 0xE7};
     QCOMPARE(accentedLetters(), QString::fromUtf16(accented, 15));
@@ -126,6 +132,34 @@ void TestPasswordGenerator::drawSequence()
     QCOMPARE(rng::draw(21), 8u);
     QCOMPARE(rng::state(), 1655067934u);
     QCOMPARE(rng::draw(1), 0u);
+}
+
+void TestPasswordGenerator::passwordFollowsTheDraws_data()
+{
+    QTest::addColumn<QString>("pool");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<bool>("firstLetter");
+    QTest::newRow("digits") << digits() << 16 << false;
+    QTest::newRow("special, first letter") << specialCharacters() << 16 << true;
+    QTest::newRow("single character, first letter") << QStringLiteral("#") << 1 << true;
+}
+
+void TestPasswordGenerator::passwordFollowsTheDraws()
+{
+    // Each character is the program generator's next draw: a letter of A-Z then a-z for the first
+    // one when asked, else the pool's character at the drawn index.
+    QFETCH(QString, pool);
+    QFETCH(int, length);
+    QFETCH(bool, firstLetter);
+    const QString letters = capitalLetters() + smallLetters();
+    rng::setSeed(0xC0FFEE);
+    QString expected;
+    for (int i = 0; i < length; ++i)
+        expected += i == 0 && firstLetter ? letters[rng::draw(52)] : pool[rng::draw(pool.size())];
+    const std::uint32_t after = rng::state();
+    rng::setSeed(0xC0FFEE);
+    QCOMPARE(GeneratePassword(pool, length, firstLetter), expected);
+    QCOMPARE(rng::state(), after);
 }
 
 void TestPasswordGenerator::drawsOnlyFromPool_data()
