@@ -18,8 +18,12 @@ QPointer<TBoiteMetaPass>& current()
 }
 
 constexpr int kClientWidth = 239;
-constexpr int kEnterHeight = 130;
-constexpr int kChooseHeight = 180;
+// The dialog is 130 high in enter mode and 180 in choose mode, title bar and fixed border
+// included; these take 28 pixels (a 22-pixel caption and a 3-pixel border above and below), the
+// rest is the client area below the buttons.
+constexpr int kFrameHeight = 28;
+constexpr int kEnterHeight = 130 - kFrameHeight;
+constexpr int kChooseHeight = 180 - kFrameHeight;
 } // namespace
 
 TBoiteMetaPass::TBoiteMetaPass(QWidget* parent) : QDialog(parent)
