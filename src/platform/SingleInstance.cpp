@@ -91,8 +91,15 @@ SingleInstance::Claim SingleInstance::claim(int timeoutMs)
         }
         if (m_server->listen(serverName()))
             return Claim::First;
-        if (m_server->serverError() == QAbstractSocket::AddressInUseError)
-            QLocalServer::removeServer(serverName());
+        if (m_server->serverError() != QAbstractSocket::AddressInUseError)
+            break;
+        // The name is taken: either an instance started listening since the first question,
+        // which is asked again, or a crashed one left its socket behind, which is removed. A live
+        // instance's socket is never removed.
+        const Claim again = askRunningInstance(timeoutMs, &connected);
+        if (connected)
+            return again;
+        QLocalServer::removeServer(serverName());
     }
     // Whatever keeps the name busy is not an instance that listens: run on without the lock.
     return Claim::First;
