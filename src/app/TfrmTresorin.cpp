@@ -2,6 +2,8 @@
 
 #include "app/DocumentView.h"
 #include "app/EntryListView.h"
+#include "app/GroupTreeModel.h"
+#include "app/GroupTreeView.h"
 #include "app/Icons.h"
 #include "document/gui/DocumentPipeline.h"
 #include "document/gui/TBoiteMetaPass.h"
@@ -118,6 +120,11 @@ QList<CommandDef> commandTable()
     };
 }
 
+bool isRenameCommand(const QAction* a)
+{
+    return a->objectName() == QLatin1String("ActionRenGrp") || a->objectName() == QLatin1String("ActionRenEntree");
+}
+
 // The mime type of an entry placed on the clipboard by the program.
 const QString kEntryMimeType = QStringLiteral("application/x-tresorin-entry");
 
@@ -227,8 +234,18 @@ void TfrmTresorin::createCommands()
         a->setIconVisibleInMenu(true);
         m_commands.append(a);
         m_commandByName.insert(a->objectName(), a);
-        addAction(a); // shortcuts work while the menus are closed
+        if (!isRenameCommand(a))
+            addAction(a); // shortcuts work while the menus are closed
     }
+
+    // The two rename commands share their key (F2, or what a table gives them): each one takes
+    // it only inside its own view, so that a key press never finds both; the focus decides.
+    QAction* renameGroup = action(QStringLiteral("ActionRenGrp"));
+    renameGroup->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    m_view->arbo()->addAction(renameGroup);
+    QAction* renameEntry = action(QStringLiteral("ActionRenEntree"));
+    renameEntry->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    m_view->liste()->addAction(renameEntry);
     for (int slot = 1; slot <= 4; ++slot)
         action(QStringLiteral("ActionMRU%1").arg(slot))->setVisible(false);
 
@@ -448,6 +465,8 @@ void TfrmTresorin::connectCommands()
         m_pipeline->ChangeMetaPassword();
     });
     connect(action(QStringLiteral("ActionQuitter")), &QAction::triggered, this, &QWidget::close);
+    connect(action(QStringLiteral("ActionRenGrp")), &QAction::triggered, this, &TfrmTresorin::RenameCommand);
+    connect(action(QStringLiteral("ActionRenEntree")), &QAction::triggered, this, &TfrmTresorin::RenameCommand);
 
     DocumentActions acts;
     acts.newEntry = action(QStringLiteral("ActionNewEntree"));
@@ -470,6 +489,12 @@ void TfrmTresorin::connectCommands()
             m_view->suspendRepaint();
         else
             m_view->resumeRepaint();
+    });
+    connect(p, &DocumentPipeline::contentAboutToBeReplaced, this, [this](bool append) {
+        // Notes typed into an entry that stays (a merge keeps the document) are kept.
+        if (append)
+            m_view->commitNotes();
+        m_view->documentAboutToReload();
     });
     connect(p, &DocumentPipeline::contentReplaced, this, [this] { m_view->documentReloaded(); });
     connect(p, &DocumentPipeline::showFirstGroup, this, [this] { m_view->selectFirstGroupExpanded(); });
@@ -514,7 +539,14 @@ void TfrmTresorin::applySettingsLayout()
 void TfrmTresorin::writeSettings()
 {
     // Layout values are written whatever their flags say; the flags decide about the next start.
-    const QRect frame = isMaximized() || isMinimized() ? normalGeometry() : QRect(pos(), size());
+    // A maximised or minimised window gives its normal place: normalGeometry() is the client
+    // area, moved here by the frame's offset so that X and Y stay the frame's corner, as move()
+    // takes it at the next start.
+    QRect frame(pos(), size());
+    if (isMaximized() || isMinimized()) {
+        frame = normalGeometry();
+        frame.translate(pos() - geometry().topLeft());
+    }
     m_settings.X = frame.x();
     m_settings.Y = frame.y();
     m_settings.W = frame.width();
@@ -725,6 +757,23 @@ void TfrmTresorin::commitPendingEdits()
     if (m_view->memo()->hasFocus())
         m_view->commitNotes();
     commitCellEditor();
+}
+
+void TfrmTresorin::RenameCommand()
+{
+    if (m_view->liste()->hasFocus() && m_view->selectedRow() >= 0) {
+        openNameCellEditor();
+        return;
+    }
+    GroupTreeView* tree = m_view->arbo();
+    if (tree->hasFocus() && m_view->selectedGroup())
+        tree->edit(m_view->groupModel()->indexForGroup(m_view->selectedGroup()));
+}
+
+void TfrmTresorin::openNameCellEditor()
+{
+    // The in-place cell editor of the list comes with the editing feature, which opens it here on
+    // the name cell of the selected row.
 }
 
 void TfrmTresorin::commitCellEditor()

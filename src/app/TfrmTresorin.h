@@ -94,6 +94,9 @@ public:
     void commitPendingEdits();
     // Closes the cell editor of the list and stores its text, when it is open.
     void commitCellEditor();
+    // Rename (both rename commands): the name cell of the selected row when the list has the
+    // focus, else the label of the selected group when the tree has it.
+    void RenameCommand();
 
     // The open dialog's memory: last folder and file name chosen.
     QString openDialogFolder() const { return m_openFolder; }
@@ -138,6 +141,7 @@ private:
     void openCommandLineDocument();
     void applyLanguageTexts(const QString& code);
     void connectCommands();
+    void openNameCellEditor();
 
     DocumentState m_doc;
     Settings m_settings;

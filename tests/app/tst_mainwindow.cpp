@@ -5,6 +5,7 @@
 
 #include "app/DocumentView.h"
 #include "app/EntryListModel.h"
+#include "app/EntryListView.h"
 #include "app/GroupTreeModel.h"
 #include "app/GroupTreeView.h"
 #include "app/TfrmTresorin.h"
@@ -24,6 +25,7 @@
 #include <QAction>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QToolButton>
 #include <QtTest>
 
@@ -99,6 +101,8 @@ private slots:
     void settingsNotWrittenWhenAnotherInstanceAnswered();
     void settingsWriteFailureIsShown();
     void wakeUpBringsTheWindowForward();
+    void renameKey_data();
+    void renameKey();
 
 private:
     TfrmTresorin* makeWindow(const QStringList& args = {},
@@ -687,6 +691,50 @@ void TestMainWindow::wakeUpBringsTheWindowForward()
     later.join();
     QCOMPARE(answer, SingleInstance::Claim::OtherAnswered);
     QVERIFY(w->isVisible());
+}
+
+void TestMainWindow::renameKey_data()
+{
+    QTest::addColumn<bool>("inTree");
+    QTest::newRow("tree has the focus") << true;
+    QTest::newRow("list has the focus") << false;
+}
+
+void TestMainWindow::renameKey()
+{
+    QFETCH(bool, inTree);
+    auto* w = makeWindow();
+    w->FormActivate();
+    openThroughCommand(makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret")), QStringLiteral("secret"));
+    DocumentView* view = w->view();
+    view->flushGroupChange();
+    view->selectRow(0);
+    w->show();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+
+    QAction* renameGroup = w->action(QStringLiteral("ActionRenGrp"));
+    QAction* renameEntry = w->action(QStringLiteral("ActionRenEntree"));
+    QCOMPARE(renameGroup->shortcut(), QKeySequence(Qt::Key_F2));
+    QCOMPARE(renameEntry->shortcut(), QKeySequence(Qt::Key_F2));
+    // Both commands enabled at once: the key must still reach exactly one of them.
+    renameGroup->setEnabled(true);
+    renameEntry->setEnabled(true);
+    QSignalSpy groupSpy(renameGroup, &QAction::triggered);
+    QSignalSpy entrySpy(renameEntry, &QAction::triggered);
+
+    QWidget* focus = inTree ? static_cast<QWidget*>(view->arbo()) : static_cast<QWidget*>(view->liste());
+    focus->setFocus();
+    QTRY_VERIFY(focus->hasFocus());
+    QTest::keyClick(focus, Qt::Key_F2);
+
+    QCOMPARE(groupSpy.count(), inTree ? 1 : 0);
+    QCOMPARE(entrySpy.count(), inTree ? 0 : 1);
+    // In the tree the selected group's label is being edited; the list never edits the tree.
+    QLineEdit* label = view->arbo()->findChild<QLineEdit*>();
+    QCOMPARE(label && label->isVisible(), inTree);
+    if (inTree)
+        QCOMPARE(label->text(), w->doc().Groups().front()->Name);
 }
 
 QTEST_MAIN(TestMainWindow)

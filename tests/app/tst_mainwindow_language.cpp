@@ -53,6 +53,7 @@ private slots:
     void exportOfTheMainWindow();
     void layoutFromSettings();
     void unsortedWhenColumnsAreNotRestored();
+    void normalPlaceWrittenWhenMaximised();
     void recentFileCommands();
     void trayButton_data();
     void trayButton();
@@ -355,6 +356,25 @@ void TestMainWindowLanguage::layoutFromSettings()
     m_win = std::make_unique<TfrmTresorin>();
     QVERIFY(m_win->view()->notesPanelHidden());
     QCOMPARE(m_win->pos(), QPoint(120, 130));
+}
+
+void TestMainWindowLanguage::normalPlaceWrittenWhenMaximised()
+{
+    auto* w = makeWindow("[Main]\r\nAutoCheck=0\r\n[Pos]\r\nPos=1\r\nX=60\r\nY=70\r\nSize=1\r\nW=600\r\nH=300\r\n");
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QCOMPARE(w->pos(), QPoint(60, 70));
+    w->showMaximized();
+    QTRY_VERIFY(w->isMaximized());
+    QTRY_VERIFY(w->width() > 600);
+    m_win.reset();
+
+    // The next start puts the window back where it was before it was maximised.
+    m_win = std::make_unique<TfrmTresorin>();
+    m_win->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_win.get()));
+    QCOMPARE(m_win->pos(), QPoint(60, 70));
+    QCOMPARE(m_win->size(), QSize(600, 300));
 }
 
 void TestMainWindowLanguage::unsortedWhenColumnsAreNotRestored()

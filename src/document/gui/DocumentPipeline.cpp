@@ -141,6 +141,7 @@ DocumentPipeline::LoadOutcome DocumentPipeline::LoadDocument(const QString& path
     QList<std::pair<QString, QString>> messages;
     emit viewsSuspended(true);
     ScopeExit resume([this] { emit viewsSuspended(false); });
+    emit contentAboutToBeReplaced(append);
     const RecordsResult records =
         docfile::readRecords(opened, m_doc, append, [&messages](const QString& key, const QString& arg) {
             messages.append({key, arg});

@@ -77,6 +77,9 @@ signals:
     // Before the groups and entries change (true) and when all is done (false): the views
     // suspend their repainting in between.
     void viewsSuspended(bool suspended);
+    // The groups and entries are about to be replaced (or added to, with append): the views let
+    // go of every group and entry they refer to.
+    void contentAboutToBeReplaced(bool append);
     // The groups and entries were replaced (or added to, with append): the views rebuild now,
     // before any other event is processed.
     void contentReplaced(bool append);
