@@ -161,8 +161,9 @@ void EntryListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
 
     const QRect area(QPoint(cell.left() + kTextDx, cell.top() + kTextDy), cell.bottomRight());
     if (index.column() == EntryListModel::PasswordColumn && m_passwordsHidden) {
+        // The mask has its own font and colour: it stays in the text colour under the lock too.
         painter->setFont(maskFont(option.font));
-        painter->setPen(m_greyed ? greyTextColour(pal) : textColour(pal));
+        painter->setPen(textColour(pal));
         drawOneLine(painter, area.adjusted(0, 4, 0, 0), passwordMask());
     } else {
         const QString text = index.data(Qt::DisplayRole).toString();

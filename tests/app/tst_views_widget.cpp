@@ -413,8 +413,9 @@ void TestViewsWidget::webLinksAndReadOnlyLook()
 
     m_view->setReadOnlyLock(true);
     img = renderList();
-    // Texts turn grey (no dark ink left); the link keeps its colour.
+    // Texts turn grey (no dark ink left); the link and the password mask keep their colours.
     QCOMPARE(glyphRuns(img, cellRect(1, EntryListModel::LoginColumn)), 0);
+    QCOMPARE(glyphRuns(img, cellRect(1, EntryListModel::PasswordColumn)), 13);
     QCOMPARE(glyphRuns(img, cellRect(1, EntryListModel::NameColumn).adjusted(20, 0, 0, 0)), 0);
     QVERIFY(pixelsNear(img, cellRect(2, EntryListModel::WebColumn), highlight, 30) > 20);
     QVERIFY(!m_view->memo()->isEnabled());
