@@ -195,6 +195,9 @@ TfrmTresorin::TfrmTresorin(const QStringList& arguments, QWidget* parent)
     m_settings = Settings::load(m_settingsPath);
     applySettingsLayout();
     createTrayButton();
+    // The tray button may make the menu bar taller; the design's client area stays as it is.
+    if (!m_settings.appliedHeight())
+        resize(width(), kInitialClientHeight + menuBar()->sizeHint().height());
     if (m_settings.infoPanelStartsHidden() && !m_view->notesPanelHidden())
         m_view->BoutonCacherClick();
 

@@ -45,6 +45,8 @@ private slots:
     void cleanup();
 
     void menusInOrder();
+    void commandTable_data();
+    void commandTable();
     void toolBarAndDropDowns();
     void statusBarPanels();
     void languageSwitchWithoutRestart();
@@ -147,6 +149,90 @@ void TestMainWindowLanguage::menusInOrder()
     QCOMPARE(w->action(QStringLiteral("actionSupport"))->property(kCategoryProperty).toString(), QStringLiteral("?"));
 }
 
+void TestMainWindowLanguage::commandTable_data()
+{
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("shortcut"); // portable text of the key sequence
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<bool>("checkable");
+    QTest::newRow("ActionNouveau") << "Nouveau"
+                                   << "Ctrl+N" << true << false;
+    QTest::newRow("ActionOuvrir") << "Ouvrir"
+                                  << "Ctrl+O" << true << false;
+    QTest::newRow("ActionOuvrirFTP") << "Ouvrir sur FTP"
+                                     << "Shift+Ctrl+O" << true << false;
+    QTest::newRow("ActionFusionner") << "Fusionner"
+                                     << "" << true << false;
+    QTest::newRow("ActionSauver") << "Enregistrer"
+                                  << "Ctrl+S" << true << false;
+    QTest::newRow("ActionSauverSous") << "Enregistrer sous..."
+                                      << "" << true << false;
+    QTest::newRow("ActionSauverFTP") << "Enregistrer sur FTP..."
+                                     << "Shift+Ctrl+S" << true << false;
+    QTest::newRow("ActionQuitter") << "Quitter"
+                                   << "Alt+F4" << true << false;
+    QTest::newRow("ActionChangeMeta") << "Méta Mot de passe"
+                                      << "" << false << false;
+    QTest::newRow("ActionChercher") << "Rechercher"
+                                    << "F3" << false << true;
+    QTest::newRow("ActionNewGrp") << "Nouveau"
+                                  << "" << true << false;
+    QTest::newRow("ActionRenGrp") << "Renommer"
+                                  << "F2" << false << false;
+    QTest::newRow("ActionDelGrp") << "Supprimer"
+                                  << "" << false << false;
+    QTest::newRow("ActionNewEntree") << "Nouveau"
+                                     << "Ins" << false << false;
+    QTest::newRow("actNewGenerateur") << "Nouveau avec génération"
+                                      << "" << false << false;
+    QTest::newRow("ActionRenEntree") << "Renommer"
+                                     << "F2" << false << false;
+    QTest::newRow("ActionDelEntree") << "Supprimer"
+                                     << "" << false << false;
+    QTest::newRow("ActionCouper") << "Couper"
+                                  << "Ctrl+X" << false << false;
+    QTest::newRow("ActionCopier") << "Copier"
+                                  << "Ctrl+C" << false << false;
+    QTest::newRow("ActionColler") << "Coller"
+                                  << "Ctrl+V" << false << false;
+    QTest::newRow("ActionSetFTP") << "Définir site de sauvegarde FTP"
+                                  << "" << false << true;
+    QTest::newRow("ActionOpenURL") << "Ouvrir le site Web"
+                                   << "" << false << false;
+    QTest::newRow("ActionHidePwd") << "Masquer les mots de passe"
+                                   << "F12" << true << true;
+    QTest::newRow("actGenerateur") << "Générer un mot de passe"
+                                   << "F11" << true << false;
+    QTest::newRow("ActionSynchroFTP") << "Synchroniser avec un FTP"
+                                      << "" << true << true;
+    QTest::newRow("ActionInfoFich") << "Informations sur le fichier..."
+                                    << "" << true << false;
+    QTest::newRow("ActionOption") << "Options..."
+                                  << "Alt+P" << true << false;
+    QTest::newRow("ActionMajWeb") << "Vérifier les mises à jour"
+                                  << "" << true << false;
+    QTest::newRow("actionSupport") << "Contacter le support"
+                                   << "" << true << false;
+    QTest::newRow("ActionAbout") << "A propos..."
+                                 << "" << true << false;
+}
+
+void TestMainWindowLanguage::commandTable()
+{
+    QFETCH(QString, caption);
+    QFETCH(QString, shortcut);
+    QFETCH(bool, enabled);
+    QFETCH(bool, checkable);
+    // The window's own texts, before any table is applied.
+    auto* w = makeWindow("[Main]\r\nAutoCheck=0\r\n");
+    QAction* a = w->action(QString::fromLatin1(QTest::currentDataTag()));
+    QVERIFY(a);
+    QCOMPARE(a->text(), caption);
+    QCOMPARE(a->shortcut(), QKeySequence::fromString(shortcut, QKeySequence::PortableText));
+    QCOMPARE(a->isEnabled(), enabled);
+    QCOMPARE(a->isCheckable(), checkable);
+}
+
 void TestMainWindowLanguage::toolBarAndDropDowns()
 {
     auto* w = makeWindow("[Main]\r\nAutoCheck=0\r\n");
@@ -185,7 +271,9 @@ void TestMainWindowLanguage::statusBarPanels()
     QVERIFY(stop);
     QVERIFY(!stop->isVisibleTo(w));
     QCOMPARE(w->minimumSize(), QSize(500, 250));
+    // The client area of 696 by 349 lies below the menu bar.
     QCOMPARE(w->width(), 696);
+    QCOMPARE(w->height() - w->menuBar()->height(), 349);
 }
 
 void TestMainWindowLanguage::languageSwitchWithoutRestart()
