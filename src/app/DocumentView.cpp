@@ -675,6 +675,8 @@ void DocumentView::clearEntryRows()
 
 void DocumentView::refreshEntryRow(int row)
 {
+    if (!entryAlive(m_entryModel->entryAt(row)))
+        return;
     m_entryModel->refreshRow(row);
 }
 

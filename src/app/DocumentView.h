@@ -161,7 +161,8 @@ public:
     // Removes every row, storing typed notes into the selected entry first (it must still be in
     // the document). Delete group calls it before the entries of the group are freed.
     void clearEntryRows();
-    // Copies the entry's fields into its row again and chooses its icon again.
+    // Copies the entry's fields into its row again and chooses its icon again (nothing for a row
+    // whose entry is no longer in the document).
     void refreshEntryRow(int row);
     int rowOfEntry(const TFeuille* entry) const;
 

@@ -710,6 +710,8 @@ void TestViewsWidget::rowsOfEntriesOutsideTheDocumentAreNeverRead()
     QVERIFY(!m_actions.renameEntry->isEnabled());
     QVERIFY(!m_actions.setFtp->isEnabled());
     renderList(); // rows paint from their own copies
+    m_view->refreshEntryRow(1);
+    QCOMPARE(m_view->entryModel()->cellText(1, EntryListModel::NameColumn), QString("Alpha"));
     m_view->removeEntryRow(1);
     QCOMPARE(listNames(), QStringList({"zeta", QStringLiteral("élan")}));
 
