@@ -12,6 +12,7 @@
 #include "crypto/Cipher.h"
 #include "document/DocumentStream.h"
 #include "document/Win1252.h"
+#include "document/gui/DocumentPipeline.h"
 #include "document/gui/TBoiteMetaPass.h"
 #include "lang/LangTable.h"
 #include "lang/gui/ShowMsg.h"
@@ -101,6 +102,8 @@ private slots:
     void settingsNotWrittenWhenAnotherInstanceAnswered();
     void settingsWriteFailureIsShown();
     void wakeUpBringsTheWindowForward();
+    void synchronisedDocument_data();
+    void synchronisedDocument();
     void renameKey_data();
     void renameKey();
 
@@ -691,6 +694,71 @@ void TestMainWindow::wakeUpBringsTheWindowForward()
     later.join();
     QCOMPARE(answer, SingleInstance::Claim::OtherAnswered);
     QVERIFY(w->isVisible());
+}
+
+void TestMainWindow::synchronisedDocument_data()
+{
+    QTest::addColumn<bool>("fromFtp");
+    QTest::newRow("opened from disk") << false;
+    QTest::newRow("opened from FTP") << true;
+}
+
+void TestMainWindow::synchronisedDocument()
+{
+    QFETCH(bool, fromFtp);
+    auto* w = makeWindow();
+    w->FormActivate();
+    DocumentState doc;
+    ResetDoc(doc.LocalDoc);
+    doc.LocalDoc.SyncOn = true;
+    doc.LocalDoc.ServerName = QStringLiteral("ftp.example");
+    doc.addGroup(QStringLiteral("synced"));
+    const QString path = m_tmp->filePath(QStringLiteral("sync.pass"));
+    QVERIFY(writeDocument(path, doc, QStringLiteral("pw")));
+
+    DocumentPipeline& pipeline = w->pipeline();
+    QList<qsizetype> groupsAtDownload;
+    connect(&pipeline, &DocumentPipeline::syncDownloadRequested, w, [&] { groupsAtDownload << w->doc().groupCount(); });
+    ModalSeam::pushAnswer(QStringLiteral("pw"));
+    if (fromFtp) {
+        const QByteArray bytes = m_tmp->readFile(QStringLiteral("sync.pass"));
+        QVERIFY(pipeline.OpenDocument(QStringLiteral("sync.pass"), &bytes));
+    } else {
+        QVERIFY(pipeline.OpenDocument(path));
+    }
+
+    // From disk the download of the FTP copy starts, before the records are read.
+    QCOMPARE(groupsAtDownload, fromFtp ? QList<qsizetype>() : QList<qsizetype>{0});
+    QCOMPARE(w->doc().groupCount(), 1);
+    QCOMPARE(w->doc().FtpMode, fromFtp);
+    QVERIFY(w->action(QStringLiteral("ActionSynchroFTP"))->isChecked());
+    QCOMPARE(w->windowTitle(),
+             fromFtp ? QStringLiteral("Tresorin - sync.pass (FTP)") : QStringLiteral("Tresorin - sync.pass"));
+    QCOMPARE(
+        w->statusPanel(0)->text(),
+        QStringLiteral("0 items and 1 groups founded in %1 file").arg(fromFtp ? QStringLiteral("sync.pass") : path));
+
+    // A save to disk hands the very bytes written to the upload of the FTP copy.
+    QSignalSpy uploads(&pipeline, &DocumentPipeline::syncUploadRequested);
+    QSignalSpy ftpSaves(&pipeline, &DocumentPipeline::ftpSaveBytes);
+    const QString target = m_tmp->filePath(QStringLiteral("saved.pass"));
+    QVERIFY(pipeline.SaveDocument(target, true));
+    QCOMPARE(uploads.count(), 1);
+    QCOMPARE(uploads.first().first().toByteArray(), m_tmp->readFile(QStringLiteral("saved.pass")));
+    QCOMPARE(ftpSaves.count(), 0);
+
+    // A save for FTP writes no file and starts no upload of its own; the synchronisation reload
+    // saves without counting.
+    const int count = w->doc().LocalDoc.SaveCount;
+    QVERIFY(pipeline.SaveDocument(QString(), false));
+    QCOMPARE(ftpSaves.count(), 1);
+    QCOMPARE(uploads.count(), 1);
+    QCOMPARE(w->doc().LocalDoc.SaveCount, count);
+    QVERIFY(w->doc().CurrentPath.isEmpty());
+    DocumentState back;
+    QVERIFY(readDocument(target, QStringLiteral("pw"), back));
+    QVERIFY(back.LocalDoc.SyncOn);
+    QCOMPARE(back.LocalDoc.ServerName, QStringLiteral("ftp.example"));
 }
 
 void TestMainWindow::renameKey_data()
