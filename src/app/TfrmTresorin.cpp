@@ -604,8 +604,9 @@ void TfrmTresorin::checkSingleInstance()
 
 void TfrmTresorin::wakeUp()
 {
+    // A minimised window comes back as it was before, maximised or not.
     if (isMinimized())
-        showNormal();
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     show();
     raise();
     activateWindow();

@@ -694,6 +694,15 @@ void TestMainWindow::wakeUpBringsTheWindowForward()
     later.join();
     QCOMPARE(answer, SingleInstance::Claim::OtherAnswered);
     QVERIFY(w->isVisible());
+
+    // A maximised window that was minimised comes back maximised.
+    w->showMaximized();
+    QTRY_VERIFY(w->isMaximized());
+    w->showMinimized();
+    QTRY_VERIFY(w->isMinimized());
+    w->wakeUp();
+    QTRY_VERIFY(!w->isMinimized());
+    QVERIFY(w->isMaximized());
 }
 
 void TestMainWindow::synchronisedDocument_data()
