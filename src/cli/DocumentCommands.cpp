@@ -57,7 +57,8 @@ const char kPasswdHelp[] =
     "nor longer than 50 characters, as in the window), and rewrites the file under the new\n"
     "password in one step. The save counter does not change. A document whose reading\n"
     "found damage (a message, or a header it could not read) is left alone: open it in Tresorin\n"
-    "and save it there.\n"
+    "and save it there. The FTP copy of a synchronised document is not changed: it keeps the\n"
+    "old meta password until the document is saved in Tresorin.\n"
     "Exit status: 0 done, 1 failure (the file is unchanged), 2 wrong meta password.";
 
 // "short date long time" of a stored date, the time left out at midnight; empty for 0.
@@ -189,5 +190,11 @@ int runPasswd(const QStringList& args)
     const docfile::WriteResult w = docfile::saveFile(doc, path, false);
     if (!w.ok)
         return cli::fail(command, QStringLiteral("%1: %2").arg(path, w.error));
+    // Only a save in the window uploads the synchronisation copy; until then Tresorin cannot
+    // decipher the copy it downloads after opening this file.
+    if (doc.LocalDoc.SyncOn)
+        cli::printErr(QStringLiteral("tresorin-cli passwd: note: %1 is synchronised with an FTP copy, which keeps the "
+                                     "old meta password until the document is saved in Tresorin")
+                          .arg(path));
     return ExitOk;
 }

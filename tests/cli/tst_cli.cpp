@@ -326,6 +326,8 @@ void TestCli::passwdRewritesUnderTheNewPassword()
 
     const Run r = run({"passwd", path}, "old\nnew \u00e9\nnew \u00e9\n");
     QCOMPARE(r.exitCode, 0);
+    // The fixture is synchronised: its FTP copy still has the old password.
+    QVERIFY2(r.err.contains("FTP copy, which keeps the old meta password"), r.err.constData());
     QCOMPARE(QFile::permissions(path), mode);
     QCOMPARE(run({"info", path}, "old\n").exitCode, 2);
 
@@ -545,6 +547,7 @@ void TestCli::passwdLeavesDamagedDocumentsAlone()
     const Run r = run({"passwd", path}, "old\nnew\nnew\n");
     QCOMPARE(r.exitCode, rewritten ? 0 : 1);
     if (rewritten) {
+        QVERIFY2(!r.err.contains("FTP copy"), r.err.constData()); // not synchronised
         DocumentState doc;
         QVERIFY(docfile::loadFile(path, QStringLiteral("new"), doc, {}).ok());
         QCOMPARE(doc.LocalDoc.SaveCount, 12);
