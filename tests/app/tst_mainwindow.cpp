@@ -792,6 +792,9 @@ void TestMainWindow::renameKey()
 
     QAction* renameGroup = w->action(QStringLiteral("ActionRenGrp"));
     QAction* renameEntry = w->action(QStringLiteral("ActionRenEntree"));
+    // The English table has been applied to both.
+    QCOMPARE(renameGroup->text(), QStringLiteral("Rename"));
+    QCOMPARE(renameEntry->text(), QStringLiteral("Rename"));
     QCOMPARE(renameGroup->shortcut(), QKeySequence(Qt::Key_F2));
     QCOMPARE(renameEntry->shortcut(), QKeySequence(Qt::Key_F2));
     // Both commands enabled at once: the key must still reach exactly one of them.
