@@ -617,9 +617,23 @@ void TfrmTresorin::wakeUp()
 bool TfrmTresorin::event(QEvent* event)
 {
     switch (event->type()) {
+    case QEvent::WindowDeactivate:
+        m_backFromOwnWindow = false;
+        break;
     case QEvent::WindowActivate:
-        // After the activation itself is done: the first one may open dialogs.
-        QMetaObject::invokeMethod(this, &TfrmTresorin::FormActivate, Qt::QueuedConnection);
+        // After the activation itself is done (and the window left has been told): the first one
+        // may open dialogs.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                // Back from the box that said the language could not be loaded: that is no new
+                // activation, or the same box would come back at once, again and again.
+                const bool skip = m_backFromOwnWindow && m_firstActivation && m_languageFailed;
+                m_backFromOwnWindow = false;
+                if (!skip)
+                    FormActivate();
+            },
+            Qt::QueuedConnection);
         break;
     case QEvent::StatusTip: {
         // Hints go to the first panel, which keeps the last one.
@@ -700,6 +714,7 @@ bool TfrmTresorin::ApplyLanguage()
         if (loaded)
             applyLanguageTexts(code);
     }
+    m_languageFailed = !loaded;
     if (!loaded)
         ShowMsg(error, MsgKind::Error, MsgOK);
     return loaded;
@@ -898,6 +913,10 @@ void TfrmTresorin::closeEvent(QCloseEvent* event)
 
 bool TfrmTresorin::eventFilter(QObject* watched, QEvent* event)
 {
+    // Another window of the program hands the activation straight back to this one.
+    if (event->type() == QEvent::WindowDeactivate && watched != this && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->isWindow() && QApplication::activeWindow() == this)
+        m_backFromOwnWindow = true;
     if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
         auto* widget = static_cast<QWidget*>(watched);
         // Seen once per key: by the widget that receives it first.

@@ -170,5 +170,7 @@ private:
 
     bool m_firstActivation = true;
     bool m_inActivation = false;
+    bool m_languageFailed = false;    // the last ApplyLanguage could not load its table
+    bool m_backFromOwnWindow = false; // the last activation came straight from another window of ours
     bool m_endRequested = false;
 };

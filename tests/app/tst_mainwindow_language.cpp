@@ -52,6 +52,7 @@ private slots:
     void languageSwitchWithoutRestart();
     void otherWindowsFollowTheLanguage();
     void failedLanguageIsRetried();
+    void failedLanguageIsNotRetriedByItsOwnBox();
     void exportOfTheMainWindow();
     void layoutFromSettings();
     void unsortedWhenColumnsAreNotRestored();
@@ -365,6 +366,31 @@ void TestMainWindowLanguage::failedLanguageIsRetried()
     w->settings().Langue = QStringLiteral("US");
     w->FormActivate();
     QVERIFY(!w->firstActivation());
+    QCOMPARE(w->action(QStringLiteral("ActionOuvrir"))->text(), QStringLiteral("Open"));
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), 1);
+}
+
+void TestMainWindowLanguage::failedLanguageIsNotRetriedByItsOwnBox()
+{
+    auto* w = makeWindow("[Main]\r\nLangue=DE\r\nAutoCheck=0\r\n");
+    w->show();
+    QWidget box; // stands for the error box, a window of the program
+    QApplication::setActiveWindow(w);
+    QTRY_COMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), 1);
+    QVERIFY(w->firstActivation());
+
+    // The box takes the focus and gives it back when it closes: no new attempt, no new box.
+    QApplication::setActiveWindow(&box);
+    QApplication::setActiveWindow(w);
+    QTest::qWait(20);
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), 1);
+    QVERIFY(w->firstActivation());
+
+    // Back from another program: the first activation is done now.
+    w->settings().Langue = QStringLiteral("US");
+    QApplication::setActiveWindow(nullptr);
+    QApplication::setActiveWindow(w);
+    QTRY_VERIFY(!w->firstActivation());
     QCOMPARE(w->action(QStringLiteral("ActionOuvrir"))->text(), QStringLiteral("Open"));
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), 1);
 }
