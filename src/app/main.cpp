@@ -58,7 +58,7 @@ int main(int argc, char* argv[])
     main->activateWindow();
     // Where the window system does not activate a new window, the start-up work is done anyway.
     QTimer::singleShot(500, main.get(), [&main] {
-        if (main->firstActivation())
+        if (main->firstActivation() && !main->isActiveWindow())
             main->FormActivate();
     });
     return app.exec();
