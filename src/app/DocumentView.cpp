@@ -298,7 +298,7 @@ void DocumentView::ArboChange()
     TGroupe* group = selectedGroup();
     m_listGroup = m_doc ? group : nullptr;
     if (group && m_doc) {
-        m_entryModel->fillFromGroup(*m_doc, group->Id);
+        m_entryModel->FillEntryList(*m_doc, group->Id);
         if (m_sortCode != 0)
             sortRows();
         m_liste->scrollToTop();
@@ -400,7 +400,7 @@ void DocumentView::storeNotesIfChanged(TFeuille* entry)
     entry->ModifiedAt = datetime::now();
     m_loadedMemoText = text;
     m_doc->SetModified(true);
-    m_entryModel->updateRowIcon(m_entryModel->rowOf(entry));
+    m_entryModel->SetEntryIcon(m_entryModel->rowOf(entry));
 }
 
 void DocumentView::commitNotes()
@@ -410,7 +410,7 @@ void DocumentView::commitNotes()
     TFeuille* entry = m_rowEntry;
     if (entryAlive(entry)) {
         storeNotesIfChanged(entry);
-        m_entryModel->updateRowIcon(m_entryModel->rowOf(entry));
+        m_entryModel->SetEntryIcon(m_entryModel->rowOf(entry));
     }
     m_memo->document()->setModified(false);
 }

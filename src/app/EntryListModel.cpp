@@ -67,7 +67,7 @@ void EntryListModel::clear()
     resetRows({});
 }
 
-void EntryListModel::fillFromGroup(const DocumentState& doc, quint32 groupId)
+void EntryListModel::FillEntryList(const DocumentState& doc, quint32 groupId)
 {
     std::vector<Row> rows;
     for (const auto& e : doc.Entries())
@@ -141,7 +141,7 @@ void EntryListModel::setCellText(int row, int column, const QString& text)
         emit dataChanged(index(row, column), index(row, column));
 }
 
-void EntryListModel::updateRowIcon(int row)
+void EntryListModel::SetEntryIcon(int row)
 {
     if (row < 0 || row >= count() || !m_rows[static_cast<size_t>(row)].entry)
         return;

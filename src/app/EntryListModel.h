@@ -62,8 +62,8 @@ public:
 
     // --- filling (each resets the model) ---
     void clear();
-    // FillEntryList: one row per entry of the group, in Entries order.
-    void fillFromGroup(const DocumentState& doc, quint32 groupId);
+    // One row per entry of the group, in Entries order.
+    void FillEntryList(const DocumentState& doc, quint32 groupId);
     // Result rows of a search: `paths` gives the fifth column's text per entry.
     void fillSearchRows(const std::vector<TFeuille*>& entries, const QStringList& paths);
 
@@ -75,7 +75,7 @@ public:
     void moveEntryRow(int from, int to);
     void refreshRow(int row); // texts and icon copied again from the entry
     void setCellText(int row, int column, const QString& text);
-    void updateRowIcon(int row); // icon chosen again from the entry
+    void SetEntryIcon(int row); // icon chosen again from the entry
 
     // --- access ---
     int count() const { return static_cast<int>(m_rows.size()); }

@@ -75,7 +75,7 @@ void TestViewsModels::fillListsGroupEntriesInDocumentOrder()
 
     EntryListModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    model.fillFromGroup(doc, a->Id);
+    model.FillEntryList(doc, a->Id);
     QCOMPARE(names(model), QStringList({"z1", "a2", "m3"}));
     const std::vector<TFeuille*> expected = doc.GroupEntries(a->Id);
     QCOMPARE(size_t(model.count()), expected.size());
@@ -87,10 +87,10 @@ void TestViewsModels::fillListsGroupEntriesInDocumentOrder()
     }
     QCOMPARE(model.columnCount(), 4);
 
-    model.fillFromGroup(doc, b->Id);
+    model.FillEntryList(doc, b->Id);
     QCOMPARE(names(model), QStringList({"other1", "other2"}));
     TGroupe* empty = doc.addGroup("empty");
-    model.fillFromGroup(doc, empty->Id);
+    model.FillEntryList(doc, empty->Id);
     QCOMPARE(model.rowCount(), 0);
 }
 
@@ -121,7 +121,7 @@ void TestViewsModels::rowIcons()
     if (search)
         model.fillSearchRows({e}, {"g"});
     else
-        model.fillFromGroup(doc, g->Id);
+        model.FillEntryList(doc, g->Id);
     const QModelIndex idx = model.index(0, EntryListModel::NameColumn);
     QCOMPARE(idx.data(EntryListModel::RowIconRole).toInt(), icon);
     const QIcon shown = idx.data(Qt::DecorationRole).value<QIcon>();
@@ -135,7 +135,7 @@ void TestViewsModels::rowsKeepCopiesUntilRefreshed()
     TGroupe* g = doc.addGroup("g");
     TFeuille* e = addEntry(doc, g, "before", "login");
     EntryListModel model;
-    model.fillFromGroup(doc, g->Id);
+    model.FillEntryList(doc, g->Id);
 
     e->Name = "after";
     e->Notes = "now with notes";
@@ -169,7 +169,7 @@ void TestViewsModels::sortIsStableCaseInsensitiveAndReversible()
     EntryListModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     model.setCollatorLocale(QLocale(QLocale::French, QLocale::France));
-    model.fillFromGroup(doc, g->Id);
+    model.FillEntryList(doc, g->Id);
 
     auto logins = [&] {
         QStringList out;
@@ -199,7 +199,7 @@ void TestViewsModels::sortKeepsSelectionOnItsEntry()
     TFeuille* b = addEntry(doc, g, "b");
     addEntry(doc, g, "a");
     EntryListModel model;
-    model.fillFromGroup(doc, g->Id);
+    model.FillEntryList(doc, g->Id);
     QPersistentModelIndex selected = model.index(1, EntryListModel::LoginColumn);
     model.sortRows(1);
     QCOMPARE(names(model), QStringList({"a", "b", "c"}));
@@ -216,7 +216,7 @@ void TestViewsModels::sortOnMissingColumnKeepsOrder()
     addEntry(doc, g, "b");
     addEntry(doc, g, "a");
     EntryListModel model;
-    model.fillFromGroup(doc, g->Id);
+    model.FillEntryList(doc, g->Id);
     model.sortRows(5);
     model.sortRows(-5);
     model.sortRows(99);
@@ -262,7 +262,7 @@ void TestViewsModels::rowCommands()
     TFeuille* c = addEntry(doc, g, "c");
     EntryListModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    model.fillFromGroup(doc, g->Id);
+    model.FillEntryList(doc, g->Id);
 
     model.moveEntryRow(2, 0); // c before a
     QCOMPARE(names(model), QStringList({"c", "a", "b"}));
