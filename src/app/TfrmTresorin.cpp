@@ -504,6 +504,7 @@ void TfrmTresorin::connectCommands()
     connect(p, &DocumentPipeline::titleChanged, this, &TfrmTresorin::updateTitle);
     connect(p, &DocumentPipeline::statusText, this, &TfrmTresorin::setStatusText);
     connect(p, &DocumentPipeline::documentCommandsEnabled, this, &TfrmTresorin::enableDocumentCommands);
+    connect(p, &DocumentPipeline::ftpModeChanged, this, &TfrmTresorin::showFtpMode);
     connect(p, &DocumentPipeline::syncCheckChanged, action(QStringLiteral("ActionSynchroFTP")), &QAction::setChecked);
     connect(p, &DocumentPipeline::syncDownloadRequested, this, &TfrmTresorin::StartSyncDownload);
     connect(p, &DocumentPipeline::syncUploadRequested, this, &TfrmTresorin::UploadSyncCopy);
@@ -748,6 +749,9 @@ void TfrmTresorin::applyLanguageTexts(const QString& code)
         }
     }
     refreshRecentFileCommands();
+    // The table gave the open and save commands their usual keys.
+    if (m_toolBarFtp)
+        swapFtpShortcuts();
     // The table names the window "untitled"; the open document's name is shown again.
     updateTitle();
 }
@@ -847,8 +851,10 @@ bool TfrmTresorin::SaveDocumentAs()
     QString error;
     const bool saved = m_pipeline->SaveDocument(chosen, true, &error);
     // The title names the file that Save now writes to, also when this write failed.
-    if (saved)
+    if (saved) {
         m_doc.FtpMode = false;
+        showFtpMode(false);
+    }
     updateTitle();
     if (!saved) {
         ShowMsg(error, MsgKind::Error, MsgOK);
@@ -883,6 +889,31 @@ void TfrmTresorin::OpenCommand()
         return;
     setOpenDialogFile(path);
     m_pipeline->OpenDocument(path);
+}
+
+void TfrmTresorin::showFtpMode(bool ftpMode)
+{
+    if (ftpMode == m_toolBarFtp)
+        return;
+    m_toolBarFtp = ftpMode;
+    m_openButton->setDefaultAction(
+        action(ftpMode ? QStringLiteral("ActionOuvrirFTP") : QStringLiteral("ActionOuvrir")));
+    m_saveButton->setDefaultAction(
+        action(ftpMode ? QStringLiteral("ActionSauverFTP") : QStringLiteral("ActionSauver")));
+    swapFtpShortcuts();
+}
+
+void TfrmTresorin::swapFtpShortcuts()
+{
+    const auto swap = [this](const QString& a, const QString& b) {
+        QAction* first = action(a);
+        QAction* second = action(b);
+        const QKeySequence key = first->shortcut();
+        first->setShortcut(second->shortcut());
+        second->setShortcut(key);
+    };
+    swap(QStringLiteral("ActionOuvrir"), QStringLiteral("ActionOuvrirFTP"));
+    swap(QStringLiteral("ActionSauver"), QStringLiteral("ActionSauverFTP"));
 }
 
 void TfrmTresorin::StartSyncDownload()

@@ -112,6 +112,10 @@ public:
     // Bring the window forward (wake-up request of a later instance).
     void wakeUp();
 
+    // The tool bar follows FtpMode: its Open and Save buttons run the FTP commands, whose keys
+    // are exchanged with those of the local commands, while the document is in FTP mode.
+    void showFtpMode(bool ftpMode);
+
     // Text of the first status-bar panel.
     void setStatusText(const QString& text);
 
@@ -142,6 +146,7 @@ private:
     void applyLanguageTexts(const QString& code);
     void connectCommands();
     void openNameCellEditor();
+    void swapFtpShortcuts();
 
     DocumentState m_doc;
     Settings m_settings;
@@ -170,6 +175,7 @@ private:
 
     bool m_firstActivation = true;
     bool m_inActivation = false;
+    bool m_toolBarFtp = false;        // the tool bar shows the FTP commands
     bool m_languageFailed = false;    // the last ApplyLanguage could not load its table
     bool m_backFromOwnWindow = false; // the last activation came straight from another window of ours
     bool m_endRequested = false;

@@ -27,6 +27,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QToolButton>
 #include <QtTest>
 
@@ -746,6 +747,18 @@ void TestMainWindow::synchronisedDocument()
     QCOMPARE(
         w->statusPanel(0)->text(),
         QStringLiteral("0 items and 1 groups founded in %1 file").arg(fromFtp ? QStringLiteral("sync.pass") : path));
+    // In FTP mode the tool bar's Open and Save run the FTP commands, with the usual keys.
+    const QString open = fromFtp ? QStringLiteral("ActionOuvrirFTP") : QStringLiteral("ActionOuvrir");
+    const QString save = fromFtp ? QStringLiteral("ActionSauverFTP") : QStringLiteral("ActionSauver");
+    QCOMPARE(w->openToolButton()->defaultAction()->objectName(), open);
+    QCOMPARE(w->saveToolButton()->defaultAction()->objectName(), save);
+    QCOMPARE(w->openToolButton()->menu()->actions().size(), 8);
+    QCOMPARE(w->action(open)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    QCOMPARE(w->action(save)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    // A table applied meanwhile keeps them so.
+    QVERIFY(w->ApplyLanguage());
+    QCOMPARE(w->action(open)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    QCOMPARE(w->action(save)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
 
     // A save to disk hands the very bytes written to the upload of the FTP copy.
     QSignalSpy uploads(&pipeline, &DocumentPipeline::syncUploadRequested);
@@ -768,6 +781,15 @@ void TestMainWindow::synchronisedDocument()
     QVERIFY(readDocument(target, QStringLiteral("pw"), back));
     QVERIFY(back.LocalDoc.SyncOn);
     QCOMPARE(back.LocalDoc.ServerName, QStringLiteral("ftp.example"));
+
+    // Save as leaves FTP mode: the local commands come back with their keys.
+    ModalSeam::pushAnswer(target);
+    ModalSeam::pushAnswer(QStringLiteral("pw"));
+    QVERIFY(w->SaveDocumentAs());
+    QCOMPARE(w->openToolButton()->defaultAction()->objectName(), QStringLiteral("ActionOuvrir"));
+    QCOMPARE(w->saveToolButton()->defaultAction()->objectName(), QStringLiteral("ActionSauver"));
+    QCOMPARE(w->action(QStringLiteral("ActionOuvrir"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    QCOMPARE(w->action(QStringLiteral("ActionSauverFTP"))->shortcut(), QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_S));
 }
 
 void TestMainWindow::renameKey_data()
