@@ -101,14 +101,8 @@ DocumentView::DocumentView(QWidget* parent) : QWidget(parent)
     connect(m_entryModel, &QAbstractItemModel::rowsRemoved, this, &DocumentView::onRowSelectionChanged);
     // The list lets go of the entries of a group before the group and its entries are freed.
     connect(m_groupModel, &QAbstractItemModel::rowsAboutToBeRemoved, this, &DocumentView::onGroupsAboutToBeRemoved);
-    connect(m_groupModel, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
-        // The forest may already be gone: forget the rows without reading their entries.
-        m_groupTimer->stop();
-        m_listGroup = nullptr;
-        m_rowEntry = nullptr;
-        setMemoForEntry(nullptr);
-        m_entryModel->clear();
-    });
+    // The forest may already be gone: forget the rows without reading their entries.
+    connect(m_groupModel, &QAbstractItemModel::modelAboutToBeReset, this, &DocumentView::forgetListedEntries);
     connect(m_liste->sortHeader(), &QHeaderView::sectionClicked, this,
             [this](int section) { columnClick(section + 1); });
 
@@ -201,14 +195,19 @@ void DocumentView::setDocument(DocumentState* doc)
 
 void DocumentView::documentAboutToReload()
 {
+    forgetListedEntries();
+    m_groupModel->setDocument(nullptr);
+    m_rowEntry = nullptr;
+}
+
+void DocumentView::forgetListedEntries()
+{
     m_groupTimer->stop();
-    // The selected entry is about to be freed: forget it without touching it.
+    // The selected entry is about to be freed, or already is: forget it without touching it.
     m_rowEntry = nullptr;
     m_listGroup = nullptr;
     setMemoForEntry(nullptr);
     m_entryModel->clear();
-    m_groupModel->setDocument(nullptr);
-    m_rowEntry = nullptr;
 }
 
 void DocumentView::documentReloaded()
@@ -703,10 +702,7 @@ SelectionState DocumentView::selectionState(bool clipboardHoldsEntry) const
 {
     SelectionState s;
     s.groupSelected = selectedGroup() != nullptr;
-    // The row of an entry just removed from the document may still be listed: it counts as none.
     const TFeuille* entry = selectedEntry();
-    if (!entryAlive(entry))
-        entry = nullptr;
     s.rowSelected = entry != nullptr;
     s.rowHasWebAddress = entry && !entry->WebAddress.isEmpty();
     s.rowIsFtpEntry = entry && entry->IsFtpEntry;

@@ -212,6 +212,7 @@ private:
     void buildLayout();
     void onRowSelectionChanged();
     void onGroupsAboutToBeRemoved(const QModelIndex& parent, int first, int last);
+    void forgetListedEntries(); // empties the list without reading any of its entries
     void ListeSelectItem(TFeuille* entry, bool selected);
     void applyAutoHide(const TFeuille* entry);
     void setMemoForEntry(const TFeuille* entry);

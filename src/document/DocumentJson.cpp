@@ -424,12 +424,12 @@ bool fromJson(const QByteArray& json, DocumentState& doc, QString* errorOut)
     if (!arrayMember(root, "groups", groups, error) || !arrayMember(root, "entries", entries, error))
         return failed();
 
-    struct GroupSpec
+    struct ImportedGroup
     {
         QString name;
         int parent = -1;
     };
-    std::vector<GroupSpec> groupSpecs;
+    std::vector<ImportedGroup> importedGroups;
     for (int i = 0; i < groups.size(); ++i) {
         const QString place = QStringLiteral("groups[%1]").arg(i);
         if (!groups.at(i).isObject()) {
@@ -439,12 +439,12 @@ bool fromJson(const QByteArray& json, DocumentState& doc, QString* errorOut)
         const QJsonObject g = groups.at(i).toObject();
         FieldReader r(g, place, error);
         r.allowOnly({"name", "parent"});
-        GroupSpec spec;
-        r.text("name", spec.name);
-        r.index("parent", i, QStringLiteral("does not come before this group"), spec.parent);
+        ImportedGroup imported;
+        r.text("name", imported.name);
+        r.index("parent", i, QStringLiteral("does not come before this group"), imported.parent);
         if (!error.isEmpty())
             return failed();
-        groupSpecs.push_back(spec);
+        importedGroups.push_back(imported);
     }
 
     std::vector<std::unique_ptr<TFeuille>> entryList;
@@ -461,7 +461,7 @@ bool fromJson(const QByteArray& json, DocumentState& doc, QString* errorOut)
             {"group", "name", "login", "password", "webAddress", "notes", "created", "modifiedAt", "isFtpEntry"});
         auto e = std::make_unique<TFeuille>();
         int group = -1;
-        r.index("group", static_cast<int>(groupSpecs.size()), QStringLiteral("out of range"), group);
+        r.index("group", static_cast<int>(importedGroups.size()), QStringLiteral("out of range"), group);
         r.text("name", e->Name);
         r.text("login", e->Login);
         r.text("password", e->Password);
@@ -480,9 +480,10 @@ bool fromJson(const QByteArray& json, DocumentState& doc, QString* errorOut)
     doc.clearContent();
     doc.LocalDoc = header;
     std::vector<TGroupe*> made;
-    made.reserve(groupSpecs.size());
-    for (const GroupSpec& spec : groupSpecs)
-        made.push_back(doc.addGroup(spec.name, spec.parent < 0 ? nullptr : made[static_cast<size_t>(spec.parent)]));
+    made.reserve(importedGroups.size());
+    for (const ImportedGroup& imported : importedGroups)
+        made.push_back(
+            doc.addGroup(imported.name, imported.parent < 0 ? nullptr : made[static_cast<size_t>(imported.parent)]));
     for (size_t i = 0; i < entryList.size(); ++i) {
         entryList[i]->Group = entryGroups[i] < 0 ? 0 : made[static_cast<size_t>(entryGroups[i])]->Id;
         const bool marked = entryList[i]->IsFtpEntry;
