@@ -33,7 +33,7 @@ fi
 
 if [ "$mode" != fast ]; then
     cmake -S . -B "$asan_dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-        -DCMAKE_CXX_COMPILER=clang++ -DTRESORIN_SANITIZE=ON -DTRESORIN_FUZZ=ON >/dev/null
+        -DCMAKE_CXX_COMPILER=clang++ -DTRESORIN_SANITIZE=ON -DTRESORIN_FUZZ=ON -DTRESORIN_PACKAGING=OFF >/dev/null
     cmake --build "$asan_dir" -j "$jobs"
     exclude=()
     if ((${#asan_skip[@]})); then

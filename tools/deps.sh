@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages this project needs, only those missing, so a second call is quick.
-# Usage: tools/deps.sh build|test|sanitize
+# Usage: tools/deps.sh build|test|sanitize|package
 set -euo pipefail
-need=(qt6-base-dev qt6-base-dev-tools libcurl4-openssl-dev libssl-dev cmake ninja-build g++ qt6-qpa-plugins)
+need=(qt6-base-dev qt6-base-dev-tools libcurl4-openssl-dev libssl-dev cmake ninja-build g++ qt6-qpa-plugins help2man)
 case "${1:-build}" in
-    test) need+=(python3-pyftpdlib xvfb xauth) ;;
-    sanitize) need+=(python3-pyftpdlib xvfb xauth clang libclang-rt-14-dev) ;;
+    test) need+=(python3-pyftpdlib xvfb xauth dpkg-dev desktop-file-utils appstream bash-completion) ;;
+    sanitize) need+=(python3-pyftpdlib xvfb xauth dpkg-dev desktop-file-utils appstream clang libclang-rt-14-dev) ;;
+    package) need+=(dpkg-dev desktop-file-utils appstream) ;;
 esac
 missing=()
 for p in "${need[@]}"; do

@@ -4,6 +4,7 @@
 #include "ftp/gui/TBoiteFTP.h"
 #include "ftp/gui/TBoiteInfo.h"
 #include "generator/gui/TfrmGenerateur.h"
+#include "platform/DisplayCheck.h"
 #include "settings/gui/TBoiteOptions.h"
 #include "update/gui/TBoiteAPropos.h"
 
@@ -11,6 +12,8 @@
 #include <QProxyStyle>
 #include <QTimer>
 
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -26,11 +29,33 @@ public:
         return QProxyStyle::styleHint(hint, option, widget, returnData);
     }
 };
+// Qt ends a process that cannot open its display with a fatal message about platform plugins.
+// While the application is made, that message and the platform plugin's own complaints give way
+// to one sentence a user can act on; everything else goes to Qt's usual output.
+QtMessageHandler g_qtHandler = nullptr;
+
+void startupMessageHandler(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (type == QtFatalMsg) {
+        std::fprintf(stderr, "%s\n", qPrintable(NoDisplayMessage()));
+        std::_Exit(1);
+    }
+    if (context.category && qstrncmp(context.category, "qt.qpa.", 7) == 0)
+        return;
+    g_qtHandler(type, context, text);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    if (DisplayMissing(QProcessEnvironment::systemEnvironment())) {
+        std::fprintf(stderr, "%s\n", qPrintable(NoDisplayMessage()));
+        return 1;
+    }
+    g_qtHandler = qInstallMessageHandler(startupMessageHandler);
     QApplication app(argc, argv);
+    qInstallMessageHandler(g_qtHandler);
     QApplication::setApplicationName(QStringLiteral("Tresorin"));
     QApplication::setApplicationVersion(QStringLiteral(TRESORIN_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("tresorin"));
