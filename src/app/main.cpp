@@ -5,6 +5,7 @@
 #include "ftp/gui/TBoiteInfo.h"
 #include "generator/gui/TfrmGenerateur.h"
 #include "platform/DisplayCheck.h"
+#include "platform/ProcessHardening.h"
 #include "settings/gui/TBoiteOptions.h"
 #include "update/gui/TBoiteAPropos.h"
 
@@ -49,6 +50,7 @@ void startupMessageHandler(QtMsgType type, const QMessageLogContext& context, co
 
 int main(int argc, char* argv[])
 {
+    KeepSecretsInProcess();
     if (DisplayMissing(QProcessEnvironment::systemEnvironment())) {
         std::fprintf(stderr, "%s\n", qPrintable(NoDisplayMessage()));
         return 1;

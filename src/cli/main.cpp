@@ -4,6 +4,7 @@
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "lang/LangTable.h"
+#include "platform/ProcessHardening.h"
 
 #include <QCoreApplication>
 
@@ -50,6 +51,7 @@ QString usage()
 
 int main(int argc, char** argv)
 {
+    KeepSecretsInProcess();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tresorin-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TRESORIN_VERSION));
