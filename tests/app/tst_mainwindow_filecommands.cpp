@@ -3,6 +3,8 @@
 // modal seam.
 
 #include "app/DocumentView.h"
+#include "app/EntryListModel.h"
+#include "app/EntryListView.h"
 #include "app/GroupTreeModel.h"
 #include "app/GroupTreeView.h"
 #include "app/TfrmTresorin.h"
@@ -118,7 +120,8 @@ void TestFileCommandsWindow::cleanup()
 TfrmTresorin* TestFileCommandsWindow::makeWindow(const QByteArray& ini)
 {
     m_win.reset();
-    m_tmp->writeFile(QStringLiteral("Tresorin.ini"), ini);
+    if (!ini.isNull())
+        m_tmp->writeFile(QStringLiteral("Tresorin.ini"), ini);
     m_win = std::make_unique<TfrmTresorin>();
     if (!m_metaPass)
         m_metaPass = std::make_unique<TBoiteMetaPass>();
