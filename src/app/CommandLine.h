@@ -1,11 +1,13 @@
 #pragma once
 
+#include "document/DocumentPath.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 
-// Start-up decisions of the main window that need no window: the reading of the command line,
-// the full form of a document path, the title of the window and the due rule of the update check.
+// Start-up decisions of the main window that need no window: the reading of the command line and
+// the due rule of the update check (the path rules it uses are in document/DocumentPath.h).
 
 struct CommandLine
 {
@@ -29,18 +31,6 @@ bool IsSwitch(const QString& parameter, const QString& word);
 
 // Any parameter is the "nobutton" switch.
 bool HasNoButtonSwitch(const QStringList& parameters);
-
-// The path made absolute against `currentDir`, its last component being the file's name as found
-// on disk. When no such file exists the result is the directory alone, with its trailing
-// separator. A folder is not a document: it gives its parent directory too.
-QString CanonicalDocumentPath(const QString& path, const QString& currentDir);
-
-// The part of a path after its last "/", "\" or ":".
-QString FileNamePart(const QString& path);
-
-// "Tresorin - " and the file name, " (FTP)" appended in FTP mode; "Tresorin - " and `untitled`
-// for an empty path.
-QString DocumentTitle(const QString& path, bool ftpMode, const QString& untitled);
 
 // Whether an automatic update check is due: `autoCheck` 1, 2 or 3 asks for one when `now` minus
 // 1, 7 or 30 days is strictly later than `lastCheck`; 0 (and any other value) never.

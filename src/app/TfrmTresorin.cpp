@@ -5,11 +5,13 @@
 #include "app/GroupTreeModel.h"
 #include "app/GroupTreeView.h"
 #include "app/Icons.h"
+#include "document/RecentFiles.h"
 #include "document/gui/DocumentPipeline.h"
 #include "document/gui/TBoiteMetaPass.h"
 #include "lang/LangTable.h"
 #include "lang/gui/ShowMsg.h"
 #include "lang/gui/WindowTranslation.h"
+#include "platform/DroppedFiles.h"
 #include "platform/RecentDocs.h"
 #include "platform/SingleInstance.h"
 #include "platform/gui/FileDialogs.h"
@@ -20,6 +22,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -204,6 +207,8 @@ TfrmTresorin::TfrmTresorin(const QStringList& arguments, QWidget* parent)
     checkSingleInstance();
     m_doc.setFtpEntry(-1);
 
+    // Documents dropped from the desktop anywhere on the window (see eventFilter).
+    setAcceptDrops(true);
     qApp->installEventFilter(this);
     updateTitle();
 }
@@ -460,7 +465,12 @@ void TfrmTresorin::createTrayButton()
 
 void TfrmTresorin::connectCommands()
 {
+    connect(action(QStringLiteral("ActionNouveau")), &QAction::triggered, this, &TfrmTresorin::NewDocument);
     connect(action(QStringLiteral("ActionOuvrir")), &QAction::triggered, this, &TfrmTresorin::OpenCommand);
+    connect(action(QStringLiteral("ActionFusionner")), &QAction::triggered, this, &TfrmTresorin::MergeCommand);
+    for (int slot = 1; slot <= RecentFiles::kSlotCount; ++slot)
+        connect(action(QStringLiteral("ActionMRU%1").arg(slot)), &QAction::triggered, this,
+                [this, slot] { openRecentFile(slot); });
     connect(action(QStringLiteral("ActionSauver")), &QAction::triggered, this, &TfrmTresorin::SaveCommand);
     connect(action(QStringLiteral("ActionSauverSous")), &QAction::triggered, this, &TfrmTresorin::SaveDocumentAs);
     connect(action(QStringLiteral("ActionChangeMeta")), &QAction::triggered, this, [this] {
@@ -571,14 +581,14 @@ void TfrmTresorin::writeSettings()
 
 void TfrmTresorin::refreshRecentFileCommands()
 {
-    for (int slot = 1; slot <= 4; ++slot) {
+    for (int slot = 1; slot <= RecentFiles::kSlotCount; ++slot) {
         QAction* a = action(QStringLiteral("ActionMRU%1").arg(slot));
         const QString& path = m_settings.MRU[static_cast<size_t>(slot - 1)];
         if (!path.isEmpty())
-            a->setText(QStringLiteral("&%1 - ").arg(slot) + path);
-        a->setVisible(m_settings.Use && !path.isEmpty());
+            a->setText(RecentFiles::caption(slot, path));
+        a->setVisible(RecentFiles::slotVisible(m_settings.MRU, m_settings.Use, slot));
     }
-    m_mruSeparator->setVisible(m_settings.Use && !m_settings.MRU[0].isEmpty());
+    m_mruSeparator->setVisible(RecentFiles::separatorVisible(m_settings.MRU, m_settings.Use));
 }
 
 // --- single instance -----------------------------------------------------------------------------
@@ -831,6 +841,7 @@ int TfrmTresorin::QuerySave()
             ShowMsg(error, MsgKind::Error, MsgOK);
             return MsgCancel;
         }
+        m_doc.SetModified(false);
         return MsgYes;
     }
     SaveDocumentAs();
@@ -840,11 +851,10 @@ int TfrmTresorin::QuerySave()
 bool TfrmTresorin::SaveDocumentAs()
 {
     commitPendingEdits();
-    QString chosen = AskSaveFileName(this, QString(), m_openFolder, m_doc.CurrentPath);
-    if (chosen.isEmpty())
+    const QString picked = AskSaveFileName(this, QString(), m_openFolder, m_doc.CurrentPath);
+    if (picked.isEmpty())
         return false;
-    if (QFileInfo(chosen).suffix().isEmpty())
-        chosen += QStringLiteral(".pass");
+    const QString chosen = SaveAsFileName(picked);
     if (!AskMetaPassword(TBoiteMetaPass::Choose, m_doc.MetaPassword, chosen))
         return false;
     action(QStringLiteral("ActionChangeMeta"))->setEnabled(true);
@@ -882,6 +892,7 @@ bool TfrmTresorin::SaveCommand()
 void TfrmTresorin::OpenCommand()
 {
     commitPendingEdits();
+    turnSearchFilterOff();
     if (m_doc.Modified && QuerySave() == MsgCancel)
         return;
     const QString path = AskOpenFileName(this, Msg(QStringLiteral("Ouverture")), m_openFolder, m_openFileName);
@@ -889,6 +900,86 @@ void TfrmTresorin::OpenCommand()
         return;
     setOpenDialogFile(path);
     m_pipeline->OpenDocument(path);
+}
+
+bool TfrmTresorin::NewDocument()
+{
+    // Notes typed into the entry are not committed: they do not make the document modified.
+    commitCellEditor();
+    turnSearchFilterOff();
+    if (m_doc.Modified && QuerySave() == MsgCancel)
+        return false;
+    m_view->documentAboutToReload();
+    m_doc.clearContent();
+    m_doc.SetModified(false);
+    m_doc.MetaPassword.clear();
+    m_doc.CurrentPath.clear();
+    ResetDoc(m_doc.LocalDoc);
+    ResetDoc(m_doc.RemoteCopy);
+    m_doc.RemoteCopy.SaveDate = 0;
+    m_view->documentReloaded();
+    action(QStringLiteral("ActionSynchroFTP"))->setChecked(m_doc.LocalDoc.SyncOn);
+    updateTitle();
+    action(QStringLiteral("ActionChangeMeta"))->setEnabled(true);
+    action(QStringLiteral("ActionNewGrp"))->setEnabled(true);
+    action(QStringLiteral("ActionChercher"))->setEnabled(true);
+    return true;
+}
+
+void TfrmTresorin::openRecentFile(int slot)
+{
+    if (slot < 1 || slot > RecentFiles::kSlotCount)
+        return;
+    const QString stored = m_settings.MRU[static_cast<size_t>(slot - 1)];
+    if (stored.isEmpty())
+        return;
+    commitPendingEdits();
+    turnSearchFilterOff();
+    if (m_doc.Modified && QuerySave() == MsgCancel)
+        return;
+    m_pipeline->OpenDocument(RecentFiles::pathToOpen(stored, QDir::currentPath()));
+}
+
+void TfrmTresorin::openDroppedFile(const QString& path)
+{
+    wakeUp();
+    commitPendingEdits();
+    if (m_doc.Modified && QuerySave() == MsgCancel)
+        return;
+    m_pipeline->OpenDocument(path);
+}
+
+void TfrmTresorin::MergeCommand()
+{
+    if (m_doc.ReadOnlyLock)
+        return;
+    commitCellEditor();
+    turnSearchFilterOff();
+    // The open dialog's memory stays that of Open: the merged file is no document of this window.
+    const QString path = AskOpenFileName(this, Msg(QStringLiteral("Fusionner")), m_openFolder, m_openFileName);
+    if (path.isEmpty())
+        return;
+    TGroupe* selected = m_view->selectedGroup();
+    const DocumentPipeline::MergeReport report = m_pipeline->MergeDocument(path);
+    using Outcome = DocumentPipeline::MergeOutcome;
+    if (report.outcome != Outcome::Merged && report.outcome != Outcome::Broken)
+        return;
+    // The views were rebuilt: the first added group is shown, else the selection comes back.
+    if (report.firstAddedGroup) {
+        m_view->arbo()->expandRecursively(m_view->groupModel()->indexForGroup(report.firstAddedGroup));
+        m_view->selectGroup(report.firstAddedGroup);
+    } else if (selected) {
+        m_view->selectGroup(selected);
+    }
+    if (report.outcome == Outcome::Merged)
+        action(QStringLiteral("ActionChangeMeta"))->setEnabled(true);
+}
+
+void TfrmTresorin::turnSearchFilterOff()
+{
+    QAction* search = action(QStringLiteral("ActionChercher"));
+    if (search->isChecked())
+        search->trigger();
 }
 
 void TfrmTresorin::showFtpMode(bool ftpMode)
@@ -927,7 +1018,8 @@ void TfrmTresorin::UploadSyncCopy(const QByteArray& enciphered)
 
 void TfrmTresorin::RecordRecentFile(const QString& path)
 {
-    Q_UNUSED(path);
+    if (RecentFiles::record(m_settings.MRU, m_settings.Use, path, QDir::currentPath()))
+        refreshRecentFileCommands();
 }
 
 // --- closing and keys ----------------------------------------------------------------------------
@@ -948,6 +1040,20 @@ bool TfrmTresorin::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::WindowDeactivate && watched != this && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->isWindow() && QApplication::activeWindow() == this)
         m_backFromOwnWindow = true;
+    if ((event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove || event->type() == QEvent::Drop) &&
+        watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this) {
+        // Files from the desktop are taken anywhere in the window, before any view sees them.
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QString path =
+            drop->mimeData()->hasUrls() ? platform::FirstDroppedFile(drop->mimeData()->urls()) : QString();
+        if (!path.isEmpty()) {
+            drop->acceptProposedAction();
+            if (event->type() == QEvent::Drop)
+                QMetaObject::invokeMethod(
+                    this, [this, path] { openDroppedFile(path); }, Qt::QueuedConnection);
+            return true;
+        }
+    }
     if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
         auto* widget = static_cast<QWidget*>(watched);
         // Seen once per key: by the widget that receives it first.

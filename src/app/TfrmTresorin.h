@@ -87,6 +87,17 @@ public:
     bool SaveCommand();
     // Open: asks the file through the open dialog and opens it.
     void OpenCommand();
+    // New: after the save question, an empty untitled document without meta password. False when
+    // the question was cancelled.
+    bool NewDocument();
+    // Recent file `slot` (1 to 4): after the save question, opens the slot's path.
+    void openRecentFile(int slot);
+    // A file dropped on the window: brought to the front, the save question, then the file opened.
+    void openDroppedFile(const QString& path);
+    // Merge: adds the groups and entries of another document chosen in the open dialog.
+    void MergeCommand();
+    // A search filter that is on is turned off (its command unchecked and run).
+    void turnSearchFilterOff();
     // Enabling after a document was read: new group and change meta password unless the
     // read-only lock is on, search always.
     void enableDocumentCommands();

@@ -1,5 +1,6 @@
 #include "document/gui/DocumentPipeline.h"
 
+#include "document/DocumentMerge.h"
 #include "document/DocumentStream.h"
 #include "document/gui/TBoiteMetaPass.h"
 #include "lang/LangTable.h"
@@ -200,4 +201,54 @@ bool DocumentPipeline::SaveDocument(const QString& path, bool counted, QString* 
 bool DocumentPipeline::ChangeMetaPassword()
 {
     return AskMetaPassword(TBoiteMetaPass::Choose, m_doc.MetaPassword, m_doc.CurrentPath);
+}
+
+DocumentPipeline::MergeReport DocumentPipeline::MergeDocument(const QString& path)
+{
+    MergeReport report;
+    QString password;
+    if (!AskMetaPassword(TBoiteMetaPass::Enter, password, path))
+        return report;
+
+    const StreamMessageSink sink = [this](const QString& key, const QString& arg) { showReaderMessage(key, arg); };
+    const docfile::OpenedDocument opened = docfile::openFile(path, password, sink);
+    password.fill(QChar(0));
+    password.clear();
+    if (opened.status == docfile::ReadStatus::Failed) {
+        ShowMsg(opened.error.isEmpty() ? opened.error : ioErrorText(path, opened.error), MsgKind::Error, MsgOK);
+        report.outcome = MergeOutcome::Unreadable;
+        return report;
+    }
+    if (opened.status == docfile::ReadStatus::BadPassword) {
+        ShowMsg(Msg(QStringLiteral("BadPass")), MsgKind::Error, MsgOK);
+        report.outcome = MergeOutcome::WrongPassword;
+        return report;
+    }
+
+    // As for a load: defects of the records are shown once the views hold the new content.
+    QList<std::pair<QString, QString>> messages;
+    emit viewsSuspended(true);
+    ScopeExit resume([this] { emit viewsSuspended(false); });
+    emit contentAboutToBeReplaced(true);
+    const docfile::MergeResult merged =
+        docfile::mergeRecords(opened, m_doc, [&messages](const QString& key, const QString& arg) {
+            messages.append({key, arg});
+        });
+    emit contentReplaced(true);
+    for (const auto& m : std::as_const(messages))
+        showReaderMessage(m.first, m.second);
+    report.firstAddedGroup = merged.firstAddedGroup;
+    if (merged.groups > 0 || merged.entries > 0)
+        m_doc.SetModified(true);
+    if (!merged.recordsOk) {
+        // What was read stays added; the open document keeps its name, its file is still its own.
+        ShowMsg(merged.error, MsgKind::Error, MsgOK);
+        report.outcome = MergeOutcome::Broken;
+        return report;
+    }
+
+    emit statusText(loadSummary(merged.entries, merged.groups, merged.header.FileName));
+    emit recentFileRead(merged.header.FileName);
+    report.outcome = MergeOutcome::Merged;
+    return report;
 }

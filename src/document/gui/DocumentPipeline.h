@@ -63,6 +63,28 @@ public:
     // alone. On failure returns false with the failure's text in *error.
     bool SaveDocument(const QString& path, bool counted, QString* error = nullptr);
 
+    enum class MergeOutcome
+    {
+        Merged,        // the whole merged stream was added
+        Cancelled,     // the password question was cancelled; nothing changed
+        WrongPassword, // BadPass was shown; nothing changed
+        Unreadable,    // the file or its header could not be read; the error was shown, nothing changed
+        Broken         // the merged stream broke off; the error was shown, what was read was added
+    };
+    struct MergeReport
+    {
+        MergeOutcome outcome = MergeOutcome::Cancelled;
+        TGroupe* firstAddedGroup = nullptr; // first top-level group the merge made, or null
+    };
+
+    // Merge: asks the password of the file at `path` (enter mode, naming it) and adds the file's
+    // groups and entries to the open document. The merged file keeps its password and its header
+    // to itself: MetaPassword, CurrentPath, the title, LocalDoc (hence the FTP settings and the
+    // synchronisation) and FtpMode stay those of the open document, and no download starts. On
+    // success the status bar names the merged file and the recent files record it. The document
+    // is marked modified when something was added.
+    MergeReport MergeDocument(const QString& path);
+
     // The change of meta password: asks a new one (choose mode) naming CurrentPath. It is used
     // from the next save on; Modified does not change. True on OK.
     bool ChangeMetaPassword();

@@ -1,6 +1,6 @@
 #include "document/gui/TBoiteMetaPass.h"
 
-#include "app/CommandLine.h"
+#include "document/DocumentPath.h"
 #include "lang/LangTable.h"
 #include "platform/gui/DialogPlacement.h"
 #include "platform/gui/ModalSeam.h"

@@ -1,0 +1,55 @@
+#include "document/DocumentPath.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+QString CanonicalDocumentPath(const QString& path, const QString& currentDir)
+{
+    const QString absolute = QDir::cleanPath(QDir(currentDir).absoluteFilePath(path));
+    const QFileInfo info(absolute);
+    QString dir = info.absolutePath();
+    if (!dir.endsWith(QLatin1Char('/')))
+        dir += QLatin1Char('/');
+    if (!info.isFile())
+        return dir;
+    // The name as the file system lists it: on a case-insensitive file system the typed case
+    // may differ from the stored one.
+    const QStringList names = info.dir().entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names)
+        if (name == info.fileName())
+            return dir + name;
+    for (const QString& name : names)
+        if (name.compare(info.fileName(), Qt::CaseInsensitive) == 0)
+            return dir + name;
+    return dir + info.fileName();
+}
+
+QString FileNamePart(const QString& path)
+{
+    qsizetype cut = -1;
+    for (qsizetype i = path.size() - 1; i >= 0; --i) {
+        const QChar c = path.at(i);
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(':')) {
+            cut = i;
+            break;
+        }
+    }
+    return path.mid(cut + 1);
+}
+
+QString DocumentTitle(const QString& path, bool ftpMode, const QString& untitled)
+{
+    if (path.isEmpty())
+        return QStringLiteral("Tresorin - ") + untitled;
+    QString title = QStringLiteral("Tresorin - ") + FileNamePart(path);
+    if (ftpMode)
+        title += QStringLiteral(" (FTP)");
+    return title;
+}
+
+QString SaveAsFileName(const QString& chosen)
+{
+    if (FileNamePart(chosen).contains(QLatin1Char('.')))
+        return chosen;
+    return chosen + QStringLiteral(".pass");
+}
