@@ -4,6 +4,7 @@
 #include "ftp/gui/TBoiteFTP.h"
 #include "ftp/gui/TBoiteInfo.h"
 #include "generator/gui/TfrmGenerateur.h"
+#include "platform/SafeFileWrite.h"
 #include "settings/gui/TBoiteOptions.h"
 #include "update/gui/TBoiteAPropos.h"
 
@@ -31,6 +32,7 @@ public:
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    platform::ignoreFileSizeSignal();
     QApplication::setApplicationName(QStringLiteral("Tresorin"));
     QApplication::setApplicationVersion(QStringLiteral(TRESORIN_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("tresorin"));

@@ -4,6 +4,7 @@
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "lang/LangTable.h"
+#include "platform/SafeFileWrite.h"
 
 #include <QCoreApplication>
 
@@ -53,6 +54,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tresorin-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TRESORIN_VERSION));
+    platform::ignoreFileSizeSignal();
 
     QString error;
     if (!LoadLangTable(QStringLiteral("US"), &error)) {
