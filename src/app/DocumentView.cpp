@@ -334,6 +334,10 @@ void DocumentView::onRowSelectionChanged()
         ListeSelectItem(old, false);
     if (now)
         ListeSelectItem(now, true);
+    // A click on another row leaves the pointer in the list: no new Enter comes, so the dates
+    // the status bar shows follow the row here.
+    if (m_listHintShown)
+        emit statusHint(hintFor(m_liste));
     emit entrySelected(now);
 }
 
@@ -797,10 +801,15 @@ bool DocumentView::eventFilter(QObject* watched, QEvent* event)
             return true;
         case QEvent::Enter: {
             const QString hint = hintFor(static_cast<QWidget*>(watched));
+            m_listHintShown = watched == m_liste && !hint.isEmpty();
             if (!hint.isEmpty())
                 emit statusHint(hint);
             break;
         }
+        case QEvent::Leave:
+            if (watched == m_liste)
+                m_listHintShown = false;
+            break;
         case QEvent::FocusOut:
             if (watched == m_memo)
                 commitNotes();

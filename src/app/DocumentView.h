@@ -194,7 +194,8 @@ public:
 
 signals:
     // A hint for the first panel of the status bar, when the pointer enters the tree, the list or
-    // the notes editor (never empty); those three show no hint pop-ups.
+    // the notes editor, and again when the selected row changes under the pointer (never empty);
+    // those three show no hint pop-ups.
     void statusHint(const QString& text);
     // The tree report ran (after the list was refilled).
     void groupChanged(TGroupe* group);
@@ -254,4 +255,5 @@ private:
     bool m_readOnly = false;
     bool m_searchView = false;
     bool m_fillingMemo = false;
+    bool m_listHintShown = false; // the pointer is in the list, whose hint the status bar shows
 };

@@ -4,6 +4,7 @@
 #include "app/WebLink.h"
 #include "lang/gui/WindowTranslation.h"
 
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -202,6 +203,10 @@ EntryListView::EntryListView(QWidget* parent) : QTreeView(parent)
     // setHeader() makes the titles follow the view's sorting switch, which stays off: the list
     // sorts its own way on a title click.
     m_header->setSectionsClickable(true);
+    connect(m_header, &QHeaderView::sectionResized, this, [this](int section) {
+        if (section < EntryListModel::WebColumn)
+            fitWebColumn();
+    });
     m_delegate = new EntryListDelegate(this);
     setItemDelegate(m_delegate);
 
@@ -223,6 +228,46 @@ EntryListView::EntryListView(QWidget* parent) : QTreeView(parent)
     setStatusTip(hint);
     // The path column of the search view takes no field of the list's table row.
     setProperty(kTableColumnsProperty, EntryListModel::kBaseColumns);
+}
+
+void EntryListView::setModel(QAbstractItemModel* model)
+{
+    if (this->model())
+        disconnect(this->model(), nullptr, this, nullptr);
+    QTreeView::setModel(model);
+    if (model) {
+        connect(model, &QAbstractItemModel::columnsInserted, this, &EntryListView::fitWebColumn);
+        connect(model, &QAbstractItemModel::columnsRemoved, this, &EntryListView::fitWebColumn);
+        connect(model, &QAbstractItemModel::modelReset, this, &EntryListView::fitWebColumn);
+    }
+    fitWebColumn();
+}
+
+void EntryListView::fitWebColumn()
+{
+    // The search view's path column comes last and is fitted to its texts: the header stretches
+    // it as far as the room left goes.
+    const int columns = model() ? model()->columnCount() : 0;
+    const bool groupView = columns == EntryListModel::kBaseColumns;
+    m_header->setStretchLastSection(!groupView);
+    if (!groupView)
+        return;
+    // The web column takes exactly the room the others leave, none when they take it all: the
+    // header's own stretch would keep it at least as wide as it first was, past the right edge,
+    // with a horizontal scroll bar for it.
+    int used = 0;
+    for (int c = 0; c < EntryListModel::WebColumn; ++c)
+        if (!m_header->isSectionHidden(c))
+            used += m_header->sectionSize(c);
+    const int room = std::max(0, viewport()->width() - used);
+    if (m_header->sectionSize(EntryListModel::WebColumn) != room)
+        m_header->resizeSection(EntryListModel::WebColumn, room);
+}
+
+void EntryListView::resizeEvent(QResizeEvent* event)
+{
+    QTreeView::resizeEvent(event);
+    fitWebColumn();
 }
 
 EntryListModel* EntryListView::entryModel() const
@@ -354,4 +399,24 @@ void EntryListView::paintEvent(QPaintEvent* event)
         if (target.isValid())
             drawInsertionMark(&painter, target);
     }
+}
+
+void EntryListView::mousePressEvent(QMouseEvent* event)
+{
+    // The right button only opens the context menu, which selects a row itself, and only when
+    // none is selected: the selected row stays what it was.
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        return;
+    }
+    QTreeView::mousePressEvent(event);
+}
+
+void EntryListView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        return;
+    }
+    QTreeView::mouseReleaseEvent(event);
 }

@@ -78,6 +78,7 @@ public:
 
     explicit EntryListView(QWidget* parent = nullptr);
 
+    void setModel(QAbstractItemModel* model) override;
     EntryListModel* entryModel() const;
     EntryListHeader* sortHeader() const { return m_header; }
     EntryListDelegate* entryDelegate() const { return m_delegate; }
@@ -100,8 +101,13 @@ public:
 protected:
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    // In the group view the web column fills the list's width, and never more.
+    void fitWebColumn();
     void drawInsertionMark(QPainter* painter, const QRect& row) const;
     QRect rowRect(int row) const;
 

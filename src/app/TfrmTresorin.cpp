@@ -1,7 +1,9 @@
 #include "app/TfrmTresorin.h"
 
 #include "app/DocumentView.h"
+#include "app/ElidedLabel.h"
 #include "app/EntryListView.h"
+#include "app/GeneratorCommand.h"
 #include "app/GroupTreeModel.h"
 #include "app/GroupTreeView.h"
 #include "app/Icons.h"
@@ -398,9 +400,8 @@ void TfrmTresorin::createStatusBar()
     bar->setObjectName(QStringLiteral("SBar"));
     bar->setSizeGripEnabled(true);
 
-    m_panels[0] = new QLabel(bar);
+    m_panels[0] = new ElidedLabel(bar);
     m_panels[0]->setMinimumWidth(1);
-    m_panels[0]->setTextFormat(Qt::PlainText);
     bar->addWidget(m_panels[0], 1);
 
     // The second panel carries the progress of the download that follows an open; it takes no
@@ -478,6 +479,8 @@ void TfrmTresorin::connectCommands()
         m_pipeline->ChangeMetaPassword();
     });
     connect(action(QStringLiteral("ActionQuitter")), &QAction::triggered, this, &QWidget::close);
+    connect(action(QStringLiteral("actGenerateur")), &QAction::triggered, this,
+            [this] { ShowGenerator(this, m_settings); });
     connect(action(QStringLiteral("ActionRenGrp")), &QAction::triggered, this, &TfrmTresorin::RenameCommand);
     connect(action(QStringLiteral("ActionRenEntree")), &QAction::triggered, this, &TfrmTresorin::RenameCommand);
 
@@ -688,9 +691,7 @@ void TfrmTresorin::openCommandLineDocument()
     if (!AskMetaPassword(TBoiteMetaPass::Enter, m_doc.MetaPassword, path))
         return;
     setOpenDialogFile(path);
-    m_view->suspendRepaint();
     const auto outcome = m_pipeline->LoadDocument(path, false, nullptr);
-    m_view->resumeRepaint();
     if (outcome == DocumentPipeline::LoadOutcome::Unreadable)
         m_doc.MetaPassword = previousPassword;
     if (outcome != DocumentPipeline::LoadOutcome::Loaded)

@@ -6,6 +6,7 @@
 #include "generator/gui/TfrmGenerateur.h"
 #include "platform/DisplayCheck.h"
 #include "platform/ProcessHardening.h"
+#include "platform/SafeFileWrite.h"
 #include "settings/gui/TBoiteOptions.h"
 #include "update/gui/TBoiteAPropos.h"
 
@@ -58,6 +59,7 @@ int main(int argc, char* argv[])
     g_qtHandler = qInstallMessageHandler(startupMessageHandler);
     QApplication app(argc, argv);
     qInstallMessageHandler(g_qtHandler);
+    platform::ignoreFileSizeSignal();
     QApplication::setApplicationName(QStringLiteral("Tresorin"));
     QApplication::setApplicationVersion(QStringLiteral(TRESORIN_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("tresorin"));

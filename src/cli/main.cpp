@@ -5,6 +5,7 @@
 #include "cli/Commands.h"
 #include "lang/LangTable.h"
 #include "platform/ProcessHardening.h"
+#include "platform/SafeFileWrite.h"
 
 #include <QCoreApplication>
 
@@ -55,6 +56,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tresorin-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TRESORIN_VERSION));
+    platform::ignoreFileSizeSignal();
 
     QString error;
     if (!LoadLangTable(QStringLiteral("US"), &error)) {

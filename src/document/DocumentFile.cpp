@@ -2,10 +2,10 @@
 
 #include "crypto/Cipher.h"
 #include "document/Win1252.h"
+#include "platform/SafeFileWrite.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <new>
 
@@ -140,33 +140,8 @@ void countSave(TDoc& doc)
 
 WriteResult writeFileAtomically(const QString& path, const QByteArray& bytes)
 {
-    WriteResult result;
-    const bool existed = QFileInfo::exists(path);
-    // No direct-write fallback: where no temporary file can be made, failing is better than
-    // writing over the only good copy.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        result.ok = false;
-        result.error = file.errorString();
-        return result;
-    }
-    if (!existed && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        result.ok = false;
-        result.error = file.errorString();
-        file.cancelWriting();
-        return result;
-    }
-    if (file.write(bytes) != bytes.size()) {
-        result.ok = false;
-        result.error = file.errorString();
-        file.cancelWriting();
-        return result;
-    }
-    if (!file.commit()) {
-        result.ok = false;
-        result.error = file.errorString();
-    }
-    return result;
+    const platform::SafeWriteResult written = platform::writeFileSafely(path, bytes);
+    return WriteResult{written.ok, written.error};
 }
 
 LoadResult loadFile(const QString& path, const QString& password, DocumentState& doc, const StreamMessageSink& sink)

@@ -70,10 +70,10 @@ struct WriteResult
     QString error; // the failure's own text when !ok
 };
 
-// Replaces the content of the file at path by bytes, atomically: the bytes go to a temporary file
-// in the same folder, which is flushed to disk and renamed over the target. On any failure the
-// previous file is left exactly as it was. An existing file keeps its permissions; a new one is
-// readable and writable by its owner only. A symbolic link is followed: its target is replaced.
+// Replaces the content of the file at path by bytes, atomically (platform::writeFileSafely): on any
+// failure the previous file is left exactly as it was and the error carries the system's text. An
+// existing file keeps its permissions; a new one is readable and writable by its owner only. A
+// symbolic link is followed: its target is replaced.
 WriteResult writeFileAtomically(const QString& path, const QByteArray& bytes);
 
 // --- whole-file conveniences (command-line tool, tests) ---

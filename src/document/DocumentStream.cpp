@@ -132,6 +132,10 @@ bool StreamReader::readTag(QByteArray& tag)
 
 bool StreamReader::readText(QString& text)
 {
+    // A count cut by the end of the stream is no count at all: read as 0 it would turn the end of
+    // a damaged stream into empty texts, and a cut record into a whole one.
+    if (bytesLeft() < 4)
+        return false;
     qint32 count = 0;
     readInt32(count);
     if (count < 0 || count > bytesLeft())
@@ -336,6 +340,7 @@ RecordsResult ReadDocumentRecords(StreamReader& in, const QByteArray& firstTag, 
             return fail();
         if (!in.readText(entry->Password) || !in.readText(entry->WebAddress) || !in.readText(entry->Notes))
             return fail();
+        const qsizetype fixedStart = in.pos();
         if (version >= 4) {
             in.readDouble(entry->Created);
             in.readDouble(entry->ModifiedAt);
@@ -345,6 +350,11 @@ RecordsResult ReadDocumentRecords(StreamReader& in, const QByteArray& firstTag, 
             in.readRaw(mark, 4);
             entry->IsFtpEntry = mark[0] != 0;
         }
+        // The stream ended inside the record's dates or mark: the next tag cannot be read, and
+        // the half-read entry does not join the document.
+        const qsizetype fixedSize = (version >= 4 ? 16 : 0) + (version >= 6 ? 4 : 0);
+        if (in.pos() - fixedStart < fixedSize)
+            return fail();
         const bool marked = entry->IsFtpEntry;
         doc.appendEntry(std::move(entry));
         if (marked)

@@ -19,8 +19,8 @@
 using StreamMessageSink = std::function<void(const QString& key, const QString& arg)>;
 
 // Bounded reading over an in-memory stream. Fixed-size fields are read as far as the stream goes
-// (the bytes past the end keep the earlier value); texts and tags fail when the stream holds too
-// few bytes for them, and a text's count is checked against the bytes left before anything is
+// (the bytes past the end keep the earlier value); texts (their count included) and tags fail when
+// the stream holds too few bytes for them, and a text's count is checked against the bytes left before anything is
 // allocated for it. Never reads outside the buffer.
 class StreamReader
 {
@@ -43,8 +43,8 @@ public:
     void readBool(bool& value); // one byte, non-zero is true
     // A 4-byte tag; false (and tag untouched) when fewer than 4 bytes are left.
     bool readTag(QByteArray& tag);
-    // A counted Windows-1252 text; false (and text untouched) for a negative count or one larger
-    // than the bytes left.
+    // A counted Windows-1252 text; false (and text untouched) when fewer than 4 bytes are left
+    // for the count, for a negative count or one larger than the bytes left.
     bool readText(QString& text);
     // Position of the next occurrence of pattern at or after from, -1 if none.
     qsizetype indexOf(const QByteArray& pattern, qsizetype from) const;

@@ -1,11 +1,12 @@
 #include "platform/RecentDocs.h"
 
+#include "platform/SafeFileWrite.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QUrl>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
@@ -162,11 +163,8 @@ void AddToRecentDocuments(const QString& path)
         return;
     if (!QDir().mkpath(QFileInfo(listPath).absolutePath()))
         return;
-    QSaveFile file(listPath);
-    if (!file.open(QIODevice::WriteOnly))
-        return;
-    file.write(output);
-    file.commit();
+    // Best effort, but never a cut list in place of the whole one.
+    writeFileSafely(listPath, output);
 }
 
 } // namespace platform

@@ -1,11 +1,11 @@
 #include "settings/IniFile.h"
 
 #include "document/Win1252.h"
+#include "platform/SafeFileWrite.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -380,20 +380,20 @@ bool IniFile::save(QString* error)
     // A file that exists but could not be read would be replaced by the few keys written since:
     // everything else in it (other sections, hand-made notes) would be lost.
     bool ok = !m_unreadable && !m_path.isEmpty() && QDir().mkpath(info.absolutePath());
+    QString reason;
     if (ok) {
-        QSaveFile file(m_path);
-        const QByteArray bytes = encodedText();
-        const bool created = !info.exists();
-        ok = file.open(QIODevice::WriteOnly);
         // The file may come to hold FTP credentials: a new one is for its owner only. An existing
         // file keeps its own permissions.
-        if (ok && created)
-            file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        ok = ok && file.write(bytes) == bytes.size() && file.commit();
+        const platform::SafeWriteResult written = platform::writeFileSafely(m_path, encodedText());
+        ok = written.ok;
+        reason = written.error;
     }
     if (!ok) {
-        if (error)
+        if (error) {
             *error = QStringLiteral("Impossible d'écrire dans %1").arg(QDir::toNativeSeparators(m_path));
+            if (!reason.isEmpty())
+                *error += QStringLiteral("\r\n\r\n") + reason;
+        }
         return false;
     }
     m_modified = false;

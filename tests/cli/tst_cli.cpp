@@ -3,13 +3,17 @@
 #include "document/DocumentJson.h"
 #include "document/Win1252.h"
 #include "support/DocumentFixture.h"
+#include "support/FullDisk.h"
 #include "support/TempFolder.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QtTest>
+
+#include <memory>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -38,9 +42,12 @@ QString toolPath()
     return bin + QStringLiteral("/src/tresorin-cli");
 }
 
-Run run(const QStringList& args, const QByteArray& input = QByteArray())
+// fileSizeLimit >= 0 runs the tool under that file-size limit (see testsupport::limitFileSize).
+Run run(const QStringList& args, const QByteArray& input = QByteArray(), qint64 fileSizeLimit = -1)
 {
     QProcess p;
+    if (fileSizeLimit >= 0)
+        testsupport::limitFileSize(p, fileSizeLimit);
     p.start(toolPath(), args);
     Run r;
     if (!p.waitForStarted(10000))
@@ -101,6 +108,8 @@ private slots:
     void infoShowsTheProperties();
     void passwdRewritesUnderTheNewPassword();
     void passwdWithDifferingPasswordsChangesNothing();
+    void failedWriteKeepsTheDocument_data();
+    void failedWriteKeepsTheDocument();
     void newPasswordMustOpenInTheWindow_data();
     void newPasswordMustOpenInTheWindow();
     void readerMessagesInOrder();
@@ -350,6 +359,57 @@ void TestCli::passwdWithDifferingPasswordsChangesNothing()
     QCOMPARE(fileBytes(path), before);
 }
 
+void TestCli::failedWriteKeepsTheDocument_data()
+{
+    QTest::addColumn<bool>("fullDisk"); // else a file-size limit
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("file-size limit") << false << QStringLiteral("File too large");
+    QTest::newRow("full disk") << true << QStringLiteral("No space left on device");
+}
+
+void TestCli::failedWriteKeepsTheDocument()
+{
+    QFETCH(bool, fullDisk);
+    QFETCH(QString, reason);
+    TempFolder dir;
+    std::unique_ptr<testsupport::SmallTmpfs> disk;
+    QString folder = dir.path();
+    if (fullDisk) {
+        disk = std::make_unique<testsupport::SmallTmpfs>(dir.filePath(QStringLiteral("disk")), 1024);
+        if (!disk->ok())
+            QSKIP(qPrintable(disk->failure()));
+        folder = disk->path();
+    }
+    // A small document: smaller than any write buffer.
+    const QString path = folder + QStringLiteral("/doc.pass");
+    DocumentState doc;
+    doc.addGroup(QStringLiteral("G"));
+    doc.MetaPassword = QStringLiteral("old");
+    QVERIFY(docfile::saveFile(doc, path, false).ok);
+    const QByteArray before = fileBytes(path);
+    QVERIFY(before.size() < 1000);
+    if (disk)
+        QVERIFY(disk->fill());
+    const qint64 limit = fullDisk ? -1 : before.size() / 2;
+
+    const Run r = run({"passwd", path}, "old\nnew\nnew\n", limit);
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(reason.toUtf8()), r.err.constData());
+    QCOMPARE(fileBytes(path), before);
+    QCOMPARE(run({"info", path}, "old\n").exitCode, 0);
+
+    // An import refused in the same way leaves no file at all.
+    const QString json = dir.filePath(QStringLiteral("doc.json"));
+    QVERIFY(dir.writeFile(QStringLiteral("doc.json"), run({"export", path}, "old\n").out));
+    const QString made = folder + QStringLiteral("/made.pass");
+    const Run imported = run({"import", json, made}, "pw\npw\n", limit);
+    QCOMPARE(imported.exitCode, 1);
+    QVERIFY2(imported.err.contains(reason.toUtf8()), imported.err.constData());
+    QVERIFY(!QFileInfo::exists(made));
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral(".pass")),
+             QStringList{"doc.pass"});
+}
+
 void TestCli::newPasswordMustOpenInTheWindow_data()
 {
     QTest::addColumn<QString>("command");
@@ -500,10 +560,9 @@ void TestCli::terminalEchoIsOffWhileAskingAndComesBack()
     QVERIFY(p.waitForStarted(10000));
     QTRY_VERIFY_WITH_TIMEOUT(!tty.echoes(), 10000);
     QVERIFY(p.state() == QProcess::Running);
-    // The prompt may reach the pipe a moment after the echo went off.
+    // The prompt may come a moment after the echo was switched off.
     QByteArray prompt;
-    QTRY_VERIFY_WITH_TIMEOUT((prompt += p.readAllStandardError()).size() >= 15, 10000);
-    QVERIFY(prompt.startsWith("Meta password: "));
+    QTRY_VERIFY_WITH_TIMEOUT((prompt += p.readAllStandardError()).startsWith("Meta password: "), 10000);
 
     if (signalNumber == 0) {
         tty.type("pw\n");

@@ -353,9 +353,49 @@ void TestDocumentStream::damagedStreams_data()
         << QStringList() << false << 1 << 1 << "G/A Ex@/A";
     QTest::newRow("unknown group reported before the read failure")
         << v7().tag("FEUI").u32(5).textCount(0x80000000).bytes() << QStringList{"ErreurHN"} << false << 0 << 0 << "";
+    // A record cut by the end of the stream never enters the document, whatever field the cut
+    // falls in; the records read whole before it stay.
     QTest::newRow("entry cut inside its group identifier")
-        << StreamBuilder().start(2).tag("FEUI").byte(1).byte(0).bytes() << QStringList{"ErreurHN"} << false << 0 << 1
-        << "E@-";
+        << StreamBuilder().start(2).tag("FEUI").byte(1).byte(0).bytes() << QStringList{"ErreurHN"} << false << 0 << 0
+        << "";
+    QTest::newRow("entry cut after its group identifier")
+        << v7().group(1, 0, "A").entry(7, 1, x).tag("FEUI").u32(1).bytes() << QStringList() << false << 1 << 1
+        << "G/A Ex@/A";
+    QTest::newRow("entry cut inside a text count")
+        << v7().group(1, 0, "A").entry(7, 1, x).tag("FEUI").u32(1).text("n").text("l").byte(0).byte(0).bytes()
+        << QStringList() << false << 1 << 1 << "G/A Ex@/A";
+    QTest::newRow("entry cut inside its dates") << v7().group(1, 0, "A")
+                                                       .entry(7, 1, x)
+                                                       .tag("FEUI")
+                                                       .u32(1)
+                                                       .text("n")
+                                                       .text("l")
+                                                       .text("p")
+                                                       .text("w")
+                                                       .text("m")
+                                                       .dbl(1.5)
+                                                       .byte(0)
+                                                       .bytes()
+                                                << QStringList() << false << 1 << 1 << "G/A Ex@/A";
+    QTest::newRow("entry cut inside its FTP mark") << v7().group(1, 0, "A")
+                                                          .entry(7, 1, x)
+                                                          .tag("FEUI")
+                                                          .u32(1)
+                                                          .text("n")
+                                                          .text("l")
+                                                          .text("p")
+                                                          .text("w")
+                                                          .text("m")
+                                                          .dbl(1.5)
+                                                          .dbl(2.5)
+                                                          .byte(1)
+                                                          .bytes()
+                                                   << QStringList() << false << 1 << 1 << "G/A Ex@/A";
+    QTest::newRow("version 3 entry ending the stream is whole")
+        << StreamBuilder().start(3).header(3, TDoc()).group(1, 0, "A").entry(3, 1, x).bytes() << QStringList() << false
+        << 1 << 1 << "G/A Ex@/A";
+    QTest::newRow("group cut after its identifiers")
+        << v7().group(1, 0, "A").tag("NODE").u32(2).u32(1).bytes() << QStringList() << false << 1 << 0 << "G/A";
 }
 
 void TestDocumentStream::damagedStreams()
@@ -590,6 +630,15 @@ void TestDocumentStream::everyPrefixAndByteFlipIsSafe()
         const ReadOutcome r = readAll(full.left(n), doc);
         QVERIFY(r.records.groups <= rich.groupCount());
         QVERIFY(r.records.entries <= rich.entryCount());
+        // Whatever the cut, every entry read is the whole entry of the document, in its place.
+        for (int i = 0; i < doc.entryCount(); ++i) {
+            const TFeuille& got = *doc.entry(i);
+            const TFeuille& want = *rich.entry(i);
+            QVERIFY2(got.Name == want.Name && got.Login == want.Login && got.Password == want.Password &&
+                         got.WebAddress == want.WebAddress && got.Notes == want.Notes && got.Created == want.Created &&
+                         got.ModifiedAt == want.ModifiedAt && got.IsFtpEntry == want.IsFtpEntry,
+                     qPrintable(QStringLiteral("cut at %1: entry %2 differs").arg(n).arg(i)));
+        }
         if (n == full.size()) {
             QVERIFY(r.records.ok);
             QCOMPARE(testsupport::compareContent(doc, rich), QString());

@@ -79,9 +79,8 @@ bool DocumentPipeline::OpenDocument(const QString& path, const QByteArray* sourc
     if (!AskMetaPassword(TBoiteMetaPass::Enter, m_doc.MetaPassword, path))
         return false;
 
-    emit viewsSuspended(true);
-    ScopeExit resume([this] { emit viewsSuspended(false); });
-
+    // LoadDocument suspends the views' repainting only while it replaces the content: the
+    // messages of a wrong password or a damaged file are shown over live views.
     const LoadOutcome outcome = LoadDocument(path, false, source);
     if (outcome == LoadOutcome::Unreadable)
         m_doc.MetaPassword = previousPassword; // the previous document is still the one open
@@ -137,17 +136,20 @@ DocumentPipeline::LoadOutcome DocumentPipeline::LoadDocument(const QString& path
     if (m_doc.LocalDoc.SyncOn && !source)
         emit syncDownloadRequested();
 
-    // Defects of the records are shown once the views hold the new content: a message box runs
-    // the event loop, which must not paint rows of entries that are gone.
+    // Defects of the records are shown once the views hold the new content and paint again: a
+    // message box runs the event loop, which must neither paint rows of entries that are gone
+    // nor leave the previous document's picture behind the box.
     QList<std::pair<QString, QString>> messages;
-    emit viewsSuspended(true);
-    ScopeExit resume([this] { emit viewsSuspended(false); });
-    emit contentAboutToBeReplaced(append);
-    const RecordsResult records =
-        docfile::readRecords(opened, m_doc, append, [&messages](const QString& key, const QString& arg) {
+    RecordsResult records;
+    {
+        emit viewsSuspended(true);
+        ScopeExit resume([this] { emit viewsSuspended(false); });
+        emit contentAboutToBeReplaced(append);
+        records = docfile::readRecords(opened, m_doc, append, [&messages](const QString& key, const QString& arg) {
             messages.append({key, arg});
         });
-    emit contentReplaced(append);
+        emit contentReplaced(append);
+    }
     for (const auto& m : std::as_const(messages))
         showReaderMessage(m.first, m.second);
     if (!records.ok) {

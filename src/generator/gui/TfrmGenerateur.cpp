@@ -1,6 +1,7 @@
 #include "generator/gui/TfrmGenerateur.h"
 
 #include "generator/PasswordGenerator.h"
+#include "platform/gui/DialogPlacement.h"
 #include "platform/gui/ModalSeam.h"
 #include "settings/Settings.h"
 
@@ -267,6 +268,7 @@ bool TfrmGenerateur::execFor(Settings& settings)
             accepted = answer.toBool();
         }
     } else {
+        PlaceDialogOverOwner(this);
         accepted = exec() == QDialog::Accepted;
     }
 

@@ -1,5 +1,6 @@
 #include "lang/gui/ShowMsg.h"
 
+#include "platform/gui/DialogPlacement.h"
 #include "platform/gui/ModalSeam.h"
 #include "platform/gui/Sound.h"
 
@@ -128,13 +129,16 @@ MsgButton ShowMsg(const QString& text, MsgKind kind, int buttons, QWidget* paren
     if (buttons == MsgNone)
         buttons = MsgOK;
     const MsgButton esc = escapeAnswer(buttons);
+    // Right after another modal dialog closed no window is active: the box still belongs to the
+    // main window, and is centred over it.
+    QWidget* owner = parent ? parent : DialogOwner();
     if (ModalSeam::active()) {
-        const QVariant answer = ModalSeam::ask({QStringLiteral("ShowMsg"), text, int(kind), buttons}, int(esc));
+        const QVariant answer = ModalSeam::ask({QStringLiteral("ShowMsg"), text, int(kind), buttons, owner}, int(esc));
         return MsgButton(answer.toInt());
     }
 
     platform::playSound(soundForMsgKind(kind));
-    std::unique_ptr<QMessageBox> box(createMsgBox(text, kind, buttons, parent ? parent : QApplication::activeWindow()));
+    std::unique_ptr<QMessageBox> box(createMsgBox(text, kind, buttons, owner));
     box->exec();
     QAbstractButton* clicked = box->clickedButton();
     return clicked ? MsgButton(clicked->property("msgButton").toInt()) : esc;

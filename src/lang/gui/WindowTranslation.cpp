@@ -3,6 +3,7 @@
 #include "document/Win1252.h"
 #include "lang/LangTable.h"
 #include "lang/ShortcutText.h"
+#include "platform/SafeFileWrite.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
@@ -14,7 +15,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
 #include <QSet>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -427,12 +427,5 @@ bool ExportLangTable(QWidget* window, const QString& path)
     const QStringList lines = exportLangLines(window);
     for (const QString& line : lines)
         bytes += win1252::fromUnicode(line) + "\r\n";
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return platform::writeFileSafely(path, bytes, platform::NewFileAccess::Default).ok;
 }

@@ -5,15 +5,21 @@
 #include <QWidget>
 #include <QWindow>
 
-void PlaceDialogOverOwner(QWidget* dialog)
+QWidget* DialogOwner(const QWidget* dialog)
 {
     QWidget* owner = QApplication::activeWindow();
-    if (!owner || owner == dialog) {
-        owner = nullptr;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (w != dialog && w->isVisible() && w->objectName() == QLatin1String("frmTresorin"))
-                owner = w;
-    }
+    if (owner && owner != dialog)
+        return owner;
+    owner = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != dialog && w->isVisible() && w->objectName() == QLatin1String("frmTresorin"))
+            owner = w;
+    return owner;
+}
+
+void PlaceDialogOverOwner(QWidget* dialog)
+{
+    QWidget* owner = DialogOwner(dialog);
     if (!owner)
         return;
     dialog->winId(); // makes the native window, so that its owner can be set

@@ -7,3 +7,7 @@ class QWidget;
 // window that asks (the active window, else the application's main window) and tells the window
 // system that it belongs to that window, so that it stays above it.
 void PlaceDialogOverOwner(QWidget* dialog);
+
+// The window a dialog about to be shown belongs to: the active window, else (between two modal
+// dialogs, when none is active) the visible main window; null when there is neither.
+QWidget* DialogOwner(const QWidget* dialog = nullptr);

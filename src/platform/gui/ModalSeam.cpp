@@ -9,6 +9,7 @@ struct SeamState
     QQueue<QVariant> answers;
     QList<ModalSeam::Shown> shown;
     int unanswered = 0;
+    std::function<void(const ModalSeam::Shown&)> observer;
 };
 
 SeamState& state()
@@ -47,11 +48,18 @@ QVariant ModalSeam::ask(const Shown& question, const QVariant& fallback)
 {
     auto& s = state();
     s.shown.append(question);
+    if (s.observer)
+        s.observer(question);
     if (s.answers.isEmpty()) {
         ++s.unanswered;
         return fallback;
     }
     return s.answers.dequeue();
+}
+
+void ModalSeam::setObserver(std::function<void(const Shown&)> observer)
+{
+    state().observer = std::move(observer);
 }
 
 const QList<ModalSeam::Shown>& ModalSeam::shown()

@@ -4,6 +4,10 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
+
+class QWidget;
+
 // Every modal question of the program (message boxes, the meta password dialog, file dialogs,
 // the input box, the generator window) asks this seam first. In normal runs it is inactive and
 // the real dialog is shown. A test activates it, queues the answers the user would give, and
@@ -17,6 +21,8 @@ public:
         QString text;    // the message or prompt shown
         int kind = 0;    // dialog-specific: message kind, meta password mode, ...
         int buttons = 0; // dialog-specific: offered buttons
+        // The window the dialog would be placed over (null: none, centred on the screen).
+        const QWidget* owner = nullptr;
     };
 
     static bool active();
@@ -32,6 +38,10 @@ public:
     // Called by the wrappers: records what would be shown and returns the next queued answer.
     // With no answer queued it returns `fallback` and records the question as unanswered.
     static QVariant ask(const Shown& question, const QVariant& fallback = QVariant());
+
+    // Tests: called with every question as it is asked, before its answer is taken, to look at
+    // the program's state at that moment. Cleared by deactivate().
+    static void setObserver(std::function<void(const Shown&)> observer);
 
     static const QList<Shown>& shown();
     static QStringList shownTexts(const QString& dialog = QString());

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace platform {
+
+// Whom a file made by writeFileSafely is readable by, when it did not exist before. A file that
+// exists keeps its own permissions (and, where the system allows it, its owner and group).
+enum class NewFileAccess
+{
+    OwnerOnly, // documents and settings: they may hold secrets
+    Default    // what the user's file-creation mask gives (exported texts)
+};
+
+struct SafeWriteResult
+{
+    bool ok = true;
+    QString error; // the system's own text of the failure ("No space left on device", ...)
+};
+
+// Replaces the whole content of the file at path by bytes, so that at every moment the file holds
+// either its complete old content or the complete new one, also when the disk fills up, a
+// file-size limit is reached or the process is killed: the bytes go to a temporary file beside it
+// (temporaryPathFor), every write is checked, the file is synced, then renamed over the target,
+// then the folder is synced. On any failure the temporary file is removed, the old file is left
+// as it was and the error is returned. A symbolic link is followed: its target is replaced.
+SafeWriteResult writeFileSafely(const QString& path, const QByteArray& bytes,
+                                NewFileAccess access = NewFileAccess::OwnerOnly);
+
+// The temporary file writeFileSafely uses for path, in the same folder. It is always the same
+// name for the same target, so a copy left behind by a killed process is found and removed by
+// the next save of that file.
+QString temporaryPathFor(const QString& path);
+
+// By default a write past the process's file-size limit ends the process, and the user's unsaved
+// changes with it. Called once at start, it makes such a write fail with "File too large" instead,
+// which the save then reports like a full disk.
+void ignoreFileSizeSignal();
+
+} // namespace platform
