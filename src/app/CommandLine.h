@@ -1,11 +1,10 @@
 #pragma once
 
-#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
 // Start-up decisions of the main window that need no window: the reading of the command line,
-// the full form of a document path, the title of the window and the due rule of the update check.
+// the full form of a document path and the title of the window.
 
 struct CommandLine
 {
@@ -41,8 +40,3 @@ QString FileNamePart(const QString& path);
 // "Tresorin - " and the file name, " (FTP)" appended in FTP mode; "Tresorin - " and `untitled`
 // for an empty path.
 QString DocumentTitle(const QString& path, bool ftpMode, const QString& untitled);
-
-// Whether an automatic update check is due: `autoCheck` 1, 2 or 3 asks for one when `now` minus
-// 1, 7 or 30 days is strictly later than `lastCheck`; 0 (and any other value) never.
-// An invalid lastCheck (never checked) makes a check due.
-bool UpdateCheckDue(int autoCheck, const QDateTime& lastCheck, const QDateTime& now);

@@ -54,6 +54,11 @@ QVariant ModalSeam::ask(const Shown& question, const QVariant& fallback)
     return s.answers.dequeue();
 }
 
+void ModalSeam::record(const Shown& shown)
+{
+    state().shown.append(shown);
+}
+
 const QList<ModalSeam::Shown>& ModalSeam::shown()
 {
     return state().shown;

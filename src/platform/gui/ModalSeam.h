@@ -32,6 +32,9 @@ public:
     // Called by the wrappers: records what would be shown and returns the next queued answer.
     // With no answer queued it returns `fallback` and records the question as unanswered.
     static QVariant ask(const Shown& question, const QVariant& fallback = QVariant());
+    // Records what would be shown where there is no question to answer (a link opened in the
+    // browser): no queued answer is taken.
+    static void record(const Shown& shown);
 
     static const QList<Shown>& shown();
     static QStringList shownTexts(const QString& dialog = QString());
