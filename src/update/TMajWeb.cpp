@@ -37,11 +37,20 @@ int progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 TMajWeb::TMajWeb(const QString& url, bool silent, const QString& netErrorText, QObject* parent)
     : QThread(parent), CheckUrl(url), Silent(silent), m_netErrorText(netErrorText)
 {
+    // Counted from now: a request about to start is as running as one under way.
+    ++g_running;
 }
 
 TMajWeb::~TMajWeb()
 {
     wait();
+    uncount();
+}
+
+void TMajWeb::uncount()
+{
+    if (m_counted.exchange(false))
+        --g_running;
 }
 
 bool TMajWeb::clientAvailable()
@@ -65,11 +74,10 @@ int TMajWeb::running()
 
 void TMajWeb::run()
 {
-    ++g_running;
     CURL* curl = curl_easy_init();
     if (!curl) {
         ErrorText = m_netErrorText + QStringLiteral("\r\n\r\n");
-        --g_running;
+        uncount();
         return;
     }
     const QByteArray url = CheckUrl.toUtf8();
@@ -103,5 +111,5 @@ void TMajWeb::run()
     }
     if (isInterruptionRequested())
         Answer.clear();
-    --g_running;
+    uncount();
 }

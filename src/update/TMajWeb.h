@@ -4,6 +4,8 @@
 #include <QString>
 #include <QThread>
 
+#include <atomic>
+
 // One update request on its own thread: asks an HTTP or HTTPS address for the short answer of the
 // update server and keeps at most 2048 bytes of it. The worker shows nothing and touches nothing of
 // the program: it leaves its outcome in ErrorText and Answer for the completion handler, which
@@ -31,12 +33,15 @@ public:
     static bool clientAvailable();
     // Time-outs of every later request: to connect, and for the whole request.
     static void setTimeouts(int connectMs, int totalMs);
-    // Requests still running: at exit the process does not wait for them.
+    // Requests made and not yet ended: at exit the process does not wait for them.
     static int running();
 
 protected:
     void run() override;
 
 private:
+    void uncount();
+
     const QString m_netErrorText;
+    std::atomic<bool> m_counted{true};
 };
