@@ -12,6 +12,8 @@
 #include "update/gui/UpdateChecker.h"
 
 #include <QAction>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QtTest>
@@ -35,6 +37,7 @@ private slots:
     void clientMissing();
     void commandDisabledWhileChecking();
     void destroyedWhileChecking();
+    void shippedServerLayout();
 
 private:
     // Runs one check and waits for its completion (and for `extra` more).
@@ -212,6 +215,46 @@ void TestUpdateChecker::destroyedWhileChecking()
     QTRY_COMPARE_WITH_TIMEOUT(TMajWeb::running(), 0, 5000);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(ModalSeam::shown().isEmpty());
+}
+
+void TestUpdateChecker::shippedServerLayout()
+{
+    // tools/update-server served as it ships, by a plain static server.
+    const QString folder = QStringLiteral(TRESORIN_TEST_DATA "/../../tools/update-server");
+    QVERIFY(QFileInfo::exists(folder + QStringLiteral("/versions.php")));
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    QProcess server;
+    server.start(QStringLiteral("/usr/bin/python3"),
+                 {"-m", "http.server", QString::number(port), "--bind", "127.0.0.1", "--directory", folder});
+    QVERIFY(server.waitForStarted(10000));
+    const auto stop = qScopeGuard([&server] {
+        server.kill();
+        server.waitForFinished(5000);
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [port] {
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, port);
+            return socket.waitForConnected(200);
+        }(),
+        10000);
+    m_settings.UrlUpdate = QStringLiteral("http://127.0.0.1:%1/versions.php?soft=tresorin").arg(port);
+
+    // The layout announces the version of this build: nothing new for it, a new version for an older one.
+    m_checker->setProgramVersion(QStringLiteral(TRESORIN_VERSION));
+    check(false);
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")), QStringList{QStringLiteral("No new version available")});
+    ModalSeam::clearShown();
+    m_checker->setProgramVersion(QStringLiteral("0.9.9.9"));
+    ModalSeam::pushAnswer(int(MsgNo));
+    check(true);
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")),
+             QStringList{QStringLiteral("A new version is available : %1\r\n\r\nDo you want to open the site ?")
+                             .arg(QStringLiteral(TRESORIN_VERSION))});
+    QVERIFY(ModalSeam::shownTexts(QStringLiteral("OpenLink")).isEmpty());
 }
 
 QTEST_MAIN(TestUpdateChecker)
