@@ -46,24 +46,3 @@ bool HasNoButtonSwitch(const QStringList& parameters)
             return true;
     return false;
 }
-
-bool UpdateCheckDue(int autoCheck, const QDateTime& lastCheck, const QDateTime& now)
-{
-    int days = 0;
-    switch (autoCheck) {
-    case 1:
-        days = 1;
-        break;
-    case 2:
-        days = 7;
-        break;
-    case 3:
-        days = 30;
-        break;
-    default:
-        return false;
-    }
-    if (!lastCheck.isValid())
-        return true;
-    return now.addDays(-days) > lastCheck;
-}

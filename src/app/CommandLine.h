@@ -2,12 +2,11 @@
 
 #include "document/DocumentPath.h"
 
-#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
-// Start-up decisions of the main window that need no window: the reading of the command line and
-// the due rule of the update check (the path rules it uses are in document/DocumentPath.h).
+// Start-up decisions of the main window that need no window: the reading of the command line (the
+// path rules it uses are in document/DocumentPath.h).
 
 struct CommandLine
 {
@@ -32,7 +31,3 @@ bool IsSwitch(const QString& parameter, const QString& word);
 // Any parameter is the "nobutton" switch.
 bool HasNoButtonSwitch(const QStringList& parameters);
 
-// Whether an automatic update check is due: `autoCheck` 1, 2 or 3 asks for one when `now` minus
-// 1, 7 or 30 days is strictly later than `lastCheck`; 0 (and any other value) never.
-// An invalid lastCheck (never checked) makes a check due.
-bool UpdateCheckDue(int autoCheck, const QDateTime& lastCheck, const QDateTime& now);

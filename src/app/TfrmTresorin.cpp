@@ -17,7 +17,10 @@
 #include "platform/RecentDocs.h"
 #include "platform/SingleInstance.h"
 #include "platform/gui/FileDialogs.h"
+#include "settings/gui/TBoiteOptions.h"
+#include "update/UpdateCheck.h"
 #include "update/gui/TBoiteAPropos.h"
+#include "update/gui/UpdateChecker.h"
 
 #include <QAction>
 #include <QApplication>
@@ -483,6 +486,13 @@ void TfrmTresorin::connectCommands()
             [this] { ShowGenerator(this, m_settings); });
     connect(action(QStringLiteral("ActionRenGrp")), &QAction::triggered, this, &TfrmTresorin::RenameCommand);
     connect(action(QStringLiteral("ActionRenEntree")), &QAction::triggered, this, &TfrmTresorin::RenameCommand);
+    connect(action(QStringLiteral("ActionOption")), &QAction::triggered, this, &TfrmTresorin::ActionOptionsExecute);
+    connect(action(QStringLiteral("ActionAbout")), &QAction::triggered, this, &TfrmTresorin::ActionAboutExecute);
+    connect(action(QStringLiteral("actionSupport")), &QAction::triggered, this,
+            [this] { ownWindow<TBoiteAPropos>("BoiteAPropos")->SupportLink(); });
+    m_updates = new UpdateChecker(m_settings, action(QStringLiteral("ActionMajWeb")), this);
+    connect(action(QStringLiteral("ActionMajWeb")), &QAction::triggered, this,
+            [this] { ActionMajWebExecute(action(QStringLiteral("ActionMajWeb"))); });
 
     DocumentActions acts;
     acts.newEntry = action(QStringLiteral("ActionNewEntree"));
@@ -675,7 +685,7 @@ void TfrmTresorin::FormActivate()
     if (m_firstActivation && !m_commandLine.documentPath.isEmpty())
         openCommandLineDocument();
     if (updateCheckDue())
-        startUpdateCheck(true);
+        ActionMajWebExecute(nullptr);
     m_firstActivation = false;
 }
 
@@ -707,10 +717,68 @@ bool TfrmTresorin::updateCheckDue() const
     return UpdateCheckDue(m_settings.AutoCheck, m_settings.LastCheck, QDateTime::currentDateTime());
 }
 
-void TfrmTresorin::startUpdateCheck(bool silent)
+void TfrmTresorin::ActionMajWebExecute(QObject* sender)
 {
-    // The update check itself belongs to the update feature, which plugs in here.
-    Q_UNUSED(silent);
+    m_updates->ActionMajWebExecute(sender == nullptr);
+}
+
+// --- options and about ---------------------------------------------------------------------------
+
+// The window of that name made at start-up; made here, in the current language, when there is none.
+template <typename T> T* TfrmTresorin::ownWindow(const char* name)
+{
+    if (auto* window = qobject_cast<T*>(topLevelWindow(name)))
+        return window;
+    auto* window = new T(this);
+    ApplyLangTable(window);
+    return window;
+}
+
+void TfrmTresorin::ActionOptionsExecute()
+{
+    const QString previousLangue = m_settings.Langue;
+    if (ownWindow<TBoiteOptions>("BoiteOptions")->execFor(m_settings))
+        applyOptions(previousLangue);
+}
+
+void TfrmTresorin::applyOptions(const QString& previousLangue)
+{
+    m_view->setAutoHide(m_settings.AutoHide);
+    if (m_trayButton)
+        m_trayButton->setVisible(!m_settings.Tray);
+    refreshRecentFileCommands();
+    if (m_settings.Langue != previousLangue)
+        ApplyLanguage();
+    RestartIdleTimer();
+}
+
+void TfrmTresorin::ActionAboutExecute()
+{
+    auto* about = ownWindow<TBoiteAPropos>("BoiteAPropos");
+    // One connection, however often the box is shown.
+    connect(about, &TBoiteAPropos::readOnlyLockReleaseRequested, this, &TfrmTresorin::releaseReadOnlyLock,
+            Qt::UniqueConnection);
+    about->execModal();
+    RestartIdleTimer();
+}
+
+void TfrmTresorin::releaseReadOnlyLock()
+{
+    if (m_doc.ReadOnlyLock)
+        SetReadOnlyLock(false);
+}
+
+void TfrmTresorin::RestartIdleTimer()
+{
+    // The idle lock plugs in here: it restarts its timer from IdleMain and MainMin.
+}
+
+void TfrmTresorin::SetReadOnlyLock(bool locked)
+{
+    m_doc.ReadOnlyLock = locked;
+    m_view->setReadOnlyLock(locked);
+    enableDocumentCommands();
+    m_doc.SetModified(m_doc.Modified); // the status bar says "Locked" or not
 }
 
 bool TfrmTresorin::ApplyLanguage()

@@ -20,6 +20,7 @@ class QToolBar;
 class QToolButton;
 class QWidget;
 class SingleInstance;
+class UpdateChecker;
 
 // The main window. It lives for the whole run and owns the open document, the settings read at
 // start and written back at exit, and the commands of the program (one named QAction each,
@@ -72,8 +73,20 @@ public:
     bool ApplyLanguage();
     // The automatic update check is due now.
     bool updateCheckDue() const;
-    // Starts an update check; silent checks show nothing unless a newer version exists.
-    void startUpdateCheck(bool silent);
+    // Starts an update check: `sender` none is the automatic check, which shows nothing unless a
+    // newer version exists; the command passes itself.
+    void ActionMajWebExecute(QObject* sender);
+    UpdateChecker* updateChecker() const { return m_updates; }
+
+    // --- options, about ------------------------------------------------------------------------
+    // The options dialog; on OK applies at once what acts at once.
+    void ActionOptionsExecute();
+    // The about box, then the idle timer starts again.
+    void ActionAboutExecute();
+    // The idle lock's timer takes the idle settings again; the idle lock itself plugs in here.
+    void RestartIdleTimer();
+    // The read-only lock of the document: commands that change or save it are disabled.
+    void SetReadOnlyLock(bool locked);
 
     // --- document --------------------------------------------------------------------------
     void SetModified(bool value);
@@ -158,6 +171,9 @@ private:
     void connectCommands();
     void openNameCellEditor();
     void swapFtpShortcuts();
+    void applyOptions(const QString& previousLangue);
+    void releaseReadOnlyLock();
+    template <typename T> T* ownWindow(const char* name);
 
     DocumentState m_doc;
     Settings m_settings;
@@ -180,6 +196,7 @@ private:
     QLabel* m_panels[4] = {};
     QWidget* m_ftpProgressBox = nullptr;
     SingleInstance* m_instance = nullptr;
+    UpdateChecker* m_updates = nullptr;
 
     QString m_openFolder;
     QString m_openFileName;

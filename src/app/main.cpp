@@ -8,6 +8,7 @@
 #include "platform/ProcessHardening.h"
 #include "platform/SafeFileWrite.h"
 #include "settings/gui/TBoiteOptions.h"
+#include "update/TMajWeb.h"
 #include "update/gui/TBoiteAPropos.h"
 
 #include <QApplication>
@@ -90,5 +91,21 @@ int main(int argc, char* argv[])
         if (main->firstActivation() && !main->isActiveWindow())
             main->FormActivate();
     });
-    return app.exec();
+    const int code = app.exec();
+    // The windows go first: the main window writes the settings and tells running update checks
+    // to stop.
+    generator.reset();
+    options.reset();
+    info.reset();
+    ftp.reset();
+    about.reset();
+    metaPass.reset();
+    main.reset();
+    // A check still waiting for its server is not waited for; the process ends without running
+    // the libraries' exit handlers under its feet.
+    if (TMajWeb::running() > 0) {
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
+    return code;
 }

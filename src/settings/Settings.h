@@ -1,5 +1,7 @@
 #pragma once
 
+#include "update/MakerSite.h"
+
 #include <QDateTime>
 #include <QLocale>
 #include <QString>
@@ -9,9 +11,6 @@
 #include <optional>
 
 class IniFile;
-
-// The update address asked when the settings hold none of their own.
-inline constexpr char kBuiltInUpdateUrl[] = "https://www.orbelune.example/versions.php?soft=tresorin";
 
 // The value of X and Y that stands for "no position stored".
 inline constexpr int kNoPosition = 2147483647;

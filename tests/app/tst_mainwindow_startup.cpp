@@ -1,5 +1,5 @@
 // Start-up rules of the main window that need no window: the command line, the full form of a
-// document path, the window title and the due rule of the automatic update check.
+// document path and the window title.
 
 #include "app/CommandLine.h"
 #include "support/TempFolder.h"
@@ -21,8 +21,6 @@ private slots:
     void fileNamePart();
     void title_data();
     void title();
-    void updateDue_data();
-    void updateDue();
 };
 
 void TestStartupRules::commandLine_data()
@@ -138,34 +136,6 @@ void TestStartupRules::title()
     QFETCH(bool, ftp);
     QFETCH(QString, title);
     QCOMPARE(DocumentTitle(path, ftp, QStringLiteral("Untitled")), title);
-}
-
-void TestStartupRules::updateDue_data()
-{
-    QTest::addColumn<int>("autoCheck");
-    QTest::addColumn<qint64>("secondsAgo");
-    QTest::addColumn<bool>("due");
-
-    const qint64 day = 24 * 3600;
-    QTest::newRow("never") << 0 << 400 * day << false;
-    QTest::newRow("daily, just under a day") << 1 << day - 1 << false;
-    QTest::newRow("daily, exactly a day") << 1 << day << false;
-    QTest::newRow("daily, a day and a second") << 1 << day + 1 << true;
-    QTest::newRow("weekly, exactly 7 days") << 2 << 7 * day << false;
-    QTest::newRow("weekly, 8 days") << 2 << 8 * day << true;
-    QTest::newRow("monthly, exactly 30 days") << 3 << 30 * day << false;
-    QTest::newRow("monthly, default 31 days") << 3 << 31 * day << true;
-    QTest::newRow("hand-edited 7") << 7 << 400 * day << false;
-    QTest::newRow("last check in the future") << 1 << -day << false;
-}
-
-void TestStartupRules::updateDue()
-{
-    QFETCH(int, autoCheck);
-    QFETCH(qint64, secondsAgo);
-    QFETCH(bool, due);
-    const QDateTime now(QDate(2024, 3, 31), QTime(12, 0, 0));
-    QCOMPARE(UpdateCheckDue(autoCheck, now.addSecs(-secondsAgo), now), due);
 }
 
 QTEST_GUILESS_MAIN(TestStartupRules)

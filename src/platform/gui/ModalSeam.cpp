@@ -62,6 +62,11 @@ void ModalSeam::setObserver(std::function<void(const Shown&)> observer)
     state().observer = std::move(observer);
 }
 
+void ModalSeam::record(const Shown& shown)
+{
+    state().shown.append(shown);
+}
+
 const QList<ModalSeam::Shown>& ModalSeam::shown()
 {
     return state().shown;

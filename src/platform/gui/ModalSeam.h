@@ -38,6 +38,9 @@ public:
     // Called by the wrappers: records what would be shown and returns the next queued answer.
     // With no answer queued it returns `fallback` and records the question as unanswered.
     static QVariant ask(const Shown& question, const QVariant& fallback = QVariant());
+    // Records what would be shown where there is no question to answer (a link opened in the
+    // browser): no queued answer is taken.
+    static void record(const Shown& shown);
 
     // Tests: called with every question as it is asked, before its answer is taken, to look at
     // the program's state at that moment. Cleared by deactivate().

@@ -1,5 +1,17 @@
 #include "settings/gui/TBoiteOptions.h"
 
+#include "lang/LangTable.h"
+#include "lang/gui/ShowMsg.h"
+#include "platform/gui/DialogPlacement.h"
+#include "platform/gui/ModalSeam.h"
+#include "settings/FileAssociation.h"
+#include "settings/Settings.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QEvent>
+#include <QIcon>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -12,7 +24,25 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+const QString TBoiteOptions::AssociationError = QStringLiteral("Erreur d'écriture dans la base de registre");
+bool TBoiteOptions::RefreshDesktopCaches = true;
+
 namespace {
+const QString kExtension = QStringLiteral("pass");
+
+// The document icon for the association: the program's icon, as PNG; empty without one.
+QByteArray documentIconPng()
+{
+    const QIcon icon = QApplication::windowIcon();
+    if (icon.isNull())
+        return {};
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    icon.pixmap(48, 48).save(&buffer, "PNG");
+    return png;
+}
+
 template <typename T> T* named(T* widget, const char* name)
 {
     widget->setObjectName(QLatin1String(name));
@@ -133,8 +163,17 @@ TBoiteOptions::TBoiteOptions(QWidget* parent) : QDialog(parent)
     AnnulerBtn = named(new QPushButton(QStringLiteral("Annuler"), this), "AnnulerBtn");
     for (QPushButton* b : {OKBtn, AnnulerBtn})
         b->setMinimumWidth(75);
-    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(OKBtn, &QPushButton::clicked, this, [this] {
+        writeAssociation();
+        accept();
+    });
     connect(AnnulerBtn, &QPushButton::clicked, this, &QDialog::reject);
+    connect(cbUseMaj, &QCheckBox::toggled, this, [this](bool on) {
+        for (QRadioButton* rb : {rbDay, rbWeek, rbMounth})
+            rb->setEnabled(on);
+    });
+    connect(cbIdleMain, &QCheckBox::toggled, seIdleMain, &QWidget::setEnabled);
+    connect(cbIdleClipboard, &QCheckBox::toggled, seIdleclipboard, &QWidget::setEnabled);
 
     auto* right = new QVBoxLayout;
     right->addWidget(GroupBox3);
@@ -151,4 +190,132 @@ TBoiteOptions::TBoiteOptions(QWidget* parent) : QDialog(parent)
     main->addWidget(GroupBox4);
     main->addLayout(buttons);
     main->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+QString TBoiteOptions::executablePath() const
+{
+    return m_executablePath.isEmpty() ? QCoreApplication::applicationFilePath() : m_executablePath;
+}
+
+void TBoiteOptions::loadFrom(const Settings& settings, const QLocale& locale)
+{
+    CBAutoHide->setChecked(settings.AutoHide);
+    CBTray->setChecked(settings.Tray);
+    CBMRU->setChecked(settings.Use);
+    CBHidePwd->setChecked(settings.HidePass);
+    CBAutoSync->setChecked(settings.AutoSync);
+    cbAutoCopy->setChecked(settings.AutoCopy);
+
+    if (settings.Langue.isEmpty())
+        CBLangue->setCurrentIndex(0);
+    else if (settings.Langue == QLatin1String("FR"))
+        CBLangue->setCurrentIndex(1);
+    else
+        CBLangue->setCurrentIndex(2);
+
+    CBPosWin->setChecked(settings.Pos);
+    CBTailleWin->setChecked(settings.Size);
+    CBCol->setChecked(settings.Col);
+    CBPanel->setChecked(settings.Panel);
+
+    const int check = settings.AutoCheck;
+    const bool automatic = check >= 1 && check <= 3;
+    cbUseMaj->setChecked(automatic);
+    rbDay->setChecked(check == 1);
+    rbWeek->setChecked(check == 2);
+    rbMounth->setChecked(check == 3 || !automatic);
+    for (QRadioButton* rb : {rbDay, rbWeek, rbMounth})
+        rb->setEnabled(automatic);
+
+    const QDateTime last = settings.LastCheck;
+    GroupBox3->setToolTip(Msg(QStringLiteral("LastCheck")) + locale.toString(last.date(), QLocale::ShortFormat) + u' ' +
+                          locale.toString(last.time(), QLocale::LongFormat));
+
+    cbOneInstance->setChecked(settings.OneInstance);
+    cbIdleMain->setChecked(settings.IdleMain);
+    seIdleMain->setValue(settings.MainMin);
+    seIdleMain->setEnabled(settings.IdleMain);
+    cbIdleClipboard->setChecked(settings.Clipboard);
+    seIdleclipboard->setValue(settings.ClipboardMin);
+    seIdleclipboard->setEnabled(settings.Clipboard);
+}
+
+void TBoiteOptions::saveTo(Settings& settings) const
+{
+    settings.AutoHide = CBAutoHide->isChecked();
+    settings.AutoSync = CBAutoSync->isChecked();
+    settings.AutoCopy = cbAutoCopy->isChecked();
+    settings.Tray = CBTray->isChecked();
+    settings.Use = CBMRU->isChecked();
+    settings.Pos = CBPosWin->isChecked();
+    settings.Size = CBTailleWin->isChecked();
+    settings.Col = CBCol->isChecked();
+    settings.Panel = CBPanel->isChecked();
+    settings.HidePass = CBHidePwd->isChecked();
+    settings.OneInstance = cbOneInstance->isChecked();
+    if (!cbUseMaj->isChecked())
+        settings.AutoCheck = 0;
+    else
+        settings.AutoCheck = rbDay->isChecked() ? 1 : rbWeek->isChecked() ? 2 : rbMounth->isChecked() ? 3 : 0;
+    settings.IdleMain = cbIdleMain->isChecked();
+    settings.MainMin = seIdleMain->value();
+    settings.Clipboard = cbIdleClipboard->isChecked();
+    settings.ClipboardMin = seIdleclipboard->value();
+    static const char* const codes[] = {"", "FR", "US"};
+    settings.Langue = QString::fromLatin1(codes[qBound(0, CBLangue->currentIndex(), 2)]);
+}
+
+void TBoiteOptions::readAssociation()
+{
+    m_assocInitial = association::IsAssociated(kExtension, executablePath());
+    CBAssocie->setChecked(m_assocInitial);
+}
+
+void TBoiteOptions::writeAssociation()
+{
+    const bool wanted = CBAssocie->isChecked();
+    if (wanted == m_assocInitial)
+        return;
+    if (wanted) {
+        const QStringList failures = association::RegisterAssociation(
+            kExtension, executablePath(), QStringLiteral("Document Tresorin"), QStringLiteral("1"), documentIconPng());
+        for (const QString& failure : failures)
+            ShowMsg(AssociationError + QStringLiteral("\r\n\r\n") + failure, MsgKind::Error, MsgOK, this);
+    } else {
+        QString failure;
+        if (!association::UnregisterAssociation(kExtension, &failure))
+            ShowMsg(AssociationError + QStringLiteral("\r\n\r\n") + failure, MsgKind::Error, MsgOK, this);
+    }
+    if (RefreshDesktopCaches)
+        association::RefreshDesktopCaches();
+}
+
+bool TBoiteOptions::execFor(Settings& settings)
+{
+    loadFrom(settings);
+    readAssociation();
+    emit opened();
+
+    bool accepted = false;
+    if (ModalSeam::active()) {
+        ModalSeam::Shown question;
+        question.dialog = QStringLiteral("Options");
+        accepted = ModalSeam::ask(question, QVariant(false)).toBool();
+        if (accepted)
+            writeAssociation();
+    } else {
+        PlaceDialogOverOwner(this);
+        accepted = exec() == QDialog::Accepted;
+    }
+    if (accepted)
+        saveTo(settings);
+    return accepted;
+}
+
+bool TBoiteOptions::event(QEvent* event)
+{
+    // Another program may have changed the association while the user was away.
+    if (event->type() == QEvent::WindowActivate)
+        readAssociation();
+    return QDialog::event(event);
 }

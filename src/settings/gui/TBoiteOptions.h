@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QDialog>
+#include <QLocale>
+
+struct Settings;
 
 class QCheckBox;
 class QComboBox;
@@ -12,11 +15,36 @@ class QSpinBox;
 
 // The options dialog: four groups of preferences (options, updates, window layout, security)
 // and the OK and Annuler buttons. Made once at start-up and shown modally by the main window.
+// Each opening loads the controls from the settings, so Cancel discards every change. The
+// association of documents with the program is no setting: it is read whenever the dialog
+// becomes active and written by OK only.
 class TBoiteOptions : public QDialog
 {
     Q_OBJECT
 public:
     explicit TBoiteOptions(QWidget* parent = nullptr);
+
+    // The fixed message of a failed association write.
+    static const QString AssociationError;
+    // Tests leave the desktop's caches alone.
+    static bool RefreshDesktopCaches;
+
+    // Shows the dialog modally for these settings and copies the controls back into them on OK
+    // (after the association was written). True on OK. Under the test seam nothing is shown: the
+    // question "Options" is recorded and answered by a bool (true for OK); opened() lets a test
+    // change the controls first.
+    bool execFor(Settings& settings);
+
+    // Sets every control from the settings, as each opening does.
+    void loadFrom(const Settings& settings, const QLocale& locale = QLocale::system());
+    // Copies the controls into the settings, in the order of the program.
+    void saveTo(Settings& settings) const;
+    // AssocInitial and CBAssocie := whether documents open with this executable now.
+    void readAssociation();
+    bool assocInitial() const { return m_assocInitial; }
+    // The executable the association names; the running program unless a test says otherwise.
+    QString executablePath() const;
+    void setExecutablePath(const QString& path) { m_executablePath = path; }
 
     QGroupBox* GroupBox2 = nullptr; // " Options "
     QCheckBox* CBAutoHide = nullptr;
@@ -53,4 +81,18 @@ public:
 
     QPushButton* OKBtn = nullptr;
     QPushButton* AnnulerBtn = nullptr;
+
+signals:
+    // The controls were loaded; the dialog is about to be shown.
+    void opened();
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    // OK: writes or removes the association when the check box changed it.
+    void writeAssociation();
+
+    bool m_assocInitial = false;
+    QString m_executablePath;
 };

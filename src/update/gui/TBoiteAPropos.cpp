@@ -1,5 +1,19 @@
 #include "update/gui/TBoiteAPropos.h"
 
+#include "lang/gui/WindowTranslation.h"
+#include "platform/SystemVersion.h"
+#include "platform/gui/DialogPlacement.h"
+#include "platform/gui/ModalSeam.h"
+#include "platform/gui/OpenLink.h"
+#include "platform/gui/Sound.h"
+#include "update/MakerSite.h"
+#include "update/ProgramVersion.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMouseEvent>
+
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -12,8 +26,11 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
-const char* const TBoiteAPropos::DonationAddress = "https://www.orbelune.example/don.php?soft=tresorin&lang=[LANG]";
-const char* const TBoiteAPropos::MakerSite = "https://www.orbelune.example/";
+// Outside any namespace, as the resource system asks.
+static void loadReleaseNotesResource()
+{
+    Q_INIT_RESOURCE(releasenotes);
+}
 
 namespace {
 template <typename T> T* named(T* widget, const char* name)
@@ -102,7 +119,7 @@ TBoiteAPropos::TBoiteAPropos(QWidget* parent) : QDialog(parent)
     imgPaypal = named(new QLabel(Panel1), "imgPaypal");
     imgPaypal->setCursor(Qt::PointingHandCursor);
 
-    LabelSite = named(new QLabel(QString::fromLatin1(MakerSite), Panel1), "LabelSite");
+    LabelSite = named(new QLabel(QString::fromLatin1(kMakerSite), Panel1), "LabelSite");
     LabelSite->setAlignment(Qt::AlignCenter);
     LabelSite->setCursor(Qt::PointingHandCursor);
     QFont link = LabelSite->font();
@@ -177,14 +194,117 @@ TBoiteAPropos::TBoiteAPropos(QWidget* parent) : QDialog(parent)
     buttons->addStretch(1);
     main->addLayout(buttons);
 
+    const VersionInfo version = CompiledVersion();
+    m_programVersion = ProgramVersionText(version);
+    LabelVersion->setText(VersionLine(version, FileDate(QCoreApplication::applicationFilePath())));
+
+    loadReleaseNotesResource();
+    QFile notes(QStringLiteral(":/update/VersionFR.html"));
+    if (notes.open(QIODevice::ReadOnly))
+        reVersion->setHtml(QString::fromUtf8(notes.readAll()));
+
+    for (QLabel* clickable : {imgLogo, LabelSite, imgPaypal, Label5, Label6})
+        clickable->installEventFilter(this);
+
     setDonationLanguage(QString());
+}
+
+QString TBoiteAPropos::supportAddress() const
+{
+    return SupportLinkUrl(LabelVersion->text(), platform::currentSystemVersion());
+}
+
+void TBoiteAPropos::SupportLink()
+{
+    OpenLink(supportAddress());
+}
+
+void TBoiteAPropos::execModal()
+{
+    if (ModalSeam::active()) {
+        ModalSeam::ask({QStringLiteral("About"), windowTitle(), 0, 0});
+        return;
+    }
+    PlaceDialogOverOwner(this);
+    exec();
+}
+
+QString TBoiteAPropos::translationFolder() const
+{
+    if (!m_translationFolder.isEmpty())
+        return m_translationFolder;
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Traduc"));
+}
+
+bool TBoiteAPropos::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::MouseButtonRelease)
+        return QDialog::eventFilter(watched, event);
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    auto* label = qobject_cast<QLabel*>(watched);
+    // A release outside the control is no click.
+    const bool inside = label && label->rect().contains(mouse->position().toPoint());
+    if (watched == Label5) {
+        if (mouse->button() == Qt::RightButton)
+            makerLineReleased(event);
+        else if (mouse->button() == Qt::LeftButton && inside)
+            SupportLink();
+        return false;
+    }
+    if (mouse->button() != Qt::LeftButton || !inside)
+        return false;
+    if (watched == imgLogo || watched == LabelSite)
+        OpenLink(LabelSite->text());
+    else if (watched == imgPaypal)
+        OpenLink(m_donationLink);
+    else if (watched == Label6)
+        OpenLink(QString::fromLatin1(kCreditMail));
+    return false;
+}
+
+void TBoiteAPropos::makerLineReleased(QEvent* event)
+{
+    const Qt::KeyboardModifiers keys = static_cast<QMouseEvent*>(event)->modifiers();
+    if (!(keys & Qt::ShiftModifier))
+        return;
+    if (keys & Qt::ControlModifier)
+        exportWindowTexts();
+    else
+        emit readOnlyLockReleaseRequested();
+    platform::playSound(platform::SystemSound::Exclamation);
+}
+
+void TBoiteAPropos::exportWindowTexts()
+{
+    static const struct
+    {
+        const char* window;
+        const char* file;
+    } exports[] = {
+        {"frmTresorin", "Fr_Main.txt"},   {"BoiteAPropos", "Fr_About.txt"}, {"BoiteMetaPass", "Fr_Pass.txt"},
+        {"BoiteFTP", "Fr_FTP.txt"},       {"BoiteOptions", "Fr_Opt.txt"},   {"BoiteInfo", "Fr_Info.txt"},
+        {"frmGenerateur", "Fr_Gene.txt"},
+    };
+    const QDir folder(translationFolder());
+    // The folder is the translator's to make; without it nothing is written.
+    if (!folder.exists())
+        return;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (const auto& e : exports) {
+        for (QWidget* window : windows) {
+            if (window->objectName() == QLatin1String(e.window)) {
+                ExportLangTable(window, folder.filePath(QLatin1String(e.file)));
+                break;
+            }
+        }
+    }
 }
 
 void TBoiteAPropos::setDonationLanguage(const QString& code)
 {
     m_donationImage = DonationImageName(code);
     imgPaypal->setPixmap(DonationImage(m_donationImage));
-    m_donationLink = DonationLinkFor(QString::fromLatin1(DonationAddress), code);
+    m_donationLink = DonationLinkFor(QString::fromLatin1(kDonationPageUrl), code);
 }
 
 QString DonationLinkFor(const QString& address, const QString& code)

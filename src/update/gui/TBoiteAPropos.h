@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QPixmap>
 
+class QEvent;
 class QFrame;
 class QLabel;
 class QPushButton;
@@ -11,16 +12,30 @@ class QTextBrowser;
 
 // The about box: the program's name and version, the maker's web address, a donation image and
 // the release notes, on two tabs above an OK button. Made once at start-up and reused.
+// It also holds the program's version for the update check, opens the support page, and hides two
+// gestures on the maker's line (Shift and a right click): the release of the main window's
+// read-only lock, and with Ctrl the translator's export of the seven windows' texts.
 class TBoiteAPropos : public QDialog
 {
     Q_OBJECT
 public:
-    // The donation page; "[LANG]" stands for the language code.
-    static const char* const DonationAddress;
-    // The maker's web site.
-    static const char* const MakerSite;
-
     explicit TBoiteAPropos(QWidget* parent = nullptr);
+
+    // The version the update check compares, four numbers joined by ".".
+    QString ProgramVersion() const { return m_programVersion; }
+
+    // Opens the support page for this version and system.
+    void SupportLink();
+    // The support page's address SupportLink opens.
+    QString supportAddress() const;
+
+    // Shows the box modally (under the test seam: records "About" and shows nothing).
+    void execModal();
+
+    // Where the translator's export writes: "Traduc" beside the executable unless a test says
+    // otherwise. The folder must exist.
+    QString translationFolder() const;
+    void setTranslationFolder(const QString& folder) { m_translationFolder = folder; }
 
     // Shows the donation image of the language ("PAYPAL_FR" for exactly "FR", else "PAYPAL_EN")
     // and makes the donation link point at the page in that language.
@@ -44,7 +59,19 @@ public:
     QTextBrowser* reVersion = nullptr;
     QPushButton* OKBtn = nullptr;
 
+signals:
+    // The gesture asks to release the main window's read-only lock.
+    void readOnlyLockReleaseRequested();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void makerLineReleased(QEvent* event);
+    void exportWindowTexts();
+
+    QString m_programVersion;
+    QString m_translationFolder;
     QString m_donationLink;
     QString m_donationImage;
 };

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// The association of documents with the program, per user, the freedesktop way:
+//   - a MIME package "$XDG_DATA_HOME/mime/packages/tresorin-<ext>_file.xml" that names the type
+//     "application/x-tresorin-document" for "*.<ext>", with the description and the icon;
+//   - a desktop entry "$XDG_DATA_HOME/applications/tresorin.desktop" whose command passes the
+//     document path as the only argument;
+//   - the type's default application in "$XDG_CONFIG_HOME/mimeapps.list";
+//   - the document icon "$XDG_DATA_HOME/icons/hicolor/48x48/mimetypes/<type with - for />.png".
+// The XDG variables are read at each call (a test points them at a temporary folder); unset, they
+// mean ~/.local/share and ~/.config. Nothing here shows anything: failures come back as values.
+namespace association {
+
+inline constexpr char kMimeType[] = "application/x-tresorin-document";
+inline constexpr char kDesktopId[] = "tresorin.desktop";
+
+// The type name built from the extension: "pass" gives "pass_file".
+QString ClassName(const QString& extension);
+// The Exec line of the desktop entry for the executable: the path quoted (with the escapes a
+// desktop entry asks for) and the document placeholder, so the path is the only argument.
+QString OpenCommand(const QString& executablePath);
+
+// Where the files are, from the XDG variables.
+QString PackageFile(const QString& extension);
+QString DesktopFile();
+QString MimeAppsFile();
+QString IconFile();
+
+// True exactly when the extension's MIME package exists, the type's default application is a
+// desktop entry, and that entry's command is the one of this executable. Any failure to read
+// gives false.
+bool IsAssociated(const QString& extension, const QString& executablePath);
+
+// Writes the four parts, in order: package, desktop entry, default application, icon (only when
+// iconPng holds an image). Every write is attempted; the result holds one line per write that
+// failed (empty on success). An existing file is replaced only once the new one is complete.
+// `iconNumber` names the icon in the identity of the type: "1" is the document icon.
+QStringList RegisterAssociation(const QString& extension, const QString& executablePath, const QString& description,
+                                const QString& iconNumber, const QByteArray& iconPng = QByteArray());
+
+// Removes the package, the desktop entry, the type's default application and its other
+// associations in mimeapps.list, and the icon, whoever wrote them. What is missing is passed over.
+// False at the first failure, with its text in *error; what follows it is left.
+bool UnregisterAssociation(const QString& extension, QString* error = nullptr);
+
+// Asks the desktop to read the MIME packages and desktop entries again (best effort, in the
+// background, when the tools are installed).
+void RefreshDesktopCaches();
+
+} // namespace association

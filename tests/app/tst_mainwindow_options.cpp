@@ -1,0 +1,279 @@
+// The commands of the "?" and Outils menus that the options, the about box and the update check
+// serve: Options... applies at once what acts at once, About shows the box, Contact support opens
+// the support page, the gesture of the about box releases the read-only lock, Check for update
+// asks the server of the test, and the activation starts a due check without waiting for it.
+
+#include "app/DocumentView.h"
+#include "app/TfrmTresorin.h"
+#include "lang/gui/ShowMsg.h"
+#include "platform/gui/ModalSeam.h"
+#include "settings/gui/TBoiteOptions.h"
+#include "support/HttpServer.h"
+#include "support/TempFolder.h"
+#include "update/MakerSite.h"
+#include "update/TMajWeb.h"
+#include "update/gui/TBoiteAPropos.h"
+#include "update/gui/UpdateChecker.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QToolButton>
+#include <QtTest>
+
+using testsupport::TempFolder;
+
+class TestMainWindowOptions : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void optionsApplyAtOnce();
+    void optionsCancelled();
+    void changedLanguageIsReloaded();
+    void aboutAndSupport();
+    void gestureReleasesTheReadOnlyLock();
+    void checkForUpdateCommand();
+    void dueCheckAtActivation_data();
+    void dueCheckAtActivation();
+
+private:
+    TfrmTresorin* makeWindow(const QByteArray& ini);
+    void runOptions(const std::function<void(TBoiteOptions&)>& change, bool ok);
+
+    std::unique_ptr<TempFolder> m_tmp;
+    std::unique_ptr<TfrmTresorin> m_win;
+    std::unique_ptr<TBoiteOptions> m_options;
+    std::unique_ptr<TBoiteAPropos> m_about;
+};
+
+void TestMainWindowOptions::initTestCase()
+{
+    TBoiteOptions::RefreshDesktopCaches = false;
+}
+
+void TestMainWindowOptions::init()
+{
+    m_tmp = std::make_unique<TempFolder>();
+    qputenv("TRESORIN_INI", m_tmp->filePath(QStringLiteral("Tresorin.ini")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", m_tmp->makeFolder(QStringLiteral("data")).toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", m_tmp->makeFolder(QStringLiteral("config")).toLocal8Bit());
+    qputenv("XDG_DATA_DIRS", m_tmp->makeFolder(QStringLiteral("system")).toLocal8Bit());
+    qputenv("XDG_RUNTIME_DIR", m_tmp->makeFolder(QStringLiteral("run")).toLocal8Bit());
+    ModalSeam::activate();
+}
+
+void TestMainWindowOptions::cleanup()
+{
+    m_win.reset();
+    m_options.reset();
+    m_about.reset();
+    ModalSeam::deactivate();
+    m_tmp.reset();
+}
+
+TfrmTresorin* TestMainWindowOptions::makeWindow(const QByteArray& ini)
+{
+    m_tmp->writeFile(QStringLiteral("Tresorin.ini"), ini);
+    m_win = std::make_unique<TfrmTresorin>();
+    m_about = std::make_unique<TBoiteAPropos>();
+    m_options = std::make_unique<TBoiteOptions>();
+    m_win->FormActivate();
+    return m_win.get();
+}
+
+void TestMainWindowOptions::runOptions(const std::function<void(TBoiteOptions&)>& change, bool ok)
+{
+    const auto c = connect(m_options.get(), &TBoiteOptions::opened, this, [this, &change] { change(*m_options); });
+    ModalSeam::pushAnswer(ok);
+    m_win->action(QStringLiteral("ActionOption"))->trigger();
+    disconnect(c);
+    QCOMPARE(ModalSeam::shown().last().dialog, QStringLiteral("Options"));
+}
+
+void TestMainWindowOptions::optionsApplyAtOnce()
+{
+    auto* w = makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n[MRU]\r\n1=/docs/a.pass\r\n2=/docs/b.pass\r\n");
+    QVERIFY(w->trayButton());
+    QVERIFY(!w->trayButton()->isHidden());
+    QVERIFY(w->action(QStringLiteral("ActionMRU1"))->isVisible());
+    QCOMPARE(w->action(QStringLiteral("ActionOption"))->shortcut(), QKeySequence(Qt::ALT | Qt::Key_P));
+
+    runOptions(
+        [](TBoiteOptions& d) {
+            d.CBTray->setChecked(true);
+            d.CBMRU->setChecked(false);
+            d.CBAutoHide->setChecked(true);
+            d.cbUseMaj->setChecked(true);
+            d.rbWeek->setChecked(true);
+            d.seIdleMain->setValue(12);
+            d.CBHidePwd->setChecked(false);
+        },
+        true);
+    QVERIFY(w->trayButton()->isHidden());
+    for (int slot = 1; slot <= 4; ++slot)
+        QVERIFY(!w->action(QStringLiteral("ActionMRU%1").arg(slot))->isVisible());
+    // The paths stay, to be written at exit.
+    QCOMPARE(w->settings().MRU[0], QStringLiteral("/docs/a.pass"));
+    QVERIFY(w->view()->autoHide());
+    QCOMPARE(w->settings().AutoCheck, 2);
+    QCOMPARE(w->settings().MainMin, 12);
+    // Hiding passwords acts at the next start only.
+    QVERIFY(!w->settings().HidePass);
+    QVERIFY(w->action(QStringLiteral("ActionHidePwd"))->isChecked());
+
+    runOptions([](TBoiteOptions& d) { d.CBTray->setChecked(false); }, true);
+    QVERIFY(!w->trayButton()->isHidden());
+
+    // Written at exit.
+    m_win.reset();
+    const QByteArray ini = m_tmp->readFile(QStringLiteral("Tresorin.ini"));
+    QVERIFY(ini.contains("AutoCheck=2\r\n"));
+    QVERIFY(ini.contains("MainMin=12\r\n"));
+    QVERIFY(ini.contains("1=/docs/a.pass\r\n"));
+}
+
+void TestMainWindowOptions::optionsCancelled()
+{
+    auto* w = makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
+    const QString caption = w->action(QStringLiteral("ActionMajWeb"))->text();
+    runOptions(
+        [](TBoiteOptions& d) {
+            d.CBTray->setChecked(true);
+            d.CBLangue->setCurrentIndex(1);
+            d.CBAssocie->setChecked(true);
+        },
+        false);
+    QVERIFY(!w->settings().Tray);
+    QCOMPARE(w->settings().Langue, QStringLiteral("US"));
+    QVERIFY(!w->trayButton()->isHidden());
+    QCOMPARE(w->action(QStringLiteral("ActionMajWeb"))->text(), caption);
+    QVERIFY(!m_tmp->exists(QStringLiteral("data/applications/tresorin.desktop")));
+}
+
+void TestMainWindowOptions::changedLanguageIsReloaded()
+{
+    auto* w = makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
+    QCOMPARE(w->action(QStringLiteral("ActionMajWeb"))->text(), QStringLiteral("Check for update"));
+    runOptions([](TBoiteOptions& d) { d.CBLangue->setCurrentIndex(1); }, true);
+    QCOMPARE(w->settings().Langue, QStringLiteral("FR"));
+    QCOMPARE(w->action(QStringLiteral("ActionMajWeb"))->text(), QStringLiteral("Vérifier les mises à jour"));
+    QCOMPARE(m_options->CBTray->text(), QStringLiteral("Réduire en petite icone"));
+
+    // A hand-edited "fr" shows as English; OK stores "US", a change, so the table is applied again.
+    w->settings().Langue = QStringLiteral("fr");
+    w->action(QStringLiteral("ActionMajWeb"))->setText(QStringLiteral("changed"));
+    runOptions([](TBoiteOptions& d) { QCOMPARE(d.CBLangue->currentIndex(), 2); }, true);
+    QCOMPARE(w->settings().Langue, QStringLiteral("US"));
+    QCOMPARE(w->action(QStringLiteral("ActionMajWeb"))->text(), QStringLiteral("Check for update"));
+
+    // No change, no reload.
+    w->action(QStringLiteral("ActionMajWeb"))->setText(QStringLiteral("changed"));
+    runOptions([](TBoiteOptions&) {}, true);
+    QCOMPARE(w->action(QStringLiteral("ActionMajWeb"))->text(), QStringLiteral("changed"));
+}
+
+void TestMainWindowOptions::aboutAndSupport()
+{
+    auto* w = makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
+    w->action(QStringLiteral("ActionAbout"))->trigger();
+    QCOMPARE(ModalSeam::shown().size(), 1);
+    QCOMPARE(ModalSeam::shown().first().dialog, QStringLiteral("About"));
+    QCOMPARE(ModalSeam::shown().first().text, QStringLiteral("About Tresorin"));
+
+    w->action(QStringLiteral("actionSupport"))->trigger();
+    const QStringList opened = ModalSeam::shownTexts(QStringLiteral("OpenLink"));
+    QCOMPARE(opened, QStringList{m_about->supportAddress()});
+    QVERIFY(opened[0].startsWith(QString::fromLatin1(kSupportPageUrl)));
+}
+
+void TestMainWindowOptions::gestureReleasesTheReadOnlyLock()
+{
+    auto* w = makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
+    w->SetReadOnlyLock(true);
+    QVERIFY(!w->action(QStringLiteral("ActionNewGrp"))->isEnabled());
+    QCOMPARE(w->statusPanel(2)->text(), QStringLiteral("Read only"));
+    // The box connects its gesture when the command shows it.
+    w->action(QStringLiteral("ActionAbout"))->trigger();
+    w->action(QStringLiteral("ActionAbout"))->trigger();
+    m_about->show();
+    QTest::mouseRelease(m_about->Label5, Qt::RightButton, Qt::ShiftModifier, QPoint(2, 2));
+    QVERIFY(!w->doc().ReadOnlyLock);
+    QVERIFY(w->action(QStringLiteral("ActionNewGrp"))->isEnabled());
+    QCOMPARE(w->statusPanel(2)->text(), QString());
+    // Without a lock the gesture does nothing more.
+    QTest::mouseRelease(m_about->Label5, Qt::RightButton, Qt::ShiftModifier, QPoint(2, 2));
+    QVERIFY(!w->doc().ReadOnlyLock);
+}
+
+void TestMainWindowOptions::checkForUpdateCommand()
+{
+    testsupport::HttpServer server;
+    server.setAnswer(QStringLiteral("/versions.php?soft=tresorin"), "Tresorin=0.0.0.1\r\nx=y\r\n");
+    auto* w = makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\nUrlUpdate=" +
+                         server.url(QStringLiteral("/versions.php?soft=tresorin")).toLatin1() + "\r\n");
+    QCOMPARE(w->settings().UrlUpdate, server.url(QStringLiteral("/versions.php?soft=tresorin")));
+    QSignalSpy done(w->updateChecker(), &UpdateChecker::checkDone);
+    QAction* command = w->action(QStringLiteral("ActionMajWeb"));
+    command->trigger();
+    QVERIFY(!command->isEnabled());
+    QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 10000);
+    QVERIFY(command->isEnabled());
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")), QStringList{QStringLiteral("No new version available")});
+    // The address differs from the built-in one: it is written at exit.
+    m_win.reset();
+    QVERIFY(m_tmp->readFile(QStringLiteral("Tresorin.ini"))
+                .contains("UrlUpdate=" + server.url(QStringLiteral("/versions.php?soft=tresorin")).toLatin1()));
+}
+
+void TestMainWindowOptions::dueCheckAtActivation_data()
+{
+    QTest::addColumn<int>("autoCheck");
+    QTest::addColumn<int>("daysAgo");
+    QTest::addColumn<bool>("due");
+    QTest::newRow("never") << 0 << 400 << false;
+    QTest::newRow("weekly, 6 days") << 2 << 6 << false;
+    QTest::newRow("daily, 2 days") << 1 << 2 << true;
+    QTest::newRow("monthly, 31 days") << 3 << 31 << true;
+}
+
+void TestMainWindowOptions::dueCheckAtActivation()
+{
+    QFETCH(int, autoCheck);
+    QFETCH(int, daysAgo);
+    QFETCH(bool, due);
+    testsupport::HttpServer server;
+    server.holdAnswers = true;
+    server.setAnswer(QStringLiteral("/v"), "Tresorin=0.1\r\n\r\n");
+    auto* w = makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
+    w->settings().AutoCheck = autoCheck;
+    w->settings().UrlUpdate = server.url(QStringLiteral("/v"));
+    const QDateTime last = QDateTime::currentDateTime().addDays(-daysAgo);
+    w->settings().LastCheck = last;
+
+    // The server holds its answer back: the activation does not wait for it.
+    QElapsedTimer clock;
+    clock.start();
+    w->FormActivate();
+    QVERIFY(clock.elapsed() < 1000);
+    QCOMPARE(w->updateChecker()->runningChecks(), due ? 1 : 0);
+    if (!due)
+        return;
+    QSignalSpy done(w->updateChecker(), &UpdateChecker::checkDone);
+    QTRY_COMPARE(server.requests.size(), 1);
+    server.release();
+    QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 10000);
+    // Silent: nothing shown; the answer moved LastCheck.
+    QVERIFY(ModalSeam::shown().isEmpty());
+    QVERIFY(w->settings().LastCheck > last);
+}
+
+QTEST_MAIN(TestMainWindowOptions)
+#include "tst_mainwindow_options.moc"

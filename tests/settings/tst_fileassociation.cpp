@@ -1,0 +1,228 @@
+// The association of .pass documents with the program, written as freedesktop files under XDG
+// folders that the test points at a temporary folder: what is written, what counts as associated
+// with this executable, what the removal leaves of other programs' lines, and failed writes.
+
+#include "settings/FileAssociation.h"
+#include "support/TempFolder.h"
+
+#include <QtTest>
+
+using testsupport::TempFolder;
+
+class TestFileAssociation : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void openCommand_data();
+    void openCommand();
+    void registerWritesTheFourParts();
+    void registerKeepsOtherLinesOfMimeApps();
+    void associatedOnlyWithThisExecutable();
+    void notAssociatedWhenAPartIsMissing_data();
+    void notAssociatedWhenAPartIsMissing();
+    void unregisterRemovesEverything();
+    void unregisterOfNothingIsQuiet();
+    void failedWritesAreCounted();
+    void failedRemovalStops();
+
+private:
+    std::unique_ptr<TempFolder> m_tmp;
+    const QString m_exe = QStringLiteral("/opt/tresorin/bin/tresorin");
+};
+
+void TestFileAssociation::init()
+{
+    m_tmp = std::make_unique<TempFolder>();
+    qputenv("XDG_DATA_HOME", m_tmp->makeFolder(QStringLiteral("data")).toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", m_tmp->makeFolder(QStringLiteral("config")).toLocal8Bit());
+    // The system's folders stay out of the test.
+    qputenv("XDG_DATA_DIRS", m_tmp->makeFolder(QStringLiteral("system")).toLocal8Bit());
+}
+
+void TestFileAssociation::cleanup()
+{
+    m_tmp.reset();
+}
+
+void TestFileAssociation::openCommand_data()
+{
+    QTest::addColumn<QString>("exe");
+    QTest::addColumn<QString>("command");
+    QTest::newRow("plain") << "/usr/bin/tresorin"
+                           << "\"/usr/bin/tresorin\" %f";
+    QTest::newRow("spaces") << "/home/a b/tresorin"
+                            << "\"/home/a b/tresorin\" %f";
+    QTest::newRow("quote, dollar, backquote") << "/x\"$`/t"
+                                              << "\"/x\\\\\"\\\\$\\\\`/t\" %f";
+    QTest::newRow("backslash") << "/x\\y"
+                               << "\"/x\\\\\\\\y\" %f";
+    QTest::newRow("percent") << "/100%/t"
+                             << "\"/100%%/t\" %f";
+}
+
+void TestFileAssociation::openCommand()
+{
+    QFETCH(QString, exe);
+    QFETCH(QString, command);
+    QCOMPARE(association::OpenCommand(exe), command);
+}
+
+void TestFileAssociation::registerWritesTheFourParts()
+{
+    const QStringList failures =
+        association::RegisterAssociation(QStringLiteral("pass"), m_exe, QStringLiteral("Document Tresorin"),
+                                         QStringLiteral("1"), QByteArray("\x89PNG icon"));
+    QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
+
+    const QByteArray package = m_tmp->readFile(QStringLiteral("data/mime/packages/tresorin-pass_file.xml"));
+    QVERIFY(package.contains("<mime-type type=\"application/x-tresorin-document\">"));
+    QVERIFY(package.contains("<comment>Document Tresorin</comment>"));
+    QVERIFY(package.contains("<glob pattern=\"*.pass\"/>"));
+
+    const QString entry = QString::fromUtf8(m_tmp->readFile(QStringLiteral("data/applications/tresorin.desktop")));
+    QVERIFY(entry.startsWith(QLatin1String("[Desktop Entry]\n")));
+    QVERIFY(entry.contains(QLatin1String("\nExec=\"/opt/tresorin/bin/tresorin\" %f\n")));
+    QVERIFY(entry.contains(QLatin1String("\nMimeType=application/x-tresorin-document;\n")));
+    QVERIFY(entry.contains(QLatin1String("\nX-Tresorin-Class=pass_file\n")));
+
+    QCOMPARE(m_tmp->readFile(QStringLiteral("config/mimeapps.list")),
+             QByteArray("[Default Applications]\napplication/x-tresorin-document=tresorin.desktop\n"));
+    QCOMPARE(m_tmp->readFile(QStringLiteral("data/icons/hicolor/48x48/mimetypes/application-x-tresorin-document.png")),
+             QByteArray("\x89PNG icon"));
+    QVERIFY(association::IsAssociated(QStringLiteral("pass"), m_exe));
+}
+
+void TestFileAssociation::registerKeepsOtherLinesOfMimeApps()
+{
+    const QByteArray before = "[Added Associations]\ntext/plain=editor.desktop;\n\n"
+                              "[Default Applications]\ntext/plain=editor.desktop\n"
+                              "application/x-tresorin-document=other.desktop\nimage/png=viewer.desktop\n";
+    QVERIFY(m_tmp->writeFile(QStringLiteral("config/mimeapps.list"), before));
+    QVERIFY(association::RegisterAssociation(QStringLiteral("pass"), m_exe, QStringLiteral("Document Tresorin"),
+                                             QStringLiteral("1"))
+                .isEmpty());
+    QCOMPARE(m_tmp->readFile(QStringLiteral("config/mimeapps.list")),
+             QByteArray("[Added Associations]\ntext/plain=editor.desktop;\n\n"
+                        "[Default Applications]\ntext/plain=editor.desktop\nimage/png=viewer.desktop\n"
+                        "application/x-tresorin-document=tresorin.desktop\n"));
+    // No icon given, none written.
+    QVERIFY(!m_tmp->exists(QStringLiteral("data/icons")));
+}
+
+void TestFileAssociation::associatedOnlyWithThisExecutable()
+{
+    QVERIFY(!association::IsAssociated(QStringLiteral("pass"), m_exe));
+    QVERIFY(association::RegisterAssociation(QStringLiteral("pass"), QStringLiteral("/other/copy/tresorin"),
+                                             QStringLiteral("Document Tresorin"), QStringLiteral("1"))
+                .isEmpty());
+    QVERIFY(association::IsAssociated(QStringLiteral("pass"), QStringLiteral("/other/copy/tresorin")));
+    QVERIFY(!association::IsAssociated(QStringLiteral("pass"), m_exe));
+    QVERIFY(!association::IsAssociated(QStringLiteral("pass"), QStringLiteral("/other/copy/tresorin2")));
+
+    // Registering for this executable rewrites the entry.
+    QVERIFY(association::RegisterAssociation(QStringLiteral("pass"), m_exe, QStringLiteral("Document Tresorin"),
+                                             QStringLiteral("1"))
+                .isEmpty());
+    QVERIFY(association::IsAssociated(QStringLiteral("pass"), m_exe));
+    QVERIFY(!association::IsAssociated(QStringLiteral("pass"), QStringLiteral("/other/copy/tresorin")));
+}
+
+void TestFileAssociation::notAssociatedWhenAPartIsMissing_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("replacement"); // empty: the file is removed
+    QTest::newRow("no package") << "data/mime/packages/tresorin-pass_file.xml" << QByteArray();
+    QTest::newRow("package for another pattern")
+        << "data/mime/packages/tresorin-pass_file.xml"
+        << QByteArray("<mime-info><mime-type type=\"application/x-tresorin-document\"><glob pattern=\"*.pas\"/>"
+                      "</mime-type></mime-info>");
+    QTest::newRow("no desktop entry") << "data/applications/tresorin.desktop" << QByteArray();
+    QTest::newRow("no default") << "config/mimeapps.list" << QByteArray("[Default Applications]\n");
+    QTest::newRow("default elsewhere") << "config/mimeapps.list"
+                                       << QByteArray("[Default Applications]\n"
+                                                     "application/x-tresorin-document=other.desktop\n");
+    QTest::newRow("default outside the folders")
+        << "config/mimeapps.list"
+        << QByteArray("[Default Applications]\napplication/x-tresorin-document=../applications/tresorin.desktop\n");
+    QTest::newRow("damaged package") << "data/mime/packages/tresorin-pass_file.xml" << QByteArray("<mime-info><glob");
+}
+
+void TestFileAssociation::notAssociatedWhenAPartIsMissing()
+{
+    QFETCH(QString, file);
+    QFETCH(QByteArray, replacement);
+    QVERIFY(association::RegisterAssociation(QStringLiteral("pass"), m_exe, QStringLiteral("Document Tresorin"),
+                                             QStringLiteral("1"))
+                .isEmpty());
+    if (replacement.isEmpty())
+        QVERIFY(QFile::remove(m_tmp->filePath(file)));
+    else
+        QVERIFY(m_tmp->writeFile(file, replacement));
+    QVERIFY(!association::IsAssociated(QStringLiteral("pass"), m_exe));
+}
+
+void TestFileAssociation::unregisterRemovesEverything()
+{
+    QVERIFY(association::RegisterAssociation(QStringLiteral("pass"), m_exe, QStringLiteral("Document Tresorin"),
+                                             QStringLiteral("1"), QByteArray("png"))
+                .isEmpty());
+    // Lines others added for the same type go too; lines of other types stay.
+    QByteArray list = m_tmp->readFile(QStringLiteral("config/mimeapps.list"));
+    list = "[Added Associations]\napplication/x-tresorin-document=viewer.desktop;\ntext/plain=ed.desktop;\n\n" + list +
+           "text/html=browser.desktop\n";
+    QVERIFY(m_tmp->writeFile(QStringLiteral("config/mimeapps.list"), list));
+
+    QString error;
+    QVERIFY2(association::UnregisterAssociation(QStringLiteral("pass"), &error), qPrintable(error));
+    QVERIFY(!m_tmp->exists(QStringLiteral("data/mime/packages/tresorin-pass_file.xml")));
+    QVERIFY(!m_tmp->exists(QStringLiteral("data/applications/tresorin.desktop")));
+    QVERIFY(!m_tmp->exists(QStringLiteral("data/icons/hicolor/48x48/mimetypes/application-x-tresorin-document.png")));
+    QCOMPARE(m_tmp->readFile(QStringLiteral("config/mimeapps.list")),
+             QByteArray("[Added Associations]\ntext/plain=ed.desktop;\n\n[Default Applications]\n"
+                        "text/html=browser.desktop\n"));
+    QVERIFY(!association::IsAssociated(QStringLiteral("pass"), m_exe));
+}
+
+void TestFileAssociation::unregisterOfNothingIsQuiet()
+{
+    QString error;
+    QVERIFY(association::UnregisterAssociation(QStringLiteral("pass"), &error));
+    QCOMPARE(error, QString());
+    QVERIFY(!m_tmp->exists(QStringLiteral("config/mimeapps.list")));
+}
+
+void TestFileAssociation::failedWritesAreCounted()
+{
+    // A file where the applications folder should be, and a folder in place of mimeapps.list:
+    // those two writes fail (also for root), the other two are still made.
+    QVERIFY(m_tmp->writeFile(QStringLiteral("data/applications"), "not a folder"));
+    m_tmp->makeFolder(QStringLiteral("config/mimeapps.list"));
+    const QStringList failures = association::RegisterAssociation(
+        QStringLiteral("pass"), m_exe, QStringLiteral("Document Tresorin"), QStringLiteral("1"), QByteArray("png"));
+    QCOMPARE(failures.size(), 2);
+    QVERIFY(m_tmp->exists(QStringLiteral("data/mime/packages/tresorin-pass_file.xml")));
+    QVERIFY(m_tmp->exists(QStringLiteral("data/icons/hicolor/48x48/mimetypes/application-x-tresorin-document.png")));
+    QVERIFY(!association::IsAssociated(QStringLiteral("pass"), m_exe));
+}
+
+void TestFileAssociation::failedRemovalStops()
+{
+    QVERIFY(association::RegisterAssociation(QStringLiteral("pass"), m_exe, QStringLiteral("Document Tresorin"),
+                                             QStringLiteral("1"), QByteArray("png"))
+                .isEmpty());
+    // The default cannot be rewritten (mimeapps.list replaced by a folder that cannot be read as
+    // a file): the removal says so and leaves the icon after it.
+    QVERIFY(QFile::remove(m_tmp->filePath(QStringLiteral("config/mimeapps.list"))));
+    m_tmp->makeFolder(QStringLiteral("config/mimeapps.list"));
+    QString error;
+    QVERIFY(!association::UnregisterAssociation(QStringLiteral("pass"), &error));
+    QVERIFY(error.contains(QLatin1String("mimeapps.list")));
+    QVERIFY(!m_tmp->exists(QStringLiteral("data/applications/tresorin.desktop")));
+    QVERIFY(m_tmp->exists(QStringLiteral("data/icons/hicolor/48x48/mimetypes/application-x-tresorin-document.png")));
+}
+
+QTEST_GUILESS_MAIN(TestFileAssociation)
+#include "tst_fileassociation.moc"
