@@ -143,10 +143,10 @@ QByteArray joinLines(const QStringList& lines)
     return (lines.join(u'\n') + u'\n').toUtf8();
 }
 
-// The type the package of the extension gives "*.ext", or an empty string.
-QString packageType(const QString& extension)
+// The type a MIME package file gives "*.ext", or an empty string.
+QString typeInPackage(const QString& path, const QString& extension)
 {
-    QFile file(PackageFile(extension));
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QString();
     QXmlStreamReader xml(&file);
@@ -162,6 +162,72 @@ QString packageType(const QString& extension)
             return type;
     }
     return QString();
+}
+
+// The type the program's MIME package gives "*.ext": the user's own, else the one a system-wide
+// installation put in a data folder; an empty string when none does.
+QString packageType(const QString& extension)
+{
+    QString type = typeInPackage(PackageFile(extension), extension);
+    for (const QString& dir : dataDirs()) {
+        if (!type.isEmpty())
+            break;
+        type = typeInPackage(dir + QStringLiteral("/mime/packages/tresorin.xml"), extension);
+    }
+    return type;
+}
+
+QStringList configDirs()
+{
+    QStringList dirs{configHome()};
+    QString system = qEnvironmentVariable("XDG_CONFIG_DIRS");
+    if (system.isEmpty())
+        system = QStringLiteral("/etc/xdg");
+    for (const QString& dir : system.split(u':', Qt::SkipEmptyParts))
+        if (QDir::isAbsolutePath(dir))
+            dirs << dir;
+    return dirs;
+}
+
+// The desktop id of the type's default application, from the first list that names one, in the
+// order the desktop reads them: the user's and the system's mimeapps.list in the configuration
+// folders, then in the applications folders, then the older defaults.list.
+QString defaultDesktopId(const QString& type)
+{
+    QStringList lists;
+    for (const QString& dir : configDirs())
+        lists << dir + QStringLiteral("/mimeapps.list");
+    for (const QString& dir : dataDirs())
+        lists << dir + QStringLiteral("/applications/mimeapps.list");
+    for (const QString& dir : dataDirs())
+        lists << dir + QStringLiteral("/applications/defaults.list");
+    for (const QString& list : lists) {
+        const QString value = keyValue(readLines(list), kDefaultSection, type);
+        if (!value.isNull())
+            return value.section(u';', 0, 0).trimmed();
+    }
+    return QString();
+}
+
+// Whether a desktop entry's command opens one document with this executable: either the exact
+// command the program writes, or, as a system-wide installation writes it, the program's name or
+// path (found through PATH when it is a bare name) followed by one file or address placeholder.
+bool commandRunsExecutable(const QString& exec, const QString& executablePath)
+{
+    if (exec == OpenCommand(executablePath))
+        return true;
+    const QStringList parts = exec.split(u' ', Qt::SkipEmptyParts);
+    static const QStringList placeholders{QStringLiteral("%f"), QStringLiteral("%F"), QStringLiteral("%u"),
+                                          QStringLiteral("%U")};
+    if (parts.size() != 2 || !placeholders.contains(parts.at(1)) || parts.first().contains(u'"'))
+        return false;
+    QString program = parts.first();
+    if (!program.contains(u'/'))
+        program = QStandardPaths::findExecutable(program);
+    if (program.isEmpty())
+        return false;
+    const QString found = QFileInfo(program).canonicalFilePath();
+    return !found.isEmpty() && found == QFileInfo(executablePath).canonicalFilePath();
 }
 
 QString findDesktopEntry(const QString& id)
@@ -276,13 +342,11 @@ bool IsAssociated(const QString& extension, const QString& executablePath)
     const QString type = packageType(extension);
     if (type.isEmpty())
         return false;
-    const QString defaults = keyValue(readLines(MimeAppsFile()), kDefaultSection, type);
-    const QString id = defaults.section(u';', 0, 0).trimmed();
-    const QString entry = findDesktopEntry(id);
+    const QString entry = findDesktopEntry(defaultDesktopId(type));
     if (entry.isEmpty())
         return false;
-    return keyValue(readLines(entry), QStringLiteral("Desktop Entry"), QStringLiteral("Exec")) ==
-           OpenCommand(executablePath);
+    return commandRunsExecutable(keyValue(readLines(entry), QStringLiteral("Desktop Entry"), QStringLiteral("Exec")),
+                                 executablePath);
 }
 
 QStringList RegisterAssociation(const QString& extension, const QString& executablePath, const QString& description,

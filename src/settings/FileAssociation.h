@@ -31,7 +31,10 @@ QString MimeAppsFile();
 QString IconFile();
 
 // True exactly when the extension's MIME package exists, the type's default application is a
-// desktop entry, and that entry's command is the one of this executable. Any failure to read
+// desktop entry, and that entry's command is the one of this executable. The files a system-wide
+// installation puts in the XDG data and configuration folders (the package "tresorin.xml", a
+// desktop entry whose command names the program, a default in a system list) count as well when
+// they name this executable; only the user's own files are ever written. Any failure to read
 // gives false.
 bool IsAssociated(const QString& extension, const QString& executablePath);
 

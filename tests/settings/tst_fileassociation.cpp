@@ -27,6 +27,9 @@ private slots:
     void unregisterOfNothingIsQuiet();
     void failedWritesAreCounted();
     void failedRemovalStops();
+    void systemWideInstallationCounts_data();
+    void systemWideInstallationCounts();
+    void systemWideFilesAreNeverWritten();
 
 private:
     std::unique_ptr<TempFolder> m_tmp;
@@ -40,6 +43,7 @@ void TestFileAssociation::init()
     qputenv("XDG_CONFIG_HOME", m_tmp->makeFolder(QStringLiteral("config")).toLocal8Bit());
     // The system's folders stay out of the test.
     qputenv("XDG_DATA_DIRS", m_tmp->makeFolder(QStringLiteral("system")).toLocal8Bit());
+    qputenv("XDG_CONFIG_DIRS", m_tmp->makeFolder(QStringLiteral("sysconfig")).toLocal8Bit());
 }
 
 void TestFileAssociation::cleanup()
@@ -222,6 +226,87 @@ void TestFileAssociation::failedRemovalStops()
     QVERIFY(error.contains(QLatin1String("mimeapps.list")));
     QVERIFY(!m_tmp->exists(QStringLiteral("data/applications/tresorin.desktop")));
     QVERIFY(m_tmp->exists(QStringLiteral("data/icons/hicolor/48x48/mimetypes/application-x-tresorin-document.png")));
+}
+
+
+namespace {
+
+// What the Debian package installs: the MIME package and the desktop entry of the source tree,
+// under the temporary system data folder, and the program under a folder put on PATH.
+QString installSystemWide(const TempFolder& tmp)
+{
+    const QString source = QStringLiteral(TRESORIN_TEST_DATA "/../../packaging/");
+    for (const auto& [from, to] : {std::pair{"tresorin.xml", "system/mime/packages/tresorin.xml"},
+                                   std::pair{"tresorin.desktop", "system/applications/tresorin.desktop"}}) {
+        QFile f(source + QLatin1String(from));
+        if (!f.open(QIODevice::ReadOnly) || !tmp.writeFile(QLatin1String(to), f.readAll()))
+            return QString();
+    }
+    if (!tmp.writeFile(QStringLiteral("bin/tresorin"), QByteArray("#!/bin/sh\n")))
+        return QString();
+    const QString exe = tmp.filePath(QStringLiteral("bin/tresorin"));
+    QFile::setPermissions(exe, QFile::permissions(exe) | QFileDevice::ExeOwner);
+    qputenv("PATH", (tmp.filePath(QStringLiteral("bin")) + u':' + qEnvironmentVariable("PATH")).toLocal8Bit());
+    return exe;
+}
+
+} // namespace
+
+void TestFileAssociation::systemWideInstallationCounts_data()
+{
+    QTest::addColumn<QString>("list");     // where the default is written
+    QTest::addColumn<QByteArray>("lines"); // its content
+    QTest::addColumn<bool>("otherExe");    // ask for another executable than the installed one
+    QTest::addColumn<bool>("associated");
+    const QByteArray ours("[Default Applications]\napplication/x-tresorin-document=tresorin.desktop;\n");
+    QTest::newRow("system configuration") << "sysconfig/mimeapps.list" << ours << false << true;
+    QTest::newRow("system applications") << "system/applications/mimeapps.list" << ours << false << true;
+    QTest::newRow("older defaults.list") << "system/applications/defaults.list" << ours << false << true;
+    QTest::newRow("user's own default") << "config/mimeapps.list" << ours << false << true;
+    QTest::newRow("another executable") << "sysconfig/mimeapps.list" << ours << true << false;
+    QTest::newRow("no default") << "sysconfig/mimeapps.list" << QByteArray("[Default Applications]\n") << false
+                                << false;
+    QTest::newRow("user chose another program")
+        << "config/mimeapps.list"
+        << QByteArray("[Default Applications]\napplication/x-tresorin-document=other.desktop\n") << false << false;
+}
+
+void TestFileAssociation::systemWideInstallationCounts()
+{
+    QFETCH(QString, list);
+    QFETCH(QByteArray, lines);
+    QFETCH(bool, otherExe);
+    QFETCH(bool, associated);
+    const QByteArray path = qgetenv("PATH");
+    const QString exe = installSystemWide(*m_tmp);
+    QVERIFY(!exe.isEmpty());
+    // The user's choice comes first; a system default applies where the user made none.
+    if (!list.startsWith(QLatin1String("config/")))
+        QVERIFY(m_tmp->writeFile(QStringLiteral("sysconfig/mimeapps.list"),
+                                 "[Default Applications]\napplication/x-tresorin-document=tresorin.desktop\n"));
+    QVERIFY(m_tmp->writeFile(list, lines));
+    const bool result =
+        association::IsAssociated(QStringLiteral("pass"), otherExe ? QStringLiteral("/opt/other/tresorin") : exe);
+    qputenv("PATH", path);
+    QCOMPARE(result, associated);
+}
+
+void TestFileAssociation::systemWideFilesAreNeverWritten()
+{
+    const QByteArray path = qgetenv("PATH");
+    const QString exe = installSystemWide(*m_tmp);
+    QVERIFY(!exe.isEmpty());
+    const QByteArray entry = m_tmp->readFile(QStringLiteral("system/applications/tresorin.desktop"));
+    const QByteArray package = m_tmp->readFile(QStringLiteral("system/mime/packages/tresorin.xml"));
+    QVERIFY(association::RegisterAssociation(QStringLiteral("pass"), exe, QStringLiteral("Document Tresorin"),
+                                             QStringLiteral("1"))
+                .isEmpty());
+    QVERIFY(association::IsAssociated(QStringLiteral("pass"), exe));
+    QVERIFY(association::UnregisterAssociation(QStringLiteral("pass")));
+    qputenv("PATH", path);
+    QCOMPARE(m_tmp->readFile(QStringLiteral("system/applications/tresorin.desktop")), entry);
+    QCOMPARE(m_tmp->readFile(QStringLiteral("system/mime/packages/tresorin.xml")), package);
+    QVERIFY(!m_tmp->exists(QStringLiteral("sysconfig/mimeapps.list")));
 }
 
 QTEST_GUILESS_MAIN(TestFileAssociation)
