@@ -1,11 +1,14 @@
 #include "app/TfrmTresorin.h"
 
+#include "app/CellEditing.h"
 #include "app/DocumentView.h"
 #include "app/EntryListView.h"
+#include "app/GroupEntryCommands.h"
 #include "app/GroupTreeModel.h"
 #include "app/GroupTreeView.h"
 #include "app/Icons.h"
 #include "document/gui/DocumentPipeline.h"
+#include "document/gui/StorableTextGuard.h"
 #include "document/gui/TBoiteMetaPass.h"
 #include "lang/LangTable.h"
 #include "lang/gui/ShowMsg.h"
@@ -471,6 +474,18 @@ void TfrmTresorin::connectCommands()
     connect(action(QStringLiteral("ActionRenGrp")), &QAction::triggered, this, &TfrmTresorin::RenameCommand);
     connect(action(QStringLiteral("ActionRenEntree")), &QAction::triggered, this, &TfrmTresorin::RenameCommand);
 
+    m_groupEntry = new GroupEntryCommands(
+        m_view, m_doc, m_settings, [this](const QString& name) { return action(name); }, this);
+    GroupEntryCommands* commands = m_groupEntry;
+    connect(action(QStringLiteral("ActionNewGrp")), &QAction::triggered, commands, &GroupEntryCommands::NewGroup);
+    connect(action(QStringLiteral("ActionDelGrp")), &QAction::triggered, commands, &GroupEntryCommands::Delete);
+    connect(action(QStringLiteral("ActionDelEntree")), &QAction::triggered, commands, &GroupEntryCommands::Delete);
+    connect(action(QStringLiteral("ActionNewEntree")), &QAction::triggered, commands, &GroupEntryCommands::NewEntry);
+    connect(action(QStringLiteral("actNewGenerateur")), &QAction::triggered, commands,
+            &GroupEntryCommands::NewWithGeneratedPassword);
+    // A character a document cannot hold was refused in one of the fields: say why.
+    connect(StorableTextGuard::instance(), &StorableTextGuard::refused, this, &TfrmTresorin::setStatusText);
+
     DocumentActions acts;
     acts.newEntry = action(QStringLiteral("ActionNewEntree"));
     acts.newGenerated = action(QStringLiteral("actNewGenerateur"));
@@ -538,6 +553,7 @@ void TfrmTresorin::applySettingsLayout()
     action(QStringLiteral("ActionHidePwd"))->setChecked(m_settings.HidePass);
     m_view->setPasswordsHidden(m_settings.HidePass);
     m_view->setAutoHide(m_settings.AutoHide);
+    m_view->setAutoCopy(m_settings.AutoCopy);
 }
 
 void TfrmTresorin::writeSettings()
@@ -779,6 +795,8 @@ void TfrmTresorin::commitPendingEdits()
 {
     if (m_view->memo()->hasFocus())
         m_view->commitNotes();
+    // The cell editor commits whenever it loses the focus: an open one has it (or a menu is open
+    // over it).
     commitCellEditor();
 }
 
@@ -795,13 +813,17 @@ void TfrmTresorin::RenameCommand()
 
 void TfrmTresorin::openNameCellEditor()
 {
-    // The in-place cell editor of the list comes with the editing feature, which opens it here on
-    // the name cell of the selected row.
+    m_view->cellEditing()->openNameCell();
 }
 
 void TfrmTresorin::commitCellEditor()
 {
-    // The in-place cell editor of the list comes with the editing feature, which closes it here.
+    m_view->cellEditing()->edExit();
+}
+
+void TfrmTresorin::SetReadOnlyLock(bool value)
+{
+    m_groupEntry->SetReadOnlyLock(value);
 }
 
 void TfrmTresorin::setOpenDialogFile(const QString& path)
