@@ -683,6 +683,7 @@ void TestEditing::entryMovedInsideTheList()
     QCOMPARE(doc().Modified, modified);
     QCOMPARE(doc().ftpEntry(), dragged);
     QCOMPARE(view()->selectedEntry(), dragged);
+    QVERIFY(m_win->action(QStringLiteral("ActionCopier"))->isEnabled());
 }
 
 void TestEditing::entryMovedToAnotherGroup()
@@ -735,6 +736,7 @@ void TestEditing::groupMoved()
     QCOMPARE(view()->selectedGroup(), moving);
     QCOMPARE(rowNames().size(), int(doc().GroupEntries(moving->Id).size()));
     QCOMPARE(doc().entryCount(), 5);
+    QCOMPARE(m_win->action(QStringLiteral("ActionCopier"))->isEnabled(), view()->selectedRow() >= 0);
 }
 
 // ---------------------------------------------------------------------------------------------
