@@ -16,6 +16,8 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kIconWidth = EntryListDelegate::kIconSize;
@@ -185,6 +187,13 @@ bool CellEditing::OpenCellEditor(const QPoint& point)
     const int rowLeft = list->header()->sectionViewportPosition(0);
     const CellSpan span = CellAtOffset(point.x() - rowLeft, kIconWidth, columnWidths());
     list->scrollTo(index);
+    // The cell comes into view sideways too.
+    QScrollBar* sideways = list->horizontalScrollBar();
+    const int visible = list->viewport()->width();
+    if (span.left < sideways->value())
+        sideways->setValue(span.left);
+    else if (span.left + span.width > sideways->value() + visible)
+        sideways->setValue(std::min(span.left, span.left + span.width - visible));
 
     m_entry = entry;
     m_editor->column = span.column;

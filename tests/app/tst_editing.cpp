@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QtTest>
 
 using testsupport::TempFolder;
@@ -40,6 +41,7 @@ private slots:
     void ctrlEnterOnTheLastRow_data();
     void ctrlEnterOnTheLastRow();
     void leftRightUpDown();
+    void farCellScrolledIntoView();
     void emptyNameRefused();
     void escapeRestoresTheText();
     void leavingACellOfAModifiedDocumentDatesTheEntry();
@@ -316,6 +318,29 @@ void TestEditing::leftRightUpDown()
     QVERIFY(view()->liste()->hasFocus());
     // Moving without typing changed nothing.
     QVERIFY(!doc().Modified);
+}
+
+void TestEditing::farCellScrolledIntoView()
+{
+    makeWindow();
+    for (int column = 1; column <= 3; ++column)
+        view()->setColumnWidth(column, 400);
+    EntryListView* list = view()->liste();
+    openCell(0, 0);
+    key(Qt::Key_Return);
+    key(Qt::Key_Return);
+    key(Qt::Key_Return);
+    QCOMPARE(editor()->column, 3);
+    // The web address cell lies beyond the view: the list scrolled sideways to show it, and the
+    // editor sits over it.
+    QVERIFY(list->horizontalScrollBar()->value() > 0);
+    const int cellLeft = list->header()->sectionViewportPosition(3);
+    QVERIFY(editor()->geometry().left() >= cellLeft);
+    QVERIFY(editor()->geometry().left() < list->viewport()->width());
+    // Scrolling back moves the editor with its cell.
+    const int before = editor()->x();
+    list->horizontalScrollBar()->setValue(list->horizontalScrollBar()->value() - 50);
+    QCOMPARE(editor()->x(), before + 50);
 }
 
 void TestEditing::emptyNameRefused()
