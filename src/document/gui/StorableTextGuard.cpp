@@ -61,17 +61,34 @@ QValidator::State StorableTextValidator::validate(QString& input, int& pos) cons
 StorableTextGuard::PlainTextGuard::PlainTextGuard(QPlainTextEdit* edit, int maxLength)
     : QObject(edit), m_edit(edit), m_maxLength(maxLength)
 {
+    m_lastLength = storedLength();
     connect(edit->document(), &QTextDocument::contentsChange, this, &PlainTextGuard::onContentsChange);
     // Connected after the editor's own handlers: the edit is complete when this runs.
     connect(edit, &QPlainTextEdit::textChanged, this, &PlainTextGuard::onTextChanged);
 }
 
+void StorableTextGuard::PlainTextGuard::setSuspended(bool suspended)
+{
+    m_suspended = suspended;
+    if (!suspended) {
+        m_pending = false;
+        m_lastLength = storedLength();
+    }
+}
+
+int StorableTextGuard::PlainTextGuard::storedLength() const
+{
+    const QTextDocument* doc = m_edit->document();
+    // Characters without the final paragraph end, plus one more for each line break (CR LF).
+    return doc->characterCount() - 1 + doc->blockCount() - 1;
+}
+
 void StorableTextGuard::PlainTextGuard::onContentsChange(int position, int removed, int added)
 {
+    Q_UNUSED(removed);
     if (m_fixing || m_suspended)
         return;
     m_position = position;
-    m_removed = removed;
     m_added = added;
     m_pending = true;
 }
@@ -84,45 +101,52 @@ void StorableTextGuard::PlainTextGuard::onTextChanged()
     QTextDocument* doc = m_edit->document();
     const int length = doc->characterCount() - 1; // without the final paragraph end
     const int start = std::clamp(m_position, 0, length);
-    const int end = std::clamp(m_position + m_added, start, length);
-    if (end == start)
-        return;
+    int end = std::clamp(m_position + m_added, start, length);
 
-    // Positions of inserted characters the code page cannot hold; line breaks are fine.
+    // Inserted characters the code page cannot hold; line breaks are fine.
     std::vector<int> refused;
     for (int i = start; i < end; ++i) {
         const QChar c = doc->characterAt(i);
-        if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator)
-            continue;
-        if (!win1252::canHold(c))
+        if (c != QChar::ParagraphSeparator && c != QChar::LineSeparator && !win1252::canHold(c))
             refused.push_back(i);
     }
-    // The document holds what it held before and at most the limit.
-    int excess = 0;
-    if (m_maxLength >= 0) {
-        const int before = length - m_added + m_removed;
-        const int allowed = std::max(before, m_maxLength);
-        excess = std::max(0, length - static_cast<int>(refused.size()) - allowed);
+    if (!refused.empty()) {
+        m_fixing = true;
+        QTextCursor cursor(doc);
+        cursor.joinPreviousEditBlock();
+        for (auto it = refused.rbegin(); it != refused.rend(); ++it) {
+            cursor.setPosition(*it);
+            cursor.setPosition(*it + 1, QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+        }
+        cursor.endEditBlock();
+        m_fixing = false;
+        end -= static_cast<int>(refused.size());
     }
-    if (refused.empty() && excess == 0)
-        return;
 
-    m_fixing = true;
-    QTextCursor cursor(doc);
-    cursor.joinPreviousEditBlock();
-    for (auto it = refused.rbegin(); it != refused.rend(); ++it) {
-        cursor.setPosition(*it);
-        cursor.setPosition(*it + 1, QTextCursor::KeepAnchor);
-        cursor.removeSelectedText();
+    // The text may keep what it held before, however long, and grow only up to the limit: the
+    // end of what was just inserted goes.
+    if (m_maxLength >= 0) {
+        const int allowed = std::max(m_lastLength, m_maxLength);
+        int excess = storedLength() - allowed;
+        if (excess > 0) {
+            int cut = end;
+            while (excess > 0 && cut > start) {
+                --cut;
+                const QChar c = doc->characterAt(cut);
+                excess -= c == QChar::ParagraphSeparator ? 2 : 1;
+            }
+            m_fixing = true;
+            QTextCursor cursor(doc);
+            cursor.joinPreviousEditBlock();
+            cursor.setPosition(cut);
+            cursor.setPosition(end, QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+            cursor.endEditBlock();
+            m_fixing = false;
+        }
     }
-    if (excess > 0) {
-        const int insertedEnd = end - static_cast<int>(refused.size());
-        cursor.setPosition(insertedEnd - excess);
-        cursor.setPosition(insertedEnd, QTextCursor::KeepAnchor);
-        cursor.removeSelectedText();
-    }
-    cursor.endEditBlock();
-    m_fixing = false;
+    m_lastLength = storedLength();
     if (!refused.empty())
         StorableTextGuard::instance()->announceRefusal();
 }

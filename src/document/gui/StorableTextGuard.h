@@ -15,7 +15,8 @@ class QPlainTextEdit;
 // the program) stay and do not block other edits.
 //
 // Notes editors may also get a length limit: no edit may make the text longer than the limit,
-// but a text that was already longer (written by another copy of the program) is never cut.
+// but a text that was already longer (written by another copy of the program) is never cut. The
+// length is that of the stored text, where each line break is CR LF and counts two.
 class StorableTextGuard : public QObject
 {
     Q_OBJECT
@@ -62,18 +63,19 @@ public:
     PlainTextGuard(QPlainTextEdit* edit, int maxLength);
 
     // While suspended (the program fills the editor) nothing is checked.
-    void setSuspended(bool suspended) { m_suspended = suspended; }
+    void setSuspended(bool suspended);
     int maxLength() const { return m_maxLength; }
 
 private:
+    int storedLength() const;
     void onContentsChange(int position, int removed, int added);
     void onTextChanged();
 
     QPlainTextEdit* m_edit;
     int m_maxLength;
     int m_position = 0;
-    int m_removed = 0;
     int m_added = 0;
+    int m_lastLength = 0; // stored length after the last accepted change
     bool m_pending = false;
     bool m_suspended = false;
     bool m_fixing = false;
