@@ -1,5 +1,6 @@
 #include "app/DocumentView.h"
 
+#include "app/CellEditing.h"
 #include "app/CommandEnabling.h"
 #include "app/EntryHint.h"
 #include "app/EntryListModel.h"
@@ -10,6 +11,8 @@
 #include "document/DocumentModel.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -113,16 +116,13 @@ DocumentView::DocumentView(QWidget* parent) : QWidget(parent)
         emit entryContextMenuRequested(m_liste->viewport()->mapToGlobal(pos));
     });
 
+    // From the start of a group drag to its end neither view repaints.
+    connect(m_arbo, &GroupTreeView::groupDragStarted, this, &DocumentView::suspendRepaint);
+    connect(m_arbo, &GroupTreeView::groupDragFinished, this, &DocumentView::resumeRepaint);
     connect(m_cacherBtn, &QToolButton::clicked, this, &DocumentView::BoutonCacherClick);
-    connect(m_memo, &QPlainTextEdit::textChanged, this, [this] {
-        // The notes hold at most 65535 characters.
-        if (m_fillingMemo || m_memo->document()->characterCount() - 1 <= kMemoMaxLength)
-            return;
-        QTextCursor cursor(m_memo->document());
-        cursor.setPosition(kMemoMaxLength);
-        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-        cursor.removeSelectedText();
-    });
+    // Typing and pasting stop at 65535 characters; longer notes from a file stay whole.
+    m_memoGuard = StorableTextGuard::install(m_memo, kMemoMaxLength);
+    m_cellEditing = new CellEditing(this);
 
     for (QWidget* w : {static_cast<QWidget*>(m_arbo), static_cast<QWidget*>(m_liste), static_cast<QWidget*>(m_memo)})
         w->installEventFilter(this);
@@ -306,6 +306,9 @@ void DocumentView::ArboChange()
     }
     resumeRepaint();
     setNewEntryEnabled(newEntryEnabledAfterGroupReport(selectionState()));
+    // Rename group (F2) and Delete group follow the selection too, not only the menus: the key
+    // must reach the command whenever a group is selected.
+    updateGroupMenuActions();
     emit groupChanged(group);
 }
 
@@ -348,6 +351,12 @@ void DocumentView::ListeSelectItem(TFeuille* entry, bool selected)
         m_actions.copy->setEnabled(copyEnabledOnRowChange(s));
     if (m_actions.openUrl)
         m_actions.openUrl->setEnabled(openUrlEnabledOnRowChange(s));
+    // Likewise Rename entry (F2) and Delete entry follow the row selection.
+    const EntryCommandsEnabling e = entryMenuEnabling(s);
+    if (m_actions.renameEntry)
+        m_actions.renameEntry->setEnabled(e.renameEntry);
+    if (m_actions.deleteEntry)
+        m_actions.deleteEntry->setEnabled(e.deleteEntry);
     if (selected) {
         setMemoForEntry(entry);
         if (m_autoHide && dropIndex() == -1)
@@ -373,6 +382,7 @@ bool DocumentView::entryAlive(const TFeuille* entry) const
 void DocumentView::setMemoForEntry(const TFeuille* entry)
 {
     m_fillingMemo = true;
+    m_memoGuard->setSuspended(true);
     QPalette pal = m_memo->palette();
     if (entry) {
         m_memo->setPlainText(notesForEditor(entry->Notes));
@@ -386,6 +396,7 @@ void DocumentView::setMemoForEntry(const TFeuille* entry)
     m_memo->setPalette(pal);
     m_memo->document()->setModified(false);
     m_loadedMemoText = m_memo->toPlainText();
+    m_memoGuard->setSuspended(false);
     m_fillingMemo = false;
 }
 
@@ -547,6 +558,12 @@ void DocumentView::updateCacherArrow()
 void DocumentView::setAutoHide(bool on)
 {
     m_autoHide = on;
+}
+
+void DocumentView::setAutoCopy(bool on)
+{
+    m_autoCopy = on;
+    m_cellEditing->setAutoCopy(on);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -790,6 +807,18 @@ bool DocumentView::eventFilter(QObject* watched, QEvent* event)
         if (event->type() == QEvent::MouseButtonPress && m_memo->isReadOnly()) {
             m_liste->setFocus();
             return true;
+        }
+        // AutoCopy: the double click selects the word under the pointer, which is copied as it
+        // is; no clearing is planned for it.
+        if (event->type() == QEvent::MouseButtonDblClick && m_autoCopy) {
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    const QString word = m_memo->textCursor().selectedText();
+                    if (!word.isEmpty())
+                        QApplication::clipboard()->setText(word);
+                },
+                Qt::QueuedConnection);
         }
         return false;
     }

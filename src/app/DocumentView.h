@@ -1,10 +1,13 @@
 #pragma once
 
+#include "document/gui/StorableTextGuard.h"
+
 #include <QStringList>
 #include <QWidget>
 
 #include <vector>
 
+class CellEditing;
 class DocumentState;
 class EntryListModel;
 class EntryListView;
@@ -166,9 +169,15 @@ public:
     void refreshEntryRow(int row);
     int rowOfEntry(const TFeuille* entry) const;
 
-    // --- notes ----------------------------------------------------------------------------
+    // --- editing --------------------------------------------------------------------------
     // Commits the notes editor into the selected entry when typing changed it (MemoExit).
     void commitNotes();
+    // The cell editor over the list (OpenCellEditor, edExit).
+    CellEditing* cellEditing() const { return m_cellEditing; }
+    // A double click in the notes editor copies the word under the pointer (AutoCopy); the list's
+    // double click copies the text of the cell it opens.
+    void setAutoCopy(bool on);
+    bool autoCopy() const { return m_autoCopy; }
 
     // --- enabling -------------------------------------------------------------------------
     void setActions(const DocumentActions& actions);
@@ -241,6 +250,8 @@ private:
     QSplitter* m_notesSplitter = nullptr;
     QWidget* m_notesPanel = nullptr;
     QTimer* m_groupTimer = nullptr;
+    CellEditing* m_cellEditing = nullptr;
+    StorableTextGuard::PlainTextGuard* m_memoGuard = nullptr;
 
     TFeuille* m_rowEntry = nullptr; // entry of the row last reported selected
     TGroupe* m_listGroup = nullptr; // group whose entries the list shows (group view only)
@@ -252,6 +263,7 @@ private:
     int m_storedNotesHeight = kInitialNotesHeight;
     int m_repaintSuspended = 0;
     bool m_autoHide = false;
+    bool m_autoCopy = false;
     bool m_readOnly = false;
     bool m_searchView = false;
     bool m_fillingMemo = false;

@@ -5,6 +5,8 @@
 #include "lang/gui/WindowTranslation.h"
 
 #include <QMouseEvent>
+#include <QDrag>
+#include <QMimeData>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -222,6 +224,9 @@ EntryListView::EntryListView(QWidget* parent) : QTreeView(parent)
     setContextMenuPolicy(Qt::CustomContextMenu);
     setMouseTracking(true);
     viewport()->setAutoFillBackground(true);
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    setDropIndicatorShown(false);
 
     const QString hint = QStringLiteral("Double-clic pour éditer un élément. Naviguez avec Tab, ou Entrée.");
     setToolTip(hint);
@@ -419,4 +424,72 @@ void EntryListView::mouseReleaseEvent(QMouseEvent* event)
         return;
     }
     QTreeView::mouseReleaseEvent(event);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Moving a row by drag and drop
+
+int EntryListView::dropIndexAt(int y) const
+{
+    const QModelIndex index = indexAt(QPoint(10, y));
+    return index.isValid() ? index.row() : (model() ? model()->rowCount() : 0);
+}
+
+void EntryListView::startDrag(Qt::DropActions)
+{
+    const QModelIndexList rows = selectionModel() ? selectionModel()->selectedRows() : QModelIndexList();
+    if (rows.isEmpty())
+        return;
+    auto* data = new QMimeData;
+    data->setData(QLatin1String(kRowMimeType), QByteArray::number(rows.first().row()));
+    auto* drag = new QDrag(this);
+    drag->setMimeData(data);
+    // No drag image: the insertion mark shows where the row goes.
+    QPixmap none(1, 1);
+    none.fill(Qt::transparent);
+    drag->setPixmap(none);
+    viewport()->update();
+    drag->exec(Qt::MoveAction);
+    setDropIndex(-1);
+    viewport()->update();
+}
+
+void EntryListView::dragEnterEvent(QDragEnterEvent* event)
+{
+    // Only rows dragged from this list.
+    if (event->source() == this && event->mimeData()->hasFormat(QLatin1String(kRowMimeType)))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void EntryListView::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (event->source() != this || !event->mimeData()->hasFormat(QLatin1String(kRowMimeType))) {
+        event->ignore();
+        return;
+    }
+    setDropIndex(dropIndexAt(event->position().toPoint().y()));
+    event->acceptProposedAction();
+}
+
+void EntryListView::dragLeaveEvent(QDragLeaveEvent* event)
+{
+    setDropIndex(-1);
+    event->accept();
+}
+
+void EntryListView::dropEvent(QDropEvent* event)
+{
+    if (event->source() != this || !event->mimeData()->hasFormat(QLatin1String(kRowMimeType))) {
+        event->ignore();
+        return;
+    }
+    bool ok = false;
+    const int from = event->mimeData()->data(QLatin1String(kRowMimeType)).toInt(&ok);
+    const int index = m_dropIndex >= 0 ? m_dropIndex : dropIndexAt(event->position().toPoint().y());
+    setDropIndex(-1);
+    event->acceptProposedAction();
+    if (ok)
+        emit rowDropped(from, index);
 }

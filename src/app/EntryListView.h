@@ -75,6 +75,8 @@ class EntryListView : public QTreeView
     Q_OBJECT
 public:
     static constexpr int kSortBandGrey = 247;
+    // What a row being dragged carries: its row number. Only drags of this list use it.
+    static constexpr const char* kRowMimeType = "application/x-tresorin-row";
 
     explicit EntryListView(QWidget* parent = nullptr);
 
@@ -98,7 +100,20 @@ public:
     // Horizontal extent of the sort band in viewport coordinates (empty when no band).
     QRect sortBandRect(int top, int height) const;
 
+    // The row index before which a row dragged over viewport height `y` lands: the row at that
+    // height (hit tested 10 pixels from the left edge), else the number of rows.
+    int dropIndexAt(int y) const;
+
+signals:
+    // A dragged row was dropped on the list before row `dropIndex` (the row count: after the last).
+    void rowDropped(int fromRow, int dropIndex);
+
 protected:
+    void startDrag(Qt::DropActions supportedActions) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

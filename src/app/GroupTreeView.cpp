@@ -1,7 +1,13 @@
 #include "app/GroupTreeView.h"
 
+#include "app/EntryListView.h"
 #include "app/GroupTreeModel.h"
 #include "app/Icons.h"
+#include "document/gui/StorableTextGuard.h"
+
+#include <QDrag>
+#include <QLineEdit>
+#include <QMimeData>
 
 #include <QHeaderView>
 #include <QMouseEvent>
@@ -14,6 +20,15 @@ class GroupNodeDelegate : public QStyledItemDelegate
 {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        // Group names are stored in the document like every other text.
+        if (auto* line = qobject_cast<QLineEdit*>(editor))
+            StorableTextGuard::install(line);
+        return editor;
+    }
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
@@ -38,6 +53,9 @@ GroupTreeView::GroupTreeView(QWidget* parent) : QTreeView(parent)
     setItemDelegate(new GroupNodeDelegate(this));
     setContextMenuPolicy(Qt::CustomContextMenu);
     header()->setStretchLastSection(true);
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    setDropIndicatorShown(false);
 
     // The selection keeps its colours when the tree loses the focus.
     QPalette pal = palette();
@@ -80,4 +98,68 @@ void GroupTreeView::currentChanged(const QModelIndex& current, const QModelIndex
     // tree never shows a current node that is not the selected one.
     if (current.isValid() && selectionModel() && !selectionModel()->isSelected(current))
         selectionModel()->select(current, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drag and drop: groups moved inside the tree, entries dropped on a group
+
+void GroupTreeView::startDrag(Qt::DropActions)
+{
+    m_dragged = currentGroup();
+    if (!m_dragged)
+        return;
+    auto* data = new QMimeData;
+    data->setData(QLatin1String(kGroupMimeType), QByteArray());
+    auto* drag = new QDrag(this);
+    drag->setMimeData(data);
+    emit groupDragStarted();
+    drag->exec(Qt::MoveAction);
+    m_dragged = nullptr;
+    emit groupDragFinished();
+}
+
+bool GroupTreeView::acceptsDrag(const QDropEvent* event) const
+{
+    const QMimeData* data = event->mimeData();
+    // Groups of this tree anywhere; entry rows only over a group.
+    if (event->source() == this && data->hasFormat(QLatin1String(kGroupMimeType)))
+        return true;
+    return qobject_cast<EntryListView*>(event->source()) &&
+           data->hasFormat(QLatin1String(EntryListView::kRowMimeType)) &&
+           indexAt(event->position().toPoint()).isValid();
+}
+
+void GroupTreeView::dragEnterEvent(QDragEnterEvent* event)
+{
+    // Entry rows enter everywhere: whether they may drop is decided over each node.
+    if (acceptsDrag(event) || (qobject_cast<EntryListView*>(event->source()) &&
+                               event->mimeData()->hasFormat(QLatin1String(EntryListView::kRowMimeType))))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void GroupTreeView::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (acceptsDrag(event))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void GroupTreeView::dropEvent(QDropEvent* event)
+{
+    if (!acceptsDrag(event)) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    TGroupe* target = groupModel() ? groupModel()->groupAt(indexAt(event->position().toPoint())) : nullptr;
+    if (event->mimeData()->hasFormat(QLatin1String(kGroupMimeType))) {
+        TGroupe* dragged = m_dragged ? m_dragged : currentGroup();
+        if (dragged)
+            emit groupDropped(dragged, target);
+    } else if (target) {
+        emit entryDropped(target);
+    }
 }

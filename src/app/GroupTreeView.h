@@ -18,7 +18,27 @@ public:
     GroupTreeModel* groupModel() const;
     TGroupe* currentGroup() const;
 
+    static constexpr const char* kGroupMimeType = "application/x-tresorin-group";
+
+signals:
+    // A row of the entry list was dropped on a group.
+    void entryDropped(TGroupe* group);
+    // A group of this tree was dropped on `target` (null: empty space).
+    void groupDropped(TGroupe* dragged, TGroupe* target);
+    // A group drag starts and ends: repainting of the views is suspended meanwhile.
+    void groupDragStarted();
+    void groupDragFinished();
+
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+
+private:
+    bool acceptsDrag(const QDropEvent* event) const;
+
+    TGroupe* m_dragged = nullptr;
 };

@@ -1,14 +1,17 @@
 #include "app/TfrmTresorin.h"
 
+#include "app/CellEditing.h"
 #include "app/DocumentView.h"
 #include "app/ElidedLabel.h"
 #include "app/EntryListView.h"
 #include "app/GeneratorCommand.h"
+#include "app/GroupEntryCommands.h"
 #include "app/GroupTreeModel.h"
 #include "app/GroupTreeView.h"
 #include "app/Icons.h"
 #include "document/RecentFiles.h"
 #include "document/gui/DocumentPipeline.h"
+#include "document/gui/StorableTextGuard.h"
 #include "document/gui/TBoiteMetaPass.h"
 #include "lang/LangTable.h"
 #include "lang/gui/ShowMsg.h"
@@ -494,6 +497,18 @@ void TfrmTresorin::connectCommands()
     connect(action(QStringLiteral("ActionMajWeb")), &QAction::triggered, this,
             [this] { ActionMajWebExecute(action(QStringLiteral("ActionMajWeb"))); });
 
+    m_groupEntry = new GroupEntryCommands(
+        m_view, m_doc, m_settings, [this](const QString& name) { return action(name); }, this);
+    GroupEntryCommands* commands = m_groupEntry;
+    connect(action(QStringLiteral("ActionNewGrp")), &QAction::triggered, commands, &GroupEntryCommands::NewGroup);
+    connect(action(QStringLiteral("ActionDelGrp")), &QAction::triggered, commands, &GroupEntryCommands::Delete);
+    connect(action(QStringLiteral("ActionDelEntree")), &QAction::triggered, commands, &GroupEntryCommands::Delete);
+    connect(action(QStringLiteral("ActionNewEntree")), &QAction::triggered, commands, &GroupEntryCommands::NewEntry);
+    connect(action(QStringLiteral("actNewGenerateur")), &QAction::triggered, commands,
+            &GroupEntryCommands::NewWithGeneratedPassword);
+    // A character a document cannot hold was refused in one of the fields: say why.
+    connect(StorableTextGuard::instance(), &StorableTextGuard::refused, this, &TfrmTresorin::setStatusText);
+
     DocumentActions acts;
     acts.newEntry = action(QStringLiteral("ActionNewEntree"));
     acts.newGenerated = action(QStringLiteral("actNewGenerateur"));
@@ -561,6 +576,7 @@ void TfrmTresorin::applySettingsLayout()
     action(QStringLiteral("ActionHidePwd"))->setChecked(m_settings.HidePass);
     m_view->setPasswordsHidden(m_settings.HidePass);
     m_view->setAutoHide(m_settings.AutoHide);
+    m_view->setAutoCopy(m_settings.AutoCopy);
 }
 
 void TfrmTresorin::writeSettings()
@@ -773,14 +789,6 @@ void TfrmTresorin::RestartIdleTimer()
     // The idle lock plugs in here: it restarts its timer from IdleMain and MainMin.
 }
 
-void TfrmTresorin::SetReadOnlyLock(bool locked)
-{
-    m_doc.ReadOnlyLock = locked;
-    m_view->setReadOnlyLock(locked);
-    enableDocumentCommands();
-    m_doc.SetModified(m_doc.Modified); // the status bar says "Locked" or not
-}
-
 bool TfrmTresorin::ApplyLanguage()
 {
     QString code;
@@ -858,6 +866,8 @@ void TfrmTresorin::commitPendingEdits()
 {
     if (m_view->memo()->hasFocus())
         m_view->commitNotes();
+    // The cell editor commits whenever it loses the focus: an open one has it (or a menu is open
+    // over it).
     commitCellEditor();
 }
 
@@ -874,13 +884,17 @@ void TfrmTresorin::RenameCommand()
 
 void TfrmTresorin::openNameCellEditor()
 {
-    // The in-place cell editor of the list comes with the editing feature, which opens it here on
-    // the name cell of the selected row.
+    m_view->cellEditing()->openNameCell();
 }
 
 void TfrmTresorin::commitCellEditor()
 {
-    // The in-place cell editor of the list comes with the editing feature, which closes it here.
+    m_view->cellEditing()->edExit();
+}
+
+void TfrmTresorin::SetReadOnlyLock(bool value)
+{
+    m_groupEntry->SetReadOnlyLock(value);
 }
 
 void TfrmTresorin::setOpenDialogFile(const QString& path)

@@ -12,6 +12,7 @@
 
 class DocumentPipeline;
 class DocumentView;
+class GroupEntryCommands;
 class QAction;
 class QKeyEvent;
 class QLabel;
@@ -85,8 +86,6 @@ public:
     void ActionAboutExecute();
     // The idle lock's timer takes the idle settings again; the idle lock itself plugs in here.
     void RestartIdleTimer();
-    // The read-only lock of the document: commands that change or save it are disabled.
-    void SetReadOnlyLock(bool locked);
 
     // --- document --------------------------------------------------------------------------
     void SetModified(bool value);
@@ -121,6 +120,10 @@ public:
     // Rename (both rename commands): the name cell of the selected row when the list has the
     // focus, else the label of the selected group when the tree has it.
     void RenameCommand();
+    // The read-only lock: every command that would change or save the document is disabled.
+    void SetReadOnlyLock(bool value);
+    // New group, Delete, New entry, New with generated password and the drag-and-drop moves.
+    GroupEntryCommands* groupEntryCommands() const { return m_groupEntry; }
 
     // The open dialog's memory: last folder and file name chosen.
     QString openDialogFolder() const { return m_openFolder; }
@@ -181,6 +184,7 @@ private:
     QStringList m_arguments;
     CommandLine m_commandLine;
     std::unique_ptr<DocumentPipeline> m_pipeline;
+    GroupEntryCommands* m_groupEntry = nullptr;
 
     DocumentView* m_view = nullptr;
     QToolBar* m_toolBar = nullptr;

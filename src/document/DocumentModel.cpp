@@ -134,19 +134,7 @@ void DocumentState::deleteGroup(TGroupe* group)
     unindexSubtree(group, ids);
     const std::unordered_set<quint32> gone(ids.begin(), ids.end());
 
-    // Remove the entries of the subtree in one pass, keeping the FTP mark on its entry.
-    EntryList kept;
-    kept.reserve(m_entries.size());
-    int ftpIndex = -1;
-    for (size_t i = 0; i < m_entries.size(); ++i) {
-        if (gone.count(m_entries[i]->Group))
-            continue;
-        if (static_cast<int>(i) == m_ftpEntryIndex)
-            ftpIndex = static_cast<int>(kept.size());
-        kept.push_back(std::move(m_entries[i]));
-    }
-    m_entries = std::move(kept);
-    m_ftpEntryIndex = ftpIndex;
+    removeEntriesIf([&gone](const TFeuille& e) { return gone.count(e.Group) > 0; });
 
     // Children are destroyed iteratively: a degenerate chain of many thousand levels must not
     // overflow the stack through nested unique_ptr destructors.
@@ -229,6 +217,24 @@ std::unique_ptr<TFeuille> DocumentState::takeEntry(int index)
 void DocumentState::removeEntry(int index)
 {
     takeEntry(index);
+}
+
+int DocumentState::removeEntriesIf(const std::function<bool(const TFeuille&)>& remove)
+{
+    EntryList kept;
+    kept.reserve(m_entries.size());
+    int ftpIndex = -1;
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        if (remove(*m_entries[i]))
+            continue;
+        if (static_cast<int>(i) == m_ftpEntryIndex)
+            ftpIndex = static_cast<int>(kept.size());
+        kept.push_back(std::move(m_entries[i]));
+    }
+    const int removed = static_cast<int>(m_entries.size() - kept.size());
+    m_entries = std::move(kept);
+    m_ftpEntryIndex = ftpIndex;
+    return removed;
 }
 
 void DocumentState::moveEntry(int from, int to)

@@ -114,6 +114,9 @@ public:
     // Out-of-range indices take or remove nothing.
     std::unique_ptr<TFeuille> takeEntry(int index);
     void removeEntry(int index);
+    // Removes every entry the predicate picks in one pass, keeping the order of the others and the
+    // FTP mark on its entry (-1 when that entry goes). Returns how many were removed.
+    int removeEntriesIf(const std::function<bool(const TFeuille&)>& remove);
     // Moves the entry at from so that it ends up at index to (indices of the list before the move,
     // to in 0..count: "insert before the entry now at to").
     void moveEntry(int from, int to);

@@ -89,4 +89,23 @@ QString toUnicode(const QByteArray& bytes)
     return toUnicode(bytes.constData(), bytes.size());
 }
 
+bool canHold(QChar c)
+{
+    return !c.isSurrogate() && (c.unicode() == u'?' || encodeOne(c.unicode()) != '?');
+}
+
+qsizetype unholdableCount(const QString& text)
+{
+    qsizetype count = 0;
+    const QChar* p = text.constData();
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (p[i].isHighSurrogate() && i + 1 < n && p[i + 1].isLowSurrogate())
+            ++i;
+        if (!canHold(p[i]))
+            ++count;
+    }
+    return count;
+}
+
 } // namespace win1252

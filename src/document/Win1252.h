@@ -24,4 +24,10 @@ qsizetype appendTo(QByteArray& out, const QString& text);
 QString toUnicode(const QByteArray& bytes);
 QString toUnicode(const char* data, qsizetype size);
 
+// True when the code page holds the character (false for every surrogate, paired or not).
+bool canHold(QChar c);
+
+// Number of characters of text the code page cannot hold (a surrogate pair counts once).
+qsizetype unholdableCount(const QString& text);
+
 } // namespace win1252

@@ -1,6 +1,7 @@
 #include "document/gui/TBoiteMetaPass.h"
 
 #include "document/DocumentPath.h"
+#include "document/gui/StorableTextGuard.h"
 #include "lang/LangTable.h"
 #include "platform/gui/DialogPlacement.h"
 #include "platform/gui/ModalSeam.h"
@@ -53,6 +54,8 @@ TBoiteMetaPass::TBoiteMetaPass(QWidget* parent) : QDialog(parent)
         edit->setEchoMode(QLineEdit::Password);
         edit->setMaxLength(MaxLength);
         edit->setContextMenuPolicy(Qt::NoContextMenu);
+        // The meta password is keyed as Windows-1252 bytes: other characters would be lost.
+        StorableTextGuard::install(edit);
         connect(edit, &QLineEdit::textChanged, this, &TBoiteMetaPass::updateOkButton);
     }
 
