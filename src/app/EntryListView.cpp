@@ -4,9 +4,9 @@
 #include "app/WebLink.h"
 #include "lang/gui/WindowTranslation.h"
 
-#include <QMouseEvent>
 #include <QDrag>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -257,16 +257,22 @@ void EntryListView::fitWebColumn()
     m_header->setStretchLastSection(!groupView);
     if (!groupView)
         return;
-    // The web column takes exactly the room the others leave, none when they take it all: the
-    // header's own stretch would keep it at least as wide as it first was, past the right edge,
-    // with a horizontal scroll bar for it.
+    // The web column takes exactly the room the others leave: the header's own stretch would
+    // keep it at least as wide as it first was, past the right edge, with a horizontal scroll
+    // bar for it. When the others take it all it keeps the width of its title, so the addresses
+    // and their cell editor stay within reach by scrolling.
     int used = 0;
     for (int c = 0; c < EntryListModel::WebColumn; ++c)
         if (!m_header->isSectionHidden(c))
             used += m_header->sectionSize(c);
-    const int room = std::max(0, viewport()->width() - used);
+    const int room = std::max(webColumnLeast(), viewport()->width() - used);
     if (m_header->sectionSize(EntryListModel::WebColumn) != room)
         m_header->resizeSection(EntryListModel::WebColumn, room);
+}
+
+int EntryListView::webColumnLeast() const
+{
+    return m_header->sectionSizeHint(EntryListModel::WebColumn);
 }
 
 void EntryListView::resizeEvent(QResizeEvent* event)

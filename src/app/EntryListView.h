@@ -120,8 +120,13 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
+public:
+    // The narrowest the web column becomes: the width of its title.
+    int webColumnLeast() const;
+
 private:
-    // In the group view the web column fills the list's width, and never more.
+    // In the group view the web column fills the list's width, and never more unless the others
+    // leave less than the width of its title.
     void fitWebColumn();
     void drawInsertionMark(QPainter* painter, const QRect& row) const;
     QRect rowRect(int row) const;

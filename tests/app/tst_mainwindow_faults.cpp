@@ -342,6 +342,7 @@ void TestMainWindowFaults::webColumnFillsTheList_data()
     QTest::newRow("initial widths") << QByteArray();
     QTest::newRow("wide name column") << QByteArray("[Pos]\r\nCol=1\r\nC1=300\r\n");
     QTest::newRow("all three wide") << QByteArray("[Pos]\r\nCol=1\r\nC1=250\r\nC2=200\r\nC3=200\r\n");
+    QTest::newRow("wider than the list") << QByteArray("[Pos]\r\nCol=1\r\nC1=400\r\nC2=400\r\nC3=400\r\n");
 }
 
 void TestMainWindowFaults::webColumnFillsTheList()
@@ -355,16 +356,18 @@ void TestMainWindowFaults::webColumnFillsTheList()
     EntryListView* list = w->view()->liste();
     QHeaderView* header = list->header();
 
-    // The web column takes the room the other three leave, none when they take it all: a
-    // horizontal scroll bar comes only for columns that do not fit, never for the web column.
+    // The web column takes the room the other three leave, the width of its title when they
+    // take it all: a horizontal scroll bar comes only when the others leave less than that.
     const auto check = [&] {
         const int web = EntryListModel::WebColumn;
+        const int least = list->webColumnLeast();
+        QVERIFY(least > 0);
         const int others = header->sectionSize(0) + header->sectionSize(1) + header->sectionSize(2);
         const int width = list->viewport()->width();
-        QTRY_COMPARE(header->sectionSize(web), std::max(0, width - others));
+        QTRY_COMPARE(header->sectionSize(web), std::max(least, width - others));
         QCOMPARE(header->sectionViewportPosition(web) + header->sectionSize(web) + list->horizontalScrollBar()->value(),
-                 std::max(width, others));
-        QTRY_COMPARE(list->horizontalScrollBar()->maximum(), std::max(0, others - width));
+                 std::max(width, others + least));
+        QTRY_COMPARE(list->horizontalScrollBar()->maximum(), std::max(0, others + least - width));
     };
     check();
     w->resize(1100, 500);

@@ -228,7 +228,6 @@ void TestFileAssociation::failedRemovalStops()
     QVERIFY(m_tmp->exists(QStringLiteral("data/icons/hicolor/48x48/mimetypes/application-x-tresorin-document.png")));
 }
 
-
 namespace {
 
 // What the Debian package installs: the MIME package and the desktop entry of the source tree,
