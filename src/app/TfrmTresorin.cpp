@@ -2,6 +2,7 @@
 
 #include "app/DocumentView.h"
 #include "app/EntryListView.h"
+#include "app/FtpSync.h"
 #include "app/GroupTreeModel.h"
 #include "app/GroupTreeView.h"
 #include "app/Icons.h"
@@ -154,6 +155,7 @@ TfrmTresorin::TfrmTresorin(const QStringList& arguments, QWidget* parent)
     setObjectName(QStringLiteral("frmTresorin"));
     setWindowIcon(tresorinIcon(QStringLiteral("tresorin")));
     m_pipeline = std::make_unique<DocumentPipeline>(m_doc, this);
+    m_ftpSync = new FtpSync(this);
 
     m_view = new DocumentView(this);
     m_view->setObjectName(QStringLiteral("DocumentView"));
@@ -211,6 +213,9 @@ TfrmTresorin::TfrmTresorin(const QStringList& arguments, QWidget* parent)
 TfrmTresorin::~TfrmTresorin()
 {
     qApp->removeEventFilter(this);
+    // A transfer still running is stopped before the document goes.
+    delete m_ftpSync;
+    m_ftpSync = nullptr;
     if (!InstanceAnswered)
         writeSettings();
     // The views let go of the document before it is emptied.
@@ -401,10 +406,16 @@ void TfrmTresorin::createStatusBar()
     // The second panel carries the progress of the download that follows an open; it takes no
     // room while no such download runs.
     m_ftpProgressBox = new QWidget(bar);
+    m_ftpProgressBox->setObjectName(QStringLiteral("panelLoadFTP"));
     auto* boxLayout = new QHBoxLayout(m_ftpProgressBox);
     boxLayout->setContentsMargins(0, 0, 0, 0);
     boxLayout->setSpacing(2);
+    auto* label = new QLabel(QStringLiteral("Chargement en cours..."), m_ftpProgressBox);
+    label->setObjectName(QStringLiteral("lblFTP"));
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    boxLayout->addWidget(label);
     auto* progress = new QProgressBar(m_ftpProgressBox);
+    progress->setObjectName(QStringLiteral("ProgressBar"));
     progress->setTextVisible(false);
     progress->setMaximumHeight(14);
     progress->setFixedWidth(120);
@@ -414,6 +425,7 @@ void TfrmTresorin::createStatusBar()
     stop->setAutoRaise(true);
     boxLayout->addWidget(progress);
     boxLayout->addWidget(stop);
+    connect(stop, &QToolButton::clicked, m_ftpSync, &FtpSync::bnFtpStopClick);
     m_panels[1] = nullptr;
     bar->addPermanentWidget(m_ftpProgressBox);
     m_ftpProgressBox->hide();
@@ -468,6 +480,12 @@ void TfrmTresorin::connectCommands()
         m_pipeline->ChangeMetaPassword();
     });
     connect(action(QStringLiteral("ActionQuitter")), &QAction::triggered, this, &QWidget::close);
+    connect(action(QStringLiteral("ActionOuvrirFTP")), &QAction::triggered, m_ftpSync, &FtpSync::ActionOuvrirFTPExecute);
+    connect(action(QStringLiteral("ActionSauverFTP")), &QAction::triggered, m_ftpSync, &FtpSync::ActionSauverFTPExecute);
+    connect(action(QStringLiteral("ActionSynchroFTP")), &QAction::triggered, m_ftpSync,
+            &FtpSync::ActionSynchroFTPExecute);
+    connect(action(QStringLiteral("ActionSetFTP")), &QAction::triggered, m_ftpSync, &FtpSync::ActionSetFTPExecute);
+    connect(action(QStringLiteral("ActionInfoFich")), &QAction::triggered, m_ftpSync, &FtpSync::ActionInfoFichExecute);
     connect(action(QStringLiteral("ActionRenGrp")), &QAction::triggered, this, &TfrmTresorin::RenameCommand);
     connect(action(QStringLiteral("ActionRenEntree")), &QAction::triggered, this, &TfrmTresorin::RenameCommand);
 
@@ -916,13 +934,33 @@ void TfrmTresorin::swapFtpShortcuts()
     swap(QStringLiteral("ActionSauver"), QStringLiteral("ActionSauverFTP"));
 }
 
+void TfrmTresorin::SetReadOnlyLock(bool locked)
+{
+    m_doc.ReadOnlyLock = locked;
+    for (const char* name :
+         {"ActionChangeMeta", "ActionSynchroFTP", "ActionNewEntree", "actNewGenerateur", "ActionRenEntree",
+          "ActionDelEntree", "ActionCouper", "ActionColler", "ActionNewGrp", "ActionRenGrp", "ActionDelGrp",
+          "ActionSauver", "ActionSauverSous", "ActionSauverFTP"})
+        action(QLatin1String(name))->setEnabled(!locked);
+    m_view->setReadOnlyLock(locked);
+    // Unlocked, the selection decides again what the entry and group commands may do.
+    if (!locked) {
+        m_view->updateGroupMenuActions();
+        const QMimeData* data = QApplication::clipboard()->mimeData();
+        m_view->updateEntryMenuActions(data && data->hasFormat(kEntryMimeType));
+    }
+    m_doc.SetModified(locked ? m_doc.Modified : false);
+    m_view->liste()->viewport()->update();
+}
+
 void TfrmTresorin::StartSyncDownload()
 {
+    m_ftpSync->StartSyncDownload();
 }
 
 void TfrmTresorin::UploadSyncCopy(const QByteArray& enciphered)
 {
-    Q_UNUSED(enciphered);
+    m_ftpSync->UploadSyncCopy(enciphered);
 }
 
 void TfrmTresorin::RecordRecentFile(const QString& path)

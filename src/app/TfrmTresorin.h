@@ -12,6 +12,7 @@
 
 class DocumentPipeline;
 class DocumentView;
+class FtpSync;
 class QAction;
 class QKeyEvent;
 class QLabel;
@@ -50,6 +51,8 @@ public:
     Settings& settings() { return m_settings; }
     DocumentView* view() const { return m_view; }
     DocumentPipeline& pipeline() { return *m_pipeline; }
+    // The FTP commands and the synchronisation with the FTP copy.
+    FtpSync* ftpSync() const { return m_ftpSync; }
     QAction* action(const QString& name) const;
     QList<QAction*> commands() const { return m_commands; }
     QLabel* statusPanel(int index) const;
@@ -119,8 +122,12 @@ public:
     // Text of the first status-bar panel.
     void setStatusText(const QString& text);
 
+    // The read-only lock of the download that follows the open of a synchronised document: the
+    // commands that change or save the document are disabled while it is on.
+    void SetReadOnlyLock(bool locked);
+
     // Steps of the document pipeline that belong to the FTP synchronisation and to the
-    // recent-files list; they do nothing until those features are built.
+    // recent-files list.
     void StartSyncDownload();
     void UploadSyncCopy(const QByteArray& enciphered);
     void RecordRecentFile(const QString& path);
@@ -154,6 +161,7 @@ private:
     QStringList m_arguments;
     CommandLine m_commandLine;
     std::unique_ptr<DocumentPipeline> m_pipeline;
+    FtpSync* m_ftpSync = nullptr;
 
     DocumentView* m_view = nullptr;
     QToolBar* m_toolBar = nullptr;
