@@ -18,6 +18,8 @@
 #include <QProgressBar>
 #include <QTimer>
 
+#include <utility>
+
 FtpSync::FtpSync(TfrmTresorin* window) : QObject(window), m_window(window)
 {
     DocumentPipeline* p = &window->pipeline();
@@ -212,7 +214,7 @@ void FtpSync::StartSyncDownload()
         connect(worker, &TFileFTP::progressMaximum, bar, [bar](int maximum) { bar->setRange(0, maximum); });
         connect(worker, &TFileFTP::progressChanged, bar, &QProgressBar::setValue);
     }
-    connect(worker, &QThread::finished, this, [this, worker] { syncWorkerFinished(worker); });
+    connect(worker, &TFileFTP::completed, this, &FtpSync::syncWorkerFinished);
     worker->start();
 }
 
@@ -315,4 +317,9 @@ void FtpSync::UploadSyncCopy(const QByteArray& enciphered)
     DocumentState& doc = m_window->doc();
     if (TBoiteFTP* dialog = TBoiteFTP::instance())
         dialog->UploadSyncCopy(doc.LocalDoc, doc.ftpEntry(), enciphered);
+}
+
+TFileFTP* FtpSync::syncTransfer() const
+{
+    return m_syncTransfer;
 }

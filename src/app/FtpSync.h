@@ -38,7 +38,7 @@ public:
     void UploadSyncCopy(const QByteArray& enciphered);
 
     // The download of the FTP copy while it runs.
-    TFileFTP* syncTransfer() const { return m_syncTransfer; }
+    TFileFTP* syncTransfer() const;
 
 signals:
     // The download of the FTP copy has ended and its result was applied or dropped.
@@ -59,10 +59,10 @@ private:
 
     TfrmTresorin* m_window;
     QPointer<TFileFTP> m_syncTransfer;
-    bool m_bindPending = false;     // started, the document's records not read yet
-    quint64 m_syncGeneration = 0;   // generation of the document the download belongs to
-    bool m_lockedBySync = false;    // the read-only lock is the download's
-    int m_loadDepth = 0;            // a load is under way (its messages may run the event loop)
+    bool m_bindPending = false;   // started, the document's records not read yet
+    quint64 m_syncGeneration = 0; // generation of the document the download belongs to
+    bool m_lockedBySync = false;  // the read-only lock is the download's
+    int m_loadDepth = 0;          // a load is under way (its messages may run the event loop)
     std::optional<Outcome> m_deferred;
     bool m_collectFtpSave = false;
     QByteArray m_ftpSaveBytes;

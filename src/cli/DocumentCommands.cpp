@@ -125,7 +125,8 @@ int runInfo(const QStringList& args)
 
     // The rows and defaults of the file properties window, local column.
     for (const PropertyRow& row : FileProperties(doc.LocalDoc, nullptr))
-        cli::printOut(Msg(row.key) + QLatin1Char(':') + (row.local.isEmpty() ? QString() : QLatin1Char(' ') + row.local));
+        cli::printOut(Msg(row.key) + QLatin1Char(':') +
+                      (row.local.isEmpty() ? QString() : QLatin1Char(' ') + row.local));
     return ExitOk;
 }
 

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 
-
 namespace {
 
 const QString kSection = QStringLiteral("FTP");
@@ -22,10 +21,9 @@ bool strictBase64(const QString& text)
         return false;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
-        const bool alphabet = (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
-                              (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
-                              (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('+') ||
-                              c == QLatin1Char('/');
+        const bool alphabet =
+            (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+            (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('+') || c == QLatin1Char('/');
         // Padding only at the end, at most two.
         const bool padding = c == QLatin1Char('=') && i >= text.size() - 2 &&
                              (i == text.size() - 1 || text.at(text.size() - 1) == QLatin1Char('='));

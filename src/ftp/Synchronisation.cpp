@@ -75,8 +75,8 @@ QList<PropertyRow> FileProperties(const TDoc& local, const TDoc* remote)
     };
     static const char* const keys[10] = {"Version", "SauveDate", "SyncOn", "DServer", "DPort",
                                          "DPasv",   "DUser",     "DPass",  "DFich",   "Format"};
-    const QString defaults[10] = {unknown,   unknown,   QString(), QString(), QString(),
-                                  no,        QString(), QString(), QString(), unknown};
+    const QString defaults[10] = {unknown, unknown,   QString(), QString(), QString(),
+                                  no,      QString(), QString(), QString(), unknown};
     const Column l = column(local);
     const bool hasRemote = remote && remote->SaveDate != 0;
     const Column r = hasRemote ? column(*remote) : Column();

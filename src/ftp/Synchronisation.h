@@ -10,7 +10,7 @@
 // Which copy is more recent, by the save dates alone.
 enum class SyncChoice
 {
-    KeepLocal,   // equal dates: nothing to ask
+    KeepLocal,    // equal dates: nothing to ask
     ProposeLocal, // the local copy is more recent: the question proposes it
     ProposeFtp    // the FTP copy is more recent: the question proposes it
 };

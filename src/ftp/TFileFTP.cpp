@@ -124,8 +124,15 @@ FtpTimeouts TFileFTP::timeouts()
 TFileFTP::TFileFTP(Mode mode, const Parameters& parameters, bool download, const QByteArray& upload)
     : m_mode(mode), m_parameters(parameters), m_download(download), m_upload(upload), m_timeouts(timeouts())
 {
-    // Freed once the completion handlers connected to finished() have run.
-    connect(this, &QThread::finished, this, &QObject::deleteLater);
+    // On the thread that made the worker: the completion handlers run inside completed(), and the
+    // worker is freed only after all of them.
+    connect(
+        this, &QThread::finished, this,
+        [this] {
+            emit completed(this);
+            deleteLater();
+        },
+        Qt::QueuedConnection);
 }
 
 TFileFTP* TFileFTP::CreateForDialog(const Parameters& parameters, bool download, const QByteArray& upload)
@@ -382,8 +389,9 @@ void TFileFTP::execute()
         return;
     if (code != CURLE_OK) {
         // Refused before a byte went: the temporary file could not be created.
-        const bool notCreated = s.uploadPos == 0 && (code == CURLE_UPLOAD_FAILED || code == CURLE_REMOTE_ACCESS_DENIED ||
-                                                     code == CURLE_REMOTE_FILE_NOT_FOUND);
+        const bool notCreated =
+            s.uploadPos == 0 &&
+            (code == CURLE_UPLOAD_FAILED || code == CURLE_REMOTE_ACCESS_DENIED || code == CURLE_REMOTE_FILE_NOT_FOUND);
         m_errorText = notCreated ? withReply(message("FileAccess", {p.RemotePath}), s) : message("FTPULError");
         return;
     }

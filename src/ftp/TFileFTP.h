@@ -73,7 +73,7 @@ public:
 
     static constexpr int ChunkLength = 1024;
 
-    // Not started: the caller connects finished() (its completion handler) and then calls start().
+    // Not started: the caller connects completed() (its completion handler) and then calls start().
     // An upload sends `upload`; a download leaves the bytes in data().
     static TFileFTP* CreateForDialog(const Parameters& parameters, bool download,
                                      const QByteArray& upload = QByteArray());
@@ -102,6 +102,9 @@ public:
     static FtpTimeouts timeouts();
 
 signals:
+    // The transfer is over: ErrorText(), data() and the stop flags are final. Emitted on the thread
+    // that made the worker; the worker is deleted right after.
+    void completed(TFileFTP* worker);
     // The status text ("Connecting...", "Downloading...", "Uploading...").
     void statusChanged(const QString& text);
     // The size of the transfer, once known.

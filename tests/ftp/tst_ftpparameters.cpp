@@ -33,11 +33,14 @@ void TestFtpParameters::credentialRoundTrip_data()
 {
     QTest::addColumn<QString>("plain");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("login") << "alice" << "alice";
-    QTest::newRow("one block and a tail") << "a longer password!" << "a longer password!";
+    QTest::newRow("login") << "alice"
+                           << "alice";
+    QTest::newRow("one block and a tail") << "a longer password!"
+                                          << "a longer password!";
     QTest::newRow("Windows-1252") << QStringLiteral("mot de passe é€") << QStringLiteral("mot de passe é€");
     QTest::newRow("outside the code page") << QStringLiteral("Ωmega") << "?mega";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestFtpParameters::credentialRoundTrip()
@@ -135,12 +138,18 @@ void TestFtpParameters::fieldCleanUp_data()
     QTest::addColumn<bool>("server");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("cleaned");
-    QTest::newRow("server: scheme") << true << " ftp://myhost " << "myhost";
-    QTest::newRow("server: scheme in capitals") << true << "FTP://myhost" << "myhost";
-    QTest::newRow("server: path glued") << true << "myhost/dir" << "myhostdir";
-    QTest::newRow("server: only slashes") << true << "//" << "";
-    QTest::newRow("file: remote path kept") << false << "backup/codes.pass" << "backup/codes.pass";
-    QTest::newRow("file: local path") << false << "C:\\docs\\codes.pass" << "codes.pass";
+    QTest::newRow("server: scheme") << true << " ftp://myhost "
+                                    << "myhost";
+    QTest::newRow("server: scheme in capitals") << true << "FTP://myhost"
+                                                << "myhost";
+    QTest::newRow("server: path glued") << true << "myhost/dir"
+                                        << "myhostdir";
+    QTest::newRow("server: only slashes") << true << "//"
+                                          << "";
+    QTest::newRow("file: remote path kept") << false << "backup/codes.pass"
+                                            << "backup/codes.pass";
+    QTest::newRow("file: local path") << false << "C:\\docs\\codes.pass"
+                                      << "codes.pass";
 }
 
 void TestFtpParameters::fieldCleanUp()
@@ -158,14 +167,20 @@ void TestFtpParameters::entrySyntax_data()
     QTest::addColumn<int>("port");
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("passive");
-    QTest::newRow("full") << "ftp://myhost:2121/backup/codes.pass /PASV" << "myhost" << 2121 << "backup/codes.pass"
-                          << true;
-    QTest::newRow("host and file") << "myhost/codes.pass" << "myhost" << 21 << "codes.pass" << false;
-    QTest::newRow("host alone") << "myhost" << "" << 21 << "myhost" << false;
-    QTest::newRow("port not a number") << "myhost:ftp/codes.pass" << "myhost" << 21 << "codes.pass" << false;
-    QTest::newRow("user part ignored") << "ftp://bob:pw@myhost/codes.pass" << "myhost" << 21 << "codes.pass" << false;
-    QTest::newRow("PASSIF in any case") << "myhost/codes.pass/passif" << "myhost" << 21 << "codes.pass" << true;
-    QTest::newRow("pasv inside a path") << "myhost/a/pasvdata/x.pass" << "myhost" << 21 << "adata/x.pass" << true;
+    QTest::newRow("full") << "ftp://myhost:2121/backup/codes.pass /PASV"
+                          << "myhost" << 2121 << "backup/codes.pass" << true;
+    QTest::newRow("host and file") << "myhost/codes.pass"
+                                   << "myhost" << 21 << "codes.pass" << false;
+    QTest::newRow("host alone") << "myhost"
+                                << "" << 21 << "myhost" << false;
+    QTest::newRow("port not a number") << "myhost:ftp/codes.pass"
+                                       << "myhost" << 21 << "codes.pass" << false;
+    QTest::newRow("user part ignored") << "ftp://bob:pw@myhost/codes.pass"
+                                       << "myhost" << 21 << "codes.pass" << false;
+    QTest::newRow("PASSIF in any case") << "myhost/codes.pass/passif"
+                                        << "myhost" << 21 << "codes.pass" << true;
+    QTest::newRow("pasv inside a path") << "myhost/a/pasvdata/x.pass"
+                                        << "myhost" << 21 << "adata/x.pass" << true;
 }
 
 void TestFtpParameters::entrySyntax()

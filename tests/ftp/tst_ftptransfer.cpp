@@ -74,7 +74,7 @@ Outcome run(TFileFTP* worker, StopAt stop = StopAt::Never)
             },
             Qt::DirectConnection);
     }
-    QObject::connect(worker, &QThread::finished, &context, [&out, worker] {
+    QObject::connect(worker, &TFileFTP::completed, &context, [&out, worker] {
         out.done = true;
         out.error = worker->ErrorText();
         out.stopped = worker->wasStopped();
@@ -125,11 +125,16 @@ void TestFtpTransfer::temporaryName_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("temporary");
-    QTest::newRow("extension replaced") << "safe/codes.pass" << "safe/codes.tmp";
-    QTest::newRow("no extension") << "codes" << "codes.tmp";
-    QTest::newRow("dot in a folder") << "archive.old/codes" << "archive.tmp";
-    QTest::newRow("backslash after the dot") << "a.b\\codes" << "a.b\\codes.tmp";
-    QTest::newRow("colon after the dot") << "a.b:codes" << "a.b:codes.tmp";
+    QTest::newRow("extension replaced") << "safe/codes.pass"
+                                        << "safe/codes.tmp";
+    QTest::newRow("no extension") << "codes"
+                                  << "codes.tmp";
+    QTest::newRow("dot in a folder") << "archive.old/codes"
+                                     << "archive.tmp";
+    QTest::newRow("backslash after the dot") << "a.b\\codes"
+                                             << "a.b\\codes.tmp";
+    QTest::newRow("colon after the dot") << "a.b:codes"
+                                         << "a.b:codes.tmp";
 }
 
 void TestFtpTransfer::temporaryName()
@@ -241,18 +246,23 @@ void TestFtpTransfer::faults_data()
     QTest::addColumn<QString>("reply"); // start of the reply appended, "*": any reply, empty: none appended
 
     QTest::newRow("wrong password") << QString() << true << "backup/codes.pass" << true
-                                    << "Error connecting server '127.0.0.1'" << "530";
+                                    << "Error connecting server '127.0.0.1'"
+                                    << "530";
     QTest::newRow("missing file") << QString() << true << "backup/missing.pass" << false
-                                  << "Error accessing 'backup/missing.pass' :" << "550";
+                                  << "Error accessing 'backup/missing.pass' :"
+                                  << "550";
     QTest::newRow("missing folder for the upload")
-        << QString() << false << "nowhere/codes.pass" << false << "Error accessing 'nowhere/codes.pass' :" << "550";
+        << QString() << false << "nowhere/codes.pass" << false << "Error accessing 'nowhere/codes.pass' :"
+        << "550";
     QTest::newRow("refused rename") << "refuse-rename" << false << "backup/codes.pass" << false
                                     << "FTP Error renaming backup/codes.tmp into backup/codes.pass"
                                     << "550 Rename refused";
     QTest::newRow("download broken off") << "drop-download" << true << "backup/codes.pass" << false
-                                         << "Error Downloading, the file was not received completely" << "*";
+                                         << "Error Downloading, the file was not received completely"
+                                         << "*";
     QTest::newRow("download cut short") << "short-download" << true << "backup/codes.pass" << false
-                                        << "Error Downloading, the file was not received completely" << "*";
+                                        << "Error Downloading, the file was not received completely"
+                                        << "*";
     QTest::newRow("upload broken off") << "drop-upload" << false << "backup/codes.pass" << false
                                        << "Error Uploading, process aborted" << QString();
 }
@@ -274,8 +284,8 @@ void TestFtpTransfer::faults()
     TFileFTP::Parameters p = params(server, path);
     if (wrongPassword)
         p.UserPassword = QStringLiteral("wrong-s3cret");
-    const Outcome out = run(download ? TFileFTP::CreateForDialog(p, true)
-                                     : TFileFTP::CreateForDialog(p, false, payload(2500)));
+    const Outcome out =
+        run(download ? TFileFTP::CreateForDialog(p, true) : TFileFTP::CreateForDialog(p, false, payload(2500)));
 
     QVERIFY(out.done && out.freed);
     QVERIFY(!out.stopped);

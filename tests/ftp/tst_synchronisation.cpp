@@ -114,8 +114,8 @@ void TestSynchronisation::propertyRows()
     QStringList keys;
     for (const PropertyRow& r : rows)
         keys << r.key;
-    QCOMPARE(keys, (QStringList{"Version", "SauveDate", "SyncOn", "DServer", "DPort", "DPasv", "DUser", "DPass", "DFich",
-                                "Format"}));
+    QCOMPARE(keys, (QStringList{"Version", "SauveDate", "SyncOn", "DServer", "DPort", "DPasv", "DUser", "DPass",
+                                "DFich", "Format"}));
     QCOMPARE(rows[0].local, QStringLiteral("12"));
     QCOMPARE(rows[0].ftp, QStringLiteral("0"));
     QCOMPARE(rows[1].local, QLocale::system().toString(QDate(2023, 3, 15), QLocale::ShortFormat));

@@ -13,8 +13,8 @@ namespace testsupport {
 class FtpServer
 {
 public:
-    explicit FtpServer(const QString& user = QStringLiteral("alice"), const QString& password = QStringLiteral("s3cret"),
-                       const QString& fault = QString());
+    explicit FtpServer(const QString& user = QStringLiteral("alice"),
+                       const QString& password = QStringLiteral("s3cret"), const QString& fault = QString());
     ~FtpServer();
     FtpServer(const FtpServer&) = delete;
     FtpServer& operator=(const FtpServer&) = delete;

@@ -11,16 +11,16 @@
 
 #include <QCheckBox>
 #include <QEventLoop>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 namespace {
@@ -302,7 +302,7 @@ bool TBoiteFTP::EditSyncParameters(const TFeuille* marked, TDoc& doc, bool silen
     };
     const auto fields = [this] {
         return Fields{CBUseFTP->isChecked(), cbUseIsFTP->isChecked(), cbPassif->isChecked(), Serveur->text(),
-                      Fichier->text(),       Login->text(),           Pass->text(),         Port->value()};
+                      Fichier->text(),       Login->text(),           Pass->text(),          Port->value()};
     };
     const Fields before = fields();
     const bool ok = runModal() == QDialog::Accepted;
@@ -358,10 +358,14 @@ void TBoiteFTP::startTransfer()
     Barre->setValue(0);
     TFileFTP* worker = TFileFTP::CreateForDialog(fieldParameters(), TransferData.isEmpty(), TransferData);
     RunningTransfer = worker;
-    connect(worker, &TFileFTP::statusChanged, Info, &QLabel::setText);
+    m_cancelRequested = false;
+    connect(worker, &TFileFTP::statusChanged, Info, [this](const QString& text) {
+        if (!m_cancelRequested) // "Cancelling..." stays until the worker has stopped
+            Info->setText(text);
+    });
     connect(worker, &TFileFTP::progressMaximum, Barre, [this](int maximum) { Barre->setRange(0, maximum); });
     connect(worker, &TFileFTP::progressChanged, Barre, &QProgressBar::setValue);
-    connect(worker, &QThread::finished, this, [this, worker] { TransferDone(worker); });
+    connect(worker, &TFileFTP::completed, this, &TBoiteFTP::TransferDone);
     worker->start();
 }
 
@@ -415,7 +419,7 @@ void TBoiteFTP::TransferDone(TFileFTP* worker)
     Barre->hide();
     Info->hide();
     setTransferFieldsEnabled(true);
-    if (worker->isInterruptionRequested()) {
+    if (m_cancelRequested) {
         TransferData.clear();
         done(QDialog::Rejected);
     } else if (!worker->ErrorText().isEmpty()) {
@@ -435,9 +439,10 @@ void TBoiteFTP::AnnulerBtnClick()
         return;
     }
     Info->setText(Msg(QStringLiteral("CancelFTP")));
-    if (RunningTransfer)
+    if (RunningTransfer) {
+        m_cancelRequested = true;
         RunningTransfer->requestInterruption();
-    else
+    } else
         done(QDialog::Rejected);
 }
 
@@ -481,8 +486,8 @@ int TBoiteFTP::runModal()
         waitForTransfer();
         if (closed)
             break;
-        const QVariant reply = ModalSeam::ask({QStringLiteral("BoiteFTP"), windowTitle(), SyncParametersMode ? 1 : 0, 0},
-                                              QStringLiteral("Cancel"));
+        const QVariant reply = ModalSeam::ask(
+            {QStringLiteral("BoiteFTP"), windowTitle(), SyncParametersMode ? 1 : 0, 0}, QStringLiteral("Cancel"));
         QString answer = reply.toString();
         if (reply.typeId() == QMetaType::QVariantMap) {
             // What the user types before pressing the button: control name -> value.

@@ -73,9 +73,7 @@ signals:
     // A transfer started by the dialog has ended and its outcome was handled.
     void transferEnded();
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
+public:
     QCheckBox* CBUseFTP = nullptr;
     QCheckBox* cbUseIsFTP = nullptr;
     QGroupBox* GB = nullptr;
@@ -96,6 +94,9 @@ protected:
     QPushButton* OKBtn = nullptr;
     QPushButton* AnnulerBtn = nullptr;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     struct MarkedFields
     {
@@ -113,5 +114,6 @@ private:
     int runModal();
 
     QPointer<TFileFTP> RunningTransfer;
+    bool m_cancelRequested = false; // Cancel was pressed while RunningTransfer ran
     std::optional<MarkedFields> MarkedEntry;
 };

@@ -5,10 +5,10 @@
 #include "platform/gui/ModalSeam.h"
 
 #include <QHBoxLayout>
-#include <QKeyEvent>
-#include <QPointer>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>

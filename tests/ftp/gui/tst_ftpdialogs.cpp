@@ -14,6 +14,7 @@
 #include "support/TempFolder.h"
 
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -110,7 +111,8 @@ void TestFtpDialogs::downloadIntoTheDialog()
 
     ModalSeam::pushAnswer(QStringLiteral("OK"));
     QVERIFY(m_ftp->ShowForTransfer());
-    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteFTP")), QStringList{QStringLiteral("Open document on FTP server")});
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteFTP")),
+             QStringList{QStringLiteral("Open document on FTP server")});
     QCOMPARE(m_ftp->TransferData, QByteArray(2500, 'x'));
     // Filled from the settings file, credentials decoded; only transfer mode's controls shown.
     QCOMPARE(m_ftp->Login->text(), server.user());
@@ -126,31 +128,39 @@ void TestFtpDialogs::uploadWritesTheSettingsAndRetriesAfterAFailure()
     FtpServer server;
     QVERIFY2(server.isRunning(), qPrintable(server.error()));
     writeIni(server, QStringLiteral("backup/codes.pass"), QStringLiteral("nobody"));
+    QVERIFY(QDir(server.root()).mkpath(QStringLiteral("backup")));
 
-    // First OK: wrong login, the error is shown and the dialog stays; the corrected login (typed
-    // with spaces around it) works at the second OK.
+    // First OK: the login typed with spaces around it goes to the server as typed, and is refused;
+    // the error is shown and the dialog stays. The corrected login works at the second OK.
     m_ftp->TransferData = QByteArray(2500, 'y');
-    ModalSeam::pushAnswer(QStringLiteral("OK"));
     ModalSeam::pushAnswer(typed({{"Login", QStringLiteral("  alice ")}, {"button", QStringLiteral("OK")}}));
+    ModalSeam::pushAnswer(int(MsgOK)); // the error box
+    ModalSeam::pushAnswer(typed({{"Login", QStringLiteral("alice")}, {"button", QStringLiteral("OK")}}));
     QVERIFY(m_ftp->ShowForTransfer());
     const QStringList errors = ModalSeam::shownTexts(QStringLiteral("ShowMsg"));
     QCOMPARE(errors.size(), 1);
     QVERIFY(errors[0].startsWith(QStringLiteral("Error connecting server '127.0.0.1'\r\n\r\n530")));
-    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteFTP")).first(), QStringLiteral("Save document on FTP server"));
+    QVERIFY(!errors[0].contains(server.password()));
+    QCOMPARE(
+        ModalSeam::shownTexts(QStringLiteral("BoiteFTP")),
+        (QStringList{QStringLiteral("Save document on FTP server"), QStringLiteral("Save document on FTP server")}));
     QCOMPARE(server.readFile(QStringLiteral("backup/codes.pass")), QByteArray(2500, 'y'));
+    QVERIFY(!server.exists(QStringLiteral("backup/codes.tmp")));
 
-    // The section was written again with the login trimmed.
+    // Each OK wrote the section; the login is stored trimmed, both credentials enciphered.
     FtpIniSection section;
     section.read(IniFile(m_tmp->filePath(QStringLiteral("Tresorin.ini"))));
     QCOMPARE(section.Login, QStringLiteral("alice"));
     QCOMPARE(section.Pass, server.password());
+    QVERIFY(!m_tmp->readFile(QStringLiteral("Tresorin.ini")).contains(server.password().toUtf8()));
 }
 
 void TestFtpDialogs::emptyServerOrFileIsRefused()
 {
     ModalSeam::pushAnswer(typed({{"Serveur", QStringLiteral("ftp://")}, {"button", QStringLiteral("OK")}}));
     QVERIFY(!m_ftp->ShowForTransfer());
-    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")), QStringList{QStringLiteral("You must enter a Server and a File")});
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")),
+             QStringList{QStringLiteral("You must enter a Server and a File")});
     // Nothing was written.
     QVERIFY(!m_tmp->exists(QStringLiteral("Tresorin.ini")));
 }
@@ -179,9 +189,8 @@ void TestFtpDialogs::syncParameters_data()
 
     QTest::newRow("OK, nothing changed") << false << false << typed({{"button", "OK"}}) << false << "doc.example"
                                          << false;
-    QTest::newRow("server typed") << false << false
-                                  << typed({{"Serveur", " ftp://other.example "}, {"button", "OK"}}) << true
-                                  << "other.example" << false;
+    QTest::newRow("server typed") << false << false << typed({{"Serveur", " ftp://other.example "}, {"button", "OK"}})
+                                  << true << "other.example" << false;
     QTest::newRow("entry used") << true << false << typed({{"cbUseIsFTP", true}, {"button", "OK"}}) << true
                                 << "entry.example" << true;
     QTest::newRow("entry already used") << true << true << typed({{"button", "OK"}}) << false << "entry.example"
@@ -214,7 +223,8 @@ void TestFtpDialogs::syncParameters()
     bool changed = false;
     const bool ok = m_ftp->EditSyncParameters(marked ? &entry : nullptr, doc, false, &changed);
     QCOMPARE(ok, typing.value("button").toString() == QLatin1String("OK"));
-    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteFTP")), QStringList{QStringLiteral("FTP synchronization parameters")});
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteFTP")),
+             QStringList{QStringLiteral("FTP synchronization parameters")});
     QTEST(changed, "changed");
     QTEST(doc.ServerName, "server");
     QTEST(doc.UseFtpEntry, "storedUseEntry");
@@ -239,10 +249,12 @@ void TestFtpDialogs::syncParametersRefuseOkWithoutServer()
     TDoc doc;
     doc.SyncOn = true;
     ModalSeam::pushAnswer(typed({{"Fichier", "codes.pass"}, {"button", "OK"}}));
+    ModalSeam::pushAnswer(int(MsgOK)); // the error box
     ModalSeam::pushAnswer(typed({{"CBUseFTP", false}, {"button", "OK"}}));
     bool changed = false;
     QVERIFY(m_ftp->EditSyncParameters(nullptr, doc, false, &changed));
-    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")), QStringList{QStringLiteral("You must enter a Server and a File")});
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")),
+             QStringList{QStringLiteral("You must enter a Server and a File")});
     // Without synchronisation empty fields are accepted.
     QVERIFY(!doc.SyncOn);
     QVERIFY(changed);
@@ -282,7 +294,8 @@ void TestFtpDialogs::uploadAfterASave()
         QVERIFY(errors[0].startsWith(
             QStringLiteral("FTP Error renaming sync/codes.tmp into sync/codes.pass\r\n\r\n550 Rename refused")));
         // The dialog then offered a retry (answered Cancel here); the FTP copy is unchanged.
-        QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteFTP")), QStringList{QStringLiteral("Save document on FTP server")});
+        QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteFTP")),
+                 QStringList{QStringLiteral("Save document on FTP server")});
         QCOMPARE(server.readFile(QStringLiteral("sync/codes.pass")), QByteArray("old"));
     }
     QVERIFY(m_ftp->OKBtn->isEnabled() && m_ftp->CBUseFTP->isEnabled());
