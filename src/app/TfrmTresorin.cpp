@@ -480,8 +480,10 @@ void TfrmTresorin::connectCommands()
         m_pipeline->ChangeMetaPassword();
     });
     connect(action(QStringLiteral("ActionQuitter")), &QAction::triggered, this, &QWidget::close);
-    connect(action(QStringLiteral("ActionOuvrirFTP")), &QAction::triggered, m_ftpSync, &FtpSync::ActionOuvrirFTPExecute);
-    connect(action(QStringLiteral("ActionSauverFTP")), &QAction::triggered, m_ftpSync, &FtpSync::ActionSauverFTPExecute);
+    connect(action(QStringLiteral("ActionOuvrirFTP")), &QAction::triggered, m_ftpSync,
+            &FtpSync::ActionOuvrirFTPExecute);
+    connect(action(QStringLiteral("ActionSauverFTP")), &QAction::triggered, m_ftpSync,
+            &FtpSync::ActionSauverFTPExecute);
     connect(action(QStringLiteral("ActionSynchroFTP")), &QAction::triggered, m_ftpSync,
             &FtpSync::ActionSynchroFTPExecute);
     connect(action(QStringLiteral("ActionSetFTP")), &QAction::triggered, m_ftpSync, &FtpSync::ActionSetFTPExecute);
@@ -937,10 +939,9 @@ void TfrmTresorin::swapFtpShortcuts()
 void TfrmTresorin::SetReadOnlyLock(bool locked)
 {
     m_doc.ReadOnlyLock = locked;
-    for (const char* name :
-         {"ActionChangeMeta", "ActionSynchroFTP", "ActionNewEntree", "actNewGenerateur", "ActionRenEntree",
-          "ActionDelEntree", "ActionCouper", "ActionColler", "ActionNewGrp", "ActionRenGrp", "ActionDelGrp",
-          "ActionSauver", "ActionSauverSous", "ActionSauverFTP"})
+    for (const char* name : {"ActionChangeMeta", "ActionSynchroFTP", "ActionNewEntree", "actNewGenerateur",
+                             "ActionRenEntree", "ActionDelEntree", "ActionCouper", "ActionColler", "ActionNewGrp",
+                             "ActionRenGrp", "ActionDelGrp", "ActionSauver", "ActionSauverSous", "ActionSauverFTP"})
         action(QLatin1String(name))->setEnabled(!locked);
     m_view->setReadOnlyLock(locked);
     // Unlocked, the selection decides again what the entry and group commands may do.
