@@ -75,6 +75,8 @@ TBoiteInfo::TBoiteInfo(QWidget* parent) : QDialog(parent)
     buttons->addWidget(btnNo);
     buttons->addStretch(1);
     auto* main = new QVBoxLayout(this);
+    // The three columns of the design fill the 404-pixel-wide window.
+    main->setContentsMargins(2, 2, 2, 6);
     main->addWidget(ListeInfo);
     main->addWidget(lblAsk);
     main->addLayout(buttons);
