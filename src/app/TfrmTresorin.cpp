@@ -6,6 +6,7 @@
 #include "app/EntryListView.h"
 #include "app/GeneratorCommand.h"
 #include "app/GroupEntryCommands.h"
+#include "app/FtpSync.h"
 #include "app/GroupTreeModel.h"
 #include "app/GroupTreeView.h"
 #include "app/Icons.h"
@@ -165,6 +166,7 @@ TfrmTresorin::TfrmTresorin(const QStringList& arguments, QWidget* parent)
     setObjectName(QStringLiteral("frmTresorin"));
     setWindowIcon(tresorinIcon(QStringLiteral("tresorin")));
     m_pipeline = std::make_unique<DocumentPipeline>(m_doc, this);
+    m_ftpSync = new FtpSync(this);
 
     m_view = new DocumentView(this);
     m_view->setObjectName(QStringLiteral("DocumentView"));
@@ -224,6 +226,9 @@ TfrmTresorin::TfrmTresorin(const QStringList& arguments, QWidget* parent)
 TfrmTresorin::~TfrmTresorin()
 {
     qApp->removeEventFilter(this);
+    // A transfer still running is stopped before the document goes.
+    delete m_ftpSync;
+    m_ftpSync = nullptr;
     if (!InstanceAnswered)
         writeSettings();
     // The views let go of the document before it is emptied.
@@ -413,10 +418,16 @@ void TfrmTresorin::createStatusBar()
     // The second panel carries the progress of the download that follows an open; it takes no
     // room while no such download runs.
     m_ftpProgressBox = new QWidget(bar);
+    m_ftpProgressBox->setObjectName(QStringLiteral("panelLoadFTP"));
     auto* boxLayout = new QHBoxLayout(m_ftpProgressBox);
     boxLayout->setContentsMargins(0, 0, 0, 0);
     boxLayout->setSpacing(2);
+    auto* label = new QLabel(QStringLiteral("Chargement en cours..."), m_ftpProgressBox);
+    label->setObjectName(QStringLiteral("lblFTP"));
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    boxLayout->addWidget(label);
     auto* progress = new QProgressBar(m_ftpProgressBox);
+    progress->setObjectName(QStringLiteral("ProgressBar"));
     progress->setTextVisible(false);
     progress->setMaximumHeight(14);
     progress->setFixedWidth(120);
@@ -426,6 +437,7 @@ void TfrmTresorin::createStatusBar()
     stop->setAutoRaise(true);
     boxLayout->addWidget(progress);
     boxLayout->addWidget(stop);
+    connect(stop, &QToolButton::clicked, m_ftpSync, &FtpSync::bnFtpStopClick);
     m_panels[1] = nullptr;
     bar->addPermanentWidget(m_ftpProgressBox);
     m_ftpProgressBox->hide();
@@ -487,6 +499,14 @@ void TfrmTresorin::connectCommands()
     connect(action(QStringLiteral("ActionQuitter")), &QAction::triggered, this, &QWidget::close);
     connect(action(QStringLiteral("actGenerateur")), &QAction::triggered, this,
             [this] { ShowGenerator(this, m_settings); });
+    connect(action(QStringLiteral("ActionOuvrirFTP")), &QAction::triggered, m_ftpSync,
+            &FtpSync::ActionOuvrirFTPExecute);
+    connect(action(QStringLiteral("ActionSauverFTP")), &QAction::triggered, m_ftpSync,
+            &FtpSync::ActionSauverFTPExecute);
+    connect(action(QStringLiteral("ActionSynchroFTP")), &QAction::triggered, m_ftpSync,
+            &FtpSync::ActionSynchroFTPExecute);
+    connect(action(QStringLiteral("ActionSetFTP")), &QAction::triggered, m_ftpSync, &FtpSync::ActionSetFTPExecute);
+    connect(action(QStringLiteral("ActionInfoFich")), &QAction::triggered, m_ftpSync, &FtpSync::ActionInfoFichExecute);
     connect(action(QStringLiteral("ActionRenGrp")), &QAction::triggered, this, &TfrmTresorin::RenameCommand);
     connect(action(QStringLiteral("ActionRenEntree")), &QAction::triggered, this, &TfrmTresorin::RenameCommand);
     connect(action(QStringLiteral("ActionOption")), &QAction::triggered, this, &TfrmTresorin::ActionOptionsExecute);
@@ -895,6 +915,12 @@ void TfrmTresorin::commitCellEditor()
 void TfrmTresorin::SetReadOnlyLock(bool value)
 {
     m_groupEntry->SetReadOnlyLock(value);
+    // Unlocked, the selection decides again what the entry and group commands may do.
+    if (!value) {
+        m_view->updateGroupMenuActions();
+        const QMimeData* data = QApplication::clipboard()->mimeData();
+        m_view->updateEntryMenuActions(data && data->hasFormat(kEntryMimeType));
+    }
 }
 
 void TfrmTresorin::setOpenDialogFile(const QString& path)
@@ -1092,11 +1118,12 @@ void TfrmTresorin::swapFtpShortcuts()
 
 void TfrmTresorin::StartSyncDownload()
 {
+    m_ftpSync->StartSyncDownload();
 }
 
 void TfrmTresorin::UploadSyncCopy(const QByteArray& enciphered)
 {
-    Q_UNUSED(enciphered);
+    m_ftpSync->UploadSyncCopy(enciphered);
 }
 
 void TfrmTresorin::RecordRecentFile(const QString& path)

@@ -13,6 +13,7 @@
 class DocumentPipeline;
 class DocumentView;
 class GroupEntryCommands;
+class FtpSync;
 class QAction;
 class QKeyEvent;
 class QLabel;
@@ -52,6 +53,8 @@ public:
     Settings& settings() { return m_settings; }
     DocumentView* view() const { return m_view; }
     DocumentPipeline& pipeline() { return *m_pipeline; }
+    // The FTP commands and the synchronisation with the FTP copy.
+    FtpSync* ftpSync() const { return m_ftpSync; }
     QAction* action(const QString& name) const;
     QList<QAction*> commands() const { return m_commands; }
     QLabel* statusPanel(int index) const;
@@ -147,7 +150,7 @@ public:
     void setStatusText(const QString& text);
 
     // Steps of the document pipeline that belong to the FTP synchronisation and to the
-    // recent-files list; they do nothing until those features are built.
+    // recent-files list.
     void StartSyncDownload();
     void UploadSyncCopy(const QByteArray& enciphered);
     void RecordRecentFile(const QString& path);
@@ -185,6 +188,7 @@ private:
     CommandLine m_commandLine;
     std::unique_ptr<DocumentPipeline> m_pipeline;
     GroupEntryCommands* m_groupEntry = nullptr;
+    FtpSync* m_ftpSync = nullptr;
 
     DocumentView* m_view = nullptr;
     QToolBar* m_toolBar = nullptr;

@@ -1,6 +1,7 @@
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "document/DocumentJson.h"
+#include "ftp/Synchronisation.h"
 #include "lang/LangTable.h"
 
 #include <QFile>
@@ -60,24 +61,6 @@ const char kPasswdHelp[] =
     "and save it there. The FTP copy of a synchronised document is not changed: it keeps the\n"
     "old meta password until the document is saved in Tresorin.\n"
     "Exit status: 0 done, 1 failure (the file is unchanged), 2 wrong meta password.";
-
-// "short date long time" of a stored date, the time left out at midnight; empty for 0.
-QString formatDate(DateTime value)
-{
-    const QDateTime dt = datetime::toQDateTime(value);
-    if (!dt.isValid())
-        return QString();
-    const QLocale locale = QLocale::system();
-    QString text = locale.toString(dt.date(), QLocale::ShortFormat);
-    if (dt.time() != QTime(0, 0))
-        text += QLatin1Char(' ') + locale.toString(dt.time(), QLocale::LongFormat);
-    return text;
-}
-
-QString yesNo(bool value)
-{
-    return Msg(value ? QStringLiteral("Oui") : QStringLiteral("Non"));
-}
 
 } // namespace
 
@@ -140,30 +123,10 @@ int runInfo(const QStringList& args)
     if (const int status = cli::openDocument(command, parsed.positional[0], doc, printer); status != ExitOk)
         return status;
 
-    const TDoc& d = doc.LocalDoc;
-    const QString unknown = Msg(QStringLiteral("Inconnu"));
-    const struct
-    {
-        const char* key;
-        QString value;
-        QString fallback;
-    } rows[] = {
-        {"Version", QString::number(d.SaveCount), unknown},
-        {"SauveDate", formatDate(d.SaveDate), unknown},
-        {"SyncOn", yesNo(d.SyncOn), QString()},
-        {"DServer", d.ServerName, QString()},
-        {"DPort", QString::number(d.PortNumber), QString()},
-        {"DPasv", yesNo(d.PassiveMode), yesNo(false)},
-        {"DUser", d.UserName, QString()},
-        {"DPass", yesNo(!d.UserPassword.isEmpty()), QString()},
-        {"DFich", d.RemotePath, QString()},
-        {"Format", QString::number(d.FormatVersion), unknown},
-    };
-    for (const auto& row : rows) {
-        const QString value = row.value.isEmpty() ? row.fallback : row.value;
-        cli::printOut(Msg(QLatin1String(row.key)) + QLatin1Char(':') +
-                      (value.isEmpty() ? QString() : QLatin1Char(' ') + value));
-    }
+    // The rows and defaults of the file properties window, local column.
+    for (const PropertyRow& row : FileProperties(doc.LocalDoc, nullptr))
+        cli::printOut(Msg(row.key) + QLatin1Char(':') +
+                      (row.local.isEmpty() ? QString() : QLatin1Char(' ') + row.local));
     return ExitOk;
 }
 

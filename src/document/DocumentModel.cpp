@@ -267,6 +267,7 @@ void DocumentState::setFtpEntry(int index)
 
 void DocumentState::clearContent()
 {
+    ++m_generation;
     m_entries.clear();
     std::vector<std::unique_ptr<TGroupe>> pending;
     for (auto& g : m_groups)

@@ -131,6 +131,9 @@ public:
 
     // Empties groups and entries (FtpEntryIndex -1). Document properties are left alone.
     void clearContent();
+    // Counts the times the content was emptied (every load without append, New, ...): work started
+    // for one document (the download of its FTP copy) can tell it is still the same one.
+    quint64 generation() const { return m_generation; }
     // The state of a new document: no content, reset properties, untitled, clean.
     void reset();
 
@@ -144,4 +147,5 @@ private:
     QHash<quint32, TGroupe*> m_groupIndex;
     quint32 m_nextGroupId = 1;
     int m_ftpEntryIndex = -1;
+    quint64 m_generation = 0;
 };

@@ -158,6 +158,8 @@ QString TestMainWindow::makeDocument(const QString& name, const QString& passwor
     DocumentState doc;
     if (groups < 0) {
         testsupport::buildRichDocument(doc);
+        // Not synchronised: its FTP server does not exist, and the FTP copy has tests of its own.
+        doc.LocalDoc.SyncOn = false;
     } else {
         for (int g = 0; g < groups; ++g) {
             TGroupe* group = doc.addGroup(name + QStringLiteral(" group %1").arg(g + 1));

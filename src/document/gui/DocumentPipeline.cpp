@@ -136,6 +136,12 @@ DocumentPipeline::LoadOutcome DocumentPipeline::LoadDocument(const QString& path
     if (m_doc.LocalDoc.SyncOn && !source)
         emit syncDownloadRequested();
 
+    return LoadRecords(opened, append, m_doc.LocalDoc.FileName);
+}
+
+DocumentPipeline::LoadOutcome DocumentPipeline::LoadRecords(const docfile::OpenedDocument& opened, bool append,
+                                                            const QString& fileName)
+{
     // Defects of the records are shown once the views hold the new content and paint again: a
     // message box runs the event loop, which must neither paint rows of entries that are gone
     // nor leave the previous document's picture behind the box.
@@ -162,10 +168,11 @@ DocumentPipeline::LoadOutcome DocumentPipeline::LoadDocument(const QString& path
         return LoadOutcome::Broken;
     }
 
-    emit statusText(loadSummary(records.entries, records.groups, m_doc.LocalDoc.FileName));
+    emit statusText(loadSummary(records.entries, records.groups, fileName));
     if (!append)
         emit showFirstGroup();
-    emit recentFileRead(m_doc.LocalDoc.FileName);
+    if (!fileName.isEmpty())
+        emit recentFileRead(fileName);
     return LoadOutcome::Loaded;
 }
 

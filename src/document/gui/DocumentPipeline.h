@@ -50,6 +50,11 @@ public:
     // document (merge) instead of replacing them. Every failure has been shown on return.
     LoadOutcome LoadDocument(const QString& path, bool append, const QByteArray* source = nullptr);
 
+    // The second half of LoadDocument: reads the records of a document opened with
+    // ReadDocumentFile into the open document (replacing its content, or adding to it), shows the
+    // defects found, and reports the counts with `fileName` in the status text.
+    LoadOutcome LoadRecords(const docfile::OpenedDocument& opened, bool append, const QString& fileName);
+
     // Reads the file (or `source`), checks the password, deciphers and reads the header. When the
     // password matched, and also when it did not, `target` becomes the header read (reset, with
     // FileName = path, for a wrong password) and the opened document holds the stream for

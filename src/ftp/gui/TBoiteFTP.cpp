@@ -1,14 +1,26 @@
 #include "ftp/gui/TBoiteFTP.h"
 
+#include "document/gui/DocumentPipeline.h"
+#include "ftp/FtpParameters.h"
+#include "lang/LangTable.h"
+#include "lang/gui/ShowMsg.h"
+#include "platform/gui/DialogPlacement.h"
+#include "platform/gui/ModalSeam.h"
+#include "settings/IniFile.h"
+#include "settings/Settings.h"
+
 #include <QCheckBox>
+#include <QEventLoop>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 namespace {
@@ -16,6 +28,24 @@ template <typename T> T* named(T* widget, const char* name)
 {
     widget->setObjectName(QLatin1String(name));
     return widget;
+}
+
+QPointer<TBoiteFTP>& current()
+{
+    static QPointer<TBoiteFTP> dialog;
+    return dialog;
+}
+
+// The desktop's network settings, when a known one is installed.
+QStringList networkSettingsCommand()
+{
+    if (!QStandardPaths::findExecutable(QStringLiteral("gnome-control-center")).isEmpty())
+        return {QStringLiteral("gnome-control-center"), QStringLiteral("network")};
+    if (!QStandardPaths::findExecutable(QStringLiteral("nm-connection-editor")).isEmpty())
+        return {QStringLiteral("nm-connection-editor")};
+    if (!QStandardPaths::findExecutable(QStringLiteral("systemsettings")).isEmpty())
+        return {QStringLiteral("systemsettings"), QStringLiteral("kcm_networkmanagement")};
+    return {};
 }
 } // namespace
 
@@ -35,7 +65,8 @@ TBoiteFTP::TBoiteFTP(QWidget* parent) : QDialog(parent)
     Serveur->setToolTip(QStringLiteral("Nom du serveur FTP"));
     Label2 = named(new QLabel(QStringLiteral("Port :"), GB), "Label2");
     Port = named(new QSpinBox(GB), "Port");
-    Port->setRange(1, 65535);
+    // Only the low 16 bits reach the connection; 0 stands for the usual port.
+    Port->setRange(0, 2147483647);
     Port->setValue(21);
     cbPassif = named(new QCheckBox(QStringLiteral("Mode passif"), GB), "cbPassif");
     cbPassif->setToolTip(QStringLiteral("Use passive mode"));
@@ -95,4 +126,391 @@ TBoiteFTP::TBoiteFTP(QWidget* parent) : QDialog(parent)
     main->addWidget(GB);
     main->addLayout(bottom);
     setMinimumWidth(404);
+
+    current() = this;
+    connect(OKBtn, &QPushButton::clicked, this, &TBoiteFTP::OKBtnClick);
+    connect(AnnulerBtn, &QPushButton::clicked, this, &TBoiteFTP::AnnulerBtnClick);
+    connect(Serveur, &QLineEdit::editingFinished, this, &TBoiteFTP::ServeurExit);
+    connect(Fichier, &QLineEdit::editingFinished, this, &TBoiteFTP::FichierExit);
+    connect(CBUseFTP, &QCheckBox::clicked, this, &TBoiteFTP::UpdateFieldStates);
+    connect(cbUseIsFTP, &QCheckBox::clicked, this, &TBoiteFTP::cbUseIsFTPClick);
+    const QStringList network = networkSettingsCommand();
+    OptionsNet->setVisible(!network.isEmpty());
+    connect(OptionsNet, &QPushButton::clicked, this, [network] {
+        if (!network.isEmpty())
+            QProcess::startDetached(network.first(), network.mid(1));
+    });
+}
+
+TBoiteFTP::~TBoiteFTP()
+{
+    if (RunningTransfer) {
+        // The worker ends at its next check and frees itself.
+        disconnect(RunningTransfer, nullptr, this, nullptr);
+        RunningTransfer->requestInterruption();
+        RunningTransfer->wait();
+    }
+}
+
+TBoiteFTP* TBoiteFTP::instance()
+{
+    return current();
+}
+
+void TBoiteFTP::updateTitle()
+{
+    if (SyncParametersMode)
+        setWindowTitle(Msg(QStringLiteral("FTPSync")));
+    else
+        setWindowTitle(Msg(TransferData.isEmpty() ? QStringLiteral("FTPOpen") : QStringLiteral("FTPSave")));
+}
+
+void TBoiteFTP::showEvent(QShowEvent* event)
+{
+    updateTitle();
+    QDialog::showEvent(event);
+}
+
+void TBoiteFTP::UpdateFieldStates()
+{
+    const bool enabled = CBUseFTP->isChecked() && !cbUseIsFTP->isChecked();
+    for (QWidget* w : GB->findChildren<QWidget*>())
+        w->setEnabled(enabled);
+    cbUseIsFTP->setEnabled(CBUseFTP->isEnabled() && MarkedEntry.has_value());
+}
+
+void TBoiteFTP::fillFromEntry()
+{
+    const FtpEntryAddress address = ParseFtpEntry(MarkedEntry->webAddress);
+    Serveur->setText(address.server);
+    Fichier->setText(address.path);
+    Port->setValue(address.port);
+    if (address.passive)
+        cbPassif->setChecked(true);
+    Login->setText(MarkedEntry->login);
+    Pass->setText(MarkedEntry->password);
+}
+
+void TBoiteFTP::cbUseIsFTPClick()
+{
+    UpdateFieldStates();
+    if (cbUseIsFTP->isChecked() && MarkedEntry)
+        fillFromEntry();
+}
+
+void TBoiteFTP::ServeurExit()
+{
+    const QString cleaned = CleanServerField(Serveur->text());
+    if (cleaned != Serveur->text())
+        Serveur->setText(cleaned);
+}
+
+void TBoiteFTP::FichierExit()
+{
+    const QString cleaned = CleanFileField(Fichier->text());
+    if (cleaned != Fichier->text())
+        Fichier->setText(cleaned);
+}
+
+TFileFTP::Parameters TBoiteFTP::fieldParameters() const
+{
+    TFileFTP::Parameters p;
+    p.ServerName = Serveur->text();
+    p.PortNumber = Port->value();
+    p.PassiveMode = cbPassif->isChecked();
+    p.RemotePath = Fichier->text();
+    p.UserName = Login->text();
+    p.UserPassword = Pass->text();
+    return p;
+}
+
+void TBoiteFTP::setTransferFieldsEnabled(bool enabled)
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{Serveur, Port, cbPassif, Fichier, Login, Pass, OKBtn})
+        w->setEnabled(enabled);
+}
+
+bool TBoiteFTP::ShowForTransfer()
+{
+    CBUseFTP->setChecked(true);
+    CBUseFTP->setEnabled(true);
+    cbUseIsFTP->setChecked(false);
+    MarkedEntry.reset();
+    UpdateFieldStates();
+    CBUseFTP->hide();
+    cbUseIsFTP->hide();
+    SyncParametersMode = false;
+    Barre->hide();
+    Info->hide();
+
+    FtpIniSection section;
+    section.read(IniFile(settingsFilePath()));
+    Serveur->setText(section.Serveur);
+    Port->setValue(section.Port);
+    cbPassif->setChecked(section.Passif);
+    Fichier->setText(section.Fichier);
+    // Credentials stored under another server or file come back as garbage, never as an error.
+    Login->setText(section.Login);
+    Pass->setText(section.Pass);
+
+    const bool ok = runModal() == QDialog::Accepted;
+    Pass->clear();
+    return ok;
+}
+
+bool TBoiteFTP::EditSyncParameters(const TFeuille* marked, TDoc& doc, bool silent, bool* changed)
+{
+    SyncParametersMode = true;
+    CBUseFTP->show();
+    cbUseIsFTP->show();
+    CBUseFTP->setEnabled(true);
+    Barre->hide();
+    Info->hide();
+
+    CBUseFTP->setChecked(doc.SyncOn);
+    if (marked)
+        MarkedEntry = MarkedFields{marked->WebAddress, marked->Login, marked->Password};
+    else
+        MarkedEntry.reset();
+    // Without a marked entry there is nothing to use: the box is cleared rather than left checked
+    // and disabled, which would lock the fields.
+    cbUseIsFTP->setChecked(doc.UseFtpEntry && MarkedEntry);
+    UpdateFieldStates();
+    if (cbUseIsFTP->isChecked()) {
+        fillFromEntry();
+    } else {
+        Serveur->setText(doc.ServerName);
+        Port->setValue(doc.PortNumber <= 0 ? 21 : doc.PortNumber);
+        cbPassif->setChecked(doc.PassiveMode);
+        Fichier->setText(doc.RemotePath);
+        Login->setText(doc.UserName);
+        Pass->setText(doc.UserPassword);
+    }
+    if (silent)
+        return false;
+
+    struct Fields
+    {
+        bool use, useEntry, passive;
+        QString server, file, login, pass;
+        int port;
+        bool operator==(const Fields& o) const
+        {
+            return use == o.use && useEntry == o.useEntry && passive == o.passive && server == o.server &&
+                   file == o.file && login == o.login && pass == o.pass && port == o.port;
+        }
+    };
+    const auto fields = [this] {
+        return Fields{CBUseFTP->isChecked(), cbUseIsFTP->isChecked(), cbPassif->isChecked(), Serveur->text(),
+                      Fichier->text(),       Login->text(),           Pass->text(),          Port->value()};
+    };
+    const Fields before = fields();
+    const bool ok = runModal() == QDialog::Accepted;
+    if (ok) {
+        const bool switchesChanged = doc.SyncOn != CBUseFTP->isChecked() ||
+                                     doc.UseFtpEntry != (cbUseIsFTP->isEnabled() && cbUseIsFTP->isChecked());
+        if (changed)
+            *changed = !(fields() == before) || switchesChanged;
+        doc.SyncOn = CBUseFTP->isChecked();
+        doc.UseFtpEntry = cbUseIsFTP->isEnabled() && cbUseIsFTP->isChecked();
+        doc.ServerName = Serveur->text();
+        doc.PortNumber = Port->value();
+        doc.PassiveMode = cbPassif->isChecked();
+        doc.RemotePath = Fichier->text();
+        doc.UserName = Login->text();
+        doc.UserPassword = Pass->text();
+    }
+    Pass->clear();
+    return ok;
+}
+
+void TBoiteFTP::UploadSyncCopy(const TDoc& doc, const TFeuille* ftpEntry, const QByteArray& enciphered)
+{
+    TDoc parameters = doc;
+    EditSyncParameters(ftpEntry, parameters, true);
+    SyncParametersMode = false;
+    OKBtn->setEnabled(false);
+    CBUseFTP->setChecked(true);
+    CBUseFTP->setEnabled(false);
+    UpdateFieldStates();
+    if (WinInetAvailable()) {
+        TransferData = enciphered;
+        Barre->setValue(0);
+        Barre->show();
+        Info->clear();
+        Info->show();
+        startTransfer();
+        runModal();
+        TransferData.clear();
+    } else {
+        ShowMsg(Msg(QStringLiteral("Wininet")), MsgKind::Error, MsgOK);
+    }
+    Pass->clear();
+    OKBtn->setEnabled(true);
+    CBUseFTP->setEnabled(true);
+    UpdateFieldStates();
+}
+
+void TBoiteFTP::startTransfer()
+{
+    setTransferFieldsEnabled(false);
+    Barre->setRange(0, 0);
+    Barre->setValue(0);
+    TFileFTP* worker = TFileFTP::CreateForDialog(fieldParameters(), TransferData.isEmpty(), TransferData);
+    RunningTransfer = worker;
+    m_cancelRequested = false;
+    connect(worker, &TFileFTP::statusChanged, Info, [this](const QString& text) {
+        if (!m_cancelRequested) // "Cancelling..." stays until the worker has stopped
+            Info->setText(text);
+    });
+    connect(worker, &TFileFTP::progressMaximum, Barre, [this](int maximum) { Barre->setRange(0, maximum); });
+    connect(worker, &TFileFTP::progressChanged, Barre, &QProgressBar::setValue);
+    connect(worker, &TFileFTP::completed, this, &TBoiteFTP::TransferDone);
+    worker->start();
+}
+
+void TBoiteFTP::OKBtnClick()
+{
+    if (RunningTransfer)
+        return;
+    // The fields are cleaned when the focus leaves them, which pressing OK does.
+    ServeurExit();
+    FichierExit();
+    if (SyncParametersMode) {
+        if (closeWithOkAllowed())
+            done(QDialog::Accepted);
+        return;
+    }
+    if (!WinInetAvailable()) {
+        ShowMsg(Msg(QStringLiteral("Wininet")), MsgKind::Error, MsgOK);
+        return;
+    }
+    if (Serveur->text().isEmpty() || Fichier->text().isEmpty()) {
+        (Serveur->text().isEmpty() ? Serveur : Fichier)->setFocus();
+        ShowMsg(Msg(QStringLiteral("FTPVide")), MsgKind::Error, MsgOK);
+        return;
+    }
+
+    IniFile ini(settingsFilePath());
+    FtpIniSection section;
+    section.Serveur = Serveur->text();
+    section.Port = Port->value();
+    section.Passif = cbPassif->isChecked();
+    section.Fichier = Fichier->text();
+    section.Login = Login->text();
+    section.Pass = Pass->text();
+    section.write(ini);
+    QString error;
+    if (!ini.save(&error))
+        ShowMsg(error, MsgKind::Error, MsgOK);
+
+    Barre->setValue(0);
+    Barre->show();
+    Info->clear();
+    Info->show();
+    startTransfer();
+}
+
+void TBoiteFTP::TransferDone(TFileFTP* worker)
+{
+    if (worker != RunningTransfer)
+        return;
+    RunningTransfer = nullptr;
+    Barre->hide();
+    Info->hide();
+    setTransferFieldsEnabled(true);
+    if (m_cancelRequested) {
+        TransferData.clear();
+        done(QDialog::Rejected);
+    } else if (!worker->ErrorText().isEmpty()) {
+        ShowMsg(worker->ErrorText(), MsgKind::Error, MsgOK);
+    } else {
+        if (worker->IsDownload())
+            TransferData = worker->takeData();
+        done(QDialog::Accepted);
+    }
+    emit transferEnded();
+}
+
+void TBoiteFTP::AnnulerBtnClick()
+{
+    if (SyncParametersMode) {
+        done(QDialog::Rejected);
+        return;
+    }
+    Info->setText(Msg(QStringLiteral("CancelFTP")));
+    if (RunningTransfer) {
+        m_cancelRequested = true;
+        RunningTransfer->requestInterruption();
+    } else
+        done(QDialog::Rejected);
+}
+
+void TBoiteFTP::reject()
+{
+    // Escape and the close box act as the Annuler button.
+    AnnulerBtnClick();
+}
+
+bool TBoiteFTP::closeWithOkAllowed()
+{
+    if (!CBUseFTP->isChecked() || (!Serveur->text().isEmpty() && !Fichier->text().isEmpty()))
+        return true;
+    (Serveur->text().isEmpty() ? Serveur : Fichier)->setFocus();
+    ShowMsg(Msg(QStringLiteral("FTPVide")), MsgKind::Error, MsgOK);
+    return false;
+}
+
+int TBoiteFTP::runModal()
+{
+    updateTitle();
+    if (!ModalSeam::active()) {
+        PlaceDialogOverOwner(this);
+        return exec();
+    }
+    // Scripted: each answer is a press of OK or Annuler; a transfer is waited for in between.
+    bool closed = false;
+    int result = QDialog::Rejected;
+    QMetaObject::Connection finished = connect(this, &QDialog::finished, this, [&](int r) {
+        closed = true;
+        result = r;
+    });
+    const auto waitForTransfer = [this] {
+        if (!RunningTransfer)
+            return;
+        QEventLoop loop;
+        connect(this, &TBoiteFTP::transferEnded, &loop, &QEventLoop::quit);
+        loop.exec();
+    };
+    while (true) {
+        waitForTransfer();
+        if (closed)
+            break;
+        const QVariant reply = ModalSeam::ask(
+            {QStringLiteral("BoiteFTP"), windowTitle(), SyncParametersMode ? 1 : 0, 0}, QStringLiteral("Cancel"));
+        QString answer = reply.toString();
+        if (reply.typeId() == QMetaType::QVariantMap) {
+            // What the user types before pressing the button: control name -> value.
+            const QVariantMap typed = reply.toMap();
+            answer = typed.value(QStringLiteral("button"), QStringLiteral("Cancel")).toString();
+            for (auto it = typed.begin(); it != typed.end(); ++it) {
+                if (auto* edit = findChild<QLineEdit*>(it.key()))
+                    edit->setText(it.value().toString());
+                else if (auto* spin = findChild<QSpinBox*>(it.key()))
+                    spin->setValue(it.value().toInt());
+                else if (auto* box = findChild<QCheckBox*>(it.key());
+                         box && box->isEnabled() && box->isChecked() != it.value().toBool())
+                    box->click();
+            }
+        }
+        if (answer.startsWith(QLatin1String("OK"))) {
+            OKBtnClick();
+            if (answer.endsWith(QLatin1String("+Cancel")))
+                AnnulerBtnClick();
+        } else {
+            AnnulerBtnClick();
+        }
+    }
+    disconnect(finished);
+    return result;
 }

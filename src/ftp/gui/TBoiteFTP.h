@@ -1,6 +1,13 @@
 #pragma once
 
+#include "document/DocumentModel.h"
+#include "ftp/TFileFTP.h"
+
+#include <QByteArray>
 #include <QDialog>
+#include <QPointer>
+
+#include <optional>
 
 class QCheckBox;
 class QGroupBox;
@@ -12,13 +19,61 @@ class QSpinBox;
 
 // The FTP parameters dialog: server, port, passive mode, remote file, login and password, the
 // synchronisation switches above them, and a bottom strip with the transfer's status text, its
-// progress bar and the OK and Annuler buttons. Made once at start-up and reused.
+// progress bar and the OK and Annuler buttons. Made once at start-up and reused, in three uses:
+// - transfer (Open on FTP, Save on FTP): fields from the settings file, OK runs the transfer and
+//   the dialog closes with OK once it succeeded; a failure is shown and the user may retry;
+// - synchronisation parameters of the document: OK and Cancel only close it;
+// - the progress of the upload that follows a local save of a synchronised document.
+//
+// Under the modal seam the dialog is not shown: the seam is asked ("BoiteFTP", the title) for
+// each button press, "OK", "Cancel" or "OK+Cancel" (Cancel pressed while the transfer runs), or
+// a map of control names to the values typed before the press, with the press under "button";
+// a running transfer is waited for between presses.
 class TBoiteFTP : public QDialog
 {
     Q_OBJECT
 public:
     explicit TBoiteFTP(QWidget* parent = nullptr);
+    ~TBoiteFTP() override;
 
+    // The dialog made at start-up (the last one created), or none.
+    static TBoiteFTP* instance();
+
+    // Transfer mode: a download when TransferData is empty, else an upload of it. True when the
+    // dialog closed with OK, that is after a successful transfer; a download's bytes are then in
+    // TransferData.
+    bool ShowForTransfer();
+    // Loads the fields from the document's parameters (or from the marked entry when the document
+    // uses it) and, unless silent, lets the user edit them. True on OK: `doc` then holds the
+    // fields and *changed says whether any differs from what it was filled from.
+    bool EditSyncParameters(const TFeuille* marked, TDoc& doc, bool silent, bool* changed = nullptr);
+    // The upload of the enciphered document just saved, with the document's parameters.
+    void UploadSyncCopy(const TDoc& doc, const TFeuille* ftpEntry, const QByteArray& enciphered);
+
+    void UpdateFieldStates();
+    // The parameters as the fields give them, for a transfer (texts as typed).
+    TFileFTP::Parameters fieldParameters() const;
+
+    // The bytes to upload, or the bytes downloaded.
+    QByteArray TransferData;
+    bool SyncParametersMode = false;
+    TFileFTP* runningTransfer() const { return RunningTransfer; }
+
+    // Buttons and field exits, also for tests.
+    void OKBtnClick();
+    void AnnulerBtnClick();
+    void ServeurExit();
+    void FichierExit();
+    void cbUseIsFTPClick();
+
+public slots:
+    void reject() override;
+
+signals:
+    // A transfer started by the dialog has ended and its outcome was handled.
+    void transferEnded();
+
+public:
     QCheckBox* CBUseFTP = nullptr;
     QCheckBox* cbUseIsFTP = nullptr;
     QGroupBox* GB = nullptr;
@@ -38,4 +93,27 @@ public:
     QProgressBar* Barre = nullptr;
     QPushButton* OKBtn = nullptr;
     QPushButton* AnnulerBtn = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    struct MarkedFields
+    {
+        QString webAddress;
+        QString login;
+        QString password;
+    };
+
+    void updateTitle();
+    void fillFromEntry();
+    void setTransferFieldsEnabled(bool enabled);
+    void startTransfer();
+    void TransferDone(TFileFTP* worker);
+    bool closeWithOkAllowed();
+    int runModal();
+
+    QPointer<TFileFTP> RunningTransfer;
+    bool m_cancelRequested = false; // Cancel was pressed while RunningTransfer ran
+    std::optional<MarkedFields> MarkedEntry;
 };

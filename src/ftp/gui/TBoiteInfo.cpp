@@ -1,11 +1,25 @@
 #include "ftp/gui/TBoiteInfo.h"
 
+#include "lang/LangTable.h"
+#include "platform/gui/DialogPlacement.h"
+#include "platform/gui/ModalSeam.h"
+
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+namespace {
+QPointer<TBoiteInfo>& current()
+{
+    static QPointer<TBoiteInfo> dialog;
+    return dialog;
+}
+} // namespace
 
 TBoiteInfo::TBoiteInfo(QWidget* parent) : QDialog(parent)
 {
@@ -29,6 +43,10 @@ TBoiteInfo::TBoiteInfo(QWidget* parent) : QDialog(parent)
     ListeInfo->setColumnWidth(0, 130);
     ListeInfo->setColumnWidth(1, 135);
     ListeInfo->setColumnWidth(2, 135);
+    // The FTP column takes what the two others leave.
+    ListeInfo->header()->setStretchLastSection(true);
+    ListeInfo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ListeInfo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     lblAsk = new QLabel(this);
     lblAsk->setObjectName(QStringLiteral("lblAsk"));
@@ -45,7 +63,10 @@ TBoiteInfo::TBoiteInfo(QWidget* parent) : QDialog(parent)
         b->setFixedSize(75, 25);
     btnYes->hide();
     btnNo->hide();
-    connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btnOk, &QPushButton::clicked, this, [this] { done(int(PropertiesAnswer::Ok)); });
+    connect(btnYes, &QPushButton::clicked, this, [this] { done(int(PropertiesAnswer::Yes)); });
+    connect(btnNo, &QPushButton::clicked, this, [this] { done(int(PropertiesAnswer::No)); });
+    current() = this;
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -54,8 +75,83 @@ TBoiteInfo::TBoiteInfo(QWidget* parent) : QDialog(parent)
     buttons->addWidget(btnNo);
     buttons->addStretch(1);
     auto* main = new QVBoxLayout(this);
+    // The three columns of the design fill the 404-pixel-wide window.
+    main->setContentsMargins(2, 2, 2, 6);
     main->addWidget(ListeInfo);
     main->addWidget(lblAsk);
     main->addLayout(buttons);
     setFixedWidth(404);
+}
+
+TBoiteInfo* TBoiteInfo::instance()
+{
+    return current();
+}
+
+void TBoiteInfo::fill(const TDoc& local, const TDoc& remote)
+{
+    ListeInfo->clear();
+    const QBrush highlight = palette().brush(QPalette::ToolTipBase);
+    const QBrush grey = palette().brush(QPalette::Disabled, QPalette::Text);
+    for (const PropertyRow& row : FileProperties(local, &remote)) {
+        auto* item = new QTreeWidgetItem(ListeInfo, {Msg(row.key), row.local, row.ftp});
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        for (int column = 1; column <= 2; ++column) {
+            if (column - 1 == HighlightColumn)
+                item->setBackground(column, highlight);
+            // "- Unknown -" and every value starting with "-" are greyed.
+            if (item->text(column).startsWith(QLatin1Char('-')))
+                item->setForeground(column, grey);
+        }
+    }
+    // The list shows every row, no more.
+    int height = ListeInfo->header()->sizeHint().height() + 2 * ListeInfo->frameWidth() + 4;
+    for (int i = 0; i < ListeInfo->topLevelItemCount(); ++i)
+        height += ListeInfo->sizeHintForRow(i) > 0 ? ListeInfo->sizeHintForRow(i) : 18;
+    ListeInfo->setFixedHeight(height);
+}
+
+PropertiesAnswer TBoiteInfo::ShowProperties(const TDoc& local, const TDoc& remote, int mode, bool autoSync)
+{
+    const bool asking = mode == ProposeLocal || mode == ProposeFtp;
+    if (asking && autoSync)
+        return PropertiesAnswer::Yes;
+    m_mode = asking ? mode : InformationOnly;
+    HighlightColumn = m_mode;
+    fill(local, remote);
+
+    lblAsk->setVisible(asking);
+    btnYes->setVisible(asking);
+    btnNo->setVisible(asking);
+    btnOk->setVisible(!asking);
+    btnYes->setDefault(asking);
+    btnOk->setDefault(!asking);
+    lblAsk->setText(asking ? Msg(QStringLiteral("SyncRecent")) +
+                                 Msg(mode == ProposeLocal ? QStringLiteral("local") : QStringLiteral("FTP")) +
+                                 QStringLiteral(") ?")
+                           : QString());
+    adjustSize();
+
+    if (ModalSeam::active()) {
+        const QVariant answer =
+            ModalSeam::ask({QStringLiteral("BoiteInfo"), lblAsk->text(), m_mode, 0}, int(PropertiesAnswer::Cancelled));
+        return PropertiesAnswer(answer.toInt());
+    }
+    PlaceDialogOverOwner(this);
+    return PropertiesAnswer(exec());
+}
+
+void TBoiteInfo::reject()
+{
+    done(int(PropertiesAnswer::Cancelled));
+}
+
+void TBoiteInfo::keyPressEvent(QKeyEvent* event)
+{
+    // Escape presses the cancel button: No when asking, OK otherwise.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        done(int(m_mode == InformationOnly ? PropertiesAnswer::Ok : PropertiesAnswer::No));
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }

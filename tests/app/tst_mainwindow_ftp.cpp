@@ -1,0 +1,588 @@
+// The FTP commands of the main window against a real FTP server: Open on FTP, Save on FTP, the
+// download of the FTP copy after an open from disk with its question and its read-only lock, the
+// upload after a local save, Stop, and a download that ends after another document was opened.
+// Every question is answered through the modal seam.
+
+#include "app/DocumentView.h"
+#include "app/FtpSync.h"
+#include "app/TfrmTresorin.h"
+#include "crypto/Cipher.h"
+#include "document/DocumentStream.h"
+#include "document/Win1252.h"
+#include "document/gui/DocumentPipeline.h"
+#include "document/gui/TBoiteMetaPass.h"
+#include "ftp/FtpParameters.h"
+#include "ftp/TFileFTP.h"
+#include "ftp/gui/TBoiteFTP.h"
+#include "ftp/gui/TBoiteInfo.h"
+#include "lang/LangTable.h"
+#include "lang/gui/ShowMsg.h"
+#include "platform/gui/ModalSeam.h"
+#include "settings/IniFile.h"
+#include "support/FtpServer.h"
+#include "support/TempFolder.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+using testsupport::FtpServer;
+using testsupport::TempFolder;
+
+namespace {
+
+const QString kPassword = QStringLiteral("pw");
+
+QByteArray enciphered(const DocumentState& doc, const QString& password = kPassword)
+{
+    QByteArray stream;
+    WriteDocumentStream(doc, stream);
+    return encipherDocument(stream, win1252::fromUnicode(password));
+}
+
+// A document with one group of that name and a header pointing at the server.
+void fillDocument(DocumentState& doc, const QString& group, const FtpServer& server, int saveCount, DateTime saveDate)
+{
+    ResetDoc(doc.LocalDoc);
+    TGroupe* g = doc.addGroup(group);
+    auto entry = NewEntry(g, group + QStringLiteral(" entry"));
+    entry->WebAddress = QStringLiteral("ftp://myhost:2121/backup/x.pass");
+    doc.appendEntry(std::move(entry));
+    doc.LocalDoc.SyncOn = true;
+    doc.LocalDoc.ServerName = QStringLiteral("127.0.0.1");
+    doc.LocalDoc.PortNumber = server.port();
+    doc.LocalDoc.PassiveMode = true;
+    doc.LocalDoc.RemotePath = QStringLiteral("backup/sync.pass");
+    doc.LocalDoc.UserName = server.user();
+    doc.LocalDoc.UserPassword = server.password();
+    doc.LocalDoc.SaveCount = saveCount;
+    doc.LocalDoc.SaveDate = saveDate;
+    doc.LocalDoc.CreateDate = 44000;
+}
+
+// Reads a stored document back with the core alone.
+bool readBack(const QByteArray& bytes, DocumentState& out, const QString& password = kPassword)
+{
+    QByteArray stream;
+    if (!decipherDocument(bytes, win1252::fromUnicode(password), stream))
+        return false;
+    StreamReader in(stream);
+    ResetDoc(out.LocalDoc);
+    const HeaderResult header = ReadDocumentHeader(in, out.LocalDoc, {});
+    return header.ok && ReadDocumentRecords(in, header.firstTag, out.LocalDoc.FormatVersion, out, false, {}).ok;
+}
+
+QStringList groupNames(const DocumentState& doc)
+{
+    QStringList names;
+    for (const auto& g : doc.Groups())
+        names << g->Name;
+    return names;
+}
+
+QStringList messages()
+{
+    return ModalSeam::shownTexts(QStringLiteral("ShowMsg"));
+}
+
+} // namespace
+
+class TestMainWindowFtp : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void openOnFtp();
+    void openOnFtpOfAnEmptyFile();
+    void saveOnFtp_data();
+    void saveOnFtp();
+    void syncAfterOpen_data();
+    void syncAfterOpen();
+    void searchFilterIsSwitchedOffBeforeTheQuestion();
+    void stopDuringTheDownload();
+    void downloadIsDroppedForAnotherDocument_data();
+    void downloadIsDroppedForAnotherDocument();
+    void uploadAfterEveryLocalSave();
+    void markFtpEntry();
+    void synchronisationParameters();
+    void fileProperties();
+
+private:
+    TfrmTresorin* makeWindow(bool autoSync = false);
+    void writeFtpSection(const FtpServer& server, const QString& file);
+    QString writeLocal(const QString& name, const DocumentState& doc);
+    void openFromDisk(const QString& path);
+    bool waitForSync();
+
+    std::unique_ptr<TempFolder> m_tmp;
+    std::unique_ptr<TfrmTresorin> m_win;
+    std::unique_ptr<TBoiteMetaPass> m_metaPass;
+    std::unique_ptr<TBoiteFTP> m_ftp;
+    std::unique_ptr<TBoiteInfo> m_info;
+};
+
+void TestMainWindowFtp::initTestCase()
+{
+    TFileFTP::setTimeouts({5000, 5000, 5});
+}
+
+void TestMainWindowFtp::init()
+{
+    m_tmp = std::make_unique<TempFolder>();
+    qputenv("TRESORIN_INI", m_tmp->filePath(QStringLiteral("Tresorin.ini")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", m_tmp->makeFolder(QStringLiteral("data")).toLocal8Bit());
+    qputenv("XDG_RUNTIME_DIR", m_tmp->makeFolder(QStringLiteral("run")).toLocal8Bit());
+    ModalSeam::activate();
+    TfrmTresorin::InstanceAnswered = false;
+}
+
+void TestMainWindowFtp::cleanup()
+{
+    m_win.reset();
+    m_metaPass.reset();
+    m_ftp.reset();
+    m_info.reset();
+    ModalSeam::deactivate();
+    m_tmp.reset();
+}
+
+TfrmTresorin* TestMainWindowFtp::makeWindow(bool autoSync)
+{
+    QByteArray ini = "[Main]\r\nLangue=US\r\nAutoCheck=0\r\n";
+    if (autoSync)
+        ini += "AutoSync=1\r\n";
+    m_tmp->writeFile(QStringLiteral("Tresorin.ini"), ini);
+    m_win = std::make_unique<TfrmTresorin>();
+    m_metaPass = std::make_unique<TBoiteMetaPass>();
+    m_ftp = std::make_unique<TBoiteFTP>();
+    m_info = std::make_unique<TBoiteInfo>();
+    m_win->FormActivate();
+    return m_win.get();
+}
+
+void TestMainWindowFtp::writeFtpSection(const FtpServer& server, const QString& file)
+{
+    IniFile ini(m_tmp->filePath(QStringLiteral("Tresorin.ini")));
+    FtpIniSection section;
+    section.Serveur = QStringLiteral("127.0.0.1");
+    section.Port = server.port();
+    section.Passif = true;
+    section.Fichier = file;
+    section.Login = server.user();
+    section.Pass = server.password();
+    section.write(ini);
+    QVERIFY(ini.save());
+}
+
+QString TestMainWindowFtp::writeLocal(const QString& name, const DocumentState& doc)
+{
+    m_tmp->writeFile(name, enciphered(doc));
+    return m_tmp->filePath(name);
+}
+
+void TestMainWindowFtp::openFromDisk(const QString& path)
+{
+    ModalSeam::pushAnswer(path);
+    ModalSeam::pushAnswer(kPassword);
+    m_win->action(QStringLiteral("ActionOuvrir"))->trigger();
+}
+
+bool TestMainWindowFtp::waitForSync()
+{
+    QSignalSpy done(m_win->ftpSync(), &FtpSync::syncDownloadFinished);
+    return done.wait(30000);
+}
+
+void TestMainWindowFtp::openOnFtp()
+{
+    FtpServer server;
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    auto* w = makeWindow();
+    DocumentState remote;
+    fillDocument(remote, QStringLiteral("from the server"), server, 3, 45000.5);
+    QVERIFY(server.writeFile(QStringLiteral("backup/codes.pass"), enciphered(remote)));
+    writeFtpSection(server, QStringLiteral("backup/codes.pass"));
+
+    ModalSeam::pushAnswer(QStringLiteral("OK"));
+    ModalSeam::pushAnswer(kPassword);
+    w->action(QStringLiteral("ActionOuvrirFTP"))->trigger();
+
+    QCOMPARE(messages(), QStringList());
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("MetaPass")),
+             QStringList{QStringLiteral("Password of \"codes.pass\" :")});
+    QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - codes.pass (FTP)"));
+    QCOMPARE(w->doc().CurrentPath, QStringLiteral("codes.pass"));
+    QVERIFY(w->doc().FtpMode);
+    QCOMPARE(groupNames(w->doc()), QStringList{QStringLiteral("from the server")});
+    QCOMPARE(w->saveToolButton()->defaultAction()->objectName(), QStringLiteral("ActionSauverFTP"));
+    // A document read from FTP starts no download of its own copy, although synchronised.
+    QVERIFY(!w->ftpSync()->syncTransfer());
+    QVERIFY(!w->doc().ReadOnlyLock);
+}
+
+void TestMainWindowFtp::openOnFtpOfAnEmptyFile()
+{
+    FtpServer server;
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    auto* w = makeWindow();
+    QVERIFY(server.writeFile(QStringLiteral("empty.pass"), QByteArray()));
+    writeFtpSection(server, QStringLiteral("empty.pass"));
+    ModalSeam::pushAnswer(QStringLiteral("OK"));
+    w->action(QStringLiteral("ActionOuvrirFTP"))->trigger();
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("MetaPass")), QStringList());
+    QCOMPARE(messages(), QStringList());
+    QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - Untitled"));
+}
+
+void TestMainWindowFtp::saveOnFtp_data()
+{
+    QTest::addColumn<bool>("confirmed");
+    QTest::newRow("uploaded") << true;
+    QTest::newRow("cancelled") << false;
+}
+
+void TestMainWindowFtp::saveOnFtp()
+{
+    QFETCH(bool, confirmed);
+    FtpServer server;
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    auto* w = makeWindow();
+    DocumentState local;
+    fillDocument(local, QStringLiteral("local"), server, 7, 45000.5);
+    local.LocalDoc.SyncOn = false;
+    const QString path = writeLocal(QStringLiteral("local.pass"), local);
+    openFromDisk(path);
+    writeFtpSection(server, QStringLiteral("backup/codes.pass"));
+    QVERIFY(QDir(server.root()).mkpath(QStringLiteral("backup")));
+    w->doc().SetModified(true);
+    const DateTime before = w->doc().LocalDoc.SaveDate;
+
+    ModalSeam::pushAnswer(confirmed ? QStringLiteral("OK") : QStringLiteral("Cancel"));
+    w->action(QStringLiteral("ActionSauverFTP"))->trigger();
+
+    // The save was counted whatever the outcome; the path stays the local one.
+    QCOMPARE(w->doc().LocalDoc.SaveCount, 8);
+    QVERIFY(w->doc().LocalDoc.SaveDate > before);
+    QCOMPARE(w->doc().CurrentPath, path);
+    QCOMPARE(messages(), QStringList());
+    if (confirmed) {
+        DocumentState back;
+        QVERIFY(readBack(server.readFile(QStringLiteral("backup/codes.pass")), back));
+        QCOMPARE(back.LocalDoc.SaveCount, 8);
+        QCOMPARE(groupNames(back), QStringList{QStringLiteral("local")});
+        QVERIFY(!w->doc().Modified);
+        QVERIFY(w->doc().FtpMode);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - codes.pass (FTP)"));
+        QCOMPARE(w->saveToolButton()->defaultAction()->objectName(), QStringLiteral("ActionSauverFTP"));
+    } else {
+        QVERIFY(!server.exists(QStringLiteral("backup/codes.pass")));
+        QVERIFY(w->doc().Modified);
+        QVERIFY(!w->doc().FtpMode);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - local.pass"));
+    }
+}
+
+void TestMainWindowFtp::syncAfterOpen_data()
+{
+    QTest::addColumn<double>("remoteDelta"); // FTP save date minus local, in days
+    QTest::addColumn<bool>("autoSync");
+    QTest::addColumn<int>("answer"); // PropertiesAnswer, -1: no question expected
+    QTest::addColumn<QString>("remotePassword");
+    QTest::addColumn<QString>("ftpPassword");
+    QTest::addColumn<bool>("takesFtp");
+    QTest::addColumn<QString>("message"); // start of the one message expected
+    QTest::addColumn<QString>("question");
+
+    const QString none;
+    const QString s3cret = QStringLiteral("s3cret");
+    const QString proposeLocal = QStringLiteral("Open most recent file (local file) ?");
+    const QString proposeFtp = QStringLiteral("Open most recent file (FTP file) ?");
+    using A = PropertiesAnswer;
+    QTest::newRow("equal dates") << 0.0 << false << -1 << kPassword << s3cret << false << none << none;
+    QTest::newRow("FTP newer, AutoSync") << 1.0 << true << -1 << kPassword << s3cret << true << none << none;
+    QTest::newRow("FTP newer, Yes") << 1.0 << false << int(A::Yes) << kPassword << s3cret << true << none << proposeFtp;
+    QTest::newRow("FTP newer, closed") << 1.0 << false << int(A::Cancelled) << kPassword << s3cret << false << none
+                                       << proposeFtp;
+    QTest::newRow("FTP older, No") << -1.0 << false << int(A::No) << kPassword << s3cret << true << none
+                                   << proposeLocal;
+    QTest::newRow("FTP older, AutoSync") << -1.0 << true << -1 << kPassword << s3cret << false << none << none;
+    QTest::newRow("FTP copy under another meta password")
+        << 1.0 << true << -1 << QStringLiteral("other") << s3cret << false << QStringLiteral("BadPass") << none;
+    QTest::newRow("wrong FTP password") << 1.0 << true << -1 << kPassword << QStringLiteral("wrong") << false
+                                        << QStringLiteral("Error connecting server '127.0.0.1'\r\n\r\n530") << none;
+}
+
+void TestMainWindowFtp::syncAfterOpen()
+{
+    QFETCH(double, remoteDelta);
+    QFETCH(bool, autoSync);
+    QFETCH(int, answer);
+    QFETCH(QString, remotePassword);
+    QFETCH(QString, ftpPassword);
+    QFETCH(bool, takesFtp);
+    QFETCH(QString, message);
+    QFETCH(QString, question);
+    if (message == QLatin1String("BadPass"))
+        message = QStringLiteral("Sorry ! This meta password is not the right one");
+
+    FtpServer server;
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    auto* w = makeWindow(autoSync);
+    DocumentState local;
+    fillDocument(local, QStringLiteral("local group"), server, 5, 45000.5);
+    local.LocalDoc.UserPassword = ftpPassword;
+    const QString path = writeLocal(QStringLiteral("sync.pass"), local);
+    const QByteArray localBytes = m_tmp->readFile(QStringLiteral("sync.pass"));
+    DocumentState remote;
+    fillDocument(remote, QStringLiteral("remote group"), server, 9, 45000.5 + remoteDelta);
+    remote.LocalDoc.ServerName = QStringLiteral("elsewhere.example");
+    remote.LocalDoc.CreateDate = 43000;
+    const QByteArray remoteBytes = enciphered(remote, remotePassword);
+    QVERIFY(server.writeFile(QStringLiteral("backup/sync.pass"), remoteBytes));
+
+    openFromDisk(path);
+    // The question comes when the download has ended.
+    if (answer >= 0)
+        ModalSeam::pushAnswer(answer);
+    // While the FTP copy comes, the document is shown under the read-only lock.
+    QCOMPARE(groupNames(w->doc()), QStringList{QStringLiteral("local group")});
+    QVERIFY(w->doc().ReadOnlyLock);
+    QVERIFY(!w->action(QStringLiteral("ActionSauver"))->isEnabled());
+    QVERIFY(!w->action(QStringLiteral("ActionSynchroFTP"))->isEnabled());
+    QCOMPARE(w->statusPanel(2)->text(), QStringLiteral("Read only"));
+    QVERIFY(w->findChild<QWidget*>(QStringLiteral("panelLoadFTP"))->isVisibleTo(w));
+    QVERIFY(w->ftpSync()->syncTransfer());
+    QVERIFY(waitForSync());
+
+    QVERIFY(!w->doc().ReadOnlyLock);
+    QVERIFY(w->action(QStringLiteral("ActionSauver"))->isEnabled());
+    QVERIFY(!w->findChild<QWidget*>(QStringLiteral("panelLoadFTP"))->isVisibleTo(w));
+    QVERIFY(!w->doc().Modified);
+    QCOMPARE(w->statusPanel(2)->text(), QString());
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteInfo")),
+             question.isEmpty() ? QStringList() : QStringList{question});
+    const QStringList shown = messages();
+    if (message.isEmpty()) {
+        QCOMPARE(shown, QStringList());
+    } else {
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].startsWith(message), qPrintable(shown[0]));
+        QVERIFY(!shown[0].contains(ftpPassword));
+    }
+
+    if (!takesFtp) {
+        QCOMPARE(groupNames(w->doc()), QStringList{QStringLiteral("local group")});
+        QCOMPARE(m_tmp->readFile(QStringLiteral("sync.pass")), localBytes);
+        QCOMPARE(server.readFile(QStringLiteral("backup/sync.pass")), remoteBytes);
+        return;
+    }
+    // The FTP copy's content and counter, the local parameters; saved uncounted and sent back.
+    QCOMPARE(groupNames(w->doc()), QStringList{QStringLiteral("remote group")});
+    QCOMPARE(w->doc().LocalDoc.SaveCount, 9);
+    QCOMPARE(w->doc().LocalDoc.ServerName, QStringLiteral("127.0.0.1"));
+    QCOMPARE(w->doc().CurrentPath, path);
+    DocumentState saved;
+    QVERIFY(readBack(m_tmp->readFile(QStringLiteral("sync.pass")), saved));
+    QCOMPARE(groupNames(saved), QStringList{QStringLiteral("remote group")});
+    QCOMPARE(saved.LocalDoc.SaveCount, 9);
+    QCOMPARE(saved.LocalDoc.SaveDate, 45000.5 + remoteDelta);
+    QCOMPARE(saved.LocalDoc.CreateDate, 43000.0);
+    QCOMPARE(saved.LocalDoc.ServerName, QStringLiteral("127.0.0.1"));
+    QCOMPARE(server.readFile(QStringLiteral("backup/sync.pass")), m_tmp->readFile(QStringLiteral("sync.pass")));
+}
+
+void TestMainWindowFtp::searchFilterIsSwitchedOffBeforeTheQuestion()
+{
+    FtpServer server;
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    auto* w = makeWindow();
+    DocumentState local;
+    fillDocument(local, QStringLiteral("local group"), server, 5, 45000.5);
+    DocumentState remote;
+    fillDocument(remote, QStringLiteral("remote group"), server, 9, 45001.5);
+    QVERIFY(server.writeFile(QStringLiteral("backup/sync.pass"), enciphered(remote)));
+    openFromDisk(writeLocal(QStringLiteral("sync.pass"), local));
+    QAction* search = w->action(QStringLiteral("ActionChercher"));
+    search->setEnabled(true);
+    search->setChecked(true);
+    // How many questions had been asked when the filter went off.
+    int questionsWhenSwitchedOff = -1;
+    connect(search, &QAction::toggled, this, [&](bool on) {
+        if (!on)
+            questionsWhenSwitchedOff = int(ModalSeam::shownTexts(QStringLiteral("BoiteInfo")).size());
+    });
+    ModalSeam::pushAnswer(int(PropertiesAnswer::No));
+    QVERIFY(waitForSync());
+    QVERIFY(!search->isChecked());
+    QCOMPARE(questionsWhenSwitchedOff, 0);
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteInfo")).size(), 1);
+}
+
+void TestMainWindowFtp::stopDuringTheDownload()
+{
+    FtpServer server(QStringLiteral("alice"), QStringLiteral("s3cret"), QStringLiteral("silent"));
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    auto* w = makeWindow(true);
+    DocumentState local;
+    fillDocument(local, QStringLiteral("local group"), server, 5, 45000.5);
+    openFromDisk(writeLocal(QStringLiteral("sync.pass"), local));
+    QVERIFY(w->doc().ReadOnlyLock);
+    w->findChild<QToolButton*>(QStringLiteral("bnFtpStop"))->click();
+    QVERIFY(waitForSync());
+    QCOMPARE(messages(), QStringList());
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteInfo")), QStringList());
+    QCOMPARE(groupNames(w->doc()), QStringList{QStringLiteral("local group")});
+    QVERIFY(!w->doc().ReadOnlyLock);
+}
+
+void TestMainWindowFtp::downloadIsDroppedForAnotherDocument_data()
+{
+    QTest::addColumn<bool>("openAnother");
+    QTest::newRow("another document opened") << true;
+    QTest::newRow("document emptied") << false;
+}
+
+void TestMainWindowFtp::downloadIsDroppedForAnotherDocument()
+{
+    QFETCH(bool, openAnother);
+    FtpServer server;
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    auto* w = makeWindow(true);
+    DocumentState a;
+    fillDocument(a, QStringLiteral("document A"), server, 5, 45000.5);
+    const QString pathA = writeLocal(QStringLiteral("a.pass"), a);
+    const QByteArray bytesA = m_tmp->readFile(QStringLiteral("a.pass"));
+    DocumentState b;
+    fillDocument(b, QStringLiteral("document B"), server, 1, 45000.5);
+    b.LocalDoc.SyncOn = false;
+    const QString pathB = writeLocal(QStringLiteral("b.pass"), b);
+    const QByteArray bytesB = m_tmp->readFile(QStringLiteral("b.pass"));
+    // A newer FTP copy of A, taken without a question if it were applied.
+    DocumentState remote;
+    fillDocument(remote, QStringLiteral("FTP copy of A"), server, 9, 45002.5);
+    QVERIFY(server.writeFile(QStringLiteral("backup/sync.pass"), enciphered(remote)));
+
+    openFromDisk(pathA);
+    QVERIFY(w->ftpSync()->syncTransfer());
+    if (openAnother) {
+        ModalSeam::pushAnswer(kPassword);
+        QVERIFY(w->pipeline().OpenDocument(pathB));
+    } else {
+        w->view()->documentAboutToReload();
+        w->doc().clearContent();
+        w->doc().addGroup(QStringLiteral("document B"));
+        w->view()->documentReloaded();
+    }
+    QVERIFY(waitForSync());
+
+    QCOMPARE(groupNames(w->doc()), QStringList{QStringLiteral("document B")});
+    QVERIFY(!w->doc().ReadOnlyLock);
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteInfo")), QStringList());
+    QCOMPARE(messages(), QStringList());
+    QCOMPARE(m_tmp->readFile(QStringLiteral("a.pass")), bytesA);
+    QCOMPARE(m_tmp->readFile(QStringLiteral("b.pass")), bytesB);
+}
+
+void TestMainWindowFtp::uploadAfterEveryLocalSave()
+{
+    FtpServer server;
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    auto* w = makeWindow();
+    DocumentState local;
+    fillDocument(local, QStringLiteral("local group"), server, 5, 45000.5);
+    QVERIFY(server.writeFile(QStringLiteral("backup/sync.pass"), enciphered(local)));
+    openFromDisk(writeLocal(QStringLiteral("sync.pass"), local));
+    QVERIFY(waitForSync());
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteInfo")), QStringList());
+
+    for (int save = 1; save <= 2; ++save) {
+        w->doc().addGroup(QStringLiteral("added %1").arg(save));
+        w->doc().SetModified(true);
+        w->action(QStringLiteral("ActionSauver"))->trigger();
+        QCOMPARE(messages(), QStringList());
+        QVERIFY(!w->doc().Modified);
+        const QByteArray written = m_tmp->readFile(QStringLiteral("sync.pass"));
+        QCOMPARE(server.readFile(QStringLiteral("backup/sync.pass")), written);
+        DocumentState back;
+        QVERIFY(readBack(written, back));
+        QCOMPARE(back.LocalDoc.SaveCount, 5 + save);
+    }
+}
+
+void TestMainWindowFtp::markFtpEntry()
+{
+    FtpServer server;
+    auto* w = makeWindow();
+    DocumentState local;
+    fillDocument(local, QStringLiteral("group"), server, 5, 45000.5);
+    local.LocalDoc.SyncOn = false;
+    local.LocalDoc.UseFtpEntry = true;
+    openFromDisk(writeLocal(QStringLiteral("doc.pass"), local));
+    DocumentView* view = w->view();
+    view->selectGroup(w->doc().Groups().front().get());
+    view->flushGroupChange();
+    view->selectRow(0);
+    QAction* setFtp = w->action(QStringLiteral("ActionSetFTP"));
+    view->updateEntryMenuActions(false);
+    QVERIFY(setFtp->isEnabled());
+
+    setFtp->trigger();
+    QVERIFY(setFtp->isChecked());
+    QCOMPARE(w->doc().FtpEntryIndex(), 0);
+    QVERIFY(w->doc().entry(0)->IsFtpEntry);
+    QCOMPARE(w->doc().LocalDoc.ServerName, QStringLiteral("myhost"));
+    QCOMPARE(w->doc().LocalDoc.PortNumber, 2121);
+    QCOMPARE(w->doc().LocalDoc.RemotePath, QStringLiteral("backup/x.pass"));
+    QVERIFY(w->doc().Modified);
+
+    setFtp->trigger();
+    QVERIFY(!setFtp->isChecked());
+    QCOMPARE(w->doc().FtpEntryIndex(), -1);
+    QVERIFY(!w->doc().entry(0)->IsFtpEntry);
+}
+
+void TestMainWindowFtp::synchronisationParameters()
+{
+    FtpServer server;
+    auto* w = makeWindow();
+    QAction* sync = w->action(QStringLiteral("ActionSynchroFTP"));
+    QVERIFY(!sync->isChecked());
+
+    // Cancel: the check mark stays as the document says.
+    ModalSeam::pushAnswer(QStringLiteral("Cancel"));
+    sync->trigger();
+    QVERIFY(!sync->isChecked());
+    QVERIFY(!w->doc().Modified);
+
+    QVariantMap typed{
+        {"CBUseFTP", true}, {"Serveur", "ftp://files.example"}, {"Fichier", "C:\\docs\\codes.pass"}, {"button", "OK"}};
+    ModalSeam::pushAnswer(typed);
+    sync->trigger();
+    QVERIFY(sync->isChecked());
+    QVERIFY(w->doc().LocalDoc.SyncOn);
+    QCOMPARE(w->doc().LocalDoc.ServerName, QStringLiteral("files.example"));
+    QCOMPARE(w->doc().LocalDoc.RemotePath, QStringLiteral("codes.pass"));
+    QVERIFY(w->doc().Modified);
+}
+
+void TestMainWindowFtp::fileProperties()
+{
+    auto* w = makeWindow();
+    ModalSeam::pushAnswer(int(PropertiesAnswer::Ok));
+    w->action(QStringLiteral("ActionInfoFich"))->trigger();
+    QCOMPARE(ModalSeam::shown().size(), 1);
+    QCOMPARE(ModalSeam::shown().first().dialog, QStringLiteral("BoiteInfo"));
+    QCOMPARE(ModalSeam::shown().first().kind, -1);
+    // Right after start-up no FTP copy was read: the FTP column is empty.
+    for (int row = 0; row < m_info->ListeInfo->topLevelItemCount(); ++row)
+        QVERIFY(m_info->ListeInfo->topLevelItem(row)->text(2).isEmpty());
+}
+
+QTEST_MAIN(TestMainWindowFtp)
+#include "tst_mainwindow_ftp.moc"

@@ -1,0 +1,371 @@
+// The FTP dialog in its three uses (transfer, synchronisation parameters, upload after a save)
+// against a real FTP server, and the file properties dialog. Button presses and typing go through
+// the modal seam.
+
+#include "ftp/FtpParameters.h"
+#include "ftp/TFileFTP.h"
+#include "ftp/gui/TBoiteFTP.h"
+#include "ftp/gui/TBoiteInfo.h"
+#include "lang/LangTable.h"
+#include "lang/gui/ShowMsg.h"
+#include "platform/gui/ModalSeam.h"
+#include "settings/IniFile.h"
+#include "support/FtpServer.h"
+#include "support/TempFolder.h"
+
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTreeWidget>
+#include <QtTest>
+
+using testsupport::FtpServer;
+using testsupport::TempFolder;
+
+namespace {
+QVariantMap typed(std::initializer_list<std::pair<QString, QVariant>> values)
+{
+    QVariantMap map;
+    for (const auto& v : values)
+        map.insert(v.first, v.second);
+    return map;
+}
+} // namespace
+
+class TestFtpDialogs : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void downloadIntoTheDialog();
+    void uploadWritesTheSettingsAndRetriesAfterAFailure();
+    void emptyServerOrFileIsRefused();
+    void cancelDuringATransfer();
+    void syncParameters_data();
+    void syncParameters();
+    void syncParametersRefuseOkWithoutServer();
+    void uploadAfterASave_data();
+    void uploadAfterASave();
+    void propertiesInformationOnly();
+    void propertiesQuestion_data();
+    void propertiesQuestion();
+
+private:
+    void writeIni(const FtpServer& server, const QString& file, const QString& login);
+    std::unique_ptr<TempFolder> m_tmp;
+    std::unique_ptr<TBoiteFTP> m_ftp;
+    std::unique_ptr<TBoiteInfo> m_info;
+};
+
+void TestFtpDialogs::initTestCase()
+{
+    QVERIFY(LoadLangTable(QStringLiteral("US")));
+    TFileFTP::setTimeouts({5000, 5000, 5});
+}
+
+void TestFtpDialogs::init()
+{
+    m_tmp = std::make_unique<TempFolder>();
+    qputenv("TRESORIN_INI", m_tmp->filePath(QStringLiteral("Tresorin.ini")).toLocal8Bit());
+    ModalSeam::activate();
+    m_ftp = std::make_unique<TBoiteFTP>();
+    m_info = std::make_unique<TBoiteInfo>();
+}
+
+void TestFtpDialogs::cleanup()
+{
+    m_ftp.reset();
+    m_info.reset();
+    ModalSeam::deactivate();
+    m_tmp.reset();
+}
+
+void TestFtpDialogs::writeIni(const FtpServer& server, const QString& file, const QString& login)
+{
+    IniFile ini(m_tmp->filePath(QStringLiteral("Tresorin.ini")));
+    FtpIniSection section;
+    section.Serveur = QStringLiteral("127.0.0.1");
+    section.Port = server.port();
+    section.Passif = true;
+    section.Fichier = file;
+    section.Login = login;
+    section.Pass = server.password();
+    section.write(ini);
+    QVERIFY(ini.save());
+}
+
+void TestFtpDialogs::downloadIntoTheDialog()
+{
+    FtpServer server;
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    QVERIFY(server.writeFile(QStringLiteral("backup/codes.pass"), QByteArray(2500, 'x')));
+    writeIni(server, QStringLiteral("backup/codes.pass"), server.user());
+
+    ModalSeam::pushAnswer(QStringLiteral("OK"));
+    QVERIFY(m_ftp->ShowForTransfer());
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteFTP")),
+             QStringList{QStringLiteral("Open document on FTP server")});
+    QCOMPARE(m_ftp->TransferData, QByteArray(2500, 'x'));
+    // Filled from the settings file, credentials decoded; only transfer mode's controls shown.
+    QCOMPARE(m_ftp->Login->text(), server.user());
+    QCOMPARE(m_ftp->Port->value(), server.port());
+    QVERIFY(m_ftp->CBUseFTP->isHidden() && m_ftp->cbUseIsFTP->isHidden());
+    QVERIFY(m_ftp->Barre->isHidden() && m_ftp->Info->isHidden());
+    QVERIFY(m_ftp->Serveur->isEnabled() && m_ftp->OKBtn->isEnabled());
+    QVERIFY(m_ftp->Pass->text().isEmpty()); // not kept in the dialog once it is closed
+}
+
+void TestFtpDialogs::uploadWritesTheSettingsAndRetriesAfterAFailure()
+{
+    FtpServer server;
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    writeIni(server, QStringLiteral("backup/codes.pass"), QStringLiteral("nobody"));
+    QVERIFY(QDir(server.root()).mkpath(QStringLiteral("backup")));
+
+    // First OK: the login typed with spaces around it goes to the server as typed, and is refused;
+    // the error is shown and the dialog stays. The corrected login works at the second OK.
+    m_ftp->TransferData = QByteArray(2500, 'y');
+    ModalSeam::pushAnswer(typed({{"Login", QStringLiteral("  alice ")}, {"button", QStringLiteral("OK")}}));
+    ModalSeam::pushAnswer(int(MsgOK)); // the error box
+    ModalSeam::pushAnswer(typed({{"Login", QStringLiteral("alice")}, {"button", QStringLiteral("OK")}}));
+    QVERIFY(m_ftp->ShowForTransfer());
+    const QStringList errors = ModalSeam::shownTexts(QStringLiteral("ShowMsg"));
+    QCOMPARE(errors.size(), 1);
+    QVERIFY(errors[0].startsWith(QStringLiteral("Error connecting server '127.0.0.1'\r\n\r\n530")));
+    QVERIFY(!errors[0].contains(server.password()));
+    QCOMPARE(
+        ModalSeam::shownTexts(QStringLiteral("BoiteFTP")),
+        (QStringList{QStringLiteral("Save document on FTP server"), QStringLiteral("Save document on FTP server")}));
+    QCOMPARE(server.readFile(QStringLiteral("backup/codes.pass")), QByteArray(2500, 'y'));
+    QVERIFY(!server.exists(QStringLiteral("backup/codes.tmp")));
+
+    // Each OK wrote the section; the login is stored trimmed, both credentials enciphered.
+    FtpIniSection section;
+    section.read(IniFile(m_tmp->filePath(QStringLiteral("Tresorin.ini"))));
+    QCOMPARE(section.Login, QStringLiteral("alice"));
+    QCOMPARE(section.Pass, server.password());
+    QVERIFY(!m_tmp->readFile(QStringLiteral("Tresorin.ini")).contains(server.password().toUtf8()));
+}
+
+void TestFtpDialogs::emptyServerOrFileIsRefused()
+{
+    ModalSeam::pushAnswer(typed({{"Serveur", QStringLiteral("ftp://")}, {"button", QStringLiteral("OK")}}));
+    QVERIFY(!m_ftp->ShowForTransfer());
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")),
+             QStringList{QStringLiteral("You must enter a Server and a File")});
+    // Nothing was written.
+    QVERIFY(!m_tmp->exists(QStringLiteral("Tresorin.ini")));
+}
+
+void TestFtpDialogs::cancelDuringATransfer()
+{
+    FtpServer server(QStringLiteral("alice"), QStringLiteral("s3cret"), QStringLiteral("silent"));
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    writeIni(server, QStringLiteral("codes.pass"), server.user());
+    ModalSeam::pushAnswer(QStringLiteral("OK+Cancel"));
+    QVERIFY(!m_ftp->ShowForTransfer());
+    QCOMPARE(m_ftp->Info->text(), QStringLiteral("Cancelling..."));
+    QVERIFY(m_ftp->TransferData.isEmpty());
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")), QStringList());
+    QVERIFY(!m_ftp->runningTransfer());
+}
+
+void TestFtpDialogs::syncParameters_data()
+{
+    QTest::addColumn<bool>("marked");
+    QTest::addColumn<bool>("useEntry");
+    QTest::addColumn<QVariantMap>("typing");
+    QTest::addColumn<bool>("changed");
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<bool>("storedUseEntry");
+
+    QTest::newRow("OK, nothing changed") << false << false << typed({{"button", "OK"}}) << false << "doc.example"
+                                         << false;
+    QTest::newRow("server typed") << false << false << typed({{"Serveur", " ftp://other.example "}, {"button", "OK"}})
+                                  << true << "other.example" << false;
+    QTest::newRow("entry used") << true << false << typed({{"cbUseIsFTP", true}, {"button", "OK"}}) << true
+                                << "entry.example" << true;
+    QTest::newRow("entry already used") << true << true << typed({{"button", "OK"}}) << false << "entry.example"
+                                        << true;
+    QTest::newRow("use of an entry that is gone")
+        << false << true << typed({{"button", "OK"}}) << true << "doc.example" << false;
+    QTest::newRow("Cancel") << false << false << typed({{"Serveur", "x"}, {"button", "Cancel"}}) << false
+                            << "doc.example" << false;
+}
+
+void TestFtpDialogs::syncParameters()
+{
+    QFETCH(bool, marked);
+    QFETCH(bool, useEntry);
+    QFETCH(QVariantMap, typing);
+    TFeuille entry;
+    entry.WebAddress = QStringLiteral("ftp://entry.example:2121/backup/codes.pass /PASV");
+    entry.Login = QStringLiteral("bob");
+    entry.Password = QStringLiteral("entry-pw");
+    TDoc doc;
+    doc.SyncOn = true;
+    doc.UseFtpEntry = useEntry;
+    doc.ServerName = QStringLiteral("doc.example");
+    doc.PortNumber = 0;
+    doc.RemotePath = QStringLiteral("codes.pass");
+    doc.UserName = QStringLiteral("me");
+    doc.UserPassword = QStringLiteral("doc-pw");
+
+    ModalSeam::pushAnswer(typing);
+    bool changed = false;
+    const bool ok = m_ftp->EditSyncParameters(marked ? &entry : nullptr, doc, false, &changed);
+    QCOMPARE(ok, typing.value("button").toString() == QLatin1String("OK"));
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteFTP")),
+             QStringList{QStringLiteral("FTP synchronization parameters")});
+    QTEST(changed, "changed");
+    QTEST(doc.ServerName, "server");
+    QTEST(doc.UseFtpEntry, "storedUseEntry");
+    QVERIFY(!m_ftp->CBUseFTP->isHidden() && !m_ftp->cbUseIsFTP->isHidden());
+    QCOMPARE(m_ftp->cbUseIsFTP->isEnabled(), marked);
+    if (ok && doc.UseFtpEntry) {
+        QCOMPARE(doc.PortNumber, 2121);
+        QVERIFY(doc.PassiveMode);
+        QCOMPARE(doc.RemotePath, QStringLiteral("backup/codes.pass"));
+        QCOMPARE(doc.UserPassword, QStringLiteral("entry-pw"));
+        QVERIFY(!m_ftp->Serveur->isEnabled()); // the entry decides
+    } else if (ok) {
+        QCOMPARE(doc.PortNumber, 21); // 0 is shown and stored as the usual port
+        QCOMPARE(doc.UserPassword, QStringLiteral("doc-pw"));
+    } else {
+        QCOMPARE(doc.PortNumber, 0);
+    }
+}
+
+void TestFtpDialogs::syncParametersRefuseOkWithoutServer()
+{
+    TDoc doc;
+    doc.SyncOn = true;
+    ModalSeam::pushAnswer(typed({{"Fichier", "codes.pass"}, {"button", "OK"}}));
+    ModalSeam::pushAnswer(int(MsgOK)); // the error box
+    ModalSeam::pushAnswer(typed({{"CBUseFTP", false}, {"button", "OK"}}));
+    bool changed = false;
+    QVERIFY(m_ftp->EditSyncParameters(nullptr, doc, false, &changed));
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")),
+             QStringList{QStringLiteral("You must enter a Server and a File")});
+    // Without synchronisation empty fields are accepted.
+    QVERIFY(!doc.SyncOn);
+    QVERIFY(changed);
+}
+
+void TestFtpDialogs::uploadAfterASave_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("uploaded") << QString();
+    QTest::newRow("rename refused") << QStringLiteral("refuse-rename");
+}
+
+void TestFtpDialogs::uploadAfterASave()
+{
+    QFETCH(QString, fault);
+    FtpServer server(QStringLiteral("alice"), QStringLiteral("s3cret"), fault);
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    QVERIFY(server.writeFile(QStringLiteral("sync/codes.pass"), "old"));
+    TDoc doc;
+    doc.SyncOn = true;
+    doc.ServerName = QStringLiteral("127.0.0.1");
+    doc.PortNumber = server.port();
+    doc.PassiveMode = true;
+    doc.RemotePath = QStringLiteral("sync/codes.pass");
+    doc.UserName = server.user();
+    doc.UserPassword = server.password();
+
+    m_ftp->UploadSyncCopy(doc, nullptr, QByteArray(3000, 'z'));
+    if (fault.isEmpty()) {
+        QCOMPARE(server.readFile(QStringLiteral("sync/codes.pass")), QByteArray(3000, 'z'));
+        QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")), QStringList());
+        // Closed by itself: nothing was asked.
+        QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteFTP")), QStringList());
+    } else {
+        const QStringList errors = ModalSeam::shownTexts(QStringLiteral("ShowMsg"));
+        QCOMPARE(errors.size(), 1);
+        QVERIFY(errors[0].startsWith(
+            QStringLiteral("FTP Error renaming sync/codes.tmp into sync/codes.pass\r\n\r\n550 Rename refused")));
+        // The dialog then offered a retry (answered Cancel here); the FTP copy is unchanged.
+        QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteFTP")),
+                 QStringList{QStringLiteral("Save document on FTP server")});
+        QCOMPARE(server.readFile(QStringLiteral("sync/codes.pass")), QByteArray("old"));
+    }
+    QVERIFY(m_ftp->OKBtn->isEnabled() && m_ftp->CBUseFTP->isEnabled());
+    QVERIFY(m_ftp->TransferData.isEmpty());
+}
+
+void TestFtpDialogs::propertiesInformationOnly()
+{
+    TDoc local;
+    local.SaveCount = 4;
+    local.UserPassword = QString();
+    TDoc remote;
+    remote.SaveDate = 45000.5;
+    remote.UserPassword = QStringLiteral("x");
+    // Information only: shown with OK even with AutoSync.
+    ModalSeam::pushAnswer(int(PropertiesAnswer::Ok));
+    QCOMPARE(m_info->ShowProperties(local, remote, TBoiteInfo::InformationOnly, true), PropertiesAnswer::Ok);
+    QCOMPARE(ModalSeam::shown().size(), 1);
+    QCOMPARE(m_info->ListeInfo->topLevelItemCount(), 10);
+    QTreeWidgetItem* version = m_info->ListeInfo->topLevelItem(0);
+    QCOMPARE(version->text(0), QStringLiteral("Version"));
+    QCOMPARE(version->text(1), QStringLiteral("4"));
+    QCOMPARE(m_info->ListeInfo->topLevelItem(7)->text(1), QStringLiteral("No"));
+    QCOMPARE(m_info->ListeInfo->topLevelItem(7)->text(2), QStringLiteral("Yes"));
+    QCOMPARE(m_info->ListeInfo->topLevelItem(1)->text(1), QStringLiteral("- Unknown -"));
+    QVERIFY(m_info->ListeInfo->topLevelItem(1)->foreground(1) != m_info->ListeInfo->topLevelItem(0)->foreground(1));
+    QVERIFY(m_info->btnOk->isVisibleTo(m_info.get()));
+    QVERIFY(!m_info->btnYes->isVisibleTo(m_info.get()) && !m_info->lblAsk->isVisibleTo(m_info.get()));
+    QCOMPARE(m_info->HighlightColumn, -1);
+    // The user cannot resize the columns.
+    QCOMPARE(m_info->ListeInfo->header()->sectionResizeMode(0), QHeaderView::Fixed);
+}
+
+void TestFtpDialogs::propertiesQuestion_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("question");
+    QTest::newRow("local proposed") << 0 << "Open most recent file (local file) ?";
+    QTest::newRow("FTP proposed") << 1 << "Open most recent file (FTP file) ?";
+}
+
+void TestFtpDialogs::propertiesQuestion()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, question);
+    TDoc local;
+    TDoc remote;
+    remote.SaveDate = 45000.5;
+    ModalSeam::pushAnswer(int(PropertiesAnswer::No));
+    QCOMPARE(m_info->ShowProperties(local, remote, mode, false), PropertiesAnswer::No);
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteInfo")), QStringList{question});
+    QCOMPARE(m_info->HighlightColumn, mode);
+    QTreeWidgetItem* row = m_info->ListeInfo->topLevelItem(0);
+    QCOMPARE(row->background(mode + 1).color(), m_info->palette().color(QPalette::ToolTipBase));
+    QVERIFY(row->background(2 - mode).style() == Qt::NoBrush);
+    QVERIFY(m_info->btnYes->isVisibleTo(m_info.get()) && !m_info->btnOk->isVisibleTo(m_info.get()));
+
+    // AutoSync answers Yes without showing anything.
+    ModalSeam::clearShown();
+    QCOMPARE(m_info->ShowProperties(local, remote, mode, true), PropertiesAnswer::Yes);
+    QCOMPARE(ModalSeam::shown().size(), 0);
+
+    // Escape answers No when asking; the close box counts as no button.
+    ModalSeam::deactivate();
+    QTimer::singleShot(0, m_info.get(), [this] { QTest::keyClick(m_info.get(), Qt::Key_Escape); });
+    QCOMPARE(m_info->ShowProperties(local, remote, mode, false), PropertiesAnswer::No);
+    QTimer::singleShot(0, m_info.get(), [this] { m_info->close(); });
+    QCOMPARE(m_info->ShowProperties(local, remote, mode, false), PropertiesAnswer::Cancelled);
+    ModalSeam::activate();
+}
+
+QTEST_MAIN(TestFtpDialogs)
+#include "tst_ftpdialogs.moc"

@@ -1,0 +1,352 @@
+// The FTP transfer worker against a real FTP server (pyftpdlib on 127.0.0.1): uploads under the
+// temporary name then renamed, downloads into memory, both data connection modes, the stop
+// requests, and the faults a user meets (wrong password, missing file, refused rename, a data
+// connection that breaks off, a server that never answers), each with the text the user reads.
+
+#include "ftp/TFileFTP.h"
+#include "lang/LangTable.h"
+#include "support/FtpServer.h"
+
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QtTest>
+
+using testsupport::FtpServer;
+
+namespace {
+
+QByteArray payload(int size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char(QRandomGenerator::global()->bounded(256));
+    return bytes;
+}
+
+TFileFTP::Parameters params(const FtpServer& server, const QString& path, bool passive = true)
+{
+    TFileFTP::Parameters p;
+    p.ServerName = QStringLiteral("127.0.0.1");
+    p.PortNumber = server.port();
+    p.PassiveMode = passive;
+    p.RemotePath = path;
+    p.UserName = server.user();
+    p.UserPassword = server.password();
+    return p;
+}
+
+// What a completion handler sees, and what the progress signals said on the way.
+struct Outcome
+{
+    bool done = false;
+    bool freed = false;
+    QString error;
+    QByteArray data;
+    bool stopped = false;
+    int maximum = -1;
+    QList<int> progress;
+    QStringList statuses;
+};
+
+enum class StopAt
+{
+    Never,
+    FirstChunkStop,     // the status bar's Stop
+    FirstChunkInterrupt // the dialog's Cancel
+};
+
+Outcome run(TFileFTP* worker, StopAt stop = StopAt::Never)
+{
+    Outcome out;
+    QObject context;
+    QObject::connect(worker, &TFileFTP::progressMaximum, &context, [&](int m) { out.maximum = m; });
+    QObject::connect(worker, &TFileFTP::progressChanged, &context, [&](int n) { out.progress << n; });
+    QObject::connect(worker, &TFileFTP::statusChanged, &context, [&](const QString& s) { out.statuses << s; });
+    if (stop != StopAt::Never) {
+        // On the worker's own thread, so that the request lands in the middle of the transfer.
+        QObject::connect(
+            worker, &TFileFTP::progressChanged, worker,
+            [worker, stop] {
+                if (stop == StopAt::FirstChunkStop)
+                    worker->requestStop();
+                else
+                    worker->requestInterruption();
+            },
+            Qt::DirectConnection);
+    }
+    QObject::connect(worker, &TFileFTP::completed, &context, [&out, worker] {
+        out.done = true;
+        out.error = worker->ErrorText();
+        out.stopped = worker->wasStopped();
+        out.data = worker->takeData();
+    });
+    QPointer<TFileFTP> alive(worker);
+    worker->start();
+    out.done = QTest::qWaitFor([&] { return out.done; }, 60000);
+    // The worker frees itself after its completion handler.
+    out.freed = QTest::qWaitFor([&] { return alive.isNull(); }, 5000);
+    return out;
+}
+
+const QString kSep = QStringLiteral("\r\n\r\n");
+
+} // namespace
+
+class TestFtpTransfer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void temporaryName_data();
+    void temporaryName();
+    void replyLogKeepsTheLastReply();
+    void uploadInChunksThenRename_data();
+    void uploadInChunksThenRename();
+    void downloadIntoMemory_data();
+    void downloadIntoMemory();
+    void downloadOfAnEmptyFile();
+    void faults_data();
+    void faults();
+    void silentServerTimesOut();
+    void stopLeavesNoError_data();
+    void stopLeavesNoError();
+};
+
+void TestFtpTransfer::initTestCase()
+{
+    QVERIFY(LoadLangTable(QStringLiteral("US")));
+    QVERIFY(WinInetAvailable());
+    QVERIFY(WinInetAvailable());
+    TFileFTP::setTimeouts({5000, 5000, 5});
+}
+
+void TestFtpTransfer::temporaryName_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("temporary");
+    QTest::newRow("extension replaced") << "safe/codes.pass"
+                                        << "safe/codes.tmp";
+    QTest::newRow("no extension") << "codes"
+                                  << "codes.tmp";
+    QTest::newRow("dot in a folder") << "archive.old/codes"
+                                     << "archive.tmp";
+    QTest::newRow("backslash after the dot") << "a.b\\codes"
+                                             << "a.b\\codes.tmp";
+    QTest::newRow("colon after the dot") << "a.b:codes"
+                                         << "a.b:codes.tmp";
+}
+
+void TestFtpTransfer::temporaryName()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, temporary);
+    QCOMPARE(TemporaryFtpName(path), temporary);
+}
+
+void TestFtpTransfer::replyLogKeepsTheLastReply()
+{
+    FtpReplyLog log;
+    log.addLine("220 ready\r\n");
+    log.addLine("550-first line\r\n");
+    log.addLine(" more\r\n");
+    QCOMPARE(log.text(), QStringLiteral("550-first line\r\n more"));
+    log.addLine("550 done\r\n");
+    QCOMPARE(log.text(), QStringLiteral("550-first line\r\n more\r\n550 done"));
+    log.addLine("226 " + QByteArray(2000, 'x'));
+    QCOMPARE(log.text().size(), FtpReplyLog::MaxLength);
+}
+
+void TestFtpTransfer::uploadInChunksThenRename_data()
+{
+    QTest::addColumn<bool>("passive");
+    QTest::addColumn<bool>("anonymous");
+    QTest::newRow("passive") << true << false;
+    QTest::newRow("active") << false << false;
+    QTest::newRow("anonymous") << true << true;
+}
+
+void TestFtpTransfer::uploadInChunksThenRename()
+{
+    QFETCH(bool, passive);
+    QFETCH(bool, anonymous);
+    FtpServer server(anonymous ? QString() : QStringLiteral("alice"), anonymous ? QString() : QStringLiteral("s3cret"));
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    QVERIFY(server.writeFile(QStringLiteral("backup/codes.pass"), "previous copy"));
+    const QByteArray bytes = payload(2500);
+
+    TFileFTP::Parameters p = params(server, QStringLiteral("backup/codes.pass"), passive);
+    // Only the low 16 bits of the port reach the connection.
+    p.PortNumber += 65536;
+    const Outcome out = run(TFileFTP::CreateForDialog(p, false, bytes));
+
+    QVERIFY(out.done && out.freed);
+    QCOMPARE(out.error, QString());
+    QVERIFY(!out.stopped);
+    QCOMPARE(out.maximum, 2500);
+    QCOMPARE(out.progress, (QList<int>{1024, 2048, 2500}));
+    QCOMPARE(out.statuses, (QStringList{QStringLiteral("Connecting..."), QStringLiteral("Uploading...")}));
+    QCOMPARE(server.readFile(QStringLiteral("backup/codes.pass")), bytes);
+    QVERIFY(!server.exists(QStringLiteral("backup/codes.tmp")));
+}
+
+void TestFtpTransfer::downloadIntoMemory_data()
+{
+    QTest::addColumn<bool>("statusBar");
+    QTest::addColumn<bool>("passive");
+    QTest::newRow("dialog, passive") << false << true;
+    QTest::newRow("status bar, active") << true << false;
+}
+
+void TestFtpTransfer::downloadIntoMemory()
+{
+    QFETCH(bool, statusBar);
+    QFETCH(bool, passive);
+    FtpServer server;
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    const QByteArray bytes = payload(10000);
+    QVERIFY(server.writeFile(QStringLiteral("backup/codes.pass"), bytes));
+
+    const TFileFTP::Parameters p = params(server, QStringLiteral("backup/codes.pass"), passive);
+    TFileFTP* worker = statusBar ? TFileFTP::CreateForStatusBar(p) : TFileFTP::CreateForDialog(p, true);
+    QVERIFY(worker->IsDownload());
+    const Outcome out = run(worker);
+
+    QCOMPARE(out.error, QString());
+    QCOMPARE(out.data, bytes);
+    QCOMPARE(out.maximum, 10000);
+    QCOMPARE(out.statuses, (QStringList{QStringLiteral("Connecting..."), QStringLiteral("Downloading...")}));
+    QVERIFY(!out.progress.isEmpty());
+    QCOMPARE(out.progress.last(), 10000);
+    int previous = 0;
+    for (int n : out.progress) {
+        QVERIFY(n > previous && n - previous <= TFileFTP::ChunkLength);
+        previous = n;
+    }
+}
+
+void TestFtpTransfer::downloadOfAnEmptyFile()
+{
+    FtpServer server;
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    QVERIFY(server.writeFile(QStringLiteral("empty.pass"), QByteArray()));
+    const Outcome out = run(TFileFTP::CreateForDialog(params(server, QStringLiteral("empty.pass")), true));
+    QCOMPARE(out.error, QString());
+    QVERIFY(out.data.isEmpty());
+    QCOMPARE(out.maximum, 0);
+}
+
+void TestFtpTransfer::faults_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<bool>("download");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("wrongPassword");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("reply"); // start of the reply appended, "*": any reply, empty: none appended
+
+    QTest::newRow("wrong password") << QString() << true << "backup/codes.pass" << true
+                                    << "Error connecting server '127.0.0.1'"
+                                    << "530";
+    QTest::newRow("missing file") << QString() << true << "backup/missing.pass" << false
+                                  << "Error accessing 'backup/missing.pass' :"
+                                  << "550";
+    QTest::newRow("missing folder for the upload")
+        << QString() << false << "nowhere/codes.pass" << false << "Error accessing 'nowhere/codes.pass' :"
+        << "550";
+    QTest::newRow("refused rename") << "refuse-rename" << false << "backup/codes.pass" << false
+                                    << "FTP Error renaming backup/codes.tmp into backup/codes.pass"
+                                    << "550 Rename refused";
+    QTest::newRow("download broken off") << "drop-download" << true << "backup/codes.pass" << false
+                                         << "Error Downloading, the file was not received completely"
+                                         << "*";
+    QTest::newRow("download cut short") << "short-download" << true << "backup/codes.pass" << false
+                                        << "Error Downloading, the file was not received completely"
+                                        << "*";
+    QTest::newRow("upload broken off") << "drop-upload" << false << "backup/codes.pass" << false
+                                       << "Error Uploading, process aborted" << QString();
+}
+
+void TestFtpTransfer::faults()
+{
+    QFETCH(QString, fault);
+    QFETCH(bool, download);
+    QFETCH(QString, path);
+    QFETCH(bool, wrongPassword);
+    QFETCH(QString, message);
+    QFETCH(QString, reply);
+
+    FtpServer server(QStringLiteral("alice"), QStringLiteral("s3cret"), fault);
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    const QByteArray previous = payload(5000);
+    QVERIFY(server.writeFile(QStringLiteral("backup/codes.pass"), previous));
+
+    TFileFTP::Parameters p = params(server, path);
+    if (wrongPassword)
+        p.UserPassword = QStringLiteral("wrong-s3cret");
+    const Outcome out =
+        run(download ? TFileFTP::CreateForDialog(p, true) : TFileFTP::CreateForDialog(p, false, payload(2500)));
+
+    QVERIFY(out.done && out.freed);
+    QVERIFY(!out.stopped);
+    if (reply.isEmpty()) {
+        QCOMPARE(out.error, message);
+    } else {
+        QVERIFY2(out.error.startsWith(message + kSep + (reply == QLatin1String("*") ? QString() : reply)),
+                 qPrintable(out.error));
+    }
+    // Neither password ever reaches the user.
+    QVERIFY(!out.error.contains(p.UserPassword));
+    QVERIFY(!out.error.contains(server.password()));
+    // Nothing half-received is handed over.
+    QVERIFY(out.data.isEmpty());
+    // A failed upload leaves the remote file as it was; only the temporary file may stay.
+    QCOMPARE(server.readFile(QStringLiteral("backup/codes.pass")), previous);
+}
+
+void TestFtpTransfer::silentServerTimesOut()
+{
+    FtpServer server(QStringLiteral("alice"), QStringLiteral("s3cret"), QStringLiteral("silent"));
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    const FtpTimeouts saved = TFileFTP::timeouts();
+    TFileFTP::setTimeouts({1000, 1000, 1});
+    QElapsedTimer clock;
+    clock.start();
+    const Outcome out = run(TFileFTP::CreateForDialog(params(server, QStringLiteral("codes.pass")), true));
+    TFileFTP::setTimeouts(saved);
+    QVERIFY2(out.error.startsWith(QStringLiteral("Error connecting server '127.0.0.1'") + kSep), qPrintable(out.error));
+    QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+}
+
+void TestFtpTransfer::stopLeavesNoError_data()
+{
+    QTest::addColumn<bool>("download");
+    QTest::addColumn<bool>("interrupt");
+    QTest::newRow("download, Stop") << true << false;
+    QTest::newRow("download, Cancel") << true << true;
+    QTest::newRow("upload, Stop") << false << false;
+    QTest::newRow("upload, Cancel") << false << true;
+}
+
+void TestFtpTransfer::stopLeavesNoError()
+{
+    QFETCH(bool, download);
+    QFETCH(bool, interrupt);
+    FtpServer server;
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    const QByteArray previous = payload(300000);
+    QVERIFY(server.writeFile(QStringLiteral("codes.pass"), previous));
+
+    const TFileFTP::Parameters p = params(server, QStringLiteral("codes.pass"));
+    const Outcome out =
+        run(download ? TFileFTP::CreateForStatusBar(p) : TFileFTP::CreateForDialog(p, false, payload(300000)),
+            interrupt ? StopAt::FirstChunkInterrupt : StopAt::FirstChunkStop);
+    QVERIFY(out.done && out.freed);
+    QVERIFY(out.stopped);
+    QCOMPARE(out.error, QString());
+    QVERIFY(out.data.size() < previous.size());
+    QCOMPARE(server.readFile(QStringLiteral("codes.pass")), previous);
+}
+
+QTEST_GUILESS_MAIN(TestFtpTransfer)
+#include "tst_ftptransfer.moc"

@@ -1,0 +1,161 @@
+// The decisions of the synchronisation: which copy the question proposes, which answers take the
+// FTP copy, what of the FTP copy's header is taken, and the rows of the file properties (shared
+// with tresorin-cli info).
+
+#include "ftp/Synchronisation.h"
+#include "lang/LangTable.h"
+
+#include <QtTest>
+
+class TestSynchronisation : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void decision_data();
+    void decision();
+    void takenHeaderKeepsTheLocalParameters();
+    void propertyRows();
+    void ftpColumnEmptyWithoutCopy();
+    void resetCopyAfterAFailedDecipher();
+};
+
+void TestSynchronisation::initTestCase()
+{
+    QVERIFY(LoadLangTable(QStringLiteral("US")));
+}
+
+void TestSynchronisation::decision_data()
+{
+    QTest::addColumn<double>("local");
+    QTest::addColumn<double>("remote");
+    QTest::addColumn<int>("choice");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("takesFtp");
+    using A = PropertiesAnswer;
+    using C = SyncChoice;
+    QTest::newRow("equal dates") << 45000.5 << 45000.5 << int(C::KeepLocal) << int(A::Yes) << false;
+    QTest::newRow("local newer, Yes") << 45001.0 << 45000.5 << int(C::ProposeLocal) << int(A::Yes) << false;
+    QTest::newRow("local newer, No") << 45001.0 << 45000.5 << int(C::ProposeLocal) << int(A::No) << true;
+    QTest::newRow("local newer, closed") << 45001.0 << 45000.5 << int(C::ProposeLocal) << int(A::Cancelled) << true;
+    QTest::newRow("FTP newer, Yes") << 45000.0 << 45000.25 << int(C::ProposeFtp) << int(A::Yes) << true;
+    QTest::newRow("FTP newer, No") << 45000.0 << 45000.25 << int(C::ProposeFtp) << int(A::No) << false;
+    QTest::newRow("FTP newer, closed") << 45000.0 << 45000.25 << int(C::ProposeFtp) << int(A::Cancelled) << false;
+}
+
+void TestSynchronisation::decision()
+{
+    QFETCH(double, local);
+    QFETCH(double, remote);
+    QFETCH(int, choice);
+    QFETCH(int, answer);
+    const SyncChoice c = CompareSaveDates(local, remote);
+    QCOMPARE(int(c), choice);
+    QTEST(TakesFtpCopy(c, PropertiesAnswer(answer)), "takesFtp");
+}
+
+void TestSynchronisation::takenHeaderKeepsTheLocalParameters()
+{
+    TDoc local;
+    local.SaveCount = 3;
+    local.SaveDate = 45000;
+    local.CreateDate = 44000;
+    local.SyncOn = true;
+    local.ServerName = QStringLiteral("local.example");
+    local.PortNumber = 2121;
+    local.RemotePath = QStringLiteral("mine.pass");
+    local.UserName = QStringLiteral("me");
+    local.UserPassword = QStringLiteral("pw");
+    local.FormatVersion = 6;
+    TDoc remote;
+    remote.SaveCount = 9;
+    remote.SaveDate = 45010;
+    remote.CreateDate = 43000;
+    remote.SyncOn = false;
+    remote.UseFtpEntry = true;
+    remote.ServerName = QStringLiteral("remote.example");
+    remote.FormatVersion = 7;
+
+    TakeFtpHeader(local, remote);
+    QCOMPARE(local.SaveCount, 9);
+    QCOMPARE(local.SaveDate, 45010.0);
+    QCOMPARE(local.CreateDate, 43000.0);
+    QVERIFY(!local.SyncOn);
+    QVERIFY(local.UseFtpEntry);
+    QCOMPARE(local.FormatVersion, 7);
+    QCOMPARE(local.ServerName, QStringLiteral("local.example"));
+    QCOMPARE(local.PortNumber, 2121);
+    QCOMPARE(local.RemotePath, QStringLiteral("mine.pass"));
+    QCOMPARE(local.UserPassword, QStringLiteral("pw"));
+
+    // The earlier creation date wins either way.
+    remote.CreateDate = 46000;
+    TakeFtpHeader(local, remote);
+    QCOMPARE(local.CreateDate, 43000.0);
+}
+
+void TestSynchronisation::propertyRows()
+{
+    TDoc local;
+    local.SaveCount = 12;
+    local.SaveDate = 45000.0; // midnight: no time
+    local.SyncOn = true;
+    local.ServerName = QStringLiteral("ftp.example");
+    local.PortNumber = 21;
+    local.FormatVersion = 7;
+    TDoc remote = local;
+    remote.UserPassword = QStringLiteral("only on the FTP side");
+    remote.SaveDate = 45000.75;
+    remote.SaveCount = 0;
+    remote.FormatVersion = 0;
+
+    const QList<PropertyRow> rows = FileProperties(local, &remote);
+    QStringList keys;
+    for (const PropertyRow& r : rows)
+        keys << r.key;
+    QCOMPARE(keys, (QStringList{"Version", "SauveDate", "SyncOn", "DServer", "DPort", "DPasv", "DUser", "DPass",
+                                "DFich", "Format"}));
+    QCOMPARE(rows[0].local, QStringLiteral("12"));
+    QCOMPARE(rows[0].ftp, QStringLiteral("0"));
+    QCOMPARE(rows[1].local, QLocale::system().toString(QDate(2023, 3, 15), QLocale::ShortFormat));
+    QVERIFY(rows[1].ftp.startsWith(rows[1].local + QLatin1Char(' ')));
+    QCOMPARE(rows[2].local, QStringLiteral("Yes"));
+    QCOMPARE(rows[5].local, QStringLiteral("No"));
+    QCOMPARE(rows[6].local, QString()); // empty user, empty default
+    // The password itself never shows, only whether there is one.
+    QCOMPARE(rows[7].local, QStringLiteral("No"));
+    QCOMPARE(rows[7].ftp, QStringLiteral("Yes"));
+    QCOMPARE(rows[8].local, QString());
+    QCOMPARE(rows[9].ftp, QStringLiteral("0"));
+
+    // An unrecorded save date reads "- Unknown -".
+    local.SaveDate = 0;
+    QCOMPARE(FileProperties(local, nullptr)[1].local, QStringLiteral("- Unknown -"));
+}
+
+void TestSynchronisation::ftpColumnEmptyWithoutCopy()
+{
+    TDoc local;
+    TDoc remote;
+    remote.SaveDate = 0;
+    remote.SaveCount = 5;
+    for (const PropertyRow& row : FileProperties(local, &remote))
+        QVERIFY2(row.ftp.isEmpty(), qPrintable(row.key));
+}
+
+void TestSynchronisation::resetCopyAfterAFailedDecipher()
+{
+    TDoc remote;
+    ResetDoc(remote);
+    const QList<PropertyRow> rows = FileProperties(TDoc(), &remote);
+    QCOMPARE(rows[0].ftp, QStringLiteral("0"));
+    QVERIFY(!rows[1].ftp.isEmpty());
+    QCOMPARE(rows[2].ftp, QStringLiteral("No"));
+    QCOMPARE(rows[4].ftp, QStringLiteral("21"));
+    QCOMPARE(rows[5].ftp, QStringLiteral("No"));
+    QCOMPARE(rows[9].ftp, QStringLiteral("0"));
+}
+
+QTEST_GUILESS_MAIN(TestSynchronisation)
+#include "tst_synchronisation.moc"
