@@ -4,16 +4,18 @@
 #include "app/DocumentView.h"
 #include "app/ElidedLabel.h"
 #include "app/EntryListView.h"
+#include "app/FtpSync.h"
 #include "app/GeneratorCommand.h"
 #include "app/GroupEntryCommands.h"
-#include "app/FtpSync.h"
 #include "app/GroupTreeModel.h"
 #include "app/GroupTreeView.h"
 #include "app/Icons.h"
+#include "document/DocumentCommands.h"
 #include "document/RecentFiles.h"
 #include "document/gui/DocumentPipeline.h"
 #include "document/gui/StorableTextGuard.h"
 #include "document/gui/TBoiteMetaPass.h"
+#include "ftp/FtpParameters.h"
 #include "lang/LangTable.h"
 #include "lang/gui/ShowMsg.h"
 #include "lang/gui/WindowTranslation.h"
@@ -526,6 +528,11 @@ void TfrmTresorin::connectCommands()
     connect(action(QStringLiteral("ActionNewEntree")), &QAction::triggered, commands, &GroupEntryCommands::NewEntry);
     connect(action(QStringLiteral("actNewGenerateur")), &QAction::triggered, commands,
             &GroupEntryCommands::NewWithGeneratedPassword);
+    // The FTP entry's login, password and web address carry the document's FTP settings.
+    connect(m_view->cellEditing(), &CellEditing::cellCommitted, this, [this](TFeuille* entry, int column) {
+        if (entry && entry->IsFtpEntry && column != int(EntryField::Name))
+            ApplyFTPEntry(m_doc.LocalDoc, *entry);
+    });
     // A character a document cannot hold was refused in one of the fields: say why.
     connect(StorableTextGuard::instance(), &StorableTextGuard::refused, this, &TfrmTresorin::setStatusText);
 

@@ -64,6 +64,7 @@ private slots:
     void readOnlyLock();
     void unholdableCharacterRefused_data();
     void unholdableCharacterRefused();
+    void ftpEntryEditsGiveTheFtpSettings();
 
 private:
     // Bank (entries alpha, beta, gamma; child Cards with visa), Mail (inbox); Bank selected.
@@ -238,6 +239,32 @@ void TestEditing::enterWalksTheCellsThenTheNextRow()
     QCOMPARE(view()->entryModel()->cellText(0, EntryListModel::WebColumn), QStringLiteral("http://a"));
     // Committing the web address enabled Open web site and the password Copy.
     QVERIFY(m_win->action(QStringLiteral("ActionCopier"))->isEnabled());
+}
+
+// The marked FTP entry carries the document's FTP settings: editing its cells derives them again.
+void TestEditing::ftpEntryEditsGiveTheFtpSettings()
+{
+    makeWindow();
+    doc().LocalDoc.UseFtpEntry = true;
+    doc().entry(1)->IsFtpEntry = true;
+    openCell(1, 1);
+    QTest::keyClicks(editor(), QStringLiteral("bob"));
+    key(Qt::Key_Return);
+    QCOMPARE(doc().LocalDoc.UserName, QStringLiteral("bob"));
+    QTest::keyClicks(editor(), QStringLiteral("pw"));
+    key(Qt::Key_Return);
+    QCOMPARE(doc().LocalDoc.UserPassword, QStringLiteral("pw"));
+    QTest::keyClicks(editor(), QStringLiteral("ftp://myhost:2121/backup/codes.pass"));
+    key(Qt::Key_Return);
+    QCOMPARE(doc().LocalDoc.ServerName, QStringLiteral("myhost"));
+    QCOMPARE(doc().LocalDoc.PortNumber, 2121);
+    QCOMPARE(doc().LocalDoc.RemotePath, QStringLiteral("backup/codes.pass"));
+
+    // Another entry's address is only its own.
+    openCell(0, 3);
+    QTest::keyClicks(editor(), QStringLiteral("ftp://elsewhere/x.pass"));
+    key(Qt::Key_Return);
+    QCOMPARE(doc().LocalDoc.ServerName, QStringLiteral("myhost"));
 }
 
 void TestEditing::ctrlEnterOnTheLastRow_data()
