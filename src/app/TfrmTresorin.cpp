@@ -1,6 +1,7 @@
 #include "app/TfrmTresorin.h"
 
 #include "app/CellEditing.h"
+#include "app/ClipboardCommands.h"
 #include "app/DocumentView.h"
 #include "app/ElidedLabel.h"
 #include "app/EntryListView.h"
@@ -9,6 +10,7 @@
 #include "app/GroupTreeModel.h"
 #include "app/GroupTreeView.h"
 #include "app/Icons.h"
+#include "app/SearchCommand.h"
 #include "document/RecentFiles.h"
 #include "document/gui/DocumentPipeline.h"
 #include "document/gui/StorableTextGuard.h"
@@ -224,6 +226,8 @@ TfrmTresorin::TfrmTresorin(const QStringList& arguments, QWidget* parent)
 TfrmTresorin::~TfrmTresorin()
 {
     qApp->removeEventFilter(this);
+    // A password must not outlive the program that put it on the clipboard.
+    m_clipboard->clearAtExit();
     if (!InstanceAnswered)
         writeSettings();
     // The views let go of the document before it is emptied.
@@ -506,6 +510,15 @@ void TfrmTresorin::connectCommands()
     connect(action(QStringLiteral("ActionNewEntree")), &QAction::triggered, commands, &GroupEntryCommands::NewEntry);
     connect(action(QStringLiteral("actNewGenerateur")), &QAction::triggered, commands,
             &GroupEntryCommands::NewWithGeneratedPassword);
+    m_clipboard = new ClipboardCommands(
+        m_view, m_doc, [this](const QString& name) { return action(name); }, this);
+    connect(action(QStringLiteral("ActionCopier")), &QAction::triggered, m_clipboard, &ClipboardCommands::Copy);
+    connect(action(QStringLiteral("ActionCouper")), &QAction::triggered, m_clipboard, &ClipboardCommands::Cut);
+    connect(action(QStringLiteral("ActionColler")), &QAction::triggered, m_clipboard, &ClipboardCommands::Paste);
+    m_search = new SearchCommand(
+        m_view, m_doc, [this](const QString& name) { return action(name); }, this);
+    connect(action(QStringLiteral("ActionChercher")), &QAction::triggered, m_search,
+            &SearchCommand::ActionChercherExecute);
     // A character a document cannot hold was refused in one of the fields: say why.
     connect(StorableTextGuard::instance(), &StorableTextGuard::refused, this, &TfrmTresorin::setStatusText);
 
@@ -577,6 +590,7 @@ void TfrmTresorin::applySettingsLayout()
     m_view->setPasswordsHidden(m_settings.HidePass);
     m_view->setAutoHide(m_settings.AutoHide);
     m_view->setAutoCopy(m_settings.AutoCopy);
+    m_clipboard->setClearing(m_settings.Clipboard, m_settings.ClipboardMin);
 }
 
 void TfrmTresorin::writeSettings()
@@ -760,9 +774,11 @@ void TfrmTresorin::ActionOptionsExecute()
 void TfrmTresorin::applyOptions(const QString& previousLangue)
 {
     m_view->setAutoHide(m_settings.AutoHide);
+    m_view->setAutoCopy(m_settings.AutoCopy);
     if (m_trayButton)
         m_trayButton->setVisible(!m_settings.Tray);
     refreshRecentFileCommands();
+    m_clipboard->setClearing(m_settings.Clipboard, m_settings.ClipboardMin);
     if (m_settings.Langue != previousLangue)
         ApplyLanguage();
     RestartIdleTimer();
@@ -1060,9 +1076,7 @@ void TfrmTresorin::MergeCommand()
 
 void TfrmTresorin::turnSearchFilterOff()
 {
-    QAction* search = action(QStringLiteral("ActionChercher"));
-    if (search->isChecked())
-        search->trigger();
+    m_search->turnOff();
 }
 
 void TfrmTresorin::showFtpMode(bool ftpMode)
@@ -1150,6 +1164,18 @@ bool TfrmTresorin::eventFilter(QObject* watched, QEvent* event)
 
 bool TfrmTresorin::keyPreview(QKeyEvent* event)
 {
-    Q_UNUSED(event);
+    // The editors would copy and cut by themselves, unwatched: the commands do it for them, so
+    // that the text copied is cleared after the delay like any other.
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && (focus == m_view->cellEditing()->editor() || focus == m_view->memo())) {
+        const QKeySequence key(event->keyCombination());
+        for (const char* name : {"ActionCopier", "ActionCouper"}) {
+            QAction* command = action(QLatin1String(name));
+            if (command->isEnabled() && command->shortcut() == key) {
+                command->trigger();
+                return true;
+            }
+        }
+    }
     return false;
 }
