@@ -145,3 +145,16 @@ for name in ("v1", "v7", "unknown_parent", "no_fini"):
     write("fuzz_decipher", name, prefix + streams[name])
 write("fuzz_decipher", "enciphered_v7", prefix + encipher_document(password, streams["v7"]))
 write("fuzz_decipher", "empty_password", b"\x00" + encipher_document(b"", streams["v3"]))
+
+# Clipboard entry record: format version, five texts, two dates, the FTP mark.
+def clip_record(name, login, password, web, notes, ftp=False, version=7):
+    return (i32(version) + text(name) + text(login) + text(password) + text(web) + text(notes)
+            + dbl(45000.25) + dbl(45001.75) + bytes([1 if ftp else 0, 0, 0, 0]))
+
+
+whole = clip_record("Banque", "jean", "s3cr€t", "https://banque.example", "ligne 1\r\nligne 2")
+write("fuzz_clip_record", "entry", whole)
+write("fuzz_clip_record", "ftp_entry", clip_record("FTP", "u", "p", "ftp://h/d/f.pass", "", True, 0))
+write("fuzz_clip_record", "empty_texts", clip_record("", "", "", "", ""))
+write("fuzz_clip_record", "cut_in_dates", whole[:-10])
+write("fuzz_clip_record", "count_past_end", i32(7) + u32(0xFFFFFFF0) + b"abc")

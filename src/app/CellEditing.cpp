@@ -5,6 +5,7 @@
 #include "app/EntryListView.h"
 #include "document/DocumentCommands.h"
 #include "document/gui/StorableTextGuard.h"
+#include "platform/gui/ClipboardAccess.h"
 #include "platform/gui/Sound.h"
 
 #include <QAction>
@@ -320,10 +321,13 @@ void CellEditing::ListeDblClick(const QPoint& point)
     if (m_view->readOnlyLock())
         return;
     // A double click on the icon belongs to the clipboard commands (it copies the entry).
-    if (horizontalOffset() < 19 && point.x() < 20)
+    if (horizontalOffset() < 19 && point.x() < 20) {
+        emit iconDoubleClicked(point);
         return;
+    }
+    // No clearing is planned for this copy: it is not watched.
     if (OpenCellEditor(point) && m_autoCopy && !m_editor->text().isEmpty())
-        QApplication::clipboard()->setText(m_editor->text());
+        clipboard::setText(m_editor->text(), m_editor->column == EntryListModel::PasswordColumn);
 }
 
 bool CellEditing::eventFilter(QObject* watched, QEvent* event)

@@ -71,6 +71,9 @@ signals:
     // A cell was committed into `entry` (the status of Copy and Open web site follow; the FTP
     // settings are derived again from an FTP entry).
     void cellCommitted(TFeuille* entry, int column);
+    // A double click on the icon area of an unscrolled list (viewport coordinates): it copies
+    // the entry of that row.
+    void iconDoubleClicked(const QPoint& point);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

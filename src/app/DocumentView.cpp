@@ -770,6 +770,15 @@ void DocumentView::updateEntryMenuActions(bool clipboardHoldsEntry)
         m_actions.setFtp->setChecked(e.setFtpChecked);
 }
 
+void DocumentView::updateClipboardActions(bool clipboardHoldsEntry)
+{
+    const EntryCommandsEnabling e = entryMenuEnabling(selectionState(clipboardHoldsEntry));
+    if (m_actions.cut)
+        m_actions.cut->setEnabled(e.cut);
+    if (m_actions.paste)
+        m_actions.paste->setEnabled(e.paste);
+}
+
 void DocumentView::prepareEntryContextMenu(const QPoint& viewportPos)
 {
     if (selectedRow() >= 0)

@@ -184,6 +184,9 @@ public:
     const DocumentActions& actions() const { return m_actions; }
     void updateGroupMenuActions();
     void updateEntryMenuActions(bool clipboardHoldsEntry);
+    // Cut and Paste alone, as the menus would set them; they follow the selection and the
+    // clipboard so that their keys work without a menu opened first.
+    void updateClipboardActions(bool clipboardHoldsEntry);
     // Before the list's context menu: with no row selected, selects the row at that height
     // (viewport coordinates) unless the point is in the icon area of an unscrolled list.
     void prepareEntryContextMenu(const QPoint& viewportPos);

@@ -1,6 +1,7 @@
 #include "app/TfrmTresorin.h"
 
 #include "app/CellEditing.h"
+#include "app/ClipboardCommands.h"
 #include "app/DocumentView.h"
 #include "app/ElidedLabel.h"
 #include "app/EntryListView.h"
@@ -11,6 +12,7 @@
 #include "app/GroupTreeView.h"
 #include "app/Icons.h"
 #include "document/DocumentCommands.h"
+#include "app/SearchCommand.h"
 #include "document/RecentFiles.h"
 #include "document/gui/DocumentPipeline.h"
 #include "document/gui/StorableTextGuard.h"
@@ -231,6 +233,8 @@ TfrmTresorin::~TfrmTresorin()
     // A transfer still running is stopped before the document goes.
     delete m_ftpSync;
     m_ftpSync = nullptr;
+    // A password must not outlive the program that put it on the clipboard.
+    m_clipboard->clearAtExit();
     if (!InstanceAnswered)
         writeSettings();
     // The views let go of the document before it is emptied.
@@ -533,6 +537,15 @@ void TfrmTresorin::connectCommands()
         if (entry && entry->IsFtpEntry && column != int(EntryField::Name))
             ApplyFTPEntry(m_doc.LocalDoc, *entry);
     });
+    m_clipboard = new ClipboardCommands(
+        m_view, m_doc, [this](const QString& name) { return action(name); }, this);
+    connect(action(QStringLiteral("ActionCopier")), &QAction::triggered, m_clipboard, &ClipboardCommands::Copy);
+    connect(action(QStringLiteral("ActionCouper")), &QAction::triggered, m_clipboard, &ClipboardCommands::Cut);
+    connect(action(QStringLiteral("ActionColler")), &QAction::triggered, m_clipboard, &ClipboardCommands::Paste);
+    m_search = new SearchCommand(
+        m_view, m_doc, [this](const QString& name) { return action(name); }, this);
+    connect(action(QStringLiteral("ActionChercher")), &QAction::triggered, m_search,
+            &SearchCommand::ActionChercherExecute);
     // A character a document cannot hold was refused in one of the fields: say why.
     connect(StorableTextGuard::instance(), &StorableTextGuard::refused, this, &TfrmTresorin::setStatusText);
 
@@ -604,6 +617,7 @@ void TfrmTresorin::applySettingsLayout()
     m_view->setPasswordsHidden(m_settings.HidePass);
     m_view->setAutoHide(m_settings.AutoHide);
     m_view->setAutoCopy(m_settings.AutoCopy);
+    m_clipboard->setClearing(m_settings.Clipboard, m_settings.ClipboardMin);
 }
 
 void TfrmTresorin::writeSettings()
@@ -787,9 +801,11 @@ void TfrmTresorin::ActionOptionsExecute()
 void TfrmTresorin::applyOptions(const QString& previousLangue)
 {
     m_view->setAutoHide(m_settings.AutoHide);
+    m_view->setAutoCopy(m_settings.AutoCopy);
     if (m_trayButton)
         m_trayButton->setVisible(!m_settings.Tray);
     refreshRecentFileCommands();
+    m_clipboard->setClearing(m_settings.Clipboard, m_settings.ClipboardMin);
     if (m_settings.Langue != previousLangue)
         ApplyLanguage();
     RestartIdleTimer();
@@ -1093,9 +1109,7 @@ void TfrmTresorin::MergeCommand()
 
 void TfrmTresorin::turnSearchFilterOff()
 {
-    QAction* search = action(QStringLiteral("ActionChercher"));
-    if (search->isChecked())
-        search->trigger();
+    m_search->turnOff();
 }
 
 void TfrmTresorin::showFtpMode(bool ftpMode)
@@ -1184,6 +1198,18 @@ bool TfrmTresorin::eventFilter(QObject* watched, QEvent* event)
 
 bool TfrmTresorin::keyPreview(QKeyEvent* event)
 {
-    Q_UNUSED(event);
+    // The editors would copy and cut by themselves, unwatched: the commands do it for them, so
+    // that the text copied is cleared after the delay like any other.
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && (focus == m_view->cellEditing()->editor() || focus == m_view->memo())) {
+        const QKeySequence key(event->keyCombination());
+        for (const char* name : {"ActionCopier", "ActionCouper"}) {
+            QAction* command = action(QLatin1String(name));
+            if (command->isEnabled() && command->shortcut() == key) {
+                command->trigger();
+                return true;
+            }
+        }
+    }
     return false;
 }

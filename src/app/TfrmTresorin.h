@@ -10,6 +10,7 @@
 
 #include <memory>
 
+class ClipboardCommands;
 class DocumentPipeline;
 class DocumentView;
 class GroupEntryCommands;
@@ -21,6 +22,7 @@ class QMenu;
 class QToolBar;
 class QToolButton;
 class QWidget;
+class SearchCommand;
 class SingleInstance;
 class UpdateChecker;
 
@@ -127,6 +129,10 @@ public:
     void SetReadOnlyLock(bool value);
     // New group, Delete, New entry, New with generated password and the drag-and-drop moves.
     GroupEntryCommands* groupEntryCommands() const { return m_groupEntry; }
+    // Copy, Cut, Paste and the clearing of the clipboard.
+    ClipboardCommands* clipboardCommands() const { return m_clipboard; }
+    // The search filter (ActionChercher).
+    SearchCommand* searchCommand() const { return m_search; }
 
     // The open dialog's memory: last folder and file name chosen.
     QString openDialogFolder() const { return m_openFolder; }
@@ -189,6 +195,8 @@ private:
     std::unique_ptr<DocumentPipeline> m_pipeline;
     GroupEntryCommands* m_groupEntry = nullptr;
     FtpSync* m_ftpSync = nullptr;
+    ClipboardCommands* m_clipboard = nullptr;
+    SearchCommand* m_search = nullptr;
 
     DocumentView* m_view = nullptr;
     QToolBar* m_toolBar = nullptr;

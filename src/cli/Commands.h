@@ -11,3 +11,6 @@ int runPasswd(const QStringList& args);
 // generate [--length N] [--upper] [--lower] [--digits] [--accented] [--special] [--custom CHARS]
 //          [--first-letter] [--count K]: random passwords with their scores.
 int runGenerate(const QStringList& args);
+// search [--show-passwords] FILE TEXT: the entries that hold TEXT, as the window's search finds
+// them; exit 1 when none does.
+int runSearch(const QStringList& args);

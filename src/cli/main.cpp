@@ -26,6 +26,9 @@ const Command kCommands[] = {
      "                          make the document OUT.pass from JSON"},
     {"info", runInfo, "info FILE               print the properties of the document FILE"},
     {"passwd", runPasswd, "passwd FILE             change the meta password of the document FILE"},
+    {"search", runSearch,
+     "search [--show-passwords] FILE TEXT\n"
+     "                          print the entries of FILE that hold TEXT, one per line"},
     {"generate", runGenerate,
      "generate [--length N] [--upper] [--lower] [--digits] [--accented] [--special]\n"
      "           [--custom CHARS] [--first-letter] [--count K]\n"
@@ -44,7 +47,8 @@ QString usage()
     text += QStringLiteral("\n"
                            "Passwords are read from the terminal without echo or, when standard input is not a\n"
                            "terminal, one per line from standard input.\n"
-                           "Exit status: 0 done, 1 failure, 2 wrong meta password.");
+                           "Exit status: 0 done, 1 failure, 2 wrong meta password (search: 1 also when nothing\n"
+                           "is found).");
     return text;
 }
 

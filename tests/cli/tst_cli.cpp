@@ -119,6 +119,8 @@ private slots:
     void terminalEchoIsOffWhileAskingAndComesBack();
     void unreadableInputs_data();
     void unreadableInputs();
+    void searchPrintsTheMatches_data();
+    void searchPrintsTheMatches();
 };
 
 void TestCli::initTestCase()
@@ -140,7 +142,7 @@ void TestCli::versionHelpAndArguments_data()
                              << "Usage: tresorin-cli COMMAND";
     QTest::newRow("unknown command") << QStringList{"frobnicate"} << 1 << ""
                                      << "unknown command \"frobnicate\"";
-    for (const char* c : {"export", "import", "info", "passwd"})
+    for (const char* c : {"export", "import", "info", "passwd", "search"})
         QTest::addRow("%s --help", c) << QStringList{c, "--help"} << 0
                                       << QStringLiteral("Usage: tresorin-cli %1").arg(QLatin1String(c)) << "";
     QTest::newRow("missing argument") << QStringList{"export"} << 1 << ""
@@ -648,6 +650,73 @@ void TestCli::unreadableInputs()
     QCOMPARE(r.exitCode, exitCode);
     QVERIFY(r.out.isEmpty());
     QVERIFY(!r.err.isEmpty());
+}
+
+// Bank > Cards > Gold holds Visa; Mail holds Inbox (BANK in its notes); an entry without group; a
+// name with an accented capital.
+static bool saveSearchFixture(const QString& path)
+{
+    DocumentState doc;
+    TGroupe* bank = doc.addGroup(QStringLiteral("Bank"));
+    TGroupe* gold = doc.addGroup(QStringLiteral("Gold"), doc.addGroup(QStringLiteral("Cards"), bank));
+    TGroupe* mail = doc.addGroup(QStringLiteral("Mail"));
+    const auto add = [&doc](TGroupe* g, const QString& name, const char* login, const char* password, const char* web,
+                            const char* notes) {
+        auto e = NewEntry(g, name);
+        e->Login = QString::fromUtf8(login);
+        e->Password = QString::fromUtf8(password);
+        e->WebAddress = QString::fromUtf8(web);
+        e->Notes = QString::fromUtf8(notes);
+        doc.appendEntry(std::move(e));
+    };
+    add(mail, QStringLiteral("Inbox"), "me", "m41l", "", "see the BANK\r\nletter");
+    add(gold, QStringLiteral("Visa"), "jean", "PIN-Card", "https://bank.example", "");
+    add(nullptr, QStringLiteral("Orphan"), "x", "Secret", "", "");
+    add(bank, QStringLiteral("\u00c9cole"), "tab\there", "p", "", "");
+    doc.MetaPassword = QStringLiteral("pw");
+    return docfile::saveFile(doc, path, false).ok;
+}
+
+void TestCli::searchPrintsTheMatches_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("any field, any case, document order")
+        << QStringList() << "BaNk"
+        << "pw" << 0 << QStringList{"Mail\tInbox\tme\t", "Bank\\Cards\\Gold\tVisa\tjean\thttps://bank.example"};
+    QTest::newRow("password field, shown") << QStringList{"--show-passwords"} << "secret"
+                                           << "pw" << 0 << QStringList{"\tOrphan\tx\t\tSecret"};
+    QTest::newRow("tab inside a field") << QStringList() << "TAB"
+                                        << "pw" << 0 << QStringList{QStringLiteral("Bank\t\u00c9cole\ttab here\t")};
+    QTest::newRow("accented capital is not folded")
+        << QStringList() << QStringLiteral("\u00e9cole") << "pw" << 1 << QStringList();
+    QTest::newRow("accented capital as typed") << QStringList() << QStringLiteral("\u00c9COLE") << "pw" << 0
+                                               << QStringList{QStringLiteral("Bank\t\u00c9cole\ttab here\t")};
+    QTest::newRow("nothing found") << QStringList() << "zzz"
+                                   << "pw" << 1 << QStringList();
+    QTest::newRow("wrong meta password") << QStringList() << "bank"
+                                         << "nope" << 2 << QStringList();
+}
+
+void TestCli::searchPrintsTheMatches()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, text);
+    QFETCH(QString, password);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, lines);
+    TempFolder dir;
+    const QString path = dir.filePath(QStringLiteral("doc.pass"));
+    QVERIFY(saveSearchFixture(path));
+    const Run r = run(QStringList{"search"} + options + QStringList{path, text}, (password + "\n").toUtf8());
+    QCOMPARE(r.exitCode, exitCode);
+    QCOMPARE(QString::fromUtf8(r.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts), lines);
+    // Passwords appear only when asked for.
+    if (!options.contains(QStringLiteral("--show-passwords")))
+        QVERIFY(!r.out.contains("PIN-Card") && !r.out.contains("m41l"));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

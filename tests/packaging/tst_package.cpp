@@ -209,9 +209,11 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("commands") << QStringList{"CLI", "ge"} << QStringList{"generate"};
         QTest::newRow("every command") << QStringList{"CLI", ""}
-                                       << QStringList{"export",   "import", "info",     "passwd",
-                                                      "generate", "--help", "--version"};
+                                       << QStringList{"export", "import",   "info",   "passwd",
+                                                      "search", "generate", "--help", "--version"};
         QTest::newRow("import force") << QStringList{"CLI", "import", "--f"} << QStringList{"--force"};
+        QTest::newRow("search options") << QStringList{"CLI", "search", "--"}
+                                        << QStringList{"--show-passwords", "--help"};
         QTest::newRow("generate options")
             << QStringList{"CLI", "generate", "--c"} << QStringList{"--count", "--custom"};
     }

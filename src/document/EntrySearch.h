@@ -1,0 +1,34 @@
+#pragma once
+
+#include "document/DocumentModel.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+// The search over a whole document, shared by the window's search view and tresorin-cli search.
+// Only the letters A to Z are folded to lower case, on both sides: "bank" finds "BANK", but "é"
+// does not find "É" (the rule of the original program, kept for the same results everywhere).
+namespace entrysearch {
+
+// The text with A-Z turned into a-z and every other character left alone.
+QString FilterText(const QString& text);
+
+// The entry holds filterText (already folded) in its name, login, password, web address or notes.
+bool Matches(const TFeuille& entry, const QString& filterText);
+
+// The names of the groups from the top level down to group, joined by backslashes; empty for null.
+QString GroupPath(const TGroupe* group);
+
+struct Result
+{
+    std::vector<TFeuille*> entries; // in Entries order
+    QStringList paths;              // the GroupPath of each entry's group (empty for an unknown group)
+};
+
+// Every entry of the document that matches, whatever its group (Group 0 or an unknown Id too:
+// the search is the only view that reaches such an entry).
+Result Search(const DocumentState& doc, const QString& filterText);
+
+} // namespace entrysearch

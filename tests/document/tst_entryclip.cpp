@@ -1,0 +1,187 @@
+// The entry record of the clipboard, byte for byte, and the search rule shared by the window and
+// tresorin-cli.
+
+#include "document/EntryClipRecord.h"
+#include "document/EntrySearch.h"
+#include "document/Win1252.h"
+#include "support/DocumentFixture.h"
+
+#include <QtTest>
+
+using testsupport::StreamBuilder;
+
+class TestEntryClip : public QObject
+{
+    Q_OBJECT
+private slots:
+    void recordLayout();
+    void roundTripKeepsEveryField_data();
+    void roundTripKeepsEveryField();
+    void malformedRecordsAreRefused_data();
+    void malformedRecordsAreRefused();
+    void filterFoldsOnlyAToZ();
+    void matchesAnyField_data();
+    void matchesAnyField();
+    void searchInDocumentOrderWithPaths();
+};
+
+namespace {
+
+TFeuille sample()
+{
+    TFeuille e;
+    e.Group = 42;
+    e.RemapMark = 1;
+    e.Name = QStringLiteral("Caf\u00e9 \u20ac");
+    e.Login = QStringLiteral("jean");
+    e.Password = QStringLiteral("s3cr\u00e8t");
+    e.WebAddress = QStringLiteral("https://example.org");
+    e.Notes = QStringLiteral("line 1\r\nline 2");
+    e.Created = 45000.25;
+    e.ModifiedAt = 45001.75;
+    e.IsFtpEntry = true;
+    return e;
+}
+
+QByteArray sampleBytes(qint32 version)
+{
+    return StreamBuilder()
+        .i32(version)
+        .text(QByteArray("Caf\xe9 \x80"))
+        .text("jean")
+        .text(QByteArray("s3cr\xe8t"))
+        .text("https://example.org")
+        .text("line 1\r\nline 2")
+        .dbl(45000.25)
+        .dbl(45001.75)
+        .byte(1)
+        .byte(0)
+        .byte(0)
+        .byte(0)
+        .bytes();
+}
+
+} // namespace
+
+void TestEntryClip::recordLayout()
+{
+    QCOMPARE(entryclip::encode(sample(), 7), sampleBytes(7));
+    QCOMPARE(entryclip::encode(sample(), 0).left(4), QByteArray(4, '\0'));
+    QCOMPARE(entryclip::mimeType(), QStringLiteral("application/x-tresorin-entry"));
+}
+
+void TestEntryClip::roundTripKeepsEveryField_data()
+{
+    QTest::addColumn<bool>("ftp");
+    QTest::addColumn<QString>("password");
+    QTest::newRow("ftp entry") << true << QStringLiteral("pw");
+    QTest::newRow("empty password") << false << QString();
+    // Characters the code page cannot hold come back as "?".
+    QTest::newRow("beyond Windows-1252") << false << QStringLiteral("\u0141\u00f3d\u017a");
+}
+
+void TestEntryClip::roundTripKeepsEveryField()
+{
+    QFETCH(bool, ftp);
+    QFETCH(QString, password);
+    TFeuille e = sample();
+    e.IsFtpEntry = ftp;
+    e.Password = password;
+    const std::unique_ptr<TFeuille> back = entryclip::decode(entryclip::encode(e, 5));
+    QVERIFY(back);
+    QCOMPARE(back->Group, 0u);
+    QCOMPARE(back->RemapMark, -1);
+    QCOMPARE(back->Name, e.Name);
+    QCOMPARE(back->Login, e.Login);
+    QCOMPARE(back->Password, win1252::toUnicode(win1252::fromUnicode(password)));
+    QCOMPARE(back->WebAddress, e.WebAddress);
+    QCOMPARE(back->Notes, e.Notes);
+    QCOMPARE(back->Created, e.Created);
+    QCOMPARE(back->ModifiedAt, e.ModifiedAt);
+    QCOMPARE(back->IsFtpEntry, ftp);
+}
+
+void TestEntryClip::malformedRecordsAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("record");
+    const QByteArray whole = sampleBytes(7);
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("version only") << whole.left(4);
+    QTest::newRow("cut in the mark") << whole.left(whole.size() - 1);
+    QTest::newRow("cut in the dates") << whole.left(whole.size() - 9);
+    QTest::newRow("cut in the notes") << whole.left(whole.size() - 24);
+    QTest::newRow("bytes after the mark") << whole + QByteArray("x");
+    QTest::newRow("count past the end") << StreamBuilder().i32(7).u32(0xFFFFFFF0u).raw("abc").bytes();
+    QTest::newRow("negative count") << StreamBuilder().i32(7).i32(-1).raw(QByteArray(60, 'a')).bytes();
+    QTest::newRow("count one too many") << StreamBuilder().i32(7).u32(4).raw("abc").bytes();
+}
+
+void TestEntryClip::malformedRecordsAreRefused()
+{
+    QFETCH(QByteArray, record);
+    // A buffer of exactly the record's size: a read past its end would be caught by the sanitizer.
+    QByteArray exact(record.constData(), record.size());
+    QVERIFY(!entryclip::decode(exact));
+}
+
+void TestEntryClip::filterFoldsOnlyAToZ()
+{
+    QCOMPARE(entrysearch::FilterText(QStringLiteral("BaNK \u00c9T\u00c9 Z@[")),
+             QStringLiteral("bank \u00c9t\u00c9 z@["));
+}
+
+void TestEntryClip::matchesAnyField_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("found");
+    for (const char* field : {"Name", "Login", "Password", "WebAddress", "Notes"})
+        QTest::addRow("%s", field) << QString::fromLatin1(field) << QStringLiteral("My BANK account") << true;
+    QTest::newRow("mixed case inside") << "Notes" << QStringLiteral("xxbAnKxx") << true;
+    QTest::newRow("other word") << "Name" << QStringLiteral("banquet") << false;
+    QTest::newRow("accented capital") << "Name" << QStringLiteral("\u00c9t\u00e9") << false;
+}
+
+void TestEntryClip::matchesAnyField()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    QFETCH(bool, found);
+    TFeuille e;
+    QString* target = field == QLatin1String("Name")       ? &e.Name
+                      : field == QLatin1String("Login")    ? &e.Login
+                      : field == QLatin1String("Password") ? &e.Password
+                      : field == QLatin1String("Notes")    ? &e.Notes
+                                                           : &e.WebAddress;
+    *target = text;
+    const QString filter =
+        entrysearch::FilterText(text.contains(QChar(0xC9)) ? QStringLiteral("\u00e9t\u00e9") : QStringLiteral("bank"));
+    QCOMPARE(entrysearch::Matches(e, filter), found);
+}
+
+void TestEntryClip::searchInDocumentOrderWithPaths()
+{
+    DocumentState doc;
+    TGroupe* a = doc.addGroup(QStringLiteral("A"));
+    TGroupe* c = doc.addGroup(QStringLiteral("C"), doc.addGroup(QStringLiteral("B"), a));
+    TGroupe* d = doc.addGroup(QStringLiteral("D"));
+    const auto add = [&doc](TGroupe* g, const char* name, const char* login, const char* notes) {
+        auto e = NewEntry(g, QLatin1String(name));
+        e->Login = QLatin1String(login);
+        e->Notes = QLatin1String(notes);
+        doc.appendEntry(std::move(e));
+    };
+    add(d, "first", "key", "key");     // matches twice: one result
+    add(c, "second", "Key", "");       // three levels deep
+    add(nullptr, "orphan", "", "KEY"); // no group: found all the same
+    add(a, "other", "", "");
+    const entrysearch::Result r = entrysearch::Search(doc, QStringLiteral("key"));
+    QCOMPARE(r.entries.size(), size_t(3));
+    QCOMPARE(r.entries[0]->Name, QStringLiteral("first"));
+    QCOMPARE(r.entries[1]->Name, QStringLiteral("second"));
+    QCOMPARE(r.entries[2]->Name, QStringLiteral("orphan"));
+    QCOMPARE(r.paths, (QStringList{"D", "A\\B\\C", ""}));
+}
+
+QTEST_GUILESS_MAIN(TestEntryClip)
+#include "tst_entryclip.moc"
