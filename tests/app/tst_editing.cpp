@@ -829,9 +829,11 @@ void TestEditing::readOnlyLock()
     QCOMPARE(entryNames(), (QStringList{"alpha", "beta", "gamma", "visa", "inbox"}));
     QVERIFY(!(view()->groupModel()->flags(view()->groupModel()->index(0, 0)) & Qt::ItemIsEditable));
 
+    // Released, the selection and the clipboard decide again: Paste waits for an entry on it.
+    QApplication::clipboard()->clear();
     m_win->SetReadOnlyLock(false);
     for (const QString& name : refused)
-        QVERIFY2(m_win->action(name)->isEnabled(), qPrintable(name));
+        QVERIFY2(m_win->action(name)->isEnabled() == (name != QLatin1String("ActionColler")), qPrintable(name));
     QCOMPARE(m_win->statusPanel(2)->text(), QString());
     QVERIFY(view()->memo()->isEnabled());
     QVERIFY(view()->liste()->dragEnabled());
