@@ -9,6 +9,9 @@
 #include "app/GroupTreeModel.h"
 #include "app/GroupTreeView.h"
 #include "app/Icons.h"
+#include "app/IdleLock.h"
+#include "app/TrayMinimiser.h"
+#include "app/WebLinks.h"
 #include "document/RecentFiles.h"
 #include "document/gui/DocumentPipeline.h"
 #include "document/gui/StorableTextGuard.h"
@@ -205,6 +208,8 @@ TfrmTresorin::TfrmTresorin(const QStringList& arguments, QWidget* parent)
     m_settingsPath = settingsFilePath();
     m_settings = Settings::load(m_settingsPath);
     applySettingsLayout();
+    m_tray = new TrayMinimiser(
+        this, [this] { return m_settings.Tray; }, this);
     createTrayButton();
     // The tray button may make the menu bar taller; the design's client area stays as it is.
     if (!m_settings.appliedHeight())
@@ -219,6 +224,8 @@ TfrmTresorin::TfrmTresorin(const QStringList& arguments, QWidget* parent)
     setAcceptDrops(true);
     qApp->installEventFilter(this);
     updateTitle();
+    createIdleLock();
+    RestartIdleTimer();
 }
 
 TfrmTresorin::~TfrmTresorin()
@@ -468,6 +475,23 @@ void TfrmTresorin::createTrayButton()
     m_trayButton->setIconSize(QSize(width - 2, height - 2));
     menuBar()->setCornerWidget(m_trayButton, Qt::TopRightCorner);
     m_trayButton->setVisible(!m_settings.Tray);
+    connect(m_trayButton, &QToolButton::clicked, m_tray, &TrayMinimiser::minimiseToTray);
+}
+
+void TfrmTresorin::createIdleLock()
+{
+    IdleLock::Host host;
+    host.lockOn = [this] { return m_settings.IdleMain; };
+    host.showStatus = [this](const QString& text) { setStatusText(text); };
+    host.metaPassword = [this] { return m_doc.MetaPassword; };
+    host.commitEdits = [this] { commitPendingEdits(); };
+    host.showDocument = [this](bool shown) { m_view->setVisible(shown); };
+    host.askPassword = [this](QString& typed) {
+        return AskMetaPassword(TBoiteMetaPass::Enter, typed, m_doc.CurrentPath);
+    };
+    host.newDocument = [this] { return NewDocument(); };
+    m_idle = new IdleLock(std::move(host), this);
+    m_idle->watch(this, [this] { RestartIdleTimer(); });
 }
 
 void TfrmTresorin::connectCommands()
@@ -485,8 +509,10 @@ void TfrmTresorin::connectCommands()
         m_pipeline->ChangeMetaPassword();
     });
     connect(action(QStringLiteral("ActionQuitter")), &QAction::triggered, this, &QWidget::close);
-    connect(action(QStringLiteral("actGenerateur")), &QAction::triggered, this,
-            [this] { ShowGenerator(this, m_settings); });
+    connect(action(QStringLiteral("actGenerateur")), &QAction::triggered, this, [this] {
+        ShowGenerator(this, m_settings);
+        RestartIdleTimer();
+    });
     connect(action(QStringLiteral("ActionRenGrp")), &QAction::triggered, this, &TfrmTresorin::RenameCommand);
     connect(action(QStringLiteral("ActionRenEntree")), &QAction::triggered, this, &TfrmTresorin::RenameCommand);
     connect(action(QStringLiteral("ActionOption")), &QAction::triggered, this, &TfrmTresorin::ActionOptionsExecute);
@@ -506,6 +532,9 @@ void TfrmTresorin::connectCommands()
     connect(action(QStringLiteral("ActionNewEntree")), &QAction::triggered, commands, &GroupEntryCommands::NewEntry);
     connect(action(QStringLiteral("actNewGenerateur")), &QAction::triggered, commands,
             &GroupEntryCommands::NewWithGeneratedPassword);
+    connect(commands, &GroupEntryCommands::generatedPasswordReceived, this, &TfrmTresorin::RestartIdleTimer);
+    m_webLinks = new WebLinks(m_view, action(QStringLiteral("ActionOpenURL")), this);
+    connect(action(QStringLiteral("ActionOpenURL")), &QAction::triggered, m_webLinks, &WebLinks::OpenWebSite);
     // A character a document cannot hold was refused in one of the fields: say why.
     connect(StorableTextGuard::instance(), &StorableTextGuard::refused, this, &TfrmTresorin::setStatusText);
 
@@ -644,6 +673,10 @@ void TfrmTresorin::checkSingleInstance()
 
 void TfrmTresorin::wakeUp()
 {
+    if (m_tray->active()) {
+        m_tray->EvenAppliRestore();
+        return;
+    }
     // A minimised window comes back as it was before, maximised or not.
     if (isMinimized())
         setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
@@ -786,7 +819,8 @@ void TfrmTresorin::releaseReadOnlyLock()
 
 void TfrmTresorin::RestartIdleTimer()
 {
-    // The idle lock plugs in here: it restarts its timer from IdleMain and MainMin.
+    if (m_idle)
+        m_idle->restart(m_settings.IdleMain, m_settings.MainMin);
 }
 
 bool TfrmTresorin::ApplyLanguage()

@@ -13,6 +13,7 @@
 class DocumentPipeline;
 class DocumentView;
 class GroupEntryCommands;
+class IdleLock;
 class QAction;
 class QKeyEvent;
 class QLabel;
@@ -21,7 +22,9 @@ class QToolBar;
 class QToolButton;
 class QWidget;
 class SingleInstance;
+class TrayMinimiser;
 class UpdateChecker;
+class WebLinks;
 
 // The main window. It lives for the whole run and owns the open document, the settings read at
 // start and written back at exit, and the commands of the program (one named QAction each,
@@ -84,8 +87,13 @@ public:
     void ActionOptionsExecute();
     // The about box, then the idle timer starts again.
     void ActionAboutExecute();
-    // The idle lock's timer takes the idle settings again; the idle lock itself plugs in here.
+    // Activity: the idle lock's timer runs again for MainMin minutes while the idle lock is on.
     void RestartIdleTimer();
+    IdleLock* idleLock() const { return m_idle; }
+    // Minimising to the tray and back (the tray button, the Tray setting, the wake-up request).
+    TrayMinimiser* tray() const { return m_tray; }
+    // Open web site, the link pointer and the single click on an address.
+    WebLinks* webLinks() const { return m_webLinks; }
 
     // --- document --------------------------------------------------------------------------
     void SetModified(bool value);
@@ -166,6 +174,7 @@ private:
     void createContextMenus();
     void createStatusBar();
     void createTrayButton();
+    void createIdleLock();
     void applySettingsLayout();
     void writeSettings();
     void checkSingleInstance();
@@ -185,6 +194,9 @@ private:
     CommandLine m_commandLine;
     std::unique_ptr<DocumentPipeline> m_pipeline;
     GroupEntryCommands* m_groupEntry = nullptr;
+    IdleLock* m_idle = nullptr;
+    TrayMinimiser* m_tray = nullptr;
+    WebLinks* m_webLinks = nullptr;
 
     DocumentView* m_view = nullptr;
     QToolBar* m_toolBar = nullptr;
