@@ -143,6 +143,7 @@ void GroupEntryCommands::NewWithGeneratedPassword()
         return;
     entry->Password = window->result();
     m_view->entryModel()->setCellText(m_view->rowOfEntry(entry), EntryListModel::PasswordColumn, entry->Password);
+    emit generatedPasswordReceived();
 }
 
 void GroupEntryCommands::SetReadOnlyLock(bool value)

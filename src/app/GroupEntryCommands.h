@@ -47,6 +47,10 @@ public:
     // none is set).
     void setGenerator(TfrmGenerateur* generator) { m_generator = generator; }
 
+signals:
+    // New with generated password put the generator's password into the new entry.
+    void generatedPasswordReceived();
+
 private:
     TfrmGenerateur* generator();
     void setEnabled(const char* name, bool enabled);

@@ -11,8 +11,11 @@
 #include "app/GroupTreeModel.h"
 #include "app/GroupTreeView.h"
 #include "app/Icons.h"
-#include "document/DocumentCommands.h"
+#include "app/IdleLock.h"
 #include "app/SearchCommand.h"
+#include "app/TrayMinimiser.h"
+#include "app/WebLinks.h"
+#include "document/DocumentCommands.h"
 #include "document/RecentFiles.h"
 #include "document/gui/DocumentPipeline.h"
 #include "document/gui/StorableTextGuard.h"
@@ -211,6 +214,8 @@ TfrmTresorin::TfrmTresorin(const QStringList& arguments, QWidget* parent)
     m_settingsPath = settingsFilePath();
     m_settings = Settings::load(m_settingsPath);
     applySettingsLayout();
+    m_tray = new TrayMinimiser(
+        this, [this] { return m_settings.Tray; }, this);
     createTrayButton();
     // The tray button may make the menu bar taller; the design's client area stays as it is.
     if (!m_settings.appliedHeight())
@@ -225,6 +230,8 @@ TfrmTresorin::TfrmTresorin(const QStringList& arguments, QWidget* parent)
     setAcceptDrops(true);
     qApp->installEventFilter(this);
     updateTitle();
+    createIdleLock();
+    RestartIdleTimer();
 }
 
 TfrmTresorin::~TfrmTresorin()
@@ -486,6 +493,23 @@ void TfrmTresorin::createTrayButton()
     m_trayButton->setIconSize(QSize(width - 2, height - 2));
     menuBar()->setCornerWidget(m_trayButton, Qt::TopRightCorner);
     m_trayButton->setVisible(!m_settings.Tray);
+    connect(m_trayButton, &QToolButton::clicked, m_tray, &TrayMinimiser::minimiseToTray);
+}
+
+void TfrmTresorin::createIdleLock()
+{
+    IdleLock::Host host;
+    host.lockOn = [this] { return m_settings.IdleMain; };
+    host.showStatus = [this](const QString& text) { setStatusText(text); };
+    host.metaPassword = [this] { return m_doc.MetaPassword; };
+    host.commitEdits = [this] { commitPendingEdits(); };
+    host.showDocument = [this](bool shown) { m_view->setVisible(shown); };
+    host.askPassword = [this](QString& typed) {
+        return AskMetaPassword(TBoiteMetaPass::Enter, typed, m_doc.CurrentPath);
+    };
+    host.newDocument = [this] { return NewDocument(); };
+    m_idle = new IdleLock(std::move(host), this);
+    m_idle->watch(this, [this] { RestartIdleTimer(); });
 }
 
 void TfrmTresorin::connectCommands()
@@ -503,8 +527,10 @@ void TfrmTresorin::connectCommands()
         m_pipeline->ChangeMetaPassword();
     });
     connect(action(QStringLiteral("ActionQuitter")), &QAction::triggered, this, &QWidget::close);
-    connect(action(QStringLiteral("actGenerateur")), &QAction::triggered, this,
-            [this] { ShowGenerator(this, m_settings); });
+    connect(action(QStringLiteral("actGenerateur")), &QAction::triggered, this, [this] {
+        ShowGenerator(this, m_settings);
+        RestartIdleTimer();
+    });
     connect(action(QStringLiteral("ActionOuvrirFTP")), &QAction::triggered, m_ftpSync,
             &FtpSync::ActionOuvrirFTPExecute);
     connect(action(QStringLiteral("ActionSauverFTP")), &QAction::triggered, m_ftpSync,
@@ -546,6 +572,9 @@ void TfrmTresorin::connectCommands()
         m_view, m_doc, [this](const QString& name) { return action(name); }, this);
     connect(action(QStringLiteral("ActionChercher")), &QAction::triggered, m_search,
             &SearchCommand::ActionChercherExecute);
+    connect(commands, &GroupEntryCommands::generatedPasswordReceived, this, &TfrmTresorin::RestartIdleTimer);
+    m_webLinks = new WebLinks(m_view, action(QStringLiteral("ActionOpenURL")), this);
+    connect(action(QStringLiteral("ActionOpenURL")), &QAction::triggered, m_webLinks, &WebLinks::OpenWebSite);
     // A character a document cannot hold was refused in one of the fields: say why.
     connect(StorableTextGuard::instance(), &StorableTextGuard::refused, this, &TfrmTresorin::setStatusText);
 
@@ -685,6 +714,10 @@ void TfrmTresorin::checkSingleInstance()
 
 void TfrmTresorin::wakeUp()
 {
+    if (m_tray->active()) {
+        m_tray->EvenAppliRestore();
+        return;
+    }
     // A minimised window comes back as it was before, maximised or not.
     if (isMinimized())
         setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
@@ -829,7 +862,8 @@ void TfrmTresorin::releaseReadOnlyLock()
 
 void TfrmTresorin::RestartIdleTimer()
 {
-    // The idle lock plugs in here: it restarts its timer from IdleMain and MainMin.
+    if (m_idle)
+        m_idle->restart(m_settings.IdleMain, m_settings.MainMin);
 }
 
 bool TfrmTresorin::ApplyLanguage()

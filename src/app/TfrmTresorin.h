@@ -15,6 +15,7 @@ class DocumentPipeline;
 class DocumentView;
 class GroupEntryCommands;
 class FtpSync;
+class IdleLock;
 class QAction;
 class QKeyEvent;
 class QLabel;
@@ -24,7 +25,9 @@ class QToolButton;
 class QWidget;
 class SearchCommand;
 class SingleInstance;
+class TrayMinimiser;
 class UpdateChecker;
+class WebLinks;
 
 // The main window. It lives for the whole run and owns the open document, the settings read at
 // start and written back at exit, and the commands of the program (one named QAction each,
@@ -89,8 +92,13 @@ public:
     void ActionOptionsExecute();
     // The about box, then the idle timer starts again.
     void ActionAboutExecute();
-    // The idle lock's timer takes the idle settings again; the idle lock itself plugs in here.
+    // Activity: the idle lock's timer runs again for MainMin minutes while the idle lock is on.
     void RestartIdleTimer();
+    IdleLock* idleLock() const { return m_idle; }
+    // Minimising to the tray and back (the tray button, the Tray setting, the wake-up request).
+    TrayMinimiser* tray() const { return m_tray; }
+    // Open web site, the link pointer and the single click on an address.
+    WebLinks* webLinks() const { return m_webLinks; }
 
     // --- document --------------------------------------------------------------------------
     void SetModified(bool value);
@@ -175,6 +183,7 @@ private:
     void createContextMenus();
     void createStatusBar();
     void createTrayButton();
+    void createIdleLock();
     void applySettingsLayout();
     void writeSettings();
     void checkSingleInstance();
@@ -197,6 +206,9 @@ private:
     FtpSync* m_ftpSync = nullptr;
     ClipboardCommands* m_clipboard = nullptr;
     SearchCommand* m_search = nullptr;
+    IdleLock* m_idle = nullptr;
+    TrayMinimiser* m_tray = nullptr;
+    WebLinks* m_webLinks = nullptr;
 
     DocumentView* m_view = nullptr;
     QToolBar* m_toolBar = nullptr;

@@ -23,6 +23,7 @@ public:
         int buttons = 0; // dialog-specific: offered buttons
         // The window the dialog would be placed over (null: none, centred on the screen).
         const QWidget* owner = nullptr;
+        QString detail; // a second text where there is one: the parameters of a program run
     };
 
     static bool active();

@@ -1,0 +1,276 @@
+// The idle lock and the tray: the timer follows the idle settings and restarts on typed
+// characters and pointer moves over the window (not on arrow keys, not over the menu bar), the
+// lock hides the document and asks the meta password until the right one or a closed document,
+// and the window goes to the tray and back (through the class itself: offscreen has no tray),
+// or is only minimised where no tray exists. Time is shortened: a minute lasts a few
+// milliseconds.
+
+#include "app/DocumentView.h"
+#include "app/EntryListView.h"
+#include "app/IdleLock.h"
+#include "app/TfrmTresorin.h"
+#include "app/TrayMinimiser.h"
+#include "lang/gui/ShowMsg.h"
+#include "platform/gui/ModalSeam.h"
+#include "support/TempFolder.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QtTest>
+
+using testsupport::TempFolder;
+
+class TestIdleLock : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void timerFollowsTheSettings_data();
+    void timerFollowsTheSettings();
+    void activity();
+    void noMetaPasswordNoLock();
+    void lock_data();
+    void lock();
+    void trayRestore();
+    void noTrayMinimisesOnly();
+
+private:
+    void makeWindow(const QByteArray& idle, const QByteArray& pos = QByteArray());
+    void fillDocument(const QString& path, bool modified);
+    QStringList prompts() const { return ModalSeam::shownTexts(QStringLiteral("MetaPass")); }
+
+    std::unique_ptr<TempFolder> m_tmp;
+    std::unique_ptr<TfrmTresorin> m_win;
+};
+
+void TestIdleLock::init()
+{
+    m_tmp = std::make_unique<TempFolder>();
+    qputenv("TRESORIN_INI", m_tmp->filePath(QStringLiteral("Tresorin.ini")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", m_tmp->makeFolder(QStringLiteral("data")).toLocal8Bit());
+    qputenv("XDG_RUNTIME_DIR", m_tmp->makeFolder(QStringLiteral("run")).toLocal8Bit());
+    IdleLock::MillisecondsPerMinute = 10;
+    ModalSeam::activate();
+}
+
+void TestIdleLock::cleanup()
+{
+    m_win.reset();
+    ModalSeam::deactivate();
+    IdleLock::MillisecondsPerMinute = 60000;
+    m_tmp.reset();
+}
+
+void TestIdleLock::makeWindow(const QByteArray& idle, const QByteArray& pos)
+{
+    m_tmp->writeFile(QStringLiteral("Tresorin.ini"),
+                     "[Main]\r\nLangue=US\r\nAutoCheck=0\r\n[Idle]\r\n" + idle + "[Pos]\r\n" + pos);
+    m_win = std::make_unique<TfrmTresorin>(QStringList());
+    m_win->FormActivate();
+    m_win->show();
+    m_win->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_win.get()));
+    ModalSeam::clearShown();
+}
+
+void TestIdleLock::fillDocument(const QString& path, bool modified)
+{
+    DocumentState& d = m_win->doc();
+    TGroupe* g = d.addGroup(QStringLiteral("Bank"));
+    d.appendEntry(NewEntry(g, QStringLiteral("alpha")));
+    m_win->view()->documentReloaded();
+    m_win->enableDocumentCommands();
+    d.MetaPassword = QStringLiteral("secret");
+    d.CurrentPath = path;
+    m_win->SetModified(modified);
+}
+
+void TestIdleLock::timerFollowsTheSettings_data()
+{
+    QTest::addColumn<QByteArray>("idle");
+    QTest::addColumn<bool>("running");
+    QTest::addColumn<int>("minutes");
+    QTest::newRow("defaults") << QByteArray() << true << 5;
+    QTest::newRow("three minutes") << QByteArray("Main=1\r\nMainMin=3\r\n") << true << 3;
+    QTest::newRow("off") << QByteArray("Main=0\r\nMainMin=3\r\n") << false << 3;
+    QTest::newRow("no minutes never locks") << QByteArray("Main=1\r\nMainMin=0\r\n") << false << 0;
+}
+
+void TestIdleLock::timerFollowsTheSettings()
+{
+    QFETCH(QByteArray, idle);
+    QFETCH(bool, running);
+    QFETCH(int, minutes);
+    IdleLock::MillisecondsPerMinute = 60000; // nothing may fire during this test
+    makeWindow(idle);
+    QTimer* timer = m_win->idleLock()->timer();
+    QCOMPARE(timer->isActive(), running);
+    QCOMPARE(timer->interval(), minutes * 60000);
+    QCOMPARE(IdleLock::intervalFor(1000000), INT_MAX); // minutes beyond what a timer holds
+}
+
+// Each activity is tried on a stopped timer: what counts starts it again.
+void TestIdleLock::activity()
+{
+    IdleLock::MillisecondsPerMinute = 60000;
+    makeWindow("Main=1\r\nMainMin=5\r\n");
+    QTimer* timer = m_win->idleLock()->timer();
+    QWidget* list = m_win->view()->liste();
+    QWindow* window = m_win->windowHandle();
+    const auto at = [this](QWidget* w) { return w->mapTo(m_win.get(), w->rect().center()); };
+
+    struct Case
+    {
+        const char* name;
+        std::function<void()> act;
+        bool counts;
+    };
+    const QList<Case> cases = {
+        {"typed letter", [&] { QTest::keyClick(list, Qt::Key_A); }, true},
+        {"Enter", [&] { QTest::keyClick(list, Qt::Key_Return); }, true},
+        {"arrow key", [&] { QTest::keyClick(list, Qt::Key_Down); }, false},
+        {"function key", [&] { QTest::keyClick(list, Qt::Key_F5); }, false},
+        {"pointer over the list", [&] { QTest::mouseMove(window, at(m_win->view()->liste()->viewport())); }, true},
+        {"pointer over the tool bar", [&] { QTest::mouseMove(window, at(m_win->toolBar())); }, true},
+        {"pointer over the status bar", [&] { QTest::mouseMove(window, at(m_win->statusPanel(0))); }, true},
+        {"pointer over the menu bar", [&] { QTest::mouseMove(window, at(m_win->menuBar()) - QPoint(40, 0)); }, false},
+        {"generator closed", [&] { m_win->action(QStringLiteral("actGenerateur"))->trigger(); }, true},
+    };
+    for (const Case& c : cases) {
+        timer->stop();
+        c.act();
+        QVERIFY2(timer->isActive() == c.counts, c.name);
+    }
+}
+
+void TestIdleLock::noMetaPasswordNoLock()
+{
+    makeWindow("Main=1\r\nMainMin=1\r\n");
+    QTRY_COMPARE(m_win->statusPanel(0)->text(),
+                 QStringLiteral("Idle time reached, please enter agin your meta-password"));
+    QVERIFY(m_win->view()->isVisible());
+    QVERIFY(prompts().isEmpty());
+    QVERIFY(!m_win->idleLock()->timer()->isActive()); // the lock does not restart it
+}
+
+void TestIdleLock::lock_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("modified");
+    QTest::addColumn<QVariantList>("answers");
+    QTest::addColumn<int>("promptCount");
+    QTest::addColumn<int>("saveQuestions");
+    QTest::addColumn<bool>("kept");
+    const QVariant cancel;
+    QTest::newRow("right password") << "/tmp/x.pass" << true << QVariantList{QStringLiteral("secret")} << 1 << 0
+                                    << true;
+    QTest::newRow("wrong ones come back without a message")
+        << "/tmp/x.pass" << false
+        << QVariantList{QStringLiteral("nope"), QStringLiteral("SECRET"), QString(), QStringLiteral("secret")} << 4 << 0
+        << true;
+    QTest::newRow("Cancel on a clean document closes it")
+        << "/tmp/x.pass" << false << QVariantList{cancel} << 1 << 0 << false;
+    QTest::newRow("Cancel on a modified document, No: closed")
+        << "/tmp/x.pass" << true << QVariantList{cancel, int(MsgNo)} << 1 << 1 << false;
+    QTest::newRow("Cancel on a modified document, Cancel: asked again")
+        << "/tmp/x.pass" << true << QVariantList{cancel, int(MsgCancel), QStringLiteral("secret")} << 2 << 1 << true;
+    QTest::newRow("untitled modified document, Cancel twice: still locked")
+        << "" << true << QVariantList{cancel, int(MsgCancel), QStringLiteral("secret")} << 2 << 1 << true;
+}
+
+void TestIdleLock::lock()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, modified);
+    QFETCH(QVariantList, answers);
+    QFETCH(int, promptCount);
+    QFETCH(int, saveQuestions);
+    QFETCH(bool, kept);
+    IdleLock::MillisecondsPerMinute = 60000;
+    makeWindow("Main=1\r\nMainMin=1\r\n");
+    fillDocument(path, modified);
+    for (const QVariant& a : answers)
+        ModalSeam::pushAnswer(a);
+    int hiddenAtPrompts = 0;
+    ModalSeam::setObserver([&](const ModalSeam::Shown& q) {
+        if (q.dialog == QLatin1String("MetaPass") && !m_win->view()->isVisible())
+            ++hiddenAtPrompts;
+    });
+    // The timer itself fires, after a minute of a few milliseconds.
+    IdleLock::MillisecondsPerMinute = 10;
+    m_win->RestartIdleTimer();
+    QTRY_COMPARE(prompts().size(), promptCount);
+    QTRY_VERIFY(!m_win->idleLock()->locked());
+    QCOMPARE(hiddenAtPrompts, promptCount);
+    QCOMPARE(ModalSeam::pendingAnswers(), 0);
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), saveQuestions);
+    QVERIFY(m_win->view()->isVisible());
+    QCOMPARE(m_win->doc().Entries().size(), size_t(kept ? 1 : 0));
+    QCOMPARE(m_win->doc().CurrentPath, kept ? path : QString());
+    QCOMPARE(m_win->doc().Modified, kept && modified);
+    QCOMPARE(m_win->doc().MetaPassword, kept ? QStringLiteral("secret") : QString());
+    QVERIFY(!m_win->idleLock()->timer()->isActive());
+}
+
+void TestIdleLock::trayRestore()
+{
+    IdleLock::MillisecondsPerMinute = 60000;
+    makeWindow(QByteArray(), "Tray=1\r\n");
+    TrayMinimiser* tray = m_win->tray();
+    tray->setTrayAvailableForTest(true);
+    QCOMPARE(tray->icon()->toolTip(), QStringLiteral("Restaurer Tresorin"));
+
+    // With Tray on, minimising sends the window to the tray; a click on the icon brings it back.
+    m_win->showMinimized();
+    QTRY_VERIFY(tray->active());
+    QVERIFY(tray->icon()->isVisible());
+    QVERIFY(!m_win->isVisible());
+    emit tray->icon()->activated(QSystemTrayIcon::Trigger);
+    QVERIFY(!tray->active());
+    QVERIFY(!tray->icon()->isVisible());
+    QVERIFY(m_win->isVisible());
+    QVERIFY(!m_win->isMinimized());
+
+    // The button sends it to the tray whatever Tray says; the wake-up request brings it back.
+    m_win->settings().Tray = false;
+    tray->minimiseToTray();
+    QVERIFY(tray->active());
+    QVERIFY(!m_win->isVisible());
+    m_win->wakeUp();
+    QVERIFY(!tray->active());
+    QVERIFY(m_win->isVisible());
+    QVERIFY(!m_win->isMinimized());
+
+    // A minimise with Tray off stays an ordinary one.
+    m_win->showMinimized();
+    QCoreApplication::processEvents();
+    QVERIFY(!tray->active());
+    QVERIFY(m_win->isVisible());
+}
+
+void TestIdleLock::noTrayMinimisesOnly()
+{
+    IdleLock::MillisecondsPerMinute = 60000;
+    makeWindow(QByteArray());
+    TrayMinimiser* tray = m_win->tray();
+    tray->setTrayAvailableForTest(false);
+    QVERIFY(m_win->trayButton());
+    m_win->trayButton()->click();
+    QVERIFY(m_win->isMinimized());
+    QCoreApplication::processEvents();
+    QVERIFY(!tray->active());
+    QVERIFY(!tray->icon()->isVisible());
+    QVERIFY(m_win->isVisible()); // still in the task bar, so it can be brought back
+    m_win->wakeUp();
+    QVERIFY(!m_win->isMinimized());
+}
+
+QTEST_MAIN(TestIdleLock)
+#include "tst_idlelock.moc"
