@@ -7,6 +7,8 @@
 
 #include <QCoreApplication>
 
+#include <new>
+
 namespace {
 
 struct Command
@@ -74,9 +76,17 @@ int main(int argc, char** argv)
         cli::printOut(QStringLiteral("tresorin-cli %1").arg(QCoreApplication::applicationVersion()));
         return ExitOk;
     }
-    for (const Command& c : kCommands)
-        if (name == QLatin1String(c.name))
+    for (const Command& c : kCommands) {
+        if (name != QLatin1String(c.name))
+            continue;
+        // The commands turn a shortage of memory into this message where they can say more; any
+        // other allocation that fails ends here, before anything is written.
+        try {
             return c.run(args);
+        } catch (const std::bad_alloc&) {
+            return cli::fail(name, cli::messageLine(QStringLiteral("Memoire")));
+        }
+    }
     cli::printErr(QStringLiteral("tresorin-cli: unknown command \"%1\"\n\n%2").arg(name, usage()));
     return ExitFailure;
 }

@@ -77,10 +77,11 @@ HeaderResult ReadDocumentHeader(StreamReader& in, TDoc& doc, const StreamMessage
 
 struct RecordsResult
 {
-    int groups = 0;  // group records read
-    int entries = 0; // entry records read
-    bool ok = true;  // false after a read failure; the records read before it are in the document
-    QString error;   // the read failure's text when !ok
+    int groups = 0;           // group records read
+    int entries = 0;          // entry records read
+    bool ok = true;           // false after a read failure; the records read before it are in the document
+    QString error;            // the read failure's text when !ok
+    bool outOfMemory = false; // the reading stopped for want of memory
 };
 
 // Reads the group and entry records and the end record that follow the header. Without append the
