@@ -170,6 +170,33 @@ RecordsResult readRecords(const OpenedDocument& opened, DocumentState& doc, bool
     }
 }
 
+RecordsResult readRecordsConsuming(OpenedDocument& opened, DocumentState& doc, bool append,
+                                   const StreamMessageSink& sink)
+{
+    qsizetype discarded = 0;
+    RecordsResult result;
+    try {
+        StreamReader in(opened.stream.bytes());
+        in.seek(opened.recordsPos);
+        in.setDiscardBehind(true);
+        const auto keep = [&in, &discarded] { discarded = in.discardedUpTo(); };
+        try {
+            result = ReadDocumentRecords(in, opened.firstTag, opened.header.FormatVersion, doc, append, sink);
+        } catch (...) {
+            keep();
+            throw;
+        }
+        keep();
+    } catch (const std::bad_alloc&) {
+        result = RecordsResult();
+        result.ok = false;
+        result.error = outOfMemoryText();
+        result.outOfMemory = true;
+    }
+    opened.stream.clearFrom(discarded);
+    return result;
+}
+
 QByteArray encipheredDocument(const DocumentState& doc)
 {
     QByteArray stream;
@@ -219,7 +246,7 @@ WriteResult writeFileAtomically(const QString& path, const QByteArray& bytes)
 LoadResult loadFile(const QString& path, const QString& password, DocumentState& doc, const StreamMessageSink& sink)
 {
     LoadResult result;
-    const OpenedDocument opened = openFile(path, password, sink);
+    OpenedDocument opened = openFile(path, password, sink);
     result.status = opened.status;
     result.error = opened.error;
     result.outOfMemory = opened.outOfMemory;
@@ -230,7 +257,7 @@ LoadResult loadFile(const QString& path, const QString& password, DocumentState&
     doc.LocalDoc = opened.header;
     doc.MetaPassword = password;
     doc.FtpMode = false;
-    const RecordsResult records = readRecords(opened, doc, false, sink);
+    const RecordsResult records = readRecordsConsuming(opened, doc, false, sink);
     result.groups = records.groups;
     result.entries = records.entries;
     if (!records.ok) {

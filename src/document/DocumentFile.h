@@ -63,6 +63,12 @@ OpenedDocument openBytes(const QByteArray& enciphered, const QString& fileName, 
 // out of memory stops the reading as a read failure does (ok false, outOfMemory set).
 RecordsResult readRecords(const OpenedDocument& opened, DocumentState& doc, bool append, const StreamMessageSink& sink);
 
+// The same for the last use of an opened document: the stream is wiped and handed back to the
+// system as it is read, so the open of a large document never holds both the whole stream and the
+// whole document. opened.stream is empty afterwards.
+RecordsResult readRecordsConsuming(OpenedDocument& opened, DocumentState& doc, bool append,
+                                   const StreamMessageSink& sink);
+
 // The stored form of doc: its version 7 document stream enciphered under doc.MetaPassword.
 QByteArray encipheredDocument(const DocumentState& doc);
 

@@ -4,6 +4,10 @@
 
 #include <QtEndian>
 
+#include <openssl/crypto.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -15,6 +19,9 @@ const QByteArray kVersion7 = QByteArrayLiteral(" 1.7");
 const QByteArray kNode = QByteArrayLiteral("NODE");
 const QByteArray kEntry = QByteArrayLiteral("FEUI");
 const QByteArray kEnd = QByteArrayLiteral("FINI");
+
+// How much a discarding reader reads between two discards.
+constexpr qsizetype kDiscardStep = 1024 * 1024;
 
 void emitMessage(const StreamMessageSink& sink, const char* key, const QString& arg = QString())
 {
@@ -139,7 +146,24 @@ bool StreamReader::readTag(QByteArray& tag)
         tag.resize(4);
     std::memcpy(tag.data(), m_data.constData() + m_pos, 4);
     m_pos += 4;
+    // A tag starts every record: the place to let go of what is behind.
+    if (m_discard && m_pos - m_discarded >= kDiscardStep)
+        discardRead();
     return true;
+}
+
+void StreamReader::discardRead()
+{
+    // The owner gave this reader its buffer to consume (setDiscardBehind): nobody reads these bytes again.
+    char* const base = const_cast<char*>(m_data.constData());
+    OPENSSL_cleanse(base + m_discarded, size_t(m_pos - m_discarded));
+    const auto page = quintptr(sysconf(_SC_PAGESIZE));
+    const quintptr first = (quintptr(base) + page - 1) & ~(page - 1);
+    const quintptr from = qMax(first, quintptr(base + m_discarded) & ~(page - 1));
+    const quintptr to = quintptr(base + m_pos) & ~(page - 1);
+    if (page > 0 && to > from)
+        madvise(reinterpret_cast<void*>(from), size_t(to - from), MADV_DONTNEED);
+    m_discarded = m_pos;
 }
 
 bool StreamReader::readText(QString& text)

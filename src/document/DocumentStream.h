@@ -52,9 +52,20 @@ public:
     // The text of a read failure.
     static QString readErrorText();
 
+    // For a reader that alone reads its buffer and never goes back (the open of a document): as
+    // reading goes on, the bytes already read are wiped and their memory pages handed back to the
+    // system, so that a large stream does not stay whole in memory beside the document built from
+    // it. The buffer's owner then wipes only from discardedUpTo() on (see SecureBytes::clearFrom).
+    void setDiscardBehind(bool on) { m_discard = on; }
+    qsizetype discardedUpTo() const { return m_discarded; }
+
 private:
+    void discardRead();
+
     QByteArray m_data;
     qsizetype m_pos = 0;
+    bool m_discard = false;
+    qsizetype m_discarded = 0;
 };
 
 // Appends a version 7 stream of doc.LocalDoc, the groups in document order and the entries to out.

@@ -4,6 +4,7 @@
 #include "crypto/Cipher.h"
 #include "document/DocumentFile.h"
 #include "document/DocumentJson.h"
+#include "support/DocumentFixture.h"
 #include "support/MemoryLimit.h"
 #include "support/TempFolder.h"
 
@@ -64,6 +65,7 @@ private slots:
     void shortageOfMemoryIsAnError_data();
     void shortageOfMemoryIsAnError();
     void exportStreamsThroughASmallBuffer();
+    void openLetsGoOfTheStreamWhileReading();
 };
 
 // A gigabyte that does not start with the password's check value is refused having read 20 bytes:
@@ -184,6 +186,51 @@ void TestDocumentMemory::exportStreamsThroughASmallBuffer()
     int calls = 0;
     QVERIFY(!docjson::writeJson(doc, [&calls](const char*, qsizetype) { return ++calls < 2; }));
     QCOMPARE(calls, 2);
+}
+
+// An open reads the records out of a stream it wipes and hands back to the system as it goes, so a
+// large document never needs the whole stream and the whole document in memory at once; the
+// document read is the one written all the same.
+void TestDocumentMemory::openLetsGoOfTheStreamWhileReading()
+{
+    DocumentState doc;
+    testsupport::buildRichDocument(doc);
+    for (int i = 0; i < 3000; ++i) {
+        auto e = NewEntry(doc.Groups().front().get(), QStringLiteral("Entry %1").arg(i));
+        e->Notes = QString(1000, QLatin1Char('a' + i % 26));
+        doc.appendEntry(std::move(e));
+    }
+    QByteArray stream;
+    WriteDocumentStream(doc, stream);
+    QVERIFY(stream.size() > 3 * MiB);
+
+    // The reader wipes what it has read, in steps, when asked to.
+    {
+        StreamReader in(stream);
+        TDoc header;
+        const HeaderResult h = ReadDocumentHeader(in, header, {});
+        in.setDiscardBehind(true);
+        DocumentState back;
+        const RecordsResult r = ReadDocumentRecords(in, h.firstTag, 7, back, false, {});
+        QVERIFY(r.ok);
+        QCOMPARE(testsupport::compareContent(doc, back), QString());
+        QVERIFY(in.discardedUpTo() > 2 * MiB);
+        QCOMPARE(stream.left(in.discardedUpTo()).count('\0'), in.discardedUpTo());
+    }
+
+    // The whole open, from a file.
+    TempFolder dir;
+    const QString path = dir.filePath(QStringLiteral("large.pass"));
+    doc.MetaPassword = kPassword;
+    QVERIFY(docfile::saveFile(doc, path, false).ok);
+    docfile::OpenedDocument opened = docfile::openFile(path, kPassword, {});
+    QVERIFY(opened.ok());
+    DocumentState back;
+    const RecordsResult r = docfile::readRecordsConsuming(opened, back, false, {});
+    QVERIFY(r.ok);
+    QCOMPARE(r.entries, doc.entryCount());
+    QVERIFY(opened.stream.isEmpty());
+    QCOMPARE(testsupport::compareContent(doc, back), QString());
 }
 
 QTEST_GUILESS_MAIN(TestDocumentMemory)
