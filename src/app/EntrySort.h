@@ -23,6 +23,9 @@ public:
     explicit EntryTextCollator(const QLocale& locale = QLocale::system());
     // -1, 0 or +1.
     int compare(const QString& a, const QString& b) const;
+    // A key whose compare() orders as compare() does: cheaper for sorting many texts, each text
+    // being prepared once instead of at every comparison.
+    QCollatorSortKey sortKey(const QString& text) const { return m_collator.sortKey(text); }
     QLocale locale() const { return m_collator.locale(); }
 
 private:

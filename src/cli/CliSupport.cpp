@@ -268,7 +268,12 @@ int openDocument(const QString& command, const QString& path, DocumentState& doc
     case docfile::ReadStatus::Failed:
         break;
     }
-    return fail(command, QStringLiteral("%1: %2").arg(path, r.error));
+    return fail(command, QStringLiteral("%1: %2").arg(path, failureText(r.error, r.outOfMemory)));
+}
+
+QString failureText(const QString& error, bool outOfMemory)
+{
+    return outOfMemory ? messageLine(QStringLiteral("Memoire")) : error;
 }
 
 } // namespace cli

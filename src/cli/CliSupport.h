@@ -63,6 +63,9 @@ private:
 // The English text of a message key, with "%s" replaced by arg, on one line.
 QString messageLine(const QString& key, const QString& arg = QString());
 
+// The text of a failure: error, or the message "Memoire" for want of memory.
+QString failureText(const QString& error, bool outOfMemory);
+
 // Opens the document at path with a password read from input into doc, printing reader
 // messages through printer. Returns ExitOk, or the exit status after printing the failure.
 // headerRecovered, when given, tells whether the header was damaged (which shows no message).

@@ -8,7 +8,9 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#include <cerrno>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -74,10 +76,22 @@ int runExport(const QStringList& args)
     cli::MessagePrinter printer;
     if (const int status = cli::openDocument(command, parsed.positional[0], doc, printer); status != ExitOk)
         return status;
-    SecureBytes json(docjson::toJson(doc));
-    std::fwrite(json.bytes().constData(), 1, static_cast<size_t>(json.size()), stdout);
+    // Streamed in small pieces straight to the descriptor: no copy of the whole text, and none of
+    // it left behind in stdio's buffers.
     std::fflush(stdout);
-    return std::ferror(stdout) ? cli::fail(command, QStringLiteral("cannot write to standard output")) : ExitOk;
+    const bool written = docjson::writeJson(doc, [](const char* data, qsizetype size) {
+        while (size > 0) {
+            const ssize_t n = ::write(STDOUT_FILENO, data, static_cast<size_t>(size));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            data += n;
+            size -= n;
+        }
+        return true;
+    });
+    return written ? ExitOk : cli::fail(command, QStringLiteral("cannot write to standard output"));
 }
 
 int runImport(const QStringList& args)
@@ -108,7 +122,7 @@ int runImport(const QStringList& args)
         return cli::fail(command, error);
     const docfile::WriteResult w = docfile::saveFile(doc, outPath, true);
     if (!w.ok)
-        return cli::fail(command, QStringLiteral("%1: %2").arg(outPath, w.error));
+        return cli::fail(command, QStringLiteral("%1: %2").arg(outPath, cli::failureText(w.error, w.outOfMemory)));
     return ExitOk;
 }
 
@@ -152,7 +166,7 @@ int runPasswd(const QStringList& args)
         return cli::fail(command, error);
     const docfile::WriteResult w = docfile::saveFile(doc, path, false);
     if (!w.ok)
-        return cli::fail(command, QStringLiteral("%1: %2").arg(path, w.error));
+        return cli::fail(command, QStringLiteral("%1: %2").arg(path, cli::failureText(w.error, w.outOfMemory)));
     // Only a save in the window uploads the synchronisation copy; until then Tresorin cannot
     // decipher the copy it downloads after opening this file.
     if (doc.LocalDoc.SyncOn)

@@ -5,8 +5,13 @@
 
 #include <QtEndian>
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -25,6 +30,26 @@ void sha1Into(const QByteArray& bytes, uchar (&digest)[DigestLength])
     if (EVP_Digest(bytes.constData(), size_t(bytes.size()), digest, &length, EVP_sha1(), nullptr) != 1 ||
         length != DigestLength)
         throw std::runtime_error("SHA-1 is not available from OpenSSL");
+}
+
+// Full blocks of the chaining mode, deciphered from the feedback (fl, fr), which is left as the
+// feedback after the last block. Reads each cipher block before writing its plain block, so
+// src == dst is fine.
+void decodeBlocks(const TBlowfish& blowfish, const uchar* src, uchar* dst, qsizetype blocks, quint32& feedLeft,
+                  quint32& feedRight) noexcept
+{
+    for (qsizetype b = 0; b < blocks; ++b) {
+        const qsizetype i = b * TBlowfish::BlockLength;
+        const quint32 cipherLeft = qFromBigEndian<quint32>(src + i);
+        const quint32 cipherRight = qFromBigEndian<quint32>(src + i + 4);
+        quint32 left = cipherLeft;
+        quint32 right = cipherRight;
+        blowfish.decipherHalves(left, right);
+        qToBigEndian(left ^ feedLeft, dst + i);
+        qToBigEndian(right ^ feedRight, dst + i + 4);
+        feedLeft ^= cipherLeft;
+        feedRight ^= cipherRight;
+    }
 }
 
 } // namespace
@@ -142,17 +167,78 @@ void TCipher_Blowfish::ChainDecode(const uchar* src, uchar* dst, qsizetype lengt
     quint32 feedLeft = qFromBigEndian<quint32>(m_feedback);
     quint32 feedRight = qFromBigEndian<quint32>(m_feedback + 4);
     const qsizetype full = length - length % BlockLength;
-    for (qsizetype i = 0; i < full; i += BlockLength) {
-        const quint32 cipherLeft = qFromBigEndian<quint32>(src + i);
-        const quint32 cipherRight = qFromBigEndian<quint32>(src + i + 4);
-        quint32 left = cipherLeft;
-        quint32 right = cipherRight;
-        m_blowfish.decipherHalves(left, right);
-        qToBigEndian(left ^ feedLeft, dst + i);
-        qToBigEndian(right ^ feedRight, dst + i + 4);
-        feedLeft ^= cipherLeft;
-        feedRight ^= cipherRight;
+    decodeBlocks(m_blowfish, src, dst, full / BlockLength, feedLeft, feedRight);
+    if (full < length)
+        codeTail(src + full, dst + full, length - full, feedLeft, feedRight);
+    qToBigEndian(feedLeft, m_feedback);
+    qToBigEndian(feedRight, m_feedback + 4);
+}
+
+void TCipher_Blowfish::ChainDecodeParallel(const uchar* src, uchar* dst, qsizetype length, int parts)
+{
+    if (length <= 0)
+        return;
+    if (parts <= 0)
+        parts = int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+    const qsizetype blocks = length / BlockLength;
+    if (parts > blocks)
+        parts = int(qMax<qsizetype>(1, blocks));
+    if (parts == 1) {
+        ChainDecode(src, dst, length);
+        return;
     }
+
+    struct Part
+    {
+        qsizetype first = 0; // first block
+        qsizetype count = 0; // blocks
+        quint32 feedLeft = 0;
+        quint32 feedRight = 0;
+        bool onThread = false;
+    };
+    std::vector<Part> work(static_cast<size_t>(parts));
+    quint32 feedLeft = qFromBigEndian<quint32>(m_feedback);
+    quint32 feedRight = qFromBigEndian<quint32>(m_feedback + 4);
+    // The feedback where each part starts: the running XOR of the cipher blocks before it. Taken
+    // in one pass before any part writes, since the parts may overwrite the cipher text.
+    qsizetype block = 0;
+    for (int p = 0; p < parts; ++p) {
+        Part& part = work[size_t(p)];
+        part.first = blocks * p / parts;
+        part.count = blocks * (p + 1) / parts - part.first;
+        for (; block < part.first; ++block) {
+            feedLeft ^= qFromBigEndian<quint32>(src + block * BlockLength);
+            feedRight ^= qFromBigEndian<quint32>(src + block * BlockLength + 4);
+        }
+        part.feedLeft = feedLeft;
+        part.feedRight = feedRight;
+    }
+
+    const auto run = [this, src, dst](Part& part) {
+        const qsizetype offset = part.first * BlockLength;
+        decodeBlocks(m_blowfish, src + offset, dst + offset, part.count, part.feedLeft, part.feedRight);
+    };
+    std::vector<std::thread> threads;
+    threads.reserve(size_t(parts - 1));
+    for (int p = 1; p < parts; ++p) {
+        Part& part = work[size_t(p)];
+        try {
+            threads.emplace_back(run, std::ref(part));
+            part.onThread = true;
+        } catch (const std::system_error&) {
+            // No thread to be had (memory or process limits): the calling thread does this part.
+        }
+    }
+    for (Part& part : work)
+        if (!part.onThread)
+            run(part);
+    for (std::thread& t : threads)
+        t.join();
+
+    Part& last = work.back();
+    feedLeft = last.feedLeft;
+    feedRight = last.feedRight;
+    const qsizetype full = blocks * BlockLength;
     if (full < length)
         codeTail(src + full, dst + full, length - full, feedLeft, feedRight);
     qToBigEndian(feedLeft, m_feedback);
@@ -253,9 +339,7 @@ void TCipher_Blowfish::DecipherStream(const QByteArray& source, QByteArray& dest
     qsizetype length = source.size();
 
     if (usesCheckValue()) {
-        uchar stored[CheckValueLength] = {};
-        copyBytes(stored, src, qMin<qsizetype>(CheckValueLength, length));
-        if (CRYPTO_memcmp(stored, m_checkValue, CheckValueLength) != 0)
+        if (!CheckValueMatches(src, length))
             throw ECipherException(ECipherException::CheckValueMismatch);
         src += qMin<qsizetype>(CheckValueLength, length);
         length = qMax<qsizetype>(0, length - CheckValueLength);
@@ -263,10 +347,25 @@ void TCipher_Blowfish::DecipherStream(const QByteArray& source, QByteArray& dest
 
     QByteArray out(length, Qt::Uninitialized);
     uchar* dst = reinterpret_cast<uchar*>(out.data());
-    for (qsizetype offset = 0; offset < length; offset += ChunkLength)
-        ChainDecode(src + offset, dst + offset, qMin<qsizetype>(ChunkLength, length - offset));
+    ChainDecodeParallel(src, dst, length, length < kParallelDecipherMinimum ? 1 : 0);
     secureWipe(dest);
     dest = std::move(out);
+}
+
+bool TCipher_Blowfish::CheckValueMatches(const uchar* first, qsizetype length) const noexcept
+{
+    uchar stored[CheckValueLength] = {};
+    copyBytes(stored, first, qBound<qsizetype>(0, length, qsizetype(CheckValueLength)));
+    const bool same = flag(CheckValueReady) && CRYPTO_memcmp(stored, m_checkValue, CheckValueLength) == 0;
+    OPENSSL_cleanse(stored, sizeof stored);
+    return same;
+}
+
+void TCipher_Blowfish::DecipherInPlace(uchar* data, qsizetype length)
+{
+    requireKey();
+    ResetFeedback();
+    ChainDecodeParallel(data, data, length, length < kParallelDecipherMinimum ? 1 : 0);
 }
 
 QByteArray TCipher_Blowfish::checkValue() const

@@ -87,6 +87,14 @@ public:
     void ChainEncode(const uchar* src, uchar* dst, qsizetype length) noexcept;
     void ChainDecode(const uchar* src, uchar* dst, qsizetype length) noexcept;
 
+    // Deciphers `length` bytes as one ChainDecode from the current Feedback would, split over up to
+    // `parts` threads (0: as many as the machine has cores). Every feedback is the XOR of the
+    // previous one and the previous cipher block, so the feedback at any block follows from the
+    // cipher text alone and each part can start on its own. `src` and `dst` may be the same buffer
+    // (the feedbacks where the parts start are taken before anything is overwritten). Short data,
+    // and any part whose thread cannot be started, is done on the calling thread.
+    void ChainDecodeParallel(const uchar* src, uchar* dst, qsizetype length, int parts = 0);
+
     void ResetFeedback() noexcept;
     // Clears CheckValueReady and KeySet, fills StartVector and Feedback with 0xFF, and clears
     // the scratch block, the key schedule and the check value.
@@ -107,6 +115,16 @@ public:
     // Throws std::logic_error when no key is set. The previous content of `dest` is wiped
     // (see secureWipe) before it is replaced.
     void DecipherStream(const QByteArray& source, QByteArray& dest);
+
+    // Whether the first bytes of a stored document are this key's check value. A source shorter
+    // than 20 bytes is compared with its missing bytes taken as 0. Lets a caller refuse a wrong
+    // password, or a file that is not a document, before reading the rest of it.
+    bool CheckValueMatches(const uchar* first, qsizetype length) const noexcept;
+
+    // Deciphers the data that follows the check value, in place, from StartVector, over the
+    // machine's cores. With the check value in use, the caller has verified it first.
+    // Throws std::logic_error when no key is set.
+    void DecipherInPlace(uchar* data, qsizetype length);
 
     // The 20-byte check value computed by InitKey (empty before).
     QByteArray checkValue() const;
@@ -137,3 +155,6 @@ QByteArray encipherDocument(QByteArray stream, const QByteArray& passwordBytes);
 // document) returns false and leaves `out` empty. `out` holds the plain document stream:
 // wipe it with secureWipe() when done, or move it into a SecureBytes.
 bool decipherDocument(const QByteArray& enciphered, const QByteArray& passwordBytes, QByteArray& out);
+
+// Below this length a decipherment stays on one thread: starting another costs more than it saves.
+constexpr qsizetype kParallelDecipherMinimum = 256 * 1024;

@@ -34,3 +34,14 @@ void SecureBytes::assign(QByteArray bytes)
     m_bytes = std::move(bytes);
     m_bytes.detach();
 }
+
+void SecureBytes::clearFrom(qsizetype offset) noexcept
+{
+    auto& d = m_bytes.data_ptr();
+    if (!d.isShared() && d.constAllocatedCapacity() > 0) {
+        offset = qBound<qsizetype>(0, offset, d.size);
+        OPENSSL_cleanse(d.data() - d.freeSpaceAtBegin(), size_t(d.freeSpaceAtBegin()));
+        OPENSSL_cleanse(d.data() + offset, size_t(d.size - offset + d.freeSpaceAtEnd()));
+    }
+    m_bytes.clear();
+}

@@ -37,6 +37,10 @@ public:
     // Wipes the previous content, then takes over the new bytes as the constructor does.
     void assign(QByteArray bytes);
     void clear() noexcept { secureWipe(m_bytes); }
+    // Wipes from offset to the end of the allocation, then empties: for a buffer whose bytes before
+    // offset were wiped already and may have been handed back to the system, where wiping them
+    // again would only bring the pages back.
+    void clearFrom(qsizetype offset) noexcept;
 
     // The buffer itself, for reading or filling in place. Keep the reference; a QByteArray copied
     // from it shares the bytes and escapes the wipe.

@@ -18,24 +18,17 @@ QString notRegularFileText()
     return QStringLiteral("Not a regular file");
 }
 
-QString outOfMemoryText()
+void failForMemory(OpenedDocument& opened)
 {
-    return QStringLiteral("Out of memory");
+    opened.stream.clear();
+    opened.status = ReadStatus::Failed;
+    opened.error = outOfMemoryText();
+    opened.outOfMemory = true;
 }
 
-// Deciphers enciphered into opened and reads the header; opened.header is already reset.
-void decipherAndReadHeader(const QByteArray& enciphered, const QString& password, OpenedDocument& opened,
-                           const StreamMessageSink& sink)
+// Reads the header from the deciphered stream; opened.header is already reset.
+void readHeader(OpenedDocument& opened, const StreamMessageSink& sink)
 {
-    QByteArray plain;
-    {
-        SecureBytes key(win1252::fromUnicode(password));
-        if (!decipherDocument(enciphered, key.bytes(), plain)) {
-            opened.status = ReadStatus::BadPassword;
-            return;
-        }
-    }
-    opened.stream.assign(std::move(plain));
     opened.status = ReadStatus::Ok;
     // An empty stream has no header to read: no record follows and the reader reports the missing end.
     if (opened.stream.isEmpty())
@@ -52,7 +45,27 @@ void decipherAndReadHeader(const QByteArray& enciphered, const QString& password
     opened.headerRecovered = header.recovered;
 }
 
+// Reads up to length bytes; the count read, or -1 on a read error.
+qint64 readFully(QFile& file, char* data, qint64 length)
+{
+    qint64 done = 0;
+    while (done < length) {
+        const qint64 n = file.read(data + done, length - done);
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break; // the file shrank while being read: take what it holds
+        done += n;
+    }
+    return done;
+}
+
 } // namespace
+
+QString outOfMemoryText()
+{
+    return QStringLiteral("Not enough memory to complete this operation.");
+}
 
 OpenedDocument openBytes(const QByteArray& enciphered, const QString& fileName, const QString& password,
                          const StreamMessageSink& sink)
@@ -61,11 +74,18 @@ OpenedDocument openBytes(const QByteArray& enciphered, const QString& fileName, 
     ResetDoc(opened.header);
     opened.header.FileName = fileName;
     try {
-        decipherAndReadHeader(enciphered, password, opened, sink);
+        QByteArray plain;
+        {
+            SecureBytes key(win1252::fromUnicode(password));
+            if (!decipherDocument(enciphered, key.bytes(), plain)) {
+                opened.status = ReadStatus::BadPassword;
+                return opened;
+            }
+        }
+        opened.stream.assign(std::move(plain));
+        readHeader(opened, sink);
     } catch (const std::bad_alloc&) {
-        opened.stream.clear();
-        opened.status = ReadStatus::Failed;
-        opened.error = outOfMemoryText();
+        failForMemory(opened);
     }
     return opened;
 }
@@ -84,7 +104,7 @@ OpenedDocument openFile(const QString& path, const QString& password, const Stre
         return opened;
     }
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         opened.error = file.errorString();
         return opened;
     }
@@ -93,34 +113,88 @@ OpenedDocument openFile(const QString& path, const QString& password, const Stre
         return opened;
     }
     try {
-        const qint64 size = file.size();
-        QByteArray enciphered(size, Qt::Uninitialized);
-        qint64 done = 0;
-        while (done < size) {
-            const qint64 n = file.read(enciphered.data() + done, size - done);
-            if (n < 0) {
-                opened.error = file.errorString();
-                return opened;
-            }
-            if (n == 0)
-                break; // the file shrank while being read: take what it holds
-            done += n;
+        TCipher_Blowfish cipher;
+        cipher.setFlag(TCipher_Blowfish::UseCheckValue, true);
+        {
+            SecureBytes key(win1252::fromUnicode(password));
+            cipher.InitKey(key.bytes());
         }
-        enciphered.truncate(done);
-        decipherAndReadHeader(enciphered, password, opened, sink);
+        // The check value first: a wrong password, or a file that is no document at all, is
+        // refused before the rest of the file is read, however large it is.
+        char first[TCipher_Blowfish::CheckValueLength];
+        const qint64 firstRead = readFully(file, first, sizeof first);
+        if (firstRead < 0) {
+            opened.error = file.errorString();
+            return opened;
+        }
+        if (!cipher.CheckValueMatches(reinterpret_cast<const uchar*>(first), firstRead)) {
+            opened.status = ReadStatus::BadPassword;
+            return opened;
+        }
+
+        // The rest is read into the buffer that then holds the stream: deciphering it in place
+        // keeps a single copy of the file's bytes.
+        const qint64 rest = qMax<qint64>(0, file.size() - firstRead);
+        opened.stream.assign(QByteArray(rest, Qt::Uninitialized));
+        QByteArray& data = opened.stream.bytes();
+        const qint64 done = readFully(file, data.data(), rest);
+        if (done < 0) {
+            opened.stream.clear();
+            opened.error = file.errorString();
+            return opened;
+        }
+        data.truncate(done);
+        file.close();
+        if (!data.isEmpty())
+            cipher.DecipherInPlace(reinterpret_cast<uchar*>(data.data()), data.size());
+        readHeader(opened, sink);
     } catch (const std::bad_alloc&) {
-        opened.stream.clear();
-        opened.status = ReadStatus::Failed;
-        opened.error = outOfMemoryText();
+        failForMemory(opened);
     }
     return opened;
 }
 
 RecordsResult readRecords(const OpenedDocument& opened, DocumentState& doc, bool append, const StreamMessageSink& sink)
 {
-    StreamReader in(opened.stream.bytes());
-    in.seek(opened.recordsPos);
-    return ReadDocumentRecords(in, opened.firstTag, opened.header.FormatVersion, doc, append, sink);
+    try {
+        StreamReader in(opened.stream.bytes());
+        in.seek(opened.recordsPos);
+        return ReadDocumentRecords(in, opened.firstTag, opened.header.FormatVersion, doc, append, sink);
+    } catch (const std::bad_alloc&) {
+        RecordsResult result;
+        result.ok = false;
+        result.error = outOfMemoryText();
+        result.outOfMemory = true;
+        // The counts are lost with the reader; the caller treats the document as broken anyway.
+        return result;
+    }
+}
+
+RecordsResult readRecordsConsuming(OpenedDocument& opened, DocumentState& doc, bool append,
+                                   const StreamMessageSink& sink)
+{
+    qsizetype discarded = 0;
+    RecordsResult result;
+    try {
+        StreamReader in(opened.stream.bytes());
+        in.seek(opened.recordsPos);
+        in.setDiscardBehind(true);
+        const auto keep = [&in, &discarded] { discarded = in.discardedUpTo(); };
+        try {
+            result = ReadDocumentRecords(in, opened.firstTag, opened.header.FormatVersion, doc, append, sink);
+        } catch (...) {
+            keep();
+            throw;
+        }
+        keep();
+    } catch (const std::bad_alloc&) {
+        result = RecordsResult();
+        result.ok = false;
+        result.error = outOfMemoryText();
+        result.outOfMemory = true;
+    }
+    opened.stream.clearFrom(discarded);
+    return result;
 }
 
 QByteArray encipheredDocument(const DocumentState& doc)
@@ -147,9 +221,10 @@ WriteResult writeFileAtomically(const QString& path, const QByteArray& bytes)
 LoadResult loadFile(const QString& path, const QString& password, DocumentState& doc, const StreamMessageSink& sink)
 {
     LoadResult result;
-    const OpenedDocument opened = openFile(path, password, sink);
+    OpenedDocument opened = openFile(path, password, sink);
     result.status = opened.status;
     result.error = opened.error;
+    result.outOfMemory = opened.outOfMemory;
     result.headerRecovered = opened.headerRecovered;
     if (!opened.ok())
         return result;
@@ -157,13 +232,14 @@ LoadResult loadFile(const QString& path, const QString& password, DocumentState&
     doc.LocalDoc = opened.header;
     doc.MetaPassword = password;
     doc.FtpMode = false;
-    const RecordsResult records = readRecords(opened, doc, false, sink);
+    const RecordsResult records = readRecordsConsuming(opened, doc, false, sink);
     result.groups = records.groups;
     result.entries = records.entries;
     if (!records.ok) {
         // The partial document must not be saved over the file it came from by mistake.
         result.status = ReadStatus::Failed;
         result.error = records.error;
+        result.outOfMemory = records.outOfMemory;
         doc.CurrentPath.clear();
         doc.MetaPassword.clear();
         doc.SetModified(true);
@@ -182,7 +258,7 @@ WriteResult saveFile(DocumentState& doc, const QString& path, bool counted)
     try {
         return writeFileAtomically(path, encipheredDocument(doc));
     } catch (const std::bad_alloc&) {
-        return WriteResult{false, outOfMemoryText()};
+        return WriteResult{false, outOfMemoryText(), true};
     }
 }
 

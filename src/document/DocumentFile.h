@@ -37,6 +37,7 @@ struct OpenedDocument
 {
     ReadStatus status = ReadStatus::Failed;
     QString error;                // Failed: the failure's own text
+    bool outOfMemory = false;     // Failed for want of memory (error holds an English fallback text)
     TDoc header;                  // reset, FileName = the path (or file name) given, then the header read
     SecureBytes stream;           // the deciphered document stream; wiped when this is destroyed
     qsizetype recordsPos = 0;     // where the first record's fields start in stream
@@ -47,7 +48,10 @@ struct OpenedDocument
 };
 
 // Reads the file at path and deciphers it with password, then reads its header. The messages the
-// header raises ("ErreurTRS", "ErrVersion") go to sink, before this returns.
+// header raises ("ErreurTRS", "ErrVersion") go to sink, before this returns. The check value is
+// read and compared first: a wrong password or a file that is not a document is refused without
+// reading the rest. The rest is read into one buffer and deciphered there, so an open holds one
+// copy of the file's bytes (then of the stream) besides the document being built.
 OpenedDocument openFile(const QString& path, const QString& password, const StreamMessageSink& sink);
 
 // The same from the enciphered bytes of a copy held in memory; fileName goes to header.FileName.
@@ -55,8 +59,15 @@ OpenedDocument openBytes(const QByteArray& enciphered, const QString& fileName, 
                          const StreamMessageSink& sink);
 
 // Reads the records of an opened document (status Ok) into doc: replacing its groups and entries,
-// or adding to them with append. Uses opened.header.FormatVersion for the record layout.
+// or adding to them with append. Uses opened.header.FormatVersion for the record layout. Running
+// out of memory stops the reading as a read failure does (ok false, outOfMemory set).
 RecordsResult readRecords(const OpenedDocument& opened, DocumentState& doc, bool append, const StreamMessageSink& sink);
+
+// The same for the last use of an opened document: the stream is wiped and handed back to the
+// system as it is read, so the open of a large document never holds both the whole stream and the
+// whole document. opened.stream is empty afterwards.
+RecordsResult readRecordsConsuming(OpenedDocument& opened, DocumentState& doc, bool append,
+                                   const StreamMessageSink& sink);
 
 // The stored form of doc: its version 7 document stream enciphered under doc.MetaPassword.
 QByteArray encipheredDocument(const DocumentState& doc);
@@ -67,8 +78,13 @@ void countSave(TDoc& doc);
 struct WriteResult
 {
     bool ok = true;
-    QString error; // the failure's own text when !ok
+    QString error;            // the failure's own text when !ok
+    bool outOfMemory = false; // failed for want of memory, before anything was written
 };
+
+// The English text of a failure for want of memory, for callers without a language table; those
+// with one show the message "Memoire" instead.
+QString outOfMemoryText();
 
 // Replaces the content of the file at path by bytes, atomically (platform::writeFileSafely): on any
 // failure the previous file is left exactly as it was and the error carries the system's text. An
@@ -82,6 +98,7 @@ struct LoadResult
 {
     ReadStatus status = ReadStatus::Failed;
     QString error;                // Failed: the failure's text (also a read failure in the records)
+    bool outOfMemory = false;     // Failed for want of memory
     int groups = 0;               // group records read
     int entries = 0;              // entry records read
     bool headerRecovered = false; // the header was damaged (see HeaderResult::recovered)

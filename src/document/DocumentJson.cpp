@@ -1,10 +1,13 @@
 #include "document/DocumentJson.h"
 
+#include "crypto/SecureBytes.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
 
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -14,95 +17,94 @@ namespace docjson {
 
 namespace {
 
-// The export holds every password in clear. It is written by hand, in two passes (the first only
-// counts the bytes), so that it is built in one buffer of the right size: a growing array would
-// leave copies of the passwords in the memory it frees, and so would Qt's JSON classes, which
-// copy every value. The text is the one Qt's writer gives for the same values.
+// The export holds every password in clear. It is written by hand, never through Qt's JSON
+// classes, which copy every value and would leave copies of the passwords in the memory they
+// free. The writer either only counts the bytes, or writes them into one buffer of fixed size
+// that is handed on whenever it fills: toJson() counts first and then fills a buffer of exactly
+// the right size, writeJson() streams through a small one. The text is the one Qt's writer gives
+// for the same values.
 class JsonOut
 {
 public:
-    explicit JsonOut(QByteArray* out) : m_out(out) {}
-    qsizetype size() const { return m_size; }
+    using Sink = std::function<bool(const char* data, qsizetype size)>;
 
-    void raw(const char* text) { raw(text, qsizetype(std::strlen(text))); }
+    // Counts only.
+    JsonOut() = default;
+    // Writes into buffer (capacity bytes, at least kMinCapacity); sink, when given, receives the
+    // buffer's content whenever it fills and at flush().
+    JsonOut(char* buffer, qsizetype capacity, Sink sink) : m_buf(buffer), m_cap(capacity), m_sink(std::move(sink)) {}
+
+    static constexpr qsizetype kMinCapacity = 64;
+
+    qsizetype size() const { return m_size; }
+    bool failed() const { return m_failed; }
+
+    bool flush()
+    {
+        if (m_len > 0 && !m_failed && m_sink && !m_sink(m_buf, m_len))
+            m_failed = true;
+        m_len = 0;
+        return !m_failed;
+    }
+
     void raw(const char* data, qsizetype n)
     {
         m_size += n;
-        if (m_out)
-            m_out->append(data, n);
+        if (!m_buf)
+            return;
+        while (n > 0) {
+            const qsizetype k = qMin(n, room());
+            std::memcpy(m_buf + m_len, data, size_t(k));
+            m_len += k;
+            data += k;
+            n -= k;
+        }
     }
+    void raw(const char* text) { raw(text, qsizetype(std::strlen(text))); }
     void raw(char c) { raw(&c, 1); }
 
     void string(const QString& text)
     {
-        static const char hex[] = "0123456789abcdef";
         raw('"');
-        const QChar* p = text.constData();
+        const char16_t* p = reinterpret_cast<const char16_t*>(text.constData());
         const qsizetype n = text.size();
-        for (qsizetype i = 0; i < n; ++i) {
-            const char16_t u = p[i].unicode();
-            if (u < 0x80) {
-                const char c = char(u);
-                switch (c) {
-                case '"':
-                    raw("\\\"", 2);
-                    break;
-                case '\\':
-                    raw("\\\\", 2);
-                    break;
-                case '\b':
-                    raw("\\b", 2);
-                    break;
-                case '\f':
-                    raw("\\f", 2);
-                    break;
-                case '\n':
-                    raw("\\n", 2);
-                    break;
-                case '\r':
-                    raw("\\r", 2);
-                    break;
-                case '\t':
-                    raw("\\t", 2);
-                    break;
-                default:
-                    if (u < 0x20) {
-                        const char escaped[] = {'\\', 'u', '0', '0', hex[u >> 4], hex[u & 0xF]};
-                        raw(escaped, 6);
-                    } else {
-                        raw(c);
-                    }
-                }
-            } else if (u < 0x800) {
-                const char bytes[] = {char(0xC0 | (u >> 6)), char(0x80 | (u & 0x3F))};
-                raw(bytes, 2);
-            } else if (QChar::isHighSurrogate(u) && i + 1 < n && p[i + 1].isLowSurrogate()) {
-                const char32_t c = QChar::surrogateToUcs4(u, p[++i].unicode());
-                const char bytes[] = {char(0xF0 | (c >> 18)), char(0x80 | ((c >> 12) & 0x3F)),
-                                      char(0x80 | ((c >> 6) & 0x3F)), char(0x80 | (c & 0x3F))};
-                raw(bytes, 4);
-            } else {
-                // A lone surrogate has no UTF-8 form: the replacement character stands for it.
-                const char16_t c = QChar::isSurrogate(u) ? char16_t(0xFFFD) : u;
-                const char bytes[] = {char(0xE0 | (c >> 12)), char(0x80 | ((c >> 6) & 0x3F)), char(0x80 | (c & 0x3F))};
-                raw(bytes, 3);
-            }
+        qsizetype i = 0;
+        while (i < n) {
+            // A run of characters that stand for themselves, narrowed a piece at a time.
+            qsizetype j = i;
+            while (j < n && p[j] >= 0x20 && p[j] < 0x80 && p[j] != u'"' && p[j] != u'\\')
+                ++j;
+            plainRun(p + i, j - i);
+            if (j == n)
+                break;
+            i = j + special(p, j, n);
         }
         raw('"');
     }
 
-    void integer(qint64 value) { raw(QByteArray::number(value).constData()); }
+    void integer(qint64 value)
+    {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        raw(digits, end - digits);
+    }
 
     // The shortest text that reads back to the same double; whole numbers without a fraction (so
     // both zeros give 0); null for what JSON cannot hold.
     void number(double value)
     {
-        if (!std::isfinite(value))
+        if (!std::isfinite(value)) {
             raw("null");
-        else if (value == std::trunc(value) && std::fabs(value) < 9007199254740992.0) // 2^53
+        } else if (value == std::trunc(value) && std::fabs(value) < 9007199254740992.0) { // 2^53
             integer(qint64(value));
-        else
+        } else if (std::fabs(value) < 9007199254740992.0) {
+            // The shortest round-trip form, as Qt prints it in this range.
+            char digits[32];
+            const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+            raw(digits, end - digits);
+        } else {
             raw(QByteArray::number(value, 'g', QLocale::FloatingPointShortest).constData());
+        }
     }
 
     void boolean(bool value) { raw(value ? "true" : "false"); }
@@ -138,9 +140,92 @@ public:
     }
 
 private:
-    QByteArray* m_out;
+    // Free bytes in the buffer, after handing it on when it is full.
+    qsizetype room()
+    {
+        if (m_len == m_cap)
+            flush();
+        return m_cap - m_len;
+    }
+
+    void plainRun(const char16_t* p, qsizetype n)
+    {
+        m_size += n;
+        if (!m_buf)
+            return;
+        while (n > 0) {
+            const qsizetype k = qMin(n, room());
+            char* d = m_buf + m_len;
+            for (qsizetype t = 0; t < k; ++t)
+                d[t] = char(p[t]);
+            m_len += k;
+            p += k;
+            n -= k;
+        }
+    }
+
+    // Writes the character at p[i], which needs escaping or several UTF-8 bytes; returns how many
+    // UTF-16 units it took.
+    qsizetype special(const char16_t* p, qsizetype i, qsizetype n)
+    {
+        static const char hex[] = "0123456789abcdef";
+        const char16_t u = p[i];
+        if (u < 0x80) {
+            switch (u) {
+            case u'"':
+                raw("\\\"", 2);
+                break;
+            case u'\\':
+                raw("\\\\", 2);
+                break;
+            case u'\b':
+                raw("\\b", 2);
+                break;
+            case u'\f':
+                raw("\\f", 2);
+                break;
+            case u'\n':
+                raw("\\n", 2);
+                break;
+            case u'\r':
+                raw("\\r", 2);
+                break;
+            case u'\t':
+                raw("\\t", 2);
+                break;
+            default: {
+                const char escaped[] = {'\\', 'u', '0', '0', hex[u >> 4], hex[u & 0xF]};
+                raw(escaped, 6);
+            }
+            }
+            return 1;
+        }
+        if (u < 0x800) {
+            const char bytes[] = {char(0xC0 | (u >> 6)), char(0x80 | (u & 0x3F))};
+            raw(bytes, 2);
+            return 1;
+        }
+        if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(p[i + 1])) {
+            const char32_t c = QChar::surrogateToUcs4(u, p[i + 1]);
+            const char bytes[] = {char(0xF0 | (c >> 18)), char(0x80 | ((c >> 12) & 0x3F)),
+                                  char(0x80 | ((c >> 6) & 0x3F)), char(0x80 | (c & 0x3F))};
+            raw(bytes, 4);
+            return 2;
+        }
+        // A lone surrogate has no UTF-8 form: the replacement character stands for it.
+        const char16_t c = QChar::isSurrogate(u) ? char16_t(0xFFFD) : u;
+        const char bytes[] = {char(0xE0 | (c >> 12)), char(0x80 | ((c >> 6) & 0x3F)), char(0x80 | (c & 0x3F))};
+        raw(bytes, 3);
+        return 1;
+    }
+
+    char* m_buf = nullptr;
+    qsizetype m_cap = 0;
+    qsizetype m_len = 0;
+    Sink m_sink;
     qsizetype m_size = 0;
     bool m_first = true;
+    bool m_failed = false;
 };
 
 void writeDocument(JsonOut& o, const DocumentState& doc)
@@ -180,10 +265,12 @@ void writeDocument(JsonOut& o, const DocumentState& doc)
     o.endObject(h);
 
     const char* item = "        ";
+    const std::vector<TGroupe*> groups = doc.groupsInOrder();
     std::unordered_map<quint32, int> indexOfGroup;
+    indexOfGroup.reserve(groups.size());
     o.raw(",\n    \"groups\": [");
     int n = 0;
-    for (const TGroupe* g : doc.groupsInOrder()) {
+    for (const TGroupe* g : groups) {
         const int parent = g->Parent ? indexOfGroup.at(g->Parent->Id) : -1;
         indexOfGroup[g->Id] = n;
         o.raw(n++ ? ",\n        " : "\n        ");
@@ -229,13 +316,21 @@ void writeDocument(JsonOut& o, const DocumentState& doc)
 
 QByteArray toJson(const DocumentState& doc)
 {
-    JsonOut counter(nullptr);
+    JsonOut counter;
     writeDocument(counter, doc);
-    QByteArray out;
-    out.reserve(counter.size());
-    JsonOut writer(&out);
+    QByteArray out(qMax(counter.size(), JsonOut::kMinCapacity), Qt::Uninitialized);
+    JsonOut writer(out.data(), out.size(), {});
     writeDocument(writer, doc);
+    out.truncate(counter.size());
     return out;
+}
+
+bool writeJson(const DocumentState& doc, const std::function<bool(const char*, qsizetype)>& write)
+{
+    SecureBytes buffer(QByteArray(kJsonChunk, Qt::Uninitialized));
+    JsonOut writer(buffer.bytes().data(), buffer.size(), write);
+    writeDocument(writer, doc);
+    return writer.flush();
 }
 
 namespace {

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 // A document as JSON, for export and import by the command-line tool:
 //   {"header": {"formatVersion", "saveCount", "saveDate", "createDate", "reserved1", "reserved2",
 //               "syncOn", "useFtpEntry", "serverName", "portNumber", "passiveMode", "remotePath",
@@ -20,8 +22,15 @@
 // and null reads as 0, "not recorded").
 namespace docjson {
 
-// UTF-8 JSON of doc (LocalDoc, groups, entries), indented.
+// UTF-8 JSON of doc (LocalDoc, groups, entries), indented. The array holds every password in
+// clear: wipe it (secureWipe, SecureBytes) when done.
 QByteArray toJson(const DocumentState& doc);
+
+// The same text, handed to write in pieces of at most kJsonChunk bytes, all made in one buffer
+// that is wiped at the end: an export of any size needs no more memory than that. Stops and
+// returns false as soon as write returns false.
+constexpr qsizetype kJsonChunk = 64 * 1024;
+bool writeJson(const DocumentState& doc, const std::function<bool(const char* data, qsizetype size)>& write);
 
 // Replaces doc's LocalDoc (reset, then the header fields given), groups and entries by those of
 // json. Fields left out take the values of a reset header or of an empty entry; unknown fields,

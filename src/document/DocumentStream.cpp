@@ -4,6 +4,10 @@
 
 #include <QtEndian>
 
+#include <openssl/crypto.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -15,6 +19,9 @@ const QByteArray kVersion7 = QByteArrayLiteral(" 1.7");
 const QByteArray kNode = QByteArrayLiteral("NODE");
 const QByteArray kEntry = QByteArrayLiteral("FEUI");
 const QByteArray kEnd = QByteArrayLiteral("FINI");
+
+// How much a discarding reader reads between two discards.
+constexpr qsizetype kDiscardStep = 1024 * 1024;
 
 void emitMessage(const StreamMessageSink& sink, const char* key, const QString& arg = QString())
 {
@@ -32,36 +39,45 @@ template <typename T> void readFixed(StreamReader& in, T& value)
     value = qFromLittleEndian<T>(bytes);
 }
 
-void putUInt32(QByteArray& out, quint32 v)
+// Writes at a cursor into a buffer already sized for the whole stream: appending one field at a
+// time through QByteArray costs more than the cipher itself on a large document.
+class Cursor
 {
-    unsigned char b[4];
-    qToLittleEndian(v, b);
-    out.append(reinterpret_cast<const char*>(b), 4);
-}
+public:
+    explicit Cursor(char* at) : m_at(at) {}
+    char* at() const { return m_at; }
 
-void putInt32(QByteArray& out, qint32 v)
-{
-    putUInt32(out, static_cast<quint32>(v));
-}
+    void bytes(const char* data, qsizetype n)
+    {
+        std::memcpy(m_at, data, size_t(n));
+        m_at += n;
+    }
+    void tag(const QByteArray& tag) { bytes(tag.constData(), 4); }
+    void uint32(quint32 v)
+    {
+        qToLittleEndian(v, m_at);
+        m_at += 4;
+    }
+    void int32(qint32 v) { uint32(static_cast<quint32>(v)); }
+    void float64(double v)
+    {
+        qToLittleEndian(v, m_at);
+        m_at += 8;
+    }
+    void boolean(bool v) { *m_at++ = v ? '\1' : '\0'; }
+    void text(const QString& text)
+    {
+        // Texts fit in the 32-bit count: a QString larger than 2 GiB is far beyond any document.
+        char* count = m_at;
+        m_at += 4;
+        const qsizetype n = win1252::writeTo(m_at, text);
+        qToLittleEndian(static_cast<quint32>(n), count);
+        m_at += n;
+    }
 
-void putDouble(QByteArray& out, double v)
-{
-    unsigned char b[8];
-    qToLittleEndian(v, b);
-    out.append(reinterpret_cast<const char*>(b), 8);
-}
-
-void putBool(QByteArray& out, bool v)
-{
-    out.append(v ? '\1' : '\0');
-}
-
-void putText(QByteArray& out, const QString& text)
-{
-    // Texts fit in the 32-bit count: a QString larger than 2 GiB is far beyond any document.
-    putUInt32(out, static_cast<quint32>(win1252::encodedSize(text)));
-    win1252::appendTo(out, text);
-}
+private:
+    char* m_at;
+};
 
 // An upper bound of the stream's size, so the output is allocated once and secrets are not left
 // behind in buffers that a growing array would abandon. It includes room for the 20-byte check
@@ -125,9 +141,29 @@ bool StreamReader::readTag(QByteArray& tag)
 {
     if (bytesLeft() < 4)
         return false;
-    tag = m_data.mid(m_pos, 4);
+    // Reuses the tag's own buffer: one allocation per record adds up over a large document.
+    if (tag.size() != 4)
+        tag.resize(4);
+    std::memcpy(tag.data(), m_data.constData() + m_pos, 4);
     m_pos += 4;
+    // A tag starts every record: the place to let go of what is behind.
+    if (m_discard && m_pos - m_discarded >= kDiscardStep)
+        discardRead();
     return true;
+}
+
+void StreamReader::discardRead()
+{
+    // The owner gave this reader its buffer to consume (setDiscardBehind): nobody reads these bytes again.
+    char* const base = const_cast<char*>(m_data.constData());
+    OPENSSL_cleanse(base + m_discarded, size_t(m_pos - m_discarded));
+    const auto page = quintptr(sysconf(_SC_PAGESIZE));
+    const quintptr first = (quintptr(base) + page - 1) & ~(page - 1);
+    const quintptr from = qMax(first, quintptr(base + m_discarded) & ~(page - 1));
+    const quintptr to = quintptr(base + m_pos) & ~(page - 1);
+    if (page > 0 && to > from)
+        madvise(reinterpret_cast<void*>(from), size_t(to - from), MADV_DONTNEED);
+    m_discarded = m_pos;
 }
 
 bool StreamReader::readText(QString& text)
@@ -168,47 +204,53 @@ int FormatVersionOfTag(const QByteArray& tag)
 
 void WriteDocumentStream(const DocumentState& doc, QByteArray& out)
 {
-    out.reserve(out.size() + estimateSize(doc));
+    // Sized once to an upper bound (one byte per UTF-16 unit at most), then cut to what was written;
+    // the spare room that stays lets the cipher work in this buffer.
+    const qsizetype start = out.size();
+    out.resize(start + estimateSize(doc));
+    char* const begin = out.data() + start;
+    Cursor c(begin);
     const TDoc& d = doc.LocalDoc;
-    out.append(kMagic);
-    out.append(kVersion7);
+    c.bytes(kMagic.constData(), 3);
+    c.tag(kVersion7);
 
-    putInt32(out, d.SaveCount);
-    putDouble(out, d.SaveDate);
-    putText(out, d.Reserved1);
-    putText(out, d.Reserved2);
-    putDouble(out, d.CreateDate);
-    putBool(out, d.SyncOn);
-    putBool(out, d.UseFtpEntry);
-    putText(out, d.ServerName);
-    putInt32(out, d.PortNumber);
-    putBool(out, d.PassiveMode);
-    putText(out, d.RemotePath);
-    putText(out, d.UserName);
-    putText(out, d.UserPassword);
+    c.int32(d.SaveCount);
+    c.float64(d.SaveDate);
+    c.text(d.Reserved1);
+    c.text(d.Reserved2);
+    c.float64(d.CreateDate);
+    c.boolean(d.SyncOn);
+    c.boolean(d.UseFtpEntry);
+    c.text(d.ServerName);
+    c.int32(d.PortNumber);
+    c.boolean(d.PassiveMode);
+    c.text(d.RemotePath);
+    c.text(d.UserName);
+    c.text(d.UserPassword);
 
-    doc.forEachGroup([&out](TGroupe* g) {
-        out.append(kNode);
-        putUInt32(out, g->Id);
-        putUInt32(out, g->Parent ? g->Parent->Id : 0);
-        putText(out, g->Name);
+    doc.forEachGroup([&c](TGroupe* g) {
+        c.tag(kNode);
+        c.uint32(g->Id);
+        c.uint32(g->Parent ? g->Parent->Id : 0);
+        c.text(g->Name);
     });
 
     for (const auto& e : doc.Entries()) {
-        out.append(kEntry);
-        putUInt32(out, e->Group);
-        putText(out, e->Name);
-        putText(out, e->Login);
-        putText(out, e->Password);
-        putText(out, e->WebAddress);
-        putText(out, e->Notes);
-        putDouble(out, e->Created);
-        putDouble(out, e->ModifiedAt);
+        c.tag(kEntry);
+        c.uint32(e->Group);
+        c.text(e->Name);
+        c.text(e->Login);
+        c.text(e->Password);
+        c.text(e->WebAddress);
+        c.text(e->Notes);
+        c.float64(e->Created);
+        c.float64(e->ModifiedAt);
         const char mark[4] = {e->IsFtpEntry ? '\1' : '\0', 0, 0, 0};
-        out.append(mark, 4);
+        c.bytes(mark, 4);
     }
 
-    out.append(kEnd);
+    c.tag(kEnd);
+    out.truncate(start + (c.at() - begin));
 }
 
 namespace {

@@ -52,9 +52,20 @@ public:
     // The text of a read failure.
     static QString readErrorText();
 
+    // For a reader that alone reads its buffer and never goes back (the open of a document): as
+    // reading goes on, the bytes already read are wiped and their memory pages handed back to the
+    // system, so that a large stream does not stay whole in memory beside the document built from
+    // it. The buffer's owner then wipes only from discardedUpTo() on (see SecureBytes::clearFrom).
+    void setDiscardBehind(bool on) { m_discard = on; }
+    qsizetype discardedUpTo() const { return m_discarded; }
+
 private:
+    void discardRead();
+
     QByteArray m_data;
     qsizetype m_pos = 0;
+    bool m_discard = false;
+    qsizetype m_discarded = 0;
 };
 
 // Appends a version 7 stream of doc.LocalDoc, the groups in document order and the entries to out.
@@ -77,10 +88,11 @@ HeaderResult ReadDocumentHeader(StreamReader& in, TDoc& doc, const StreamMessage
 
 struct RecordsResult
 {
-    int groups = 0;  // group records read
-    int entries = 0; // entry records read
-    bool ok = true;  // false after a read failure; the records read before it are in the document
-    QString error;   // the read failure's text when !ok
+    int groups = 0;           // group records read
+    int entries = 0;          // entry records read
+    bool ok = true;           // false after a read failure; the records read before it are in the document
+    QString error;            // the read failure's text when !ok
+    bool outOfMemory = false; // the reading stopped for want of memory
 };
 
 // Reads the group and entry records and the end record that follow the header. Without append the

@@ -59,6 +59,13 @@ qsizetype appendTo(QByteArray& out, const QString& text)
     return out.size() - before;
 }
 
+qsizetype writeTo(char* dst, const QString& text)
+{
+    char* p = dst;
+    encode(text, [&p](char b) { *p++ = b; });
+    return p - dst;
+}
+
 QByteArray fromUnicode(const QString& text)
 {
     QByteArray out;
@@ -69,17 +76,19 @@ QByteArray fromUnicode(const QString& text)
 
 QString toUnicode(const char* data, qsizetype size)
 {
-    QString out;
     if (size <= 0)
-        return out;
-    out.resize(size);
-    QChar* dst = out.data();
+        return QString();
+    // Latin-1 agrees with the code page everywhere but on 0x80-0x9F: convert with Qt's fast
+    // routine, then put the typographic characters in place.
+    QString out = QString::fromLatin1(data, size);
+    QChar* dst = nullptr;
     for (qsizetype i = 0; i < size; ++i) {
         const auto b = static_cast<unsigned char>(data[i]);
-        char16_t c = b;
-        if (b >= 0x80 && b <= 0x9F && kHigh[b - 0x80] != 0)
-            c = kHigh[b - 0x80];
-        dst[i] = QChar(c);
+        if (b >= 0x80 && b <= 0x9F && kHigh[b - 0x80] != 0) {
+            if (!dst)
+                dst = out.data();
+            dst[i] = QChar(kHigh[b - 0x80]);
+        }
     }
     return out;
 }

@@ -19,6 +19,10 @@ qsizetype encodedSize(const QString& text);
 // into out, so a secret leaves no temporary copy behind.
 qsizetype appendTo(QByteArray& out, const QString& text);
 
+// Writes the encoding of text at dst, which has room for text.size() bytes (never more are
+// needed), and returns the number of bytes written.
+qsizetype writeTo(char* dst, const QString& text);
+
 // Every byte gives one character. The five bytes the code page leaves undefined
 // (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the control characters of the same value.
 QString toUnicode(const QByteArray& bytes);

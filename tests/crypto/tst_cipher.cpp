@@ -46,6 +46,9 @@ private slots:
     void chainingCarriesFeedback();
     void roundTrip_data();
     void roundTrip();
+    void parallelDecipherMatchesOnePass_data();
+    void parallelDecipherMatchesOnePass();
+    void decipherInPlace();
     void checkValueDependsOnPasswordOnly();
     void wrongPassword();
     void passwordsOutsideCodePage();
@@ -270,6 +273,83 @@ void tst_Cipher::roundTrip()
     QByteArray out("previous content");
     QVERIFY(decipherDocument(roomy, password, out));
     QCOMPARE(out.toHex(), plain.toHex());
+}
+
+void tst_Cipher::parallelDecipherMatchesOnePass_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("parts");
+    // Tiny inputs (fewer blocks than parts), lengths around the block and chunk sizes, with and
+    // without a partial last block, over two to more parts than blocks.
+    for (int parts : {2, 3, 8}) {
+        for (int n : {0, 1, 7, 8, 9, 15, 16, 17, 23, 24, 25, 63, 64, 65, 4095, 4096, 4097, 12309, 100003})
+            QTest::addRow("%d bytes, %d parts", n, parts) << n << parts;
+    }
+    QTest::addRow("1 MiB + 5, as many parts as cores") << (1024 * 1024 + 5) << 0;
+}
+
+// Every part starts from the feedback the cipher text before it gives: the result and the final
+// feedback are those of one ChainDecode over all of it, out of place and in place.
+void tst_Cipher::parallelDecipherMatchesOnePass()
+{
+    QFETCH(int, length);
+    QFETCH(int, parts);
+    const QByteArray cipherText = sample(length, 'p');
+
+    TCipher_Blowfish reference;
+    reference.InitKey("parallel");
+    QByteArray expected(length, Qt::Uninitialized);
+    reference.ChainDecode(u(cipherText), u(expected), length);
+
+    TCipher_Blowfish cipher;
+    cipher.InitKey("parallel");
+    QByteArray out(length, Qt::Uninitialized);
+    cipher.ChainDecodeParallel(u(cipherText), u(out), length, parts);
+    QCOMPARE(out.toHex(), expected.toHex());
+    QCOMPARE(cipher.feedback().toHex(), reference.feedback().toHex());
+
+    // In place, and continuing from a feedback other than the start vector.
+    TCipher_Blowfish inPlace;
+    inPlace.InitKey("parallel");
+    const QByteArray head = sample(13, 'h');
+    QByteArray headOut(13, Qt::Uninitialized);
+    inPlace.ChainDecode(u(head), u(headOut), 8);
+    reference.ResetFeedback();
+    reference.ChainDecode(u(head), u(headOut), 8);
+    reference.ChainDecode(u(cipherText), u(expected), length);
+    QByteArray buffer(cipherText.constData(), length);
+    inPlace.ChainDecodeParallel(u(buffer), u(buffer), length, parts);
+    QCOMPARE(buffer.toHex(), expected.toHex());
+    QCOMPARE(inPlace.feedback().toHex(), reference.feedback().toHex());
+}
+
+// The open path checks the first 20 bytes on their own, then deciphers the rest where it lies:
+// the same verdict and bytes as DecipherStream over the whole file.
+void tst_Cipher::decipherInPlace()
+{
+    const QByteArray password("in place");
+    for (int length : {0, 5, 8, 4097, 600 * 1024 + 3}) {
+        const QByteArray plain = sample(length, 'i');
+        const QByteArray stored = encipherDocument(plain, password);
+
+        TCipher_Blowfish cipher;
+        cipher.setFlag(TCipher_Blowfish::UseCheckValue, true);
+        cipher.InitKey(password);
+        QVERIFY(cipher.CheckValueMatches(u(stored), 20));
+        QVERIFY(!cipher.CheckValueMatches(u(stored), 19) || stored.at(19) == 0);
+        QByteArray data = stored.mid(20);
+        cipher.DecipherInPlace(u(data), data.size());
+        QCOMPARE(data.toHex(), plain.toHex());
+
+        TCipher_Blowfish other;
+        other.setFlag(TCipher_Blowfish::UseCheckValue, true);
+        other.InitKey(password + "!");
+        QVERIFY(!other.CheckValueMatches(u(stored), stored.size()));
+    }
+    TCipher_Blowfish unkeyed;
+    QVERIFY(!unkeyed.CheckValueMatches(nullptr, 0));
+    uchar byte = 0;
+    QVERIFY_THROWS_EXCEPTION(std::logic_error, unkeyed.DecipherInPlace(&byte, 1));
 }
 
 void tst_Cipher::checkValueDependsOnPasswordOnly()

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <new>
 
 #include <utility>
 
@@ -101,6 +102,8 @@ docfile::OpenedDocument DocumentPipeline::ReadDocumentFile(const QString& path, 
                                             : docfile::openFile(path, m_doc.MetaPassword, sink);
     switch (opened.status) {
     case docfile::ReadStatus::Failed:
+        if (opened.outOfMemory)
+            opened.error = Msg(QStringLiteral("Memoire"));
         if (!opened.error.isEmpty())
             opened.error = ioErrorText(path, opened.error);
         break;
@@ -161,7 +164,7 @@ DocumentPipeline::LoadOutcome DocumentPipeline::LoadRecords(const docfile::Opene
     if (!records.ok) {
         // What was read is kept for rescue, untitled: a later Save must not write this partial
         // content over the file of the document that was open before.
-        ShowMsg(records.error, MsgKind::Error, MsgOK);
+        ShowMsg(records.outOfMemory ? Msg(QStringLiteral("Memoire")) : records.error, MsgKind::Error, MsgOK);
         m_doc.CurrentPath.clear();
         emit titleChanged();
         m_doc.SetModified(true);
@@ -181,7 +184,14 @@ bool DocumentPipeline::SaveDocument(const QString& path, bool counted, QString* 
     m_doc.CurrentPath = path;
     if (counted)
         docfile::countSave(m_doc.LocalDoc);
-    const QByteArray enciphered = docfile::encipheredDocument(m_doc);
+    QByteArray enciphered;
+    try {
+        enciphered = docfile::encipheredDocument(m_doc);
+    } catch (const std::bad_alloc&) {
+        if (error)
+            *error = Msg(QStringLiteral("Memoire"));
+        return false;
+    }
 
     if (path.isEmpty()) {
         emit ftpSaveBytes(enciphered);

@@ -1,0 +1,135 @@
+// In-process figures (Google Benchmark), for 1,000, 10,000 and 100,000 entries:
+//   blowfish_pass  one single-core pass of the chaining mode over the enciphered bytes (the floor)
+//   open           read file + check + decipher + read into a DocumentState
+//   export         the JSON text of the open document, streamed to nowhere
+//   save           stream + encipher + atomic write of the file
+//   write          the atomic write alone of as many bytes (the floor of save, with blowfish_pass)
+// Run through ./bench.sh, or alone: ./bench_inprocess [--benchmark_filter=...]
+#include "BenchDocument.h"
+#include "crypto/Cipher.h"
+#include "document/DocumentFile.h"
+#include "document/DocumentJson.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <map>
+#include <memory>
+
+namespace {
+
+struct Fixture
+{
+    DocumentState doc;
+    QString path;
+    QByteArray stored;
+};
+
+QTemporaryDir& folder()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+
+Fixture& fixture(int entries)
+{
+    static std::map<int, std::unique_ptr<Fixture>> cache;
+    auto& f = cache[entries];
+    if (!f) {
+        f = std::make_unique<Fixture>();
+        benchdoc::build(f->doc, entries);
+        f->path = folder().filePath(QStringLiteral("bench-%1.pass").arg(entries));
+        docfile::saveFile(f->doc, f->path, false);
+        QFile file(f->path);
+        file.open(QIODevice::ReadOnly);
+        f->stored = file.readAll();
+    }
+    return *f;
+}
+
+void setBytes(benchmark::State& state, const Fixture& f)
+{
+    state.SetBytesProcessed(int64_t(state.iterations()) * f.stored.size());
+    state.counters["file_bytes"] = double(f.stored.size());
+}
+
+void blowfishPass(benchmark::State& state)
+{
+    Fixture& f = fixture(int(state.range(0)));
+    TCipher_Blowfish cipher;
+    cipher.InitKey(QByteArray(benchdoc::kPassword));
+    const qsizetype length = f.stored.size() - 20;
+    QByteArray out(length, Qt::Uninitialized);
+    for (auto _ : state) {
+        cipher.ResetFeedback();
+        cipher.ChainDecode(reinterpret_cast<const uchar*>(f.stored.constData()) + 20,
+                           reinterpret_cast<uchar*>(out.data()), length);
+        benchmark::DoNotOptimize(out.data());
+    }
+    setBytes(state, f);
+}
+
+void open(benchmark::State& state)
+{
+    Fixture& f = fixture(int(state.range(0)));
+    for (auto _ : state) {
+        DocumentState doc;
+        const docfile::LoadResult r = docfile::loadFile(f.path, QString::fromLatin1(benchdoc::kPassword), doc, {});
+        if (!r.ok() || r.entries != state.range(0))
+            state.SkipWithError("open failed");
+    }
+    setBytes(state, f);
+}
+
+void exportJson(benchmark::State& state)
+{
+    Fixture& f = fixture(int(state.range(0)));
+    qint64 bytes = 0;
+    for (auto _ : state) {
+        bytes = 0;
+        docjson::writeJson(f.doc, [&bytes](const char*, qsizetype n) {
+            bytes += n;
+            return true;
+        });
+    }
+    state.counters["json_bytes"] = double(bytes);
+    setBytes(state, f);
+}
+
+void save(benchmark::State& state)
+{
+    Fixture& f = fixture(int(state.range(0)));
+    const QString target = folder().filePath(QStringLiteral("saved.pass"));
+    for (auto _ : state)
+        if (!docfile::saveFile(f.doc, target, false).ok)
+            state.SkipWithError("save failed");
+    setBytes(state, f);
+}
+
+void write(benchmark::State& state)
+{
+    Fixture& f = fixture(int(state.range(0)));
+    const QString target = folder().filePath(QStringLiteral("written.pass"));
+    for (auto _ : state)
+        if (!docfile::writeFileAtomically(target, f.stored).ok)
+            state.SkipWithError("write failed");
+    setBytes(state, f);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    for (auto* b : {benchmark::RegisterBenchmark("blowfish_pass", blowfishPass),
+                    benchmark::RegisterBenchmark("open", open), benchmark::RegisterBenchmark("export", exportJson),
+                    benchmark::RegisterBenchmark("save", save), benchmark::RegisterBenchmark("write", write)})
+        b->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(0.3)->UseRealTime();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,237 @@
+// How much memory opening, saving and exporting take, and what happens when there is not enough:
+// each case runs in a child process whose address space is limited to a little more than the
+// parent had mapped.
+#include "crypto/Cipher.h"
+#include "document/DocumentFile.h"
+#include "document/DocumentJson.h"
+#include "support/DocumentFixture.h"
+#include "support/MemoryLimit.h"
+#include "support/TempFolder.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using testsupport::runWithAddressSpaceHeadroom;
+using testsupport::TempFolder;
+
+namespace {
+
+constexpr qint64 MiB = 1024 * 1024;
+const QString kPassword = QStringLiteral("memory test");
+
+QByteArray pseudoRandom(qsizetype length, quint32 seed)
+{
+    QByteArray bytes(length, Qt::Uninitialized);
+    quint32 x = seed;
+    for (qsizetype i = 0; i < length; ++i) {
+        x = x * 1664525u + 1013904223u;
+        bytes[i] = char(x >> 24);
+    }
+    return bytes;
+}
+
+QByteArray checkValueOf(const QString& password)
+{
+    TCipher_Blowfish cipher;
+    cipher.setFlag(TCipher_Blowfish::UseCheckValue, true);
+    cipher.InitKey(password.toLatin1());
+    return cipher.checkValue();
+}
+
+// One group holding one entry whose notes are `noteLength` characters.
+void buildLargeNoteDocument(DocumentState& doc, qsizetype noteLength)
+{
+    TGroupe* group = doc.addGroup(QStringLiteral("Group"));
+    auto entry = NewEntry(group, QStringLiteral("Large"));
+    entry->Password = QStringLiteral("secret");
+    entry->Notes = QString(noteLength, QLatin1Char('n'));
+    doc.appendEntry(std::move(entry));
+    doc.MetaPassword = kPassword;
+}
+
+} // namespace
+
+class TestDocumentMemory : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void foreignFileIsRefusedBeforeItIsRead();
+    void openHoldsOneCopyOfTheFile();
+    void shortageOfMemoryIsAnError_data();
+    void shortageOfMemoryIsAnError();
+    void exportStreamsThroughASmallBuffer();
+    void openLetsGoOfTheStreamWhileReading();
+};
+
+// A gigabyte that does not start with the password's check value is refused having read 20 bytes:
+// within a few MiB of memory.
+void TestDocumentMemory::foreignFileIsRefusedBeforeItIsRead()
+{
+    TempFolder dir;
+    const QString path = dir.filePath(QStringLiteral("foreign.pass"));
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QCOMPARE(f.write(pseudoRandom(20, 7)), qint64(20));
+        QVERIFY(f.resize(1024 * MiB)); // sparse: costs no disk
+    }
+    const int verdict = runWithAddressSpaceHeadroom(16 * MiB, [&path] {
+        const docfile::OpenedDocument opened = docfile::openFile(path, kPassword, {});
+        if (opened.status == docfile::ReadStatus::BadPassword && opened.stream.isEmpty())
+            return 0;
+        return opened.outOfMemory ? 1 : 2;
+    });
+    QCOMPARE(verdict, 0);
+}
+
+// The right check value followed by 32 MiB of garbage: the file's bytes are deciphered where they
+// were read, so the open needs one copy of them, not two.
+void TestDocumentMemory::openHoldsOneCopyOfTheFile()
+{
+    TempFolder dir;
+    QVERIFY(dir.writeFile(QStringLiteral("garbage.pass"), checkValueOf(kPassword) + pseudoRandom(32 * MiB, 11)));
+    const QString path = dir.filePath(QStringLiteral("garbage.pass"));
+    const int verdict = runWithAddressSpaceHeadroom(48 * MiB, [&path] {
+        const docfile::OpenedDocument opened = docfile::openFile(path, kPassword, {});
+        if (opened.outOfMemory)
+            return 1;
+        if (!opened.ok() || opened.stream.size() != 32 * MiB)
+            return 2;
+        DocumentState doc;
+        docfile::readRecords(opened, doc, false, {});
+        return 0;
+    });
+    QCOMPARE(verdict, 0);
+}
+
+void TestDocumentMemory::shortageOfMemoryIsAnError_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<qint64>("headroom");
+    // A 16 MiB note: 16 MiB of stream and 32 MiB as text in memory.
+    QTest::newRow("open: the records") << "open" << 40 * MiB;
+    QTest::newRow("open: the file") << "open" << 4 * MiB;
+    QTest::newRow("save") << "save" << 8 * MiB;
+}
+
+// Running out of memory is reported as such and changes nothing on disk; it never ends the process.
+void TestDocumentMemory::shortageOfMemoryIsAnError()
+{
+    QFETCH(QString, step);
+    QFETCH(qint64, headroom);
+    TempFolder dir;
+    const QString path = dir.filePath(QStringLiteral("large.pass"));
+    QByteArray before;
+    {
+        DocumentState doc;
+        buildLargeNoteDocument(doc, 16 * MiB);
+        QVERIFY(docfile::saveFile(doc, path, false).ok);
+        before = dir.readFile(QStringLiteral("large.pass"));
+    }
+
+    int verdict = -1;
+    if (step == QLatin1String("open")) {
+        verdict = runWithAddressSpaceHeadroom(headroom, [&path] {
+            DocumentState doc;
+
+            const docfile::LoadResult r = docfile::loadFile(path, kPassword, doc, {});
+            if (r.status != docfile::ReadStatus::Failed || !r.outOfMemory || r.error.isEmpty())
+                return 1;
+            // Whatever was read is not taken for the file's content.
+            return doc.CurrentPath.isEmpty() ? 0 : 2;
+        });
+    } else {
+        DocumentState doc;
+        buildLargeNoteDocument(doc, 16 * MiB);
+        doc.entry(0)->Password = QStringLiteral("changed");
+        verdict = runWithAddressSpaceHeadroom(headroom, [&doc, &path] {
+            const docfile::WriteResult w = docfile::saveFile(doc, path, true);
+            return !w.ok && w.outOfMemory && !w.error.isEmpty() ? 0 : 1;
+        });
+    }
+    QCOMPARE(verdict, 0);
+    QCOMPARE(dir.readFile(QStringLiteral("large.pass")), before);
+}
+
+// The export of a document holds a small buffer, not the whole text: it goes through where the
+// whole text would not fit, and gives the same bytes.
+void TestDocumentMemory::exportStreamsThroughASmallBuffer()
+{
+    DocumentState doc;
+    buildLargeNoteDocument(doc, 16 * MiB);
+    doc.entry(0)->Notes[5] = QChar(0x20AC); // a character written as several bytes, then plain ones
+    doc.entry(0)->Notes[docjson::kJsonChunk - 1] = QLatin1Char('"');
+    const QByteArray expected = QCryptographicHash::hash(docjson::toJson(doc), QCryptographicHash::Sha1);
+
+    const int verdict = runWithAddressSpaceHeadroom(4 * MiB, [&doc, &expected] {
+        QCryptographicHash hash(QCryptographicHash::Sha1);
+        qsizetype largest = 0;
+        const bool ok = docjson::writeJson(doc, [&](const char* data, qsizetype size) {
+            hash.addData(QByteArrayView(data, size));
+            largest = qMax(largest, size);
+            return true;
+        });
+        if (!ok || largest > docjson::kJsonChunk)
+            return 1;
+        return hash.result() == expected ? 0 : 2;
+    });
+    QCOMPARE(verdict, 0);
+
+    // A writer that stops is obeyed at once.
+    int calls = 0;
+    QVERIFY(!docjson::writeJson(doc, [&calls](const char*, qsizetype) { return ++calls < 2; }));
+    QCOMPARE(calls, 2);
+}
+
+// An open reads the records out of a stream it wipes and hands back to the system as it goes, so a
+// large document never needs the whole stream and the whole document in memory at once; the
+// document read is the one written all the same.
+void TestDocumentMemory::openLetsGoOfTheStreamWhileReading()
+{
+    DocumentState doc;
+    testsupport::buildRichDocument(doc);
+    for (int i = 0; i < 3000; ++i) {
+        auto e = NewEntry(doc.Groups().front().get(), QStringLiteral("Entry %1").arg(i));
+        e->Notes = QString(1000, QLatin1Char('a' + i % 26));
+        doc.appendEntry(std::move(e));
+    }
+    QByteArray stream;
+    WriteDocumentStream(doc, stream);
+    QVERIFY(stream.size() > 3 * MiB);
+
+    // The reader wipes what it has read, in steps, when asked to.
+    {
+        StreamReader in(stream);
+        TDoc header;
+        const HeaderResult h = ReadDocumentHeader(in, header, {});
+        in.setDiscardBehind(true);
+        DocumentState back;
+        const RecordsResult r = ReadDocumentRecords(in, h.firstTag, 7, back, false, {});
+        QVERIFY(r.ok);
+        QCOMPARE(testsupport::compareContent(doc, back), QString());
+        QVERIFY(in.discardedUpTo() > 2 * MiB);
+        QCOMPARE(stream.left(in.discardedUpTo()).count('\0'), in.discardedUpTo());
+    }
+
+    // The whole open, from a file.
+    TempFolder dir;
+    const QString path = dir.filePath(QStringLiteral("large.pass"));
+    doc.MetaPassword = kPassword;
+    QVERIFY(docfile::saveFile(doc, path, false).ok);
+    docfile::OpenedDocument opened = docfile::openFile(path, kPassword, {});
+    QVERIFY(opened.ok());
+    DocumentState back;
+    const RecordsResult r = docfile::readRecordsConsuming(opened, back, false, {});
+    QVERIFY(r.ok);
+    QCOMPARE(r.entries, doc.entryCount());
+    QVERIFY(opened.stream.isEmpty());
+    QCOMPARE(testsupport::compareContent(doc, back), QString());
+}
+
+QTEST_GUILESS_MAIN(TestDocumentMemory)
+#include "tst_documentmemory.moc"
