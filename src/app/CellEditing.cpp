@@ -125,7 +125,8 @@ CellEditing::CellEditing(DocumentView* view) : QObject(view), m_view(view)
         if (isOpen())
             edExit();
     });
-    list->viewport()->installEventFilter(this);
+    m_viewport = list->viewport();
+    m_viewport->installEventFilter(this);
     connect(list->header(), &QHeaderView::sectionResized, this, &CellEditing::reposition);
     connect(list->horizontalScrollBar(), &QScrollBar::valueChanged, this, &CellEditing::reposition);
     connect(list->verticalScrollBar(), &QScrollBar::valueChanged, this, &CellEditing::reposition);
@@ -332,7 +333,7 @@ void CellEditing::ListeDblClick(const QPoint& point)
 
 bool CellEditing::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_view->liste()->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+    if (watched == m_viewport && event->type() == QEvent::MouseButtonDblClick) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton) {
             ListeDblClick(mouse->position().toPoint());

@@ -85,6 +85,9 @@ private:
     int horizontalOffset() const;
 
     DocumentView* m_view;
+    // The list's viewport, kept apart from the view: its events still come while the view is
+    // being destroyed, when the view can no longer be asked for it.
+    QWidget* m_viewport = nullptr;
     TCellEditor* m_editor;
     TFeuille* m_entry = nullptr; // the entry of the row being edited
     bool m_committing = false;

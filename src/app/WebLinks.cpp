@@ -31,7 +31,8 @@ WebLinks::WebLinks(DocumentView* view, QAction* openUrl, QObject* parent)
     m_timer->setInterval(QApplication::doubleClickInterval());
     connect(m_timer, &QTimer::timeout, this, &WebLinks::timerClickTimer);
     // Installed after the cell editor's filter, so it sees the double click that filter takes.
-    m_view->liste()->viewport()->installEventFilter(this);
+    m_viewport = m_view->liste()->viewport();
+    m_viewport->installEventFilter(this);
 }
 
 void WebLinks::OpenWebSite()
@@ -112,7 +113,7 @@ void WebLinks::timerClickTimer()
 
 bool WebLinks::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != m_view->liste()->viewport())
+    if (watched != m_viewport)
         return QObject::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::MouseMove:

@@ -40,6 +40,9 @@ private:
     void timerClickTimer();
 
     DocumentView* m_view;
+    // The list's viewport, kept apart from the view: its events still come while the view is
+    // being destroyed, when the view can no longer be asked for it.
+    QWidget* m_viewport = nullptr;
     QAction* m_openUrl;
     QTimer* m_timer;
     bool m_handShown = false;

@@ -2,6 +2,7 @@
 // file it would have written left as it was. While the tool waits for the password, its address
 // space is limited to a little more than it has mapped then.
 #include "document/DocumentFile.h"
+#include "support/MemoryLimit.h"
 #include "support/TempFolder.h"
 
 #include <QProcess>
@@ -36,6 +37,11 @@ class TestCliMemory : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        if (!testsupport::addressSpaceLimitsApply())
+            QSKIP("address-space limits mean nothing under AddressSanitizer");
+    }
     void shortageOfMemoryEndsWithAMessage_data();
     void shortageOfMemoryEndsWithAMessage();
 };

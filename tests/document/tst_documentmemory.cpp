@@ -60,6 +60,11 @@ class TestDocumentMemory : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        if (!testsupport::addressSpaceLimitsApply())
+            QSKIP("address-space limits mean nothing under AddressSanitizer");
+    }
     void foreignFileIsRefusedBeforeItIsRead();
     void openHoldsOneCopyOfTheFile();
     void shortageOfMemoryIsAnError_data();
