@@ -3,12 +3,17 @@
 //   open           the document read until the tree and its first group's entries are shown
 //   select_group   a group of half the entries selected until its rows are shown (HALF.pass)
 //   sort           those rows sorted by name
+//   search_few     the search turned on over DOC for a text a few hundred entries hold, rows shown
+//   search_all     the same for a text every entry holds (one result row per entry)
 // Each figure is the median of 5 runs, printed as "name milliseconds" lines.
 #include "BenchDocument.h"
 #include "app/DocumentView.h"
+#include "app/SearchCommand.h"
 #include "app/TfrmTresorin.h"
 #include "document/gui/DocumentPipeline.h"
+#include "platform/gui/ModalSeam.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 
@@ -60,7 +65,9 @@ int main(int argc, char** argv)
         return 1;
     }
     constexpr int runs = 5;
-    std::vector<double> startup, open, select, sort;
+    std::vector<double> startup, open, select, sort, searchFew, searchAll;
+    // The search text comes from the input box, answered through the seam.
+    ModalSeam::activate();
     for (int i = 0; i < runs; ++i) {
         std::unique_ptr<TfrmTresorin> main;
         startup.push_back(timeMs([&main] {
@@ -90,9 +97,32 @@ int main(int argc, char** argv)
             view->columnClick(view->sortCode() == 1 ? 2 : 1);
             settle();
         }));
+
+        openInto(*main, args[0]);
+        QAction* searchAction = main->findChild<QAction*>(QStringLiteral("ActionChercher"));
+        if (!searchAction) {
+            std::fprintf(stderr, "bench_window: no search command\n");
+            return 1;
+        }
+        for (auto [text, figure] :
+             {std::pair{QStringLiteral("abc"), &searchFew}, std::pair{QStringLiteral("example.org"), &searchAll}}) {
+            // Opened through the pipeline, not the Open command, which would enable it.
+            searchAction->setEnabled(true);
+            ModalSeam::pushAnswer(text);
+            figure->push_back(timeMs([&] {
+                searchAction->trigger();
+                settle();
+            }));
+            if (!view->searchViewActive()) {
+                std::fprintf(stderr, "bench_window: the search did not turn on\n");
+                return 1;
+            }
+            searchAction->trigger(); // off again
+            settle();
+        }
         main->doc().SetModified(false);
     }
-    std::printf("startup %.2f\nopen %.2f\nselect_group %.2f\nsort %.2f\n", median(startup), median(open),
-                median(select), median(sort));
+    std::printf("startup %.2f\nopen %.2f\nselect_group %.2f\nsort %.2f\nsearch_few %.2f\nsearch_all %.2f\n",
+                median(startup), median(open), median(select), median(sort), median(searchFew), median(searchAll));
     return 0;
 }

@@ -201,17 +201,11 @@ void EntryListModel::sortRows(int sortCode)
     const size_t c = static_cast<size_t>(column - 1);
     const int sign = sortCode > 0 ? 1 : -1;
 
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<int> order(m_rows.size());
-    std::iota(order.begin(), order.end(), 0);
-    // Each text is prepared for the locale's comparison once, not at each of the n log n comparisons.
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(m_rows.size());
-    for (const Row& row : m_rows)
-        keys.push_back(m_collator.sortKey(row.texts[c]));
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int a, int b) { return sign * keys[size_t(a)].compare(keys[size_t(b)]) < 0; });
+    const std::vector<int> order = CollatedOrder(
+        count(), [this, c](int i) -> const QString& { return m_rows[size_t(i)].texts[c]; }, m_collator.locale(),
+        sign < 0);
 
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<Row> sorted;
     sorted.reserve(m_rows.size());
     std::vector<int> newRowOf(m_rows.size());

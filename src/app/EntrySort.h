@@ -4,6 +4,9 @@
 #include <QLocale>
 #include <QString>
 
+#include <functional>
+#include <vector>
+
 // Sort code of the entry list: 0 = document order, +k = ascending on column k (1-based),
 // -k = descending.
 
@@ -25,9 +28,15 @@ public:
     int compare(const QString& a, const QString& b) const;
     // A key whose compare() orders as compare() does: cheaper for sorting many texts, each text
     // being prepared once instead of at every comparison.
-    QCollatorSortKey sortKey(const QString& text) const { return m_collator.sortKey(text); }
+    QCollatorSortKey sortKey(const QString& text) const;
     QLocale locale() const { return m_collator.locale(); }
 
 private:
     QCollator m_collator;
 };
+
+// The positions 0..count-1 in the stable order of text(position) under the collator of `locale`,
+// ascending, or descending when `descending` (equal texts keep their order either way). Large lists
+// are prepared and sorted in two halves on two threads, then merged.
+std::vector<int> CollatedOrder(int count, const std::function<const QString&(int)>& text, const QLocale& locale,
+                               bool descending, int parts = 0);

@@ -13,21 +13,44 @@ QChar fold(QChar c)
 }
 
 // Substring search with A-Z folded in the haystack, without making a folded copy of it (the
-// fields include passwords, which are not copied around for a search).
-bool containsFolded(const QString& haystack, const QString& needle)
+// fields include passwords, which are not copied around for a search). The needle is folded
+// already, so its first character occurs in the haystack as itself or, for a-z, as its capital:
+// both are found with the toolkit's vectorised character search, and only there is the rest of
+// the needle compared.
+bool containsFolded(QStringView haystack, QStringView needle)
 {
     const qsizetype n = needle.size();
-    const qsizetype h = haystack.size();
     if (n == 0)
         return true;
-    for (qsizetype i = 0; i + n <= h; ++i) {
-        qsizetype k = 0;
+    const qsizetype last = haystack.size() - n; // the last position where the needle can start
+    if (last < 0)
+        return false;
+    const QChar first = needle[0];
+    const char16_t f = first.unicode();
+    const bool twoCases = f >= u'a' && f <= u'z';
+    const QChar capital(char16_t(f - (u'a' - u'A')));
+    qsizetype nextSmall = haystack.indexOf(first);
+    qsizetype nextCapital = twoCases ? haystack.indexOf(capital) : -1;
+    for (;;) {
+        qsizetype i;
+        if (nextSmall < 0 && nextCapital < 0)
+            return false;
+        if (nextCapital < 0 || (nextSmall >= 0 && nextSmall < nextCapital))
+            i = nextSmall;
+        else
+            i = nextCapital;
+        if (i > last)
+            return false;
+        qsizetype k = 1;
         while (k < n && fold(haystack[i + k]) == needle[k])
             ++k;
         if (k == n)
             return true;
+        if (i == nextSmall)
+            nextSmall = haystack.indexOf(first, i + 1);
+        else
+            nextCapital = haystack.indexOf(capital, i + 1);
     }
-    return false;
 }
 
 } // namespace

@@ -32,6 +32,8 @@ private slots:
     void restoredSortCode();
     void collation_data();
     void collation();
+    void collatedOrder_data();
+    void collatedOrder();
 };
 
 void TestViewsCore::webLink_data()
@@ -174,6 +176,59 @@ void TestViewsCore::collation()
     const EntryTextCollator collator{QLocale(locale)};
     QCOMPARE(collator.compare(a, b), expected);
     QCOMPARE(collator.compare(b, a), -expected);
+}
+
+void TestViewsCore::collatedOrder_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<int>("parts");
+    QTest::addColumn<bool>("descending");
+    for (const char* name : {"C", "fr_FR", "en_US"})
+        for (int parts : {1, 2})
+            for (bool descending : {false, true})
+                QTest::addRow("%s, %d part(s), %s", name, parts, descending ? "descending" : "ascending")
+                    << QString::fromLatin1(name) << parts << descending;
+}
+
+// The order must agree with the collator's own comparison, keep equal texts in their first order
+// (in both directions) and be a permutation, whether one thread or two do the work.
+void TestViewsCore::collatedOrder()
+{
+    QFETCH(QString, locale);
+    QFETCH(int, parts);
+    QFETCH(bool, descending);
+    // Few letters, so that many texts are equal or differ only in case or accent.
+    const QStringList alphabet = {"a", "A", "b", "B", "e", QStringLiteral("é"), QStringLiteral("É"), "-", "1", " "};
+    QStringList texts;
+    quint32 seed = 12345;
+    for (int i = 0; i < 9001; ++i) {
+        QString t;
+        seed = seed * 1103515245u + 12345u;
+        for (quint32 n = (seed >> 16) % 4; n > 0; --n) {
+            seed = seed * 1103515245u + 12345u;
+            t += alphabet[int((seed >> 16) % quint32(alphabet.size()))];
+        }
+        texts << t;
+    }
+    const QLocale loc(locale);
+    const std::vector<int> order = CollatedOrder(
+        int(texts.size()), [&texts](int i) -> const QString& { return texts[i]; }, loc, descending, parts);
+
+    QCOMPARE(order.size(), size_t(texts.size()));
+    std::vector<bool> seen(order.size());
+    for (int i : order) {
+        QVERIFY(i >= 0 && i < texts.size() && !seen[size_t(i)]);
+        seen[size_t(i)] = true;
+    }
+    const EntryTextCollator collator(loc);
+    for (size_t k = 1; k < order.size(); ++k) {
+        const int a = order[k - 1], b = order[k];
+        const int c = collator.compare(texts[a], texts[b]);
+        if (c == 0)
+            QVERIFY2(a < b, qPrintable(QString("equal texts out of their order at %1").arg(k)));
+        else
+            QVERIFY2(descending ? c > 0 : c < 0, qPrintable(QString("\"%1\" before \"%2\"").arg(texts[a], texts[b])));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestViewsCore)

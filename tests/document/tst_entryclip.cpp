@@ -134,18 +134,32 @@ void TestEntryClip::matchesAnyField_data()
 {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("search");
     QTest::addColumn<bool>("found");
     for (const char* field : {"Name", "Login", "Password", "WebAddress", "Notes"})
-        QTest::addRow("%s", field) << QString::fromLatin1(field) << QStringLiteral("My BANK account") << true;
-    QTest::newRow("mixed case inside") << "Notes" << QStringLiteral("xxbAnKxx") << true;
-    QTest::newRow("other word") << "Name" << QStringLiteral("banquet") << false;
-    QTest::newRow("accented capital") << "Name" << QStringLiteral("\u00c9t\u00e9") << false;
+        QTest::addRow("%s", field) << QString::fromLatin1(field) << QStringLiteral("My BANK account") << "bank" << true;
+    QTest::newRow("mixed case inside") << "Notes" << QStringLiteral("xxbAnKxx") << "BaNk" << true;
+    QTest::newRow("other word") << "Name" << QStringLiteral("banquet") << "bank" << false;
+    QTest::newRow("accented capital") << "Name" << QStringLiteral("\u00c9t\u00e9") << QStringLiteral("\u00e9t\u00e9")
+                                      << false;
+    // Starts of the text in both cases before the one that matches.
+    QTest::newRow("false starts in both cases") << "Notes" << QStringLiteral("BbBaBAbaNbANk") << "bank" << true;
+    QTest::newRow("only false starts") << "Notes" << QStringLiteral("BbBaBAbaNbANbanx") << "bank" << false;
+    QTest::newRow("match at the very end") << "Login" << QStringLiteral("xxxBANK") << "bank" << true;
+    QTest::newRow("cut at the end") << "Login" << QStringLiteral("xxxBAN") << "bank" << false;
+    QTest::newRow("longer than the field") << "Login" << QStringLiteral("ban") << "bank" << false;
+    QTest::newRow("whole field") << "Login" << QStringLiteral("BANK") << "bank" << true;
+    QTest::newRow("starts with a sign") << "WebAddress" << QStringLiteral("a@@@bank@Bank") << "@bank" << true;
+    QTest::newRow("sign has no capital") << "WebAddress" << QStringLiteral("a[bank") << "{bank" << false;
+    QTest::newRow("accented start") << "Notes" << QStringLiteral("x\u00c9t\u00e9 \u00e9T\u00c9")
+                                    << QStringLiteral("\u00e9t\u00c9") << true;
 }
 
 void TestEntryClip::matchesAnyField()
 {
     QFETCH(QString, field);
     QFETCH(QString, text);
+    QFETCH(QString, search);
     QFETCH(bool, found);
     TFeuille e;
     QString* target = field == QLatin1String("Name")       ? &e.Name
@@ -154,9 +168,7 @@ void TestEntryClip::matchesAnyField()
                       : field == QLatin1String("Notes")    ? &e.Notes
                                                            : &e.WebAddress;
     *target = text;
-    const QString filter =
-        entrysearch::FilterText(text.contains(QChar(0xC9)) ? QStringLiteral("\u00e9t\u00e9") : QStringLiteral("bank"));
-    QCOMPARE(entrysearch::Matches(e, filter), found);
+    QCOMPARE(entrysearch::Matches(e, entrysearch::FilterText(search)), found);
 }
 
 void TestEntryClip::searchInDocumentOrderWithPaths()
