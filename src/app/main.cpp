@@ -4,6 +4,9 @@
 #include "ftp/gui/TBoiteFTP.h"
 #include "ftp/gui/TBoiteInfo.h"
 #include "generator/gui/TfrmGenerateur.h"
+#include "lang/LangTable.h"
+#include "lang/gui/ShowMsg.h"
+#include "platform/ArgumentNames.h"
 #include "platform/DisplayCheck.h"
 #include "platform/ProcessHardening.h"
 #include "platform/SafeFileWrite.h"
@@ -67,9 +70,11 @@ int main(int argc, char* argv[])
     QApplication::setStyle(new ImmediateHintStyle);
     QApplication::setWindowIcon(tresorinIcon(QStringLiteral("tresorin")));
 
-    QStringList parameters = QCoreApplication::arguments();
-    if (!parameters.isEmpty())
-        parameters.removeFirst();
+    // QApplication has taken its own options out of argv. A name that does not keep its bytes
+    // through Qt's text would open, or be saved as, another file: it is left out and refused
+    // once the window can say so.
+    const platform::CheckedArguments checked = platform::checkArguments(argc, argv);
+    QStringList parameters = checked.kept;
 
     // The main window first, then the six other windows, each made once for the whole run.
     auto main = std::make_unique<TfrmTresorin>(parameters);
@@ -86,6 +91,10 @@ int main(int argc, char* argv[])
 
     main->show();
     main->activateWindow();
+    for (const QString& refused : checked.refused)
+        QTimer::singleShot(0, main.get(), [refused] {
+            ShowMsg(Msg(QStringLiteral("NomInvalide")).replace(QLatin1String("%s"), refused), MsgKind::Error, MsgOK);
+        });
     // Where the window system does not activate a new window, the start-up work is done anyway.
     QTimer::singleShot(500, main.get(), [&main] {
         if (main->firstActivation() && !main->isActiveWindow())
