@@ -19,12 +19,17 @@ QList<std::pair<QString, QString>> keysOf(const QString& text, int limit)
     for (const QString& raw : text.split(QLatin1Char('\n'))) {
         const QString line = raw.trimmed();
         if (line.startsWith(QLatin1Char('['))) {
-            section = line.mid(1, line.indexOf(QLatin1Char(']')) - 1);
+            const qsizetype close = line.lastIndexOf(QLatin1Char(']'));
+            section = (close < 0 ? line.mid(1) : line.mid(1, close - 1)).trimmed();
             continue;
         }
+        // Comment lines hold no key, and a key the program writes never starts like one.
+        if (line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
+            continue;
         const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (eq > 0 && keys.size() < limit)
-            keys.append({section, line.left(eq)});
+        const QString key = line.left(eq).trimmed();
+        if (eq > 0 && !key.isEmpty() && keys.size() < limit)
+            keys.append({section, key});
     }
     return keys;
 }
@@ -38,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString text = ini.text();
     const QLocale locale = QLocale::c();
 
-    const auto keys = keysOf(text, 32);
+    const auto keys = keysOf(text, 16);
     for (const auto& [section, key] : keys) {
         const QString value = ini.readString(section, key);
         require(value.size() <= IniFile::kMaxReadLength, "a read returned more than the longest value");
@@ -59,11 +64,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QList<QString> before;
     for (const auto& [section, key] : keys)
         before << ini.readString(section, key);
-    const std::pair<QString, QString> target =
-        keys.isEmpty() ? std::pair<QString, QString>{QStringLiteral("Fuzz"), QStringLiteral("Key")} : keys.first();
+    // The writer turns line breaks in names into blanks: the program's own names hold none.
+    std::pair<QString, QString> target{QStringLiteral("Fuzz"), QStringLiteral("Key")};
+    const auto breaks = [](const QString& name) {
+        return name.contains(QLatin1Char('\r')) || name.contains(QLatin1Char('\n'));
+    };
+    for (const auto& pair : keys) {
+        if (!breaks(pair.first) && !breaks(pair.second)) {
+            target = pair;
+            break;
+        }
+    }
     ini.writeString(target.first, target.second, written);
     require(ini.readString(target.first, target.second) == written, "a written value does not read back",
-            target.first + QLatin1Char('/') + target.second);
+            QString::fromLatin1((target.first + QLatin1Char('/') + target.second).toUtf8().toHex(' ')) +
+                QLatin1String("\n") + QString::fromLatin1(ini.text().toUtf8().toHex(' ')));
     ini.writeString(QStringLiteral("FuzzNew"), QStringLiteral("Other"), written);
     require(ini.readString(QStringLiteral("FuzzNew"), QStringLiteral("Other")) == written,
             "a value written in a new section does not read back");

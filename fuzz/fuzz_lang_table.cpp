@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         require(ExtractField(count + 1, line.value).isEmpty(), "a field past the last one");
         require(ExtractField(0, line.value).isEmpty() && ExtractField(-1, line.value).isEmpty(), "field 0 or below");
 
-        if (line.key.startsWith(QLatin1String("Messages."), Qt::CaseInsensitive)) {
+        if (!first.isEmpty() && line.key.startsWith(QLatin1String("Messages."), Qt::CaseInsensitive)) {
             const QString text = Msg(line.key.mid(9));
             require(!text.contains(QLatin1Char('|')), "a message keeps a \"|\"");
         }

@@ -36,7 +36,7 @@ QString displayArgument(const char* raw)
         QString piece;
         for (qsizetype length = 1; length <= qMin<qsizetype>(4, bytes.size() - i); ++length) {
             QStringDecoder decode(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-            const QString text = decode(QByteArrayView(bytes).mid(i, length));
+            const QString text = decode(QByteArrayView(bytes).sliced(i, length));
             if (!decode.hasError() && text.size() > 0 && !text.contains(QChar::ReplacementCharacter)) {
                 end = i + length;
                 piece = text;
