@@ -35,8 +35,9 @@ for name in "${targets[@]}"; do
     if ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         "$asan_dir/fuzz/$name" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -max_len=8192 \
         -print_final_stats=1 -artifact_prefix="$artifacts/$name-" "$corpus" "fuzz/seeds/$name" >"$log" 2>&1; then
-        grep -E '^(stat::number_of_executed_runs|stat::peak_rss_mb)' "$log" | tr '\n' ' '
-        echo "corpus $(ls "$corpus" | wc -l) inputs: clean"
+        runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+        rss=$(sed -n 's/^stat::peak_rss_mb: *//p' "$log")
+        echo "   ${runs:-?} runs, peak ${rss:-?} MB, corpus $(ls "$corpus" | wc -l) inputs: clean"
     else
         failed+=("$name")
         tail -n 40 "$log"
