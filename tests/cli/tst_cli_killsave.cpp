@@ -40,6 +40,8 @@ bool runPasswd(const QString& path, const QString& from, const QString& to, qint
     if (!p.waitForStarted(10000))
         return false;
     p.write(passwdInput(from, to));
+    // Written now, not when an event loop next runs: the delay must be spent by the tool's work.
+    p.waitForBytesWritten(10000);
     p.closeWriteChannel();
     if (delayUs >= 0) {
         QThread::usleep(static_cast<unsigned long>(delayUs));
