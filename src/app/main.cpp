@@ -91,10 +91,23 @@ int main(int argc, char* argv[])
 
     main->show();
     main->activateWindow();
-    for (const QString& refused : checked.refused)
-        QTimer::singleShot(0, main.get(), [refused] {
-            ShowMsg(Msg(QStringLiteral("NomInvalide")).replace(QLatin1String("%s"), refused), MsgKind::Error, MsgOK);
-        });
+    // The refusal speaks the language the first activation loads: it waits for that (a few
+    // seconds at most, in case the language could not be loaded).
+    if (!checked.refused.isEmpty()) {
+        auto* wait = new QTimer(main.get());
+        wait->setInterval(100);
+        QObject::connect(wait, &QTimer::timeout, main.get(),
+                         [wait, &main, refused = checked.refused, ticks = 0]() mutable {
+                             if (main->firstActivation() && ++ticks < 50)
+                                 return;
+                             wait->stop();
+                             wait->deleteLater();
+                             for (const QString& name : refused)
+                                 ShowMsg(Msg(QStringLiteral("NomInvalide")).replace(QLatin1String("%s"), name),
+                                         MsgKind::Error, MsgOK);
+                         });
+        wait->start();
+    }
     // Where the window system does not activate a new window, the start-up work is done anyway.
     QTimer::singleShot(500, main.get(), [&main] {
         if (main->firstActivation() && !main->isActiveWindow())
