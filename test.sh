@@ -4,7 +4,7 @@
 #   ./test.sh --fast      normal build only
 #   ./test.sh --sanitize  sanitizer build only (AddressSanitizer + UndefinedBehaviorSanitizer, clang)
 # TRESORIN_BUILD_DIR and TRESORIN_ASAN_BUILD_DIR choose other build folders (one per developer
-# when several work in the same tree).
+# when several work in the same tree); TRESORIN_FUZZ_SECONDS the length of each short fuzz run.
 set -euo pipefail
 cd "$(dirname "$0")"
 mode=all
@@ -17,6 +17,9 @@ esac
 jobs=$(nproc 2>/dev/null || echo 2)
 build_dir=${TRESORIN_BUILD_DIR:-build}
 asan_dir=${TRESORIN_ASAN_BUILD_DIR:-build-asan}
+# Seconds of each fuzz target's short run (longer runs: ./fuzz.sh); given every time, so that a
+# build folder configured with another length follows.
+fuzz_seconds=${TRESORIN_FUZZ_SECONDS:-8}
 
 # Tests left out of the sanitizer run, each with the reason; only for a fault inside Qt itself
 # that the sanitizers report, never for a fault of ours. Exact test names.
@@ -36,7 +39,8 @@ fi
 
 if [ "$mode" != fast ]; then
     cmake -S . -B "$asan_dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-        -DCMAKE_CXX_COMPILER=clang++ -DTRESORIN_SANITIZE=ON -DTRESORIN_FUZZ=ON -DTRESORIN_PACKAGING=OFF >/dev/null
+        -DCMAKE_CXX_COMPILER=clang++ -DTRESORIN_SANITIZE=ON -DTRESORIN_FUZZ=ON -DTRESORIN_PACKAGING=OFF \
+        -DTRESORIN_FUZZ_SECONDS="$fuzz_seconds" >/dev/null
     cmake --build "$asan_dir" -j "$jobs"
     exclude=()
     if ((${#asan_skip[@]})); then

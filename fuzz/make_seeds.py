@@ -158,3 +158,69 @@ write("fuzz_clip_record", "ftp_entry", clip_record("FTP", "u", "p", "ftp://h/d/f
 write("fuzz_clip_record", "empty_texts", clip_record("", "", "", "", ""))
 write("fuzz_clip_record", "cut_in_dates", whole[:-10])
 write("fuzz_clip_record", "count_past_end", i32(7) + u32(0xFFFFFFF0) + b"abc")
+
+# Settings file: the program's own sections in every encoding it reads, and the odd forms.
+ini = ("[Options]\r\nLangue=US\r\nAutoCheck=1\r\nLastCheck=12/10/2026 16:10:00\r\nPort=0x15\r\n"
+       "Delay=$FF\r\nFlag=1\r\n\r\n[FTP]\r\nServeur=ftp.example.org\r\nPort=21\r\nPassif=0\r\n"
+       "Fichier=/pub/doc.pass\r\nLogin=c2VjcmV0IQ==\r\nPass=\r\n[Recent]\r\nFile1=\"/home/me/Mes codes.pass\"\r\n")
+write("fuzz_ini_file", "settings_utf8", ini.encode("utf-8"))
+write("fuzz_ini_file", "settings_bom", b"\xef\xbb\xbf" + ini.encode("utf-8"))
+write("fuzz_ini_file", "settings_utf16le", b"\xff\xfe" + ini.encode("utf-16-le"))
+write("fuzz_ini_file", "settings_utf16be", b"\xfe\xff" + ini.encode("utf-16-be"))
+write("fuzz_ini_file", "settings_cp1252", "[Options]\r\nNom=Frédéric €\r\n".encode("cp1252"))
+write("fuzz_ini_file", "odd_forms",
+      b"; comment\n  [ Spaced ]  \nkey = ' quoted '\nKEY=second\n=no key\n[Empty]\n[Spaced]\nk2=v\rlast=x")
+write("fuzz_ini_file", "long_value", b"[A]\nk=" + b"x" * 3000 + b"\n")
+
+# Language table: the built-in tables as they are, and the odd lines a table may hold.
+for code in ("FR", "US"):
+    with open(os.path.join(HERE, "..", "src", "lang", "tables", code + ".txt"), "rb") as f:
+        write("fuzz_lang_table", "table_" + code, f.read())
+write("fuzz_lang_table", "odd_lines",
+      b"no equals\r\n=empty key\r\nKey=first\r\nkey=second\r\nMessages.X=a|b~c~~d\r\rMessages.Y=\n~~~\r\n")
+
+# JSON import: what export prints, the smallest documents and the forms the import refuses.
+json_doc = b'''{"header": {"formatVersion": 7, "saveCount": 3, "saveDate": 45000.5, "createDate": 44000.25,
+ "reserved1": "", "reserved2": "r2", "syncOn": true, "useFtpEntry": false, "serverName": "ftp.example.org",
+ "portNumber": 21, "passiveMode": true, "remotePath": "/pub/doc.pass", "userName": "u", "userPassword": "p"},
+ "groups": [{"name": "Web", "parent": null}, {"name": "Mail", "parent": 0}, {"name": "Banque \\u00e9\\u20ac", "parent": null}],
+ "entries": [{"group": 0, "name": "site", "login": "me", "password": "pw1", "webAddress": "https://example.org",
+   "notes": "line 1\\r\\nline 2", "created": 45001.0, "modifiedAt": 45002.5, "isFtpEntry": false},
+  {"group": 2, "name": "ftp", "login": "u", "password": "p", "webAddress": "ftp://h:2121/d/f.pass /PASV",
+   "notes": "", "created": 0, "modifiedAt": null, "isFtpEntry": true},
+  {"group": null, "name": "loose"}]}'''
+write("fuzz_document_json", "document", json_doc)
+write("fuzz_document_json", "empty", b'{"groups": [], "entries": []}')
+write("fuzz_document_json", "no_header", b'{"groups": [{"name": "g"}], "entries": [{"group": 0}]}')
+write("fuzz_document_json", "parent_after_child", b'{"groups": [{"name": "a", "parent": 1}, {"name": "b"}]}')
+write("fuzz_document_json", "index_out_of_range", b'{"entries": [{"group": 7}]}')
+write("fuzz_document_json", "unknown_field", b'{"header": {"colour": 1}}')
+write("fuzz_document_json", "wrong_types", b'{"header": {"saveCount": "3", "portNumber": 1e300, "syncOn": 1}}')
+write("fuzz_document_json", "two_ftp_entries",
+      b'{"groups": [{"name": "g"}], "entries": [{"group": 0, "isFtpEntry": true}, {"group": 0, "isFtpEntry": true}]}')
+write("fuzz_document_json", "big_numbers",
+      b'{"header": {"saveCount": 2147483648, "saveDate": -1e308, "portNumber": -1}, "entries": [{"created": 1e400}]}')
+
+# FTP parameters: an entry address, a zero byte, then a credential key or stored value.
+for name, address, other in (
+    ("full", "ftp://user@myhost:2121/backup/codes.pass /PASV", "ftp.example.org/pub/doc.pass"),
+    ("plain", "myhost/codes.pass", "secret"),
+    ("host_only", "myhost", ""),
+    ("bad_port", "ftp://h:99999999999/x /passif", "c2VjcmV0IQ=="),
+    ("negative_port", "h:-21/x", "not base64!"),
+    ("server_field", "  FTP://ftp.example.org/  ", "Frédéric"),
+    ("file_field", "C:\\dir\\file.pass", "a:b\\c"),
+):
+    write("fuzz_ftp_parameters", name, address.encode("utf-8") + b"\0" + other.encode("cp1252"))
+
+# Update answers: one-line, keyed, a new address, and line ends of every kind.
+for name, answer in (
+    ("one_line", b"2.1.0.0\r\n"),
+    ("keyed", b"Tresorin=2.0.0.0\r\nOther=1\r\n"),
+    ("new_address", b"URL=http://example.org/_soft_/maj.txt\r\nTresorin=9.9\r\n"),
+    ("same_address", b"URL=http://127.0.0.1/maj.txt\nTresorin=0.9\n"),
+    ("key_only_line", b"URL=\r"),
+    ("mixed_ends", b"a\rb\nc\r\nTRESORIN=1.0.0.1\r\r\n"),
+    ("cp1252", "Tresorin=2.0 é€\r\n".encode("cp1252")),
+):
+    write("fuzz_update_answer", name, answer)

@@ -4,6 +4,9 @@
 #include "ftp/gui/TBoiteFTP.h"
 #include "ftp/gui/TBoiteInfo.h"
 #include "generator/gui/TfrmGenerateur.h"
+#include "lang/LangTable.h"
+#include "lang/gui/ShowMsg.h"
+#include "platform/ArgumentNames.h"
 #include "platform/DisplayCheck.h"
 #include "platform/ProcessHardening.h"
 #include "platform/SafeFileWrite.h"
@@ -67,9 +70,11 @@ int main(int argc, char* argv[])
     QApplication::setStyle(new ImmediateHintStyle);
     QApplication::setWindowIcon(tresorinIcon(QStringLiteral("tresorin")));
 
-    QStringList parameters = QCoreApplication::arguments();
-    if (!parameters.isEmpty())
-        parameters.removeFirst();
+    // QApplication has taken its own options out of argv. A name that does not keep its bytes
+    // through Qt's text would open, or be saved as, another file: it is left out and refused
+    // once the window can say so.
+    const platform::CheckedArguments checked = platform::checkArguments(argc, argv);
+    QStringList parameters = checked.kept;
 
     // The main window first, then the six other windows, each made once for the whole run.
     auto main = std::make_unique<TfrmTresorin>(parameters);
@@ -86,6 +91,23 @@ int main(int argc, char* argv[])
 
     main->show();
     main->activateWindow();
+    // The refusal speaks the language the first activation loads: it waits for that (a few
+    // seconds at most, in case the language could not be loaded).
+    if (!checked.refused.isEmpty()) {
+        auto* wait = new QTimer(main.get());
+        wait->setInterval(100);
+        QObject::connect(wait, &QTimer::timeout, main.get(),
+                         [wait, &main, refused = checked.refused, ticks = 0]() mutable {
+                             if (main->firstActivation() && ++ticks < 50)
+                                 return;
+                             wait->stop();
+                             wait->deleteLater();
+                             for (const QString& name : refused)
+                                 ShowMsg(Msg(QStringLiteral("NomInvalide")).replace(QLatin1String("%s"), name),
+                                         MsgKind::Error, MsgOK);
+                         });
+        wait->start();
+    }
     // Where the window system does not activate a new window, the start-up work is done anyway.
     QTimer::singleShot(500, main.get(), [&main] {
         if (main->firstActivation() && !main->isActiveWindow())

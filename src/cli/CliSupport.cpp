@@ -4,6 +4,7 @@
 #include "lang/LangTable.h"
 
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <cerrno>
 #include <csignal>
@@ -188,6 +189,7 @@ bool readPassword(const QString& prompt, QString& password, QString& error)
     } else if (!readLineFromStdin(line, error)) {
         return false;
     }
+    secureWipe(password);
     password = QString::fromUtf8(line.bytes());
     return true;
 }
@@ -196,6 +198,11 @@ bool readNewPassword(QString& password, QString& error)
 {
     QString first;
     QString second;
+    // Typed passwords are wiped on every way out; the one kept lives on in password.
+    const auto wipeTyped = qScopeGuard([&first, &second] {
+        secureWipe(first);
+        secureWipe(second);
+    });
     if (!readPassword(QStringLiteral("New meta password: "), first, error) ||
         !readPassword(QStringLiteral("Re-enter new meta password: "), second, error))
         return false;
@@ -253,6 +260,8 @@ int openDocument(const QString& command, const QString& path, DocumentState& doc
     if (!QFileInfo::exists(path))
         return fail(command, QStringLiteral("%1: no such file").arg(path));
     QString password;
+    // The document keeps its own reference to a password that opened it; a wrong one is wiped.
+    const auto wipeTyped = qScopeGuard([&password] { secureWipe(password); });
     QString error;
     if (!readPassword(QStringLiteral("Meta password: "), password, error))
         return fail(command, error);

@@ -103,7 +103,10 @@ int runImport(const QStringList& args)
         return status;
     const QString jsonPath = parsed.positional[0];
     const QString outPath = parsed.positional[1];
-    if (QFileInfo::exists(outPath) && !parsed.has("--force"))
+    // A link whose target is missing counts as an existing file: writing through it would create
+    // a file elsewhere.
+    const QFileInfo outInfo(outPath);
+    if ((outInfo.exists() || outInfo.isSymLink()) && !parsed.has("--force"))
         return cli::fail(command, QStringLiteral("%1 exists; use --force to replace it").arg(outPath));
 
     QFile jsonFile(jsonPath);

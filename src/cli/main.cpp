@@ -4,6 +4,7 @@
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "lang/LangTable.h"
+#include "platform/ArgumentNames.h"
 #include "platform/ProcessHardening.h"
 #include "platform/SafeFileWrite.h"
 
@@ -97,6 +98,15 @@ void restartWithHugePages(int argc, char** argv)
 int main(int argc, char** argv)
 {
     KeepSecretsInProcess();
+    // A name Qt cannot give back byte for byte would be opened, or written, as another file.
+    const platform::CheckedArguments checked = platform::checkArguments(argc, argv);
+    if (!checked.refused.isEmpty()) {
+        for (const QString& shown : checked.refused)
+            cli::printErr(QStringLiteral("tresorin-cli: \"%1\" is not valid UTF-8 text: a file of this name cannot be "
+                                         "opened nor written (rename it)")
+                              .arg(shown));
+        return ExitFailure;
+    }
     restartWithHugePages(argc, argv);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tresorin-cli"));

@@ -14,6 +14,28 @@ void secureWipe(QByteArray& bytes) noexcept
     bytes.clear();
 }
 
+namespace {
+WipeObserver g_textWipeObserver = nullptr;
+} // namespace
+
+void secureWipe(QString& text) noexcept
+{
+    auto& d = text.data_ptr();
+    if (!d.isShared() && d.constAllocatedCapacity() > 0) {
+        char16_t* begin = d.data() - d.freeSpaceAtBegin();
+        const qsizetype length = d.freeSpaceAtBegin() + d.size + d.freeSpaceAtEnd();
+        OPENSSL_cleanse(begin, size_t(length) * sizeof(char16_t));
+        if (g_textWipeObserver)
+            g_textWipeObserver(begin, length * qsizetype(sizeof(char16_t)));
+    }
+    text.clear();
+}
+
+void setTextWipeObserver(WipeObserver observer) noexcept
+{
+    g_textWipeObserver = observer;
+}
+
 SecureBytes::SecureBytes(QByteArray bytes) : m_bytes(std::move(bytes))
 {
     m_bytes.detach();

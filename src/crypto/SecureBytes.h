@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 // Deciphered document streams, passwords and key material live in QByteArray buffers, which Qt
 // shares implicitly and frees without clearing. These helpers clear them before release.
@@ -17,6 +18,14 @@
 // Clears every byte of the array's allocation (spare capacity included) when this array is its
 // only owner, then empties it. A shared or raw-data array is only released.
 void secureWipe(QByteArray& bytes) noexcept;
+
+// The same for text: a typed password lives in a QString before it becomes key bytes.
+void secureWipe(QString& text) noexcept;
+
+// Tests: called with every text buffer secureWipe(QString&) has just cleared, before it is
+// released, so that a test can see a secret was wiped without looking at freed memory.
+using WipeObserver = void (*)(const void* begin, qsizetype bytes);
+void setTextWipeObserver(WipeObserver observer) noexcept;
 
 // Owns one unshared QByteArray and wipes it when cleared, replaced or destroyed.
 // Copying is disabled so that the bytes are never shared behind its back; moving transfers them.

@@ -241,7 +241,7 @@ LoadResult loadFile(const QString& path, const QString& password, DocumentState&
         result.error = records.error;
         result.outOfMemory = records.outOfMemory;
         doc.CurrentPath.clear();
-        doc.MetaPassword.clear();
+        secureWipe(doc.MetaPassword);
         doc.SetModified(true);
         return result;
     }

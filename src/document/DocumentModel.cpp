@@ -1,5 +1,7 @@
 #include "document/DocumentModel.h"
 
+#include "crypto/SecureBytes.h"
+
 #include <algorithm>
 #include <unordered_set>
 
@@ -290,7 +292,7 @@ void DocumentState::reset()
     ResetDoc(LocalDoc);
     ResetDoc(RemoteCopy);
     RemoteCopy.SaveDate = 0;
-    MetaPassword.clear();
+    secureWipe(MetaPassword);
     CurrentPath.clear();
     FtpMode = false;
     ReadOnlyLock = false;

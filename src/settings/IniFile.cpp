@@ -172,7 +172,16 @@ bool IniFile::load(const QString& path)
         m_unreadable = true;
         return false;
     }
-    const QByteArray bytes = file.readAll();
+    loadBytes(file.readAll());
+    return true;
+}
+
+void IniFile::loadBytes(const QByteArray& bytes)
+{
+    m_lines.clear();
+    m_encoding = Encoding::Utf8;
+    m_defaultEol = kNativeEol;
+    m_modified = false;
 
     QString text;
     if (bytes.startsWith("\xEF\xBB\xBF")) {
@@ -191,7 +200,6 @@ bool IniFile::load(const QString& path)
             text = win1252::toUnicode(bytes);
     }
     parse(text);
-    return true;
 }
 
 void IniFile::parse(const QString& text)

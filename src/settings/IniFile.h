@@ -37,6 +37,8 @@ public:
     // Reads the file; a missing file gives an empty one (returns true). Returns false, with the
     // contents left empty, when the file exists but cannot be read.
     bool load(const QString& path);
+    // Takes bytes as the content of the file, decoded as load() decodes them; the path stays.
+    void loadBytes(const QByteArray& bytes);
     QString path() const { return m_path; }
     void setPath(const QString& path) { m_path = path; }
 

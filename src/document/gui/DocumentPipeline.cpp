@@ -1,5 +1,6 @@
 #include "document/gui/DocumentPipeline.h"
 
+#include "crypto/SecureBytes.h"
 #include "document/DocumentMerge.h"
 #include "document/DocumentStream.h"
 #include "document/gui/TBoiteMetaPass.h"
@@ -83,8 +84,12 @@ bool DocumentPipeline::OpenDocument(const QString& path, const QByteArray* sourc
     // LoadDocument suspends the views' repainting only while it replaces the content: the
     // messages of a wrong password or a damaged file are shown over live views.
     const LoadOutcome outcome = LoadDocument(path, false, source);
-    if (outcome == LoadOutcome::Unreadable)
-        m_doc.MetaPassword = previousPassword; // the previous document is still the one open
+    if (outcome == LoadOutcome::Unreadable) {
+        // The previous document is still the one open; the password typed for the other file
+        // goes, wiped.
+        secureWipe(m_doc.MetaPassword);
+        m_doc.MetaPassword = previousPassword;
+    }
     if (outcome != LoadOutcome::Loaded)
         return false;
 
@@ -127,7 +132,7 @@ DocumentPipeline::LoadOutcome DocumentPipeline::LoadDocument(const QString& path
     }
     if (opened.status == docfile::ReadStatus::BadPassword) {
         m_doc.SetModified(false);
-        m_doc.MetaPassword.clear();
+        secureWipe(m_doc.MetaPassword); // the failed attempt leaves no copy of what was typed
         m_doc.CurrentPath.clear();
         emit titleChanged();
         return LoadOutcome::WrongPassword;
@@ -231,8 +236,7 @@ DocumentPipeline::MergeReport DocumentPipeline::MergeDocument(const QString& pat
 
     const StreamMessageSink sink = [this](const QString& key, const QString& arg) { showReaderMessage(key, arg); };
     const docfile::OpenedDocument opened = docfile::openFile(path, password, sink);
-    password.fill(QChar(0));
-    password.clear();
+    secureWipe(password);
     if (opened.status == docfile::ReadStatus::Failed) {
         ShowMsg(opened.error.isEmpty() ? opened.error : ioErrorText(path, opened.error), MsgKind::Error, MsgOK);
         report.outcome = MergeOutcome::Unreadable;
