@@ -3,6 +3,7 @@
 #include "app/EntryListView.h"
 #include "app/GroupTreeModel.h"
 #include "app/Icons.h"
+#include "document/DocumentModel.h"
 #include "document/gui/StorableTextGuard.h"
 
 #include <QDrag>
@@ -90,9 +91,16 @@ void GroupTreeView::setModel(QAbstractItemModel* newModel)
                 });
 }
 
-int GroupTreeView::depthOf(const QModelIndex& index)
+int GroupTreeView::depthOf(const QModelIndex& index) const
 {
     int depth = 0;
+    // Through the groups themselves when it can: the keyboard's expand-all asks this of every node.
+    if (const GroupTreeModel* m = groupModel(); m && index.model() == m) {
+        const TGroupe* g = m->groupAt(index);
+        for (g = g ? g->Parent : nullptr; g && depth < kMaxExpandedDepth; g = g->Parent)
+            ++depth;
+        return depth;
+    }
     for (QModelIndex p = index.parent(); p.isValid() && depth < kMaxExpandedDepth; p = p.parent())
         ++depth;
     return depth;

@@ -21,17 +21,17 @@ public:
 
     static constexpr const char* kGroupMimeType = "application/x-tresorin-group";
 
-    // The toolkit lays out expanded nodes recursively, one stack frame chain per level: about
-    // 25,000 levels fit in the default stack and 30,000 overflow it. Nodes this deep or deeper are
-    // never expanded, whoever asks (a command, a click, the keyboard, a move of an expanded
-    // subtree), so no layout goes deeper than this, far below what the stack holds and far beyond
-    // any tree made by hand.
+    // The toolkit lays out expanded nodes recursively, some 320 bytes of stack per level: a chain
+    // of about 26,000 expanded levels fills the default 8 MiB stack and crashes. Nodes this deep
+    // or deeper are never expanded, whoever asks (a command, a click, the keyboard's expand-all, a
+    // move of an expanded subtree), so no layout goes deeper than this: a fraction of even a
+    // 1 MiB stack, and far beyond any tree made by hand.
     static constexpr int kMaxExpandedDepth = 1000;
 
     // Expands the node and its descendants, down to kMaxExpandedDepth, with one layout at the end.
     void expandSubtree(const QModelIndex& index);
     // Depth of a node: 0 for a top-level group; counting stops at kMaxExpandedDepth.
-    static int depthOf(const QModelIndex& index);
+    int depthOf(const QModelIndex& index) const;
 
 signals:
     // A row of the entry list was dropped on a group.

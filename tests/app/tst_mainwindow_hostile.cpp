@@ -193,6 +193,10 @@ void TestMainWindowHostile::deepChainIsShownAndWorkedOn()
     GroupTreeView* tree = view->arbo();
     tree->expand(view->groupModel()->indexForGroup(down(top, limit)));
     QVERIFY(!expanded(down(top, limit)));
+    tree->setCurrentIndex(view->groupModel()->index(0, 0));
+    QTest::keyClick(tree, Qt::Key_Asterisk); // expands every descendant
+    QCOMPARE(deepestLaidOutExpansion(tree), limit - 1);
+    QVERIFY(!w->grab().isNull());
 
     // The deepest group, selected and painted far to the right.
     TGroupe* deepest = down(top, depth - 1);
