@@ -31,7 +31,7 @@
 
 namespace {
 
-constexpr int kMemoMaxLength = NotesDisplay::kMaxShownLength;
+constexpr int kMemoMaxLength = 65535;
 constexpr int kNotesHandleHeight = 16;
 constexpr int kTreeHandleWidth = 7;
 constexpr int kMinPane = 50;
