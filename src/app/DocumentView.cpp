@@ -8,7 +8,10 @@
 #include "app/GroupTreeModel.h"
 #include "app/GroupTreeView.h"
 #include "app/Icons.h"
+#include "app/NotesDisplay.h"
 #include "document/DocumentModel.h"
+#include "document/gui/DocumentPipeline.h"
+#include "lang/LangTable.h"
 
 #include <QAction>
 #include <QApplication>
@@ -33,14 +36,7 @@ constexpr int kNotesHandleHeight = 16;
 constexpr int kTreeHandleWidth = 7;
 constexpr int kMinPane = 50;
 
-// Notes keep CR LF line breaks in the document; the editor works with LF.
-QString notesForEditor(const QString& notes)
-{
-    QString text = notes;
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    return text;
-}
-
+// Notes keep CR LF line breaks in the document; the editor works with LF (NotesDisplay).
 QString notesFromEditor(const QString& text)
 {
     QString notes = text;
@@ -231,7 +227,7 @@ void DocumentView::selectFirstGroupExpanded()
     if (!m_doc || m_doc->Groups().empty())
         return;
     const QModelIndex first = m_groupModel->index(0, 0);
-    m_arbo->expandRecursively(first);
+    m_arbo->expandSubtree(first);
     m_arbo->setCurrentIndex(first);
 }
 
@@ -384,9 +380,19 @@ void DocumentView::setMemoForEntry(const TFeuille* entry)
     m_fillingMemo = true;
     m_memoGuard->setSuspended(true);
     QPalette pal = m_memo->palette();
+    m_partialNotesText.clear();
     if (entry) {
-        m_memo->setPlainText(notesForEditor(entry->Notes));
-        m_memo->setReadOnly(false);
+        const NotesDisplay shown = NotesDisplay::of(entry->Notes);
+        // Set before the text, so that it is laid out once.
+        m_memo->setWordWrapMode(shown.wrapAnywhere ? QTextOption::WrapAnywhere
+                                                   : QTextOption::WrapAtWordBoundaryOrAnywhere);
+        m_memo->setPlainText(shown.text);
+        // Storing an edited beginning would lose the rest of the notes.
+        m_memo->setReadOnly(!shown.whole);
+        if (!shown.whole)
+            m_partialNotesText =
+                FillPlaceholders(Msg(QStringLiteral("NotesPartielles")),
+                                 {QString::number(shown.text.size()), QString::number(shown.storedLength)});
         pal.setColor(QPalette::Base, palette().color(QPalette::Base));
     } else {
         m_memo->clear();
@@ -398,12 +404,15 @@ void DocumentView::setMemoForEntry(const TFeuille* entry)
     m_loadedMemoText = m_memo->toPlainText();
     m_memoGuard->setSuspended(false);
     m_fillingMemo = false;
+    if (!m_partialNotesText.isEmpty())
+        emit statusHint(m_partialNotesText);
 }
 
 void DocumentView::storeNotesIfChanged(TFeuille* entry)
 {
-    // A row whose entry has left the document never gives or takes notes.
-    if (!entryAlive(entry))
+    // A row whose entry has left the document never gives or takes notes, and notes shown in
+    // part are never stored back.
+    if (!entryAlive(entry) || !m_partialNotesText.isEmpty())
         return;
     const QString text = m_memo->toPlainText();
     // Compared with what the editor showed, not with the stored notes, so that line-break forms
@@ -806,6 +815,9 @@ QString DocumentView::hintFor(QWidget* widget) const
         if (const TFeuille* entry = selectedEntry())
             return EntryHintText(entry->Created, entry->ModifiedAt, hint);
     }
+    // Pointing at notes shown in part says so again.
+    if (widget == m_memo && !m_partialNotesText.isEmpty())
+        return m_partialNotesText;
     return hint;
 }
 
@@ -813,7 +825,7 @@ bool DocumentView::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_memo->viewport()) {
         // A click in the read-only editor (no row selected) sends the focus to the list.
-        if (event->type() == QEvent::MouseButtonPress && m_memo->isReadOnly()) {
+        if (event->type() == QEvent::MouseButtonPress && m_memo->isReadOnly() && m_partialNotesText.isEmpty()) {
             m_liste->setFocus();
             return true;
         }

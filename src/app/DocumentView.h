@@ -88,7 +88,8 @@ public:
     // the list and the notes editor at once and leaves the search view (no report of the old
     // selection is pending after it).
     void documentReloaded();
-    // Expands the first top-level group with all its descendants and selects it (the list follows
+    // Expands the first top-level group with its descendants (down to the depth the tree lays out,
+    // GroupTreeView::kMaxExpandedDepth) and selects it (the list follows
     // through the grouped report). Nothing happens for a document without groups.
     void selectFirstGroupExpanded();
 
@@ -259,6 +260,7 @@ private:
     TFeuille* m_rowEntry = nullptr; // entry of the row last reported selected
     TGroupe* m_listGroup = nullptr; // group whose entries the list shows (group view only)
     QString m_loadedMemoText;       // the notes editor's text right after it was filled
+    QString m_partialNotesText;     // status text while the editor shows only the beginning of notes
     QMetaObject::Connection m_hidePwdConnection;
     int m_treeWidth = kInitialTreeWidth;
     int m_notesHeight = kInitialNotesHeight;

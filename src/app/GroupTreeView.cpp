@@ -3,6 +3,7 @@
 #include "app/EntryListView.h"
 #include "app/GroupTreeModel.h"
 #include "app/Icons.h"
+#include "document/DocumentModel.h"
 #include "document/gui/StorableTextGuard.h"
 
 #include <QDrag>
@@ -12,6 +13,9 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
+
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -63,6 +67,8 @@ GroupTreeView::GroupTreeView(QWidget* parent) : QTreeView(parent)
     pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(QPalette::Active, QPalette::HighlightedText));
     setPalette(pal);
 
+    connect(this, &QTreeView::expanded, this, &GroupTreeView::refuseTooDeep);
+
     const QString hint = QStringLiteral("Organisez vos mots de passe en groupes");
     setToolTip(hint);
     setStatusTip(hint);
@@ -71,6 +77,85 @@ GroupTreeView::GroupTreeView(QWidget* parent) : QTreeView(parent)
 GroupTreeModel* GroupTreeView::groupModel() const
 {
     return qobject_cast<GroupTreeModel*>(model());
+}
+
+void GroupTreeView::setModel(QAbstractItemModel* newModel)
+{
+    if (model())
+        disconnect(model(), &QAbstractItemModel::rowsMoved, this, nullptr);
+    QTreeView::setModel(newModel);
+    if (newModel)
+        connect(newModel, &QAbstractItemModel::rowsMoved, this,
+                [this](const QModelIndex&, int first, int last, const QModelIndex& destination, int row) {
+                    collapseTooDeepBelow(destination, row, row + (last - first));
+                });
+}
+
+int GroupTreeView::depthOf(const QModelIndex& index) const
+{
+    int depth = 0;
+    // Through the groups themselves when it can: the keyboard's expand-all asks this of every node.
+    if (const GroupTreeModel* m = groupModel(); m && index.model() == m) {
+        const TGroupe* g = m->groupAt(index);
+        for (g = g ? g->Parent : nullptr; g && depth < kMaxExpandedDepth; g = g->Parent)
+            ++depth;
+        return depth;
+    }
+    for (QModelIndex p = index.parent(); p.isValid() && depth < kMaxExpandedDepth; p = p.parent())
+        ++depth;
+    return depth;
+}
+
+void GroupTreeView::expandSubtree(const QModelIndex& index)
+{
+    if (!index.isValid() || !model())
+        return;
+    // Expanding node by node would lay the tree out again each time: one layout at the end.
+    scheduleDelayedItemsLayout();
+    // Iterative walk: the subtree may be a chain as deep as the file allows.
+    std::vector<std::pair<QModelIndex, int>> pending{{index, depthOf(index)}};
+    while (!pending.empty()) {
+        const auto [node, depth] = pending.back();
+        pending.pop_back();
+        if (depth >= kMaxExpandedDepth)
+            continue;
+        const int rows = model()->rowCount(node);
+        if (rows == 0)
+            continue;
+        expand(node);
+        for (int row = 0; row < rows; ++row)
+            pending.emplace_back(model()->index(row, 0, node), depth + 1);
+    }
+}
+
+void GroupTreeView::refuseTooDeep(const QModelIndex& index)
+{
+    if (depthOf(index) >= kMaxExpandedDepth)
+        collapse(index);
+}
+
+void GroupTreeView::collapseTooDeepBelow(const QModelIndex& parent, int first, int last)
+{
+    if (!model())
+        return;
+    const int parentDepth = parent.isValid() ? depthOf(parent) : -1;
+    // The view lays the moved rows out later: collapsing now costs no layout.
+    std::vector<std::pair<QModelIndex, int>> pending;
+    for (int row = first; row <= last; ++row)
+        pending.emplace_back(model()->index(row, 0, parent), parentDepth + 1);
+    while (!pending.empty()) {
+        const auto [node, depth] = pending.back();
+        pending.pop_back();
+        if (!isExpanded(node))
+            continue; // nothing under a collapsed node is laid out
+        if (depth >= kMaxExpandedDepth) {
+            collapse(node);
+            continue;
+        }
+        const int rows = model()->rowCount(node);
+        for (int row = 0; row < rows; ++row)
+            pending.emplace_back(model()->index(row, 0, node), depth + 1);
+    }
 }
 
 TGroupe* GroupTreeView::currentGroup() const

@@ -15,10 +15,23 @@ class GroupTreeView : public QTreeView
 public:
     explicit GroupTreeView(QWidget* parent = nullptr);
 
+    void setModel(QAbstractItemModel* model) override;
     GroupTreeModel* groupModel() const;
     TGroupe* currentGroup() const;
 
     static constexpr const char* kGroupMimeType = "application/x-tresorin-group";
+
+    // The toolkit lays out expanded nodes recursively, some 320 bytes of stack per level: a chain
+    // of about 26,000 expanded levels fills the default 8 MiB stack and crashes. Nodes this deep
+    // or deeper are never expanded, whoever asks (a command, a click, the keyboard's expand-all, a
+    // move of an expanded subtree), so no layout goes deeper than this: a fraction of even a
+    // 1 MiB stack, and far beyond any tree made by hand.
+    static constexpr int kMaxExpandedDepth = 1000;
+
+    // Expands the node and its descendants, down to kMaxExpandedDepth, with one layout at the end.
+    void expandSubtree(const QModelIndex& index);
+    // Depth of a node: 0 for a top-level group; counting stops at kMaxExpandedDepth.
+    int depthOf(const QModelIndex& index) const;
 
 signals:
     // A row of the entry list was dropped on a group.
@@ -39,6 +52,9 @@ protected:
 
 private:
     bool acceptsDrag(const QDropEvent* event) const;
+    void refuseTooDeep(const QModelIndex& index);
+    // After rows moved under `parent`: the moved subtrees may now reach too deep.
+    void collapseTooDeepBelow(const QModelIndex& parent, int first, int last);
 
     TGroupe* m_dragged = nullptr;
 };

@@ -1132,7 +1132,7 @@ void TfrmTresorin::MergeCommand()
         return;
     // The views were rebuilt: the first added group is shown, else the selection comes back.
     if (report.firstAddedGroup) {
-        m_view->arbo()->expandRecursively(m_view->groupModel()->indexForGroup(report.firstAddedGroup));
+        m_view->arbo()->expandSubtree(m_view->groupModel()->indexForGroup(report.firstAddedGroup));
         m_view->selectGroup(report.firstAddedGroup);
     } else if (selected) {
         m_view->selectGroup(selected);

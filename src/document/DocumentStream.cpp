@@ -337,6 +337,14 @@ RecordsResult ReadDocumentRecords(StreamReader& in, const QByteArray& firstTag, 
 
     // Stream identifiers to the groups made for them; lives for this read only.
     QHash<quint32, TGroupe*> map;
+    // A stream may hold any number of records with unknown identifiers: one message says it, one
+    // modal box per record would leave the user no way out.
+    bool unknownShown = false;
+    const auto unknownGroup = [&sink, &unknownShown]() {
+        if (!unknownShown)
+            emitMessage(sink, "ErreurHN");
+        unknownShown = true;
+    };
     QByteArray tag = firstTag;
     const auto fail = [&result]() {
         result.ok = false;
@@ -356,7 +364,7 @@ RecordsResult ReadDocumentRecords(StreamReader& in, const QByteArray& firstTag, 
         if (parentId != 0) {
             parent = map.value(parentId, nullptr);
             if (!parent)
-                emitMessage(sink, "ErreurHN");
+                unknownGroup();
         }
         TGroupe* group = doc.addGroup(name, parent);
         // 0 means "no group" to entries, so no group may claim it.
@@ -373,7 +381,7 @@ RecordsResult ReadDocumentRecords(StreamReader& in, const QByteArray& firstTag, 
         in.readUInt32(groupId);
         const TGroupe* group = map.value(groupId, nullptr);
         if (!group)
-            emitMessage(sink, "ErreurHN"); // kept, without a group, rather than dropped
+            unknownGroup(); // kept, without a group, rather than dropped
         auto entry = std::make_unique<TFeuille>();
         entry->Group = group ? group->Id : 0;
         if (!in.readText(entry->Name))

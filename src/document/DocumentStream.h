@@ -14,7 +14,8 @@
 
 // Receives the defects found while reading, in order, as message keys ("ErreurTRS", "ErrVersion",
 // "ErreurHN", "ErreurFIN"). arg is the text that fills the message's "%s" (for "ErrVersion", the
-// four tag bytes as text) and empty otherwise. The window turns them into message boxes, the
+// four tag bytes as text) and empty otherwise. A read raises each message at most once, however
+// many records share the defect. The window turns them into message boxes, the
 // command-line tool into lines on standard error.
 using StreamMessageSink = std::function<void(const QString& key, const QString& arg)>;
 

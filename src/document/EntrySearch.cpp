@@ -2,6 +2,8 @@
 
 #include <QStringView>
 
+#include <vector>
+
 namespace entrysearch {
 
 namespace {
@@ -73,10 +75,33 @@ bool Matches(const TFeuille& entry, const QString& filterText)
 
 QString GroupPath(const TGroupe* group)
 {
-    QStringList names;
-    for (const TGroupe* g = group; g; g = g->Parent)
-        names.prepend(g->Name);
-    return names.join(QLatin1Char('\\'));
+    // From the group up, as far as the bound allows.
+    std::vector<const QString*> names;
+    qsizetype length = 0;
+    bool cut = false;
+    for (const TGroupe* g = group; g; g = g->Parent) {
+        const qsizetype added = g->Name.size() + (names.empty() ? 0 : 1);
+        if (length + added > kMaxPathLength) {
+            cut = true;
+            break;
+        }
+        names.push_back(&g->Name);
+        length += added;
+    }
+    QString path;
+    path.reserve(length + 2);
+    if (cut) {
+        path += QChar(0x2026); // the ellipsis, a character Windows-1252 holds too
+        if (names.empty())     // the group's own name alone is too long: its end
+            return path + group->Name.right(kMaxPathLength);
+        path += QLatin1Char('\\');
+    }
+    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+        if (it != names.rbegin())
+            path += QLatin1Char('\\');
+        path += **it;
+    }
+    return path;
 }
 
 Result Search(const DocumentState& doc, const QString& filterText)

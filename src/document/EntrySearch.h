@@ -19,6 +19,10 @@ QString FilterText(const QString& text);
 bool Matches(const TFeuille& entry, const QString& filterText);
 
 // The names of the groups from the top level down to group, joined by backslashes; empty for null.
+// A path longer than kMaxPathLength keeps its deepest names, after an ellipsis and a backslash: a
+// chain of groups thousands deep would otherwise give every entry in it a path of megabytes, and
+// a search over a file of a few hundred kilobytes would need gigabytes.
+constexpr qsizetype kMaxPathLength = 1024;
 QString GroupPath(const TGroupe* group);
 
 struct Result

@@ -480,7 +480,7 @@ void TestCli::readerMessagesInOrder()
     QCOMPARE(r.errLines(), (QStringList{"File format error (TRS)",
                                         "This Tresorin file as been saved by a newer version of Tresorin, it may be "
                                         "impossible to read ( 1.9)",
-                                        "Internal error", "Internal error", "File format error (FINI)"}));
+                                        "Internal error", "File format error (FINI)"}));
     QCOMPARE(QJsonDocument::fromJson(r.out).object().value("entries").toArray().size(), 2);
 
     // Rewriting a damaged document would make the damage permanent.

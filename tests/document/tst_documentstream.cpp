@@ -332,8 +332,11 @@ void TestDocumentStream::damagedStreams_data()
     QTest::newRow("entry of an unknown group kept without group")
         << v7().group(1, 0, "A").entry(7, 7, x).entry(7, 1, y).end().bytes() << QStringList{"ErreurHN"} << true << 1
         << 2 << "G/A Ex@- Ey@/A";
-    QTest::newRow("entry of group 0") << v7().entry(7, 0, x).entry(7, 0, y).end().bytes()
-                                      << QStringList{"ErreurHN", "ErreurHN"} << true << 0 << 2 << "Ex@- Ey@-";
+    QTest::newRow("entry of group 0") << v7().entry(7, 0, x).entry(7, 0, y).end().bytes() << QStringList{"ErreurHN"}
+                                      << true << 0 << 2 << "Ex@- Ey@-";
+    QTest::newRow("unknown parent and unknown entry groups: one message")
+        << v7().group(1, 0, "A").group(2, 9, "B").entry(7, 7, x).entry(7, 1, y).entry(7, 8, x).tag("XXXX").bytes()
+        << QStringList{"ErreurHN", "ErreurFIN"} << true << 2 << 3 << "G/A G/B Ex@- Ey@/A Ex@-";
     QTest::newRow("wrong end record") << v7().group(1, 0, "A").entry(7, 1, x).tag("XXXX").bytes()
                                       << QStringList{"ErreurFIN"} << true << 1 << 1 << "G/A Ex@/A";
     QTest::newRow("no end record: read failure") << v7().group(1, 0, "A").entry(7, 1, x).entry(7, 1, y).bytes()

@@ -23,6 +23,9 @@ private slots:
     void matchesAnyField_data();
     void matchesAnyField();
     void searchInDocumentOrderWithPaths();
+    void longPathsKeepTheirDeepestNames_data();
+    void longPathsKeepTheirDeepestNames();
+    void searchOverADeepChainStaysSmall();
 };
 
 namespace {
@@ -193,6 +196,56 @@ void TestEntryClip::searchInDocumentOrderWithPaths()
     QCOMPARE(r.entries[1]->Name, QStringLiteral("second"));
     QCOMPARE(r.entries[2]->Name, QStringLiteral("orphan"));
     QCOMPARE(r.paths, (QStringList{"D", "A\\B\\C", ""}));
+}
+
+void TestEntryClip::longPathsKeepTheirDeepestNames_data()
+{
+    QTest::addColumn<QStringList>("names"); // from the top down
+    QTest::addColumn<QString>("path");
+    const qsizetype max = entrysearch::kMaxPathLength;
+    const QString ellipsis(QChar(0x2026));
+    const QString half = QString(max / 2 - 1, QLatin1Char('h')); // two of them and a backslash: max - 1
+    QTest::newRow("at the bound") << QStringList{half, half + QLatin1Char('x')} << half + "\\" + half + "x";
+    QTest::newRow("one over: the top name goes")
+        << QStringList{QStringLiteral("top"), half, half + QStringLiteral("xy")} << ellipsis + "\\" + half + "xy";
+    QTest::newRow("deep names kept, top ones dropped")
+        << QStringList{QStringLiteral("top"), half, QStringLiteral("b"), half.left(half.size() - 3)}
+        << ellipsis + "\\" + half + "\\b\\" + half.left(half.size() - 3);
+    QTest::newRow("one name over the bound: its end")
+        << QStringList{QStringLiteral("top"), QString(max, QLatin1Char('n')) + QStringLiteral("end")}
+        << ellipsis + QString(max - 3, QLatin1Char('n')) + "end";
+}
+
+void TestEntryClip::longPathsKeepTheirDeepestNames()
+{
+    QFETCH(QStringList, names);
+    QFETCH(QString, path);
+    DocumentState doc;
+    TGroupe* g = nullptr;
+    for (const QString& name : std::as_const(names))
+        g = doc.addGroup(name, g);
+    const QString got = entrysearch::GroupPath(g);
+    QCOMPARE(got, path);
+    QVERIFY(got.size() <= entrysearch::kMaxPathLength + 2);
+}
+
+void TestEntryClip::searchOverADeepChainStaysSmall()
+{
+    // 5,000 groups nested, an entry in each: whole paths would take a quarter of a gigabyte.
+    DocumentState doc;
+    TGroupe* g = nullptr;
+    for (int i = 1; i <= 5000; ++i) {
+        g = doc.addGroup(QStringLiteral("group%1").arg(i), g);
+        doc.appendEntry(NewEntry(g, QStringLiteral("e")));
+    }
+    const entrysearch::Result r = entrysearch::Search(doc, QStringLiteral("e"));
+    QCOMPARE(r.paths.size(), 5000);
+    QCOMPARE(r.paths.first(), QStringLiteral("group1"));
+    QVERIFY(r.paths.last().endsWith(QStringLiteral("\\group4999\\group5000")));
+    qsizetype total = 0;
+    for (const QString& p : std::as_const(r.paths))
+        total += p.size();
+    QVERIFY2(total <= 5000 * (entrysearch::kMaxPathLength + 2), qPrintable(QString::number(total)));
 }
 
 QTEST_GUILESS_MAIN(TestEntryClip)
