@@ -122,7 +122,7 @@ void write(benchmark::State& state)
     setBytes(state, f);
 }
 
-// Found in no generated entry, so that every field is read to its end.
+// Found in almost no generated entry, so that nearly every field is read to its end.
 const QString kSearchText = QStringLiteral("qzxjw");
 
 void plainScan(benchmark::State& state)

@@ -19,7 +19,7 @@ PASSWORD = b"bench password\n"
 SIZES = [1000, 10000, 100000]
 BIG = 1000000
 RUNS = 5
-SEARCH_TEXT = "qzxjw"  # as in bench_inprocess: found nowhere
+SEARCH_TEXT = "qzxjw"  # as in bench_inprocess: found in almost no entry
 
 
 def gen(n, name, extra=()):
@@ -83,8 +83,8 @@ for n, path in sorted(docs.items()):
         continue
     exp_ms, exp_rss = measure([cli, "export", path], PASSWORD)
     whole[("export", n)] = (exp_ms, exp_rss)
-    # The text is in no entry (exit code 1: nothing found), so every field is scanned whole.
-    search_ms, search_rss = measure([cli, "search", path, SEARCH_TEXT], PASSWORD, ok=(1,))
+    # The text is in almost no entry (exit code 1 when none), so nearly every field is scanned whole.
+    search_ms, search_rss = measure([cli, "search", path, SEARCH_TEXT], PASSWORD, ok=(0, 1))
     whole[("search", n)] = (search_ms, search_rss)
     bf = inproc[("blowfish_pass", n)]
     row("open %d (info)" % n, info_ms, "ms", bf, "", "<= 1.0x Blowfish pass", 1.0)

@@ -262,7 +262,7 @@ void FtpSync::SyncDownloadDone(Outcome outcome)
     }
 
     DocumentPipeline& pipeline = m_window->pipeline();
-    const docfile::OpenedDocument opened = pipeline.ReadDocumentFile(QString(), &outcome.data, doc.RemoteCopy);
+    docfile::OpenedDocument opened = pipeline.ReadDocumentFile(QString(), &outcome.data, doc.RemoteCopy);
     if (!opened.ok()) {
         if (opened.status == docfile::ReadStatus::Failed && !opened.error.isEmpty())
             ShowMsg(opened.error, MsgKind::Error, MsgOK);

@@ -1,5 +1,6 @@
 #include "app/IdleLock.h"
 
+#include "crypto/SecureBytes.h"
 #include "lang/LangTable.h"
 
 #include <QApplication>
@@ -79,6 +80,8 @@ void IdleLock::timerIdleMainTimer()
     for (;;) {
         emit prompting();
         QString typed;
+        // A wrong attempt is often the right password with one key wrong: it does not stay behind.
+        const auto wipeTyped = qScopeGuard([&typed] { secureWipe(typed); });
         if (m_host.askPassword(typed)) {
             if (typed == m_host.metaPassword())
                 break;

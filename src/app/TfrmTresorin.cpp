@@ -15,6 +15,7 @@
 #include "app/SearchCommand.h"
 #include "app/TrayMinimiser.h"
 #include "app/WebLinks.h"
+#include "crypto/SecureBytes.h"
 #include "document/DocumentCommands.h"
 #include "document/RecentFiles.h"
 #include "document/gui/DocumentPipeline.h"
@@ -792,8 +793,11 @@ void TfrmTresorin::openCommandLineDocument()
         return;
     setOpenDialogFile(path);
     const auto outcome = m_pipeline->LoadDocument(path, false, nullptr);
-    if (outcome == DocumentPipeline::LoadOutcome::Unreadable)
+    if (outcome == DocumentPipeline::LoadOutcome::Unreadable) {
+        // The password typed for the file that could not be read goes, wiped.
+        secureWipe(m_doc.MetaPassword);
         m_doc.MetaPassword = previousPassword;
+    }
     if (outcome != DocumentPipeline::LoadOutcome::Loaded)
         return;
     enableDocumentCommands();
@@ -1078,7 +1082,7 @@ bool TfrmTresorin::NewDocument()
     m_view->documentAboutToReload();
     m_doc.clearContent();
     m_doc.SetModified(false);
-    m_doc.MetaPassword.clear();
+    secureWipe(m_doc.MetaPassword);
     m_doc.CurrentPath.clear();
     ResetDoc(m_doc.LocalDoc);
     ResetDoc(m_doc.RemoteCopy);

@@ -107,11 +107,21 @@ QString GroupPath(const TGroupe* group)
 Result Search(const DocumentState& doc, const QString& filterText)
 {
     Result result;
+    // Entries of one group come in runs: its path is built once per run and shared (implicitly)
+    // by every result of the run, which matters when a short text finds most of the document.
+    quint32 lastGroup = 0;
+    QString lastPath;
+    bool havePath = false;
     for (const auto& entry : doc.Entries()) {
         if (!Matches(*entry, filterText))
             continue;
         result.entries.push_back(entry.get());
-        result.paths.append(GroupPath(doc.findGroup(entry->Group)));
+        if (!havePath || entry->Group != lastGroup) {
+            lastGroup = entry->Group;
+            lastPath = GroupPath(doc.findGroup(lastGroup));
+            havePath = true;
+        }
+        result.paths.append(lastPath);
     }
     return result;
 }

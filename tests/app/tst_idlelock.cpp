@@ -10,6 +10,7 @@
 #include "app/IdleLock.h"
 #include "app/TfrmTresorin.h"
 #include "app/TrayMinimiser.h"
+#include "crypto/SecureBytes.h"
 #include "lang/gui/ShowMsg.h"
 #include "platform/gui/ModalSeam.h"
 #include "support/TempFolder.h"
@@ -24,6 +25,16 @@
 #include <QtTest>
 
 using testsupport::TempFolder;
+
+namespace {
+// Text buffers wiped (all zero when seen) while the observer is set.
+int g_wipedTexts = 0;
+void countWiped(const void* begin, qsizetype bytes)
+{
+    const auto* p = static_cast<const unsigned char*>(begin);
+    g_wipedTexts += std::all_of(p, p + bytes, [](unsigned char c) { return c == 0; }) ? 1 : 0;
+}
+} // namespace
 
 class TestIdleLock : public QObject
 {
@@ -203,11 +214,20 @@ void TestIdleLock::lock()
         if (q.dialog == QLatin1String("MetaPass") && !m_win->view()->isVisible())
             ++hiddenAtPrompts;
     });
+    // Every password typed at the prompt, wrong or right, is wiped once compared.
+    int typedTexts = 0;
+    for (const QVariant& a : answers)
+        typedTexts += a.typeId() == QMetaType::QString && !a.toString().isEmpty() ? 1 : 0;
+    g_wipedTexts = 0;
+    setTextWipeObserver(countWiped);
+    const auto noObserver = qScopeGuard([] { setTextWipeObserver(nullptr); });
     // The timer itself fires, after a minute of a few milliseconds.
     IdleLock::MillisecondsPerMinute = 10;
     m_win->RestartIdleTimer();
     QTRY_COMPARE(prompts().size(), promptCount);
     QTRY_VERIFY(!m_win->idleLock()->locked());
+    QVERIFY2(g_wipedTexts >= typedTexts,
+             qPrintable(QString("%1 of %2 typed passwords wiped").arg(g_wipedTexts).arg(typedTexts)));
     QCOMPARE(hiddenAtPrompts, promptCount);
     QCOMPARE(ModalSeam::pendingAnswers(), 0);
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), saveQuestions);

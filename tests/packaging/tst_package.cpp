@@ -180,7 +180,8 @@ private slots:
         QVERIFY2(gen.code == 0, gen.err);
         const QList<QByteArray> lines = gen.out.trimmed().split('\n');
         QCOMPARE(lines.size(), 3);
-        static const QRegularExpression shape(QStringLiteral("^[A-Z0-9]{14}\t\\d+(\\.\\d+)?$"));
+        // The strength score is unbounded: a password with many repeated characters scores below 0.
+        static const QRegularExpression shape(QStringLiteral("^[A-Z0-9]{14}\t-?\\d+(\\.\\d+)?$"));
         for (const QByteArray& line : lines)
             QVERIFY2(shape.match(QString::fromUtf8(line)).hasMatch(), line);
     }

@@ -125,7 +125,7 @@ docfile::OpenedDocument DocumentPipeline::ReadDocumentFile(const QString& path, 
 
 DocumentPipeline::LoadOutcome DocumentPipeline::LoadDocument(const QString& path, bool append, const QByteArray* source)
 {
-    const docfile::OpenedDocument opened = ReadDocumentFile(path, source, m_doc.LocalDoc);
+    docfile::OpenedDocument opened = ReadDocumentFile(path, source, m_doc.LocalDoc);
     if (opened.status == docfile::ReadStatus::Failed) {
         ShowMsg(opened.error, MsgKind::Error, MsgOK);
         return LoadOutcome::Unreadable;
@@ -147,7 +147,7 @@ DocumentPipeline::LoadOutcome DocumentPipeline::LoadDocument(const QString& path
     return LoadRecords(opened, append, m_doc.LocalDoc.FileName);
 }
 
-DocumentPipeline::LoadOutcome DocumentPipeline::LoadRecords(const docfile::OpenedDocument& opened, bool append,
+DocumentPipeline::LoadOutcome DocumentPipeline::LoadRecords(docfile::OpenedDocument& opened, bool append,
                                                             const QString& fileName)
 {
     // Defects of the records are shown once the views hold the new content and paint again: a
@@ -159,9 +159,10 @@ DocumentPipeline::LoadOutcome DocumentPipeline::LoadRecords(const docfile::Opene
         emit viewsSuspended(true);
         ScopeExit resume([this] { emit viewsSuspended(false); });
         emit contentAboutToBeReplaced(append);
-        records = docfile::readRecords(opened, m_doc, append, [&messages](const QString& key, const QString& arg) {
-            messages.append({key, arg});
-        });
+        records =
+            docfile::readRecordsConsuming(opened, m_doc, append, [&messages](const QString& key, const QString& arg) {
+                messages.append({key, arg});
+            });
         emit contentReplaced(append);
     }
     for (const auto& m : std::as_const(messages))

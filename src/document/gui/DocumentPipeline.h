@@ -52,8 +52,9 @@ public:
 
     // The second half of LoadDocument: reads the records of a document opened with
     // ReadDocumentFile into the open document (replacing its content, or adding to it), shows the
-    // defects found, and reports the counts with `fileName` in the status text.
-    LoadOutcome LoadRecords(const docfile::OpenedDocument& opened, bool append, const QString& fileName);
+    // defects found, and reports the counts with `fileName` in the status text. The stream is
+    // released (wiped) as it is read, so that a large document is not held twice.
+    LoadOutcome LoadRecords(docfile::OpenedDocument& opened, bool append, const QString& fileName);
 
     // Reads the file (or `source`), checks the password, deciphers and reads the header. When the
     // password matched, and also when it did not, `target` becomes the header read (reset, with
