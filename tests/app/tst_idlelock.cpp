@@ -207,8 +207,12 @@ void TestIdleLock::lock()
     IdleLock::MillisecondsPerMinute = 60000;
     makeWindow("Main=1\r\nMainMin=1\r\n");
     fillDocument(path, modified);
+    // Each typed text is a copy of its own, as the dialog's would be once it is gone: a text still
+    // shared with the test's table would only be released, not wiped.
     for (const QVariant& a : answers)
-        ModalSeam::pushAnswer(a);
+        ModalSeam::pushAnswer(a.typeId() == QMetaType::QString
+                                  ? QVariant(QString(a.toString().constData(), a.toString().size()))
+                                  : a);
     int hiddenAtPrompts = 0;
     ModalSeam::setObserver([&](const ModalSeam::Shown& q) {
         if (q.dialog == QLatin1String("MetaPass") && !m_win->view()->isVisible())
