@@ -56,7 +56,17 @@ class CurlList
 {
 public:
     ~CurlList() { curl_slist_free_all(m_list); }
-    void append(const QByteArray& line) { m_list = curl_slist_append(m_list, line.constData()); }
+    // A line break inside a command would start another command: such a line is refused.
+    bool append(const QByteArray& line)
+    {
+        if (HasControlCharacter(QString::fromUtf8(line)))
+            return false;
+        curl_slist* grown = curl_slist_append(m_list, line.constData());
+        if (!grown)
+            return false;
+        m_list = grown;
+        return true;
+    }
     curl_slist* get() const { return m_list; }
 
 private:
@@ -96,6 +106,26 @@ QString FtpReplyLog::text() const
 {
     const QByteArray& reply = m_current.isEmpty() ? m_last : m_current;
     return QString::fromUtf8(reply).left(MaxLength);
+}
+
+bool HasControlCharacter(const QString& text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
+}
+
+QString ShowControlCharacters(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20)
+            out += QLatin1Char('^') + QChar(c.unicode() + 0x40);
+        else if (c.unicode() == 0x7F)
+            out += QStringLiteral("^?");
+        else
+            out += c;
+    }
+    return out;
 }
 
 QString TemporaryFtpName(const QString& remotePath)
@@ -143,6 +173,19 @@ TFileFTP* TFileFTP::CreateForDialog(const Parameters& parameters, bool download,
 TFileFTP* TFileFTP::CreateForStatusBar(const Parameters& parameters)
 {
     return new TFileFTP(Mode::StatusBar, parameters, true, QByteArray());
+}
+
+FtpField TFileFTP::UnsafeField(const Parameters& p)
+{
+    if (HasControlCharacter(p.ServerName))
+        return FtpField::Server;
+    if (HasControlCharacter(p.RemotePath))
+        return FtpField::Path;
+    if (HasControlCharacter(p.UserName))
+        return FtpField::Login;
+    if (HasControlCharacter(p.UserPassword))
+        return FtpField::Password;
+    return FtpField::None;
 }
 
 TFileFTP::~TFileFTP()
@@ -280,6 +323,23 @@ void TFileFTP::execute()
         return text + kSeparator + reply;
     };
 
+    // Hostile text (a received document's header, a pasted FTP entry) must not smuggle commands
+    // in: nothing is sent when a field holds a control character.
+    const auto refused = [](FtpField field) {
+        static const char* const keys[] = {"", "FTPFieldServer", "FTPFieldPath", "FTPFieldLogin", "FTPFieldPassword"};
+        return message("FTPControlChar", {message(keys[int(field)])});
+    };
+    switch (const FtpField field = UnsafeField(p)) {
+    case FtpField::None:
+        break;
+    case FtpField::Path:
+        m_errorText = message("FileAccess", {ShowControlCharacters(p.RemotePath)}) + kSeparator + refused(field);
+        return;
+    default:
+        m_errorText = message("ConnectError", {ShowControlCharacters(p.ServerName)}) + kSeparator + refused(field);
+        return;
+    }
+
     // 1-2. Connecting.
     emit statusChanged(message("Connect"));
     Session s;
@@ -396,9 +456,8 @@ void TFileFTP::execute()
         return;
     }
     CurlList rename;
-    rename.append("RNFR " + temporary.toUtf8());
-    rename.append("RNTO " + remote);
-    code = s.perform(QByteArray(), false, false, rename.get());
+    const bool listed = rename.append("RNFR " + temporary.toUtf8()) && rename.append("RNTO " + remote);
+    code = listed ? s.perform(QByteArray(), false, false, rename.get()) : CURLE_QUOTE_ERROR;
     if (code != CURLE_OK && !checkStop())
         m_errorText = withReply(message("RenameFile", {temporary, p.RemotePath}), s);
 }

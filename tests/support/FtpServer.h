@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 namespace testsupport {
@@ -31,9 +32,12 @@ public:
     bool writeFile(const QString& name, const QByteArray& bytes) const;
     QByteArray readFile(const QString& name) const;
     bool exists(const QString& name) const;
+    // Every command line the server has received so far, in order.
+    QStringList commandLog() const;
 
 private:
     QTemporaryDir m_root;
+    QTemporaryDir m_logDir; // outside the served folder, so no client can read or change the log
     QProcess m_process;
     QString m_user;
     QString m_password;

@@ -7,6 +7,7 @@ option makes one part of the protocol fail the way a real server or network woul
   short-download  a RETR ends half-way with a normal 226 reply, as a cut-off file would
   drop-upload     the data connection breaks off after the first 1024 bytes of a STOR (426)
   silent          connections are accepted and never answered
+The --log option appends every command line the server receives to a file, one per line.
 """
 import argparse
 import os
@@ -19,6 +20,7 @@ parser.add_argument("--root", required=True)
 parser.add_argument("--user", default="")
 parser.add_argument("--password", default="")
 parser.add_argument("--fault", default="none")
+parser.add_argument("--log", default="")
 args = parser.parse_args()
 
 
@@ -115,6 +117,12 @@ class Handler(FTPHandler):
     abstracted_fs = FaultFS
     use_sendfile = False
     passive_ports = None
+
+    def pre_process_command(self, line, cmd, arg):
+        if args.log:
+            with open(args.log, "a", encoding="utf-8", errors="replace") as log:
+                log.write(line + "\n")
+        return super().pre_process_command(line, cmd, arg)
 
     def ftp_RNTO(self, path):
         if args.fault == "refuse-rename":
