@@ -279,6 +279,7 @@ void FtpSync::SyncDownloadDone(Outcome outcome)
     const SyncChoice choice = CompareSaveDates(local, remote);
     PropertiesAnswer answer = PropertiesAnswer::Cancelled;
     if (choice != SyncChoice::KeepLocal) {
+        const QString path = doc.CurrentPath;
         if (TBoiteInfo* info = TBoiteInfo::instance())
             answer = info->ShowProperties(doc.LocalDoc, doc.RemoteCopy,
                                           choice == SyncChoice::ProposeLocal ? TBoiteInfo::ProposeLocal
@@ -286,6 +287,13 @@ void FtpSync::SyncDownloadDone(Outcome outcome)
                                           m_window->settings().AutoSync);
         else
             answer = m_window->settings().AutoSync ? PropertiesAnswer::Yes : PropertiesAnswer::Cancelled;
+        // While the question was on screen the idle lock may have closed the document, or another
+        // was opened: the answer was about a document that is gone, and the FTP copy must not be
+        // shown in its place without its meta password.
+        if (doc.generation() != m_syncGeneration || doc.CurrentPath != path) {
+            finish();
+            return;
+        }
     }
     if (!TakesFtpCopy(choice, answer)) {
         finish();

@@ -90,8 +90,13 @@ void IdleLock::timerIdleMainTimer()
         // Cancel closes the document, after the save question; the document is shown again only
         // once it is closed. Checking that New ran, rather than that no file name is left, keeps
         // an untitled document whose save question was cancelled under the lock.
-        if (m_host.newDocument())
+        if (m_host.newDocument()) {
+            // A question that was on screen when the lock came (the synchronisation question, the
+            // FTP dialog...) was about the document just closed: it goes too, unanswered.
+            if (m_host.closeQuestions)
+                m_host.closeQuestions();
             break;
+        }
     }
     m_host.showDocument(true);
 }

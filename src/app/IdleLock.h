@@ -38,6 +38,7 @@ public:
         std::function<void(bool)> showDocument;         // the tree and the right-hand area
         std::function<bool(QString&)> askPassword;      // the prompt in enter mode; false: Cancel
         std::function<bool()> newDocument;              // New with its save question; false: kept
+        std::function<void()> closeQuestions;           // questions still open over the closed document
     };
 
     explicit IdleLock(Host host, QObject* parent = nullptr);

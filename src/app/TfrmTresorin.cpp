@@ -29,6 +29,7 @@
 #include "platform/RecentDocs.h"
 #include "platform/SingleInstance.h"
 #include "platform/gui/FileDialogs.h"
+#include "platform/gui/OpenQuestions.h"
 #include "settings/gui/TBoiteOptions.h"
 #include "update/UpdateCheck.h"
 #include "update/gui/TBoiteAPropos.h"
@@ -509,6 +510,7 @@ void TfrmTresorin::createIdleLock()
         return AskMetaPassword(TBoiteMetaPass::Enter, typed, m_doc.CurrentPath);
     };
     host.newDocument = [this] { return NewDocument(); };
+    host.closeQuestions = [] { CloseOpenQuestions(); };
     m_idle = new IdleLock(std::move(host), this);
     m_idle->watch(this, [this] { RestartIdleTimer(); });
 }

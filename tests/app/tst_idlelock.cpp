@@ -16,6 +16,8 @@
 #include "support/TempFolder.h"
 
 #include <QAction>
+#include <QDialog>
+#include <QMessageBox>
 #include <QLabel>
 #include <QMenuBar>
 #include <QSystemTrayIcon>
@@ -49,6 +51,8 @@ private slots:
     void noMetaPasswordNoLock();
     void lock_data();
     void lock();
+    void closingLockClosesOpenQuestions_data();
+    void closingLockClosesOpenQuestions();
     void trayRestore();
     void noTrayMinimisesOnly();
 
@@ -241,6 +245,46 @@ void TestIdleLock::lock()
     QCOMPARE(m_win->doc().Modified, kept && modified);
     QCOMPARE(m_win->doc().MetaPassword, kept ? QStringLiteral("secret") : QString());
     QVERIFY(!m_win->idleLock()->timer()->isActive());
+}
+
+void TestIdleLock::closingLockClosesOpenQuestions_data()
+{
+    QTest::addColumn<QVariant>("answer");
+    QTest::addColumn<bool>("closed");
+    QTest::newRow("Cancel closes the document") << QVariant() << true;
+    QTest::newRow("right password keeps it") << QVariant(QStringLiteral("secret")) << false;
+}
+
+// Questions on screen when the lock comes were asked about the open document: when the lock
+// closes it they are closed too, as Cancel, so that no later answer acts on what is open then.
+void TestIdleLock::closingLockClosesOpenQuestions()
+{
+    QFETCH(QVariant, answer);
+    QFETCH(bool, closed);
+    IdleLock::MillisecondsPerMinute = 60000;
+    makeWindow("Main=1\r\nMainMin=1\r\n");
+    fillDocument(QStringLiteral("/tmp/x.pass"), false);
+
+    QDialog question(m_win.get());
+    question.setModal(true);
+    question.show();
+    auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("Confirmation"), QStringLiteral("Sure?"),
+                                QMessageBox::Yes | QMessageBox::No);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(true);
+    QPointer<QMessageBox> boxAlive(box);
+    box->show();
+    QVERIFY(question.isVisible() && box->isVisible());
+
+    ModalSeam::pushAnswer(answer.isValid() ? QVariant(QString(answer.toString())) : QVariant());
+    m_win->idleLock()->timerIdleMainTimer();
+
+    QCOMPARE(m_win->doc().CurrentPath.isEmpty(), closed);
+    QCOMPARE(question.isVisible(), !closed);
+    QCOMPARE(!boxAlive.isNull() && boxAlive->isVisible(), !closed);
+    if (closed)
+        QCOMPARE(question.result(), int(QDialog::Rejected));
+    delete boxAlive.data();
 }
 
 void TestIdleLock::trayRestore()

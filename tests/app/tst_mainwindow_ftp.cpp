@@ -5,6 +5,7 @@
 
 #include "app/DocumentView.h"
 #include "app/FtpSync.h"
+#include "app/IdleLock.h"
 #include "app/TfrmTresorin.h"
 #include "crypto/Cipher.h"
 #include "document/DocumentStream.h"
@@ -105,6 +106,7 @@ private slots:
     void syncAfterOpen_data();
     void syncAfterOpen();
     void searchFilterIsSwitchedOffBeforeTheQuestion();
+    void idleLockClosesTheDocumentUnderTheSyncQuestion();
     void stopDuringTheDownload();
     void downloadIsDroppedForAnotherDocument_data();
     void downloadIsDroppedForAnotherDocument();
@@ -422,6 +424,47 @@ void TestMainWindowFtp::searchFilterIsSwitchedOffBeforeTheQuestion()
     QVERIFY(!search->isChecked());
     QCOMPARE(questionsWhenSwitchedOff, 0);
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteInfo")).size(), 1);
+}
+
+// The idle lock comes while the synchronisation question is on screen and the user cancels its
+// prompt, which closes the document. A Yes given afterwards must not show the FTP copy in the
+// window: that would show every entry without the meta password.
+void TestMainWindowFtp::idleLockClosesTheDocumentUnderTheSyncQuestion()
+{
+    FtpServer server;
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    auto* w = makeWindow();
+    DocumentState local;
+    fillDocument(local, QStringLiteral("local group"), server, 5, 45000.5);
+    const QString path = writeLocal(QStringLiteral("sync.pass"), local);
+    const QByteArray localBytes = m_tmp->readFile(QStringLiteral("sync.pass"));
+    DocumentState remote;
+    fillDocument(remote, QStringLiteral("remote group"), server, 9, 45001.5);
+    const QByteArray remoteBytes = enciphered(remote);
+    QVERIFY(server.writeFile(QStringLiteral("backup/sync.pass"), remoteBytes));
+
+    openFromDisk(path);
+    bool locked = false;
+    ModalSeam::setObserver([&](const ModalSeam::Shown& q) {
+        if (q.dialog == QLatin1String("BoiteInfo") && !locked) {
+            locked = true;
+            w->idleLock()->timerIdleMainTimer();
+        }
+    });
+    ModalSeam::pushAnswer(QVariant());                   // Cancel at the lock's prompt
+    ModalSeam::pushAnswer(int(PropertiesAnswer::Yes)); // then Yes to the question
+    QVERIFY(waitForSync());
+
+    QVERIFY(locked);
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("MetaPass")).size(), 2); // the open, then the lock
+    QCOMPARE(ModalSeam::pendingAnswers(), 0);
+    QCOMPARE(groupNames(w->doc()), QStringList());
+    QCOMPARE(w->doc().entryCount(), 0);
+    QVERIFY(w->doc().CurrentPath.isEmpty());
+    QVERIFY(w->doc().MetaPassword.isEmpty());
+    QVERIFY(!w->doc().ReadOnlyLock);
+    QCOMPARE(m_tmp->readFile(QStringLiteral("sync.pass")), localBytes);
+    QCOMPARE(server.readFile(QStringLiteral("backup/sync.pass")), remoteBytes);
 }
 
 void TestMainWindowFtp::stopDuringTheDownload()
