@@ -3,6 +3,7 @@
 #include "app/DocumentView.h"
 #include "app/EntryListModel.h"
 #include "app/EntryListView.h"
+#include "app/NotesEdit.h"
 #include "document/DocumentCommands.h"
 #include "document/gui/StorableTextGuard.h"
 #include "platform/gui/ClipboardAccess.h"
@@ -10,10 +11,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QClipboard>
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
 
@@ -49,6 +52,21 @@ TCellEditor::TCellEditor(QWidget* parent) : QLineEdit(parent)
     setObjectName(QStringLiteral("ed"));
     setContextMenuPolicy(Qt::DefaultContextMenu);
     hide();
+}
+
+QMenu* TCellEditor::createContextMenu()
+{
+    QMenu* menu = createStandardContextMenu();
+    RouteClipboardActions(
+        menu, [this](bool cut) { emit copyRequested(cut); }, this);
+    return menu;
+}
+
+void TCellEditor::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu* menu = createContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
 }
 
 bool TCellEditor::event(QEvent* event)
@@ -326,9 +344,8 @@ void CellEditing::ListeDblClick(const QPoint& point)
         emit iconDoubleClicked(point);
         return;
     }
-    // No clearing is planned for this copy: it is not watched.
     if (OpenCellEditor(point) && m_autoCopy && !m_editor->text().isEmpty())
-        clipboard::setText(m_editor->text(), m_editor->column == EntryListModel::PasswordColumn);
+        emit autoCopyRequested(m_editor->text(), m_editor->column == EntryListModel::PasswordColumn);
 }
 
 bool CellEditing::eventFilter(QObject* watched, QEvent* event)

@@ -7,6 +7,7 @@
 #include <QPoint>
 
 class DocumentView;
+class QMenu;
 struct TFeuille;
 
 // The single-line editor "ed" laid over one cell of the entry list. It knows the cell it edits
@@ -22,12 +23,19 @@ public:
     int unscrolledLeft = 0;
     QString openedText;
 
+    // The editor's own menu, with its Copy and Cut going through copyRequested(): the caller
+    // owns it.
+    QMenu* createContextMenu();
+
 signals:
     void moveRequested(CellMove move, bool ctrl);
     void focusLost();
+    // Copy or Cut from the editor's own menu: the program's clipboard command does it.
+    void copyRequested(bool cut);
 
 protected:
     bool event(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
@@ -74,6 +82,8 @@ signals:
     // A double click on the icon area of an unscrolled list (viewport coordinates): it copies
     // the entry of that row.
     void iconDoubleClicked(const QPoint& point);
+    // AutoCopy: the text of the cell just opened is to go to the clipboard.
+    void autoCopyRequested(const QString& text, bool password);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

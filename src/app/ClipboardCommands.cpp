@@ -5,6 +5,7 @@
 #include "app/EntryListModel.h"
 #include "app/EntryListView.h"
 #include "document/DocumentModel.h"
+#include "crypto/SecureBytes.h"
 #include "document/EntryClipRecord.h"
 #include "lang/gui/ShowMsg.h"
 #include "platform/ClipboardWatch.h"
@@ -13,6 +14,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTextCursor>
 
@@ -42,13 +44,96 @@ ClipboardCommands::ClipboardCommands(DocumentView* view, DocumentState& doc,
     : QObject(parent), m_view(view), m_doc(doc), m_action(std::move(action)), m_watch(new ClipboardWatch(this))
 {
     connect(m_watch, &ClipboardWatch::clearDue, this, &ClipboardCommands::clearIfWatched);
-    connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &ClipboardCommands::updateEnabling);
+    connect(QApplication::clipboard(), &QClipboard::dataChanged, this, [this] {
+        updateEnabling();
+        wipePlacedIfReleased();
+    });
+    // Text selected in a field of the window is not offered to other programs by a middle click:
+    // the selection of the notes or of a password cell would stay readable there, never cleared.
+    connect(QApplication::clipboard(), &QClipboard::selectionChanged, this, [] {
+        QClipboard* board = QApplication::clipboard();
+        if (board->supportsSelection() && board->ownsSelection())
+            board->clear(QClipboard::Selection);
+    });
     connect(m_view, &DocumentView::entrySelected, this, &ClipboardCommands::updateEnabling);
     connect(m_view, &DocumentView::groupChanged, this, &ClipboardCommands::updateEnabling);
     connect(m_view->cellEditing(), &CellEditing::iconDoubleClicked, this, &ClipboardCommands::iconDoubleClicked);
+    connect(m_view->cellEditing(), &CellEditing::autoCopyRequested, this, &ClipboardCommands::autoCopyCell);
+    connect(m_view, &DocumentView::notesWordCopyRequested, this,
+            [this](const QString& word) { place(word, false, QByteArray(), false); });
+    connect(m_view->cellEditing()->editor(), &TCellEditor::copyRequested, this,
+            [this](bool cut) { copyEditorSelection(false, cut); });
+    connect(m_view->memo(), &NotesEdit::copyRequested, this, [this](bool cut) { copyEditorSelection(true, cut); });
 }
 
-ClipboardCommands::~ClipboardCommands() = default;
+ClipboardCommands::~ClipboardCommands()
+{
+    m_watch->forget();
+    secureWipe(m_placedText);
+    secureWipe(m_placedRecord);
+}
+
+void ClipboardCommands::place(const QString& text, bool secret, QByteArray record, bool watched)
+{
+    // Unshared copies: the document's own password buffer is never handed to the clipboard, where
+    // it could not be wiped with the entry.
+    QString own(text.constData(), text.size());
+    QByteArray ownRecord;
+    if (!record.isNull()) {
+        ownRecord = QByteArray(record.constData(), record.size());
+        secureWipe(record);
+    }
+    QMimeData* data = ownRecord.isNull() ? clipboard::setText(own, secret)
+                                         : clipboard::setEntry(own, entryclip::mimeType(), ownRecord);
+    // The previous copy left the clipboard with the call above.
+    m_watch->forget();
+    secureWipe(m_placedText);
+    secureWipe(m_placedRecord);
+    m_placedText = std::move(own);
+    m_placedRecord = std::move(ownRecord);
+    m_placedData = data;
+    if (watched)
+        WatchClipboardText(m_placedText);
+}
+
+void ClipboardCommands::wipePlacedIfReleased()
+{
+    if (m_placedData)
+        return;
+    m_watch->forget();
+    secureWipe(m_placedText);
+    secureWipe(m_placedRecord);
+}
+
+void ClipboardCommands::releaseCopies()
+{
+    wipePlacedIfReleased();
+}
+
+void ClipboardCommands::autoCopyCell(const QString& text, bool password)
+{
+    place(text, password, QByteArray(), password);
+}
+
+void ClipboardCommands::copyEditorSelection(bool fromNotes, bool cut)
+{
+    if (!fromNotes) {
+        TCellEditor* editor = m_view->cellEditing()->isOpen() ? m_view->cellEditing()->editor() : nullptr;
+        if (!editor || !editor->hasSelectedText())
+            return;
+        place(editor->selectedText(), editor->column == EntryListModel::PasswordColumn, QByteArray(), true);
+        // The cell changes when the editor commits.
+        if (cut && !editor->isReadOnly())
+            editor->del();
+        return;
+    }
+    QPlainTextEdit* memo = m_view->memo();
+    if (!memo->isEnabled() || !memo->textCursor().hasSelection() || (cut && memo->isReadOnly()))
+        return;
+    place(plainSelection(memo), false, QByteArray(), true);
+    if (cut && !memo->isReadOnly())
+        memo->textCursor().removeSelectedText();
+}
 
 void ClipboardCommands::setClearing(bool on, int minutes)
 {
@@ -65,6 +150,7 @@ void ClipboardCommands::clearIfWatched()
 {
     if (ClipboardWatch::ShouldClear(clipboard::holdsText(), clipboard::text(), m_watch->watchedText()))
         clipboard::empty();
+    wipePlacedIfReleased();
 }
 
 void ClipboardCommands::clearAtExit()
@@ -72,6 +158,7 @@ void ClipboardCommands::clearAtExit()
     if (m_watch->hasWatched() &&
         ClipboardWatch::ShouldClear(clipboard::holdsText(), clipboard::text(), m_watch->watchedText()))
         QApplication::clipboard()->clear();
+    wipePlacedIfReleased();
 }
 
 bool ClipboardCommands::clipboardHoldsEntry()
@@ -89,9 +176,7 @@ bool ClipboardCommands::copyEntry()
     const TFeuille* entry = m_view->selectedEntry();
     if (!entry)
         return false;
-    clipboard::setEntry(entry->Password, entryclip::mimeType(),
-                        entryclip::encode(*entry, m_doc.LocalDoc.FormatVersion));
-    WatchClipboardText(entry->Password);
+    place(entry->Password, true, entryclip::encode(*entry, m_doc.LocalDoc.FormatVersion), true);
     return true;
 }
 
@@ -99,23 +184,12 @@ void ClipboardCommands::Copy()
 {
     if (!m_view->selectedEntry())
         return;
-    CellEditing* cells = m_view->cellEditing();
-    if (cells->isOpen()) {
-        const TCellEditor* editor = cells->editor();
-        if (!editor->hasSelectedText())
-            return;
-        const QString text = editor->selectedText();
-        clipboard::setText(text, editor->column == EntryListModel::PasswordColumn);
-        WatchClipboardText(text);
+    if (m_view->cellEditing()->isOpen()) {
+        copyEditorSelection(false, false);
         return;
     }
-    QPlainTextEdit* memo = m_view->memo();
-    if (memoActive(memo)) {
-        if (!memo->textCursor().hasSelection())
-            return;
-        const QString text = plainSelection(memo);
-        clipboard::setText(text, false);
-        WatchClipboardText(text);
+    if (memoActive(m_view->memo())) {
+        copyEditorSelection(true, false);
         return;
     }
     copyEntry();
@@ -125,26 +199,14 @@ void ClipboardCommands::Cut()
 {
     if (!m_view->selectedEntry())
         return;
-    CellEditing* cells = m_view->cellEditing();
-    if (cells->isOpen()) {
-        TCellEditor* editor = cells->editor();
-        if (!editor->hasSelectedText())
-            return;
-        const QString text = editor->selectedText();
-        clipboard::setText(text, editor->column == EntryListModel::PasswordColumn);
-        // The cell changes when the editor commits.
-        editor->del();
-        WatchClipboardText(text);
+    if (m_view->cellEditing()->isOpen()) {
+        copyEditorSelection(false, true);
         return;
     }
     QPlainTextEdit* memo = m_view->memo();
     if (memoActive(memo)) {
-        if (!memo->textCursor().hasSelection() || memo->isReadOnly())
-            return;
-        const QString text = plainSelection(memo);
-        clipboard::setText(text, false);
-        memo->textCursor().removeSelectedText();
-        WatchClipboardText(text);
+        if (!memo->isReadOnly())
+            copyEditorSelection(true, true);
         return;
     }
     if (m_doc.ReadOnlyLock)
@@ -185,6 +247,9 @@ void ClipboardCommands::Paste()
     }
     const TGroupe* group = m_view->selectedGroup();
     pasted->Group = group ? group->Id : 0;
+    // A record from elsewhere must not become this document's FTP entry, whose address and login
+    // the synchronisation would then follow: the mark is dropped, as a merge drops it.
+    pasted->IsFtpEntry = false;
     TFeuille* entry = m_doc.appendEntry(std::move(pasted));
     m_view->insertEntryRow(m_view->selectedRow(), entry);
     m_doc.SetModified(true);

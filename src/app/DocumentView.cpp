@@ -61,7 +61,7 @@ DocumentView::DocumentView(QWidget* parent) : QWidget(parent)
     m_liste->setColumnWidth(EntryListModel::PasswordColumn, 100);
     m_liste->setMinimumHeight(kMinPane);
 
-    m_memo = new QPlainTextEdit;
+    m_memo = new NotesEdit;
     m_memo->setObjectName(QStringLiteral("Memo"));
     m_memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_memo->setTabChangesFocus(false);
@@ -837,7 +837,7 @@ bool DocumentView::eventFilter(QObject* watched, QEvent* event)
                 [this] {
                     const QString word = m_memo->textCursor().selectedText();
                     if (!word.isEmpty())
-                        QApplication::clipboard()->setText(word);
+                        emit notesWordCopyRequested(word);
                 },
                 Qt::QueuedConnection);
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/NotesEdit.h"
 #include "document/gui/StorableTextGuard.h"
 
 #include <QStringList>
@@ -195,7 +196,7 @@ public:
     // --- parts ----------------------------------------------------------------------------
     GroupTreeView* arbo() const { return m_arbo; }
     EntryListView* liste() const { return m_liste; }
-    QPlainTextEdit* memo() const { return m_memo; }
+    NotesEdit* memo() const { return m_memo; }
     QToolButton* cacherBtn() const { return m_cacherBtn; }
     QLabel* labelInfo() const { return m_labelInfo; }
     GroupTreeModel* groupModel() const { return m_groupModel; }
@@ -217,6 +218,8 @@ signals:
     // Right button in the tree (the node under the pointer is already selected) or in the list.
     void groupContextMenuRequested(const QPoint& globalPos);
     void entryContextMenuRequested(const QPoint& globalPos);
+    // AutoCopy of the word double-clicked in the notes.
+    void notesWordCopyRequested(const QString& word);
     void notesPanelToggled(bool hidden);
 
 protected:
@@ -247,7 +250,7 @@ private:
     EntryListModel* m_entryModel = nullptr;
     GroupTreeView* m_arbo = nullptr;
     EntryListView* m_liste = nullptr;
-    QPlainTextEdit* m_memo = nullptr;
+    NotesEdit* m_memo = nullptr;
     QToolButton* m_cacherBtn = nullptr;
     QLabel* m_labelInfo = nullptr;
     QSplitter* m_mainSplitter = nullptr;

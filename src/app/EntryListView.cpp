@@ -5,6 +5,7 @@
 #include "lang/gui/WindowTranslation.h"
 
 #include <QDrag>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -498,4 +499,15 @@ void EntryListView::dropEvent(QDropEvent* event)
     event->acceptProposedAction();
     if (ok)
         emit rowDropped(from, index);
+}
+
+void EntryListView::keyPressEvent(QKeyEvent* event)
+{
+    // The view would copy the text of its current cell by itself (a password among them) whenever
+    // the program's own Copy is disabled: only the program's clipboard commands copy.
+    if (event->matches(QKeySequence::Copy) || event->matches(QKeySequence::Cut)) {
+        event->ignore();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
 }

@@ -8,6 +8,7 @@
 
 #include <QDrag>
 #include <QLineEdit>
+#include <QKeyEvent>
 #include <QMimeData>
 
 #include <QHeaderView>
@@ -247,4 +248,15 @@ void GroupTreeView::dropEvent(QDropEvent* event)
     } else if (target) {
         emit entryDropped(target);
     }
+}
+
+void GroupTreeView::keyPressEvent(QKeyEvent* event)
+{
+    // The view would copy the text of its current cell by itself (a password among them) whenever
+    // the program's own Copy is disabled: only the program's clipboard commands copy.
+    if (event->matches(QKeySequence::Copy) || event->matches(QKeySequence::Cut)) {
+        event->ignore();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
 }

@@ -608,6 +608,8 @@ void TfrmTresorin::connectCommands()
         if (append)
             m_view->commitNotes();
         m_view->documentAboutToReload();
+        if (!append)
+            m_clipboard->releaseCopies();
     });
     connect(p, &DocumentPipeline::contentReplaced, this, [this] { m_view->documentReloaded(); });
     connect(p, &DocumentPipeline::showFirstGroup, this, [this] { m_view->selectFirstGroupExpanded(); });
@@ -1083,6 +1085,7 @@ bool TfrmTresorin::NewDocument()
         return false;
     m_view->documentAboutToReload();
     m_doc.clearContent();
+    m_clipboard->releaseCopies();
     m_doc.SetModified(false);
     secureWipe(m_doc.MetaPassword);
     m_doc.CurrentPath.clear();
@@ -1240,13 +1243,21 @@ bool TfrmTresorin::keyPreview(QKeyEvent* event)
 {
     // The editors would copy and cut by themselves, unwatched: the commands do it for them, so
     // that the text copied is cleared after the delay like any other.
+    // Every key that copies or cuts in them (Ctrl+C, Ctrl+Insert, Shift+Delete...) is taken, even
+    // while the command is disabled: the editor's own copy would leave the text unwatched.
     QWidget* focus = QApplication::focusWidget();
     if (focus && (focus == m_view->cellEditing()->editor() || focus == m_view->memo())) {
         const QKeySequence key(event->keyCombination());
-        for (const char* name : {"ActionCopier", "ActionCouper"}) {
-            QAction* command = action(QLatin1String(name));
-            if (command->isEnabled() && command->shortcut() == key) {
-                command->trigger();
+        const struct
+        {
+            const char* name;
+            QKeySequence::StandardKey standard;
+        } commands[] = {{"ActionCopier", QKeySequence::Copy}, {"ActionCouper", QKeySequence::Cut}};
+        for (const auto& c : commands) {
+            QAction* command = action(QLatin1String(c.name));
+            if (command->shortcut() == key || event->matches(c.standard)) {
+                if (command->isEnabled())
+                    command->trigger();
                 return true;
             }
         }
