@@ -1,5 +1,7 @@
 #include "cli/CliSupport.h"
 
+#include "document/Win1252.h"
+
 #include "crypto/SecureBytes.h"
 #include "lang/LangTable.h"
 
@@ -213,6 +215,16 @@ bool readNewPassword(QString& password, QString& error)
     // The window could never open a document under such a password.
     if (first.isEmpty()) {
         error = QStringLiteral("the new meta password is empty");
+        return false;
+    }
+    // A document stores its password in Windows-1252: every other character would become "?", and
+    // any text of the same length made of such characters would open it. The window refuses them
+    // as they are typed.
+    if (const qsizetype count = win1252::unholdableCount(first); count > 0) {
+        error = QStringLiteral("the new meta password holds %1 character%2 a document cannot store "
+                               "(only Windows-1252 characters are allowed)")
+                    .arg(count)
+                    .arg(count > 1 ? QStringLiteral("s") : QString());
         return false;
     }
     if (first.size() > docfile::MaxMetaPasswordLength) {

@@ -424,6 +424,14 @@ void TestCli::newPasswordMustOpenInTheWindow_data()
         QTest::addRow("%s: 50 characters", command) << command << fifty << true;
         // Characters are counted, not the bytes of their UTF-8 form.
         QTest::addRow("%s: 50 accented characters", command) << command << QString(50, QChar(0xE9)) << true;
+        // The code page of documents has no place for these: each would be stored as "?", and any
+        // six characters it cannot hold would open the document.
+        QTest::addRow("%s: Cyrillic", command) << command << QStringLiteral("\u043f\u0430\u0440\u043e\u043b\u044c")
+                                               << false;
+        QTest::addRow("%s: Chinese", command) << command << QStringLiteral("\u5bc6\u7801\u5bc6\u7801") << false;
+        QTest::addRow("%s: one emoji among Latin", command) << command << QStringLiteral("abc\U0001F511def") << false;
+        QTest::addRow("%s: euro sign and typographic quotes", command)
+            << command << QStringLiteral("\u20ac\u2018x\u2019") << true;
     }
 }
 
