@@ -83,3 +83,43 @@ ShellCommand WebAddressTarget(const QString& address, const QString& login, cons
         return ShellCommand{target, QString()};
     return SplitCommandLine(target);
 }
+
+QString WithHiddenCharactersShown(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const QChar::Category category = c.category();
+        if (category == QChar::Other_Control || category == QChar::Other_Format)
+            out += QStringLiteral("<U+%1>").arg(QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
+WebOpening PlanWebOpening(const QString& address, const QString& login, const QString& password)
+{
+    WebOpening plan;
+    const QString target = SubstituteCredentials(address, login, password);
+    if (IsWebLink(target)) {
+        plan.isLink = true;
+        plan.link = target;
+        return plan;
+    }
+    // What people type for a site; run as a program it would do nothing useful.
+    if (target.size() > 4 && matchesCapitalsAt(target, 0, QStringLiteral("WWW."))) {
+        plan.isLink = true;
+        plan.link = QStringLiteral("https://") + target;
+        return plan;
+    }
+    plan.command = SplitCommandLine(target);
+    // Dots stand for the password in the question.
+    const ShellCommand shown = SplitCommandLine(SubstituteCredentials(address, login, QStringLiteral("\u2022\u2022\u2022")));
+    plan.shown = ShellCommand{WithHiddenCharactersShown(shown.program), WithHiddenCharactersShown(shown.parameters)};
+    bool placeholder = false;
+    for (qsizetype i = 0; i < address.size() && !placeholder; ++i)
+        placeholder = matchesCapitalsAt(address, i, QStringLiteral("\u00B0PASS"));
+    plan.carriesPassword = placeholder && !password.isEmpty();
+    return plan;
+}

@@ -27,3 +27,21 @@ ShellCommand SplitCommandLine(const QString& text);
 // What opening an entry's web address comes to: a link is opened with no parameters, any other
 // text is split into a program and its parameters.
 ShellCommand WebAddressTarget(const QString& address, const QString& login, const QString& password);
+
+// What Open web site does with an address, decided before anything is opened. Links (http, https,
+// ftp) open in the browser, and so does an address that starts with "www." (as https). Any other
+// text would start a program: that is only done once the user has seen what would run.
+struct WebOpening
+{
+    bool isLink = false;
+    QString link;         // a link: what the browser is given
+    ShellCommand command; // otherwise: the program and parameters that would run
+    ShellCommand shown;   // the same for the question, the password as dots, hidden characters visible
+    bool carriesPassword = false; // the password is part of what would run (other users can read it)
+};
+
+WebOpening PlanWebOpening(const QString& address, const QString& login, const QString& password);
+
+// The text with each control or invisible formatting character (line breaks, direction overrides)
+// written as "<U+XXXX>", so that a question shows what would really run.
+QString WithHiddenCharactersShown(const QString& text);

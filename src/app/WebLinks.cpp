@@ -6,6 +6,9 @@
 #include "app/EntryListView.h"
 #include "app/WebLink.h"
 #include "document/DocumentModel.h"
+#include "document/gui/DocumentPipeline.h"
+#include "lang/LangTable.h"
+#include "lang/gui/ShowMsg.h"
 #include "platform/gui/OpenLink.h"
 
 #include <QAction>
@@ -44,8 +47,25 @@ void WebLinks::OpenWebSite()
     const TFeuille* entry = m_view->selectedEntry();
     if (!entry || entry->WebAddress.isEmpty())
         return;
-    const ShellCommand command = WebAddressTarget(entry->WebAddress, entry->Login, entry->Password);
-    ShellOpen(command.program, command.parameters);
+    const WebOpening plan = PlanWebOpening(entry->WebAddress, entry->Login, entry->Password);
+    if (plan.isLink) {
+        ShellOpen(plan.link, QString());
+        return;
+    }
+    // An address from a merged, pasted or received document could start any program: nothing runs
+    // before the user has seen what, and said yes (No is the default). Nothing is remembered.
+    QString question = FillPlaceholders(Msg(QStringLiteral("RunProgram")), {plan.shown.program, plan.shown.parameters});
+    if (plan.carriesPassword)
+        question += QStringLiteral("\r\n\r\n") + Msg(QStringLiteral("RunProgramPass"));
+    const DocumentState* doc = m_view->document();
+    const quint64 generation = doc ? doc->generation() : 0;
+    const QString address = entry->WebAddress;
+    if (ShowMsg(question, MsgKind::Warning, MsgYes | MsgNo | MsgDefaultNo) != MsgYes)
+        return;
+    // The answer is for the entry that was asked about, which must still be the one selected.
+    if (!doc || doc->generation() != generation || m_view->selectedEntry() != entry || entry->WebAddress != address)
+        return;
+    ShellOpen(plan.command.program, plan.command.parameters);
 }
 
 bool WebLinks::linkPointerAt(const QPoint& viewportPos) const
