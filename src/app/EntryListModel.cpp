@@ -1,6 +1,7 @@
 #include "app/EntryListModel.h"
 
 #include "app/Icons.h"
+#include "crypto/SecureBytes.h"
 #include "document/DocumentModel.h"
 #include "lang/LangTable.h"
 
@@ -53,9 +54,28 @@ EntryListModel::Row EntryListModel::makeRow(TFeuille* entry, const QString& path
     return row;
 }
 
+namespace {
+
+// A row's copy of a password usually shares the entry's characters, and is then only let go; once
+// the entry has changed or gone, the row is the last owner and wipes them.
+void releasePassword(EntryListModel::Row& row)
+{
+    secureWipe(row.texts[EntryListModel::PasswordColumn]);
+}
+
+} // namespace
+
+EntryListModel::~EntryListModel()
+{
+    for (Row& r : m_rows)
+        releasePassword(r);
+}
+
 void EntryListModel::resetRows(std::vector<Row> rows)
 {
     beginResetModel();
+    for (Row& r : m_rows)
+        releasePassword(r);
     m_rows = std::move(rows);
     endResetModel();
 }
@@ -105,6 +125,7 @@ void EntryListModel::removeEntryRow(int row)
     if (row < 0 || row >= count())
         return;
     beginRemoveRows(QModelIndex(), row, row);
+    releasePassword(m_rows[static_cast<size_t>(row)]);
     m_rows.erase(m_rows.begin() + row);
     endRemoveRows();
 }
@@ -128,7 +149,9 @@ void EntryListModel::refreshRow(int row)
     if (row < 0 || row >= count() || !m_rows[static_cast<size_t>(row)].entry)
         return;
     Row& r = m_rows[static_cast<size_t>(row)];
-    r = makeRow(r.entry, r.texts[PathColumn], r.searchRow);
+    Row fresh = makeRow(r.entry, r.texts[PathColumn], r.searchRow);
+    releasePassword(r);
+    r = std::move(fresh);
     emit dataChanged(index(row, 0), index(row, columnCount() - 1));
 }
 
@@ -136,7 +159,10 @@ void EntryListModel::setCellText(int row, int column, const QString& text)
 {
     if (row < 0 || row >= count() || column < 0 || column > PathColumn)
         return;
-    m_rows[static_cast<size_t>(row)].texts[static_cast<size_t>(column)] = text;
+    QString& cell = m_rows[static_cast<size_t>(row)].texts[static_cast<size_t>(column)];
+    if (column == PasswordColumn && cell.constData() != text.constData())
+        secureWipe(cell);
+    cell = text;
     if (column < columnCount())
         emit dataChanged(index(row, column), index(row, column));
 }

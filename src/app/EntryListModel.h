@@ -55,6 +55,7 @@ public:
     };
 
     explicit EntryListModel(QObject* parent = nullptr);
+    ~EntryListModel() override;
 
     static RowIcon entryIcon(const TFeuille& entry, bool searchRow);
     static QString iconName(RowIcon icon);

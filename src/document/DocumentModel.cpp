@@ -22,6 +22,11 @@ int TGroupe::indexInParent(const std::vector<std::unique_ptr<TGroupe>>& topLevel
     return -1;
 }
 
+TFeuille::~TFeuille()
+{
+    secureWipe(Password);
+}
+
 std::unique_ptr<TFeuille> NewEntry(const TGroupe* group, const QString& name)
 {
     auto entry = std::make_unique<TFeuille>();

@@ -44,9 +44,17 @@ struct TGroupe
     int indexInParent(const std::vector<std::unique_ptr<TGroupe>>& topLevel) const;
 };
 
-// One entry of the document.
+// One entry of the document. Its password is wiped when the entry goes (when no other text still
+// shares its characters: the last owner wipes).
 struct TFeuille
 {
+    TFeuille() = default;
+    TFeuille(const TFeuille&) = default;
+    TFeuille(TFeuille&&) = default;
+    TFeuille& operator=(const TFeuille&) = default;
+    TFeuille& operator=(TFeuille&&) = default;
+    ~TFeuille();
+
     quint32 Group = 0; // Id of the owning group, 0 = none
     qint32 RemapMark = -1;
     QString Name;
