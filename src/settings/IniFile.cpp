@@ -390,9 +390,10 @@ bool IniFile::save(QString* error)
     bool ok = !m_unreadable && !m_path.isEmpty() && QDir().mkpath(info.absolutePath());
     QString reason;
     if (ok) {
-        // The file may come to hold FTP credentials: a new one is for its owner only. An existing
-        // file keeps its own permissions.
-        const platform::SafeWriteResult written = platform::writeFileSafely(m_path, encodedText());
+        // The file may come to hold FTP credentials: it is for its owner only, and a file made
+        // readable by others (by hand, or by an older copy of the program) is narrowed now.
+        const platform::SafeWriteResult written =
+            platform::writeFileSafely(m_path, encodedText(), platform::NewFileAccess::AlwaysOwnerOnly);
         ok = written.ok;
         reason = written.error;
     }

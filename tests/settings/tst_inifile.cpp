@@ -310,14 +310,16 @@ void TestIniFile::saveCreatesFolder()
     QVERIFY(ini.save());
     QCOMPARE(dir.readFile(QStringLiteral("config/tresorin/Tresorin.ini")), QByteArray("[Main]\nHidePass=0\n"));
 #ifdef Q_OS_UNIX
-    // A new file is for its owner only; an existing one keeps its permissions.
+    // A new file is for its owner only; one made readable by others is narrowed at its next
+    // write: it holds the FTP credentials, enciphered under a key made of texts beside them.
     const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
     QCOMPARE(QFile::permissions(path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), ownerOnly);
-    const auto shared = ownerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    const auto shared = ownerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup;
     QVERIFY(QFile::setPermissions(path, shared));
     ini.writeBool(QStringLiteral("Main"), QStringLiteral("HidePass"), true);
     QVERIFY(ini.save());
-    QCOMPARE(QFile::permissions(path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), shared);
+    QCOMPARE(QFile::permissions(path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), ownerOnly);
+    QCOMPARE(dir.readFile(QStringLiteral("config/tresorin/Tresorin.ini")), QByteArray("[Main]\nHidePass=1\n"));
 #endif
 }
 

@@ -99,11 +99,10 @@ QString captionOf(const QObject* o, ControlKind kind)
     case ControlKind::CheckBox:
     case ControlKind::RadioButton:
         return static_cast<const QAbstractButton*>(o)->text();
-    case ControlKind::LineEdit: {
-        auto* edit = static_cast<const QLineEdit*>(o);
-        // A masked field holds a secret: its content never goes to a file.
-        return edit->echoMode() == QLineEdit::Normal ? edit->text() : QString();
-    }
+    case ControlKind::LineEdit:
+        // What a text field holds is the user's (an FTP login, a generated password, a search), not
+        // a caption: it never goes to a translator's file.
+        return QString();
     case ControlKind::GroupBox:
         return static_cast<const QGroupBox*>(o)->title();
     case ControlKind::TabPage: {
