@@ -87,7 +87,9 @@ void TMajWeb::run()
     // Only the web: an address taken from the settings or from an answer cannot reach a file or
     // another protocol, also not through a redirection.
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // A request made over https is never redirected down to http.
+    const bool secure = CheckUrl.startsWith(QLatin1String("https:"), Qt::CaseInsensitive);
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
