@@ -94,7 +94,10 @@ void FtpSync::ActionSauverFTPExecute()
     doc.CurrentPath = path;
 
     dialog->TransferData = std::exchange(m_ftpSaveBytes, QByteArray());
-    if (!dialog->TransferData.isEmpty() && dialog->ShowForTransfer()) {
+    const DocumentTicket ticket(doc);
+    // What was uploaded is this document: a document opened or made meanwhile (the idle lock's
+    // close) must not take its FTP name and mode, whose next save would overwrite that copy.
+    if (!dialog->TransferData.isEmpty() && dialog->ShowForTransfer() && ticket.stillOpen()) {
         doc.SetModified(false);
         doc.FtpMode = true;
         m_window->showFtpMode(true);
@@ -110,9 +113,14 @@ void FtpSync::ActionSynchroFTPExecute()
     QAction* command = m_window->action(QStringLiteral("ActionSynchroFTP"));
     TBoiteFTP* dialog = TBoiteFTP::instance();
     if (dialog && !doc.ReadOnlyLock) {
+        // Edited on a copy: parameters typed for a document that was closed meanwhile go nowhere.
+        const DocumentTicket ticket(doc);
+        TDoc edited = doc.LocalDoc;
         bool changed = false;
-        if (dialog->EditSyncParameters(doc.ftpEntry(), doc.LocalDoc, false, &changed) && changed)
+        if (dialog->EditSyncParameters(doc.ftpEntry(), edited, false, &changed) && changed && ticket.stillOpen()) {
+            doc.LocalDoc = edited;
             doc.SetModified(true);
+        }
     }
     // The command toggled its own mark when triggered: the document says what it is.
     command->setChecked(doc.LocalDoc.SyncOn);

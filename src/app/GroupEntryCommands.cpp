@@ -86,8 +86,13 @@ void GroupEntryCommands::Delete()
     EntryListView* list = m_view->liste();
     if (tree->hasFocus() && m_view->selectedGroup()) {
         TGroupe* group = m_view->selectedGroup();
+        const DocumentTicket ticket(m_doc);
         if (GroupDeletionNeedsConfirmation(*group, m_view->entryModel()->count()) &&
             ShowMsg(Msg(QStringLiteral("DeleteKey")), MsgKind::Confirmation, MsgYes | MsgNo) != MsgYes)
+            return;
+        // The answer was about this group of this document: a document closed meanwhile (the idle
+        // lock) took the group with it.
+        if (!ticket.stillOpen() || m_view->selectedGroup() != group || m_doc.ReadOnlyLock)
             return;
         m_view->clearEntryRows();
         DeleteGroupEntries(m_doc, group);
@@ -97,10 +102,12 @@ void GroupEntryCommands::Delete()
         return;
     }
     if (list->hasFocus() && m_view->selectedEntry()) {
+        TFeuille* asked = m_view->selectedEntry();
+        const DocumentTicket ticket(m_doc);
         if (ShowMsg(Msg(QStringLiteral("DeleteEntree")), MsgKind::Confirmation, MsgYes | MsgNo) != MsgYes)
             return;
         TFeuille* entry = m_view->selectedEntry();
-        if (!entry)
+        if (!entry || !ticket.stillOpen() || entry != asked || m_doc.ReadOnlyLock)
             return;
         // The row goes first: its typed notes are stored while the entry still exists.
         m_view->removeEntryRow(m_view->rowOfEntry(entry));
@@ -135,11 +142,14 @@ void GroupEntryCommands::NewWithGeneratedPassword()
     CellEditing* cells = m_view->cellEditing();
     if (cells->isOpen() && !cells->edExit())
         return;
+    TFeuille* created = m_view->selectedEntry();
+    const DocumentTicket ticket(m_doc);
     TfrmGenerateur* window = generator();
     if (!window->execFor(m_settings))
         return;
+    // The password is for the entry just made, in the document still open.
     TFeuille* entry = m_view->selectedEntry();
-    if (!entry)
+    if (!entry || entry != created || !ticket.stillOpen() || m_doc.ReadOnlyLock)
         return;
     entry->Password = window->result();
     m_view->entryModel()->setCellText(m_view->rowOfEntry(entry), EntryListModel::PasswordColumn, entry->Password);

@@ -44,6 +44,22 @@ struct TGroupe
     int indexInParent(const std::vector<std::unique_ptr<TGroupe>>& topLevel) const;
 };
 
+class DocumentState;
+
+// Taken before a wait (a question, a dialog, a transfer): tells afterwards whether the document the
+// step began with is still the one open. New, Open, the idle lock's close and every load replace
+// the content and so end the ticket.
+class DocumentTicket
+{
+public:
+    explicit DocumentTicket(const DocumentState& doc);
+    bool stillOpen() const;
+
+private:
+    const DocumentState* m_doc;
+    quint64 m_generation;
+};
+
 // One entry of the document. Its password is wiped when the entry goes (when no other text still
 // shares its characters: the last owner wipes).
 struct TFeuille

@@ -7,6 +7,7 @@
 
 #include "app/DocumentView.h"
 #include "app/EntryListView.h"
+#include "app/GroupTreeView.h"
 #include "app/IdleLock.h"
 #include "app/TfrmTresorin.h"
 #include "app/TrayMinimiser.h"
@@ -53,6 +54,8 @@ private slots:
     void lock();
     void closingLockClosesOpenQuestions_data();
     void closingLockClosesOpenQuestions();
+    void deleteAnsweredAfterTheLockClosedTheDocument_data();
+    void deleteAnsweredAfterTheLockClosedTheDocument();
     void trayRestore();
     void noTrayMinimisesOnly();
 
@@ -285,6 +288,55 @@ void TestIdleLock::closingLockClosesOpenQuestions()
     if (closed)
         QCOMPARE(question.result(), int(QDialog::Rejected));
     delete boxAlive.data();
+}
+
+void TestIdleLock::deleteAnsweredAfterTheLockClosedTheDocument_data()
+{
+    QTest::addColumn<bool>("group");
+    QTest::newRow("group") << true;
+    QTest::newRow("entry") << false;
+}
+
+// The delete question is on screen when the lock closes the document and a new one is started in
+// its place: Yes given afterwards deletes nothing of the new document (and the closed group, which
+// is gone, is not touched).
+void TestIdleLock::deleteAnsweredAfterTheLockClosedTheDocument()
+{
+    QFETCH(bool, group);
+    IdleLock::MillisecondsPerMinute = 60000;
+    makeWindow("Main=1\r\nMainMin=1\r\n");
+    fillDocument(QStringLiteral("/tmp/x.pass"), false);
+    m_win->view()->selectGroup(m_win->doc().Groups().front().get());
+    m_win->view()->flushGroupChange();
+    QWidget* focus = group ? static_cast<QWidget*>(m_win->view()->arbo()) : m_win->view()->liste();
+    if (!group)
+        m_win->view()->selectRow(0);
+    focus->setFocus();
+    QTRY_VERIFY(focus->hasFocus());
+
+    ModalSeam::setObserver([this](const ModalSeam::Shown& q) {
+        if (q.dialog != QLatin1String("ShowMsg") || m_win->doc().CurrentPath.isEmpty())
+            return;
+        m_win->idleLock()->timerIdleMainTimer();
+        // A new document like the closed one, its group and entry selected.
+        DocumentState& d = m_win->doc();
+        TGroupe* g = d.addGroup(QStringLiteral("Other"));
+        d.appendEntry(NewEntry(g, QStringLiteral("keep me")));
+        m_win->view()->documentReloaded();
+        m_win->view()->selectGroup(g);
+        m_win->view()->flushGroupChange();
+        m_win->view()->selectRow(0);
+    });
+    ModalSeam::pushAnswer(QVariant());       // Cancel at the lock's prompt
+    ModalSeam::pushAnswer(int(MsgYes));      // Yes to the delete question
+    QAction* command = m_win->action(group ? QStringLiteral("ActionDelGrp") : QStringLiteral("ActionDelEntree"));
+    QVERIFY(command->isEnabled());
+    command->trigger();
+
+    QCOMPARE(ModalSeam::pendingAnswers(), 0);
+    QCOMPARE(m_win->doc().groupCount(), 1);
+    QCOMPARE(m_win->doc().entryCount(), 1);
+    QCOMPARE(m_win->doc().entry(0)->Name, QStringLiteral("keep me"));
 }
 
 void TestIdleLock::trayRestore()

@@ -107,6 +107,7 @@ private slots:
     void syncAfterOpen();
     void searchFilterIsSwitchedOffBeforeTheQuestion();
     void idleLockClosesTheDocumentUnderTheSyncQuestion();
+    void idleLockClosesTheDocumentUnderTheSaveOnFtpDialog();
     void stopDuringTheDownload();
     void downloadIsDroppedForAnotherDocument_data();
     void downloadIsDroppedForAnotherDocument();
@@ -465,6 +466,41 @@ void TestMainWindowFtp::idleLockClosesTheDocumentUnderTheSyncQuestion()
     QVERIFY(!w->doc().ReadOnlyLock);
     QCOMPARE(m_tmp->readFile(QStringLiteral("sync.pass")), localBytes);
     QCOMPARE(server.readFile(QStringLiteral("backup/sync.pass")), remoteBytes);
+}
+
+// The idle lock closes the document while the Save on FTP dialog is open: the new, empty document
+// must not take the FTP name and mode, whose next save would replace the server's copy with it.
+void TestMainWindowFtp::idleLockClosesTheDocumentUnderTheSaveOnFtpDialog()
+{
+    FtpServer server;
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    auto* w = makeWindow();
+    DocumentState local;
+    fillDocument(local, QStringLiteral("local"), server, 7, 45000.5);
+    local.LocalDoc.SyncOn = false;
+    openFromDisk(writeLocal(QStringLiteral("local.pass"), local));
+    writeFtpSection(server, QStringLiteral("backup/codes.pass"));
+    QVERIFY(QDir(server.root()).mkpath(QStringLiteral("backup")));
+    QVERIFY(!w->doc().Modified);
+
+    bool locked = false;
+    ModalSeam::setObserver([&](const ModalSeam::Shown& q) {
+        if (q.dialog == QLatin1String("BoiteFTP") && !locked) {
+            locked = true;
+            w->idleLock()->timerIdleMainTimer();
+        }
+    });
+    ModalSeam::pushAnswer(QVariant());            // Cancel at the lock's prompt: the document closes
+    ModalSeam::pushAnswer(QStringLiteral("OK")); // then OK in the dialog still open
+    w->action(QStringLiteral("ActionSauverFTP"))->trigger();
+
+    QVERIFY(locked);
+    QCOMPARE(ModalSeam::pendingAnswers(), 0);
+    QCOMPARE(w->doc().entryCount(), 0);
+    QVERIFY(w->doc().CurrentPath.isEmpty());
+    QVERIFY(!w->doc().FtpMode);
+    QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - Untitled"));
+    QCOMPARE(w->saveToolButton()->defaultAction()->objectName(), QStringLiteral("ActionSauver"));
 }
 
 void TestMainWindowFtp::stopDuringTheDownload()
