@@ -8,7 +8,7 @@ EntryCommandsEnabling entryMenuEnabling(const SelectionState& s)
     e.copy = s.rowSelected;
     e.paste = s.groupSelected && s.clipboardHoldsEntry && !s.readOnlyLock;
     e.openUrl = s.rowSelected && s.rowHasWebAddress;
-    e.setFtp = s.rowSelected && s.rowHasWebAddress;
+    e.setFtp = s.rowSelected && s.rowHasWebAddress && !s.readOnlyLock;
     e.setFtpChecked = s.rowSelected && s.rowIsFtpEntry;
     return e;
 }

@@ -9,6 +9,7 @@
 #include "app/GroupTreeView.h"
 #include "app/Icons.h"
 #include "app/NotesDisplay.h"
+#include "document/DocumentCommands.h"
 #include "document/DocumentModel.h"
 #include "document/gui/DocumentPipeline.h"
 #include "lang/LangTable.h"
@@ -419,11 +420,9 @@ void DocumentView::storeNotesIfChanged(TFeuille* entry)
     // the editor cannot keep do not count as a change.
     if (text == m_loadedMemoText)
         return;
-    entry->Notes = notesFromEditor(text);
-    entry->ModifiedAt = datetime::now();
     m_loadedMemoText = text;
-    m_doc->SetModified(true);
-    m_entryModel->SetEntryIcon(m_entryModel->rowOf(entry));
+    if (CommitEntryNotes(*m_doc, *entry, notesFromEditor(text)))
+        m_entryModel->SetEntryIcon(m_entryModel->rowOf(entry));
 }
 
 void DocumentView::commitNotes()

@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/DocumentView.h"
 #include "app/TfrmTresorin.h"
+#include "document/DocumentFile.h"
 #include "document/gui/DocumentPipeline.h"
 #include "ftp/FtpParameters.h"
 #include "ftp/Synchronisation.h"
@@ -13,6 +14,7 @@
 #include "lang/gui/ShowMsg.h"
 
 #include <QAction>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -43,6 +45,12 @@ FtpSync::FtpSync(TfrmTresorin* window) : QObject(window), m_window(window)
                 }
             });
     });
+    // Another document's content replaces this one's: what ran for the old one stops, unless the
+    // download is the new document's own, started just before its records are read.
+    connect(p, &DocumentPipeline::contentAboutToBeReplaced, this, [this](bool append) {
+        if (!append && !m_bindPending && !m_takingFtpCopy)
+            abandon();
+    });
     connect(p, &DocumentPipeline::ftpSaveBytes, this, [this](const QByteArray& bytes) {
         if (m_collectFtpSave)
             m_ftpSaveBytes = bytes;
@@ -62,9 +70,7 @@ FtpSync::~FtpSync()
 
 void FtpSync::ActionOuvrirFTPExecute()
 {
-    m_window->commitPendingEdits();
-    DocumentState& doc = m_window->doc();
-    if (doc.Modified && m_window->QuerySave() == MsgCancel)
+    if (!m_window->mayReplaceDocument())
         return;
     TBoiteFTP* dialog = TBoiteFTP::instance();
     if (!dialog)
@@ -308,10 +314,23 @@ void FtpSync::SyncDownloadDone(Outcome outcome)
         return;
     }
 
+    // The file about to be replaced is kept beside it first; without that copy nothing is replaced.
+    const docfile::WriteResult kept = docfile::keepBackup(doc.CurrentPath);
+    if (!kept.ok) {
+        ShowMsg(FillPlaceholders(Msg(QStringLiteral("BakImpossible")),
+                                 {QDir::toNativeSeparators(docfile::backupPath(doc.CurrentPath))}) +
+                    QStringLiteral("\r\n\r\n") + kept.error,
+                MsgKind::Error, MsgOK);
+        finish();
+        return;
+    }
+
     // The FTP copy replaces the content; the header keeps the local FTP parameters.
     doc.SetModified(true);
     TakeFtpHeader(doc.LocalDoc, doc.RemoteCopy);
+    m_takingFtpCopy = true;
     const DocumentPipeline::LoadOutcome loaded = pipeline.LoadRecords(opened, false, doc.RemoteCopy.FileName);
+    m_takingFtpCopy = false;
     if (loaded != DocumentPipeline::LoadOutcome::Loaded) {
         keepModified = true;
         finish();
@@ -324,6 +343,9 @@ void FtpSync::SyncDownloadDone(Outcome outcome)
         // The file still holds the local copy: what is shown must not pass for saved.
         ShowMsg(error, MsgKind::Error, MsgOK);
         keepModified = true;
+    } else {
+        m_window->setStatusText(FillPlaceholders(Msg(QStringLiteral("BakKept")),
+                                                 {QDir::toNativeSeparators(docfile::backupPath(doc.CurrentPath))}));
     }
     finish();
 }
@@ -338,4 +360,18 @@ void FtpSync::UploadSyncCopy(const QByteArray& enciphered)
 TFileFTP* FtpSync::syncTransfer() const
 {
     return m_syncTransfer;
+}
+
+void FtpSync::abandon()
+{
+    if (m_syncTransfer) {
+        // The worker ends by itself within a chunk and is freed then; nothing of it comes here.
+        disconnect(m_syncTransfer, nullptr, this, nullptr);
+        m_syncTransfer->requestStop();
+        m_syncTransfer = nullptr;
+    }
+    m_bindPending = false;
+    m_deferred.reset();
+    showTransferPanel(false);
+    releaseLock();
 }

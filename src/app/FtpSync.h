@@ -39,6 +39,9 @@ public:
 
     // The download of the FTP copy while it runs.
     TFileFTP* syncTransfer() const;
+    // The document it was for goes: the download stops now and its read-only lock is released;
+    // its result, if any, is never applied.
+    void abandon();
 
 signals:
     // The download of the FTP copy has ended and its result was applied or dropped.
@@ -63,6 +66,7 @@ private:
     quint64 m_syncGeneration = 0; // generation of the document the download belongs to
     bool m_lockedBySync = false;  // the read-only lock is the download's
     int m_loadDepth = 0;          // a load is under way (its messages may run the event loop)
+    bool m_takingFtpCopy = false; // the FTP copy is being read in place of the local one
     std::optional<Outcome> m_deferred;
     bool m_collectFtpSave = false;
     QByteArray m_ftpSaveBytes;

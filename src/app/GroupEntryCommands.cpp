@@ -161,8 +161,12 @@ void GroupEntryCommands::SetReadOnlyLock(bool value)
     m_doc.ReadOnlyLock = value;
     for (const char* name : {"ActionChangeMeta", "ActionSynchroFTP", "ActionNewEntree", "actNewGenerateur",
                              "ActionRenEntree", "ActionDelEntree", "ActionCouper", "ActionColler", "ActionNewGrp",
-                             "ActionRenGrp", "ActionDelGrp", "ActionSauver", "ActionSauverSous", "ActionSauverFTP"})
+                             "ActionRenGrp", "ActionDelGrp", "ActionSauver", "ActionSauverSous", "ActionSauverFTP",
+                             "ActionFusionner"})
         setEnabled(name, !value);
+    // The FTP entry mark changes the document too; unlocked, the selection decides again.
+    if (value)
+        setEnabled("ActionSetFTP", false);
     if (value)
         m_view->cellEditing()->discard();
     m_view->setReadOnlyLock(value);

@@ -4,6 +4,7 @@
 #include "lang/LangTable.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -29,7 +30,7 @@ bool PointerMoveCounts(const QWidget* under, const QWidget* window)
     if (!under)
         return true;
     if (under->window() != window)
-        return false;
+        return qobject_cast<const QDialog*>(under->window()) != nullptr;
     for (const QWidget* w = under; w && w != window; w = w->parentWidget())
         if (qobject_cast<const QMenuBar*>(w))
             return false;
@@ -74,9 +75,29 @@ void IdleLock::timerIdleMainTimer()
     if (m_locked || m_host.metaPassword().isEmpty())
         return;
     m_locked = true;
-    const auto unlock = qScopeGuard([this] { m_locked = false; });
     m_host.commitEdits();
     m_host.showDocument(false);
+    runPrompt();
+}
+
+bool IdleLock::resumePrompt()
+{
+    return m_waiting && runPrompt();
+}
+
+bool IdleLock::runPrompt()
+{
+    // An activation the prompt itself causes does not start a second one.
+    if (m_prompting)
+        return false;
+    m_prompting = true;
+    const auto done = qScopeGuard([this] { m_prompting = false; });
+    const auto wait = [this] {
+        if (!m_waiting && m_host.lockWindow)
+            m_host.lockWindow(true);
+        m_waiting = true;
+        return false;
+    };
     for (;;) {
         emit prompting();
         QString typed;
@@ -87,9 +108,12 @@ void IdleLock::timerIdleMainTimer()
                 break;
             continue;
         }
-        // Cancel closes the document, after the save question; the document is shown again only
-        // once it is closed. Checking that New ran, rather than that no file name is left, keeps
-        // an untitled document whose save question was cancelled under the lock.
+        // Unsaved changes are never thrown away without the meta password: the document stays
+        // locked and the prompt comes back.
+        if (m_host.isModified && m_host.isModified())
+            return wait();
+        // Cancel closes the document; it is shown again only once it is closed. Checking that New
+        // ran, rather than that no file name is left, keeps a document whose closing failed locked.
         if (m_host.newDocument()) {
             // A question that was on screen when the lock came (the synchronisation question, the
             // FTP dialog...) was about the document just closed: it goes too, unanswered.
@@ -97,31 +121,53 @@ void IdleLock::timerIdleMainTimer()
                 m_host.closeQuestions();
             break;
         }
+        return wait();
     }
+    if (m_waiting && m_host.lockWindow)
+        m_host.lockWindow(false);
+    m_waiting = false;
+    m_locked = false;
     m_host.showDocument(true);
+    return true;
 }
 
 bool IdleLock::eventFilter(QObject* watched, QEvent* event)
 {
-    if (!m_window || !m_restartIdle)
+    // While locked nothing is activity: the lock ends only through its prompt.
+    if (!m_window || !m_restartIdle || m_locked)
         return false;
     switch (event->type()) {
-    case QEvent::KeyPress:
-        // Seen by the window before its controls: any control of the active main window.
-        if (watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == m_window &&
-            QApplication::activeWindow() == m_window && KeyTypesCharacter(static_cast<QKeyEvent*>(event)->text()))
+    case QEvent::KeyPress: {
+        // Seen by a window before its controls: any control of the main window or of a dialog of
+        // the program, while the program has the keyboard.
+        if (!watched->isWidgetType() || !QApplication::activeWindow())
+            break;
+        QWidget* window = static_cast<QWidget*>(watched)->window();
+        const bool ours = window == m_window || qobject_cast<QDialog*>(window);
+        if (ours && KeyTypesCharacter(static_cast<QKeyEvent*>(event)->text()))
             m_restartIdle();
         break;
-    case QEvent::MouseMove:
+    }
+    case QEvent::MouseMove: {
         // Taken where the window system hands it to the window, before a control without pointer
         // tracking drops it.
-        if (watched == m_window->windowHandle()) {
-            const auto* mouse = static_cast<QMouseEvent*>(event);
-            const QWidget* under = m_window->childAt(m_window->mapFromGlobal(mouse->globalPosition().toPoint()));
-            if (PointerMoveCounts(under, m_window))
-                m_restartIdle();
+        if (!watched->isWindowType())
+            break;
+        // The main window, or a dialog of the program.
+        QWidget* top = watched == m_window->windowHandle() ? m_window : nullptr;
+        if (!top) {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->windowHandle() == watched && qobject_cast<QDialog*>(w))
+                    top = w;
         }
+        if (!top)
+            break;
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const QWidget* under = top->childAt(top->mapFromGlobal(mouse->globalPosition().toPoint()));
+        if (PointerMoveCounts(under ? under : (top == m_window ? nullptr : top), m_window))
+            m_restartIdle();
         break;
+    }
     default:
         break;
     }

@@ -15,7 +15,8 @@ bool KeyTypesCharacter(const QString& text);
 
 // A pointer move over `under` (null: the window's own surface) counts as activity when it is
 // inside `window` and not over its menu bar (with the tray button in its corner): open menus are
-// windows of their own and never count.
+// windows of their own and never count. Over `under` in another window of the program, a move
+// counts when that window is a dialog (typing a server name in the FTP dialog is work too).
 bool PointerMoveCounts(const QWidget* under, const QWidget* window);
 
 // The idle lock of the main window: the timer that runs for MainMin minutes after the last
@@ -39,6 +40,8 @@ public:
         std::function<bool(QString&)> askPassword;      // the prompt in enter mode; false: Cancel
         std::function<bool()> newDocument;              // New with its save question; false: kept
         std::function<void()> closeQuestions;           // questions still open over the closed document
+        std::function<bool()> isModified;               // the document has unsaved changes
+        std::function<void(bool)> lockWindow;           // while waiting locked: no command, no view
     };
 
     explicit IdleLock(Host host, QObject* parent = nullptr);
@@ -57,6 +60,12 @@ public:
     // timerIdleMain fired: the lock sequence. Runs once at a time.
     void timerIdleMainTimer();
     bool locked() const { return m_locked; }
+    // Cancel at the prompt over a modified document leaves it locked, the window without its
+    // commands, until the prompt is answered: it comes back when the window is activated (or
+    // closed). Nobody at an idle machine can discard the user's work without the meta password.
+    bool waiting() const { return m_waiting; }
+    // The prompt again, for a lock that is waiting. True when the document is shown again.
+    bool resumePrompt();
 
 signals:
     // The prompt of the lock is about to be shown (tests look at the hidden document then).
@@ -71,4 +80,9 @@ private:
     QWidget* m_window = nullptr;
     std::function<void()> m_restartIdle;
     bool m_locked = false;
+    bool m_waiting = false;
+    bool m_prompting = false;
+
+    // The prompt until it is answered; true when the document is shown again.
+    bool runPrompt();
 };

@@ -28,6 +28,7 @@
 #include "platform/DroppedFiles.h"
 #include "platform/RecentDocs.h"
 #include "platform/SingleInstance.h"
+#include "platform/TerminationSignals.h"
 #include "platform/gui/FileDialogs.h"
 #include "platform/gui/OpenQuestions.h"
 #include "settings/gui/TBoiteOptions.h"
@@ -51,6 +52,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScopeGuard>
+#include <QSessionManager>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -511,6 +513,10 @@ void TfrmTresorin::createIdleLock()
     };
     host.newDocument = [this] { return NewDocument(); };
     host.closeQuestions = [] { CloseOpenQuestions(); };
+    host.isModified = [this] { return m_doc.Modified; };
+    // While the lock waits, neither a command (menus, tool bar, shortcuts) nor a view reaches the
+    // document.
+    host.lockWindow = [this](bool locked) { setEnabled(!locked); };
     m_idle = new IdleLock(std::move(host), this);
     m_idle->watch(this, [this] { RestartIdleTimer(); });
 }
@@ -747,8 +753,16 @@ bool TfrmTresorin::event(QEvent* event)
             [this] {
                 // Back from the box that said the language could not be loaded: that is no new
                 // activation, or the same box would come back at once, again and again.
-                const bool skip = m_backFromOwnWindow && m_firstActivation && m_languageFailed;
+                const bool back = m_backFromOwnWindow;
+                const bool skip = back && m_firstActivation && m_languageFailed;
                 m_backFromOwnWindow = false;
+                // A lock left waiting asks its password again, but not when the activation only
+                // comes back from its own prompt, just cancelled.
+                if (m_idle && m_idle->waiting()) {
+                    if (!back)
+                        m_idle->resumePrompt();
+                    return;
+                }
                 if (!skip)
                     FormActivate();
             },
@@ -949,8 +963,8 @@ void TfrmTresorin::enableDocumentCommands()
 
 void TfrmTresorin::commitPendingEdits()
 {
-    if (m_view->memo()->hasFocus())
-        m_view->commitNotes();
+    // Notes typed and not yet stored count, whatever has the focus now.
+    m_view->commitNotes();
     // The cell editor commits whenever it loses the focus: an open one has it (or a menu is open
     // over it).
     commitCellEditor();
@@ -1065,9 +1079,7 @@ bool TfrmTresorin::SaveCommand()
 
 void TfrmTresorin::OpenCommand()
 {
-    commitPendingEdits();
-    turnSearchFilterOff();
-    if (m_doc.Modified && QuerySave() == MsgCancel)
+    if (!mayReplaceDocument())
         return;
     const QString path = AskOpenFileName(this, Msg(QStringLiteral("Ouverture")), m_openFolder, m_openFileName);
     if (path.isEmpty())
@@ -1076,29 +1088,36 @@ void TfrmTresorin::OpenCommand()
     m_pipeline->OpenDocument(path);
 }
 
+bool TfrmTresorin::mayReplaceDocument()
+{
+    commitPendingEdits();
+    turnSearchFilterOff();
+    return !m_doc.Modified || QuerySave() != MsgCancel;
+}
+
 bool TfrmTresorin::NewDocument()
 {
-    // Notes typed into the entry are not committed: they do not make the document modified.
-    commitCellEditor();
-    turnSearchFilterOff();
-    if (m_doc.Modified && QuerySave() == MsgCancel)
+    if (!mayReplaceDocument())
         return false;
+    resetDocument();
+    return true;
+}
+
+void TfrmTresorin::resetDocument()
+{
+    m_ftpSync->abandon();
     m_view->documentAboutToReload();
-    m_doc.clearContent();
+    m_doc.reset();
     m_clipboard->releaseCopies();
-    m_doc.SetModified(false);
-    secureWipe(m_doc.MetaPassword);
-    m_doc.CurrentPath.clear();
-    ResetDoc(m_doc.LocalDoc);
-    ResetDoc(m_doc.RemoteCopy);
-    m_doc.RemoteCopy.SaveDate = 0;
     m_view->documentReloaded();
+    // The commands follow the reset state: nothing locked, no FTP mode, no synchronisation.
+    SetReadOnlyLock(false);
+    showFtpMode(false);
     action(QStringLiteral("ActionSynchroFTP"))->setChecked(m_doc.LocalDoc.SyncOn);
     updateTitle();
     action(QStringLiteral("ActionChangeMeta"))->setEnabled(true);
     action(QStringLiteral("ActionNewGrp"))->setEnabled(true);
     action(QStringLiteral("ActionChercher"))->setEnabled(true);
-    return true;
 }
 
 void TfrmTresorin::openRecentFile(int slot)
@@ -1108,9 +1127,7 @@ void TfrmTresorin::openRecentFile(int slot)
     const QString stored = m_settings.MRU[static_cast<size_t>(slot - 1)];
     if (stored.isEmpty())
         return;
-    commitPendingEdits();
-    turnSearchFilterOff();
-    if (m_doc.Modified && QuerySave() == MsgCancel)
+    if (!mayReplaceDocument())
         return;
     m_pipeline->OpenDocument(RecentFiles::pathToOpen(stored, QDir::currentPath()));
 }
@@ -1118,8 +1135,7 @@ void TfrmTresorin::openRecentFile(int slot)
 void TfrmTresorin::openDroppedFile(const QString& path)
 {
     wakeUp();
-    commitPendingEdits();
-    if (m_doc.Modified && QuerySave() == MsgCancel)
+    if (!mayReplaceDocument())
         return;
     m_pipeline->OpenDocument(path);
 }
@@ -1198,14 +1214,57 @@ void TfrmTresorin::RecordRecentFile(const QString& path)
 
 // --- closing and keys ----------------------------------------------------------------------------
 
+bool TfrmTresorin::queryClose()
+{
+    // A locked document is closed only by whoever knows its meta password.
+    if (m_idle && m_idle->waiting() && !m_idle->resumePrompt())
+        return false;
+    commitPendingEdits();
+    return !m_doc.Modified || QuerySave() != MsgCancel;
+}
+
 void TfrmTresorin::closeEvent(QCloseEvent* event)
 {
-    commitPendingEdits();
-    if (m_doc.Modified && QuerySave() == MsgCancel) {
+    if (!m_closeConfirmed && !queryClose()) {
         event->ignore();
         return;
     }
     event->accept();
+}
+
+bool TfrmTresorin::requestExit()
+{
+    // A second request while the first one's question is on screen changes nothing.
+    if (m_exiting)
+        return false;
+    m_exiting = true;
+    const auto done = qScopeGuard([this] { m_exiting = false; });
+    const bool shown = isVisible();
+    if (!close())
+        return false;
+    // Hidden in the tray, the window's close alone would not end the program.
+    if (!shown)
+        QCoreApplication::quit();
+    return true;
+}
+
+void TfrmTresorin::handleSessionEnd()
+{
+    connect(platform::TerminationSignals::install(), &platform::TerminationSignals::terminationRequested, this,
+            [this] { requestExit(); });
+#ifndef QT_NO_SESSIONMANAGER
+    // The desktop ends its session: the close query now, while a person can answer it.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+        if (!manager.allowsInteraction())
+            return;
+        const bool closing = queryClose();
+        manager.release();
+        if (closing)
+            m_closeConfirmed = true;
+        else
+            manager.cancel();
+    });
+#endif
 }
 
 bool TfrmTresorin::eventFilter(QObject* watched, QEvent* event)

@@ -115,6 +115,24 @@ public:
     // New: after the save question, an empty untitled document without meta password. False when
     // the question was cancelled.
     bool NewDocument();
+    // The close query of Exit: a lock left waiting asks its meta password first, then a modified
+    // document gets the save question. False when either was cancelled.
+    bool queryClose();
+    // An end asked from outside (a signal, the desktop session's end) goes the way of Exit: the
+    // close query where a person can answer, then the window closes, which writes the settings and
+    // clears the clipboard, and the program ends. False when the user kept it running.
+    bool requestExit();
+    // Hands SIGTERM, SIGINT, SIGHUP and the session manager's requests to requestExit().
+    void handleSessionEnd();
+    // Before anything replaces the open document (New, Open, a recent file, a drop, Open on FTP,
+    // the idle lock's close): the editors are committed, the search filter goes, and a modified
+    // document gets the save question. False when it was cancelled: the document stays.
+    bool mayReplaceDocument();
+    // The open document goes: the transfer and the read-only lock bound to it end, the document
+    // is reset (untitled, empty, no meta password, no FTP mode; a new generation for every step
+    // still waiting), the clipboard's copies it no longer holds are wiped, and the window shows
+    // the empty document. Asks nothing: mayReplaceDocument() comes first.
+    void resetDocument();
     // Recent file `slot` (1 to 4): after the save question, opens the slot's path.
     void openRecentFile(int slot);
     // A file dropped on the window: brought to the front, the save question, then the file opened.
@@ -126,7 +144,7 @@ public:
     // Enabling after a document was read: new group and change meta password unless the
     // read-only lock is on, search always.
     void enableDocumentCommands();
-    // Commits the notes editor and the cell editor when they have the focus.
+    // Commits what the notes editor and the cell editor hold and was not stored yet.
     void commitPendingEdits();
     // Closes the cell editor of the list and stores its text, when it is open.
     void commitCellEditor();
@@ -235,4 +253,6 @@ private:
     bool m_languageFailed = false;    // the last ApplyLanguage could not load its table
     bool m_backFromOwnWindow = false; // the last activation came straight from another window of ours
     bool m_endRequested = false;
+    bool m_exiting = false;       // an end asked from outside is under way
+    bool m_closeConfirmed = false; // the session's end already had its close query answered
 };

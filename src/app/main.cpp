@@ -89,6 +89,8 @@ int main(int argc, char* argv[])
     if (main->endRequested())
         return 0;
 
+    // kill, Ctrl+C and the desktop's end of session close the window as Exit does.
+    main->handleSessionEnd();
     main->show();
     main->activateWindow();
     // The refusal speaks the language the first activation loads: it waits for that (a few

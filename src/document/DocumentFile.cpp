@@ -218,6 +218,24 @@ WriteResult writeFileAtomically(const QString& path, const QByteArray& bytes)
     return WriteResult{written.ok, written.error};
 }
 
+QString backupPath(const QString& path)
+{
+    return path + QStringLiteral(".bak");
+}
+
+WriteResult keepBackup(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return WriteResult{false, file.errorString()};
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return WriteResult{false, file.errorString()};
+    const platform::SafeWriteResult written =
+        platform::writeFileSafely(backupPath(path), bytes, platform::NewFileAccess::AlwaysOwnerOnly);
+    return WriteResult{written.ok, written.error};
+}
+
 LoadResult loadFile(const QString& path, const QString& password, DocumentState& doc, const StreamMessageSink& sink)
 {
     LoadResult result;

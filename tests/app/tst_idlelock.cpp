@@ -17,9 +17,11 @@
 #include "support/TempFolder.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QDialog>
 #include <QMessageBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -52,6 +54,7 @@ private slots:
     void noMetaPasswordNoLock();
     void lock_data();
     void lock();
+    void closingALockedWindowAsksThePassword();
     void closingLockClosesOpenQuestions_data();
     void closingLockClosesOpenQuestions();
     void deleteAnsweredAfterTheLockClosedTheDocument_data();
@@ -166,6 +169,24 @@ void TestIdleLock::activity()
         c.act();
         QVERIFY2(timer->isActive() == c.counts, c.name);
     }
+
+    // Work in a dialog of the program counts too: typing a server name in the FTP dialog is no
+    // idleness.
+    QDialog dialog(m_win.get());
+    auto* field = new QLineEdit(&dialog);
+    dialog.resize(300, 100);
+    dialog.show();
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    timer->stop();
+    QTest::keyClick(field, Qt::Key_A);
+    QVERIFY2(timer->isActive(), "typed in a dialog");
+    timer->stop();
+    QTest::mouseMove(dialog.windowHandle(), field->geometry().center());
+    QVERIFY2(timer->isActive(), "pointer over a dialog");
+    timer->stop();
+    QTest::keyClick(field, Qt::Key_Left);
+    QVERIFY2(!timer->isActive(), "arrow key in a dialog");
 }
 
 void TestIdleLock::noMetaPasswordNoLock()
@@ -195,12 +216,12 @@ void TestIdleLock::lock_data()
         << true;
     QTest::newRow("Cancel on a clean document closes it")
         << "/tmp/x.pass" << false << QVariantList{cancel} << 1 << 0 << false;
-    QTest::newRow("Cancel on a modified document, No: closed")
-        << "/tmp/x.pass" << true << QVariantList{cancel, int(MsgNo)} << 1 << 1 << false;
-    QTest::newRow("Cancel on a modified document, Cancel: asked again")
-        << "/tmp/x.pass" << true << QVariantList{cancel, int(MsgCancel), QStringLiteral("secret")} << 2 << 1 << true;
-    QTest::newRow("untitled modified document, Cancel twice: still locked")
-        << "" << true << QVariantList{cancel, int(MsgCancel), QStringLiteral("secret")} << 2 << 1 << true;
+    // Unsaved work is never thrown away without the meta password: Cancel leaves the document
+    // locked, with no save question, and the prompt comes back when the window is activated.
+    QTest::newRow("Cancel on a modified document: locked until its password")
+        << "/tmp/x.pass" << true << QVariantList{cancel, QStringLiteral("secret")} << 2 << 0 << true;
+    QTest::newRow("untitled modified document: the same")
+        << "" << true << QVariantList{cancel, cancel, QStringLiteral("secret")} << 3 << 0 << true;
 }
 
 void TestIdleLock::lock()
@@ -235,8 +256,24 @@ void TestIdleLock::lock()
     // The timer itself fires, after a minute of a few milliseconds.
     IdleLock::MillisecondsPerMinute = 10;
     m_win->RestartIdleTimer();
+    // Each Cancel over a modified document leaves the lock waiting, the window without its
+    // commands; an activation brings the prompt back.
+    for (int prompt = 1; prompt < promptCount && modified; ++prompt) {
+        QTRY_COMPARE(prompts().size(), prompt);
+        QTRY_VERIFY(m_win->idleLock()->waiting());
+        QVERIFY(m_win->idleLock()->locked());
+        QVERIFY(!m_win->isEnabled());
+        QVERIFY(!m_win->view()->isVisible());
+        QApplication::clipboard()->setText(QStringLiteral("untouched"));
+        QTest::keySequence(m_win.get(), QKeySequence::Copy);
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("untouched"));
+        QEvent activation(QEvent::WindowActivate);
+        QCoreApplication::sendEvent(m_win.get(), &activation);
+    }
     QTRY_COMPARE(prompts().size(), promptCount);
     QTRY_VERIFY(!m_win->idleLock()->locked());
+    QVERIFY(!m_win->idleLock()->waiting());
+    QVERIFY(m_win->isEnabled());
     QVERIFY2(g_wipedTexts >= typedTexts,
              qPrintable(QString("%1 of %2 typed passwords wiped").arg(g_wipedTexts).arg(typedTexts)));
     QCOMPARE(hiddenAtPrompts, promptCount);
@@ -248,6 +285,34 @@ void TestIdleLock::lock()
     QCOMPARE(m_win->doc().Modified, kept && modified);
     QCOMPARE(m_win->doc().MetaPassword, kept ? QStringLiteral("secret") : QString());
     QVERIFY(!m_win->idleLock()->timer()->isActive());
+}
+
+// A lock waiting over unsaved work: closing the window asks the meta password first, and nobody
+// gets to the save question (whose No would discard the work) without it.
+void TestIdleLock::closingALockedWindowAsksThePassword()
+{
+    IdleLock::MillisecondsPerMinute = 60000;
+    makeWindow("Main=1\r\nMainMin=1\r\n");
+    fillDocument(QStringLiteral("/tmp/x.pass"), true);
+    ModalSeam::pushAnswer(QVariant()); // Cancel at the lock's prompt
+    m_win->idleLock()->timerIdleMainTimer();
+    QVERIFY(m_win->idleLock()->waiting());
+
+    ModalSeam::pushAnswer(QVariant()); // Cancel again when the window is closed
+    QVERIFY(!m_win->close());
+    QVERIFY(m_win->isVisible());
+    QVERIFY(m_win->idleLock()->waiting());
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")), QStringList());
+
+    ModalSeam::pushAnswer(QStringLiteral("secret"));
+    ModalSeam::pushAnswer(int(MsgCancel)); // the save question, now that the owner is back
+    QVERIFY(!m_win->close());
+    QVERIFY(!m_win->idleLock()->locked());
+    QVERIFY(m_win->isEnabled());
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), 1);
+    QCOMPARE(prompts().size(), 3);
+    QVERIFY(m_win->doc().Modified);
+    QCOMPARE(m_win->doc().entryCount(), 1);
 }
 
 void TestIdleLock::closingLockClosesOpenQuestions_data()

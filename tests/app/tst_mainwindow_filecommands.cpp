@@ -7,6 +7,7 @@
 #include "app/EntryListView.h"
 #include "app/GroupTreeModel.h"
 #include "app/GroupTreeView.h"
+#include "app/NotesEdit.h"
 #include "app/TfrmTresorin.h"
 #include "crypto/Cipher.h"
 #include "document/DocumentStream.h"
@@ -27,6 +28,8 @@
 #include <QMimeData>
 #include <QToolButton>
 #include <QtTest>
+
+#include <csignal>
 
 using testsupport::TempFolder;
 
@@ -79,6 +82,9 @@ private slots:
     void droppedFilesOpenTheFirst();
     void closeWithUnsavedChanges_data();
     void closeWithUnsavedChanges();
+    void typedNotesCountAtNew();
+    void endRequestedBySignal_data();
+    void endRequestedBySignal();
     void mergeTwoGroupsIntoThree();
     void mergeTheOpenFileIntoItself();
     void mergeWithAWrongPassword();
@@ -394,6 +400,72 @@ void TestFileCommandsWindow::closeWithUnsavedChanges()
     DocumentState back;
     QVERIFY(readDocument(path, QStringLiteral("secret"), back));
     QCOMPARE(back.groupCount(), saved ? 4 : 3);
+}
+
+// Notes typed and not stored yet make the document modified when a command would replace it: the
+// save question comes, and Cancel keeps them.
+void TestFileCommandsWindow::typedNotesCountAtNew()
+{
+    auto* w = makeWindow();
+    const QString path = makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret"), 1, QStringLiteral("g"));
+    openThroughCommand(path, QStringLiteral("secret"));
+    QVERIFY(!w->doc().Modified);
+    w->view()->flushGroupChange();
+    w->view()->selectRow(0);
+    QVERIFY(w->view()->selectedEntry());
+    NotesEdit* memo = w->view()->memo();
+    QVERIFY(!memo->isReadOnly());
+    memo->setPlainText(QStringLiteral("typed, not stored"));
+    memo->document()->setModified(true);
+    w->view()->liste()->setFocus(); // the notes editor no longer has the focus
+
+    ModalSeam::clearShown();
+    ModalSeam::pushAnswer(int(MsgCancel));
+    w->action(QStringLiteral("ActionNouveau"))->trigger();
+    QCOMPARE(shownMessages(), QStringList{QStringLiteral("Do you want to save \"%1\" ?").arg(path)});
+    QVERIFY(w->doc().Modified);
+    QCOMPARE(w->doc().CurrentPath, path);
+    QCOMPARE(w->view()->selectedEntry()->Notes, QStringLiteral("typed, not stored"));
+}
+
+void TestFileCommandsWindow::endRequestedBySignal_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+    QTest::newRow("SIGINT") << int(SIGINT);
+}
+
+// kill, Ctrl+C or a closing terminal end the program as Exit does: the save question first, and
+// Cancel keeps it running with its document.
+void TestFileCommandsWindow::endRequestedBySignal()
+{
+    QFETCH(int, signalNumber);
+    auto* w = makeWindow();
+    w->handleSessionEnd();
+    const QString path = makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret"), 1, QStringLiteral("g"));
+    openThroughCommand(path, QStringLiteral("secret"));
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    w->view()->groupModel()->addGroup(QStringLiteral("added"), nullptr);
+    w->SetModified(true);
+    const QByteArray before = m_tmp->readFile(QStringLiteral("a.pass"));
+
+    ModalSeam::clearShown();
+    ModalSeam::pushAnswer(int(MsgCancel));
+    QCOMPARE(::raise(signalNumber), 0);
+    QTRY_COMPARE(shownMessages().size(), 1);
+    QCOMPARE(shownMessages().first(), QStringLiteral("Do you want to save \"%1\" ?").arg(path));
+    QVERIFY(w->isVisible());
+    QVERIFY(w->doc().Modified);
+
+    // Again, and this time Yes: saved, then the window closes.
+    ModalSeam::pushAnswer(int(MsgYes));
+    QCOMPARE(::raise(signalNumber), 0);
+    QTRY_VERIFY(!w->isVisible());
+    QCOMPARE(shownMessages().size(), 2);
+    QVERIFY(m_tmp->readFile(QStringLiteral("a.pass")) != before);
+    QVERIFY(!w->doc().Modified);
 }
 
 void TestFileCommandsWindow::mergeTwoGroupsIntoThree()

@@ -121,6 +121,23 @@ void TestFtpDialogs::downloadIntoTheDialog()
     QVERIFY(m_ftp->Barre->isHidden() && m_ftp->Info->isHidden());
     QVERIFY(m_ftp->Serveur->isEnabled() && m_ftp->OKBtn->isEnabled());
     QVERIFY(m_ftp->Pass->text().isEmpty()); // not kept in the dialog once it is closed
+
+    // The focus left on Cancel by the transfer (a focused button takes Enter for itself): at the
+    // next opening Enter is OK again, and the focus is in the fields.
+    m_ftp->AnnulerBtn->setFocus();
+    m_ftp->AnnulerBtn->setDefault(true);
+    bool okIsDefault = false;
+    QWidget* focused = nullptr;
+    ModalSeam::setObserver([&](const ModalSeam::Shown& q) {
+        if (q.dialog == QLatin1String("BoiteFTP")) {
+            okIsDefault = m_ftp->OKBtn->isDefault() && !m_ftp->AnnulerBtn->isDefault();
+            focused = m_ftp->focusWidget();
+        }
+    });
+    ModalSeam::pushAnswer(QStringLiteral("Cancel"));
+    QVERIFY(!m_ftp->ShowForTransfer());
+    QVERIFY(okIsDefault);
+    QCOMPARE(focused, static_cast<QWidget*>(m_ftp->Serveur));
 }
 
 void TestFtpDialogs::uploadWritesTheSettingsAndRetriesAfterAFailure()
