@@ -820,6 +820,15 @@ QString DocumentView::hintFor(QWidget* widget) const
     return hint;
 }
 
+void DocumentView::refreshHintUnderPointer()
+{
+    if (!m_hintShownFor)
+        return;
+    const QString hint = hintFor(m_hintShownFor);
+    if (!hint.isEmpty())
+        emit statusHint(hint);
+}
+
 bool DocumentView::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_memo->viewport()) {
@@ -851,6 +860,7 @@ bool DocumentView::eventFilter(QObject* watched, QEvent* event)
         case QEvent::Enter: {
             const QString hint = hintFor(static_cast<QWidget*>(watched));
             m_listHintShown = watched == m_liste && !hint.isEmpty();
+            m_hintShownFor = hint.isEmpty() ? nullptr : static_cast<QWidget*>(watched);
             if (!hint.isEmpty())
                 emit statusHint(hint);
             break;
@@ -858,6 +868,8 @@ bool DocumentView::eventFilter(QObject* watched, QEvent* event)
         case QEvent::Leave:
             if (watched == m_liste)
                 m_listHintShown = false;
+            if (watched == m_hintShownFor)
+                m_hintShownFor = nullptr;
             break;
         case QEvent::FocusOut:
             if (watched == m_memo)

@@ -205,6 +205,9 @@ public:
     // Text shown in the status bar for a widget's hint (the list's carries the dates of the
     // selected entry).
     QString hintFor(QWidget* widget) const;
+    // The hint of the view under the pointer is shown again, in the texts of now (a language
+    // applied while the pointer rests on the list).
+    void refreshHintUnderPointer();
 
 signals:
     // A hint for the first panel of the status bar, when the pointer enters the tree, the list or
@@ -276,4 +279,5 @@ private:
     bool m_searchView = false;
     bool m_fillingMemo = false;
     bool m_listHintShown = false; // the pointer is in the list, whose hint the status bar shows
+    QWidget* m_hintShownFor = nullptr; // the view under the pointer whose hint the status bar shows
 };

@@ -940,6 +940,9 @@ void TfrmTresorin::applyLanguageTexts(const QString& code)
         swapFtpShortcuts();
     // The table names the window "untitled"; the open document's name is shown again.
     updateTitle();
+    // A hint shown before the table was applied (the pointer on the list at start) is in the
+    // built-in language: it is shown again in this one.
+    m_view->refreshHintUnderPointer();
 }
 
 // --- document ------------------------------------------------------------------------------------

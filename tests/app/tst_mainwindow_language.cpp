@@ -3,6 +3,7 @@
 // settings, the recent-file commands and the tray button.
 
 #include "app/DocumentView.h"
+#include "app/EntryListView.h"
 #include "app/TfrmTresorin.h"
 #include "document/Win1252.h"
 #include "document/gui/TBoiteMetaPass.h"
@@ -50,6 +51,7 @@ private slots:
     void toolBarAndDropDowns();
     void statusBarPanels();
     void languageSwitchWithoutRestart();
+    void hintUnderThePointerFollowsTheLanguage();
     void otherWindowsFollowTheLanguage();
     void failedLanguageIsRetried();
     void failedLanguageIsNotRetriedByItsOwnBox();
@@ -318,6 +320,19 @@ void TestMainWindowLanguage::languageSwitchWithoutRestart()
     // The further shortcuts of Hide passwords survive the tables.
     QCOMPARE(w->action(QStringLiteral("ActionHidePwd"))->shortcut(), QKeySequence(Qt::Key_F12));
     QCOMPARE(w->findChildren<QShortcut*>().size(), 3);
+}
+
+// The pointer rests on the list when the window first shows: its hint, given before the language
+// is applied, is shown again in that language without waiting for the pointer to move.
+void TestMainWindowLanguage::hintUnderThePointerFollowsTheLanguage()
+{
+    auto* w = makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
+    QEvent enter(QEvent::Enter);
+    QCoreApplication::sendEvent(w->view()->liste(), &enter);
+    QVERIFY2(w->statusPanel(0)->text().startsWith(QStringLiteral("Double-clic")),
+             qPrintable(w->statusPanel(0)->text()));
+    w->FormActivate();
+    QCOMPARE(w->statusPanel(0)->text(), QStringLiteral("Double click to edit item. Change field with Tab or Enter."));
 }
 
 void TestMainWindowLanguage::otherWindowsFollowTheLanguage()
