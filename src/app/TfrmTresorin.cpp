@@ -24,6 +24,7 @@
 #include "ftp/FtpParameters.h"
 #include "lang/LangTable.h"
 #include "lang/gui/ShowMsg.h"
+#include "lang/gui/ToolkitTranslation.h"
 #include "lang/gui/WindowTranslation.h"
 #include "platform/DroppedFiles.h"
 #include "platform/RecentDocs.h"
@@ -909,6 +910,7 @@ bool TfrmTresorin::ApplyLanguage()
 
 void TfrmTresorin::applyLanguageTexts(const QString& code)
 {
+    ApplyToolkitLanguage(code);
     ApplyLangTable(this);
     for (const char* name :
          {"BoiteMetaPass", "BoiteAPropos", "BoiteFTP", "BoiteOptions", "BoiteInfo", "frmGenerateur"}) {

@@ -33,6 +33,9 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QDialogButtonBox>
+#include <QLibraryInfo>
+#include <QPushButton>
 #include <QtTest>
 
 using testsupport::TempFolder;
@@ -52,6 +55,7 @@ private slots:
     void statusBarPanels();
     void languageSwitchWithoutRestart();
     void hintUnderThePointerFollowsTheLanguage();
+    void toolkitTextsFollowTheLanguage();
     void otherWindowsFollowTheLanguage();
     void failedLanguageIsRetried();
     void failedLanguageIsNotRetriedByItsOwnBox();
@@ -333,6 +337,22 @@ void TestMainWindowLanguage::hintUnderThePointerFollowsTheLanguage()
              qPrintable(w->statusPanel(0)->text()));
     w->FormActivate();
     QCOMPARE(w->statusPanel(0)->text(), QStringLiteral("Double click to edit item. Change field with Tab or Enter."));
+}
+
+// The toolkit's own buttons speak the program's language: French in the French window, English
+// again after a switch to English.
+void TestMainWindowLanguage::toolkitTextsFollowTheLanguage()
+{
+    if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_fr.qm")))
+        QSKIP("The toolkit's French catalogue (qt6-translations-l10n) is not installed");
+    auto* w = makeWindow("[Main]\r\nLangue=FR\r\nAutoCheck=0\r\n");
+    w->FormActivate();
+    QDialogButtonBox box(QDialogButtonBox::Cancel | QDialogButtonBox::Open);
+    QCOMPARE(box.button(QDialogButtonBox::Cancel)->text().remove(QLatin1Char('&')), QStringLiteral("Annuler"));
+    w->settings().Langue = QStringLiteral("US");
+    QVERIFY(w->ApplyLanguage());
+    QDialogButtonBox english(QDialogButtonBox::Cancel);
+    QCOMPARE(english.button(QDialogButtonBox::Cancel)->text().remove(QLatin1Char('&')), QStringLiteral("Cancel"));
 }
 
 void TestMainWindowLanguage::otherWindowsFollowTheLanguage()
