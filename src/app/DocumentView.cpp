@@ -106,6 +106,7 @@ DocumentView::DocumentView(QWidget* parent) : QWidget(parent)
     connect(m_liste->sortHeader(), &QHeaderView::sectionClicked, this,
             [this](int section) { columnClick(section + 1); });
 
+    connect(m_arbo, &GroupTreeView::renameLeftByTab, this, [this] { m_liste->setFocus(Qt::TabFocusReason); });
     connect(m_arbo, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { emit groupContextMenuRequested(m_arbo->viewport()->mapToGlobal(pos)); });
     connect(m_liste, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {

@@ -260,3 +260,13 @@ void GroupTreeView::keyPressEvent(QKeyEvent* event)
     }
     QTreeView::keyPressEvent(event);
 }
+
+void GroupTreeView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    // The toolkit would open the next group's label at once; Tab leaves the tree as it does the
+    // cell editor. The text was committed before this.
+    const bool tabbed = hint == QAbstractItemDelegate::EditNextItem || hint == QAbstractItemDelegate::EditPreviousItem;
+    QTreeView::closeEditor(editor, tabbed ? QAbstractItemDelegate::NoHint : hint);
+    if (tabbed)
+        emit renameLeftByTab();
+}

@@ -41,6 +41,9 @@ signals:
     // A group drag starts and ends: repainting of the views is suspended meanwhile.
     void groupDragStarted();
     void groupDragFinished();
+    // Tab or Shift+Tab ended the renaming of a group (committed): the focus goes on, not to the
+    // next group's label.
+    void renameLeftByTab();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -50,6 +53,7 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
     bool acceptsDrag(const QDropEvent* event) const;

@@ -526,6 +526,18 @@ void TestEditing::groupRename()
     QTRY_COMPARE(doc().Groups().front()->Name, typed);
     QCOMPARE(doc().Modified, modified);
     QCOMPARE(m_win->statusPanel(2)->text(), modified ? QStringLiteral("Modified") : QString());
+
+    // Tab commits too, and takes the focus to the list instead of opening the next group's label.
+    focus(tree);
+    QTest::keyClick(tree, Qt::Key_F2);
+    label = groupLabelEditor();
+    QVERIFY(label);
+    label->selectAll();
+    QTest::keyClicks(label, QStringLiteral("Tabbed"));
+    QTest::keyClick(label, Qt::Key_Tab);
+    QTRY_COMPARE(doc().Groups().front()->Name, QStringLiteral("Tabbed"));
+    QTRY_VERIFY(!groupLabelEditor());
+    QTRY_VERIFY(view()->liste()->hasFocus());
 }
 
 void TestEditing::newGroup()
