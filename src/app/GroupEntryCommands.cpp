@@ -218,6 +218,8 @@ void GroupEntryCommands::groupDropped(TGroupe* dragged, TGroupe* target)
         return;
     m_doc.SetModified(true);
     m_view->selectGroup(dragged);
+    // It stays selected where it went, and is seen there: a collapsed target opens.
+    m_view->arbo()->scrollTo(model->indexForGroup(dragged));
     m_view->arbo()->expand(model->indexForGroup(dragged));
     m_view->flushGroupChange();
 }

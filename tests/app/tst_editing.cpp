@@ -795,7 +795,11 @@ void TestEditing::groupMoved()
     TGroupe* moving = group(dragged);
     view()->selectGroup(moving);
     view()->flushGroupChange();
+    // Dropped on a collapsed group, it must still be seen.
+    view()->arbo()->collapseAll();
     emit view()->arbo()->groupDropped(moving, target.isEmpty() ? nullptr : group(target));
+    for (TGroupe* parent = moving->Parent; parent; parent = parent->Parent)
+        QVERIFY2(view()->arbo()->isExpanded(view()->groupModel()->indexForGroup(parent)), qPrintable(parent->Name));
     QStringList got;
     for (TGroupe* g : doc().groupsInOrder())
         got << g->Name + QLatin1Char('/') + (g->Parent ? g->Parent->Name : QString());
@@ -817,7 +821,7 @@ void TestEditing::readOnlyLock()
     const QStringList refused{"ActionChangeMeta", "ActionNewEntree", "actNewGenerateur", "ActionRenEntree",
                               "ActionDelEntree",  "ActionCouper",    "ActionColler",     "ActionNewGrp",
                               "ActionRenGrp",     "ActionDelGrp",    "ActionSauver",     "ActionSauverSous",
-                              "ActionSauverFTP",  "ActionSynchroFTP"};
+                              "ActionSauverFTP",  "ActionSynchroFTP", "ActionFusionner"};
     m_win->SetReadOnlyLock(true);
     for (const QString& name : refused)
         QVERIFY2(!m_win->action(name)->isEnabled(), qPrintable(name));
