@@ -230,6 +230,8 @@ void TestMainWindowFtp::openOnFtp()
     // A document read from FTP starts no download of its own copy, although synchronised.
     QVERIFY(!w->ftpSync()->syncTransfer());
     QVERIFY(!w->doc().ReadOnlyLock);
+    // It is no file of this computer: the desktop's recent documents do not get it.
+    QVERIFY(!m_tmp->readFile(QStringLiteral("data/recently-used.xbel")).contains("codes.pass"));
 }
 
 void TestMainWindowFtp::openOnFtpOfAnEmptyFile()

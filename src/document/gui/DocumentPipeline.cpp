@@ -76,7 +76,9 @@ void DocumentPipeline::showReaderMessage(const QString& key, const QString& arg)
 
 bool DocumentPipeline::OpenDocument(const QString& path, const QByteArray* source)
 {
-    emit documentOpening(path);
+    // A copy downloaded from FTP is no file here: it would be recorded as one of the working folder.
+    if (!source)
+        emit documentOpening(path);
     const QString previousPassword = m_doc.MetaPassword;
     if (!AskMetaPassword(TBoiteMetaPass::Enter, m_doc.MetaPassword, path))
         return false;

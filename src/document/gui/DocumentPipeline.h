@@ -132,7 +132,7 @@ signals:
     void ftpSaveBytes(const QByteArray& enciphered);
     // The document was read from a named source: the recent-files list records the name.
     void recentFileRead(const QString& fileName);
-    // The path is about to be opened: the shell's list of recent documents records it.
+    // A file of this computer is about to be opened: the shell's list of recent documents records it.
     void documentOpening(const QString& path);
 
 private:
