@@ -217,7 +217,7 @@ TfrmTresorin::TfrmTresorin(const QStringList& arguments, QWidget* parent)
     resize(kInitialClientWidth, kInitialClientHeight + menuBar()->sizeHint().height());
 
     m_settingsPath = settingsFilePath();
-    m_settings = Settings::load(m_settingsPath);
+    m_settings = Settings::load(m_settingsPath, &m_settingsTooLarge);
     applySettingsLayout();
     m_tray = new TrayMinimiser(
         this, [this] { return m_settings.Tray; }, this);
@@ -685,6 +685,9 @@ void TfrmTresorin::writeSettings()
     m_settings.Tri = m_view->sortCode();
     m_settings.AutoHide = m_view->autoHide();
 
+    // A file too large to be read is left as it is, as the user was told at start.
+    if (m_settingsTooLarge)
+        return;
     QString error;
     if (!m_settings.save(m_settingsPath, &error))
         ShowMsg(error, MsgKind::Error, MsgOK);
@@ -792,6 +795,10 @@ void TfrmTresorin::FormActivate()
 
     if (m_firstActivation && !ApplyLanguage())
         return; // tried again at the next activation
+    // Said once, in the language just applied: the program goes on with its defaults.
+    if (m_firstActivation && m_settingsTooLarge)
+        ShowMsg(FillPlaceholders(Msg(QStringLiteral("IniTropGros")), {QDir::toNativeSeparators(m_settingsPath)}),
+                MsgKind::Warning, MsgOK);
     if (m_firstActivation && !m_commandLine.documentPath.isEmpty())
         openCommandLineDocument();
     if (updateCheckDue())

@@ -254,5 +254,6 @@ private:
     bool m_backFromOwnWindow = false; // the last activation came straight from another window of ours
     bool m_endRequested = false;
     bool m_exiting = false;       // an end asked from outside is under way
+    bool m_settingsTooLarge = false; // the settings file was too large to be read
     bool m_closeConfirmed = false; // the session's end already had its close query answered
 };

@@ -164,12 +164,18 @@ bool IniFile::load(const QString& path)
     m_defaultEol = kNativeEol;
     m_modified = false;
     m_unreadable = false;
+    m_tooLarge = false;
 
     QFile file(path);
     if (!file.exists())
         return true;
     if (!file.open(QIODevice::ReadOnly)) {
         m_unreadable = true;
+        return false;
+    }
+    if (file.size() > kMaxFileSize) {
+        m_unreadable = true;
+        m_tooLarge = true;
         return false;
     }
     loadBytes(file.readAll());

@@ -37,6 +37,7 @@ private slots:
     void cleanup();
     void optionsApplyAtOnce();
     void optionsCancelled();
+    void settingsFileTooLargeToRead();
     void changedLanguageIsReloaded();
     void aboutAndSupport();
     void gestureReleasesTheReadOnlyLock();
@@ -156,6 +157,24 @@ void TestMainWindowOptions::optionsCancelled()
     QVERIFY(!w->trayButton()->isHidden());
     QCOMPARE(w->action(QStringLiteral("ActionMajWeb"))->text(), caption);
     QVERIFY(!m_tmp->exists(QStringLiteral("data/applications/tresorin.desktop")));
+}
+
+// A settings file too large to read: the window starts with the defaults, says so once, and leaves
+// the file as it was at exit.
+void TestMainWindowOptions::settingsFileTooLargeToRead()
+{
+    const QByteArray big = "[Main]\r\nLangue=FR\r\nAutoCheck=0\r\n" + QByteArray(1024 * 1024, ' ');
+    auto* w = makeWindow(big);
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), 1);
+    QVERIFY2(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).first().contains(QStringLiteral("Tresorin.ini")),
+             qPrintable(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).first()));
+    QCOMPARE(ModalSeam::shown().first().kind, int(MsgKind::Warning));
+    QCOMPARE(w->settings().Langue, QString()); // the default
+    w->FormActivate();
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), 1);
+    m_win.reset();
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), 1);
+    QCOMPARE(m_tmp->readFile(QStringLiteral("Tresorin.ini")), big);
 }
 
 void TestMainWindowOptions::changedLanguageIsReloaded()

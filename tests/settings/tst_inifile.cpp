@@ -39,6 +39,7 @@ private slots:
     void failedSaveKeepsOldFile();
     void failedSaveWhenFolderIsAFile();
     void unreadableFileIsNotReplaced();
+    void hugeFileIsNeitherReadNorReplaced();
     void encodings_data();
     void encodings();
     void dateTimes_data();
@@ -406,6 +407,30 @@ void TestIniFile::unreadableFileIsNotReplaced()
     QVERIFY(!saved);
     QCOMPARE(error, QStringLiteral("Impossible d'écrire dans ") + QDir::toNativeSeparators(path));
     QCOMPARE(dir.readFile(QStringLiteral("Tresorin.ini")), old);
+}
+
+// A settings file of hundreds of megabytes cost seconds and gigabytes at every start: beyond 1 MiB
+// it is not read, and never replaced by the few keys written since.
+void TestIniFile::hugeFileIsNeitherReadNorReplaced()
+{
+    TempFolder dir;
+    const QString path = dir.filePath(QStringLiteral("Tresorin.ini"));
+    QByteArray big = "[Main]\nLangue=FR\n";
+    big += QByteArray(int(IniFile::kMaxFileSize), ';');
+    QVERIFY(dir.writeFile(QStringLiteral("Tresorin.ini"), big));
+    IniFile ini;
+    QVERIFY(!ini.load(path));
+    QVERIFY(ini.tooLarge());
+    QVERIFY(!ini.contains(QStringLiteral("Main"), QStringLiteral("Langue")));
+    ini.writeString(QStringLiteral("Main"), QStringLiteral("Langue"), QStringLiteral("US"));
+    QVERIFY(!ini.save());
+    QCOMPARE(dir.readFile(QStringLiteral("Tresorin.ini")), big);
+
+    // Up to the bound it is read as any other.
+    QVERIFY(dir.writeFile(QStringLiteral("Tresorin.ini"), big.left(int(IniFile::kMaxFileSize))));
+    QVERIFY(ini.load(path));
+    QVERIFY(!ini.tooLarge());
+    QCOMPARE(ini.readString(QStringLiteral("Main"), QStringLiteral("Langue")), QStringLiteral("FR"));
 }
 
 void TestIniFile::encodings_data()
