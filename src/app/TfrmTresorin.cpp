@@ -714,7 +714,14 @@ void TfrmTresorin::checkSingleInstance()
     InstanceAnswered = false;
     m_instance = new SingleInstance(this);
     connect(m_instance, &SingleInstance::wakeUpRequested, this, &TfrmTresorin::wakeUp);
-    switch (m_instance->claim()) {
+    // After the answer has gone: the other start ends at once, while the save question waits here.
+    connect(m_instance, &SingleInstance::openRequested, this, &TfrmTresorin::openFromAnotherStart,
+            Qt::QueuedConnection);
+    // Started with a document while another instance runs: that one opens it.
+    const QString document = m_commandLine.documentPath.isEmpty()
+                                 ? QString()
+                                 : CanonicalDocumentPath(m_commandLine.documentPath, QDir::currentPath());
+    switch (m_instance->claim(5000, document)) {
     case SingleInstance::Claim::First:
         break;
     case SingleInstance::Claim::OtherAnswered:
@@ -1142,6 +1149,19 @@ void TfrmTresorin::openRecentFile(int slot)
     if (!mayReplaceDocument())
         return;
     m_pipeline->OpenDocument(RecentFiles::pathToOpen(stored, QDir::currentPath()));
+}
+
+void TfrmTresorin::openFromAnotherStart(const QString& path)
+{
+    wakeUp();
+    if (FileNamePart(path).isEmpty() || !QFileInfo(path).isFile()) {
+        ShowMsg(FillPlaceholders(Msg(QStringLiteral("EmptyFilename")), {path}), MsgKind::Error, MsgCancel);
+        return;
+    }
+    if (!mayReplaceDocument())
+        return;
+    setOpenDialogFile(path);
+    m_pipeline->OpenDocument(path);
 }
 
 void TfrmTresorin::openDroppedFile(const QString& path)

@@ -52,6 +52,8 @@ public:
 
     // True when the single-instance check found another instance: the process ends at once.
     bool endRequested() const { return m_endRequested; }
+    // The single-instance lock, when the setting asks for one.
+    SingleInstance* singleInstance() const { return m_instance; }
 
     DocumentState& doc() { return m_doc; }
     const DocumentState& doc() const { return m_doc; }
@@ -137,6 +139,9 @@ public:
     void openRecentFile(int slot);
     // A file dropped on the window: brought to the front, the save question, then the file opened.
     void openDroppedFile(const QString& path);
+    // A document named by a later start of the program (double-clicked while this one runs): the
+    // window comes forward, then the save question, then the document is opened.
+    void openFromAnotherStart(const QString& path);
     // Merge: adds the groups and entries of another document chosen in the open dialog.
     void MergeCommand();
     // A search filter that is on is turned off (its command unchecked and run).

@@ -15,6 +15,7 @@
 #include "document/gui/DocumentPipeline.h"
 #include "document/gui/TBoiteMetaPass.h"
 #include "lang/gui/ShowMsg.h"
+#include "platform/SingleInstance.h"
 #include "platform/gui/ModalSeam.h"
 #include "settings/IniFile.h"
 #include "support/DocumentFixture.h"
@@ -80,6 +81,7 @@ private slots:
     void recentFilesOptionOff();
     void recentFileThatIsGone();
     void droppedFilesOpenTheFirst();
+    void documentOfALaterStart();
     void closeWithUnsavedChanges_data();
     void closeWithUnsavedChanges();
     void typedNotesCountAtNew();
@@ -322,6 +324,31 @@ void TestFileCommandsWindow::recentFileThatIsGone()
     QCOMPARE(w->doc().CurrentPath, a);
     QCOMPARE(w->doc().MetaPassword, QStringLiteral("pa"));
     QCOMPARE(topGroupNames(), QStringList{QStringLiteral("a1")});
+}
+
+// The program is started again with a document while this window runs (the desktop opening a
+// .pass file): the running window asks its save question and opens it; a missing file is said.
+void TestFileCommandsWindow::documentOfALaterStart()
+{
+    auto* w = makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\nOneInstance=1\r\n");
+    QVERIFY(w->singleInstance() && w->singleInstance()->isListening());
+    const QString b = makeDocument(QStringLiteral("b.pass"), QStringLiteral("pb"), 1, QStringLiteral("b"));
+    w->view()->groupModel()->addGroup(QStringLiteral("unsaved"), nullptr);
+    w->SetModified(true);
+
+    ModalSeam::pushAnswer(int(MsgNo));
+    ModalSeam::pushAnswer(QStringLiteral("pb"));
+    emit w->singleInstance()->openRequested(b);
+    QTRY_COMPARE(w->doc().CurrentPath, b);
+    QCOMPARE(ModalSeam::shown().size(), 2);
+    QCOMPARE(ModalSeam::shown()[0].dialog, QStringLiteral("ShowMsg"));
+    QCOMPARE(topGroupNames(), QStringList{QStringLiteral("b1")});
+
+    const QString missing = m_tmp->filePath(QStringLiteral("gone.pass"));
+    emit w->singleInstance()->openRequested(missing);
+    QTRY_COMPARE(ModalSeam::shown().size(), 3);
+    QVERIFY(ModalSeam::shown().last().text.contains(QStringLiteral("gone.pass")));
+    QCOMPARE(w->doc().CurrentPath, b);
 }
 
 void TestFileCommandsWindow::droppedFilesOpenTheFirst()
