@@ -13,6 +13,7 @@
 
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QStyledItemDelegate>
 
 #include <utility>
@@ -269,4 +270,22 @@ void GroupTreeView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditH
     QTreeView::closeEditor(editor, tabbed ? QAbstractItemDelegate::NoHint : hint);
     if (tabbed)
         emit renameLeftByTab();
+}
+
+void GroupTreeView::setEmptyHint(const QString& text)
+{
+    m_emptyHint = text;
+    viewport()->update();
+}
+
+void GroupTreeView::paintEvent(QPaintEvent* event)
+{
+    QTreeView::paintEvent(event);
+    // A new document has no group, so New entry is disabled: the empty tree says what comes first.
+    if (m_emptyHint.isEmpty() || (model() && model()->rowCount() > 0))
+        return;
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    const QRect area = viewport()->rect().adjusted(6, 6, -6, -6);
+    painter.drawText(area, Qt::AlignTop | Qt::AlignHCenter | Qt::TextWordWrap, m_emptyHint);
 }

@@ -33,6 +33,10 @@ public:
     // Depth of a node: 0 for a top-level group; counting stops at kMaxExpandedDepth.
     int depthOf(const QModelIndex& index) const;
 
+    // The line painted in the tree while the document has no group: how to make the first one.
+    void setEmptyHint(const QString& text);
+    QString emptyHint() const { return m_emptyHint; }
+
 signals:
     // A row of the entry list was dropped on a group.
     void entryDropped(TGroupe* group);
@@ -54,6 +58,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     bool acceptsDrag(const QDropEvent* event) const;
@@ -62,4 +67,5 @@ private:
     void collapseTooDeepBelow(const QModelIndex& parent, int first, int last);
 
     TGroupe* m_dragged = nullptr;
+    QString m_emptyHint;
 };

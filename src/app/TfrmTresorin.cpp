@@ -959,6 +959,13 @@ void TfrmTresorin::applyLanguageTexts(const QString& code)
     // A hint shown before the table was applied (the pointer on the list at start) is in the
     // built-in language: it is shown again in this one.
     m_view->refreshHintUnderPointer();
+    // The empty tree names the command that makes the first group, as its menu shows it.
+    QAction* newGroup = action(QStringLiteral("ActionNewGrp"));
+    QString command = commandMenuTitle(newGroup).remove(QLatin1Char('&')) + QStringLiteral(" \u203a ") +
+                      newGroup->text().remove(QLatin1Char('&'));
+    if (!newGroup->shortcut().isEmpty())
+        command += QStringLiteral(" (%1)").arg(newGroup->shortcut().toString(QKeySequence::NativeText));
+    m_view->arbo()->setEmptyHint(FillPlaceholders(Msg(QStringLiteral("ArboVide")), {command}));
 }
 
 // --- document ------------------------------------------------------------------------------------

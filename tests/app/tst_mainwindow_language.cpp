@@ -4,6 +4,7 @@
 
 #include "app/DocumentView.h"
 #include "app/EntryListView.h"
+#include "app/GroupTreeView.h"
 #include "app/TfrmTresorin.h"
 #include "document/Win1252.h"
 #include "document/gui/TBoiteMetaPass.h"
@@ -56,6 +57,7 @@ private slots:
     void languageSwitchWithoutRestart();
     void hintUnderThePointerFollowsTheLanguage();
     void toolkitTextsFollowTheLanguage();
+    void emptyTreeSaysHowToStart();
     void otherWindowsFollowTheLanguage();
     void failedLanguageIsRetried();
     void failedLanguageIsNotRetriedByItsOwnBox();
@@ -353,6 +355,32 @@ void TestMainWindowLanguage::toolkitTextsFollowTheLanguage()
     QVERIFY(w->ApplyLanguage());
     QDialogButtonBox english(QDialogButtonBox::Cancel);
     QCOMPARE(english.button(QDialogButtonBox::Cancel)->text().remove(QLatin1Char('&')), QStringLiteral("Cancel"));
+}
+
+// A new document has no group, so New entry is disabled: the empty tree names the command that
+// makes the first group, in the current language.
+void TestMainWindowLanguage::emptyTreeSaysHowToStart()
+{
+    auto* w = makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
+    w->FormActivate();
+    GroupTreeView* tree = w->view()->arbo();
+    QCOMPARE(tree->emptyHint(), QStringLiteral("No group yet: Group \u203a New makes the first one."));
+    w->resize(700, 400);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    const auto inked = [tree] {
+        const QImage image = tree->viewport()->grab().toImage();
+        const QRgb base = image.pixel(image.width() - 2, image.height() - 2);
+        int count = 0;
+        for (int y = 0; y < 40 && y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixel(x, y) != base ? 1 : 0;
+        return count;
+    };
+    QVERIFY(inked() > 20);
+    w->settings().Langue = QStringLiteral("FR");
+    QVERIFY(w->ApplyLanguage());
+    QCOMPARE(tree->emptyHint(), QStringLiteral("Aucun groupe encore : Groupe \u203a Nouveau cr\u00e9e le premier."));
 }
 
 void TestMainWindowLanguage::otherWindowsFollowTheLanguage()
