@@ -156,7 +156,7 @@ void TestMainWindowOptions::optionsCancelled()
     QCOMPARE(w->settings().Langue, QStringLiteral("US"));
     QVERIFY(!w->trayButton()->isHidden());
     QCOMPARE(w->action(QStringLiteral("ActionMajWeb"))->text(), caption);
-    QVERIFY(!m_tmp->exists(QStringLiteral("data/applications/tresorin.desktop")));
+    QVERIFY(!m_tmp->exists(QStringLiteral("data/applications/tresorin-documents.desktop")));
 }
 
 // A settings file too large to read: the window starts with the defaults, says so once, and leaves
