@@ -217,6 +217,9 @@ bool CellEditing::OpenCellEditor(const QPoint& point)
 
     m_entry = entry;
     m_editor->column = span.column;
+    // A screen reader says which field is being edited: the column's title.
+    m_editor->setAccessibleName(
+        m_view->liste()->model()->headerData(span.column, Qt::Horizontal).toString().remove(QLatin1Char('&')));
     m_editor->unscrolledLeft = span.left + 5;
     m_editor->setText(EntryFieldText(*entry, EntryField(span.column)));
     m_editor->openedText = m_editor->text();

@@ -34,6 +34,9 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QAbstractSpinBox>
+#include <QAccessible>
+#include <QLineEdit>
 #include <QDialogButtonBox>
 #include <QLibraryInfo>
 #include <QPushButton>
@@ -58,6 +61,7 @@ private slots:
     void hintUnderThePointerFollowsTheLanguage();
     void toolkitTextsFollowTheLanguage();
     void emptyTreeSaysHowToStart();
+    void everyControlHasAnAccessibleName();
     void otherWindowsFollowTheLanguage();
     void failedLanguageIsRetried();
     void failedLanguageIsNotRetriedByItsOwnBox();
@@ -381,6 +385,42 @@ void TestMainWindowLanguage::emptyTreeSaysHowToStart()
     w->settings().Langue = QStringLiteral("FR");
     QVERIFY(w->ApplyLanguage());
     QCOMPARE(tree->emptyHint(), QStringLiteral("Aucun groupe encore : Groupe \u203a Nouveau cr\u00e9e le premier."));
+}
+
+// A screen reader can name every control that takes the focus, in all seven windows, in the
+// language of the table; the views carry their hint as description.
+void TestMainWindowLanguage::everyControlHasAnAccessibleName()
+{
+    auto* w = makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
+    makeOtherWindows();
+    w->FormActivate();
+    QList<QWidget*> windows{w};
+    for (const auto& other : m_others)
+        windows << other.get();
+    QStringList unnamed;
+    for (QWidget* window : windows)
+        for (QWidget* control : window->findChildren<QWidget*>()) {
+            if (control->focusPolicy() == Qt::NoFocus || qobject_cast<QAbstractSpinBox*>(control->parentWidget()))
+                continue;
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(control);
+            if (!a || a->text(QAccessible::Name).trimmed().isEmpty())
+                unnamed << window->objectName() + QLatin1Char('.') + control->objectName() + QLatin1Char(' ') +
+                               QLatin1String(control->metaObject()->className());
+        }
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
+
+    QAccessibleInterface* tree = QAccessible::queryAccessibleInterface(w->view()->arbo());
+    const QString english = tree->text(QAccessible::Name);
+    QVERIFY(!english.isEmpty());
+    QCOMPARE(tree->text(QAccessible::Description), w->view()->arbo()->statusTip().isEmpty()
+                                                       ? w->view()->arbo()->toolTip()
+                                                       : w->view()->arbo()->statusTip());
+    QAccessibleInterface* pass =
+        QAccessible::queryAccessibleInterface(static_cast<TBoiteMetaPass*>(m_others[0].get())->EditConfirm);
+    QCOMPARE(pass->text(QAccessible::Name), QStringLiteral("Re-enter password :"));
+    w->settings().Langue = QStringLiteral("FR");
+    QVERIFY(w->ApplyLanguage());
+    QVERIFY(tree->text(QAccessible::Name) != english);
 }
 
 void TestMainWindowLanguage::otherWindowsFollowTheLanguage()

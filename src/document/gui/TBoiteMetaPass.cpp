@@ -50,6 +50,9 @@ TBoiteMetaPass::TBoiteMetaPass(QWidget* parent) : QDialog(parent)
     EditConfirm->setObjectName(QStringLiteral("EditConfirm"));
     EditConfirm->setGeometry(10, 80, 217, 20);
 
+    // The labels name the fields for screen readers.
+    LblFich->setBuddy(EditPass);
+    Label2->setBuddy(EditConfirm);
     for (QLineEdit* edit : {EditPass, EditConfirm}) {
         edit->setEchoMode(QLineEdit::Password);
         edit->setMaxLength(MaxLength);

@@ -5,7 +5,9 @@
 #include "lang/ShortcutText.h"
 #include "platform/SafeFileWrite.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemModel>
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -15,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSet>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -309,10 +312,51 @@ QList<QObject*> namedControls(QWidget* window)
     return out;
 }
 
+void ApplyAccessibleNames(QWidget* window)
+{
+    if (!window)
+        return;
+    static const char kOwnName[] = "tresorinAccessibleName";
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        // A spin box's inner field is reached through the spin box, which its label names.
+        if (w->focusPolicy() == Qt::NoFocus || qobject_cast<QAbstractSpinBox*>(w->parentWidget()))
+            continue;
+        const QString hint = hintOf(w);
+        if (!hint.isEmpty())
+            w->setAccessibleDescription(hint);
+        // A name given here follows the language; one given otherwise stays.
+        if (!w->accessibleName().isEmpty() && !w->property(kOwnName).toBool())
+            continue;
+        QString name;
+        if (auto* label = qobject_cast<const QLabel*>(w); !label) {
+            // A label that names the control reads before anything else.
+            for (QLabel* l : window->findChildren<QLabel*>())
+                if (l->buddy() == w)
+                    name = l->text();
+        }
+        if (name.isEmpty()) {
+            if (auto* button = qobject_cast<QAbstractButton*>(w))
+                name = button->text();
+        }
+        if (name.isEmpty())
+            name = hint;
+        // Inside a page of tabs: the page's title; otherwise the window's.
+        for (QWidget* p = w; name.isEmpty() && p && p != window; p = p->parentWidget())
+            if (QTabWidget* tabs = owningTabWidget(p))
+                name = tabs->tabText(tabs->indexOf(p));
+        if (name.isEmpty())
+            name = window->windowTitle();
+        name.remove(QLatin1Char('&'));
+        w->setAccessibleName(name.trimmed());
+        w->setProperty(kOwnName, true);
+    }
+}
+
 void ApplyLangTable(QWidget* window)
 {
     if (!window)
         return;
+    const auto names = qScopeGuard([window] { ApplyAccessibleNames(window); });
     const QString name = window->objectName();
     QString caption = langLookup(name);
     if (!caption.isEmpty())
