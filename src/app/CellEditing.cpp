@@ -167,6 +167,15 @@ int CellEditing::horizontalOffset() const
     return m_view->liste()->horizontalScrollBar()->value();
 }
 
+QRect CellEditing::insideList(QRect place) const
+{
+    // The last column reaches the list's edge: the editor stops there rather than under the border.
+    const int right = m_viewport ? m_viewport->width() - 1 : place.right();
+    if (place.right() > right)
+        place.setRight(std::max(place.left(), right));
+    return place;
+}
+
 ListColumnWidths CellEditing::columnWidths() const
 {
     const QHeaderView* header = m_view->liste()->header();
@@ -224,8 +233,8 @@ bool CellEditing::OpenCellEditor(const QPoint& point)
     m_editor->setText(EntryFieldText(*entry, EntryField(span.column)));
     m_editor->openedText = m_editor->text();
     const QRect rowRect = list->visualRect(index);
-    m_editor->setGeometry(m_editor->unscrolledLeft - horizontalOffset(), rowRect.top() + 2, span.width - 2,
-                          rowRect.height());
+    m_editor->setGeometry(insideList(QRect(m_editor->unscrolledLeft - horizontalOffset(), rowRect.top() + 2,
+                                           span.width - 2, rowRect.height())));
     m_editor->show();
     m_editor->raise();
     m_editor->setFocus(Qt::OtherFocusReason);
@@ -297,8 +306,9 @@ void CellEditing::reposition()
     if (row < 0)
         return;
     const QRect rowRect = m_view->liste()->visualRect(m_view->entryModel()->index(row, 0));
-    const QRect place(m_editor->unscrolledLeft - horizontalOffset(), rowRect.top() + 2,
-                      OpenEditorWidth(m_editor->column, kIconWidth, columnWidths()), rowRect.height());
+    const QRect place = insideList(QRect(m_editor->unscrolledLeft - horizontalOffset(), rowRect.top() + 2,
+                                         OpenEditorWidth(m_editor->column, kIconWidth, columnWidths()),
+                                         rowRect.height()));
     if (place != m_editor->geometry())
         m_editor->setGeometry(place);
 }

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QObject>
 #include <QPoint>
+#include <QRect>
 
 class DocumentView;
 class QMenu;
@@ -91,6 +92,8 @@ protected:
 private:
     void move(CellMove move, bool ctrl);
     ListColumnWidths columnWidths() const;
+    // The editor's place, cut at the right edge of the list's viewport.
+    QRect insideList(QRect place) const;
     int rowAtY(int y) const;
     int horizontalOffset() const;
 

@@ -41,6 +41,7 @@ private slots:
     void ctrlEnterOnTheLastRow_data();
     void ctrlEnterOnTheLastRow();
     void leftRightUpDown();
+    void lastCellEditorStaysInsideTheList();
     void farCellScrolledIntoView();
     void emptyNameRefused();
     void escapeRestoresTheText();
@@ -345,6 +346,21 @@ void TestEditing::leftRightUpDown()
     QVERIFY(view()->liste()->hasFocus());
     // Moving without typing changed nothing.
     QVERIFY(!doc().Modified);
+}
+
+// The web address is the last column, which reaches the list's right edge: its editor stops there.
+void TestEditing::lastCellEditorStaysInsideTheList()
+{
+    makeWindow();
+    openCell(0, 3);
+    QCOMPARE(editor()->column, 3);
+    EntryListView* list = view()->liste();
+    QVERIFY2(editor()->geometry().right() <= list->viewport()->width() - 1,
+             qPrintable(QStringLiteral("%1 > %2").arg(editor()->geometry().right()).arg(list->viewport()->width() - 1)));
+    QVERIFY(editor()->geometry().left() >= list->header()->sectionViewportPosition(3));
+    // Also after a column border is dragged.
+    view()->setColumnWidth(1, view()->columnWidth(1) + 30);
+    QVERIFY(editor()->geometry().right() <= list->viewport()->width() - 1);
 }
 
 void TestEditing::farCellScrolledIntoView()
