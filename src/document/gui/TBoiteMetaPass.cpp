@@ -11,6 +11,8 @@
 #include <QPointer>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace {
 QPointer<TBoiteMetaPass>& current()
 {
@@ -94,10 +96,15 @@ void TBoiteMetaPass::prepare(Mode mode, const QString& path)
     setWindowTitle(Msg(choose ? QStringLiteral("ChangeMeta") : QStringLiteral("Meta")));
     Label2->setVisible(choose);
     EditConfirm->setVisible(choose);
+    // As wide as the design, or as the title and the question need to be read whole.
+    const int width = std::max({kClientWidth, WidthForTitle(windowTitle()),
+                                LblFich->fontMetrics().horizontalAdvance(LblFich->text()) + 24});
+    for (QWidget* w : std::initializer_list<QWidget*>{LblFich, EditPass, Label2, EditConfirm})
+        w->setGeometry(10, w->y(), width - 22, w->height());
     const int buttonsTop = choose ? 120 : 70;
-    OKBtn->setGeometry(70, buttonsTop, 75, 25);
-    CancelBtn->setGeometry(150, buttonsTop, 75, 25);
-    setFixedSize(kClientWidth, choose ? kChooseHeight : kEnterHeight);
+    OKBtn->setGeometry(width - 169, buttonsTop, 75, 25);
+    CancelBtn->setGeometry(width - 89, buttonsTop, 75, 25);
+    setFixedSize(width, choose ? kChooseHeight : kEnterHeight);
     updateOkButton();
 }
 
