@@ -231,6 +231,8 @@ void DocumentView::selectFirstGroupExpanded()
     const QModelIndex first = m_groupModel->index(0, 0);
     m_arbo->expandSubtree(first);
     m_arbo->setCurrentIndex(first);
+    // The next key goes through the groups just opened.
+    m_arbo->setFocus(Qt::OtherFocusReason);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1144,6 +1144,8 @@ void TfrmTresorin::resetDocument()
     action(QStringLiteral("ActionChangeMeta"))->setEnabled(true);
     action(QStringLiteral("ActionNewGrp"))->setEnabled(true);
     action(QStringLiteral("ActionChercher"))->setEnabled(true);
+    // The empty tree is where the first group comes.
+    m_view->arbo()->setFocus(Qt::OtherFocusReason);
 }
 
 void TfrmTresorin::openRecentFile(int slot)

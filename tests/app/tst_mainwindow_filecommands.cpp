@@ -85,6 +85,7 @@ private slots:
     void closeWithUnsavedChanges_data();
     void closeWithUnsavedChanges();
     void typedNotesCountAtNew();
+    void focusFollowsTheCommands();
     void endRequestedBySignal_data();
     void endRequestedBySignal();
     void mergeTwoGroupsIntoThree();
@@ -453,6 +454,32 @@ void TestFileCommandsWindow::typedNotesCountAtNew()
     QVERIFY(w->doc().Modified);
     QCOMPARE(w->doc().CurrentPath, path);
     QCOMPARE(w->view()->selectedEntry()->Notes, QStringLiteral("typed, not stored"));
+}
+
+// After each command the focus is where the next key is expected: the groups of a document just
+// opened, the empty tree of a new one, the list after an entry was deleted.
+void TestFileCommandsWindow::focusFollowsTheCommands()
+{
+    auto* w = makeWindow();
+    w->show();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    const QString path = makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret"), 2, QStringLiteral("g"));
+    w->view()->liste()->setFocus();
+    openThroughCommand(path, QStringLiteral("secret"));
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->view()->arbo()));
+
+    w->view()->flushGroupChange();
+    w->view()->liste()->setFocus();
+    w->view()->selectRow(0);
+    ModalSeam::pushAnswer(int(MsgYes));
+    w->action(QStringLiteral("ActionDelEntree"))->trigger();
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->view()->liste()));
+
+    ModalSeam::pushAnswer(int(MsgNo));
+    w->action(QStringLiteral("ActionNouveau"))->trigger();
+    QCOMPARE(w->doc().groupCount(), 0);
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->view()->arbo()));
 }
 
 void TestFileCommandsWindow::endRequestedBySignal_data()
