@@ -233,6 +233,7 @@ struct TFileFTP::Session
     TFileFTP* worker = nullptr;
     CURL* curl = nullptr;
     FtpReplyLog replies;
+    char curlError[CURL_ERROR_SIZE] = {}; // libcurl's own reason for the last failure
     QByteArray base; // "ftp://host:port/"
     bool receiving = false;
     qsizetype uploadPos = 0;
@@ -318,6 +319,9 @@ void TFileFTP::execute()
     // A server that echoes what it was sent must not put the password in front of the user.
     const auto withReply = [&p](const QString& text, const Session& s) {
         QString reply = s.replies.text();
+        // Nothing came from the server (it is down, or the name is unknown): libcurl says why.
+        if (reply.isEmpty())
+            reply = QString::fromLocal8Bit(s.curlError);
         if (p.UserPassword.size() >= 3)
             reply.replace(p.UserPassword, QStringLiteral("****"));
         return text + kSeparator + reply;
@@ -384,6 +388,7 @@ void TFileFTP::execute()
     curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(std::max(1, (m_timeouts.replyMs + 999) / 1000)));
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, long(std::max(1, m_timeouts.stallSeconds)));
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, s.curlError);
     curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
     curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, &Session::debug);
     curl_easy_setopt(c, CURLOPT_DEBUGDATA, &s);
@@ -448,11 +453,10 @@ void TFileFTP::execute()
     if (checkStop())
         return;
     if (code != CURLE_OK) {
-        // Refused before a byte went: the temporary file could not be created.
-        const bool notCreated =
-            s.uploadPos == 0 &&
-            (code == CURLE_UPLOAD_FAILED || code == CURLE_REMOTE_ACCESS_DENIED || code == CURLE_REMOTE_FILE_NOT_FOUND);
-        m_errorText = notCreated ? withReply(message("FileAccess", {p.RemotePath}), s) : message("FTPULError");
+        // Failed before a byte went (the file refused, or its data connection): the remote file could
+        // not be created, as a download that cannot start; later, the upload broke off.
+        m_errorText =
+            s.uploadPos == 0 ? withReply(message("FileAccess", {p.RemotePath}), s) : message("FTPULError");
         return;
     }
     CurlList rename;

@@ -8,6 +8,7 @@
 #include "support/FtpServer.h"
 
 #include <QElapsedTimer>
+#include <QTcpServer>
 #include <QRandomGenerator>
 #include <QtTest>
 
@@ -109,6 +110,7 @@ private slots:
     void faults_data();
     void faults();
     void silentServerTimesOut();
+    void serverDownSaysWhy();
     void controlCharactersRefused_data();
     void controlCharactersRefused();
     void stopLeavesNoError_data();
@@ -267,6 +269,10 @@ void TestFtpTransfer::faults_data()
                                         << "*";
     QTest::newRow("upload broken off") << "drop-upload" << false << "backup/codes.pass" << false
                                        << "Error Uploading, process aborted" << QString();
+    // No data connection before a byte went: the file could not be created, said with the reply.
+    QTest::newRow("upload without a data connection") << "bad-passive" << false << "backup/codes.pass" << false
+                                                      << "Error accessing 'backup/codes.pass' :"
+                                                      << "*";
 }
 
 void TestFtpTransfer::faults()
@@ -318,6 +324,27 @@ void TestFtpTransfer::silentServerTimesOut()
     TFileFTP::setTimeouts(saved);
     QVERIFY2(out.error.startsWith(QStringLiteral("Error connecting server '127.0.0.1'") + kSep), qPrintable(out.error));
     QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+}
+
+// Nothing answers at the address: with no reply to show, libcurl's reason is given after the text.
+void TestFtpTransfer::serverDownSaysWhy()
+{
+    int port = 0;
+    {
+        // A port that was free a moment ago and is closed again.
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        port = probe.serverPort();
+    }
+    TFileFTP::Parameters p;
+    p.ServerName = QStringLiteral("127.0.0.1");
+    p.PortNumber = port;
+    p.PassiveMode = true;
+    p.RemotePath = QStringLiteral("codes.pass");
+    const Outcome out = run(TFileFTP::CreateForDialog(p, true));
+    const QString start = QStringLiteral("Error connecting server '127.0.0.1'") + kSep;
+    QVERIFY2(out.error.startsWith(start), qPrintable(out.error));
+    QVERIFY2(out.error.size() > start.size() + 5, qPrintable(out.error));
 }
 
 void TestFtpTransfer::controlCharactersRefused_data()
