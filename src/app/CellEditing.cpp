@@ -274,11 +274,10 @@ bool CellEditing::edExit()
         return false;
     }
     m_view->entryModel()->setCellText(m_view->rowOfEntry(entry), column, text);
-    const DocumentActions& actions = m_view->actions();
-    if (column == int(EntryField::Password) && actions.copy)
-        actions.copy->setEnabled(true);
-    if (column == int(EntryField::WebAddress) && actions.openUrl)
-        actions.openUrl->setEnabled(!text.isEmpty());
+    if (QAction* copy = m_view->command(CommandId::Copier); copy && column == int(EntryField::Password))
+        copy->setEnabled(true);
+    if (QAction* openUrl = m_view->command(CommandId::OpenURL); openUrl && column == int(EntryField::WebAddress))
+        openUrl->setEnabled(!text.isEmpty());
     m_editor->hide();
     m_entry = nullptr;
     m_committing = false;

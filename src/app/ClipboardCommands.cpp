@@ -1,5 +1,7 @@
 #include "app/ClipboardCommands.h"
 
+#include "app/Commands.h"
+
 #include "app/CellEditing.h"
 #include "app/DocumentView.h"
 #include "app/EntryListModel.h"
@@ -40,8 +42,8 @@ bool memoActive(const QPlainTextEdit* memo)
 } // namespace
 
 ClipboardCommands::ClipboardCommands(DocumentView* view, DocumentState& doc,
-                                     std::function<QAction*(const QString&)> action, QObject* parent)
-    : QObject(parent), m_view(view), m_doc(doc), m_action(std::move(action)), m_watch(new ClipboardWatch(this))
+                                     const Commands& commands, QObject* parent)
+    : QObject(parent), m_view(view), m_doc(doc), m_commands(commands), m_watch(new ClipboardWatch(this))
 {
     connect(m_watch, &ClipboardWatch::clearDue, this, &ClipboardCommands::clearIfWatched);
     connect(QApplication::clipboard(), &QClipboard::dataChanged, this, [this] {

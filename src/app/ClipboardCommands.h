@@ -10,6 +10,7 @@
 
 class ClipboardWatch;
 class DocumentState;
+class Commands;
 class DocumentView;
 class QAction;
 class QMimeData;
@@ -26,7 +27,7 @@ class ClipboardCommands : public QObject
 {
     Q_OBJECT
 public:
-    ClipboardCommands(DocumentView* view, DocumentState& doc, std::function<QAction*(const QString&)> action,
+    ClipboardCommands(DocumentView* view, DocumentState& doc, const Commands& commands,
                       QObject* parent = nullptr);
     ~ClipboardCommands() override;
 
@@ -75,7 +76,7 @@ private:
 
     DocumentView* m_view;
     DocumentState& m_doc;
-    std::function<QAction*(const QString&)> m_action;
+    const Commands& m_commands;
     ClipboardWatch* m_watch;
     QString m_placedText;
     QByteArray m_placedRecord;

@@ -347,16 +347,12 @@ void DocumentView::onRowSelectionChanged()
 void DocumentView::ListeSelectItem(TFeuille* entry, bool selected)
 {
     const SelectionState s = selectionState();
-    if (m_actions.copy)
-        m_actions.copy->setEnabled(copyEnabledOnRowChange(s));
-    if (m_actions.openUrl)
-        m_actions.openUrl->setEnabled(openUrlEnabledOnRowChange(s));
+    enable(CommandId::Copier, copyEnabledOnRowChange(s));
+    enable(CommandId::OpenURL, openUrlEnabledOnRowChange(s));
     // Likewise Rename entry (F2) and Delete entry follow the row selection.
     const EntryCommandsEnabling e = entryMenuEnabling(s);
-    if (m_actions.renameEntry)
-        m_actions.renameEntry->setEnabled(e.renameEntry);
-    if (m_actions.deleteEntry)
-        m_actions.deleteEntry->setEnabled(e.deleteEntry);
+    enable(CommandId::RenEntree, e.renameEntry);
+    enable(CommandId::DelEntree, e.deleteEntry);
     if (selected) {
         setMemoForEntry(entry);
         if (m_autoHide && dropIndex() == -1)
@@ -719,15 +715,25 @@ int DocumentView::rowOfEntry(const TFeuille* entry) const
 // ---------------------------------------------------------------------------------------------
 // Enabling
 
-void DocumentView::setActions(const DocumentActions& actions)
+void DocumentView::setCommands(const Commands* commands)
 {
     disconnect(m_hidePwdConnection);
-    m_actions = actions;
-    if (m_actions.hidePasswords) {
-        m_hidePwdConnection =
-            connect(m_actions.hidePasswords, &QAction::toggled, this, &DocumentView::setPasswordsHidden);
-        setPasswordsHidden(m_actions.hidePasswords->isChecked());
+    m_commands = commands;
+    if (QAction* hide = command(CommandId::HidePwd)) {
+        m_hidePwdConnection = connect(hide, &QAction::toggled, this, &DocumentView::setPasswordsHidden);
+        setPasswordsHidden(hide->isChecked());
     }
+}
+
+QAction* DocumentView::command(CommandId id) const
+{
+    return m_commands ? (*m_commands)[id] : nullptr;
+}
+
+void DocumentView::enable(CommandId id, bool on) const
+{
+    if (QAction* a = command(id))
+        a->setEnabled(on);
 }
 
 SelectionState DocumentView::selectionState(bool clipboardHoldsEntry) const
@@ -746,19 +752,15 @@ SelectionState DocumentView::selectionState(bool clipboardHoldsEntry) const
 
 void DocumentView::setNewEntryEnabled(bool enabled)
 {
-    if (m_actions.newEntry)
-        m_actions.newEntry->setEnabled(enabled);
-    if (m_actions.newGenerated)
-        m_actions.newGenerated->setEnabled(enabled);
+    enable(CommandId::NewEntree, enabled);
+    enable(CommandId::NewGenerateur, enabled);
 }
 
 void DocumentView::updateGroupMenuActions()
 {
     const bool on = groupCommandsEnabled(selectionState());
-    if (m_actions.renameGroup)
-        m_actions.renameGroup->setEnabled(on);
-    if (m_actions.deleteGroup)
-        m_actions.deleteGroup->setEnabled(on);
+    enable(CommandId::RenGrp, on);
+    enable(CommandId::DelGrp, on);
 }
 
 void DocumentView::updateEntryMenuActions(bool clipboardHoldsEntry)
@@ -766,28 +768,26 @@ void DocumentView::updateEntryMenuActions(bool clipboardHoldsEntry)
     const EntryCommandsEnabling e = entryMenuEnabling(selectionState(clipboardHoldsEntry));
     setNewEntryEnabled(e.newEntry);
     const std::pair<QAction*, bool> rules[] = {
-        {m_actions.renameEntry, e.renameEntry},
-        {m_actions.deleteEntry, e.deleteEntry},
-        {m_actions.cut, e.cut},
-        {m_actions.copy, e.copy},
-        {m_actions.paste, e.paste},
-        {m_actions.openUrl, e.openUrl},
-        {m_actions.setFtp, e.setFtp},
+        {command(CommandId::RenEntree), e.renameEntry},
+        {command(CommandId::DelEntree), e.deleteEntry},
+        {command(CommandId::Couper), e.cut},
+        {command(CommandId::Copier), e.copy},
+        {command(CommandId::Coller), e.paste},
+        {command(CommandId::OpenURL), e.openUrl},
+        {command(CommandId::SetFTP), e.setFtp},
     };
     for (const auto& [action, enabled] : rules)
         if (action)
             action->setEnabled(enabled);
-    if (m_actions.setFtp)
-        m_actions.setFtp->setChecked(e.setFtpChecked);
+    if (command(CommandId::SetFTP))
+        command(CommandId::SetFTP)->setChecked(e.setFtpChecked);
 }
 
 void DocumentView::updateClipboardActions(bool clipboardHoldsEntry)
 {
     const EntryCommandsEnabling e = entryMenuEnabling(selectionState(clipboardHoldsEntry));
-    if (m_actions.cut)
-        m_actions.cut->setEnabled(e.cut);
-    if (m_actions.paste)
-        m_actions.paste->setEnabled(e.paste);
+    enable(CommandId::Couper, e.cut);
+    enable(CommandId::Coller, e.paste);
 }
 
 void DocumentView::prepareEntryContextMenu(const QPoint& viewportPos)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Commands.h"
 #include "app/NotesEdit.h"
 #include "document/gui/StorableTextGuard.h"
 
@@ -24,30 +25,12 @@ struct SelectionState;
 struct TFeuille;
 struct TGroupe;
 
-// The commands whose enabling follows the selection in the tree and the list. The main window
-// owns them and hands them over once with DocumentView::setActions; any of them may be null.
-// The view only switches `enabled` (and the check mark of setFtp); it never triggers them.
-struct DocumentActions
-{
-    QAction* newEntry = nullptr;      // ActionNewEntree
-    QAction* newGenerated = nullptr;  // actNewGenerateur
-    QAction* renameEntry = nullptr;   // ActionRenEntree
-    QAction* deleteEntry = nullptr;   // ActionDelEntree
-    QAction* cut = nullptr;           // ActionCouper
-    QAction* copy = nullptr;          // ActionCopier
-    QAction* paste = nullptr;         // ActionColler
-    QAction* setFtp = nullptr;        // ActionSetFTP
-    QAction* openUrl = nullptr;       // ActionOpenURL
-    QAction* renameGroup = nullptr;   // ActionRenGrp
-    QAction* deleteGroup = nullptr;   // ActionDelGrp
-    QAction* hidePasswords = nullptr; // ActionHidePwd (toggled(bool) is followed by the list)
-};
 
 // The central widget of the main window: group tree "Arbo" on the left, entry list "Liste" on
 // the right above the notes panel (notes editor "Memo", hide/show button "CacherBtn", label
 // "LabelInfo"). It shows the document it is given but never owns it, keeps the list in step
 // with the tree, sorts the list, follows the row selection with the notes editor and the
-// enabling of the commands of DocumentActions, and reports hints for the status bar.
+// enabling of the commands given by setCommands, and reports hints for the status bar.
 //
 // Moments when enabling changes by itself: the grouped tree selection report (New entry, New
 // with generation), a row selected or deselected (Copy, Open web site), a row appended or
@@ -182,8 +165,14 @@ public:
     bool autoCopy() const { return m_autoCopy; }
 
     // --- enabling -------------------------------------------------------------------------
-    void setActions(const DocumentActions& actions);
-    const DocumentActions& actions() const { return m_actions; }
+    // The commands whose enabling follows the selection in the tree and the list (New entry, New
+    // with generation, Rename, Delete, Cut, Copy, Paste, the FTP entry mark, Open web site, the
+    // group commands) and Hide passwords, whose check the list follows. The main window owns
+    // them; the view only switches their enabling (and the FTP mark's check). Null: none.
+    void setCommands(const Commands* commands);
+    // One of them, or null when the view has none.
+    QAction* command(CommandId id) const;
+    void enable(CommandId id, bool on) const;
     void updateGroupMenuActions();
     void updateEntryMenuActions(bool clipboardHoldsEntry);
     // Cut and Paste alone, as the menus would set them; they follow the selection and the
@@ -247,7 +236,7 @@ private:
     SelectionState selectionState(bool clipboardHoldsEntry = false) const;
 
     DocumentState* m_doc = nullptr;
-    DocumentActions m_actions;
+    const Commands* m_commands = nullptr;
 
     GroupTreeModel* m_groupModel = nullptr;
     EntryListModel* m_entryModel = nullptr;

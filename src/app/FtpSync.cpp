@@ -116,7 +116,7 @@ void FtpSync::ActionSauverFTPExecute()
 void FtpSync::ActionSynchroFTPExecute()
 {
     DocumentState& doc = m_window->doc();
-    QAction* command = m_window->action(QStringLiteral("ActionSynchroFTP"));
+    QAction* command = m_window->commands()[CommandId::SynchroFTP];
     TBoiteFTP* dialog = TBoiteFTP::instance();
     if (dialog && !doc.ReadOnlyLock) {
         // Edited on a copy: parameters typed for a document that was closed meanwhile go nowhere.
@@ -136,7 +136,7 @@ void FtpSync::ActionSetFTPExecute()
 {
     DocumentState& doc = m_window->doc();
     DocumentView* view = m_window->view();
-    QAction* command = m_window->action(QStringLiteral("ActionSetFTP"));
+    QAction* command = m_window->commands()[CommandId::SetFTP];
     TFeuille* entry = view->selectedEntry();
     if (!entry || doc.ReadOnlyLock) {
         command->setChecked(entry && entry->IsFtpEntry);
@@ -286,7 +286,7 @@ void FtpSync::SyncDownloadDone(Outcome outcome)
 
     const DateTime local = doc.LocalDoc.SaveDate;
     const DateTime remote = doc.RemoteCopy.SaveDate;
-    QAction* search = m_window->action(QStringLiteral("ActionChercher"));
+    QAction* search = m_window->commands()[CommandId::Chercher];
     if (local != remote && search->isChecked())
         search->trigger(); // every entry is shown before the question
 

@@ -1,5 +1,7 @@
 #include "app/GroupEntryCommands.h"
 
+#include "app/Commands.h"
+
 #include "app/CellEditing.h"
 #include "app/DocumentView.h"
 #include "app/EntryListModel.h"
@@ -18,8 +20,8 @@
 #include <QLineEdit>
 
 GroupEntryCommands::GroupEntryCommands(DocumentView* view, DocumentState& doc, Settings& settings,
-                                       std::function<QAction*(const QString&)> action, QObject* parent)
-    : QObject(parent), m_view(view), m_doc(doc), m_settings(settings), m_action(std::move(action))
+                                       const Commands& commands, QObject* parent)
+    : QObject(parent), m_view(view), m_doc(doc), m_settings(settings), m_commands(commands)
 {
     connect(view->groupModel(), &GroupTreeModel::groupRenamed, this, [this](TGroupe*, bool changed) {
         if (changed)
@@ -31,10 +33,9 @@ GroupEntryCommands::GroupEntryCommands(DocumentView* view, DocumentState& doc, S
     connect(view->cellEditing(), &CellEditing::newEntryRequested, this, &GroupEntryCommands::NewEntry);
 }
 
-void GroupEntryCommands::setEnabled(const char* name, bool enabled)
+void GroupEntryCommands::setEnabled(CommandId id, bool enabled)
 {
-    if (QAction* a = m_action(QLatin1String(name)))
-        a->setEnabled(enabled);
+    m_commands[id]->setEnabled(enabled);
 }
 
 TfrmGenerateur* GroupEntryCommands::generator()
@@ -70,9 +71,9 @@ void GroupEntryCommands::NewGroup()
     if (parent)
         tree->expand(model->indexForGroup(parent));
     m_view->selectGroup(group);
-    setEnabled("ActionNewEntree", !m_doc.ReadOnlyLock);
-    setEnabled("actNewGenerateur", !m_doc.ReadOnlyLock);
-    setEnabled("ActionChercher", true);
+    setEnabled(CommandId::NewEntree, !m_doc.ReadOnlyLock);
+    setEnabled(CommandId::NewGenerateur, !m_doc.ReadOnlyLock);
+    setEnabled(CommandId::Chercher, true);
     tree->setFocus(Qt::OtherFocusReason);
     tree->edit(model->indexForGroup(group));
     m_doc.SetModified(true);
@@ -97,7 +98,7 @@ void GroupEntryCommands::Delete()
         m_view->clearEntryRows();
         DeleteGroupEntries(m_doc, group);
         m_view->groupModel()->removeGroup(group);
-        setEnabled("ActionChercher", !m_doc.Groups().empty());
+        setEnabled(CommandId::Chercher, !m_doc.Groups().empty());
         m_doc.SetModified(ModifiedAfterGroupDeletion(m_doc));
         return;
     }
@@ -134,7 +135,7 @@ void GroupEntryCommands::NewEntry()
 
 void GroupEntryCommands::NewWithGeneratedPassword()
 {
-    QAction* newEntry = m_action(QStringLiteral("ActionNewEntree"));
+    QAction* newEntry = m_commands[CommandId::NewEntree];
     if (!newEntry || !newEntry->isEnabled())
         return;
     newEntry->trigger();
@@ -159,14 +160,11 @@ void GroupEntryCommands::NewWithGeneratedPassword()
 void GroupEntryCommands::SetReadOnlyLock(bool value)
 {
     m_doc.ReadOnlyLock = value;
-    for (const char* name : {"ActionChangeMeta", "ActionSynchroFTP", "ActionNewEntree", "actNewGenerateur",
-                             "ActionRenEntree", "ActionDelEntree", "ActionCouper", "ActionColler", "ActionNewGrp",
-                             "ActionRenGrp", "ActionDelGrp", "ActionSauver", "ActionSauverSous", "ActionSauverFTP",
-                             "ActionFusionner"})
-        setEnabled(name, !value);
+    for (const CommandId id : {CommandId::ChangeMeta, CommandId::SynchroFTP, CommandId::NewEntree, CommandId::NewGenerateur, CommandId::RenEntree, CommandId::DelEntree, CommandId::Couper, CommandId::Coller, CommandId::NewGrp, CommandId::RenGrp, CommandId::DelGrp, CommandId::Sauver, CommandId::SauverSous, CommandId::SauverFTP, CommandId::Fusionner})
+        setEnabled(id, !value);
     // The FTP entry mark changes the document too; unlocked, the selection decides again.
     if (value)
-        setEnabled("ActionSetFTP", false);
+        setEnabled(CommandId::SetFTP, false);
     if (value)
         m_view->cellEditing()->discard();
     m_view->setReadOnlyLock(value);

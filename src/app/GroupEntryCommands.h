@@ -1,10 +1,13 @@
 #pragma once
 
+#include "app/Commands.h"
+
 #include <QObject>
 
 #include <functional>
 
 class DocumentState;
+class Commands;
 class DocumentView;
 class QAction;
 class QString;
@@ -22,7 +25,7 @@ class GroupEntryCommands : public QObject
 public:
     // `action` finds a command of the window by its name.
     GroupEntryCommands(DocumentView* view, DocumentState& doc, Settings& settings,
-                       std::function<QAction*(const QString&)> action, QObject* parent = nullptr);
+                       const Commands& commands, QObject* parent = nullptr);
 
     // ActionNewGrp: last child of the selected group (or last top-level group), named
     // Msg("Groupe"), selected, its name being edited.
@@ -53,12 +56,12 @@ signals:
 
 private:
     TfrmGenerateur* generator();
-    void setEnabled(const char* name, bool enabled);
+    void setEnabled(CommandId id, bool enabled);
 
     DocumentView* m_view;
     DocumentState& m_doc;
     Settings& m_settings;
-    std::function<QAction*(const QString&)> m_action;
+    const Commands& m_commands;
     TfrmGenerateur* m_generator = nullptr;
     bool m_generatorGuarded = false;
 };

@@ -1,5 +1,7 @@
 #include "app/SearchCommand.h"
 
+#include "app/Commands.h"
+
 #include "app/CellEditing.h"
 #include "app/DocumentView.h"
 #include "app/EntryListModel.h"
@@ -11,15 +13,15 @@
 
 #include <QAction>
 
-SearchCommand::SearchCommand(DocumentView* view, DocumentState& doc, std::function<QAction*(const QString&)> action,
+SearchCommand::SearchCommand(DocumentView* view, DocumentState& doc, const Commands& commands,
                              QObject* parent)
-    : QObject(parent), m_view(view), m_doc(doc), m_action(std::move(action))
+    : QObject(parent), m_view(view), m_doc(doc), m_commands(commands)
 {
 }
 
 void SearchCommand::ActionChercherExecute()
 {
-    QAction* search = m_action(QStringLiteral("ActionChercher"));
+    QAction* search = m_commands[CommandId::Chercher];
     if (search && search->isChecked())
         turnOn();
     else
@@ -30,7 +32,7 @@ void SearchCommand::turnOff()
 {
     if (m_filterText.isEmpty() && !m_view->searchViewActive())
         return;
-    if (QAction* search = m_action(QStringLiteral("ActionChercher")))
+    if (QAction* search = m_commands[CommandId::Chercher])
         search->setChecked(false);
     showGroupView();
 }
@@ -39,16 +41,16 @@ void SearchCommand::turnOn()
 {
     CellEditing* cells = m_view->cellEditing();
     if (cells->editor()->hasFocus() && !cells->edExit()) {
-        m_action(QStringLiteral("ActionChercher"))->setChecked(false);
+        m_commands[CommandId::Chercher]->setChecked(false);
         return;
     }
     const QString text = InputBox(m_view->window(), Msg(QStringLiteral("Filtre1")), Msg(QStringLiteral("Filtre2")));
     m_filterText = entrysearch::FilterText(text);
     if (m_filterText.isEmpty()) {
-        m_action(QStringLiteral("ActionChercher"))->setChecked(false);
+        m_commands[CommandId::Chercher]->setChecked(false);
         return;
     }
-    if (QAction* newGroup = m_action(QStringLiteral("ActionNewGrp")))
+    if (QAction* newGroup = m_commands[CommandId::NewGrp])
         newGroup->setEnabled(false);
     const entrysearch::Result result = entrysearch::Search(m_doc, m_filterText);
     m_view->showSearchResults(result.entries, result.paths);
@@ -60,7 +62,7 @@ void SearchCommand::turnOn()
 void SearchCommand::showGroupView()
 {
     m_filterText.clear();
-    if (QAction* newGroup = m_action(QStringLiteral("ActionNewGrp")))
+    if (QAction* newGroup = m_commands[CommandId::NewGrp])
         newGroup->setEnabled(!m_doc.ReadOnlyLock);
     m_view->endSearchView();
 }

@@ -6,6 +6,7 @@
 #include <functional>
 
 class DocumentState;
+class Commands;
 class DocumentView;
 class QAction;
 
@@ -17,7 +18,7 @@ class SearchCommand : public QObject
 {
     Q_OBJECT
 public:
-    SearchCommand(DocumentView* view, DocumentState& doc, std::function<QAction*(const QString&)> action,
+    SearchCommand(DocumentView* view, DocumentState& doc, const Commands& commands,
                   QObject* parent = nullptr);
 
     // The command ran: its check mark was toggled first; this runs the state it now shows.
@@ -35,6 +36,6 @@ private:
 
     DocumentView* m_view;
     DocumentState& m_doc;
-    std::function<QAction*(const QString&)> m_action;
+    const Commands& m_commands;
     QString m_filterText;
 };

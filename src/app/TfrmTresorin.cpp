@@ -65,90 +65,6 @@ bool TfrmTresorin::InstanceAnswered = false;
 
 namespace {
 
-// One command of the window: its name, fixed category, built-in French caption and hint,
-// shortcut, initial enabling, check item, and the icon it shows in menus and on the tool bar.
-struct CommandDef
-{
-    const char* name;
-    const char* category;
-    const char* caption;
-    const char* hint;
-    QKeySequence shortcut;
-    bool enabled;
-    bool checkable;
-    const char* icon;
-};
-
-QList<CommandDef> commandTable()
-{
-    using K = QKeySequence;
-    return {
-        {"ActionNouveau", "Fichier", "Nouveau", "Créer un nouveau document", K(Qt::CTRL | Qt::Key_N), true, false,
-         "new"},
-        {"ActionOuvrir", "Fichier", "Ouvrir", "Ouvrir un document", K(Qt::CTRL | Qt::Key_O), true, false, "open"},
-        {"ActionOuvrirFTP", "Fichier", "Ouvrir sur FTP", "Ouvrir un fichier depuis un serveur FTP",
-         K(Qt::SHIFT | Qt::CTRL | Qt::Key_O), true, false, "open-ftp"},
-        {"ActionFusionner", "Fichier", "Fusionner",
-         "Ajouter à ce document les groupes et les entrées d'un autre document", K(), true, false, "merge"},
-        {"ActionSauver", "Fichier", "Enregistrer", "Enregistrer le document", K(Qt::CTRL | Qt::Key_S), true, false,
-         "save"},
-        {"ActionSauverSous", "Fichier", "Enregistrer sous...",
-         "Enregistrer le document sous un autre nom ou avec un autre méta mot de passe", K(), true, false, nullptr},
-        {"ActionSauverFTP", "Fichier", "Enregistrer sur FTP...", "Enregistrer le document sur un serveur FTP",
-         K(Qt::SHIFT | Qt::CTRL | Qt::Key_S), true, false, "save-ftp"},
-        {"ActionMRU1", "Fichier", "&1 -", "Ouvrir ce document récent", K(), true, false, nullptr},
-        {"ActionMRU2", "Fichier", "&2 -", "Ouvrir ce document récent", K(), true, false, nullptr},
-        {"ActionMRU3", "Fichier", "&3 -", "Ouvrir ce document récent", K(), true, false, nullptr},
-        {"ActionMRU4", "Fichier", "&4 -", "Ouvrir ce document récent", K(), true, false, nullptr},
-        {"ActionQuitter", "Fichier", "Quitter", "", K(Qt::ALT | Qt::Key_F4), true, false, "exit"},
-        {"ActionChangeMeta", "Edition", "Méta Mot de passe", "Changer le méta mot de passe du document", K(), false,
-         false, "meta-password"},
-        {"ActionChercher", "Edition", "Rechercher", "Afficher les entrées de tous les groupes qui contiennent un texte",
-         K(Qt::Key_F3), false, true, "search"},
-        {"ActionNewGrp", "Groupe", "Nouveau", "Créer un nouveau groupe", K(), true, false, "new-group"},
-        {"ActionRenGrp", "Groupe", "Renommer", "Renommer le groupe sélectionné", K(Qt::Key_F2), false, false, "rename"},
-        {"ActionDelGrp", "Groupe", "Supprimer", "Supprimer le groupe sélectionné", K(), false, false, "delete"},
-        {"ActionNewEntree", "Element", "Nouveau", "Créer une nouvelle entrée dans le groupe sélectionné",
-         K(Qt::Key_Insert), false, false, "new-entry"},
-        {"actNewGenerateur", "Element", "Nouveau avec génération",
-         "Créer une nouvelle entrée avec un mot de passe généré", K(), false, false, "generate"},
-        {"ActionRenEntree", "Element", "Renommer", "Modifier l'entrée sélectionnée", K(Qt::Key_F2), false, false,
-         "rename"},
-        {"ActionDelEntree", "Element", "Supprimer", "Supprimer l'entrée sélectionnée", K(), false, false, "delete"},
-        {"ActionCouper", "Element", "Couper", "Copier le mot de passe et l'entrée, puis supprimer l'entrée",
-         K(Qt::CTRL | Qt::Key_X), false, false, "cut"},
-        {"ActionCopier", "Element", "Copier", "Copier le mot de passe et l'entrée dans le presse-papier",
-         K(Qt::CTRL | Qt::Key_C), false, false, "copy"},
-        {"ActionColler", "Element", "Coller", "Coller l'entrée du presse-papier dans le groupe sélectionné",
-         K(Qt::CTRL | Qt::Key_V), false, false, "paste"},
-        {"ActionSetFTP", "Element", "Définir site de sauvegarde FTP",
-         "Utiliser le login, le mot de passe et l'adresse de cette entrée pour la synchronisation FTP", K(), false,
-         true, nullptr},
-        {"ActionOpenURL", "Element", "Ouvrir le site Web", "Ouvrir l'adresse web de l'entrée sélectionnée", K(), false,
-         false, "open-url"},
-        {"ActionHidePwd", "Outils", "Masquer les mots de passe", "Masquer ou afficher les mots de passe de la liste",
-         K(Qt::Key_F12), true, true, "hide-passwords"},
-        {"actGenerateur", "Outils", "Générer un mot de passe", "Ouvrir le générateur de mots de passe", K(Qt::Key_F11),
-         true, false, "generate"},
-        {"ActionSynchroFTP", "Outils", "Synchroniser avec un FTP",
-         "Garder ce document synchronisé avec une copie sur un serveur FTP", K(), true, true, "sync"},
-        {"ActionInfoFich", "Outils", "Informations sur le fichier...",
-         "Comparer les propriétés du document local et de sa copie FTP", K(), true, false, "file-info"},
-        {"ActionOption", "Outils", "Options...", "Modifier les préférences", K(Qt::ALT | Qt::Key_P), true, false,
-         "options"},
-        {"ActionMajWeb", "?", "Vérifier les mises à jour", "Rechercher une nouvelle version de Tresorin sur le site",
-         K(), true, false, "update"},
-        {"actionSupport", "?", "Contacter le support", "Ouvrir la page de contact du support", K(), true, false,
-         "support"},
-        {"ActionAbout", "?", "A propos...", "Version et informations sur Tresorin", K(), true, false, "about"},
-    };
-}
-
-bool isRenameCommand(const QAction* a)
-{
-    return a->objectName() == QLatin1String("ActionRenGrp") || a->objectName() == QLatin1String("ActionRenEntree");
-}
-
 // The mime type of an entry placed on the clipboard by the program.
 const QString kEntryMimeType = QStringLiteral("application/x-tresorin-entry");
 
@@ -209,8 +125,8 @@ TfrmTresorin::TfrmTresorin(const QStringList& arguments, QWidget* parent)
     m_doc.RemoteCopy.SaveDate = 0;
     m_view->setDocument(&m_doc);
 
-    action(QStringLiteral("ActionChercher"))->setChecked(false);
-    action(QStringLiteral("ActionHidePwd"))->setChecked(true);
+    cmd(CommandId::Chercher)->setChecked(false);
+    cmd(CommandId::HidePwd)->setChecked(true);
 
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     // The menu bar lies outside the client area of the original design.
@@ -259,37 +175,24 @@ TfrmTresorin::~TfrmTresorin()
 
 void TfrmTresorin::createCommands()
 {
-    for (const CommandDef& def : commandTable()) {
-        auto* a = new QAction(QString::fromUtf8(def.caption), this);
-        a->setObjectName(QLatin1String(def.name));
-        a->setProperty(kCategoryProperty, QString::fromUtf8(def.category));
-        setHint(a, QString::fromUtf8(def.hint));
-        if (!def.shortcut.isEmpty())
-            a->setShortcut(def.shortcut);
-        a->setEnabled(def.enabled);
-        a->setCheckable(def.checkable);
-        if (def.icon)
-            a->setIcon(tresorinIcon(QLatin1String(def.icon)));
-        a->setIconVisibleInMenu(true);
-        m_commands.append(a);
-        m_commandByName.insert(a->objectName(), a);
-        if (!isRenameCommand(a))
-            addAction(a); // shortcuts work while the menus are closed
-    }
+    m_cmds = std::make_unique<Commands>(this);
+    for (int i = 0; i < Commands::kCount; ++i)
+        if (CommandId(i) != CommandId::RenGrp && CommandId(i) != CommandId::RenEntree)
+            addAction(cmd(CommandId(i))); // shortcuts work while the menus are closed
 
     // The two rename commands share their key (F2, or what a table gives them): each one takes
     // it only inside its own view, so that a key press never finds both; the focus decides.
-    QAction* renameGroup = action(QStringLiteral("ActionRenGrp"));
+    QAction* renameGroup = cmd(CommandId::RenGrp);
     renameGroup->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     m_view->arbo()->addAction(renameGroup);
-    QAction* renameEntry = action(QStringLiteral("ActionRenEntree"));
+    QAction* renameEntry = cmd(CommandId::RenEntree);
     renameEntry->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     m_view->liste()->addAction(renameEntry);
     for (int slot = 1; slot <= 4; ++slot)
-        action(QStringLiteral("ActionMRU%1").arg(slot))->setVisible(false);
+        cmd(Commands::recentFile(slot))->setVisible(false);
 
     // The further shortcuts of the hide-passwords command; a table replaces the main one only.
-    QAction* hide = action(QStringLiteral("ActionHidePwd"));
+    QAction* hide = cmd(CommandId::HidePwd);
     for (const QKeySequence& key :
          {QKeySequence(Qt::CTRL | Qt::Key_Asterisk), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Asterisk),
           QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Asterisk)}) {
@@ -303,41 +206,48 @@ void TfrmTresorin::createCommands()
 
 QAction* TfrmTresorin::action(const QString& name) const
 {
-    return m_commandByName.value(name, nullptr);
+    return m_cmds->byName(name);
+}
+
+QAction* TfrmTresorin::cmd(CommandId id) const
+{
+    return (*m_cmds)[id];
+}
+
+void TfrmTresorin::addCommands(QWidget* to, const QList<CommandId>& items)
+{
+    for (const CommandId id : items) {
+        if (id == CommandId::Separator) {
+            if (auto* menu = qobject_cast<QMenu*>(to))
+                menu->addSeparator();
+            else if (auto* bar = qobject_cast<QToolBar*>(to))
+                bar->addSeparator();
+        } else if (id == CommandId::MruSeparator) {
+            m_mruSeparator = static_cast<QMenu*>(to)->addSeparator();
+        } else {
+            to->addAction(cmd(id));
+        }
+    }
 }
 
 void TfrmTresorin::createMenus()
 {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
-    const auto addMenu = [this, bar](const char* objectName, const QString& title, const QStringList& items) {
+    const auto addMenu = [this, bar](const char* objectName, const QString& title, const QList<CommandId>& items) {
         QMenu* menu = bar->addMenu(title);
         menu->setObjectName(QLatin1String(objectName));
         menu->setToolTipsVisible(false);
-        for (const QString& item : items) {
-            if (item == QLatin1String("-"))
-                menu->addSeparator();
-            else if (item == QLatin1String("|mru"))
-                m_mruSeparator = menu->addSeparator();
-            else
-                menu->addAction(action(item));
-        }
+        addCommands(menu, items);
         m_menus.append(menu);
         return menu;
     };
-    addMenu("Fichier1", QStringLiteral("&Fichier"),
-            {"ActionNouveau", "-", "ActionOuvrir", "ActionOuvrirFTP", "-", "ActionFusionner", "-", "ActionSauver",
-             "ActionSauverSous", "ActionSauverFTP", "|mru", "ActionMRU1", "ActionMRU2", "ActionMRU3", "ActionMRU4", "-",
-             "ActionQuitter"});
-    addMenu("Edition1", QStringLiteral("&Edition"), {"ActionChangeMeta", "-", "ActionChercher"});
-    QMenu* groupMenu = addMenu("Groupe1", QStringLiteral("&Groupe"), {"ActionNewGrp", "ActionRenGrp", "ActionDelGrp"});
-    QMenu* entryMenu =
-        addMenu("Element1", QStringLiteral("E&lement"),
-                {"ActionNewEntree", "actNewGenerateur", "ActionRenEntree", "ActionDelEntree", "-", "ActionCouper",
-                 "ActionCopier", "ActionColler", "-", "ActionSetFTP", "-", "ActionOpenURL"});
-    addMenu("Outils1", QStringLiteral("&Outils"),
-            {"ActionHidePwd", "actGenerateur", "-", "ActionSynchroFTP", "ActionInfoFich", "-", "ActionOption"});
-    addMenu("Aide1", QStringLiteral("&?"), {"ActionMajWeb", "actionSupport", "-", "ActionAbout"});
+    addMenu("Fichier1", QStringLiteral("&Fichier"), Commands::fileMenu());
+    addMenu("Edition1", QStringLiteral("&Edition"), Commands::editMenu());
+    QMenu* groupMenu = addMenu("Groupe1", QStringLiteral("&Groupe"), Commands::groupMenu());
+    QMenu* entryMenu = addMenu("Element1", QStringLiteral("E&lement"), Commands::entryMenu());
+    addMenu("Outils1", QStringLiteral("&Outils"), Commands::toolsMenu());
+    addMenu("Aide1", QStringLiteral("&?"), Commands::helpMenu());
     m_mruSeparator->setVisible(false);
 
     connect(groupMenu, &QMenu::aboutToShow, this, [this] { m_view->updateGroupMenuActions(); });
@@ -358,18 +268,13 @@ void TfrmTresorin::createToolBar()
     m_toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     addToolBar(Qt::TopToolBarArea, m_toolBar);
 
-    const auto dropButton = [this](const char* objectName, const QString& main, const QStringList& items) {
+    const auto dropButton = [this](const char* objectName, CommandId main, const QList<CommandId>& items) {
         auto* menu = new QMenu(this);
         menu->setObjectName(QLatin1String(objectName) + QStringLiteral("Menu"));
-        for (const QString& item : items) {
-            if (item == QLatin1String("-"))
-                menu->addSeparator();
-            else
-                menu->addAction(action(item));
-        }
+        addCommands(menu, items);
         auto* button = new QToolButton(m_toolBar);
         button->setObjectName(QLatin1String(objectName));
-        button->setDefaultAction(action(main));
+        button->setDefaultAction(cmd(main));
         button->setMenu(menu);
         button->setPopupMode(QToolButton::MenuButtonPopup);
         button->setAutoRaise(true);
@@ -377,39 +282,21 @@ void TfrmTresorin::createToolBar()
         return button;
     };
 
-    m_toolBar->addAction(action(QStringLiteral("ActionNouveau")));
-    m_openButton = dropButton(
-        "tbOuvrir", QStringLiteral("ActionOuvrir"),
-        {"ActionOuvrir", "-", "ActionOuvrirFTP", "-", "ActionMRU1", "ActionMRU2", "ActionMRU3", "ActionMRU4"});
-    m_saveButton = dropButton("tbSauver", QStringLiteral("ActionSauver"),
-                              {"ActionSauver", "ActionSauverSous", "-", "ActionSauverFTP"});
-    for (const char* item : {"ActionFusionner", "-", "ActionChangeMeta", "-", "ActionChercher", "actGenerateur",
-                             "ActionHidePwd", "-", "ActionNewGrp", "-", "ActionNewEntree", "ActionCopier",
-                             "ActionOpenURL", "-", "ActionOption", "ActionAbout"}) {
-        if (qstrcmp(item, "-") == 0)
-            m_toolBar->addSeparator();
-        else
-            m_toolBar->addAction(action(QLatin1String(item)));
-    }
+    m_toolBar->addAction(cmd(CommandId::Nouveau));
+    m_openButton = dropButton("tbOuvrir", CommandId::Ouvrir, Commands::openDropDown());
+    m_saveButton = dropButton("tbSauver", CommandId::Sauver, Commands::saveDropDown());
+    addCommands(m_toolBar, Commands::toolBarAfterSave());
 }
 
 void TfrmTresorin::createContextMenus()
 {
     m_treePopup = new QMenu(this);
     m_treePopup->setObjectName(QStringLiteral("PopupArbo"));
-    for (const char* name : {"ActionNewGrp", "ActionRenGrp", "ActionDelGrp"})
-        m_treePopup->addAction(action(QLatin1String(name)));
+    addCommands(m_treePopup, Commands::groupMenu());
 
     m_listPopup = new QMenu(this);
     m_listPopup->setObjectName(QStringLiteral("PopupListe"));
-    for (const char* name :
-         {"ActionNewEntree", "actNewGenerateur", "ActionRenEntree", "ActionDelEntree", "-", "ActionCouper",
-          "ActionCopier", "ActionColler", "-", "ActionSetFTP", "-", "ActionOpenURL"}) {
-        if (qstrcmp(name, "-") == 0)
-            m_listPopup->addSeparator();
-        else
-            m_listPopup->addAction(action(QLatin1String(name)));
-    }
+    addCommands(m_listPopup, Commands::entryMenu());
 
     connect(m_view, &DocumentView::groupContextMenuRequested, this, [this](const QPoint& globalPos) {
         m_view->updateGroupMenuActions();
@@ -524,49 +411,49 @@ void TfrmTresorin::createIdleLock()
 
 void TfrmTresorin::connectCommands()
 {
-    connect(action(QStringLiteral("ActionNouveau")), &QAction::triggered, this, &TfrmTresorin::NewDocument);
-    connect(action(QStringLiteral("ActionOuvrir")), &QAction::triggered, this, &TfrmTresorin::OpenCommand);
-    connect(action(QStringLiteral("ActionFusionner")), &QAction::triggered, this, &TfrmTresorin::MergeCommand);
+    connect(cmd(CommandId::Nouveau), &QAction::triggered, this, &TfrmTresorin::NewDocument);
+    connect(cmd(CommandId::Ouvrir), &QAction::triggered, this, &TfrmTresorin::OpenCommand);
+    connect(cmd(CommandId::Fusionner), &QAction::triggered, this, &TfrmTresorin::MergeCommand);
     for (int slot = 1; slot <= RecentFiles::kSlotCount; ++slot)
-        connect(action(QStringLiteral("ActionMRU%1").arg(slot)), &QAction::triggered, this,
+        connect(cmd(Commands::recentFile(slot)), &QAction::triggered, this,
                 [this, slot] { openRecentFile(slot); });
-    connect(action(QStringLiteral("ActionSauver")), &QAction::triggered, this, &TfrmTresorin::SaveCommand);
-    connect(action(QStringLiteral("ActionSauverSous")), &QAction::triggered, this, &TfrmTresorin::SaveDocumentAs);
-    connect(action(QStringLiteral("ActionChangeMeta")), &QAction::triggered, this, [this] {
+    connect(cmd(CommandId::Sauver), &QAction::triggered, this, &TfrmTresorin::SaveCommand);
+    connect(cmd(CommandId::SauverSous), &QAction::triggered, this, &TfrmTresorin::SaveDocumentAs);
+    connect(cmd(CommandId::ChangeMeta), &QAction::triggered, this, [this] {
         commitCellEditor();
         m_pipeline->ChangeMetaPassword();
     });
-    connect(action(QStringLiteral("ActionQuitter")), &QAction::triggered, this, &QWidget::close);
-    connect(action(QStringLiteral("actGenerateur")), &QAction::triggered, this, [this] {
+    connect(cmd(CommandId::Quitter), &QAction::triggered, this, &QWidget::close);
+    connect(cmd(CommandId::Generateur), &QAction::triggered, this, [this] {
         ShowGenerator(this, m_settings);
         RestartIdleTimer();
     });
-    connect(action(QStringLiteral("ActionOuvrirFTP")), &QAction::triggered, m_ftpSync,
+    connect(cmd(CommandId::OuvrirFTP), &QAction::triggered, m_ftpSync,
             &FtpSync::ActionOuvrirFTPExecute);
-    connect(action(QStringLiteral("ActionSauverFTP")), &QAction::triggered, m_ftpSync,
+    connect(cmd(CommandId::SauverFTP), &QAction::triggered, m_ftpSync,
             &FtpSync::ActionSauverFTPExecute);
-    connect(action(QStringLiteral("ActionSynchroFTP")), &QAction::triggered, m_ftpSync,
+    connect(cmd(CommandId::SynchroFTP), &QAction::triggered, m_ftpSync,
             &FtpSync::ActionSynchroFTPExecute);
-    connect(action(QStringLiteral("ActionSetFTP")), &QAction::triggered, m_ftpSync, &FtpSync::ActionSetFTPExecute);
-    connect(action(QStringLiteral("ActionInfoFich")), &QAction::triggered, m_ftpSync, &FtpSync::ActionInfoFichExecute);
-    connect(action(QStringLiteral("ActionRenGrp")), &QAction::triggered, this, &TfrmTresorin::RenameCommand);
-    connect(action(QStringLiteral("ActionRenEntree")), &QAction::triggered, this, &TfrmTresorin::RenameCommand);
-    connect(action(QStringLiteral("ActionOption")), &QAction::triggered, this, &TfrmTresorin::ActionOptionsExecute);
-    connect(action(QStringLiteral("ActionAbout")), &QAction::triggered, this, &TfrmTresorin::ActionAboutExecute);
-    connect(action(QStringLiteral("actionSupport")), &QAction::triggered, this,
+    connect(cmd(CommandId::SetFTP), &QAction::triggered, m_ftpSync, &FtpSync::ActionSetFTPExecute);
+    connect(cmd(CommandId::InfoFich), &QAction::triggered, m_ftpSync, &FtpSync::ActionInfoFichExecute);
+    connect(cmd(CommandId::RenGrp), &QAction::triggered, this, &TfrmTresorin::RenameCommand);
+    connect(cmd(CommandId::RenEntree), &QAction::triggered, this, &TfrmTresorin::RenameCommand);
+    connect(cmd(CommandId::Option), &QAction::triggered, this, &TfrmTresorin::ActionOptionsExecute);
+    connect(cmd(CommandId::About), &QAction::triggered, this, &TfrmTresorin::ActionAboutExecute);
+    connect(cmd(CommandId::Support), &QAction::triggered, this,
             [this] { ownWindow<TBoiteAPropos>("BoiteAPropos")->SupportLink(); });
-    m_updates = new UpdateChecker(m_settings, action(QStringLiteral("ActionMajWeb")), this);
-    connect(action(QStringLiteral("ActionMajWeb")), &QAction::triggered, this,
-            [this] { ActionMajWebExecute(action(QStringLiteral("ActionMajWeb"))); });
+    m_updates = new UpdateChecker(m_settings, cmd(CommandId::MajWeb), this);
+    connect(cmd(CommandId::MajWeb), &QAction::triggered, this,
+            [this] { ActionMajWebExecute(cmd(CommandId::MajWeb)); });
 
     m_groupEntry = new GroupEntryCommands(
-        m_view, m_doc, m_settings, [this](const QString& name) { return action(name); }, this);
+        m_view, m_doc, m_settings, *m_cmds, this);
     GroupEntryCommands* commands = m_groupEntry;
-    connect(action(QStringLiteral("ActionNewGrp")), &QAction::triggered, commands, &GroupEntryCommands::NewGroup);
-    connect(action(QStringLiteral("ActionDelGrp")), &QAction::triggered, commands, &GroupEntryCommands::Delete);
-    connect(action(QStringLiteral("ActionDelEntree")), &QAction::triggered, commands, &GroupEntryCommands::Delete);
-    connect(action(QStringLiteral("ActionNewEntree")), &QAction::triggered, commands, &GroupEntryCommands::NewEntry);
-    connect(action(QStringLiteral("actNewGenerateur")), &QAction::triggered, commands,
+    connect(cmd(CommandId::NewGrp), &QAction::triggered, commands, &GroupEntryCommands::NewGroup);
+    connect(cmd(CommandId::DelGrp), &QAction::triggered, commands, &GroupEntryCommands::Delete);
+    connect(cmd(CommandId::DelEntree), &QAction::triggered, commands, &GroupEntryCommands::Delete);
+    connect(cmd(CommandId::NewEntree), &QAction::triggered, commands, &GroupEntryCommands::NewEntry);
+    connect(cmd(CommandId::NewGenerateur), &QAction::triggered, commands,
             &GroupEntryCommands::NewWithGeneratedPassword);
     // The FTP entry's login, password and web address carry the document's FTP settings.
     connect(m_view->cellEditing(), &CellEditing::cellCommitted, this, [this](TFeuille* entry, int column) {
@@ -574,34 +461,21 @@ void TfrmTresorin::connectCommands()
             ApplyFTPEntry(m_doc.LocalDoc, *entry);
     });
     m_clipboard = new ClipboardCommands(
-        m_view, m_doc, [this](const QString& name) { return action(name); }, this);
-    connect(action(QStringLiteral("ActionCopier")), &QAction::triggered, m_clipboard, &ClipboardCommands::Copy);
-    connect(action(QStringLiteral("ActionCouper")), &QAction::triggered, m_clipboard, &ClipboardCommands::Cut);
-    connect(action(QStringLiteral("ActionColler")), &QAction::triggered, m_clipboard, &ClipboardCommands::Paste);
+        m_view, m_doc, *m_cmds, this);
+    connect(cmd(CommandId::Copier), &QAction::triggered, m_clipboard, &ClipboardCommands::Copy);
+    connect(cmd(CommandId::Couper), &QAction::triggered, m_clipboard, &ClipboardCommands::Cut);
+    connect(cmd(CommandId::Coller), &QAction::triggered, m_clipboard, &ClipboardCommands::Paste);
     m_search = new SearchCommand(
-        m_view, m_doc, [this](const QString& name) { return action(name); }, this);
-    connect(action(QStringLiteral("ActionChercher")), &QAction::triggered, m_search,
+        m_view, m_doc, *m_cmds, this);
+    connect(cmd(CommandId::Chercher), &QAction::triggered, m_search,
             &SearchCommand::ActionChercherExecute);
     connect(commands, &GroupEntryCommands::generatedPasswordReceived, this, &TfrmTresorin::RestartIdleTimer);
-    m_webLinks = new WebLinks(m_view, action(QStringLiteral("ActionOpenURL")), this);
-    connect(action(QStringLiteral("ActionOpenURL")), &QAction::triggered, m_webLinks, &WebLinks::OpenWebSite);
+    m_webLinks = new WebLinks(m_view, cmd(CommandId::OpenURL), this);
+    connect(cmd(CommandId::OpenURL), &QAction::triggered, m_webLinks, &WebLinks::OpenWebSite);
     // A character a document cannot hold was refused in one of the fields: say why.
     connect(StorableTextGuard::instance(), &StorableTextGuard::refused, this, &TfrmTresorin::setStatusText);
 
-    DocumentActions acts;
-    acts.newEntry = action(QStringLiteral("ActionNewEntree"));
-    acts.newGenerated = action(QStringLiteral("actNewGenerateur"));
-    acts.renameEntry = action(QStringLiteral("ActionRenEntree"));
-    acts.deleteEntry = action(QStringLiteral("ActionDelEntree"));
-    acts.cut = action(QStringLiteral("ActionCouper"));
-    acts.copy = action(QStringLiteral("ActionCopier"));
-    acts.paste = action(QStringLiteral("ActionColler"));
-    acts.setFtp = action(QStringLiteral("ActionSetFTP"));
-    acts.openUrl = action(QStringLiteral("ActionOpenURL"));
-    acts.renameGroup = action(QStringLiteral("ActionRenGrp"));
-    acts.deleteGroup = action(QStringLiteral("ActionDelGrp"));
-    acts.hidePasswords = action(QStringLiteral("ActionHidePwd"));
-    m_view->setActions(acts);
+    m_view->setCommands(m_cmds.get());
 
     DocumentPipeline* p = m_pipeline.get();
     connect(p, &DocumentPipeline::viewsSuspended, this, [this](bool suspended) {
@@ -624,7 +498,7 @@ void TfrmTresorin::connectCommands()
     connect(p, &DocumentPipeline::statusText, this, &TfrmTresorin::setStatusText);
     connect(p, &DocumentPipeline::documentCommandsEnabled, this, &TfrmTresorin::enableDocumentCommands);
     connect(p, &DocumentPipeline::ftpModeChanged, this, &TfrmTresorin::showFtpMode);
-    connect(p, &DocumentPipeline::syncCheckChanged, action(QStringLiteral("ActionSynchroFTP")), &QAction::setChecked);
+    connect(p, &DocumentPipeline::syncCheckChanged, cmd(CommandId::SynchroFTP), &QAction::setChecked);
     connect(p, &DocumentPipeline::syncDownloadRequested, this, &TfrmTresorin::StartSyncDownload);
     connect(p, &DocumentPipeline::syncUploadRequested, this, &TfrmTresorin::UploadSyncCopy);
     connect(p, &DocumentPipeline::recentFileRead, this, &TfrmTresorin::RecordRecentFile);
@@ -654,7 +528,7 @@ void TfrmTresorin::applySettingsLayout()
             m_view->setColumnWidth(column, *width);
     m_view->restoreSortCode(m_settings.appliedSortCode(4));
 
-    action(QStringLiteral("ActionHidePwd"))->setChecked(m_settings.HidePass);
+    cmd(CommandId::HidePwd)->setChecked(m_settings.HidePass);
     m_view->setPasswordsHidden(m_settings.HidePass);
     m_view->setAutoHide(m_settings.AutoHide);
     m_view->setAutoCopy(m_settings.AutoCopy);
@@ -696,7 +570,7 @@ void TfrmTresorin::writeSettings()
 void TfrmTresorin::refreshRecentFileCommands()
 {
     for (int slot = 1; slot <= RecentFiles::kSlotCount; ++slot) {
-        QAction* a = action(QStringLiteral("ActionMRU%1").arg(slot));
+        QAction* a = cmd(Commands::recentFile(slot));
         const QString& path = m_settings.MRU[static_cast<size_t>(slot - 1)];
         if (!path.isEmpty())
             a->setText(RecentFiles::caption(slot, path));
@@ -960,7 +834,7 @@ void TfrmTresorin::applyLanguageTexts(const QString& code)
     // built-in language: it is shown again in this one.
     m_view->refreshHintUnderPointer();
     // The empty tree names the command that makes the first group, as its menu shows it.
-    QAction* newGroup = action(QStringLiteral("ActionNewGrp"));
+    QAction* newGroup = cmd(CommandId::NewGrp);
     QString command = commandMenuTitle(newGroup).remove(QLatin1Char('&')) + QStringLiteral(" \u203a ") +
                       newGroup->text().remove(QLatin1Char('&'));
     if (!newGroup->shortcut().isEmpty())
@@ -982,9 +856,9 @@ void TfrmTresorin::updateTitle()
 
 void TfrmTresorin::enableDocumentCommands()
 {
-    action(QStringLiteral("ActionNewGrp"))->setEnabled(!m_doc.ReadOnlyLock);
-    action(QStringLiteral("ActionChangeMeta"))->setEnabled(!m_doc.ReadOnlyLock);
-    action(QStringLiteral("ActionChercher"))->setEnabled(true);
+    cmd(CommandId::NewGrp)->setEnabled(!m_doc.ReadOnlyLock);
+    cmd(CommandId::ChangeMeta)->setEnabled(!m_doc.ReadOnlyLock);
+    cmd(CommandId::Chercher)->setEnabled(true);
 }
 
 void TfrmTresorin::commitPendingEdits()
@@ -1071,7 +945,7 @@ bool TfrmTresorin::SaveDocumentAs()
     const QString chosen = SaveAsFileName(picked);
     if (!AskMetaPassword(TBoiteMetaPass::Choose, m_doc.MetaPassword, chosen))
         return false;
-    action(QStringLiteral("ActionChangeMeta"))->setEnabled(true);
+    cmd(CommandId::ChangeMeta)->setEnabled(true);
     QString error;
     const bool saved = m_pipeline->SaveDocument(chosen, true, &error);
     // The title names the file that Save now writes to, also when this write failed.
@@ -1139,11 +1013,11 @@ void TfrmTresorin::resetDocument()
     // The commands follow the reset state: nothing locked, no FTP mode, no synchronisation.
     SetReadOnlyLock(false);
     showFtpMode(false);
-    action(QStringLiteral("ActionSynchroFTP"))->setChecked(m_doc.LocalDoc.SyncOn);
+    cmd(CommandId::SynchroFTP)->setChecked(m_doc.LocalDoc.SyncOn);
     updateTitle();
-    action(QStringLiteral("ActionChangeMeta"))->setEnabled(true);
-    action(QStringLiteral("ActionNewGrp"))->setEnabled(true);
-    action(QStringLiteral("ActionChercher"))->setEnabled(true);
+    cmd(CommandId::ChangeMeta)->setEnabled(true);
+    cmd(CommandId::NewGrp)->setEnabled(true);
+    cmd(CommandId::Chercher)->setEnabled(true);
     // The empty tree is where the first group comes.
     m_view->arbo()->setFocus(Qt::OtherFocusReason);
 }
@@ -1204,7 +1078,7 @@ void TfrmTresorin::MergeCommand()
         m_view->selectGroup(selected);
     }
     if (report.outcome == Outcome::Merged)
-        action(QStringLiteral("ActionChangeMeta"))->setEnabled(true);
+        cmd(CommandId::ChangeMeta)->setEnabled(true);
 }
 
 void TfrmTresorin::turnSearchFilterOff()
@@ -1218,23 +1092,23 @@ void TfrmTresorin::showFtpMode(bool ftpMode)
         return;
     m_toolBarFtp = ftpMode;
     m_openButton->setDefaultAction(
-        action(ftpMode ? QStringLiteral("ActionOuvrirFTP") : QStringLiteral("ActionOuvrir")));
+        cmd(ftpMode ? CommandId::OuvrirFTP : CommandId::Ouvrir));
     m_saveButton->setDefaultAction(
-        action(ftpMode ? QStringLiteral("ActionSauverFTP") : QStringLiteral("ActionSauver")));
+        cmd(ftpMode ? CommandId::SauverFTP : CommandId::Sauver));
     swapFtpShortcuts();
 }
 
 void TfrmTresorin::swapFtpShortcuts()
 {
-    const auto swap = [this](const QString& a, const QString& b) {
-        QAction* first = action(a);
-        QAction* second = action(b);
+    const auto swap = [this](CommandId a, CommandId b) {
+        QAction* first = cmd(a);
+        QAction* second = cmd(b);
         const QKeySequence key = first->shortcut();
         first->setShortcut(second->shortcut());
         second->setShortcut(key);
     };
-    swap(QStringLiteral("ActionOuvrir"), QStringLiteral("ActionOuvrirFTP"));
-    swap(QStringLiteral("ActionSauver"), QStringLiteral("ActionSauverFTP"));
+    swap(CommandId::Ouvrir, CommandId::OuvrirFTP);
+    swap(CommandId::Sauver, CommandId::SauverFTP);
 }
 
 void TfrmTresorin::StartSyncDownload()
@@ -1350,11 +1224,11 @@ bool TfrmTresorin::keyPreview(QKeyEvent* event)
         const QKeySequence key(event->keyCombination());
         const struct
         {
-            const char* name;
+            CommandId id;
             QKeySequence::StandardKey standard;
-        } commands[] = {{"ActionCopier", QKeySequence::Copy}, {"ActionCouper", QKeySequence::Cut}};
+        } commands[] = {{CommandId::Copier, QKeySequence::Copy}, {CommandId::Couper, QKeySequence::Cut}};
         for (const auto& c : commands) {
-            QAction* command = action(QLatin1String(c.name));
+            QAction* command = cmd(c.id);
             if (command->shortcut() == key || event->matches(c.standard)) {
                 if (command->isEnabled())
                     command->trigger();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/CommandLine.h"
+#include "app/Commands.h"
 #include "document/DocumentModel.h"
 #include "settings/Settings.h"
 
@@ -62,8 +63,10 @@ public:
     DocumentPipeline& pipeline() { return *m_pipeline; }
     // The FTP commands and the synchronisation with the FTP copy.
     FtpSync* ftpSync() const { return m_ftpSync; }
+    // A command by its object name, as the language tables and the tests name it. The program's
+    // own code reaches commands by id: commands()[CommandId::Sauver].
     QAction* action(const QString& name) const;
-    QList<QAction*> commands() const { return m_commands; }
+    const Commands& commands() const { return *m_cmds; }
     QLabel* statusPanel(int index) const;
     QToolButton* trayButton() const { return m_trayButton; }
     QToolBar* toolBar() const { return m_toolBar; }
@@ -202,6 +205,9 @@ protected:
 private:
     void createCommands();
     void createMenus();
+    QAction* cmd(CommandId id) const;
+    // Adds the commands of a layout to a menu or tool bar, separators included.
+    void addCommands(QWidget* to, const QList<CommandId>& items);
     void createToolBar();
     void createContextMenus();
     void createStatusBar();
@@ -242,8 +248,7 @@ private:
     QMenu* m_listPopup = nullptr;
     QList<QMenu*> m_menus;
     QAction* m_mruSeparator = nullptr;
-    QList<QAction*> m_commands;
-    QHash<QString, QAction*> m_commandByName;
+    std::unique_ptr<Commands> m_cmds;
     QLabel* m_panels[4] = {};
     QWidget* m_ftpProgressBox = nullptr;
     SingleInstance* m_instance = nullptr;

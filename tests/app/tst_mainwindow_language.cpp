@@ -155,7 +155,7 @@ void TestMainWindowLanguage::menusInOrder()
                           "ActionCouper", "ActionCopier", "ActionColler", "-", "ActionSetFTP", "-", "ActionOpenURL"}));
 
     // Every command carries its category; menu items are the commands themselves.
-    for (QAction* a : w->commands())
+    for (QAction* a : w->commands().all())
         QVERIFY2(!a->property(kCategoryProperty).toString().isEmpty(), qPrintable(a->objectName()));
     QCOMPARE(w->action(QStringLiteral("ActionSetFTP"))->property(kCategoryProperty).toString(),
              QStringLiteral("Element"));
