@@ -1,5 +1,5 @@
-#include "app/Icons.h"
-#include "app/TfrmTresorin.h"
+#include "app/gui/window/Icons.h"
+#include "app/gui/window/TfrmTresorin.h"
 #include "document/gui/TBoiteMetaPass.h"
 #include "ftp/gui/TBoiteFTP.h"
 #include "ftp/gui/TBoiteInfo.h"

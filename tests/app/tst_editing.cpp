@@ -3,14 +3,14 @@
 // the read-only lock, and the characters a document cannot hold. Questions go through the modal
 // seam; beeps are collected by the sound sink.
 
-#include "app/CellEditing.h"
-#include "app/DocumentView.h"
-#include "app/EntryListModel.h"
-#include "app/EntryListView.h"
-#include "app/GroupEntryCommands.h"
-#include "app/GroupTreeModel.h"
-#include "app/GroupTreeView.h"
-#include "app/TfrmTresorin.h"
+#include "app/gui/views/CellEditing.h"
+#include "app/gui/views/DocumentView.h"
+#include "app/gui/views/EntryListModel.h"
+#include "app/gui/views/EntryListView.h"
+#include "app/gui/commands/GroupEntryCommands.h"
+#include "app/gui/views/GroupTreeModel.h"
+#include "app/gui/views/GroupTreeView.h"
+#include "app/gui/window/TfrmTresorin.h"
 #include "document/gui/TBoiteMetaPass.h"
 #include "lang/LangTable.h"
 #include "lang/gui/ShowMsg.h"

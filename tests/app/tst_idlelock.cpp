@@ -5,12 +5,12 @@
 // or is only minimised where no tray exists. Time is shortened: a minute lasts a few
 // milliseconds.
 
-#include "app/DocumentView.h"
-#include "app/EntryListView.h"
-#include "app/GroupTreeView.h"
-#include "app/IdleLock.h"
-#include "app/TfrmTresorin.h"
-#include "app/TrayMinimiser.h"
+#include "app/gui/views/DocumentView.h"
+#include "app/gui/views/EntryListView.h"
+#include "app/gui/views/GroupTreeView.h"
+#include "app/gui/window/IdleLock.h"
+#include "app/gui/window/TfrmTresorin.h"
+#include "app/gui/window/TrayMinimiser.h"
 #include "crypto/SecureBytes.h"
 #include "lang/gui/ShowMsg.h"
 #include "platform/gui/ModalSeam.h"

@@ -3,12 +3,12 @@
 // document named on the command line, and the settings written at exit. Every question is
 // answered through the modal seam.
 
-#include "app/DocumentView.h"
-#include "app/EntryListModel.h"
-#include "app/EntryListView.h"
-#include "app/GroupTreeModel.h"
-#include "app/GroupTreeView.h"
-#include "app/TfrmTresorin.h"
+#include "app/gui/views/DocumentView.h"
+#include "app/gui/views/EntryListModel.h"
+#include "app/gui/views/EntryListView.h"
+#include "app/gui/views/GroupTreeModel.h"
+#include "app/gui/views/GroupTreeView.h"
+#include "app/gui/window/TfrmTresorin.h"
 #include "crypto/Cipher.h"
 #include "document/DocumentStream.h"
 #include "document/Win1252.h"

@@ -3,10 +3,10 @@
 // upload after a local save, Stop, and a download that ends after another document was opened.
 // Every question is answered through the modal seam.
 
-#include "app/DocumentView.h"
-#include "app/FtpSync.h"
-#include "app/IdleLock.h"
-#include "app/TfrmTresorin.h"
+#include "app/gui/views/DocumentView.h"
+#include "app/gui/commands/FtpSync.h"
+#include "app/gui/window/IdleLock.h"
+#include "app/gui/window/TfrmTresorin.h"
 #include "crypto/Cipher.h"
 #include "document/DocumentStream.h"
 #include "document/Win1252.h"

@@ -2,14 +2,14 @@
 // groups nested tens of thousands deep, notes of megabytes on one line, and a flood of records
 // whose group is unknown. The window must neither crash, nor freeze, nor drown the user in boxes.
 
-#include "app/DocumentView.h"
-#include "app/EntryListModel.h"
-#include "app/EntryListView.h"
-#include "app/GroupEntryCommands.h"
-#include "app/GroupTreeModel.h"
-#include "app/GroupTreeView.h"
-#include "app/NotesDisplay.h"
-#include "app/TfrmTresorin.h"
+#include "app/gui/views/DocumentView.h"
+#include "app/gui/views/EntryListModel.h"
+#include "app/gui/views/EntryListView.h"
+#include "app/gui/commands/GroupEntryCommands.h"
+#include "app/gui/views/GroupTreeModel.h"
+#include "app/gui/views/GroupTreeView.h"
+#include "app/core/NotesDisplay.h"
+#include "app/gui/window/TfrmTresorin.h"
 #include "crypto/Cipher.h"
 #include "document/DocumentFile.h"
 #include "document/DocumentJson.h"

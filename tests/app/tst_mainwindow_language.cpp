@@ -2,10 +2,10 @@
 // windows and switched without a restart, the translator's export, the layout restored from the
 // settings, the recent-file commands and the tray button.
 
-#include "app/DocumentView.h"
-#include "app/EntryListView.h"
-#include "app/GroupTreeView.h"
-#include "app/TfrmTresorin.h"
+#include "app/gui/views/DocumentView.h"
+#include "app/gui/views/EntryListView.h"
+#include "app/gui/views/GroupTreeView.h"
+#include "app/gui/window/TfrmTresorin.h"
 #include "document/Win1252.h"
 #include "document/gui/TBoiteMetaPass.h"
 #include "ftp/gui/TBoiteFTP.h"

@@ -3,8 +3,8 @@
 // the support page, the gesture of the about box releases the read-only lock, Check for update
 // asks the server of the test, and the activation starts a due check without waiting for it.
 
-#include "app/DocumentView.h"
-#include "app/TfrmTresorin.h"
+#include "app/gui/views/DocumentView.h"
+#include "app/gui/window/TfrmTresorin.h"
 #include "lang/gui/ShowMsg.h"
 #include "platform/gui/ModalSeam.h"
 #include "settings/gui/TBoiteOptions.h"

@@ -1,7 +1,7 @@
 // The models behind the group tree and the entry list, checked against the document they show.
 
-#include "app/EntryListModel.h"
-#include "app/GroupTreeModel.h"
+#include "app/gui/views/EntryListModel.h"
+#include "app/gui/views/GroupTreeModel.h"
 #include "crypto/SecureBytes.h"
 #include "document/DocumentCommands.h"
 #include "document/DocumentModel.h"

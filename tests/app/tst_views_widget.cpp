@@ -1,14 +1,14 @@
 // The document view as the main window uses it: tree and list kept in step, sorting by column
 // clicks, row painting, the notes panel, hints and the enabling of the commands.
 
-#include "app/Commands.h"
-#include "app/DocumentView.h"
-#include "app/EntryHint.h"
-#include "app/EntryListModel.h"
-#include "app/EntryListView.h"
-#include "app/GroupTreeModel.h"
-#include "app/GroupTreeView.h"
-#include "app/Icons.h"
+#include "app/gui/window/Commands.h"
+#include "app/gui/views/DocumentView.h"
+#include "app/core/EntryHint.h"
+#include "app/gui/views/EntryListModel.h"
+#include "app/gui/views/EntryListView.h"
+#include "app/gui/views/GroupTreeModel.h"
+#include "app/gui/views/GroupTreeView.h"
+#include "app/gui/window/Icons.h"
 #include "document/DocumentModel.h"
 #include "lang/LangTable.h"
 #include "lang/gui/WindowTranslation.h"

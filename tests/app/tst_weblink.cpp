@@ -3,13 +3,13 @@
 // site command, the hand pointer over the drawn address and the single click that a double
 // click cancels. Nothing is opened: the modal seam records what the shell would be asked.
 
-#include "app/CellEditing.h"
-#include "app/DocumentView.h"
-#include "app/EntryListModel.h"
-#include "app/EntryListView.h"
-#include "app/TfrmTresorin.h"
-#include "app/WebLink.h"
-#include "app/WebLinks.h"
+#include "app/gui/views/CellEditing.h"
+#include "app/gui/views/DocumentView.h"
+#include "app/gui/views/EntryListModel.h"
+#include "app/gui/views/EntryListView.h"
+#include "app/gui/window/TfrmTresorin.h"
+#include "app/core/WebLink.h"
+#include "app/gui/commands/WebLinks.h"
 #include "platform/gui/ModalSeam.h"
 #include "lang/gui/ShowMsg.h"
 #include "platform/gui/OpenLink.h"
