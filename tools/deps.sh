@@ -3,7 +3,7 @@
 # Usage: tools/deps.sh build|test|sanitize|package
 set -euo pipefail
 need=(qt6-base-dev qt6-base-dev-tools libcurl4-openssl-dev libssl-dev cmake ninja-build g++ qt6-qpa-plugins help2man
-      qt6-translations-l10n)
+      qt6-translations-l10n ccache)
 case "${1:-build}" in
     test) need+=(lld python3-pyftpdlib xvfb xauth dpkg-dev desktop-file-utils appstream bash-completion lintian) ;;
     # The full run builds both configurations, so it needs what the normal tests need as well.
