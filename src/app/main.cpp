@@ -105,7 +105,7 @@ int main(int argc, char* argv[])
                              wait->stop();
                              wait->deleteLater();
                              for (const QString& name : refused)
-                                 ShowMsg(Msg(QStringLiteral("NomInvalide")).replace(QLatin1String("%s"), name),
+                                 ShowMsg(FillPlaceholders(Msg(QStringLiteral("NomInvalide")), {name}),
                                          MsgKind::Error, MsgOK);
                          });
         wait->start();

@@ -241,8 +241,7 @@ QString messageLine(const QString& key, const QString& arg)
     for (QChar& c : cleanArg)
         if (c.unicode() < 0x20 || c.unicode() == 0x7F)
             c = QLatin1Char('?');
-    QString text = Msg(key);
-    text.replace(QLatin1String("%s"), cleanArg);
+    QString text = FillPlaceholders(Msg(key), {cleanArg});
     text.replace(QLatin1String("\r\n"), QLatin1String(" "));
     return text;
 }

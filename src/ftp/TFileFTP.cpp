@@ -30,25 +30,9 @@ FtpTimeouts& sharedTimeouts()
     return timeouts;
 }
 
-QString fill(const QString& text, const QStringList& args)
-{
-    QString out;
-    int next = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i) == QLatin1Char('%') && i + 1 < text.size() && next < args.size() &&
-            (text.at(i + 1) == QLatin1Char('s') || text.at(i + 1) == QLatin1Char('d'))) {
-            out += args.at(next++);
-            ++i;
-        } else {
-            out += text.at(i);
-        }
-    }
-    return out;
-}
-
 QString message(const char* key, const QStringList& args = {})
 {
-    return fill(Msg(QLatin1String(key)), args);
+    return FillPlaceholders(Msg(QLatin1String(key)), args);
 }
 
 // The list of quote commands libcurl sends; freed with the list.

@@ -226,3 +226,21 @@ QString currentLanguageCode()
 {
     return LangTable::instance().code();
 }
+
+QString FillPlaceholders(const QString& text, const QStringList& args)
+{
+    QString out;
+    out.reserve(text.size());
+    int next = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('%') && i + 1 < text.size() && next < args.size() &&
+            (text.at(i + 1) == QLatin1Char('s') || text.at(i + 1) == QLatin1Char('d'))) {
+            out += args.at(next++);
+            ++i;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}

@@ -2,14 +2,13 @@
 
 #include "document/DocumentFile.h"
 #include "document/DocumentModel.h"
+#include "lang/LangTable.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
-// Replaces the "%s" and "%d" of a message text, in order, by the arguments.
-QString FillPlaceholders(const QString& text, const QStringList& args);
 
 // The way between a .pass file (or the bytes of a copy downloaded from FTP) and the open
 // document, both ways, with the questions and messages the user sees on the way. The window
