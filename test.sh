@@ -27,6 +27,8 @@ asan_skip=(
 )
 
 if [ "$mode" != fast ]; then tools/deps.sh sanitize; else tools/deps.sh test; fi
+# Each area includes only the areas its library links.
+python3 tools/check-includes.py
 
 if [ "$mode" != sanitize ]; then
     # -g1: backtraces with file and line are all a failing test needs; full debug data doubles the

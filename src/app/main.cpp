@@ -1,3 +1,4 @@
+#include "ProductInfo.h"
 #include "app/gui/window/Icons.h"
 #include "app/gui/window/TfrmTresorin.h"
 #include "document/gui/TBoiteMetaPass.h"

@@ -1,7 +1,7 @@
 #include "cli/CliSupport.h"
 
 #include "crypto/SecureBytes.h"
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "lang/LangTable.h"
 
 #include <QFileInfo>

@@ -1,6 +1,7 @@
 // tresorin-cli: the document core on the command line, for scripts and for checking files
 // without the window.
 
+#include "ProductInfo.h"
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "lang/LangTable.h"

@@ -1,7 +1,7 @@
 #include "document/DocumentFile.h"
 
 #include "crypto/Cipher.h"
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "platform/SafeFileWrite.h"
 
 #include <QFile>

@@ -2,7 +2,7 @@
 
 #include "crypto/Cipher.h"
 #include "crypto/SecureBytes.h"
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "settings/IniFile.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "lang/LangTable.h"
 
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 
 #include <QFile>
 #include <QMutexLocker>

@@ -1,6 +1,6 @@
 #include "settings/FileAssociation.h"
 
-#include "document/DocumentFile.h"
+#include "platform/SafeFileWrite.h"
 
 #include <QDir>
 #include <QFile>
@@ -52,7 +52,7 @@ QString writeFile(const QString& path, const QByteArray& bytes)
 {
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return QStringLiteral("%1: cannot create the folder").arg(QFileInfo(path).absolutePath());
-    const docfile::WriteResult result = docfile::writeFileAtomically(path, bytes);
+    const platform::SafeWriteResult result = platform::writeFileSafely(path, bytes);
     return result.ok ? QString() : path + QStringLiteral(": ") + result.error;
 }
 

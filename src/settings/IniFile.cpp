@@ -1,6 +1,6 @@
 #include "settings/IniFile.h"
 
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "platform/SafeFileWrite.h"
 
 #include <QDir>

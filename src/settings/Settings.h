@@ -1,6 +1,6 @@
 #pragma once
 
-#include "update/MakerSite.h"
+#include "ProductInfo.h"
 
 #include <QDateTime>
 #include <QLocale>

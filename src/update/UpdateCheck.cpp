@@ -2,7 +2,7 @@
 
 #include <QUrl>
 
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 
 bool UpdateCheckDue(int autoCheck, const QDateTime& lastCheck, const QDateTime& now)
 {

@@ -11,7 +11,7 @@
 #include "app/gui/window/TfrmTresorin.h"
 #include "crypto/Cipher.h"
 #include "document/DocumentStream.h"
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "document/gui/DocumentPipeline.h"
 #include "document/gui/TBoiteMetaPass.h"
 #include "lang/LangTable.h"

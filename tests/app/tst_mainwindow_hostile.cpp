@@ -14,7 +14,7 @@
 #include "document/DocumentFile.h"
 #include "document/DocumentJson.h"
 #include "document/EntrySearch.h"
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "document/gui/DocumentPipeline.h"
 #include "document/gui/TBoiteMetaPass.h"
 #include "lang/LangTable.h"

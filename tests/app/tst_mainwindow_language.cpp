@@ -6,7 +6,7 @@
 #include "app/gui/views/EntryListView.h"
 #include "app/gui/views/GroupTreeView.h"
 #include "app/gui/window/TfrmTresorin.h"
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "document/gui/TBoiteMetaPass.h"
 #include "ftp/gui/TBoiteFTP.h"
 #include "ftp/gui/TBoiteInfo.h"

@@ -10,7 +10,7 @@
 #include "settings/gui/TBoiteOptions.h"
 #include "support/HttpServer.h"
 #include "support/TempFolder.h"
-#include "update/MakerSite.h"
+#include "ProductInfo.h"
 #include "update/TMajWeb.h"
 #include "update/gui/TBoiteAPropos.h"
 #include "update/gui/UpdateChecker.h"

@@ -1,7 +1,7 @@
 #include "crypto/Cipher.h"
 #include "document/DocumentFile.h"
 #include "document/DocumentJson.h"
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "support/DocumentFixture.h"
 #include "support/FullDisk.h"
 #include "support/TempFolder.h"

@@ -4,7 +4,7 @@
 
 #include "crypto/Cipher.h"
 #include "crypto/SecureBytes.h"
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "ftp/FtpParameters.h"
 #include "settings/IniFile.h"
 #include "support/TempFolder.h"

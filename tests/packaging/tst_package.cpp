@@ -2,6 +2,7 @@
 // tools, and the tools it installs running from an unpacked copy. Nothing is installed into the
 // machine's folders: the package is unpacked into a temporary root.
 
+#include "ProductInfo.h"
 #include "support/TempFolder.h"
 
 #include <QDir>

@@ -4,7 +4,7 @@
 
 #include "platform/SystemVersion.h"
 #include "support/HttpServer.h"
-#include "update/MakerSite.h"
+#include "ProductInfo.h"
 #include "update/ProgramVersion.h"
 #include "update/TMajWeb.h"
 #include "update/UpdateCheck.h"

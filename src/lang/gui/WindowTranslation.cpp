@@ -1,6 +1,6 @@
 #include "lang/gui/WindowTranslation.h"
 
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "lang/LangTable.h"
 #include "lang/ShortcutText.h"
 #include "platform/SafeFileWrite.h"

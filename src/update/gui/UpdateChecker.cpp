@@ -5,7 +5,7 @@
 #include "lang/gui/ShowMsg.h"
 #include "platform/gui/OpenLink.h"
 #include "settings/Settings.h"
-#include "update/MakerSite.h"
+#include "ProductInfo.h"
 #include "update/ProgramVersion.h"
 #include "update/TMajWeb.h"
 #include "update/UpdateCheck.h"

@@ -7,7 +7,7 @@
 #include "platform/gui/ModalSeam.h"
 #include "settings/gui/TBoiteOptions.h"
 #include "support/TempFolder.h"
-#include "update/MakerSite.h"
+#include "ProductInfo.h"
 #include "update/ProgramVersion.h"
 #include "update/gui/TBoiteAPropos.h"
 

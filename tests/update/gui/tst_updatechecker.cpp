@@ -7,7 +7,7 @@
 #include "platform/gui/ModalSeam.h"
 #include "settings/Settings.h"
 #include "support/HttpServer.h"
-#include "update/MakerSite.h"
+#include "ProductInfo.h"
 #include "update/TMajWeb.h"
 #include "update/gui/UpdateChecker.h"
 

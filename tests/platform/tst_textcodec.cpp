@@ -1,5 +1,5 @@
 #include "document/DateTime.h"
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 
 #include <QtTest>
 
