@@ -9,6 +9,7 @@
 #include "lang/gui/ShowMsg.h"
 #include "platform/ArgumentNames.h"
 #include "platform/DisplayCheck.h"
+#include "platform/NetworkClient.h"
 #include "platform/ProcessHardening.h"
 #include "platform/SafeFileWrite.h"
 #include "settings/gui/TBoiteOptions.h"
@@ -65,6 +66,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     qInstallMessageHandler(g_qtHandler);
     platform::ignoreFileSizeSignal();
+    // Before any thread can make a request.
+    platform::NetworkClientReady();
     QApplication::setApplicationName(QStringLiteral("Tresorin"));
     QApplication::setApplicationVersion(QStringLiteral(TRESORIN_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("tresorin"));

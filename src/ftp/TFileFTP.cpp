@@ -1,6 +1,7 @@
 #include "ftp/TFileFTP.h"
 
 #include "lang/LangTable.h"
+#include "platform/NetworkClient.h"
 
 #include <QMutex>
 #include <QStringList>
@@ -61,13 +62,7 @@ private:
 
 bool WinInetAvailable()
 {
-    static QMutex mutex;
-    static bool ready = false;
-    QMutexLocker lock(&mutex);
-    // A failed set-up is tried again at the next call.
-    if (!ready)
-        ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-    return ready;
+    return platform::NetworkClientReady();
 }
 
 void FtpReplyLog::addLine(const QByteArray& line)

@@ -1,5 +1,7 @@
 #include "update/TMajWeb.h"
 
+#include "platform/NetworkClient.h"
+
 #include <curl/curl.h>
 
 #include <atomic>
@@ -55,10 +57,7 @@ void TMajWeb::uncount()
 
 bool TMajWeb::clientAvailable()
 {
-    static std::once_flag once;
-    static bool available = false;
-    std::call_once(once, [] { available = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
-    return available;
+    return platform::NetworkClientReady();
 }
 
 void TMajWeb::setTimeouts(int connectMs, int totalMs)
