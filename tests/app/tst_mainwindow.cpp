@@ -764,21 +764,20 @@ void TestMainWindow::synchronisedDocument()
 
     // A save to disk hands the very bytes written to the upload of the FTP copy.
     QSignalSpy uploads(&pipeline, &DocumentPipeline::syncUploadRequested);
-    QSignalSpy ftpSaves(&pipeline, &DocumentPipeline::ftpSaveBytes);
     const QString target = m_tmp->filePath(QStringLiteral("saved.pass"));
     QVERIFY(pipeline.SaveDocument(target, true));
     QCOMPARE(uploads.count(), 1);
     QCOMPARE(uploads.first().first().toByteArray(), m_tmp->readFile(QStringLiteral("saved.pass")));
-    QCOMPARE(ftpSaves.count(), 0);
 
-    // A save for FTP writes no file and starts no upload of its own; the synchronisation reload
-    // saves without counting.
+    // The bytes of Save on FTP: counted, no file written, no upload of its own, the path kept.
     const int count = w->doc().LocalDoc.SaveCount;
-    QVERIFY(pipeline.SaveDocument(QString(), false));
-    QCOMPARE(ftpSaves.count(), 1);
+    const QByteArray written = m_tmp->readFile(QStringLiteral("saved.pass"));
+    const std::optional<QByteArray> forFtp = pipeline.EncipherForFtp();
+    QVERIFY(forFtp && !forFtp->isEmpty());
     QCOMPARE(uploads.count(), 1);
-    QCOMPARE(w->doc().LocalDoc.SaveCount, count);
-    QVERIFY(w->doc().CurrentPath.isEmpty());
+    QCOMPARE(w->doc().LocalDoc.SaveCount, count + 1);
+    QCOMPARE(w->doc().CurrentPath, target);
+    QCOMPARE(m_tmp->readFile(QStringLiteral("saved.pass")), written);
     DocumentState back;
     QVERIFY(readDocument(target, QStringLiteral("pw"), back));
     QVERIFY(back.LocalDoc.SyncOn);

@@ -169,6 +169,23 @@ DocumentPipeline::LoadOutcome DocumentPipeline::LoadRecords(docfile::OpenedDocum
     return LoadOutcome::Loaded;
 }
 
+std::optional<QByteArray> DocumentPipeline::EncipherForFtp(QString* error)
+{
+    // Counted like a save; a failure leaves the counter and date as they were, since nothing went.
+    const qint32 count = m_doc.LocalDoc.SaveCount;
+    const DateTime date = m_doc.LocalDoc.SaveDate;
+    docfile::countSave(m_doc.LocalDoc);
+    try {
+        return docfile::encipheredDocument(m_doc);
+    } catch (const std::bad_alloc&) {
+        m_doc.LocalDoc.SaveCount = count;
+        m_doc.LocalDoc.SaveDate = date;
+        if (error)
+            *error = Msg(QStringLiteral("Memoire"));
+        return std::nullopt;
+    }
+}
+
 bool DocumentPipeline::SaveDocument(const QString& path, bool counted, QString* error)
 {
     m_doc.CurrentPath = path;
@@ -181,11 +198,6 @@ bool DocumentPipeline::SaveDocument(const QString& path, bool counted, QString* 
         if (error)
             *error = Msg(QStringLiteral("Memoire"));
         return false;
-    }
-
-    if (path.isEmpty()) {
-        emit ftpSaveBytes(enciphered);
-        return true;
     }
 
     // A file marked read-only is not replaced, even though its folder would allow it.

@@ -51,10 +51,6 @@ FtpSync::FtpSync(TfrmTresorin* window) : QObject(window), m_window(window)
         if (!append && !m_bindPending && !m_takingFtpCopy)
             abandon();
     });
-    connect(p, &DocumentPipeline::ftpSaveBytes, this, [this](const QByteArray& bytes) {
-        if (m_collectFtpSave)
-            m_ftpSaveBytes = bytes;
-    });
 }
 
 FtpSync::~FtpSync()
@@ -91,15 +87,13 @@ void FtpSync::ActionSauverFTPExecute()
         return;
     m_window->commitPendingEdits();
 
-    // A save without a path: counted, the enciphered bytes come back through ftpSaveBytes.
-    const QString path = doc.CurrentPath;
-    m_ftpSaveBytes.clear();
-    m_collectFtpSave = true;
-    m_window->pipeline().SaveDocument(QString(), true);
-    m_collectFtpSave = false;
-    doc.CurrentPath = path;
-
-    dialog->TransferData = std::exchange(m_ftpSaveBytes, QByteArray());
+    QString error;
+    std::optional<QByteArray> bytes = m_window->pipeline().EncipherForFtp(&error);
+    if (!bytes) {
+        ShowMsg(error, MsgKind::Error, MsgOK);
+        return;
+    }
+    dialog->TransferData = std::move(*bytes);
     const DocumentTicket ticket(doc);
     // What was uploaded is this document: a document opened or made meanwhile (the idle lock's
     // close) must not take its FTP name and mode, whose next save would overwrite that copy.

@@ -68,6 +68,4 @@ private:
     int m_loadDepth = 0;          // a load is under way (its messages may run the event loop)
     bool m_takingFtpCopy = false; // the FTP copy is being read in place of the local one
     std::optional<Outcome> m_deferred;
-    bool m_collectFtpSave = false;
-    QByteArray m_ftpSaveBytes;
 };
