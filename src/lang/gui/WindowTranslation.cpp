@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -283,6 +284,9 @@ void collectDepthFirst(QObject* parent, QList<QObject*>& out)
 {
     const QList<QObject*> children = orderedChildren(parent);
     for (QObject* c : children) {
+        // A dialog the window owns is a window of its own, with its own section of the table.
+        if (qobject_cast<QDialog*>(c))
+            continue;
         out << c;
         collectDepthFirst(c, out);
     }

@@ -112,6 +112,11 @@ void ClipboardCommands::releaseCopies()
     wipePlacedIfReleased();
 }
 
+void ClipboardCommands::copySecretText(const QString& text)
+{
+    place(text, true, QByteArray(), true);
+}
+
 void ClipboardCommands::autoCopyCell(const QString& text, bool password)
 {
     place(text, password, QByteArray(), password);

@@ -46,6 +46,10 @@ public:
     // one; other cells are copied as they are, unwatched.
     void autoCopyCell(const QString& text, bool password);
 
+    // A secret that is no entry's password (a one-time code): on the clipboard marked secret,
+    // watched and cleared like a password.
+    void copySecretText(const QString& text);
+
     // WatchClipboardText: the text is cleared after the delay if it is still on the clipboard.
     void WatchClipboardText(const QString& text);
     ClipboardWatch* watch() const { return m_watch; }

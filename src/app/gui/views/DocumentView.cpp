@@ -434,6 +434,8 @@ void DocumentView::commitNotes()
         m_entryModel->SetEntryIcon(m_entryModel->rowOf(entry));
     }
     m_memo->document()->setModified(false);
+    if (entryAlive(entry))
+        emit notesStored(entry);
 }
 
 // ---------------------------------------------------------------------------------------------

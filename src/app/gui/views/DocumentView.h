@@ -207,6 +207,8 @@ signals:
     void groupChanged(TGroupe* group);
     // The selected row changed (null: no row selected).
     void entrySelected(TFeuille* entry);
+    // The notes editor's text went into the entry (it was left, or a command needed it).
+    void notesStored(TFeuille* entry);
     // Right button in the tree (the node under the pointer is already selected) or in the list.
     void groupContextMenuRequested(const QPoint& globalPos);
     void entryContextMenuRequested(const QPoint& globalPos);

@@ -86,6 +86,11 @@ QList<CommandDef> commandTable()
         {CommandId::Support, "actionSupport", "?", "Contacter le support", "Ouvrir la page de contact du support", K(), true, false,
          "support"},
         {CommandId::About, "ActionAbout", "?", "A propos...", "Version et informations sur Tresorin", K(), true, false, "about"},
+        {CommandId::CopierCode, "ActionCopierCode", "Element", "Copier le code à usage unique",
+         "Copier le code à usage unique actuel de l'entrée sélectionnée", K(Qt::CTRL | Qt::Key_T), false, false,
+         "copy"},
+        {CommandId::Sante, "ActionSante", "Outils", "Santé des mots de passe...",
+         "Trouver les mots de passe faibles, réutilisés, anciens ou compromis", K(), true, false, nullptr},
     };
 }
 
@@ -152,16 +157,17 @@ const QList<CommandId>& Commands::groupMenu()
 
 const QList<CommandId>& Commands::entryMenu()
 {
-    static const QList<CommandId> items{C::NewEntree, C::NewGenerateur, C::RenEntree, C::DelEntree, C::Separator,
-                                        C::Couper,    C::Copier,        C::Coller,    C::Separator, C::SetFTP,
-                                        C::Separator, C::OpenURL};
+    static const QList<CommandId> items{C::NewEntree, C::NewGenerateur, C::RenEntree,  C::DelEntree,
+                                        C::Separator, C::Couper,        C::Copier,     C::CopierCode,
+                                        C::Coller,    C::Separator,     C::SetFTP,     C::Separator,
+                                        C::OpenURL};
     return items;
 }
 
 const QList<CommandId>& Commands::toolsMenu()
 {
-    static const QList<CommandId> items{C::HidePwd,  C::Generateur, C::Separator, C::SynchroFTP,
-                                        C::InfoFich, C::Separator,  C::Option};
+    static const QList<CommandId> items{C::HidePwd,    C::Generateur, C::Sante,  C::Separator,
+                                        C::SynchroFTP, C::InfoFich,   C::Separator, C::Option};
     return items;
 }
 

@@ -47,6 +47,8 @@ enum class CommandId
     MajWeb,
     Support,
     About,
+    CopierCode,
+    Sante,
     Count,
     // Not commands: places in a menu or tool bar layout.
     Separator,

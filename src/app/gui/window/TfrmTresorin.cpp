@@ -8,6 +8,8 @@
 #include "app/gui/commands/FtpSync.h"
 #include "app/gui/commands/GeneratorCommand.h"
 #include "app/gui/commands/GroupEntryCommands.h"
+#include "app/gui/commands/HealthCommand.h"
+#include "app/gui/commands/OneTimeCodes.h"
 #include "app/gui/views/GroupTreeModel.h"
 #include "app/gui/views/GroupTreeView.h"
 #include "app/gui/window/Icons.h"
@@ -355,6 +357,11 @@ void TfrmTresorin::createStatusBar()
     m_panels[3] = new QLabel(bar);
     m_panels[3]->setFixedWidth(50);
     bar->addPermanentWidget(m_panels[3]);
+    // The one-time code of the selected entry, when it has one.
+    m_codeLabel = new QLabel(bar);
+    m_codeLabel->setObjectName(QStringLiteral("lblCode"));
+    m_codeLabel->hide();
+    bar->addPermanentWidget(m_codeLabel);
 
     connect(m_view, &DocumentView::statusHint, this, &TfrmTresorin::setStatusText);
 }
@@ -465,6 +472,10 @@ void TfrmTresorin::connectCommands()
     connect(cmd(CommandId::Copier), &QAction::triggered, m_clipboard, &ClipboardCommands::Copy);
     connect(cmd(CommandId::Couper), &QAction::triggered, m_clipboard, &ClipboardCommands::Cut);
     connect(cmd(CommandId::Coller), &QAction::triggered, m_clipboard, &ClipboardCommands::Paste);
+    m_codes = new OneTimeCodes(m_view, *m_cmds, m_clipboard, m_codeLabel, this);
+    connect(cmd(CommandId::CopierCode), &QAction::triggered, m_codes, &OneTimeCodes::copyCode);
+    m_health = new HealthCommand(m_view, m_doc, this, this);
+    connect(cmd(CommandId::Sante), &QAction::triggered, m_health, &HealthCommand::run);
     m_search = new SearchCommand(
         m_view, m_doc, *m_cmds, this);
     connect(cmd(CommandId::Chercher), &QAction::triggered, m_search,

@@ -12,6 +12,8 @@
 #include <memory>
 
 class ClipboardCommands;
+class HealthCommand;
+class OneTimeCodes;
 class DocumentPipeline;
 class DocumentView;
 class GroupEntryCommands;
@@ -164,6 +166,8 @@ public:
     // New group, Delete, New entry, New with generated password and the drag-and-drop moves.
     GroupEntryCommands* groupEntryCommands() const { return m_groupEntry; }
     // Copy, Cut, Paste and the clearing of the clipboard.
+    OneTimeCodes* oneTimeCodes() const { return m_codes; }
+    HealthCommand* healthCommand() const { return m_health; }
     ClipboardCommands* clipboardCommands() const { return m_clipboard; }
     // The search filter (ActionChercher).
     SearchCommand* searchCommand() const { return m_search; }
@@ -238,6 +242,9 @@ private:
     IdleLock* m_idle = nullptr;
     TrayMinimiser* m_tray = nullptr;
     WebLinks* m_webLinks = nullptr;
+    OneTimeCodes* m_codes = nullptr;
+    HealthCommand* m_health = nullptr;
+    QLabel* m_codeLabel = nullptr;
 
     DocumentView* m_view = nullptr;
     QToolBar* m_toolBar = nullptr;
