@@ -8,7 +8,6 @@
 
 #include <QAction>
 #include <QDateTime>
-#include <QEvent>
 #include <QLabel>
 #include <QTimer>
 
@@ -21,8 +20,6 @@ OneTimeCodes::OneTimeCodes(DocumentView* view, const Commands& commands, Clipboa
     connect(m_timer, &QTimer::timeout, this, &OneTimeCodes::refresh);
     connect(m_view, &DocumentView::entrySelected, this, &OneTimeCodes::refresh);
     connect(m_view, &DocumentView::notesStored, this, &OneTimeCodes::refresh);
-    // The idle lock hides the document: the code goes with it at once, not at the next second.
-    m_view->installEventFilter(this);
     refresh();
 }
 
@@ -64,15 +61,6 @@ void OneTimeCodes::refresh()
     }
     if (!m_timer->isActive())
         m_timer->start();
-}
-
-bool OneTimeCodes::eventFilter(QObject* watched, QEvent* event)
-{
-    // Not while the window is being taken down: the view then is no longer a DocumentView.
-    if (watched == m_view && qobject_cast<DocumentView*>(watched) &&
-        (event->type() == QEvent::Hide || event->type() == QEvent::Show))
-        refresh();
-    return QObject::eventFilter(watched, event);
 }
 
 QString OneTimeCodes::currentCode() const

@@ -31,13 +31,10 @@ public:
     void setClock(Clock clock) { m_clock = std::move(clock); }
     // ActionCopierCode.
     void copyCode();
-    // The selection or its notes changed, or a second went by.
+    // The selection or its notes changed, the document was hidden or shown, or a second went by.
     void refresh();
     // The code shown now (empty when the selected entry has none).
     QString currentCode() const;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     DocumentView* m_view;

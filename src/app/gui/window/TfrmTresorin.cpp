@@ -402,7 +402,11 @@ void TfrmTresorin::createIdleLock()
     host.showStatus = [this](const QString& text) { setStatusText(text); };
     host.metaPassword = [this] { return m_doc.MetaPassword; };
     host.commitEdits = [this] { commitPendingEdits(); };
-    host.showDocument = [this](bool shown) { m_view->setVisible(shown); };
+    host.showDocument = [this](bool shown) {
+        m_view->setVisible(shown);
+        // The one-time code goes with the document at once, not at the next second.
+        m_codes->refresh();
+    };
     host.askPassword = [this](QString& typed) {
         return AskMetaPassword(TBoiteMetaPass::Enter, typed, m_doc.CurrentPath);
     };
