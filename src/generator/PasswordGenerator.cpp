@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <vector>
 
 namespace generator {
 
@@ -167,10 +168,17 @@ double PasswordScore(const QString& s)
 
     double r = static_cast<double>(n);
     if (n >= 2) {
+        // The code units met so far, one bit each: a password read from a document can be
+        // megabytes long, and searching the text before each position would take hours.
+        std::vector<bool> seen(0x10000, false);
+        seen[s[0].unicode()] = true;
         int fresh = 0;
-        for (qsizetype k = 1; k < n - 1; ++k) // positions 2 to n - 1
-            if (!QStringView(s).left(k).contains(s[k]))
+        for (qsizetype k = 1; k < n - 1; ++k) { // positions 2 to n - 1
+            const char16_t c = s[k].unicode();
+            if (!seen[c])
                 ++fresh;
+            seen[c] = true;
+        }
         if (fresh > 0)
             r = static_cast<double>(n) / fresh;
     }

@@ -48,6 +48,7 @@ private slots:
     void breachLookup();
     void findings();
     void brokenBreachListIsAnError();
+    void megabytePasswordsAreQuick();
 };
 
 void TestPasswordHealth::breachLookup_data()
@@ -150,6 +151,29 @@ void TestPasswordHealth::brokenBreachListIsAnError()
     QVERIFY(!health::Analyze(doc, options));
     QVERIFY(!list.open(dir.filePath(QStringLiteral("missing.txt"))));
     QVERIFY(!list.error().isEmpty());
+}
+
+// A document is anybody's file: passwords of megabytes are scored in linear time (a search of the
+// text before each character took minutes for one of them).
+void TestPasswordHealth::megabytePasswordsAreQuick()
+{
+    DocumentState doc;
+    // Each "y" after the first has its first match a megabyte back.
+    const QString huge = QString(1024 * 1024, QLatin1Char('x')) + QString(1024 * 1024, QLatin1Char('y'));
+    for (const char* name : {"a", "b"}) {
+        auto e = NewEntry(nullptr, QLatin1String(name));
+        e->Password = huge;
+        doc.appendEntry(std::move(e));
+    }
+    QElapsedTimer clock;
+    clock.start();
+    const auto found = health::Analyze(doc, health::Options{});
+    QVERIFY(found);
+    QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+    // Each is weak and reused.
+    QCOMPARE(found->size(), size_t(4));
+    QCOMPARE(int(found->at(0).kind), int(health::Kind::Weak));
+    QCOMPARE(int(found->at(1).kind), int(health::Kind::Reused));
 }
 
 QTEST_GUILESS_MAIN(TestPasswordHealth)
