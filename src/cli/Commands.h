@@ -14,3 +14,5 @@ int runGenerate(const QStringList& args);
 // search [--show-passwords] FILE TEXT: the entries that hold TEXT, as the window's search finds
 // them; exit 1 when none does.
 int runSearch(const QStringList& args);
+// sync [--merge] [--trust FINGERPRINT] FILE: the document with its copy on the server.
+int runSync(const QStringList& args);
