@@ -5,10 +5,10 @@ set -euo pipefail
 need=(qt6-base-dev qt6-base-dev-tools libcurl4-openssl-dev libssl-dev cmake ninja-build g++ qt6-qpa-plugins help2man)
 case "${1:-build}" in
     test) need+=(lld python3-pyftpdlib xvfb xauth dpkg-dev desktop-file-utils appstream bash-completion
-                 proftpd-core proftpd-mod-crypto rclone openssh-client) ;;
+                 proftpd-core proftpd-mod-crypto rclone openssh-client openssh-server) ;;
     # The full run builds both configurations, so it needs what the normal tests need as well.
     sanitize) need+=(lld python3-pyftpdlib xvfb xauth dpkg-dev desktop-file-utils appstream bash-completion
-                     proftpd-core proftpd-mod-crypto rclone openssh-client clang libclang-rt-14-dev) ;;
+                     proftpd-core proftpd-mod-crypto rclone openssh-client openssh-server clang libclang-rt-14-dev) ;;
     package) need+=(dpkg-dev desktop-file-utils appstream) ;;
 esac
 missing=()

@@ -108,6 +108,12 @@ void FtpSync::ActionSauverFTPExecute()
     // What was uploaded is this document: a document opened or made meanwhile (the idle lock's
     // close) must not take its FTP name and mode, whose next save would overwrite that copy.
     if (!dialog->TransferData.isEmpty() && dialog->ShowForTransfer() && ticket.stillOpen()) {
+        // Saved where the document synchronises: that copy is now this one.
+        const TFileFTP::Parameters sent = dialog->fieldParameters();
+        const TFileFTP::Parameters synced = SyncTransferParameters(doc.LocalDoc, doc.ftpEntry());
+        if (doc.LocalDoc.SyncOn && sent.ServerName.trimmed() == synced.ServerName.trimmed() &&
+            sent.RemotePath == synced.RemotePath && sent.PortNumber == synced.PortNumber)
+            rememberStamp(doc.LocalDoc);
         doc.SetModified(false);
         doc.FtpMode = true;
         m_window->showFtpMode(true);
@@ -130,6 +136,8 @@ void FtpSync::ActionSynchroFTPExecute()
         if (dialog->EditSyncParameters(doc.ftpEntry(), edited, false, &changed) && changed && ticket.stillOpen()) {
             doc.LocalDoc = edited;
             doc.SetModified(true);
+            // Another place (or another way there): nothing is known of the copy it holds.
+            m_stamp = SyncStamp();
         }
     }
     // The command toggled its own mark when triggered: the document says what it is.

@@ -846,8 +846,7 @@ void TFileFTP::executeOther(const ServerAddress& address)
         }
         if (code != CURLE_OK) {
             m_data.clear();
-            if (code == CURLE_PARTIAL_FILE || code == CURLE_OPERATION_TIMEDOUT || code == CURLE_RECV_ERROR ||
-                (code == CURLE_WRITE_ERROR && !m_data.isEmpty()))
+            if (code == CURLE_PARTIAL_FILE || code == CURLE_OPERATION_TIMEDOUT || code == CURLE_RECV_ERROR)
                 m_errorText = withReply(message("FTPDLError"));
             else
                 fail(code, message("FileAccess", {p.RemotePath}));

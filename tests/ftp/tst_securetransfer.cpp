@@ -102,6 +102,7 @@ private slots:
     void brokenUploadLeavesTheCopyWhole_data();
     void brokenUploadLeavesTheCopyWhole();
     void sftpWithTheUsersKey();
+    void sftpRenameOverAnExistingCopyOnOpenSsh();
     void plainFtpStaysAsItWas();
 
 private:
@@ -376,6 +377,38 @@ void TestSecureTransfer::sftpWithTheUsersKey()
     QFile::remove(key + QStringLiteral(".pub"));
     QCOMPARE(opened.error, QString());
     QCOMPARE(opened.data, QByteArray("by key"));
+}
+
+void TestSecureTransfer::sftpRenameOverAnExistingCopyOnOpenSsh()
+{
+    // OpenSSH speaks SFTP 3, whose rename refuses an existing target: the old copy steps aside
+    // for the moment of the rename, and nothing is left behind.
+    const QString key = m_home.filePath(QStringLiteral(".ssh/id_ed25519"));
+    QDir().mkpath(QFileInfo(key).absolutePath());
+    QProcess keygen;
+    keygen.start(QStringLiteral("ssh-keygen"),
+                 {QStringLiteral("-q"), QStringLiteral("-t"), QStringLiteral("ed25519"), QStringLiteral("-N"), QString(),
+                  QStringLiteral("-f"), key});
+    if (!keygen.waitForFinished(20000) || keygen.exitCode() != 0)
+        QSKIP("ssh-keygen could not make a key");
+    testsupport::OpenSshServer server(key + QStringLiteral(".pub"));
+    if (!server.isRunning())
+        QSKIP(qPrintable(QStringLiteral("server not started: ") + server.error()));
+    QVERIFY(server.writeFile(QStringLiteral("codes.pass"), "old copy"));
+    TFileFTP::Parameters p = params(server, server.root() + QStringLiteral("/codes.pass"));
+    p.UserName = QStringLiteral("root");
+    p.UserPassword.clear();
+    trustServer(server, p);
+    for (int round = 0; round < 2; ++round) {
+        const QByteArray document = payload(5000 + round);
+        const Outcome saved = run(TFileFTP::CreateForDialog(p, false, document));
+        QCOMPARE(saved.error, QString());
+        QCOMPARE(server.readFile(QStringLiteral("codes.pass")), document);
+        QVERIFY(!server.exists(QStringLiteral("codes.tmp")));
+        QVERIFY(!server.exists(QStringLiteral("codes.pass.old")));
+    }
+    QFile::remove(key);
+    QFile::remove(key + QStringLiteral(".pub"));
 }
 
 void TestSecureTransfer::plainFtpStaysAsItWas()

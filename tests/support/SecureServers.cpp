@@ -197,6 +197,68 @@ FtpsServer::FtpsServer()
           QProcessEnvironment::systemEnvironment());
 }
 
+namespace {
+
+// The host key's fingerprint and known_hosts line, from its public half.
+bool describeHostKey(const QByteArray& listed, const QString& publicKey, int port, QString& fingerprint,
+                     QString& line)
+{
+    const QList<QByteArray> fields = listed.split(' ');
+    QFile pub(publicKey);
+    if (fields.size() < 2 || !pub.open(QIODevice::ReadOnly))
+        return false;
+    fingerprint = QString::fromLatin1(fields[1]);
+    const QList<QByteArray> pubFields = pub.readAll().trimmed().split(' ');
+    line = QStringLiteral("[127.0.0.1]:%1 ").arg(port) + QString::fromLatin1(pubFields.value(0)) + QLatin1Char(' ') +
+           QString::fromLatin1(pubFields.value(1));
+    return true;
+}
+
+} // namespace
+
+OpenSshServer::OpenSshServer(const QString& authorizedKeys)
+{
+    const QString sshd = QStringLiteral("/usr/sbin/sshd");
+    if (!QFileInfo(sshd).isExecutable()) {
+        m_error = QStringLiteral("OpenSSH's sshd is not installed (openssh-server)");
+        return;
+    }
+    if (geteuid() != 0) {
+        m_error = QStringLiteral("sshd needs root");
+        return;
+    }
+    // sshd insists on its privilege separation folder.
+    QDir().mkpath(QStringLiteral("/run/sshd"));
+    const QString key = filePath(QStringLiteral("hostkey"));
+    if (runTool(QStringLiteral("ssh-keygen"), {QStringLiteral("-q"), QStringLiteral("-t"), QStringLiteral("ed25519"),
+                                               QStringLiteral("-N"), QString(), QStringLiteral("-f"), key})
+            .isNull())
+        return;
+    m_port = freePort();
+    const QByteArray listed =
+        runTool(QStringLiteral("ssh-keygen"), {QStringLiteral("-l"), QStringLiteral("-f"), key + QStringLiteral(".pub")});
+    if (!describeHostKey(listed, key + QStringLiteral(".pub"), m_port, m_fingerprint, m_knownHostsLine)) {
+        m_port = 0;
+        return;
+    }
+    QFile conf(filePath(QStringLiteral("sshd_config")));
+    if (!conf.open(QIODevice::WriteOnly)) {
+        m_port = 0;
+        return;
+    }
+    conf.write(QStringLiteral("Port %1\nListenAddress 127.0.0.1\nHostKey %2\nPidFile %3\nAuthorizedKeysFile %4\n"
+                              "PermitRootLogin prohibit-password\nPasswordAuthentication no\n"
+                              "KbdInteractiveAuthentication no\nStrictModes no\nUsePAM no\n"
+                              "Subsystem sftp internal-sftp\n")
+                   .arg(m_port)
+                   .arg(key, filePath(QStringLiteral("sshd.pid")), authorizedKeys)
+                   .toUtf8());
+    conf.close();
+    m_address = QStringLiteral("sftp://127.0.0.1:%1").arg(m_port);
+    start(sshd, {QStringLiteral("-D"), QStringLiteral("-e"), QStringLiteral("-f"), conf.fileName()},
+          QProcessEnvironment::systemEnvironment());
+}
+
 RcloneServer::RcloneServer(Kind kind, const QString& authorizedKeys)
 {
     const QString rclone = QStandardPaths::findExecutable(QStringLiteral("rclone"));

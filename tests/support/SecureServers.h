@@ -84,4 +84,13 @@ public:
     explicit RcloneServer(Kind kind, const QString& authorizedKeys = QString());
 };
 
+// OpenSSH's sshd on a high port with its internal SFTP server, for SFTP 3 behaviour (a rename
+// never replaces an existing file). It logs in the user running the tests (root) by the public
+// key given, nothing else; paths on it are the machine's own, under root(). It needs root.
+class OpenSshServer : public SecureServer
+{
+public:
+    explicit OpenSshServer(const QString& authorizedKeys);
+};
+
 } // namespace testsupport
