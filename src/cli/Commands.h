@@ -19,3 +19,5 @@ int runSearch(const QStringList& args);
 int runAnalyze(const QStringList& args);
 // totp DOCUMENT TEXT: the current one-time code of the one entry holding TEXT that has one.
 int runTotp(const QStringList& args);
+// sync [--merge] [--trust FINGERPRINT] FILE: the document with its copy on the server.
+int runSync(const QStringList& args);

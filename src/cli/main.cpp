@@ -48,6 +48,9 @@ const Command kCommands[] = {
      "generate [--length N] [--upper] [--lower] [--digits] [--accented] [--special]\n"
      "           [--custom CHARS] [--first-letter] [--count K]\n"
      "                          print random passwords, each with a tab and its score"},
+    {"sync", runSync,
+     "sync [--merge] [--trust FINGERPRINT] FILE\n"
+     "                          synchronise FILE with its copy on the server"},
 };
 
 QString usage()

@@ -84,9 +84,24 @@ QString TrimFtpField(const QString& text)
     return text.mid(begin, end - begin);
 }
 
+// The address of an encrypted transport (or WebDAV): "ftps://", "sftp://", "https://", "http://".
+bool hasTransportScheme(const QString& text)
+{
+    for (const char* scheme : {"ftps://", "sftp://", "https://", "http://"})
+        if (text.startsWith(QLatin1String(scheme), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
 QString CleanServerField(const QString& text)
 {
     QString out = TrimFtpField(text);
+    // An address with a scheme keeps its "//" and its folder; only a closing "/" goes.
+    if (hasTransportScheme(out)) {
+        while (out.endsWith(QLatin1Char('/')))
+            out.chop(1);
+        return out;
+    }
     out.remove(QLatin1Char('/'));
     if (!out.isEmpty()) {
         const qsizetype at = out.indexOf(QLatin1String("ftp:"), 0, Qt::CaseInsensitive);
@@ -151,6 +166,10 @@ FtpEntryAddress ParseFtpEntry(const QString& webAddress)
             s = TrimFtpField(s);
         }
     }
+    // The scheme of an encrypted transport stays in the server, with the port given after the host.
+    QString transport;
+    if (hasTransportScheme(s))
+        transport = s.left(s.indexOf(QLatin1String("//")) + 2).toLower();
     const qsizetype scheme = s.indexOf(QLatin1String("//"));
     if (scheme >= 0)
         s.remove(0, scheme + 2);
@@ -166,13 +185,14 @@ FtpEntryAddress ParseFtpEntry(const QString& webAddress)
         out.path = s;
     }
     const qsizetype colon = host.indexOf(QLatin1Char(':'));
+    const QString hostAndPort = host;
     if (colon >= 0) {
         bool ok = false;
         const int port = host.mid(colon + 1).toInt(&ok);
         out.port = ok ? port : 21;
         host = host.left(colon);
     }
-    out.server = host;
+    out.server = transport.isEmpty() ? host : transport + hostAndPort;
     return out;
 }
 

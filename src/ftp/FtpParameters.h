@@ -21,7 +21,8 @@ QString DecodeIniCredential(const QString& stored, const QString& key);
 QString TrimFtpField(const QString& text);
 
 // The server field when the focus leaves it: trimmed, every "/" removed, then the first "ftp:"
-// (any case) removed.
+// (any case) removed. An address of another transport ("ftps://", "sftp://", "https://",
+// "http://") is only trimmed, and loses a closing "/".
 QString CleanServerField(const QString& text);
 // The file field when the focus leaves it: only what follows the last backslash or ":".
 QString CleanFileField(const QString& text);
@@ -47,7 +48,8 @@ struct FtpIniSection
 };
 
 // What the web address of the FTP entry says: [scheme "//"] [user "@"] host [":" port] "/" path,
-// with "/PASSIF" or "/PASV" anywhere (any case) for passive mode.
+// with "/PASSIF" or "/PASV" anywhere (any case) for passive mode. The scheme of another transport
+// than FTP (ftps, sftp, https, http) stays in the server, with the port: "sftp://host:2222".
 struct FtpEntryAddress
 {
     QString server;

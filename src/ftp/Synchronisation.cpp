@@ -1,5 +1,9 @@
 #include "ftp/Synchronisation.h"
 
+#include "document/DocumentFile.h"
+#include "ftp/FtpParameters.h"
+#include "ftp/Transport.h"
+#include "ftp/TrustStore.h"
 #include "lang/LangTable.h"
 
 #include <QLocale>
@@ -57,7 +61,7 @@ QList<PropertyRow> FileProperties(const TDoc& local, const TDoc* remote)
     const auto yesNo = [](bool value) { return Msg(value ? QStringLiteral("Oui") : QStringLiteral("Non")); };
     struct Column
     {
-        QString values[10];
+        QString values[12];
     };
     const auto column = [&](const TDoc& d) {
         Column c;
@@ -70,18 +74,20 @@ QList<PropertyRow> FileProperties(const TDoc& local, const TDoc* remote)
         c.values[6] = d.UserName;
         c.values[7] = yesNo(!d.UserPassword.isEmpty());
         c.values[8] = d.RemotePath;
-        c.values[9] = QString::number(d.FormatVersion);
+        c.values[9] = TransportOf(d);
+        c.values[10] = IdentityOf(d);
+        c.values[11] = QString::number(d.FormatVersion);
         return c;
     };
-    static const char* const keys[10] = {"Version", "SauveDate", "SyncOn", "DServer", "DPort",
-                                         "DPasv",   "DUser",     "DPass",  "DFich",   "Format"};
-    const QString defaults[10] = {unknown, unknown,   QString(), QString(), QString(),
-                                  no,      QString(), QString(), QString(), unknown};
+    static const char* const keys[12] = {"Version", "SauveDate", "SyncOn", "DServer",    "DPort",   "DPasv",
+                                         "DUser",   "DPass",     "DFich",  "DTransport", "DTrust",  "Format"};
+    const QString defaults[12] = {unknown,   unknown,   QString(), QString(), QString(), no,
+                                  QString(), QString(), QString(), QString(), QString(), unknown};
     const Column l = column(local);
     const bool hasRemote = remote && remote->SaveDate != 0;
     const Column r = hasRemote ? column(*remote) : Column();
     QList<PropertyRow> rows;
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < 12; ++i) {
         PropertyRow row;
         row.key = QLatin1String(keys[i]);
         row.local = l.values[i].isEmpty() ? defaults[i] : l.values[i];
@@ -90,4 +96,103 @@ QList<PropertyRow> FileProperties(const TDoc& local, const TDoc* remote)
         rows.append(row);
     }
     return rows;
+}
+
+TFileFTP::Parameters SyncTransferParameters(const TDoc& doc, const TFeuille* ftpEntry)
+{
+    TFileFTP::Parameters p;
+    p.ServerName = doc.ServerName;
+    p.PortNumber = doc.PortNumber <= 0 ? 21 : doc.PortNumber;
+    p.PassiveMode = doc.PassiveMode;
+    p.RemotePath = doc.RemotePath;
+    p.UserName = doc.UserName;
+    p.UserPassword = doc.UserPassword;
+    if (doc.UseFtpEntry && ftpEntry) {
+        const FtpEntryAddress address = ParseFtpEntry(ftpEntry->WebAddress);
+        p.ServerName = address.server;
+        p.PortNumber = address.port;
+        if (address.passive)
+            p.PassiveMode = true;
+        p.RemotePath = address.path;
+        p.UserName = ftpEntry->Login;
+        p.UserPassword = ftpEntry->Password;
+    }
+    AddPinnedCertificate(p);
+    return p;
+}
+
+void AddPinnedCertificate(TFileFTP::Parameters& p)
+{
+    const ServerAddress address = ParseServerAddress(p.ServerName, p.PortNumber);
+    if (address.valid && (address.transport == Transport::Ftps || address.transport == Transport::WebDav))
+        p.CertificatePin = trust::pinnedCertificate(HostPortKey(address));
+}
+
+bool RecordTrust(const TrustProblem& problem, bool replacePin, QString* error)
+{
+    switch (problem.kind) {
+    case TrustProblem::UnknownCertificate:
+        return trust::pinCertificate(problem.hostPort, problem.fingerprint, error);
+    case TrustProblem::ChangedCertificate:
+        return replacePin && trust::pinCertificate(problem.hostPort, problem.fingerprint, error);
+    case TrustProblem::UnknownHostKey:
+        return !problem.knownHostLine.isEmpty() && trust::addKnownHost(problem.knownHostLine, error);
+    case TrustProblem::ChangedHostKey:
+    case TrustProblem::None:
+        break;
+    }
+    return false;
+}
+
+RemoteState CheckRemoteCopy(const QByteArray& head, bool missing, const QString& metaPassword, const SyncStamp& stamp,
+                            TDoc* header)
+{
+    if (missing)
+        return RemoteState::Missing;
+    const docfile::OpenedDocument opened = docfile::openBytes(head, QString(), metaPassword, {});
+    if (!opened.ok())
+        return RemoteState::Foreign;
+    if (header)
+        *header = opened.header;
+    return stamp.matches(opened.header) ? RemoteState::Unchanged : RemoteState::Changed;
+}
+
+void MergeSyncHeader(TDoc& local, const TDoc& remote)
+{
+    local.SaveCount = std::max(local.SaveCount, remote.SaveCount);
+    local.CreateDate = std::min(local.CreateDate, remote.CreateDate);
+}
+
+QString TransportOf(const TDoc& doc)
+{
+    if (doc.ServerName.isEmpty())
+        return QString();
+    return TransportName(ParseServerAddress(doc.ServerName, doc.PortNumber).transport);
+}
+
+QString IdentityOf(const TDoc& doc)
+{
+    if (doc.ServerName.isEmpty())
+        return QString();
+    const ServerAddress address = ParseServerAddress(doc.ServerName, doc.PortNumber);
+    QString identity;
+    switch (address.transport) {
+    case Transport::Ftp:
+        identity = Msg(QStringLiteral("TrustPlain"));
+        break;
+    case Transport::WebDavPlain:
+        identity = Msg(QStringLiteral("TrustLoopback"));
+        break;
+    case Transport::Sftp:
+        identity = Msg(QStringLiteral("TrustKnownHosts"));
+        break;
+    case Transport::Ftps:
+    case Transport::WebDav: {
+        const QString pin = address.valid ? trust::pinnedCertificate(HostPortKey(address)) : QString();
+        identity = pin.isEmpty() ? Msg(QStringLiteral("TrustSystem"))
+                                 : Msg(QStringLiteral("TrustPinned")).replace(QLatin1String("%s"), pin);
+        break;
+    }
+    }
+    return identity;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/DocumentModel.h"
+#include "ftp/TFileFTP.h"
 
 #include <QList>
 #include <QString>
@@ -48,6 +49,61 @@ struct PropertyRow
 // for 0.
 QString PropertyDate(DateTime value);
 
-// The ten rows of the file properties, captions through Msg(key). `remote` null, or with a save
+// The twelve rows of the file properties, captions through Msg(key). `remote` null, or with a save
 // date of 0 (no FTP copy read), leaves the FTP column empty in every row.
 QList<PropertyRow> FileProperties(const TDoc& local, const TDoc* remote);
+
+// --- the copy on the server: where, who it is, and whether another computer saved it ------------
+
+// The parameters of the document's synchronisation transfers, as the FTP dialog loads them: the
+// document's own, or those of its FTP entry when it uses one (server, file, port, login and
+// password from the entry; passive mode only ever switched on). With the certificate pinned for
+// that server, if any.
+TFileFTP::Parameters SyncTransferParameters(const TDoc& doc, const TFeuille* ftpEntry);
+// Adds the certificate the user pinned for the server of `p` (TLS transports only).
+void AddPinnedCertificate(TFileFTP::Parameters& p);
+
+// Records what the user accepted: an unknown certificate is pinned in the settings file, an
+// unknown host key added to known_hosts. With `replacePin`, a changed certificate's pin is
+// replaced too (only on the user's explicit word, the exact fingerprint typed). A changed host
+// key is never replaced here: known_hosts is the user's, ssh-keygen -R removes an old key.
+bool RecordTrust(const TrustProblem& problem, bool replacePin, QString* error);
+
+// The save counter and date of the copy on the server as this computer last downloaded or
+// uploaded it, for the open document.
+struct SyncStamp
+{
+    bool known = false;
+    qint32 SaveCount = 0;
+    DateTime SaveDate = 0;
+
+    static SyncStamp of(const TDoc& header) { return SyncStamp{true, header.SaveCount, header.SaveDate}; }
+    bool matches(const TDoc& header) const
+    {
+        return known && header.SaveCount == SaveCount && header.SaveDate == SaveDate;
+    }
+};
+
+// What the beginning of the copy on the server says before an upload replaces it.
+enum class RemoteState
+{
+    Missing,   // no copy yet: the upload makes it
+    Unchanged, // the copy this computer last read or wrote
+    Changed,   // another computer saved in between
+    Foreign    // the meta password does not open it (another document, or no document)
+};
+// `head` is the beginning of the copy (TFileFTP::CreateForHead); `header` receives its header
+// when it could be read.
+RemoteState CheckRemoteCopy(const QByteArray& head, bool missing, const QString& metaPassword, const SyncStamp& stamp,
+                            TDoc* header = nullptr);
+
+// The header after a synchronising merge with the copy on the server: the counter continues from
+// the higher of the two (the save that follows counts one more), the creation date is the
+// earlier one; the FTP parameters and switches stay the local ones.
+void MergeSyncHeader(TDoc& local, const TDoc& remote);
+
+// The rows "Transport" and "Server identity" of the file properties: "FTP", "SFTP"... and how the
+// server proves who it is (nothing for FTP, the system's store or a pinned certificate for TLS,
+// known_hosts for SSH). Empty without a server.
+QString TransportOf(const TDoc& doc);
+QString IdentityOf(const TDoc& doc);

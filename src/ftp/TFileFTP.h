@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ftp/Transport.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QThread>
@@ -58,8 +60,28 @@ struct FtpTimeouts
     int stallSeconds = 30;
 };
 
-// One FTP transfer between a server and memory, on its own thread: a download of RemotePath, or
-// an upload of given bytes under the temporary name followed by a rename to RemotePath. It
+// Why a server was not trusted: the transfer stopped before the login was sent. The caller may
+// ask the user about an unknown certificate or host key, record it, and start again.
+struct TrustProblem
+{
+    enum Kind
+    {
+        None,
+        UnknownCertificate, // the system's store does not vouch for it, and no pin names it
+        ChangedCertificate, // the pin of this server names another certificate
+        UnknownHostKey,     // not in known_hosts
+        ChangedHostKey      // known_hosts holds another key for this server
+    };
+    Kind kind = None;
+    QString fingerprint;   // what the server presented ("AB:CD:..." or "SHA256:...")
+    QString pinned;        // ChangedCertificate: the fingerprint that was trusted
+    QString hostPort;      // certificates: the key of the pin, "host:port"
+    QString knownHostLine; // host keys: the line that would go into known_hosts
+};
+
+// One transfer between a server and memory, on its own thread: a download of RemotePath, or
+// an upload of given bytes under the temporary name followed by a rename to RemotePath, over
+// the transport that the server field names (Transport.h; a bare host name is plain FTP). It
 // never touches the document or a widget: progress is reported by signals (queued to the
 // thread that made the worker), and the outcome is left in ErrorText (empty after success and
 // after a stop) and data(). The worker deletes itself once the thread has finished and the
@@ -86,7 +108,15 @@ public:
         QString RemotePath;
         QString UserName;
         QString UserPassword;
+        // TLS (FTPS, HTTPS): the SHA-256 fingerprint of the one certificate the user trusted for
+        // this server; empty: only what the system's store vouches for.
+        QString CertificatePin;
+        // SFTP: the known_hosts file; empty: ~/.ssh/known_hosts.
+        QString KnownHostsPath;
     };
+
+    // Reading the header of the copy on the server takes at most this many bytes.
+    static constexpr int HeadLength = 65536;
 
     static constexpr int ChunkLength = 1024;
 
@@ -98,11 +128,16 @@ public:
     static TFileFTP* CreateForDialog(const Parameters& parameters, bool download,
                                      const QByteArray& upload = QByteArray());
     static TFileFTP* CreateForStatusBar(const Parameters& parameters);
+    // A download of the beginning of RemotePath only (HeadLength bytes at most), in dialog mode:
+    // enough to read the header of the copy on the server. A missing file is no failure here:
+    // remoteMissing() says so.
+    static TFileFTP* CreateForHead(const Parameters& parameters);
 
     ~TFileFTP() override;
 
     Mode mode() const { return m_mode; }
     bool IsDownload() const { return m_download; }
+    bool isHead() const { return m_head; }
     const Parameters& parameters() const { return m_parameters; }
 
     // Read after the thread has finished.
@@ -116,6 +151,13 @@ public:
     bool StopRequested() const { return m_stopRequested.load(); }
     // True when the transfer ended because of requestStop() or requestInterruption().
     bool wasStopped() const { return m_stopped; }
+    // The server was not trusted (ErrorText says so too).
+    const TrustProblem& trustProblem() const { return m_trust; }
+    // A head download found no file at RemotePath.
+    bool remoteMissing() const { return m_remoteMissing; }
+    // What the server proved itself with, when the transfer got that far ("AB:CD:..." for a
+    // certificate, "SHA256:..." for a host key); empty for plain FTP.
+    const QString& serverFingerprint() const { return m_serverFingerprint; }
 
     // The limits of transfers made from now on (tests shorten them).
     static void setTimeouts(const FtpTimeouts& timeouts);
@@ -139,16 +181,21 @@ private:
     TFileFTP(Mode mode, const Parameters& parameters, bool download, const QByteArray& upload);
     struct Session;
     void execute();
+    void executeOther(const ServerAddress& address);
     bool checkStop();
 
     const Mode m_mode;
     const Parameters m_parameters;
     const bool m_download;
+    bool m_head = false;
     const QByteArray m_upload;
     QByteArray m_data;
     QString m_errorText;
     std::atomic<qint32> m_bytesDone{0};
     std::atomic<bool> m_stopRequested{false};
     bool m_stopped = false;
+    bool m_remoteMissing = false;
+    TrustProblem m_trust;
+    QString m_serverFingerprint;
     FtpTimeouts m_timeouts;
 };

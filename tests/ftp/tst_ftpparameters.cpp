@@ -178,6 +178,12 @@ void TestFtpParameters::fieldCleanUp_data()
                                         << "myhostdir";
     QTest::newRow("server: only slashes") << true << "//"
                                           << "";
+    QTest::newRow("server: sftp address kept") << true << " sftp://myhost:2222 "
+                                               << "sftp://myhost:2222";
+    QTest::newRow("server: https folder kept") << true << "https://dav.example/dav/"
+                                               << "https://dav.example/dav";
+    QTest::newRow("server: ftps in capitals kept") << true << "FTPS://myhost"
+                                                   << "FTPS://myhost";
     QTest::newRow("file: remote path kept") << false << "backup/codes.pass"
                                             << "backup/codes.pass";
     QTest::newRow("file: local path") << false << "C:\\docs\\codes.pass"
@@ -213,6 +219,12 @@ void TestFtpParameters::entrySyntax_data()
                                         << "myhost" << 21 << "codes.pass" << true;
     QTest::newRow("pasv inside a path") << "myhost/a/pasvdata/x.pass"
                                         << "myhost" << 21 << "adata/x.pass" << true;
+    QTest::newRow("sftp keeps its scheme and port") << "SFTP://bob@myhost:2222/backup/codes.pass"
+                                                    << "sftp://myhost:2222" << 2222 << "backup/codes.pass" << false;
+    QTest::newRow("ftps without a port") << "ftps://myhost/codes.pass /PASV"
+                                         << "ftps://myhost" << 21 << "codes.pass" << true;
+    QTest::newRow("https with folders") << "https://dav.example/remote.php/dav/codes.pass"
+                                        << "https://dav.example" << 21 << "remote.php/dav/codes.pass" << false;
 }
 
 void TestFtpParameters::entrySyntax()

@@ -116,7 +116,7 @@ void TestSynchronisation::propertyRows()
     for (const PropertyRow& r : rows)
         keys << r.key;
     QCOMPARE(keys, (QStringList{"Version", "SauveDate", "SyncOn", "DServer", "DPort", "DPasv", "DUser", "DPass",
-                                "DFich", "Format"}));
+                                "DFich", "DTransport", "DTrust", "Format"}));
     QCOMPARE(rows[0].local, QStringLiteral("12"));
     QCOMPARE(rows[0].ftp, QStringLiteral("0"));
     QCOMPARE(rows[1].local, QLocale::system().toString(QDate(2023, 3, 15), QLocale::ShortFormat));
@@ -128,7 +128,10 @@ void TestSynchronisation::propertyRows()
     QCOMPARE(rows[7].local, QStringLiteral("No"));
     QCOMPARE(rows[7].ftp, QStringLiteral("Yes"));
     QCOMPARE(rows[8].local, QString());
-    QCOMPARE(rows[9].ftp, QStringLiteral("0"));
+    // A bare host name is plain FTP, whose login crosses the network in clear.
+    QCOMPARE(rows[9].local, QStringLiteral("FTP"));
+    QCOMPARE(rows[10].local, QStringLiteral("none, login and password in clear"));
+    QCOMPARE(rows[11].ftp, QStringLiteral("0"));
 
     // An unrecorded save date reads "- Unknown -".
     local.SaveDate = 0;
@@ -155,7 +158,7 @@ void TestSynchronisation::resetCopyAfterAFailedDecipher()
     QCOMPARE(rows[2].ftp, QStringLiteral("No"));
     QCOMPARE(rows[4].ftp, QStringLiteral("21"));
     QCOMPARE(rows[5].ftp, QStringLiteral("No"));
-    QCOMPARE(rows[9].ftp, QStringLiteral("0"));
+    QCOMPARE(rows[11].ftp, QStringLiteral("0"));
 }
 
 QTEST_GUILESS_MAIN(TestSynchronisation)

@@ -227,13 +227,15 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("commands") << QStringList{"CLI", "ge"} << QStringList{"generate"};
         QTest::newRow("every command") << QStringList{"CLI", ""}
-                                       << QStringList{"export", "import",   "info",   "passwd",
-                                                      "search", "generate", "--help", "--version"};
+                                       << QStringList{"export", "import",   "info", "passwd",    "search",
+                                                      "generate", "sync", "--help", "--version"};
         QTest::newRow("import force") << QStringList{"CLI", "import", "--f"} << QStringList{"--force"};
         QTest::newRow("search options") << QStringList{"CLI", "search", "--"}
                                         << QStringList{"--show-passwords", "--help"};
         QTest::newRow("generate options")
             << QStringList{"CLI", "generate", "--c"} << QStringList{"--count", "--custom"};
+        QTest::newRow("sync options") << QStringList{"CLI", "sync", "--"}
+                                      << QStringList{"--merge", "--trust", "--help"};
     }
 
     void completionOffersCommandsAndOptions()

@@ -2,6 +2,7 @@
 
 #include "document/gui/DocumentPipeline.h"
 #include "ftp/FtpParameters.h"
+#include "ftp/Synchronisation.h"
 #include "lang/LangTable.h"
 #include "lang/gui/ShowMsg.h"
 #include "platform/gui/DialogPlacement.h"
@@ -22,6 +23,8 @@
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 template <typename T> T* named(T* widget, const char* name)
@@ -100,6 +103,9 @@ TBoiteFTP::TBoiteFTP(QWidget* parent) : QDialog(parent)
     grid->addWidget(OptionsNet, 3, 2, 1, 2);
     grid->setColumnStretch(1, 1);
 
+    lblTransport = named(new QLabel(this), "lblTransport");
+    lblTransport->setWordWrap(true);
+    lblTransport->hide();
     Info = named(new QLabel(this), "Info");
     Info->hide();
     Barre = named(new QProgressBar(this), "Barre");
@@ -124,6 +130,7 @@ TBoiteFTP::TBoiteFTP(QWidget* parent) : QDialog(parent)
     main->addWidget(CBUseFTP);
     main->addWidget(cbUseIsFTP);
     main->addWidget(GB);
+    main->addWidget(lblTransport);
     main->addLayout(bottom);
     setMinimumWidth(404);
 
@@ -133,6 +140,8 @@ TBoiteFTP::TBoiteFTP(QWidget* parent) : QDialog(parent)
     connect(Serveur, &QLineEdit::editingFinished, this, &TBoiteFTP::ServeurExit);
     connect(Fichier, &QLineEdit::editingFinished, this, &TBoiteFTP::FichierExit);
     connect(CBUseFTP, &QCheckBox::clicked, this, &TBoiteFTP::UpdateFieldStates);
+    connect(Serveur, &QLineEdit::textChanged, this, &TBoiteFTP::updateTransportLabel);
+    connect(Port, &QSpinBox::valueChanged, this, &TBoiteFTP::updateTransportLabel);
     connect(cbUseIsFTP, &QCheckBox::clicked, this, &TBoiteFTP::cbUseIsFTPClick);
     const QStringList network = networkSettingsCommand();
     OptionsNet->setVisible(!network.isEmpty());
@@ -169,6 +178,17 @@ void TBoiteFTP::showEvent(QShowEvent* event)
 {
     updateTitle();
     QDialog::showEvent(event);
+}
+
+void TBoiteFTP::updateTransportLabel()
+{
+    TDoc target;
+    target.ServerName = Serveur->text().trimmed();
+    target.PortNumber = Port->value();
+    lblTransport->setVisible(!target.ServerName.isEmpty());
+    if (!target.ServerName.isEmpty())
+        lblTransport->setText(
+            FillPlaceholders(Msg(QStringLiteral("FTPTransport")), {TransportOf(target), IdentityOf(target)}));
 }
 
 void TBoiteFTP::UpdateFieldStates()
@@ -221,6 +241,7 @@ TFileFTP::Parameters TBoiteFTP::fieldParameters() const
     p.RemotePath = Fichier->text();
     p.UserName = Login->text();
     p.UserPassword = Pass->text();
+    AddPinnedCertificate(p);
     return p;
 }
 
@@ -324,7 +345,7 @@ bool TBoiteFTP::EditSyncParameters(const TFeuille* marked, TDoc& doc, bool silen
     return ok;
 }
 
-void TBoiteFTP::UploadSyncCopy(const TDoc& doc, const TFeuille* ftpEntry, const QByteArray& enciphered)
+void TBoiteFTP::prepareSyncTransfer(const TDoc& doc, const TFeuille* ftpEntry)
 {
     TDoc parameters = doc;
     EditSyncParameters(ftpEntry, parameters, true);
@@ -333,22 +354,60 @@ void TBoiteFTP::UploadSyncCopy(const TDoc& doc, const TFeuille* ftpEntry, const 
     CBUseFTP->setChecked(true);
     CBUseFTP->setEnabled(false);
     UpdateFieldStates();
-    if (WinInetAvailable()) {
-        TransferData = enciphered;
-        Barre->setValue(0);
-        Barre->show();
-        Info->clear();
-        Info->show();
-        startTransfer();
-        runModal();
-        TransferData.clear();
-    } else {
-        ShowMsg(Msg(QStringLiteral("Wininet")), MsgKind::Error, MsgOK);
-    }
+}
+
+void TBoiteFTP::finishSyncTransfer()
+{
+    m_gate = nullptr;
+    m_checking = false;
+    TransferData.clear();
     Pass->clear();
     OKBtn->setEnabled(true);
     CBUseFTP->setEnabled(true);
     UpdateFieldStates();
+}
+
+int TBoiteFTP::UploadSyncCopy(const TDoc& doc, const TFeuille* ftpEntry, const QByteArray& enciphered,
+                              const std::function<UploadGate(const TFileFTP&)>& gate)
+{
+    prepareSyncTransfer(doc, ftpEntry);
+    int result = QDialog::Rejected;
+    if (WinInetAvailable()) {
+        TransferData = enciphered;
+        m_gate = gate;
+        m_checking = bool(gate);
+        beginTransfer();
+        result = runModal();
+    } else {
+        ShowMsg(Msg(QStringLiteral("Wininet")), MsgKind::Error, MsgOK);
+    }
+    finishSyncTransfer();
+    return result;
+}
+
+QByteArray TBoiteFTP::DownloadSyncCopy(const TDoc& doc, const TFeuille* ftpEntry)
+{
+    prepareSyncTransfer(doc, ftpEntry);
+    QByteArray out;
+    if (WinInetAvailable()) {
+        TransferData.clear();
+        beginTransfer();
+        if (runModal() == QDialog::Accepted)
+            out = std::exchange(TransferData, QByteArray());
+    } else {
+        ShowMsg(Msg(QStringLiteral("Wininet")), MsgKind::Error, MsgOK);
+    }
+    finishSyncTransfer();
+    return out;
+}
+
+void TBoiteFTP::beginTransfer()
+{
+    Barre->setValue(0);
+    Barre->show();
+    Info->clear();
+    Info->show();
+    startTransfer();
 }
 
 void TBoiteFTP::startTransfer()
@@ -356,7 +415,10 @@ void TBoiteFTP::startTransfer()
     setTransferFieldsEnabled(false);
     Barre->setRange(0, 0);
     Barre->setValue(0);
-    TFileFTP* worker = TFileFTP::CreateForDialog(fieldParameters(), TransferData.isEmpty(), TransferData);
+    // Before an upload of the synchronised copy, the beginning of the copy on the server.
+    TFileFTP* worker = m_checking && !TransferData.isEmpty()
+                           ? TFileFTP::CreateForHead(fieldParameters())
+                           : TFileFTP::CreateForDialog(fieldParameters(), TransferData.isEmpty(), TransferData);
     RunningTransfer = worker;
     m_cancelRequested = false;
     connect(worker, &TFileFTP::statusChanged, Info, [this](const QString& text) {
@@ -404,11 +466,8 @@ void TBoiteFTP::OKBtnClick()
     if (!ini.save(&error))
         ShowMsg(error, MsgKind::Error, MsgOK);
 
-    Barre->setValue(0);
-    Barre->show();
-    Info->clear();
-    Info->show();
-    startTransfer();
+    m_checking = bool(m_gate);
+    beginTransfer();
 }
 
 void TBoiteFTP::TransferDone(TFileFTP* worker)
@@ -423,7 +482,34 @@ void TBoiteFTP::TransferDone(TFileFTP* worker)
         TransferData.clear();
         done(QDialog::Rejected);
     } else if (!worker->ErrorText().isEmpty()) {
-        ShowMsg(worker->ErrorText(), MsgKind::Error, MsgOK);
+        const TrustProblem& problem = worker->trustProblem();
+        if (problem.kind == TrustProblem::UnknownCertificate || problem.kind == TrustProblem::UnknownHostKey) {
+            // Shown with what the user must compare; trusted only on an explicit Yes, then the
+            // same transfer starts again.
+            if (ShowMsg(FillPlaceholders(Msg(QStringLiteral("TrustAsk")), {worker->ErrorText()}), MsgKind::Warning,
+                        MsgYes | MsgNo | MsgDefaultNo) == MsgYes) {
+                QString error;
+                if (RecordTrust(problem, false, &error))
+                    beginTransfer();
+                else
+                    ShowMsg(FillPlaceholders(Msg(QStringLiteral("TrustSaveError")), {error}), MsgKind::Error, MsgOK);
+            }
+        } else {
+            ShowMsg(worker->ErrorText(), MsgKind::Error, MsgOK);
+        }
+    } else if (worker->isHead()) {
+        m_checking = false;
+        switch (m_gate ? m_gate(*worker) : UploadGate::Upload) {
+        case UploadGate::Upload:
+            beginTransfer();
+            break;
+        case UploadGate::Merge:
+            done(MergeRequested);
+            break;
+        case UploadGate::Cancel:
+            done(QDialog::Rejected);
+            break;
+        }
     } else {
         if (worker->IsDownload())
             TransferData = worker->takeData();
@@ -485,12 +571,14 @@ int TBoiteFTP::runModal()
         closed = true;
         result = r;
     });
+    // A transfer may be followed by another without a press (after a trust question, or once the
+    // copy on the server was checked): waited for as well.
     const auto waitForTransfer = [this] {
-        if (!RunningTransfer)
-            return;
-        QEventLoop loop;
-        connect(this, &TBoiteFTP::transferEnded, &loop, &QEventLoop::quit);
-        loop.exec();
+        while (RunningTransfer) {
+            QEventLoop loop;
+            connect(this, &TBoiteFTP::transferEnded, &loop, &QEventLoop::quit);
+            loop.exec();
+        }
     };
     while (true) {
         waitForTransfer();

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QPointer>
 
+#include <functional>
 #include <optional>
 
 class QCheckBox;
@@ -29,10 +30,22 @@ class QSpinBox;
 // each button press, "OK", "Cancel" or "OK+Cancel" (Cancel pressed while the transfer runs), or
 // a map of control names to the values typed before the press, with the press under "button";
 // a running transfer is waited for between presses.
+// What becomes of an upload of the synchronised copy once the beginning of the copy on the
+// server has been read.
+enum class UploadGate
+{
+    Upload, // the copy on the server is the one this computer knew (or there is none)
+    Merge,  // the user chose to merge the newer copy into the document first
+    Cancel  // nothing is uploaded
+};
+
 class TBoiteFTP : public QDialog
 {
     Q_OBJECT
 public:
+    // UploadSyncCopy's result when the user chose to merge the copy on the server.
+    static constexpr int MergeRequested = 2;
+
     explicit TBoiteFTP(QWidget* parent = nullptr);
     ~TBoiteFTP() override;
 
@@ -47,8 +60,15 @@ public:
     // uses it) and, unless silent, lets the user edit them. True on OK: `doc` then holds the
     // fields and *changed says whether any differs from what it was filled from.
     bool EditSyncParameters(const TFeuille* marked, TDoc& doc, bool silent, bool* changed = nullptr);
-    // The upload of the enciphered document just saved, with the document's parameters.
-    void UploadSyncCopy(const TDoc& doc, const TFeuille* ftpEntry, const QByteArray& enciphered);
+    // The upload of the enciphered document just saved, with the document's parameters. With a
+    // gate, the beginning of the copy on the server is read first (at every attempt, a retry
+    // too) and the gate decides, on the UI thread, whether the upload goes on. Returns Accepted
+    // after a successful upload, MergeRequested, or Rejected.
+    int UploadSyncCopy(const TDoc& doc, const TFeuille* ftpEntry, const QByteArray& enciphered,
+                       const std::function<UploadGate(const TFileFTP& head)>& gate = {});
+    // The download of the whole synchronised copy, with the document's parameters, in the dialog
+    // (progress, Cancel, retry). Empty when cancelled.
+    QByteArray DownloadSyncCopy(const TDoc& doc, const TFeuille* ftpEntry);
 
     void UpdateFieldStates();
     // The parameters as the fields give them, for a transfer (texts as typed).
@@ -89,6 +109,7 @@ public:
     QLineEdit* Login = nullptr;
     QLabel* Label5 = nullptr; // "Mot de passe :"
     QLineEdit* Pass = nullptr;
+    QLabel* lblTransport = nullptr; // the transport the server field names, and its trust
     QLabel* Info = nullptr;
     QProgressBar* Barre = nullptr;
     QPushButton* OKBtn = nullptr;
@@ -109,11 +130,17 @@ private:
     void fillFromEntry();
     void setTransferFieldsEnabled(bool enabled);
     void startTransfer();
+    void beginTransfer();
+    void prepareSyncTransfer(const TDoc& doc, const TFeuille* ftpEntry);
+    void finishSyncTransfer();
+    void updateTransportLabel();
     void TransferDone(TFileFTP* worker);
     bool closeWithOkAllowed();
     int runModal();
 
     QPointer<TFileFTP> RunningTransfer;
     bool m_cancelRequested = false; // Cancel was pressed while RunningTransfer ran
+    std::function<UploadGate(const TFileFTP&)> m_gate;
+    bool m_checking = false; // the next transfer reads the beginning of the copy for the gate
     std::optional<MarkedFields> MarkedEntry;
 };

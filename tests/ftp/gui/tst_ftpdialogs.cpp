@@ -331,7 +331,7 @@ void TestFtpDialogs::propertiesInformationOnly()
     ModalSeam::pushAnswer(int(PropertiesAnswer::Ok));
     QCOMPARE(m_info->ShowProperties(local, remote, TBoiteInfo::InformationOnly, true), PropertiesAnswer::Ok);
     QCOMPARE(ModalSeam::shown().size(), 1);
-    QCOMPARE(m_info->ListeInfo->topLevelItemCount(), 10);
+    QCOMPARE(m_info->ListeInfo->topLevelItemCount(), 12);
     QTreeWidgetItem* version = m_info->ListeInfo->topLevelItem(0);
     QCOMPARE(version->text(0), QStringLiteral("Version"));
     QCOMPARE(version->text(1), QStringLiteral("4"));

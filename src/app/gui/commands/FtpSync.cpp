@@ -9,7 +9,9 @@
 #include "ftp/Synchronisation.h"
 #include "ftp/TFileFTP.h"
 #include "ftp/gui/TBoiteFTP.h"
+#include "ftp/gui/SyncQuestion.h"
 #include "ftp/gui/TBoiteInfo.h"
+#include "document/SyncMerge.h"
 #include "lang/LangTable.h"
 #include "lang/gui/ShowMsg.h"
 
@@ -74,7 +76,9 @@ void FtpSync::ActionOuvrirFTPExecute()
     dialog->TransferData.clear();
     if (dialog->ShowForTransfer() && !dialog->TransferData.isEmpty()) {
         const QByteArray bytes = std::exchange(dialog->TransferData, QByteArray());
-        m_window->pipeline().OpenDocument(FtpFileName(dialog->Fichier->text()), &bytes);
+        // The document is the copy on the server: an upload of it later finds that copy unchanged.
+        if (m_window->pipeline().OpenDocument(FtpFileName(dialog->Fichier->text()), &bytes))
+            rememberStamp(m_window->doc().LocalDoc);
     }
     dialog->TransferData.clear();
 }
@@ -98,6 +102,12 @@ void FtpSync::ActionSauverFTPExecute()
     // What was uploaded is this document: a document opened or made meanwhile (the idle lock's
     // close) must not take its FTP name and mode, whose next save would overwrite that copy.
     if (!dialog->TransferData.isEmpty() && dialog->ShowForTransfer() && ticket.stillOpen()) {
+        // Saved where the document synchronises: that copy is now this one.
+        const TFileFTP::Parameters sent = dialog->fieldParameters();
+        const TFileFTP::Parameters synced = SyncTransferParameters(doc.LocalDoc, doc.ftpEntry());
+        if (doc.LocalDoc.SyncOn && sent.ServerName.trimmed() == synced.ServerName.trimmed() &&
+            sent.RemotePath == synced.RemotePath && sent.PortNumber == synced.PortNumber)
+            rememberStamp(doc.LocalDoc);
         doc.SetModified(false);
         doc.FtpMode = true;
         m_window->showFtpMode(true);
@@ -120,6 +130,8 @@ void FtpSync::ActionSynchroFTPExecute()
         if (dialog->EditSyncParameters(doc.ftpEntry(), edited, false, &changed) && changed && ticket.stillOpen()) {
             doc.LocalDoc = edited;
             doc.SetModified(true);
+            // Another place (or another way there): nothing is known of the copy it holds.
+            m_stamp = SyncStamp();
         }
     }
     // The command toggled its own mark when triggered: the document says what it is.
@@ -189,7 +201,6 @@ void FtpSync::releaseLock()
 
 void FtpSync::StartSyncDownload()
 {
-    DocumentState& doc = m_window->doc();
     if (m_syncTransfer) {
         // The download of a document that is being replaced: its result will be dropped.
         m_syncTransfer->requestStop();
@@ -205,7 +216,13 @@ void FtpSync::StartSyncDownload()
         releaseLock();
         return;
     }
+    m_bindPending = true;
+    startSyncWorker();
+}
 
+void FtpSync::startSyncWorker()
+{
+    DocumentState& doc = m_window->doc();
     TFileFTP::Parameters p;
     p.ServerName = doc.LocalDoc.ServerName;
     p.PortNumber = doc.LocalDoc.PortNumber;
@@ -213,9 +230,9 @@ void FtpSync::StartSyncDownload()
     p.RemotePath = doc.LocalDoc.RemotePath;
     p.UserName = doc.LocalDoc.UserName;
     p.UserPassword = doc.LocalDoc.UserPassword;
+    AddPinnedCertificate(p);
     TFileFTP* worker = TFileFTP::CreateForStatusBar(p);
     m_syncTransfer = worker;
-    m_bindPending = true;
     if (auto* label = m_window->findChild<QLabel*>(QStringLiteral("lblFTP")))
         connect(worker, &TFileFTP::statusChanged, label, &QLabel::setText);
     if (auto* bar = m_window->findChild<QProgressBar*>(QStringLiteral("ProgressBar"))) {
@@ -231,7 +248,8 @@ void FtpSync::syncWorkerFinished(TFileFTP* worker)
     // A download left behind by a later open ends here, unseen.
     if (worker != m_syncTransfer)
         return;
-    Outcome outcome{worker->ErrorText(), worker->StopRequested() || worker->wasStopped(), worker->takeData()};
+    Outcome outcome{worker->ErrorText(), worker->StopRequested() || worker->wasStopped(), worker->takeData(),
+                    worker->trustProblem()};
     m_syncTransfer = nullptr;
     if (m_loadDepth > 0) {
         m_deferred = std::move(outcome);
@@ -260,7 +278,25 @@ void FtpSync::SyncDownloadDone(Outcome outcome)
         return;
     }
     if (!outcome.error.isEmpty()) {
-        ShowMsg(outcome.error, MsgKind::Error, MsgOK);
+        const TrustProblem& problem = outcome.trust;
+        if (problem.kind == TrustProblem::UnknownCertificate || problem.kind == TrustProblem::UnknownHostKey) {
+            // Asked with the fingerprint; on Yes remembered, and the download starts again under
+            // the same lock for the same document.
+            const DocumentTicket ticket(doc);
+            const bool trusted = ShowMsg(FillPlaceholders(Msg(QStringLiteral("TrustAsk")), {outcome.error}),
+                                         MsgKind::Warning, MsgYes | MsgNo | MsgDefaultNo) == MsgYes;
+            QString error;
+            if (trusted && ticket.stillOpen() && m_lockedBySync) {
+                if (RecordTrust(problem, false, &error)) {
+                    showTransferPanel(true);
+                    startSyncWorker();
+                    return;
+                }
+                ShowMsg(FillPlaceholders(Msg(QStringLiteral("TrustSaveError")), {error}), MsgKind::Error, MsgOK);
+            }
+        } else {
+            ShowMsg(outcome.error, MsgKind::Error, MsgOK);
+        }
         finish();
         return;
     }
@@ -278,6 +314,7 @@ void FtpSync::SyncDownloadDone(Outcome outcome)
         return;
     }
 
+    const TDoc seen = doc.RemoteCopy;
     const DateTime local = doc.LocalDoc.SaveDate;
     const DateTime remote = doc.RemoteCopy.SaveDate;
     QAction* search = m_window->commands()[CommandId::Chercher];
@@ -304,6 +341,9 @@ void FtpSync::SyncDownloadDone(Outcome outcome)
         }
     }
     if (!TakesFtpCopy(choice, answer)) {
+        // The copy on the server is known now: an upload later replaces it only if it is still
+        // that one.
+        rememberStamp(seen);
         finish();
         return;
     }
@@ -330,6 +370,7 @@ void FtpSync::SyncDownloadDone(Outcome outcome)
         finish();
         return;
     }
+    rememberStamp(seen);
     // Not counted: the file takes the FTP copy's counter and date. A synchronised document's save
     // uploads it back, with the local parameters in its header.
     QString error;
@@ -344,11 +385,108 @@ void FtpSync::SyncDownloadDone(Outcome outcome)
     finish();
 }
 
+SyncStamp FtpSync::syncStamp() const
+{
+    return m_stampGeneration == m_window->doc().generation() ? m_stamp : SyncStamp();
+}
+
+void FtpSync::rememberStamp(const TDoc& header)
+{
+    m_stamp = SyncStamp::of(header);
+    m_stampGeneration = m_window->doc().generation();
+}
+
 void FtpSync::UploadSyncCopy(const QByteArray& enciphered)
 {
     DocumentState& doc = m_window->doc();
-    if (TBoiteFTP* dialog = TBoiteFTP::instance())
-        dialog->UploadSyncCopy(doc.LocalDoc, doc.ftpEntry(), enciphered);
+    TBoiteFTP* dialog = TBoiteFTP::instance();
+    if (!dialog)
+        return;
+    const DocumentTicket ticket(doc);
+    const SyncStamp known = syncStamp();
+    const TDoc uploaded = doc.LocalDoc;
+    // Another computer's save is never replaced unseen: the beginning of the copy on the server
+    // is read before each attempt and compared with what this document last read or wrote.
+    const auto gate = [&](const TFileFTP& head) {
+        TDoc header;
+        const RemoteState state = CheckRemoteCopy(head.data(), head.remoteMissing(), doc.MetaPassword, known, &header);
+        if (!ticket.stillOpen())
+            return UploadGate::Cancel;
+        switch (state) {
+        case RemoteState::Missing:
+        case RemoteState::Unchanged:
+            return UploadGate::Upload;
+        case RemoteState::Foreign:
+            return ShowMsg(Msg(QStringLiteral("SyncForeign")), MsgKind::Warning, MsgYes | MsgNo | MsgDefaultNo) ==
+                           MsgYes
+                       ? UploadGate::Upload
+                       : UploadGate::Cancel;
+        case RemoteState::Changed:
+            break;
+        }
+        const UploadGate answer = AskSyncConflict(FillPlaceholders(
+            Msg(QStringLiteral("SyncConflict")),
+            {QString::number(header.SaveCount), PropertyDate(header.SaveDate),
+             known.known ? QString::number(known.SaveCount) : Msg(QStringLiteral("Inconnu"))}));
+        return ticket.stillOpen() ? answer : UploadGate::Cancel;
+    };
+    const int result = dialog->UploadSyncCopy(uploaded, doc.ftpEntry(), enciphered, gate);
+    if (!ticket.stillOpen())
+        return;
+    if (result == QDialog::Accepted)
+        rememberStamp(uploaded);
+    else if (result == TBoiteFTP::MergeRequested)
+        mergeWithServer();
+}
+
+void FtpSync::mergeWithServer()
+{
+    DocumentState& doc = m_window->doc();
+    TBoiteFTP* dialog = TBoiteFTP::instance();
+    const DocumentTicket ticket(doc);
+    SecureBytes bytes(dialog ? dialog->DownloadSyncCopy(doc.LocalDoc, doc.ftpEntry()) : QByteArray());
+    if (!ticket.stillOpen() || bytes.isEmpty())
+        return;
+    DocumentPipeline& pipeline = m_window->pipeline();
+    const auto sink = [](const QString&, const QString&) {};
+    docfile::OpenedDocument opened = docfile::openBytes(bytes.bytes(), QString(), doc.MetaPassword, sink);
+    bytes.clear();
+    if (!opened.ok()) {
+        ShowMsg(opened.status == docfile::ReadStatus::BadPassword ? Msg(QStringLiteral("BadPass")) : opened.error,
+                MsgKind::Error, MsgOK);
+        return;
+    }
+    DocumentState other;
+    const RecordsResult records = docfile::readRecordsConsuming(opened, other, false, sink);
+    if (!records.ok) {
+        ShowMsg(records.error, MsgKind::Error, MsgOK);
+        return;
+    }
+
+    // Added to the content in place, as a merge does: the views let go and rebuild.
+    emit pipeline.viewsSuspended(true);
+    emit pipeline.contentAboutToBeReplaced(true);
+    const SyncMergeResult merged = SyncMerge(doc, other);
+    emit pipeline.contentReplaced(true);
+    emit pipeline.viewsSuspended(false);
+    MergeSyncHeader(doc.LocalDoc, opened.header);
+    rememberStamp(opened.header);
+    doc.SetModified(true);
+
+    // Saved (counted) and, being synchronised, uploaded: the copy on the server is the one just
+    // merged, so the upload goes through without a question.
+    QString error;
+    if (!pipeline.SaveDocument(doc.CurrentPath, true, &error)) {
+        ShowMsg(error, MsgKind::Error, MsgOK);
+        return;
+    }
+    if (ticket.stillOpen()) {
+        doc.SetModified(false);
+        m_window->setStatusText(FillPlaceholders(
+            Msg(QStringLiteral("SyncMerged")),
+            {QString::number(merged.entriesAdded), QString::number(merged.entriesUpdated),
+             QString::number(merged.groupsAdded)}));
+    }
 }
 
 TFileFTP* FtpSync::syncTransfer() const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ftp/Synchronisation.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
@@ -53,7 +55,15 @@ private:
         QString error;
         bool stopped = false;
         QByteArray data;
+        TrustProblem trust;
     };
+    // Starts the download of the FTP copy with the document's parameters (the lock is set).
+    void startSyncWorker();
+    // The copy on the server as this computer last read or wrote it, for the open document.
+    SyncStamp syncStamp() const;
+    void rememberStamp(const TDoc& header);
+    // Merge it into this document: the whole copy downloaded, merged, saved and uploaded.
+    void mergeWithServer();
 
     void syncWorkerFinished(TFileFTP* worker);
     void SyncDownloadDone(Outcome outcome);
@@ -68,4 +78,6 @@ private:
     int m_loadDepth = 0;          // a load is under way (its messages may run the event loop)
     bool m_takingFtpCopy = false; // the FTP copy is being read in place of the local one
     std::optional<Outcome> m_deferred;
+    SyncStamp m_stamp;
+    quint64 m_stampGeneration = 0;
 };
