@@ -1025,7 +1025,7 @@ bool TfrmTresorin::SaveDocumentAs()
     if (picked.isEmpty())
         return false;
     const QString chosen = SaveAsFileName(picked);
-    if (!AskMetaPassword(TBoiteMetaPass::Choose, m_doc.MetaPassword, chosen))
+    if (!m_pipeline->AskNewMetaPassword(chosen))
         return false;
     action(QStringLiteral("ActionChangeMeta"))->setEnabled(true);
     QString error;

@@ -6,6 +6,7 @@
 #include "platform/gui/DialogPlacement.h"
 #include "platform/gui/ModalSeam.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -25,6 +26,9 @@ constexpr int kClientWidth = 239;
 constexpr int kFrameHeight = 28;
 constexpr int kEnterHeight = 130 - kFrameHeight;
 constexpr int kChooseHeight = 180 - kFrameHeight;
+// Choose mode with the protection: the box and its three or four lines of explanation go
+// between the fields and the buttons.
+constexpr int kProtectionExtra = 70;
 } // namespace
 
 TBoiteMetaPass::TBoiteMetaPass(QWidget* parent) : QDialog(parent)
@@ -59,6 +63,16 @@ TBoiteMetaPass::TBoiteMetaPass(QWidget* parent) : QDialog(parent)
         connect(edit, &QLineEdit::textChanged, this, &TBoiteMetaPass::updateOkButton);
     }
 
+    cbFort = new QCheckBox(QStringLiteral("Protection renforcée"), this);
+    cbFort->setObjectName(QStringLiteral("cbFort"));
+    cbFort->setGeometry(10, 108, 217, 17);
+
+    lblFort = new QLabel(this);
+    lblFort->setObjectName(QStringLiteral("lblFort"));
+    lblFort->setGeometry(10, 128, 217, 56);
+    lblFort->setWordWrap(true);
+    lblFort->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
     OKBtn = new QPushButton(QStringLiteral("OK"), this);
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
     OKBtn->setDefault(true);
@@ -91,11 +105,31 @@ void TBoiteMetaPass::prepare(Mode mode, const QString& path)
     setWindowTitle(Msg(choose ? QStringLiteral("ChangeMeta") : QStringLiteral("Meta")));
     Label2->setVisible(choose);
     EditConfirm->setVisible(choose);
+    cbFort->setVisible(false);
+    lblFort->setVisible(false);
+    cbFort->setChecked(false);
     const int buttonsTop = choose ? 120 : 70;
     OKBtn->setGeometry(70, buttonsTop, 75, 25);
     CancelBtn->setGeometry(150, buttonsTop, 75, 25);
     setFixedSize(kClientWidth, choose ? kChooseHeight : kEnterHeight);
     updateOkButton();
+}
+
+void TBoiteMetaPass::prepareWithProtection(const QString& path, bool strong)
+{
+    prepare(Choose, path);
+    cbFort->setChecked(strong);
+    cbFort->setVisible(true);
+    lblFort->setVisible(true);
+    const int buttonsTop = 120 + kProtectionExtra;
+    OKBtn->setGeometry(70, buttonsTop, 75, 25);
+    CancelBtn->setGeometry(150, buttonsTop, 75, 25);
+    setFixedSize(kClientWidth, kChooseHeight + kProtectionExtra);
+}
+
+bool TBoiteMetaPass::strongChecked() const
+{
+    return cbFort->isChecked(); // prepare() clears it whenever the box is not offered
 }
 
 QString TBoiteMetaPass::password() const
@@ -123,6 +157,41 @@ void TBoiteMetaPass::updateOkButton()
     if (m_mode == Choose)
         ok = ok && pass == EditConfirm->text();
     OKBtn->setEnabled(ok);
+}
+
+bool AskMetaPasswordAndProtection(QString& target, bool& strong, const QString& path)
+{
+    TBoiteMetaPass* dialog = TBoiteMetaPass::instance();
+    if (dialog)
+        dialog->prepareWithProtection(path, strong);
+    if (ModalSeam::active()) {
+        ModalSeam::Shown question;
+        question.dialog = QStringLiteral("MetaPass");
+        question.text = MetaPassQuestion(path);
+        question.kind = static_cast<int>(TBoiteMetaPass::Choose);
+        question.detail = strong ? QStringLiteral("strong") : QStringLiteral("compatible");
+        const QVariant answer = ModalSeam::ask(question);
+        if (!answer.isValid())
+            return false;
+        if (answer.typeId() == QMetaType::QVariantMap) {
+            const QVariantMap map = answer.toMap();
+            target = map.value(QStringLiteral("password")).toString();
+            strong = map.value(QStringLiteral("strong"), strong).toBool();
+        } else {
+            target = answer.toString();
+        }
+        return true;
+    }
+    if (!dialog)
+        return false;
+    PlaceDialogOverOwner(dialog);
+    const bool ok = dialog->exec() == QDialog::Accepted;
+    if (ok) {
+        target = dialog->password();
+        strong = dialog->strongChecked();
+    }
+    dialog->clearFields();
+    return ok;
 }
 
 QString MetaPassQuestion(const QString& path)
