@@ -26,9 +26,9 @@ constexpr int kClientWidth = 239;
 constexpr int kFrameHeight = 28;
 constexpr int kEnterHeight = 130 - kFrameHeight;
 constexpr int kChooseHeight = 180 - kFrameHeight;
-// Choose mode with the protection: the box and its three or four lines of explanation go
+// Choose mode with the protection: the box and up to five lines of explanation go
 // between the fields and the buttons.
-constexpr int kProtectionExtra = 70;
+constexpr int kProtectionExtra = 86;
 } // namespace
 
 TBoiteMetaPass::TBoiteMetaPass(QWidget* parent) : QDialog(parent)
@@ -69,7 +69,7 @@ TBoiteMetaPass::TBoiteMetaPass(QWidget* parent) : QDialog(parent)
 
     lblFort = new QLabel(this);
     lblFort->setObjectName(QStringLiteral("lblFort"));
-    lblFort->setGeometry(10, 128, 217, 56);
+    lblFort->setGeometry(10, 128, 217, 72);
     lblFort->setWordWrap(true);
     lblFort->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
