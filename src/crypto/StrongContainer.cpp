@@ -165,7 +165,10 @@ HeaderError readHeader(const char* data, qsizetype size, Header& out)
     headerChecksum(p, sum);
     if (sodium_memcmp(sum, p + kChecksumAt, CheckLength) != 0)
         return HeaderError::Checksum;
-    if (p[8] != ContainerVersion || p[9] != KdfArgon2id || p[10] != CipherXChaCha20Poly1305 || p[11] != 0)
+    // A magic let through with a damaged byte fails the checksum above; one that matches it
+    // anyway was written so, by something else than this version.
+    if (std::memcmp(p, kMagic, MagicLength) != 0 || p[8] != ContainerVersion || p[9] != KdfArgon2id ||
+        p[10] != CipherXChaCha20Poly1305 || p[11] != 0)
         return HeaderError::Version;
     Header h;
     h.parameters.passes = readU32(p + kParametersAt);

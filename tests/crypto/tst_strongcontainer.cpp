@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QtTest>
 
+#include <sodium.h>
+
 #include <cstring>
 
 namespace {
@@ -241,6 +243,15 @@ void TestStrongContainer::unknownVersionIsRefused()
     QCOMPARE(int(strong::readHeader(data.constData(), data.size(), h)), int(strong::HeaderError::Version));
     QCOMPARE(int(strong::open(data, "pw").status), int(strong::OpenStatus::Damaged));
     QCOMPARE(g_derivations, 0);
+    // So is a magic short of one byte under a checksum made to match it.
+    strong::Header small;
+    small.parameters = kSmall;
+    data = strong::writeHeader(small) + QByteArray(strong::TagLength, 'x');
+    data[7] = 0x07;
+    QCOMPARE(int(strong::readHeader(data.constData(), data.size(), h)), int(strong::HeaderError::Checksum));
+    crypto_generichash(reinterpret_cast<uchar*>(data.data()) + 76, 16, reinterpret_cast<const uchar*>(data.constData()),
+                       76, nullptr, 0);
+    QCOMPARE(int(strong::readHeader(data.constData(), data.size(), h)), int(strong::HeaderError::Version));
     // The forged header with accepted costs goes as far as the password check.
     data = forged(kSmall);
     QCOMPARE(int(strong::open(data, "pw").status), int(strong::OpenStatus::BadPassword));
