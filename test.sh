@@ -27,11 +27,13 @@ asan_skip=(
 )
 
 if [ "$mode" != fast ]; then tools/deps.sh sanitize; else tools/deps.sh test; fi
+# Each area includes only the areas its library links.
+python3 tools/check-includes.py
 
 if [ "$mode" != sanitize ]; then
     # -g1: backtraces with file and line are all a failing test needs; full debug data doubles the
     # size of what the many test programs compile and link.
-    cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRESORIN_WERROR=ON \
         -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" >/dev/null
     cmake --build "$build_dir" -j "$jobs"
     (cd "$build_dir" && ctest --output-on-failure -j "$jobs")
@@ -39,7 +41,7 @@ fi
 
 if [ "$mode" != fast ]; then
     cmake -S . -B "$asan_dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-        -DCMAKE_CXX_COMPILER=clang++ -DTRESORIN_SANITIZE=ON -DTRESORIN_FUZZ=ON -DTRESORIN_PACKAGING=OFF \
+        -DCMAKE_CXX_COMPILER=clang++ -DTRESORIN_SANITIZE=ON -DTRESORIN_FUZZ=ON -DTRESORIN_PACKAGING=OFF -DTRESORIN_WERROR=ON \
         -DTRESORIN_FUZZ_SECONDS="$fuzz_seconds" >/dev/null
     cmake --build "$asan_dir" -j "$jobs"
     exclude=()

@@ -225,6 +225,17 @@ for name, answer in (
 ):
     write("fuzz_update_answer", name, answer)
 
+# One-time codes: eight bytes of Unix time (little-endian), then the notes.
+for name, when, notes in (
+    ("rfc", 59, "otpauth://totp/Bank:me?secret=GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ&issuer=Bank"),
+    ("params", 1111111109,
+     "notes first\r\n  otpauth://totp/x?secret=gezd gnbv gy3t qojq&digits=8&period=60&algorithm=SHA512  \r\nlast"),
+    ("sha256", 2000000000, "otpauth://totp/A%20B?algorithm=SHA256&secret=MFRGG===&period=15"),
+    ("broken", -1,
+     "otpauth://totp/x?secret=1189&digits=9\notpauth://hotp/y?secret=MFRGG&counter=1\notpauth://totp/z?secret="),
+):
+    write("fuzz_one_time_code", name, struct.pack("<q", when) + notes.encode("utf-8"))
+
 # Strong container headers: the known answer of the tests (a real container), then headers with a
 # correct checksum and costs in and out of range, another version, a damaged checksum and a cut.
 STRONG_MAGIC = bytes([0x89]) + b"TRSX\r\n\x1a"

@@ -2,7 +2,7 @@
 // the window uses, so the installed icons never differ from the running program's.
 //   tresorin-render-icons OUT_DIR SIZE...
 
-#include "app/Icons.h"
+#include "app/gui/window/Icons.h"
 
 #include <QDir>
 #include <QGuiApplication>

@@ -2,13 +2,14 @@
 # Installs the Debian packages this project needs, only those missing, so a second call is quick.
 # Usage: tools/deps.sh build|test|sanitize|package
 set -euo pipefail
-need=(qt6-base-dev qt6-base-dev-tools libcurl4-openssl-dev libssl-dev libsodium-dev pkg-config cmake ninja-build g++ qt6-qpa-plugins help2man)
+need=(qt6-base-dev qt6-base-dev-tools libcurl4-openssl-dev libssl-dev libsodium-dev pkg-config cmake ninja-build g++
+      qt6-qpa-plugins help2man qt6-translations-l10n ccache)
 case "${1:-build}" in
-    test) need+=(lld python3-pyftpdlib xvfb xauth dpkg-dev desktop-file-utils appstream bash-completion) ;;
+    test) need+=(lld python3-pyftpdlib xvfb xauth dpkg-dev desktop-file-utils appstream bash-completion lintian) ;;
     # The full run builds both configurations, so it needs what the normal tests need as well.
     sanitize) need+=(lld python3-pyftpdlib xvfb xauth dpkg-dev desktop-file-utils appstream bash-completion
-                     clang libclang-rt-14-dev) ;;
-    package) need+=(dpkg-dev desktop-file-utils appstream) ;;
+                     lintian clang libclang-rt-14-dev) ;;
+    package) need+=(dpkg-dev desktop-file-utils appstream lintian) ;;
 esac
 missing=()
 for p in "${need[@]}"; do

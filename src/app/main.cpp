@@ -1,5 +1,6 @@
-#include "app/Icons.h"
-#include "app/TfrmTresorin.h"
+#include "ProductInfo.h"
+#include "app/gui/window/Icons.h"
+#include "app/gui/window/TfrmTresorin.h"
 #include "document/gui/TBoiteMetaPass.h"
 #include "ftp/gui/TBoiteFTP.h"
 #include "ftp/gui/TBoiteInfo.h"
@@ -8,6 +9,7 @@
 #include "lang/gui/ShowMsg.h"
 #include "platform/ArgumentNames.h"
 #include "platform/DisplayCheck.h"
+#include "platform/NetworkClient.h"
 #include "platform/ProcessHardening.h"
 #include "platform/SafeFileWrite.h"
 #include "settings/gui/TBoiteOptions.h"
@@ -64,6 +66,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     qInstallMessageHandler(g_qtHandler);
     platform::ignoreFileSizeSignal();
+    // Before any thread can make a request.
+    platform::NetworkClientReady();
     QApplication::setApplicationName(QStringLiteral("Tresorin"));
     QApplication::setApplicationVersion(QStringLiteral(TRESORIN_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("tresorin"));
@@ -89,6 +93,8 @@ int main(int argc, char* argv[])
     if (main->endRequested())
         return 0;
 
+    // kill, Ctrl+C and the desktop's end of session close the window as Exit does.
+    main->handleSessionEnd();
     main->show();
     main->activateWindow();
     // The refusal speaks the language the first activation loads: it waits for that (a few
@@ -103,7 +109,7 @@ int main(int argc, char* argv[])
                              wait->stop();
                              wait->deleteLater();
                              for (const QString& name : refused)
-                                 ShowMsg(Msg(QStringLiteral("NomInvalide")).replace(QLatin1String("%s"), name),
+                                 ShowMsg(FillPlaceholders(Msg(QStringLiteral("NomInvalide")), {name}),
                                          MsgKind::Error, MsgOK);
                          });
         wait->start();

@@ -1,6 +1,7 @@
 #include "cli/CliSupport.h"
 
 #include "crypto/SecureBytes.h"
+#include "platform/Win1252.h"
 #include "lang/LangTable.h"
 
 #include <QFileInfo>
@@ -215,6 +216,16 @@ bool readNewPassword(QString& password, QString& error)
         error = QStringLiteral("the new meta password is empty");
         return false;
     }
+    // A document stores its password in Windows-1252: every other character would become "?", and
+    // any text of the same length made of such characters would open it. The window refuses them
+    // as they are typed.
+    if (const qsizetype count = win1252::unholdableCount(first); count > 0) {
+        error = QStringLiteral("the new meta password holds %1 character%2 a document cannot store "
+                               "(only Windows-1252 characters are allowed)")
+                    .arg(count)
+                    .arg(count > 1 ? QStringLiteral("s") : QString());
+        return false;
+    }
     if (first.size() > docfile::MaxMetaPasswordLength) {
         error =
             QStringLiteral("the new meta password is longer than %1 characters").arg(docfile::MaxMetaPasswordLength);
@@ -230,8 +241,7 @@ QString messageLine(const QString& key, const QString& arg)
     for (QChar& c : cleanArg)
         if (c.unicode() < 0x20 || c.unicode() == 0x7F)
             c = QLatin1Char('?');
-    QString text = Msg(key);
-    text.replace(QLatin1String("%s"), cleanArg);
+    QString text = FillPlaceholders(Msg(key), {cleanArg});
     text.replace(QLatin1String("\r\n"), QLatin1String(" "));
     return text;
 }

@@ -1,6 +1,7 @@
 // tresorin-cli: the document core on the command line, for scripts and for checking files
 // without the window.
 
+#include "ProductInfo.h"
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "lang/LangTable.h"
@@ -40,6 +41,11 @@ const Command kCommands[] = {
     {"search", runSearch,
      "search [--show-passwords] FILE TEXT\n"
      "                          print the entries of FILE that hold TEXT, one per line"},
+    {"analyze", runAnalyze,
+     "analyze [--hibp FILE] [--weak-below SCORE] [--older-than DAYS] DOCUMENT\n"
+     "                          print the weak, reused, old, empty and breached passwords"},
+    {"totp", runTotp,
+     "totp DOCUMENT TEXT      print the one-time code of the entry of DOCUMENT holding TEXT"},
     {"generate", runGenerate,
      "generate [--length N] [--upper] [--lower] [--digits] [--accented] [--special]\n"
      "           [--custom CHARS] [--first-letter] [--count K]\n"
@@ -58,8 +64,8 @@ QString usage()
     text += QStringLiteral("\n"
                            "Passwords are read from the terminal without echo or, when standard input is not a\n"
                            "terminal, one per line from standard input.\n"
-                           "Exit status: 0 done, 1 failure, 2 wrong meta password (search: 1 also when nothing\n"
-                           "is found).");
+                           "Exit status: 0 done, 1 failure, 2 wrong meta password (search, totp: 1 also when\n"
+                           "nothing is found; analyze: 1 also when it finds a password to change).");
     return text;
 }
 

@@ -2,6 +2,11 @@
 
 #include <openssl/crypto.h>
 
+namespace {
+WipeObserver g_textWipeObserver = nullptr;
+WipeObserver g_bytesWipeObserver = nullptr;
+} // namespace
+
 void secureWipe(QByteArray& bytes) noexcept
 {
     auto& d = bytes.data_ptr();
@@ -10,13 +15,16 @@ void secureWipe(QByteArray& bytes) noexcept
         char* begin = d.data() - d.freeSpaceAtBegin();
         const qsizetype length = d.freeSpaceAtBegin() + d.size + d.freeSpaceAtEnd();
         OPENSSL_cleanse(begin, size_t(length));
+        if (g_bytesWipeObserver)
+            g_bytesWipeObserver(begin, length);
     }
     bytes.clear();
 }
 
-namespace {
-WipeObserver g_textWipeObserver = nullptr;
-} // namespace
+void setBytesWipeObserver(WipeObserver observer) noexcept
+{
+    g_bytesWipeObserver = observer;
+}
 
 void secureWipe(QString& text) noexcept
 {

@@ -26,6 +26,8 @@ void secureWipe(QString& text) noexcept;
 // released, so that a test can see a secret was wiped without looking at freed memory.
 using WipeObserver = void (*)(const void* begin, qsizetype bytes);
 void setTextWipeObserver(WipeObserver observer) noexcept;
+// The same for byte buffers cleared by secureWipe(QByteArray&) (SecureBytes included).
+void setBytesWipeObserver(WipeObserver observer) noexcept;
 
 // Owns one unshared QByteArray and wipes it when cleared, replaced or destroyed.
 // Copying is disabled so that the bytes are never shared behind its back; moving transfers them.

@@ -1,5 +1,7 @@
 #include "document/DocumentCommands.h"
 
+#include "crypto/SecureBytes.h"
+
 #include <unordered_set>
 
 namespace {
@@ -36,6 +38,9 @@ FieldCommit CommitEntryField(DocumentState& doc, TFeuille& entry, EntryField fie
     // A cell left untouched in a document already modified still dates the entry.
     if (doc.Modified)
         entry.ModifiedAt = datetime::now();
+    // The password being replaced does not stay behind in freed memory (unless still shared).
+    if (field == EntryField::Password && target->constData() != text.constData())
+        secureWipe(*target);
     *target = text;
     return FieldCommit::Written;
 }

@@ -2,7 +2,7 @@
 
 #include "crypto/Cipher.h"
 #include "crypto/StrongContainer.h"
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "platform/SafeFileWrite.h"
 
 #include <QFile>
@@ -312,6 +312,24 @@ void countSave(TDoc& doc)
 WriteResult writeFileAtomically(const QString& path, const QByteArray& bytes)
 {
     const platform::SafeWriteResult written = platform::writeFileSafely(path, bytes);
+    return WriteResult{written.ok, written.error};
+}
+
+QString backupPath(const QString& path)
+{
+    return path + QStringLiteral(".bak");
+}
+
+WriteResult keepBackup(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return WriteResult{false, file.errorString()};
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return WriteResult{false, file.errorString()};
+    const platform::SafeWriteResult written =
+        platform::writeFileSafely(backupPath(path), bytes, platform::NewFileAccess::AlwaysOwnerOnly);
     return WriteResult{written.ok, written.error};
 }
 

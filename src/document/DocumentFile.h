@@ -117,6 +117,14 @@ QString outOfMemoryText();
 // symbolic link is followed: its target is replaced.
 WriteResult writeFileAtomically(const QString& path, const QByteArray& bytes);
 
+// The name a file keeps its previous content under when another copy replaces it: path + ".bak".
+QString backupPath(const QString& path);
+
+// Copies the file at path, as it is now, to backupPath(path) (one generation: an older backup is
+// replaced), with the same checked, atomic write, for its owner only. Fails, with the system's
+// text, when the file cannot be read or the copy cannot be written.
+WriteResult keepBackup(const QString& path);
+
 // --- whole-file conveniences (command-line tool, tests) ---
 
 struct LoadResult

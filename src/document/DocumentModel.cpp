@@ -22,6 +22,18 @@ int TGroupe::indexInParent(const std::vector<std::unique_ptr<TGroupe>>& topLevel
     return -1;
 }
 
+DocumentTicket::DocumentTicket(const DocumentState& doc) : m_doc(&doc), m_generation(doc.generation()) {}
+
+bool DocumentTicket::stillOpen() const
+{
+    return m_doc->generation() == m_generation;
+}
+
+TFeuille::~TFeuille()
+{
+    secureWipe(Password);
+}
+
 std::unique_ptr<TFeuille> NewEntry(const TGroupe* group, const QString& name)
 {
     auto entry = std::make_unique<TFeuille>();

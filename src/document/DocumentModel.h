@@ -48,9 +48,33 @@ struct TGroupe
     int indexInParent(const std::vector<std::unique_ptr<TGroupe>>& topLevel) const;
 };
 
-// One entry of the document.
+class DocumentState;
+
+// Taken before a wait (a question, a dialog, a transfer): tells afterwards whether the document the
+// step began with is still the one open. New, Open, the idle lock's close and every load replace
+// the content and so end the ticket.
+class DocumentTicket
+{
+public:
+    explicit DocumentTicket(const DocumentState& doc);
+    bool stillOpen() const;
+
+private:
+    const DocumentState* m_doc;
+    quint64 m_generation;
+};
+
+// One entry of the document. Its password is wiped when the entry goes (when no other text still
+// shares its characters: the last owner wipes).
 struct TFeuille
 {
+    TFeuille() = default;
+    TFeuille(const TFeuille&) = default;
+    TFeuille(TFeuille&&) = default;
+    TFeuille& operator=(const TFeuille&) = default;
+    TFeuille& operator=(TFeuille&&) = default;
+    ~TFeuille();
+
     quint32 Group = 0; // Id of the owning group, 0 = none
     qint32 RemapMark = -1;
     QString Name;

@@ -1,6 +1,6 @@
 #include "document/DocumentStream.h"
 
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 
 #include <QtEndian>
 

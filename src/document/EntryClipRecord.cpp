@@ -1,6 +1,6 @@
 #include "document/EntryClipRecord.h"
 
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 
 #include <QtEndian>
 

@@ -1,7 +1,8 @@
 #include "ftp/FtpParameters.h"
 
 #include "crypto/Cipher.h"
-#include "document/Win1252.h"
+#include "crypto/SecureBytes.h"
+#include "platform/Win1252.h"
 #include "settings/IniFile.h"
 
 #include <algorithm>
@@ -36,14 +37,17 @@ bool strictBase64(const QString& text)
 void keyCipher(TCipher_Blowfish& cipher, const QString& key)
 {
     cipher.setFlag(TCipher_Blowfish::UseCheckValue, true);
-    cipher.InitKey(win1252::fromUnicode(key));
+    SecureBytes keyBytes(win1252::fromUnicode(key));
+    cipher.InitKey(keyBytes.bytes());
 }
 
 } // namespace
 
 QString EncodeIniCredential(const QString& plain, const QString& key)
 {
-    QByteArray bytes = win1252::fromUnicode(plain);
+    // Enciphered in place: the plain bytes never outlive this call.
+    SecureBytes plainBytes(win1252::fromUnicode(plain));
+    QByteArray& bytes = plainBytes.bytes();
     if (bytes.isEmpty())
         return QString();
     TCipher_Blowfish cipher;
@@ -57,15 +61,16 @@ QString DecodeIniCredential(const QString& stored, const QString& key)
 {
     if (stored.isEmpty() || !strictBase64(stored))
         return QString();
-    const auto decoded = QByteArray::fromBase64Encoding(stored.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    auto decoded = QByteArray::fromBase64Encoding(stored.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded)
         return QString();
-    QByteArray bytes = decoded.decoded;
+    // Deciphered in place in a buffer of its own, wiped once the text is made.
+    SecureBytes bytes(std::move(decoded.decoded));
     TCipher_Blowfish cipher;
     keyCipher(cipher, key);
-    cipher.ChainDecode(reinterpret_cast<const uchar*>(bytes.constData()), reinterpret_cast<uchar*>(bytes.data()),
-                       bytes.size());
-    return win1252::toUnicode(bytes);
+    cipher.ChainDecode(reinterpret_cast<const uchar*>(bytes.bytes().constData()),
+                       reinterpret_cast<uchar*>(bytes.bytes().data()), bytes.size());
+    return win1252::toUnicode(bytes.bytes());
 }
 
 QString TrimFtpField(const QString& text)
@@ -127,8 +132,12 @@ void FtpIniSection::write(IniFile& ini) const
     ini.writeInteger(kSection, QStringLiteral("Port"), Port);
     ini.writeBool(kSection, QStringLiteral("Passif"), Passif);
     ini.writeString(kSection, QStringLiteral("Fichier"), Fichier);
-    ini.writeString(kSection, QStringLiteral("Login"), EncodeIniCredential(TrimFtpField(Login), key));
-    ini.writeString(kSection, QStringLiteral("Pass"), EncodeIniCredential(TrimFtpField(Pass), key));
+    QString login = TrimFtpField(Login);
+    QString pass = TrimFtpField(Pass);
+    ini.writeString(kSection, QStringLiteral("Login"), EncodeIniCredential(login, key));
+    ini.writeString(kSection, QStringLiteral("Pass"), EncodeIniCredential(pass, key));
+    secureWipe(login);
+    secureWipe(pass);
 }
 
 FtpEntryAddress ParseFtpEntry(const QString& webAddress)

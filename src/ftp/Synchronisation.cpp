@@ -21,7 +21,7 @@ bool TakesFtpCopy(SyncChoice choice, PropertiesAnswer answer)
     case SyncChoice::KeepLocal:
         return false;
     case SyncChoice::ProposeLocal:
-        return answer != PropertiesAnswer::Yes;
+        return answer == PropertiesAnswer::No;
     case SyncChoice::ProposeFtp:
         return answer == PropertiesAnswer::Yes;
     }

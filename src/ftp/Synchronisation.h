@@ -16,8 +16,8 @@ enum class SyncChoice
 };
 SyncChoice CompareSaveDates(DateTime local, DateTime remote);
 
-// The answer to the question of the file properties window. Closing the window counts as the
-// answer that does not take the proposed copy.
+// The answer to the question of the file properties window. Closing the window (Cancelled) never
+// replaces the local copy: it keeps whichever copy the user has, as Escape is expected to.
 enum class PropertiesAnswer
 {
     Cancelled,
@@ -26,7 +26,8 @@ enum class PropertiesAnswer
     No
 };
 
-// True when the FTP copy replaces the local one.
+// True when the FTP copy replaces the local one: Yes when the FTP copy is proposed, an explicit No
+// when the local one is.
 bool TakesFtpCopy(SyncChoice choice, PropertiesAnswer answer);
 
 // The header of the local document when the FTP copy is taken: save counter and date, the

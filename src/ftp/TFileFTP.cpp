@@ -1,6 +1,7 @@
 #include "ftp/TFileFTP.h"
 
 #include "lang/LangTable.h"
+#include "platform/NetworkClient.h"
 
 #include <QMutex>
 #include <QStringList>
@@ -30,25 +31,9 @@ FtpTimeouts& sharedTimeouts()
     return timeouts;
 }
 
-QString fill(const QString& text, const QStringList& args)
-{
-    QString out;
-    int next = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i) == QLatin1Char('%') && i + 1 < text.size() && next < args.size() &&
-            (text.at(i + 1) == QLatin1Char('s') || text.at(i + 1) == QLatin1Char('d'))) {
-            out += args.at(next++);
-            ++i;
-        } else {
-            out += text.at(i);
-        }
-    }
-    return out;
-}
-
 QString message(const char* key, const QStringList& args = {})
 {
-    return fill(Msg(QLatin1String(key)), args);
+    return FillPlaceholders(Msg(QLatin1String(key)), args);
 }
 
 // The list of quote commands libcurl sends; freed with the list.
@@ -56,7 +41,17 @@ class CurlList
 {
 public:
     ~CurlList() { curl_slist_free_all(m_list); }
-    void append(const QByteArray& line) { m_list = curl_slist_append(m_list, line.constData()); }
+    // A line break inside a command would start another command: such a line is refused.
+    bool append(const QByteArray& line)
+    {
+        if (HasControlCharacter(QString::fromUtf8(line)))
+            return false;
+        curl_slist* grown = curl_slist_append(m_list, line.constData());
+        if (!grown)
+            return false;
+        m_list = grown;
+        return true;
+    }
     curl_slist* get() const { return m_list; }
 
 private:
@@ -67,13 +62,7 @@ private:
 
 bool WinInetAvailable()
 {
-    static QMutex mutex;
-    static bool ready = false;
-    QMutexLocker lock(&mutex);
-    // A failed set-up is tried again at the next call.
-    if (!ready)
-        ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-    return ready;
+    return platform::NetworkClientReady();
 }
 
 void FtpReplyLog::addLine(const QByteArray& line)
@@ -96,6 +85,26 @@ QString FtpReplyLog::text() const
 {
     const QByteArray& reply = m_current.isEmpty() ? m_last : m_current;
     return QString::fromUtf8(reply).left(MaxLength);
+}
+
+bool HasControlCharacter(const QString& text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
+}
+
+QString ShowControlCharacters(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20)
+            out += QLatin1Char('^') + QChar(c.unicode() + 0x40);
+        else if (c.unicode() == 0x7F)
+            out += QStringLiteral("^?");
+        else
+            out += c;
+    }
+    return out;
 }
 
 QString TemporaryFtpName(const QString& remotePath)
@@ -145,6 +154,19 @@ TFileFTP* TFileFTP::CreateForStatusBar(const Parameters& parameters)
     return new TFileFTP(Mode::StatusBar, parameters, true, QByteArray());
 }
 
+FtpField TFileFTP::UnsafeField(const Parameters& p)
+{
+    if (HasControlCharacter(p.ServerName))
+        return FtpField::Server;
+    if (HasControlCharacter(p.RemotePath))
+        return FtpField::Path;
+    if (HasControlCharacter(p.UserName))
+        return FtpField::Login;
+    if (HasControlCharacter(p.UserPassword))
+        return FtpField::Password;
+    return FtpField::None;
+}
+
 TFileFTP::~TFileFTP()
 {
     if (isRunning()) {
@@ -190,6 +212,7 @@ struct TFileFTP::Session
     TFileFTP* worker = nullptr;
     CURL* curl = nullptr;
     FtpReplyLog replies;
+    char curlError[CURL_ERROR_SIZE] = {}; // libcurl's own reason for the last failure
     QByteArray base; // "ftp://host:port/"
     bool receiving = false;
     qsizetype uploadPos = 0;
@@ -275,10 +298,30 @@ void TFileFTP::execute()
     // A server that echoes what it was sent must not put the password in front of the user.
     const auto withReply = [&p](const QString& text, const Session& s) {
         QString reply = s.replies.text();
+        // Nothing came from the server (it is down, or the name is unknown): libcurl says why.
+        if (reply.isEmpty())
+            reply = QString::fromLocal8Bit(s.curlError);
         if (p.UserPassword.size() >= 3)
             reply.replace(p.UserPassword, QStringLiteral("****"));
         return text + kSeparator + reply;
     };
+
+    // Hostile text (a received document's header, a pasted FTP entry) must not smuggle commands
+    // in: nothing is sent when a field holds a control character.
+    const auto refused = [](FtpField field) {
+        static const char* const keys[] = {"", "FTPFieldServer", "FTPFieldPath", "FTPFieldLogin", "FTPFieldPassword"};
+        return message("FTPControlChar", {message(keys[int(field)])});
+    };
+    switch (const FtpField field = UnsafeField(p)) {
+    case FtpField::None:
+        break;
+    case FtpField::Path:
+        m_errorText = message("FileAccess", {ShowControlCharacters(p.RemotePath)}) + kSeparator + refused(field);
+        return;
+    default:
+        m_errorText = message("ConnectError", {ShowControlCharacters(p.ServerName)}) + kSeparator + refused(field);
+        return;
+    }
 
     // 1-2. Connecting.
     emit statusChanged(message("Connect"));
@@ -324,6 +367,7 @@ void TFileFTP::execute()
     curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(std::max(1, (m_timeouts.replyMs + 999) / 1000)));
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, long(std::max(1, m_timeouts.stallSeconds)));
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, s.curlError);
     curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
     curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, &Session::debug);
     curl_easy_setopt(c, CURLOPT_DEBUGDATA, &s);
@@ -388,17 +432,15 @@ void TFileFTP::execute()
     if (checkStop())
         return;
     if (code != CURLE_OK) {
-        // Refused before a byte went: the temporary file could not be created.
-        const bool notCreated =
-            s.uploadPos == 0 &&
-            (code == CURLE_UPLOAD_FAILED || code == CURLE_REMOTE_ACCESS_DENIED || code == CURLE_REMOTE_FILE_NOT_FOUND);
-        m_errorText = notCreated ? withReply(message("FileAccess", {p.RemotePath}), s) : message("FTPULError");
+        // Failed before a byte went (the file refused, or its data connection): the remote file could
+        // not be created, as a download that cannot start; later, the upload broke off.
+        m_errorText =
+            s.uploadPos == 0 ? withReply(message("FileAccess", {p.RemotePath}), s) : message("FTPULError");
         return;
     }
     CurlList rename;
-    rename.append("RNFR " + temporary.toUtf8());
-    rename.append("RNTO " + remote);
-    code = s.perform(QByteArray(), false, false, rename.get());
+    const bool listed = rename.append("RNFR " + temporary.toUtf8()) && rename.append("RNTO " + remote);
+    code = listed ? s.perform(QByteArray(), false, false, rename.get()) : CURLE_QUOTE_ERROR;
     if (code != CURLE_OK && !checkStop())
         m_errorText = withReply(message("RenameFile", {temporary, p.RemotePath}), s);
 }

@@ -31,6 +31,23 @@ private:
 // the whole path unless a backslash or ":" follows it; without one ".tmp" is appended.
 QString TemporaryFtpName(const QString& remotePath);
 
+// The fields of a transfer that reach the server inside protocol commands. A control character
+// (below 0x20, or 0x7F) in any of them could end a command early and start another one, so such
+// a field is refused before anything is sent.
+enum class FtpField
+{
+    None,
+    Server,
+    Path,
+    Login,
+    Password
+};
+
+// True when `text` holds a character below 0x20 or 0x7F.
+bool HasControlCharacter(const QString& text);
+// `text` with every control character in caret notation ("^M", "^?"), for messages.
+QString ShowControlCharacters(const QString& text);
+
 // Time limits of every transfer: the connection with its login, each server reply, and a data
 // connection that stops moving. A server that stops answering ends the transfer with an error
 // within about this time.
@@ -72,6 +89,9 @@ public:
     };
 
     static constexpr int ChunkLength = 1024;
+
+    // The first field (server, path, login, password) that holds a control character.
+    static FtpField UnsafeField(const Parameters& parameters);
 
     // Not started: the caller connects completed() (its completion handler) and then calls start().
     // An upload sends `upload`; a download leaves the bytes in data().

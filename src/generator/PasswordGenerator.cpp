@@ -1,6 +1,6 @@
 #include "generator/PasswordGenerator.h"
 
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 
 #include <algorithm>
 #include <chrono>

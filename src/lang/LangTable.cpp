@@ -1,6 +1,6 @@
 #include "lang/LangTable.h"
 
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 
 #include <QFile>
 #include <QMutexLocker>
@@ -225,4 +225,22 @@ QString ChooseLanguage(const QStringList& args, const QString& langueSetting, co
 QString currentLanguageCode()
 {
     return LangTable::instance().code();
+}
+
+QString FillPlaceholders(const QString& text, const QStringList& args)
+{
+    QString out;
+    out.reserve(text.size());
+    int next = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('%') && i + 1 < text.size() && next < args.size() &&
+            (text.at(i + 1) == QLatin1Char('s') || text.at(i + 1) == QLatin1Char('d'))) {
+            out += args.at(next++);
+            ++i;
+        } else {
+            out += c;
+        }
+    }
+    return out;
 }

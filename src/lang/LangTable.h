@@ -88,3 +88,7 @@ QString ChooseLanguage(const QStringList& args, const QString& langueSetting,
 // Code of the table currently loaded ("FR" or "US", as the built-in table names itself), empty
 // when the table is empty.
 QString currentLanguageCode();
+
+// Replaces the "%s" and "%d" of a message text, in order, by the arguments; a placeholder left
+// without an argument stays as it is.
+QString FillPlaceholders(const QString& text, const QStringList& args);

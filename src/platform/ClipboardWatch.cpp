@@ -40,6 +40,13 @@ void ClipboardWatch::watch(const QString& text)
     m_timer->start(static_cast<int>(std::min<qint64>(delay, std::numeric_limits<int>::max())));
 }
 
+void ClipboardWatch::forget()
+{
+    m_timer->stop();
+    m_pending = false;
+    m_watched.clear();
+}
+
 qint64 ClipboardWatch::remainingMs() const
 {
     return m_pending ? std::max<qint64>(m_deadline - m_clock(), 0) : 0;

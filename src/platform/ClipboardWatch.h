@@ -33,6 +33,8 @@ public:
     // the clearing is on.
     void watch(const QString& text);
     const QString& watchedText() const { return m_watched; }
+    // Lets go of the watched text and stops the delay (the text's owner is about to wipe it).
+    void forget();
     // Something has been watched since the start (an empty password is a watched text too).
     bool hasWatched() const { return m_hasWatched; }
     // The delay is running.

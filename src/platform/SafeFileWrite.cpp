@@ -59,7 +59,7 @@ SafeWriteResult writeFileSafely(const QString& path, const QByteArray& bytes, Ne
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly))
         return failure(file.errorString());
-    if (access == NewFileAccess::OwnerOnly && !QFileInfo::exists(target))
+    if ((access == NewFileAccess::OwnerOnly && !QFileInfo::exists(target)) || access == NewFileAccess::AlwaysOwnerOnly)
         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (file.write(bytes) != bytes.size() || !file.flush()) {
         const QString error = file.errorString();
@@ -121,7 +121,8 @@ SafeWriteResult writeFileSafely(const QString& path, const QByteArray& bytes, Ne
 
     // A copy left by a save that was killed before its rename.
     ::unlink(nativeTemp.constData());
-    const mode_t createMode = existed || access == NewFileAccess::OwnerOnly ? 0600 : 0666;
+    const bool ownerOnly = access == NewFileAccess::OwnerOnly || access == NewFileAccess::AlwaysOwnerOnly;
+    const mode_t createMode = existed || ownerOnly ? 0600 : 0666;
     int fd = ::open(nativeTemp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, createMode);
     if (fd < 0)
         return errnoFailure(errno);
@@ -138,9 +139,10 @@ SafeWriteResult writeFileSafely(const QString& path, const QByteArray& bytes, Ne
         // super-user saving a user's file); elsewhere the file becomes the saving user's.
         const int kept = ::fchown(fd, old.st_uid, old.st_gid);
         Q_UNUSED(kept);
-        if (::fchmod(fd, old.st_mode & 07777) != 0)
+        const mode_t mode = access == NewFileAccess::AlwaysOwnerOnly ? 0600 : old.st_mode & 07777;
+        if (::fchmod(fd, mode) != 0)
             return abandon(errno);
-    } else if (access == NewFileAccess::OwnerOnly && ::fchmod(fd, 0600) != 0) {
+    } else if (ownerOnly && ::fchmod(fd, 0600) != 0) {
         return abandon(errno);
     }
 

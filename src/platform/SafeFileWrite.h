@@ -9,8 +9,11 @@ namespace platform {
 // exists keeps its own permissions (and, where the system allows it, its owner and group).
 enum class NewFileAccess
 {
-    OwnerOnly, // documents and settings: they may hold secrets
-    Default    // what the user's file-creation mask gives (exported texts)
+    OwnerOnly, // documents: they may hold secrets
+    Default,   // what the user's file-creation mask gives (exported texts)
+    // The settings file, whose FTP credentials are enciphered under a key made of texts stored
+    // beside them: for its owner only, an existing file narrowed to that at its next write too.
+    AlwaysOwnerOnly
 };
 
 struct SafeWriteResult

@@ -55,14 +55,18 @@ bool SingleInstance::isListening() const
     return m_server && m_server->isListening();
 }
 
-SingleInstance::Claim SingleInstance::askRunningInstance(int timeoutMs, bool* connected)
+SingleInstance::Claim SingleInstance::askRunningInstance(int timeoutMs, const QString& document, bool* connected)
 {
     QLocalSocket socket;
     socket.connectToServer(serverName());
     *connected = socket.waitForConnected(qMin(timeoutMs, 1000));
     if (!*connected)
         return Claim::First;
-    socket.write(encode(WakeUpRequest));
+    const QByteArray path = document.toUtf8();
+    if (!document.isEmpty() && quint32(path.size()) <= MaxPathBytes)
+        socket.write(encode(OpenRequest) + encode(quint32(path.size())) + path);
+    else
+        socket.write(encode(WakeUpRequest));
     socket.waitForBytesWritten(timeoutMs);
     QByteArray answer;
     while (answer.size() < 4) {
@@ -76,12 +80,12 @@ SingleInstance::Claim SingleInstance::askRunningInstance(int timeoutMs, bool* co
     return Claim::OtherSilent;
 }
 
-SingleInstance::Claim SingleInstance::claim(int timeoutMs)
+SingleInstance::Claim SingleInstance::claim(int timeoutMs, const QString& document)
 {
     // Two attempts: a socket left behind by an instance that crashed is removed once.
     for (int attempt = 0; attempt < 2; ++attempt) {
         bool connected = false;
-        const Claim asked = askRunningInstance(timeoutMs, &connected);
+        const Claim asked = askRunningInstance(timeoutMs, document, &connected);
         if (connected)
             return asked;
         if (!m_server) {
@@ -96,7 +100,7 @@ SingleInstance::Claim SingleInstance::claim(int timeoutMs)
         // The name is taken: either an instance started listening since the first question,
         // which is asked again, or a crashed one left its socket behind, which is removed. A live
         // instance's socket is never removed.
-        const Claim again = askRunningInstance(timeoutMs, &connected);
+        const Claim again = askRunningInstance(timeoutMs, document, &connected);
         if (connected)
             return again;
         QLocalServer::removeServer(serverName());
@@ -110,10 +114,33 @@ void SingleInstance::acceptConnections()
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            if (socket->bytesAvailable() < 4)
+            // The request may come in pieces: nothing is read until all of it is there.
+            const QByteArray head = socket->peek(8);
+            if (head.size() < 4)
                 return;
-            const QByteArray request = socket->read(4);
-            if (qFromLittleEndian<quint32>(request.constData()) == WakeUpRequest) {
+            const quint32 request = qFromLittleEndian<quint32>(head.constData());
+            if (request == OpenRequest) {
+                if (head.size() < 8)
+                    return;
+                const quint32 length = qFromLittleEndian<quint32>(head.constData() + 4);
+                if (length == 0 || length > MaxPathBytes) {
+                    socket->disconnectFromServer();
+                    return;
+                }
+                if (socket->bytesAvailable() < qint64(8 + length))
+                    return;
+                socket->read(8);
+                const QByteArray bytes = socket->read(length);
+                const QString path = QString::fromUtf8(bytes);
+                // Only an absolute path of this system that survives the round trip unchanged.
+                if (path.toUtf8() == bytes && QDir::isAbsolutePath(path) && !path.contains(QChar(0))) {
+                    emit wakeUpRequested();
+                    emit openRequested(path);
+                    socket->write(encode(WakeUpAnswer));
+                    socket->flush();
+                }
+            } else if (request == WakeUpRequest) {
+                socket->read(4);
                 emit wakeUpRequested();
                 socket->write(encode(WakeUpAnswer));
                 socket->flush();

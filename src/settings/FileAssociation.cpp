@@ -1,6 +1,6 @@
 #include "settings/FileAssociation.h"
 
-#include "document/DocumentFile.h"
+#include "platform/SafeFileWrite.h"
 
 #include <QDir>
 #include <QFile>
@@ -52,7 +52,7 @@ QString writeFile(const QString& path, const QByteArray& bytes)
 {
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return QStringLiteral("%1: cannot create the folder").arg(QFileInfo(path).absolutePath());
-    const docfile::WriteResult result = docfile::writeFileAtomically(path, bytes);
+    const platform::SafeWriteResult result = platform::writeFileSafely(path, bytes);
     return result.ok ? QString() : path + QStringLiteral(": ") + result.error;
 }
 
@@ -275,6 +275,8 @@ QByteArray desktopEntry(const QString& executablePath, const QString& descriptio
         QStringLiteral("Exec=") + OpenCommand(executablePath),
         QStringLiteral("Icon=") + QString::fromLatin1(kMimeType).replace(u'/', u'-'),
         QStringLiteral("Terminal=false"),
+        // Only for opening documents: the menu shows the installed entry.
+        QStringLiteral("NoDisplay=true"),
         QStringLiteral("MimeType=") + QLatin1String(kMimeType) + u';',
         // The identity of the type as the program knows it, for a later check.
         QStringLiteral("X-Tresorin-Class=") + ClassName(extension),
@@ -289,6 +291,17 @@ QString removeFile(const QString& path)
         return QString();
     QFile file(path);
     return file.remove() ? QString() : path + QStringLiteral(": ") + file.errorString();
+}
+
+// The entry an earlier version wrote under the menu entry's id: it carries the type identity.
+QString removeLegacyEntry()
+{
+    const QString legacy = dataHome() + QStringLiteral("/applications/") + QLatin1String(kLegacyDesktopId);
+    if (QFileInfo(legacy).isSymLink() || !QFileInfo(legacy).isFile())
+        return QString();
+    if (keyValue(readLines(legacy), QStringLiteral("Desktop Entry"), QStringLiteral("X-Tresorin-Class")).isEmpty())
+        return QString();
+    return removeFile(legacy);
 }
 
 } // namespace
@@ -366,6 +379,7 @@ QStringList RegisterAssociation(const QString& extension, const QString& executa
         attempt(QStringLiteral("%1: no line break is possible in a command").arg(executablePath));
     else
         attempt(writeFile(DesktopFile(), desktopEntry(executablePath, description, extension, iconNumber)));
+    attempt(removeLegacyEntry());
 
     bool readable = true;
     QStringList lines = readLines(MimeAppsFile(), &readable);
@@ -391,6 +405,8 @@ bool UnregisterAssociation(const QString& extension, QString* error)
     if (!failure.isEmpty())
         return fail(failure);
     failure = removeFile(DesktopFile());
+    if (failure.isEmpty())
+        failure = removeLegacyEntry();
     if (!failure.isEmpty())
         return fail(failure);
     bool readable = true;

@@ -7,8 +7,9 @@
 // The association of documents with the program, per user, the freedesktop way:
 //   - a MIME package "$XDG_DATA_HOME/mime/packages/tresorin-<ext>_file.xml" that names the type
 //     "application/x-tresorin-document" for "*.<ext>", with the description and the icon;
-//   - a desktop entry "$XDG_DATA_HOME/applications/tresorin.desktop" whose command passes the
-//     document path as the only argument;
+//   - a desktop entry "$XDG_DATA_HOME/applications/tresorin-documents.desktop", kept out of the
+//     menus, whose command passes the document path as the only argument (an id of its own: the
+//     menu entry "tresorin.desktop" the package installs is never hidden by it);
 //   - the type's default application in "$XDG_CONFIG_HOME/mimeapps.list";
 //   - the document icon "$XDG_DATA_HOME/icons/hicolor/48x48/mimetypes/<type with - for />.png".
 // The XDG variables are read at each call (a test points them at a temporary folder); unset, they
@@ -16,7 +17,11 @@
 namespace association {
 
 inline constexpr char kMimeType[] = "application/x-tresorin-document";
-inline constexpr char kDesktopId[] = "tresorin.desktop";
+inline constexpr char kDesktopId[] = "tresorin-documents.desktop";
+// The id earlier versions gave their entry, the same as the installed menu entry's: such an entry
+// of the user's own, recognised by the type identity the program writes in it, is taken away when
+// the association is made or undone; any other file of that name is the user's and stays.
+inline constexpr char kLegacyDesktopId[] = "tresorin.desktop";
 
 // The type name built from the extension: "pass" gives "pass_file".
 QString ClassName(const QString& extension);
@@ -46,7 +51,7 @@ QStringList RegisterAssociation(const QString& extension, const QString& executa
                                 const QString& iconNumber, const QByteArray& iconPng = QByteArray());
 
 // Removes the package, the desktop entry, the type's default application and its other
-// associations in mimeapps.list, and the icon, whoever wrote them. What is missing is passed over.
+// associations in mimeapps.list, and the icon. What is missing is passed over.
 // False at the first failure, with its text in *error; what follows it is left.
 bool UnregisterAssociation(const QString& extension, QString* error = nullptr);
 

@@ -1,6 +1,6 @@
 #include "settings/IniFile.h"
 
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "platform/SafeFileWrite.h"
 
 #include <QDir>
@@ -164,12 +164,18 @@ bool IniFile::load(const QString& path)
     m_defaultEol = kNativeEol;
     m_modified = false;
     m_unreadable = false;
+    m_tooLarge = false;
 
     QFile file(path);
     if (!file.exists())
         return true;
     if (!file.open(QIODevice::ReadOnly)) {
         m_unreadable = true;
+        return false;
+    }
+    if (file.size() > kMaxFileSize) {
+        m_unreadable = true;
+        m_tooLarge = true;
         return false;
     }
     loadBytes(file.readAll());
@@ -390,9 +396,10 @@ bool IniFile::save(QString* error)
     bool ok = !m_unreadable && !m_path.isEmpty() && QDir().mkpath(info.absolutePath());
     QString reason;
     if (ok) {
-        // The file may come to hold FTP credentials: a new one is for its owner only. An existing
-        // file keeps its own permissions.
-        const platform::SafeWriteResult written = platform::writeFileSafely(m_path, encodedText());
+        // The file may come to hold FTP credentials: it is for its owner only, and a file made
+        // readable by others (by hand, or by an older copy of the program) is narrowed now.
+        const platform::SafeWriteResult written =
+            platform::writeFileSafely(m_path, encodedText(), platform::NewFileAccess::AlwaysOwnerOnly);
         ok = written.ok;
         reason = written.error;
     }

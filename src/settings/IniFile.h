@@ -29,14 +29,20 @@ class IniFile
 {
 public:
     static constexpr int kMaxReadLength = 2047;
+    // A settings file holds a few hundred short lines: a larger one than this is not read at all
+    // (a file of hundreds of megabytes would cost seconds and gigabytes at every start) and, like
+    // an unreadable one, never overwritten.
+    static constexpr qint64 kMaxFileSize = 1024 * 1024;
 
     IniFile() = default;
     // Same as load(path); a missing or unreadable file gives an empty one.
     explicit IniFile(const QString& path);
 
     // Reads the file; a missing file gives an empty one (returns true). Returns false, with the
-    // contents left empty, when the file exists but cannot be read.
+    // contents left empty, when the file exists but cannot be read or is larger than kMaxFileSize.
     bool load(const QString& path);
+    // The file was left unread for its size.
+    bool tooLarge() const { return m_tooLarge; }
     // Takes bytes as the content of the file, decoded as load() decodes them; the path stays.
     void loadBytes(const QByteArray& bytes);
     QString path() const { return m_path; }
@@ -109,4 +115,5 @@ private:
     Encoding m_encoding = Encoding::Utf8;
     bool m_modified = false;
     bool m_unreadable = false; // the file exists but could not be read: never overwritten
+    bool m_tooLarge = false;   // ... because of its size
 };

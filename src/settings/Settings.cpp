@@ -175,10 +175,13 @@ bool Settings::write(IniFile& ini, QString* error, const QLocale& locale) const
     return ini.save(error);
 }
 
-Settings Settings::load(const QString& path)
+Settings Settings::load(const QString& path, bool* tooLarge)
 {
     Settings s;
-    s.read(IniFile(path));
+    const IniFile ini(path);
+    s.read(ini);
+    if (tooLarge)
+        *tooLarge = ini.tooLarge();
     return s;
 }
 

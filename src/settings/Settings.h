@@ -1,6 +1,6 @@
 #pragma once
 
-#include "update/MakerSite.h"
+#include "ProductInfo.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -90,7 +90,7 @@ struct Settings
     bool write(IniFile& ini, QString* error = nullptr, const QLocale& locale = QLocale::system()) const;
 
     // Loads the file at path and reads it; a missing file gives the defaults.
-    static Settings load(const QString& path);
+    static Settings load(const QString& path, bool* tooLarge = nullptr);
     // Loads the file at path afresh, writes into it and saves it.
     bool save(const QString& path, QString* error = nullptr) const;
 

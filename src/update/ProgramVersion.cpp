@@ -1,13 +1,10 @@
 #include "update/ProgramVersion.h"
 
-#include "document/Win1252.h"
-#include "update/MakerSite.h"
+#include "platform/Win1252.h"
+#include "ProductInfo.h"
 
 #include <QFileInfo>
 
-#ifndef TRESORIN_VERSION
-#define TRESORIN_VERSION "0.0.0.0"
-#endif
 #ifndef TRESORIN_PRIVATE_BUILD
 #define TRESORIN_PRIVATE_BUILD ""
 #endif

@@ -1,5 +1,7 @@
 #include "update/TMajWeb.h"
 
+#include "platform/NetworkClient.h"
+
 #include <curl/curl.h>
 
 #include <atomic>
@@ -55,10 +57,7 @@ void TMajWeb::uncount()
 
 bool TMajWeb::clientAvailable()
 {
-    static std::once_flag once;
-    static bool available = false;
-    std::call_once(once, [] { available = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
-    return available;
+    return platform::NetworkClientReady();
 }
 
 void TMajWeb::setTimeouts(int connectMs, int totalMs)
@@ -87,7 +86,9 @@ void TMajWeb::run()
     // Only the web: an address taken from the settings or from an answer cannot reach a file or
     // another protocol, also not through a redirection.
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // A request made over https is never redirected down to http.
+    const bool secure = CheckUrl.startsWith(QLatin1String("https:"), Qt::CaseInsensitive);
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);

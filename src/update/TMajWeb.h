@@ -26,6 +26,8 @@ public:
 
     const QString CheckUrl;
     const bool Silent;
+    // The check that follows an address named by the previous answer: it follows no other.
+    bool FollowUp = false;
     QString ErrorText; // empty, or the whole message for the user
     QByteArray Answer; // the bytes received, at most kMaxAnswer
 

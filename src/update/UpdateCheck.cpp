@@ -1,6 +1,8 @@
 #include "update/UpdateCheck.h"
 
-#include "document/Win1252.h"
+#include <QUrl>
+
+#include "platform/Win1252.h"
 
 bool UpdateCheckDue(int autoCheck, const QDateTime& lastCheck, const QDateTime& now)
 {
@@ -69,14 +71,27 @@ bool IsNewerVersion(const QString& candidate, const QString& current)
     return !candidate.isEmpty() && candidate > current;
 }
 
-UpdateDecision DecideUpdate(const QByteArray& answer, const QString& currentUrl, const QString& programVersion)
+bool MayAdoptUpdateUrl(const QString& currentUrl, const QString& next)
+{
+    const QUrl target(next, QUrl::StrictMode);
+    if (!target.isValid() || target.host().isEmpty())
+        return false;
+    const QString scheme = target.scheme().toLower();
+    if (scheme == QLatin1String("https"))
+        return true;
+    return scheme == QLatin1String("http") &&
+           QUrl(currentUrl).scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0;
+}
+
+UpdateDecision DecideUpdate(const QByteArray& answer, const QString& currentUrl, const QString& programVersion,
+                            bool mayFollow)
 {
     UpdateDecision decision;
     const QStringList lines = AnswerLines(answer);
     const QString url = AnswerValue(lines, QStringLiteral("URL"));
-    if (!url.isEmpty()) {
+    if (!url.isEmpty() && mayFollow) {
         const QString expanded = ExpandUpdateUrl(url);
-        if (expanded != currentUrl) {
+        if (expanded != currentUrl && MayAdoptUpdateUrl(currentUrl, expanded)) {
             decision.kind = UpdateDecision::AskAgain;
             decision.url = expanded;
             return decision;

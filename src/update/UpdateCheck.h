@@ -43,6 +43,14 @@ struct UpdateDecision
     QString version;
 };
 
-// Reads the answer: a "URL" key naming an address other than `currentUrl` asks for a new check;
-// else the version is the single line of a one-line answer, or the "Tresorin" key.
-UpdateDecision DecideUpdate(const QByteArray& answer, const QString& currentUrl, const QString& programVersion);
+// Whether the update check may move from `currentUrl` to `next`, named by a "URL" line: to an https
+// address always, to an http one only from http (never from https down to http, which anybody on
+// the way could then answer), to nothing else.
+bool MayAdoptUpdateUrl(const QString& currentUrl, const QString& next);
+
+// Reads the answer: a "URL" key naming an address other than `currentUrl` asks for a new check,
+// when `mayFollow` (one new address per check: two servers naming each other would otherwise ask
+// forever) and MayAdoptUpdateUrl allow it; else the key is passed over. The version is the single
+// line of a one-line answer, or the "Tresorin" key.
+UpdateDecision DecideUpdate(const QByteArray& answer, const QString& currentUrl, const QString& programVersion,
+                            bool mayFollow = true);

@@ -3,14 +3,14 @@
 // the read-only lock, and the characters a document cannot hold. Questions go through the modal
 // seam; beeps are collected by the sound sink.
 
-#include "app/CellEditing.h"
-#include "app/DocumentView.h"
-#include "app/EntryListModel.h"
-#include "app/EntryListView.h"
-#include "app/GroupEntryCommands.h"
-#include "app/GroupTreeModel.h"
-#include "app/GroupTreeView.h"
-#include "app/TfrmTresorin.h"
+#include "app/gui/views/CellEditing.h"
+#include "app/gui/views/DocumentView.h"
+#include "app/gui/views/EntryListModel.h"
+#include "app/gui/views/EntryListView.h"
+#include "app/gui/commands/GroupEntryCommands.h"
+#include "app/gui/views/GroupTreeModel.h"
+#include "app/gui/views/GroupTreeView.h"
+#include "app/gui/window/TfrmTresorin.h"
 #include "document/gui/TBoiteMetaPass.h"
 #include "lang/LangTable.h"
 #include "lang/gui/ShowMsg.h"
@@ -41,6 +41,7 @@ private slots:
     void ctrlEnterOnTheLastRow_data();
     void ctrlEnterOnTheLastRow();
     void leftRightUpDown();
+    void lastCellEditorStaysInsideTheList();
     void farCellScrolledIntoView();
     void emptyNameRefused();
     void escapeRestoresTheText();
@@ -347,6 +348,21 @@ void TestEditing::leftRightUpDown()
     QVERIFY(!doc().Modified);
 }
 
+// The web address is the last column, which reaches the list's right edge: its editor stops there.
+void TestEditing::lastCellEditorStaysInsideTheList()
+{
+    makeWindow();
+    openCell(0, 3);
+    QCOMPARE(editor()->column, 3);
+    EntryListView* list = view()->liste();
+    QVERIFY2(editor()->geometry().right() <= list->viewport()->width() - 1,
+             qPrintable(QStringLiteral("%1 > %2").arg(editor()->geometry().right()).arg(list->viewport()->width() - 1)));
+    QVERIFY(editor()->geometry().left() >= list->header()->sectionViewportPosition(3));
+    // Also after a column border is dragged.
+    view()->setColumnWidth(1, view()->columnWidth(1) + 30);
+    QVERIFY(editor()->geometry().right() <= list->viewport()->width() - 1);
+}
+
 void TestEditing::farCellScrolledIntoView()
 {
     makeWindow();
@@ -526,6 +542,18 @@ void TestEditing::groupRename()
     QTRY_COMPARE(doc().Groups().front()->Name, typed);
     QCOMPARE(doc().Modified, modified);
     QCOMPARE(m_win->statusPanel(2)->text(), modified ? QStringLiteral("Modified") : QString());
+
+    // Tab commits too, and takes the focus to the list instead of opening the next group's label.
+    focus(tree);
+    QTest::keyClick(tree, Qt::Key_F2);
+    label = groupLabelEditor();
+    QVERIFY(label);
+    label->selectAll();
+    QTest::keyClicks(label, QStringLiteral("Tabbed"));
+    QTest::keyClick(label, Qt::Key_Tab);
+    QTRY_COMPARE(doc().Groups().front()->Name, QStringLiteral("Tabbed"));
+    QTRY_VERIFY(!groupLabelEditor());
+    QTRY_VERIFY(view()->liste()->hasFocus());
 }
 
 void TestEditing::newGroup()
@@ -783,7 +811,11 @@ void TestEditing::groupMoved()
     TGroupe* moving = group(dragged);
     view()->selectGroup(moving);
     view()->flushGroupChange();
+    // Dropped on a collapsed group, it must still be seen.
+    view()->arbo()->collapseAll();
     emit view()->arbo()->groupDropped(moving, target.isEmpty() ? nullptr : group(target));
+    for (TGroupe* parent = moving->Parent; parent; parent = parent->Parent)
+        QVERIFY2(view()->arbo()->isExpanded(view()->groupModel()->indexForGroup(parent)), qPrintable(parent->Name));
     QStringList got;
     for (TGroupe* g : doc().groupsInOrder())
         got << g->Name + QLatin1Char('/') + (g->Parent ? g->Parent->Name : QString());
@@ -805,7 +837,7 @@ void TestEditing::readOnlyLock()
     const QStringList refused{"ActionChangeMeta", "ActionNewEntree", "actNewGenerateur", "ActionRenEntree",
                               "ActionDelEntree",  "ActionCouper",    "ActionColler",     "ActionNewGrp",
                               "ActionRenGrp",     "ActionDelGrp",    "ActionSauver",     "ActionSauverSous",
-                              "ActionSauverFTP",  "ActionSynchroFTP"};
+                              "ActionSauverFTP",  "ActionSynchroFTP", "ActionFusionner"};
     m_win->SetReadOnlyLock(true);
     for (const QString& name : refused)
         QVERIFY2(!m_win->action(name)->isEnabled(), qPrintable(name));

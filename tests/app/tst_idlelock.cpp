@@ -5,18 +5,23 @@
 // or is only minimised where no tray exists. Time is shortened: a minute lasts a few
 // milliseconds.
 
-#include "app/DocumentView.h"
-#include "app/EntryListView.h"
-#include "app/IdleLock.h"
-#include "app/TfrmTresorin.h"
-#include "app/TrayMinimiser.h"
+#include "app/gui/views/DocumentView.h"
+#include "app/gui/views/EntryListView.h"
+#include "app/gui/views/GroupTreeView.h"
+#include "app/gui/window/IdleLock.h"
+#include "app/gui/window/TfrmTresorin.h"
+#include "app/gui/window/TrayMinimiser.h"
 #include "crypto/SecureBytes.h"
 #include "lang/gui/ShowMsg.h"
 #include "platform/gui/ModalSeam.h"
 #include "support/TempFolder.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QDialog>
+#include <QMessageBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -49,6 +54,11 @@ private slots:
     void noMetaPasswordNoLock();
     void lock_data();
     void lock();
+    void closingALockedWindowAsksThePassword();
+    void closingLockClosesOpenQuestions_data();
+    void closingLockClosesOpenQuestions();
+    void deleteAnsweredAfterTheLockClosedTheDocument_data();
+    void deleteAnsweredAfterTheLockClosedTheDocument();
     void trayRestore();
     void noTrayMinimisesOnly();
 
@@ -159,6 +169,24 @@ void TestIdleLock::activity()
         c.act();
         QVERIFY2(timer->isActive() == c.counts, c.name);
     }
+
+    // Work in a dialog of the program counts too: typing a server name in the FTP dialog is no
+    // idleness.
+    QDialog dialog(m_win.get());
+    auto* field = new QLineEdit(&dialog);
+    dialog.resize(300, 100);
+    dialog.show();
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    timer->stop();
+    QTest::keyClick(field, Qt::Key_A);
+    QVERIFY2(timer->isActive(), "typed in a dialog");
+    timer->stop();
+    QTest::mouseMove(dialog.windowHandle(), field->geometry().center());
+    QVERIFY2(timer->isActive(), "pointer over a dialog");
+    timer->stop();
+    QTest::keyClick(field, Qt::Key_Left);
+    QVERIFY2(!timer->isActive(), "arrow key in a dialog");
 }
 
 void TestIdleLock::noMetaPasswordNoLock()
@@ -188,12 +216,12 @@ void TestIdleLock::lock_data()
         << true;
     QTest::newRow("Cancel on a clean document closes it")
         << "/tmp/x.pass" << false << QVariantList{cancel} << 1 << 0 << false;
-    QTest::newRow("Cancel on a modified document, No: closed")
-        << "/tmp/x.pass" << true << QVariantList{cancel, int(MsgNo)} << 1 << 1 << false;
-    QTest::newRow("Cancel on a modified document, Cancel: asked again")
-        << "/tmp/x.pass" << true << QVariantList{cancel, int(MsgCancel), QStringLiteral("secret")} << 2 << 1 << true;
-    QTest::newRow("untitled modified document, Cancel twice: still locked")
-        << "" << true << QVariantList{cancel, int(MsgCancel), QStringLiteral("secret")} << 2 << 1 << true;
+    // Unsaved work is never thrown away without the meta password: Cancel leaves the document
+    // locked, with no save question, and the prompt comes back when the window is activated.
+    QTest::newRow("Cancel on a modified document: locked until its password")
+        << "/tmp/x.pass" << true << QVariantList{cancel, QStringLiteral("secret")} << 2 << 0 << true;
+    QTest::newRow("untitled modified document: the same")
+        << "" << true << QVariantList{cancel, cancel, QStringLiteral("secret")} << 3 << 0 << true;
 }
 
 void TestIdleLock::lock()
@@ -228,8 +256,24 @@ void TestIdleLock::lock()
     // The timer itself fires, after a minute of a few milliseconds.
     IdleLock::MillisecondsPerMinute = 10;
     m_win->RestartIdleTimer();
+    // Each Cancel over a modified document leaves the lock waiting, the window without its
+    // commands; an activation brings the prompt back.
+    for (int prompt = 1; prompt < promptCount && modified; ++prompt) {
+        QTRY_COMPARE(prompts().size(), prompt);
+        QTRY_VERIFY(m_win->idleLock()->waiting());
+        QVERIFY(m_win->idleLock()->locked());
+        QVERIFY(!m_win->isEnabled());
+        QVERIFY(!m_win->view()->isVisible());
+        QApplication::clipboard()->setText(QStringLiteral("untouched"));
+        QTest::keySequence(m_win.get(), QKeySequence::Copy);
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("untouched"));
+        QEvent activation(QEvent::WindowActivate);
+        QCoreApplication::sendEvent(m_win.get(), &activation);
+    }
     QTRY_COMPARE(prompts().size(), promptCount);
     QTRY_VERIFY(!m_win->idleLock()->locked());
+    QVERIFY(!m_win->idleLock()->waiting());
+    QVERIFY(m_win->isEnabled());
     QVERIFY2(g_wipedTexts >= typedTexts,
              qPrintable(QString("%1 of %2 typed passwords wiped").arg(g_wipedTexts).arg(typedTexts)));
     QCOMPARE(hiddenAtPrompts, promptCount);
@@ -241,6 +285,123 @@ void TestIdleLock::lock()
     QCOMPARE(m_win->doc().Modified, kept && modified);
     QCOMPARE(m_win->doc().MetaPassword, kept ? QStringLiteral("secret") : QString());
     QVERIFY(!m_win->idleLock()->timer()->isActive());
+}
+
+// A lock waiting over unsaved work: closing the window asks the meta password first, and nobody
+// gets to the save question (whose No would discard the work) without it.
+void TestIdleLock::closingALockedWindowAsksThePassword()
+{
+    IdleLock::MillisecondsPerMinute = 60000;
+    makeWindow("Main=1\r\nMainMin=1\r\n");
+    fillDocument(QStringLiteral("/tmp/x.pass"), true);
+    ModalSeam::pushAnswer(QVariant()); // Cancel at the lock's prompt
+    m_win->idleLock()->timerIdleMainTimer();
+    QVERIFY(m_win->idleLock()->waiting());
+
+    ModalSeam::pushAnswer(QVariant()); // Cancel again when the window is closed
+    QVERIFY(!m_win->close());
+    QVERIFY(m_win->isVisible());
+    QVERIFY(m_win->idleLock()->waiting());
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")), QStringList());
+
+    ModalSeam::pushAnswer(QStringLiteral("secret"));
+    ModalSeam::pushAnswer(int(MsgCancel)); // the save question, now that the owner is back
+    QVERIFY(!m_win->close());
+    QVERIFY(!m_win->idleLock()->locked());
+    QVERIFY(m_win->isEnabled());
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), 1);
+    QCOMPARE(prompts().size(), 3);
+    QVERIFY(m_win->doc().Modified);
+    QCOMPARE(m_win->doc().entryCount(), 1);
+}
+
+void TestIdleLock::closingLockClosesOpenQuestions_data()
+{
+    QTest::addColumn<QVariant>("answer");
+    QTest::addColumn<bool>("closed");
+    QTest::newRow("Cancel closes the document") << QVariant() << true;
+    QTest::newRow("right password keeps it") << QVariant(QStringLiteral("secret")) << false;
+}
+
+// Questions on screen when the lock comes were asked about the open document: when the lock
+// closes it they are closed too, as Cancel, so that no later answer acts on what is open then.
+void TestIdleLock::closingLockClosesOpenQuestions()
+{
+    QFETCH(QVariant, answer);
+    QFETCH(bool, closed);
+    IdleLock::MillisecondsPerMinute = 60000;
+    makeWindow("Main=1\r\nMainMin=1\r\n");
+    fillDocument(QStringLiteral("/tmp/x.pass"), false);
+
+    QDialog question(m_win.get());
+    question.setModal(true);
+    question.show();
+    auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("Confirmation"), QStringLiteral("Sure?"),
+                                QMessageBox::Yes | QMessageBox::No);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(true);
+    QPointer<QMessageBox> boxAlive(box);
+    box->show();
+    QVERIFY(question.isVisible() && box->isVisible());
+
+    ModalSeam::pushAnswer(answer.isValid() ? QVariant(QString(answer.toString())) : QVariant());
+    m_win->idleLock()->timerIdleMainTimer();
+
+    QCOMPARE(m_win->doc().CurrentPath.isEmpty(), closed);
+    QCOMPARE(question.isVisible(), !closed);
+    QCOMPARE(!boxAlive.isNull() && boxAlive->isVisible(), !closed);
+    if (closed)
+        QCOMPARE(question.result(), int(QDialog::Rejected));
+    delete boxAlive.data();
+}
+
+void TestIdleLock::deleteAnsweredAfterTheLockClosedTheDocument_data()
+{
+    QTest::addColumn<bool>("group");
+    QTest::newRow("group") << true;
+    QTest::newRow("entry") << false;
+}
+
+// The delete question is on screen when the lock closes the document and a new one is started in
+// its place: Yes given afterwards deletes nothing of the new document (and the closed group, which
+// is gone, is not touched).
+void TestIdleLock::deleteAnsweredAfterTheLockClosedTheDocument()
+{
+    QFETCH(bool, group);
+    IdleLock::MillisecondsPerMinute = 60000;
+    makeWindow("Main=1\r\nMainMin=1\r\n");
+    fillDocument(QStringLiteral("/tmp/x.pass"), false);
+    m_win->view()->selectGroup(m_win->doc().Groups().front().get());
+    m_win->view()->flushGroupChange();
+    QWidget* focus = group ? static_cast<QWidget*>(m_win->view()->arbo()) : m_win->view()->liste();
+    if (!group)
+        m_win->view()->selectRow(0);
+    focus->setFocus();
+    QTRY_VERIFY(focus->hasFocus());
+
+    ModalSeam::setObserver([this](const ModalSeam::Shown& q) {
+        if (q.dialog != QLatin1String("ShowMsg") || m_win->doc().CurrentPath.isEmpty())
+            return;
+        m_win->idleLock()->timerIdleMainTimer();
+        // A new document like the closed one, its group and entry selected.
+        DocumentState& d = m_win->doc();
+        TGroupe* g = d.addGroup(QStringLiteral("Other"));
+        d.appendEntry(NewEntry(g, QStringLiteral("keep me")));
+        m_win->view()->documentReloaded();
+        m_win->view()->selectGroup(g);
+        m_win->view()->flushGroupChange();
+        m_win->view()->selectRow(0);
+    });
+    ModalSeam::pushAnswer(QVariant());       // Cancel at the lock's prompt
+    ModalSeam::pushAnswer(int(MsgYes));      // Yes to the delete question
+    QAction* command = m_win->action(group ? QStringLiteral("ActionDelGrp") : QStringLiteral("ActionDelEntree"));
+    QVERIFY(command->isEnabled());
+    command->trigger();
+
+    QCOMPARE(ModalSeam::pendingAnswers(), 0);
+    QCOMPARE(m_win->doc().groupCount(), 1);
+    QCOMPARE(m_win->doc().entryCount(), 1);
+    QCOMPARE(m_win->doc().entry(0)->Name, QStringLiteral("keep me"));
 }
 
 void TestIdleLock::trayRestore()

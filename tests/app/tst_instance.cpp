@@ -9,6 +9,8 @@
 #include <QLocalServer>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QLocalSocket>
+#include <QtEndian>
 #include <QtTest>
 
 #include <atomic>
@@ -22,6 +24,8 @@ private slots:
     void init();
     void cleanup();
     void secondInstanceIsAnswered();
+    void openRequestCarriesTheDocument_data();
+    void openRequestCarriesTheDocument();
     void silentInstanceIsNotAnswered();
     void leftoverSocketIsReplaced();
     void twoProcesses();
@@ -51,13 +55,13 @@ void TestInstance::cleanup()
 }
 
 // Claims in a thread of its own, so that this thread's event loop can answer meanwhile.
-static SingleInstance::Claim claimElsewhere(int timeoutMs)
+static SingleInstance::Claim claimElsewhere(int timeoutMs, const QString& document = QString())
 {
     std::atomic<bool> done{false};
     SingleInstance::Claim result = SingleInstance::Claim::First;
     std::thread t([&] {
         SingleInstance other;
-        result = other.claim(timeoutMs);
+        result = other.claim(timeoutMs, document);
         done = true;
     });
     QElapsedTimer timer;
@@ -80,6 +84,41 @@ void TestInstance::secondInstanceIsAnswered()
     QCOMPARE(woken.count(), 1);
     QCOMPARE(claimElsewhere(5000), SingleInstance::Claim::OtherAnswered);
     QCOMPARE(woken.count(), 2);
+}
+
+void TestInstance::openRequestCarriesTheDocument_data()
+{
+    QTest::addColumn<QString>("document");
+    QTest::newRow("plain path") << "/home/me/Documents/codes.pass";
+    QTest::newRow("spaces and accents") << "/home/me/Mes documents/c\u00f4des \u00e9t\u00e9.pass";
+}
+
+// A later start with a document hands the path over; the running instance comes forward, is asked
+// to open it, and answers as to a wake-up.
+void TestInstance::openRequestCarriesTheDocument()
+{
+    QFETCH(QString, document);
+    SingleInstance first;
+    QCOMPARE(first.claim(), SingleInstance::Claim::First);
+    QSignalSpy woken(&first, &SingleInstance::wakeUpRequested);
+    QSignalSpy open(&first, &SingleInstance::openRequested);
+    QCOMPARE(claimElsewhere(5000, document), SingleInstance::Claim::OtherAnswered);
+    QCOMPARE(woken.count(), 1);
+    QCOMPARE(open.count(), 1);
+    QCOMPARE(open.first().first().toString(), document);
+
+    // A request that is no path of this system is not answered, and opens nothing.
+    QLocalSocket forged;
+    forged.connectToServer(SingleInstance::serverName());
+    QVERIFY(forged.waitForConnected(2000));
+    QByteArray request(8, '\0');
+    qToLittleEndian(SingleInstance::OpenRequest, request.data());
+    qToLittleEndian(quint32(8), request.data() + 4);
+    forged.write(request + "relative");
+    forged.flush();
+    QTRY_COMPARE(forged.state(), QLocalSocket::UnconnectedState);
+    QCOMPARE(forged.readAll(), QByteArray());
+    QCOMPARE(open.count(), 1);
 }
 
 void TestInstance::silentInstanceIsNotAnswered()

@@ -3,15 +3,15 @@
 // document named on the command line, and the settings written at exit. Every question is
 // answered through the modal seam.
 
-#include "app/DocumentView.h"
-#include "app/EntryListModel.h"
-#include "app/EntryListView.h"
-#include "app/GroupTreeModel.h"
-#include "app/GroupTreeView.h"
-#include "app/TfrmTresorin.h"
+#include "app/gui/views/DocumentView.h"
+#include "app/gui/views/EntryListModel.h"
+#include "app/gui/views/EntryListView.h"
+#include "app/gui/views/GroupTreeModel.h"
+#include "app/gui/views/GroupTreeView.h"
+#include "app/gui/window/TfrmTresorin.h"
 #include "crypto/Cipher.h"
 #include "document/DocumentStream.h"
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "document/gui/DocumentPipeline.h"
 #include "document/gui/TBoiteMetaPass.h"
 #include "lang/LangTable.h"
@@ -764,21 +764,20 @@ void TestMainWindow::synchronisedDocument()
 
     // A save to disk hands the very bytes written to the upload of the FTP copy.
     QSignalSpy uploads(&pipeline, &DocumentPipeline::syncUploadRequested);
-    QSignalSpy ftpSaves(&pipeline, &DocumentPipeline::ftpSaveBytes);
     const QString target = m_tmp->filePath(QStringLiteral("saved.pass"));
     QVERIFY(pipeline.SaveDocument(target, true));
     QCOMPARE(uploads.count(), 1);
     QCOMPARE(uploads.first().first().toByteArray(), m_tmp->readFile(QStringLiteral("saved.pass")));
-    QCOMPARE(ftpSaves.count(), 0);
 
-    // A save for FTP writes no file and starts no upload of its own; the synchronisation reload
-    // saves without counting.
+    // The bytes of Save on FTP: counted, no file written, no upload of its own, the path kept.
     const int count = w->doc().LocalDoc.SaveCount;
-    QVERIFY(pipeline.SaveDocument(QString(), false));
-    QCOMPARE(ftpSaves.count(), 1);
+    const QByteArray written = m_tmp->readFile(QStringLiteral("saved.pass"));
+    const std::optional<QByteArray> forFtp = pipeline.EncipherForFtp();
+    QVERIFY(forFtp && !forFtp->isEmpty());
     QCOMPARE(uploads.count(), 1);
-    QCOMPARE(w->doc().LocalDoc.SaveCount, count);
-    QVERIFY(w->doc().CurrentPath.isEmpty());
+    QCOMPARE(w->doc().LocalDoc.SaveCount, count + 1);
+    QCOMPARE(w->doc().CurrentPath, target);
+    QCOMPARE(m_tmp->readFile(QStringLiteral("saved.pass")), written);
     DocumentState back;
     QVERIFY(readDocument(target, QStringLiteral("pw"), back));
     QVERIFY(back.LocalDoc.SyncOn);

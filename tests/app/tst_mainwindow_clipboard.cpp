@@ -1,16 +1,18 @@
 // The clipboard commands and the search filter of the main window, driven through their actions
 // with the modal seam answering; the clearing delay runs on a clock the test moves.
 
-#include "app/CellEditing.h"
-#include "app/ClipboardCommands.h"
-#include "app/DocumentView.h"
-#include "app/EntryListModel.h"
-#include "app/EntryListView.h"
-#include "app/GroupTreeView.h"
-#include "app/SearchCommand.h"
-#include "app/TfrmTresorin.h"
+#include "app/gui/views/CellEditing.h"
+#include "app/gui/commands/ClipboardCommands.h"
+#include "app/gui/views/DocumentView.h"
+#include "app/gui/views/EntryListModel.h"
+#include "app/gui/views/EntryListView.h"
+#include "app/gui/views/GroupTreeView.h"
+#include "app/gui/views/NotesEdit.h"
+#include "app/gui/commands/SearchCommand.h"
+#include "app/gui/window/TfrmTresorin.h"
 #include "document/EntryClipRecord.h"
 #include "lang/gui/ShowMsg.h"
+#include "crypto/SecureBytes.h"
 #include "platform/ClipboardWatch.h"
 #include "platform/gui/ModalSeam.h"
 #include "settings/IniFile.h"
@@ -20,11 +22,21 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QtTest>
 
 using testsupport::TempFolder;
+
+namespace {
+// Sizes of the text buffers wiped while the observer is set.
+QList<qsizetype> g_wipedSizes;
+void noteWiped(const void*, qsizetype bytes)
+{
+    g_wipedSizes << bytes;
+}
+} // namespace
 
 class TestMainWindowClipboard : public QObject
 {
@@ -46,6 +58,10 @@ private slots:
     void pasteRefusesWhatIsNoRecord();
     void editorsCopyAndCutTextWatched();
     void doubleClicks();
+    void viewsNeverCopyByThemselves_data();
+    void viewsNeverCopyByThemselves();
+    void editorsCopyOnlyThroughTheCommands();
+    void copiesWipedOnceTheClipboardLetsGo();
     void searchShowsMatchesOfEveryGroup();
     void searchCancelled();
     void searchTurnedOffByOtherCommands_data();
@@ -283,7 +299,9 @@ void TestMainWindowClipboard::cutThenPasteIntoAnotherGroup()
     QCOMPARE(pasted->Group, group(QStringLiteral("Cards"))->Id);
     QCOMPARE(pasted->Created, 40000.5);
     QCOMPARE(pasted->ModifiedAt, 41000.25);
-    QVERIFY(pasted->IsFtpEntry);
+    // The record carried the FTP mark; a pasted entry never becomes the FTP entry.
+    QVERIFY(entryclip::decode(QApplication::clipboard()->mimeData()->data(entryclip::mimeType()))->IsFtpEntry);
+    QVERIFY(!pasted->IsFtpEntry);
     QCOMPARE(doc().FtpEntryIndex(), -1);
     QCOMPARE(rowNames(), (QStringList{"beta", "visa"}));
     QCOMPARE(view()->selectedEntry(), pasted);
@@ -316,6 +334,7 @@ void TestMainWindowClipboard::pasteOfARecordFromAnotherProgram()
     other.Password = QStringLiteral("far");
     other.Notes = QStringLiteral("n");
     other.Created = 30000;
+    other.IsFtpEntry = true;
     auto* data = new QMimeData;
     data->setText(other.Password);
     data->setData(entryclip::mimeType(), entryclip::encode(other, 3));
@@ -325,6 +344,9 @@ void TestMainWindowClipboard::pasteOfARecordFromAnotherProgram()
     QCOMPARE(rowNames(), (QStringList{"alpha", "beta", "gamma", "from afar"}));
     QCOMPARE(doc().entry(doc().entryCount() - 1)->Notes, QStringLiteral("n"));
     QCOMPARE(doc().entry(doc().entryCount() - 1)->Created, 30000.0);
+    // Its FTP mark is not taken: the synchronisation must not follow a pasted entry.
+    QVERIFY(!doc().entry(doc().entryCount() - 1)->IsFtpEntry);
+    QCOMPARE(doc().FtpEntryIndex(), -1);
     QCOMPARE(view()->entryModel()->data(view()->entryModel()->index(3, 0), EntryListModel::RowIconRole).toInt(),
              int(EntryListModel::KeyNotesIcon));
 }
@@ -411,12 +433,166 @@ void TestMainWindowClipboard::doubleClicks()
     QCOMPARE(watch()->watchedText(), QStringLiteral("pw-gamma"));
     QVERIFY(!view()->cellEditing()->isOpen());
 
-    // AutoCopy: the login cell opens and its text is copied, unwatched.
+    // AutoCopy: the login cell opens and its text is copied, unwatched; the password it replaced
+    // is no longer kept for the watch.
     QTest::mouseDClick(viewport, Qt::LeftButton, Qt::NoModifier, cellPoint(1, EntryListModel::LoginColumn));
     QVERIFY(view()->cellEditing()->isOpen());
     QCOMPARE(clipText(), QStringLiteral("beta-login"));
-    QCOMPARE(watch()->watchedText(), QStringLiteral("pw-gamma"));
+    QCOMPARE(watch()->watchedText(), QString());
+    QVERIFY(!watch()->pending());
     QVERIFY(!QApplication::clipboard()->mimeData()->hasFormat(QStringLiteral("x-kde-passwordManagerHint")));
+    view()->cellEditing()->edExit();
+
+    // AutoCopy of a password cell: marked secret and watched like every copy of a password.
+    QTest::mouseDClick(viewport, Qt::LeftButton, Qt::NoModifier, cellPoint(0, EntryListModel::PasswordColumn));
+    QVERIFY(view()->cellEditing()->isOpen());
+    QCOMPARE(clipText(), QStringLiteral("pw-alpha"));
+    QCOMPARE(QApplication::clipboard()->mimeData()->data(QStringLiteral("x-kde-passwordManagerHint")),
+             QByteArray("secret"));
+    QCOMPARE(watch()->watchedText(), QStringLiteral("pw-alpha"));
+    QVERIFY(watch()->pending());
+}
+
+void TestMainWindowClipboard::viewsNeverCopyByThemselves_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("password cell, row deselected") << "deselected";
+    QTest::newRow("row deleted") << "deleted";
+    QTest::newRow("group tree") << "tree";
+}
+
+// Whenever the program's Copy is disabled, the keys that copy reach the views, which would copy the
+// text of their current cell by themselves: unmarked, unwatched, never cleared.
+void TestMainWindowClipboard::viewsNeverCopyByThemselves()
+{
+    QFETCH(QString, how);
+    makeWindow();
+    QApplication::clipboard()->setText(QStringLiteral("untouched"));
+    QWidget* target = view()->liste();
+    if (how == QLatin1String("deselected")) {
+        QWidget* viewport = view()->liste()->viewport();
+        QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, cellPoint(1, EntryListModel::PasswordColumn));
+        QCOMPARE(view()->selectedRow(), 1);
+        if (view()->cellEditing()->isOpen())
+            view()->cellEditing()->edExit();
+        QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, cellPoint(1, EntryListModel::PasswordColumn));
+        QCOMPARE(view()->selectedRow(), -1);
+        QVERIFY(view()->liste()->currentIndex().isValid());
+    } else if (how == QLatin1String("deleted")) {
+        view()->selectRow(0);
+        ModalSeam::pushAnswer(int(MsgYes));
+        action("ActionDelEntree")->trigger();
+        QCOMPARE(rowNames(), (QStringList{"beta", "gamma"}));
+    } else {
+        target = view()->arbo();
+    }
+    target->setFocus();
+    QTRY_VERIFY(target->hasFocus());
+    QVERIFY(!action("ActionCopier")->isEnabled() || how == QLatin1String("tree"));
+    if (how == QLatin1String("tree"))
+        view()->selectRow(-1);
+    QVERIFY(!action("ActionCopier")->isEnabled());
+    for (const QKeySequence& key : {QKeySequence(QKeySequence::Copy), QKeySequence(QStringLiteral("Ctrl+Insert")),
+                                    QKeySequence(QKeySequence::Cut)}) {
+        QTest::keySequence(target, key);
+        QCOMPARE(clipText(), QStringLiteral("untouched"));
+    }
+    QCOMPARE(doc().entryCount(), how == QLatin1String("deleted") ? 5 : 6);
+}
+
+// The editors' other ways to copy (Ctrl+Insert, their own menus, dragging the notes' text out)
+// all end in the program's command: marked when it is a password, watched, cleared.
+void TestMainWindowClipboard::editorsCopyOnlyThroughTheCommands()
+{
+    makeWindow();
+    QVERIFY(view()->cellEditing()->OpenCellEditor(cellPoint(2, EntryListModel::PasswordColumn)));
+    TCellEditor* ed = view()->cellEditing()->editor();
+    QTRY_VERIFY(ed->hasFocus());
+    QCOMPARE(ed->selectedText(), QStringLiteral("pw-gamma"));
+    QTest::keyClick(ed, Qt::Key_Insert, Qt::ControlModifier);
+    QCOMPARE(clipText(), QStringLiteral("pw-gamma"));
+    QCOMPARE(QApplication::clipboard()->mimeData()->data(QStringLiteral("x-kde-passwordManagerHint")),
+             QByteArray("secret"));
+    QCOMPARE(watch()->watchedText(), QStringLiteral("pw-gamma"));
+
+    QApplication::clipboard()->setText(QStringLiteral("other"));
+    std::unique_ptr<QMenu> menu(ed->createContextMenu());
+    QAction* copy = menu->findChild<QAction*>(QStringLiteral("edit-copy"));
+    QVERIFY(copy);
+    copy->trigger();
+    QCOMPARE(clipText(), QStringLiteral("pw-gamma"));
+    QCOMPARE(QApplication::clipboard()->mimeData()->data(QStringLiteral("x-kde-passwordManagerHint")),
+             QByteArray("secret"));
+    QCOMPARE(watch()->watchedText(), QStringLiteral("pw-gamma"));
+    QAction* cut = menu->findChild<QAction*>(QStringLiteral("edit-cut"));
+    QVERIFY(cut);
+    cut->trigger();
+    QCOMPARE(ed->text(), QString());
+    menu.reset();
+    view()->cellEditing()->discard();
+
+    view()->selectGroup(group(QStringLiteral("Cards")));
+    view()->flushGroupChange();
+    NotesEdit* memo = view()->memo();
+    memo->setFocus();
+    QTRY_VERIFY(memo->hasFocus());
+    memo->selectAll();
+    QApplication::clipboard()->setText(QStringLiteral("other"));
+    QTest::keyClick(memo, Qt::Key_Insert, Qt::ControlModifier);
+    QCOMPARE(clipText(), QStringLiteral("BANK card\nsecond line"));
+    QCOMPARE(watch()->watchedText(), clipText());
+    QApplication::clipboard()->setText(QStringLiteral("other"));
+    menu.reset(memo->createContextMenu());
+    menu->findChild<QAction*>(QStringLiteral("edit-copy"))->trigger();
+    QCOMPARE(clipText(), QStringLiteral("BANK card\nsecond line"));
+    QCOMPARE(watch()->watchedText(), clipText());
+    // A drag of the selection carries nothing another program reads.
+    std::unique_ptr<QMimeData> dragged(memo->createMimeDataFromSelection());
+    QVERIFY(!dragged->hasText());
+    QVERIFY(!dragged->hasHtml());
+    QCOMPARE(dragged->formats(), QStringList{QLatin1String(NotesEdit::kDragMimeType)});
+    QCOMPARE(dragged->data(QLatin1String(NotesEdit::kDragMimeType)), QByteArray("BANK card\nsecond line"));
+}
+
+// What Copy put on the clipboard is kept in buffers that are wiped once the clipboard lets go of
+// them: replaced by another program, or emptied after the delay; not while it still holds them.
+void TestMainWindowClipboard::copiesWipedOnceTheClipboardLetsGo()
+{
+    makeWindow();
+    copyRow(1);
+    auto* clipCommands = m_win->clipboardCommands();
+    QCOMPARE(clipCommands->placedText(), QStringLiteral("pw-beta"));
+    QVERIFY(entryclip::decode(clipCommands->placedRecord()));
+    // The document's own password buffer is not the clipboard's.
+    QVERIFY(clipCommands->placedText().constData() != doc().entry(1)->Password.constData());
+
+    g_wipedSizes.clear();
+    setTextWipeObserver(noteWiped);
+    const auto noObserver = qScopeGuard([] { setTextWipeObserver(nullptr); });
+    // New keeps what the clipboard still holds: it may be pasted yet.
+    ModalSeam::pushAnswer(int(MsgNo));
+    QVERIFY(m_win->NewDocument());
+    QCOMPARE(clipText(), QStringLiteral("pw-beta"));
+    QCOMPARE(clipCommands->placedText(), QStringLiteral("pw-beta"));
+    // The delay ends: the clipboard is emptied and both copies are wiped.
+    g_wipedSizes.clear();
+    advanceAndCheck(5 * 60000);
+    QCOMPARE(clipText(), QString());
+    QVERIFY(clipCommands->placedText().isEmpty());
+    QVERIFY(clipCommands->placedRecord().isEmpty());
+    QVERIFY(watch()->watchedText().isEmpty());
+    // The placed password, 7 characters of 2 bytes, was cleared in place.
+    QVERIFY2(std::any_of(g_wipedSizes.begin(), g_wipedSizes.end(), [](qsizetype n) { return n >= 14; }),
+             "the placed password was not wiped");
+
+    // Another program takes the clipboard: the copy is wiped at once.
+    makeWindow();
+    copyRow(0);
+    QCOMPARE(m_win->clipboardCommands()->placedText(), QStringLiteral("pw-alpha"));
+    QApplication::clipboard()->setText(QStringLiteral("someone else"));
+    QTRY_VERIFY(m_win->clipboardCommands()->placedText().isEmpty());
+    QVERIFY(m_win->clipboardCommands()->placedRecord().isEmpty());
+    QVERIFY(!watch()->pending());
 }
 
 void TestMainWindowClipboard::searchShowsMatchesOfEveryGroup()

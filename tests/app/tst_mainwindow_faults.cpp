@@ -2,15 +2,15 @@
 // a save that cannot be written, the generator command, the message boxes of an open, the status
 // bar's dates and hints, the width of the web column, and the right button in the list.
 
-#include "app/DocumentView.h"
-#include "app/EntryHint.h"
-#include "app/EntryListModel.h"
-#include "app/EntryListView.h"
-#include "app/GroupTreeView.h"
-#include "app/TfrmTresorin.h"
+#include "app/gui/views/DocumentView.h"
+#include "app/core/EntryHint.h"
+#include "app/gui/views/EntryListModel.h"
+#include "app/gui/views/EntryListView.h"
+#include "app/gui/views/GroupTreeView.h"
+#include "app/gui/window/TfrmTresorin.h"
 #include "crypto/Cipher.h"
 #include "document/DocumentStream.h"
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "document/gui/TBoiteMetaPass.h"
 #include "generator/gui/TfrmGenerateur.h"
 #include "lang/gui/ShowMsg.h"

@@ -2,18 +2,20 @@
 // recent files, dropped files, the close query, and Merge. Every question is answered through the
 // modal seam.
 
-#include "app/DocumentView.h"
-#include "app/EntryListModel.h"
-#include "app/EntryListView.h"
-#include "app/GroupTreeModel.h"
-#include "app/GroupTreeView.h"
-#include "app/TfrmTresorin.h"
+#include "app/gui/views/DocumentView.h"
+#include "app/gui/views/EntryListModel.h"
+#include "app/gui/views/EntryListView.h"
+#include "app/gui/views/GroupTreeModel.h"
+#include "app/gui/views/GroupTreeView.h"
+#include "app/gui/views/NotesEdit.h"
+#include "app/gui/window/TfrmTresorin.h"
 #include "crypto/Cipher.h"
 #include "document/DocumentStream.h"
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "document/gui/DocumentPipeline.h"
 #include "document/gui/TBoiteMetaPass.h"
 #include "lang/gui/ShowMsg.h"
+#include "platform/SingleInstance.h"
 #include "platform/gui/ModalSeam.h"
 #include "settings/IniFile.h"
 #include "support/DocumentFixture.h"
@@ -27,6 +29,8 @@
 #include <QMimeData>
 #include <QToolButton>
 #include <QtTest>
+
+#include <csignal>
 
 using testsupport::TempFolder;
 
@@ -77,8 +81,13 @@ private slots:
     void recentFilesOptionOff();
     void recentFileThatIsGone();
     void droppedFilesOpenTheFirst();
+    void documentOfALaterStart();
     void closeWithUnsavedChanges_data();
     void closeWithUnsavedChanges();
+    void typedNotesCountAtNew();
+    void focusFollowsTheCommands();
+    void endRequestedBySignal_data();
+    void endRequestedBySignal();
     void mergeTwoGroupsIntoThree();
     void mergeTheOpenFileIntoItself();
     void mergeWithAWrongPassword();
@@ -318,6 +327,31 @@ void TestFileCommandsWindow::recentFileThatIsGone()
     QCOMPARE(topGroupNames(), QStringList{QStringLiteral("a1")});
 }
 
+// The program is started again with a document while this window runs (the desktop opening a
+// .pass file): the running window asks its save question and opens it; a missing file is said.
+void TestFileCommandsWindow::documentOfALaterStart()
+{
+    auto* w = makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\nOneInstance=1\r\n");
+    QVERIFY(w->singleInstance() && w->singleInstance()->isListening());
+    const QString b = makeDocument(QStringLiteral("b.pass"), QStringLiteral("pb"), 1, QStringLiteral("b"));
+    w->view()->groupModel()->addGroup(QStringLiteral("unsaved"), nullptr);
+    w->SetModified(true);
+
+    ModalSeam::pushAnswer(int(MsgNo));
+    ModalSeam::pushAnswer(QStringLiteral("pb"));
+    emit w->singleInstance()->openRequested(b);
+    QTRY_COMPARE(w->doc().CurrentPath, b);
+    QCOMPARE(ModalSeam::shown().size(), 2);
+    QCOMPARE(ModalSeam::shown()[0].dialog, QStringLiteral("ShowMsg"));
+    QCOMPARE(topGroupNames(), QStringList{QStringLiteral("b1")});
+
+    const QString missing = m_tmp->filePath(QStringLiteral("gone.pass"));
+    emit w->singleInstance()->openRequested(missing);
+    QTRY_COMPARE(ModalSeam::shown().size(), 3);
+    QVERIFY(ModalSeam::shown().last().text.contains(QStringLiteral("gone.pass")));
+    QCOMPARE(w->doc().CurrentPath, b);
+}
+
 void TestFileCommandsWindow::droppedFilesOpenTheFirst()
 {
     auto* w = makeWindow();
@@ -394,6 +428,98 @@ void TestFileCommandsWindow::closeWithUnsavedChanges()
     DocumentState back;
     QVERIFY(readDocument(path, QStringLiteral("secret"), back));
     QCOMPARE(back.groupCount(), saved ? 4 : 3);
+}
+
+// Notes typed and not stored yet make the document modified when a command would replace it: the
+// save question comes, and Cancel keeps them.
+void TestFileCommandsWindow::typedNotesCountAtNew()
+{
+    auto* w = makeWindow();
+    const QString path = makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret"), 1, QStringLiteral("g"));
+    openThroughCommand(path, QStringLiteral("secret"));
+    QVERIFY(!w->doc().Modified);
+    w->view()->flushGroupChange();
+    w->view()->selectRow(0);
+    QVERIFY(w->view()->selectedEntry());
+    NotesEdit* memo = w->view()->memo();
+    QVERIFY(!memo->isReadOnly());
+    memo->setPlainText(QStringLiteral("typed, not stored"));
+    memo->document()->setModified(true);
+    w->view()->liste()->setFocus(); // the notes editor no longer has the focus
+
+    ModalSeam::clearShown();
+    ModalSeam::pushAnswer(int(MsgCancel));
+    w->action(QStringLiteral("ActionNouveau"))->trigger();
+    QCOMPARE(shownMessages(), QStringList{QStringLiteral("Do you want to save \"%1\" ?").arg(path)});
+    QVERIFY(w->doc().Modified);
+    QCOMPARE(w->doc().CurrentPath, path);
+    QCOMPARE(w->view()->selectedEntry()->Notes, QStringLiteral("typed, not stored"));
+}
+
+// After each command the focus is where the next key is expected: the groups of a document just
+// opened, the empty tree of a new one, the list after an entry was deleted.
+void TestFileCommandsWindow::focusFollowsTheCommands()
+{
+    auto* w = makeWindow();
+    w->show();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    const QString path = makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret"), 2, QStringLiteral("g"));
+    w->view()->liste()->setFocus();
+    openThroughCommand(path, QStringLiteral("secret"));
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->view()->arbo()));
+
+    w->view()->flushGroupChange();
+    w->view()->liste()->setFocus();
+    w->view()->selectRow(0);
+    ModalSeam::pushAnswer(int(MsgYes));
+    w->action(QStringLiteral("ActionDelEntree"))->trigger();
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->view()->liste()));
+
+    ModalSeam::pushAnswer(int(MsgNo));
+    w->action(QStringLiteral("ActionNouveau"))->trigger();
+    QCOMPARE(w->doc().groupCount(), 0);
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->view()->arbo()));
+}
+
+void TestFileCommandsWindow::endRequestedBySignal_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+    QTest::newRow("SIGINT") << int(SIGINT);
+}
+
+// kill, Ctrl+C or a closing terminal end the program as Exit does: the save question first, and
+// Cancel keeps it running with its document.
+void TestFileCommandsWindow::endRequestedBySignal()
+{
+    QFETCH(int, signalNumber);
+    auto* w = makeWindow();
+    w->handleSessionEnd();
+    const QString path = makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret"), 1, QStringLiteral("g"));
+    openThroughCommand(path, QStringLiteral("secret"));
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    w->view()->groupModel()->addGroup(QStringLiteral("added"), nullptr);
+    w->SetModified(true);
+    const QByteArray before = m_tmp->readFile(QStringLiteral("a.pass"));
+
+    ModalSeam::clearShown();
+    ModalSeam::pushAnswer(int(MsgCancel));
+    QCOMPARE(::raise(signalNumber), 0);
+    QTRY_COMPARE(shownMessages().size(), 1);
+    QCOMPARE(shownMessages().first(), QStringLiteral("Do you want to save \"%1\" ?").arg(path));
+    QVERIFY(w->isVisible());
+    QVERIFY(w->doc().Modified);
+
+    // Again, and this time Yes: saved, then the window closes.
+    ModalSeam::pushAnswer(int(MsgYes));
+    QCOMPARE(::raise(signalNumber), 0);
+    QTRY_VERIFY(!w->isVisible());
+    QCOMPARE(shownMessages().size(), 2);
+    QVERIFY(m_tmp->readFile(QStringLiteral("a.pass")) != before);
+    QVERIFY(!w->doc().Modified);
 }
 
 void TestFileCommandsWindow::mergeTwoGroupsIntoThree()

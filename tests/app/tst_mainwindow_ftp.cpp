@@ -3,12 +3,13 @@
 // upload after a local save, Stop, and a download that ends after another document was opened.
 // Every question is answered through the modal seam.
 
-#include "app/DocumentView.h"
-#include "app/FtpSync.h"
-#include "app/TfrmTresorin.h"
+#include "app/gui/views/DocumentView.h"
+#include "app/gui/commands/FtpSync.h"
+#include "app/gui/window/IdleLock.h"
+#include "app/gui/window/TfrmTresorin.h"
 #include "crypto/Cipher.h"
 #include "document/DocumentStream.h"
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "document/gui/DocumentPipeline.h"
 #include "document/gui/TBoiteMetaPass.h"
 #include "ftp/FtpParameters.h"
@@ -105,7 +106,12 @@ private slots:
     void syncAfterOpen_data();
     void syncAfterOpen();
     void searchFilterIsSwitchedOffBeforeTheQuestion();
+    void idleLockClosesTheDocumentUnderTheSyncQuestion();
+    void idleLockClosesTheDocumentUnderTheSaveOnFtpDialog();
     void stopDuringTheDownload();
+    void newDuringTheDownload_data();
+    void newDuringTheDownload();
+    void backupThatCannotBeWrittenKeepsTheLocalCopy();
     void downloadIsDroppedForAnotherDocument_data();
     void downloadIsDroppedForAnotherDocument();
     void uploadAfterEveryLocalSave();
@@ -224,6 +230,8 @@ void TestMainWindowFtp::openOnFtp()
     // A document read from FTP starts no download of its own copy, although synchronised.
     QVERIFY(!w->ftpSync()->syncTransfer());
     QVERIFY(!w->doc().ReadOnlyLock);
+    // It is no file of this computer: the desktop's recent documents do not get it.
+    QVERIFY(!m_tmp->readFile(QStringLiteral("data/recently-used.xbel")).contains("codes.pass"));
 }
 
 void TestMainWindowFtp::openOnFtpOfAnEmptyFile()
@@ -280,6 +288,14 @@ void TestMainWindowFtp::saveOnFtp()
         QVERIFY(w->doc().FtpMode);
         QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - codes.pass (FTP)"));
         QCOMPARE(w->saveToolButton()->defaultAction()->objectName(), QStringLiteral("ActionSauverFTP"));
+        // New leaves FTP mode: Save is the local save again, its tool button and its shortcut.
+        w->action(QStringLiteral("ActionNouveau"))->trigger();
+        QVERIFY(!w->doc().FtpMode);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - Untitled"));
+        QCOMPARE(w->saveToolButton()->defaultAction()->objectName(), QStringLiteral("ActionSauver"));
+        QCOMPARE(w->action(QStringLiteral("ActionSauver"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+        QCOMPARE(w->action(QStringLiteral("ActionSauverFTP"))->shortcut(),
+                 QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_S));
     } else {
         QVERIFY(!server.exists(QStringLiteral("backup/codes.pass")));
         QVERIFY(w->doc().Modified);
@@ -311,6 +327,9 @@ void TestMainWindowFtp::syncAfterOpen_data()
                                        << proposeFtp;
     QTest::newRow("FTP older, No") << -1.0 << false << int(A::No) << kPassword << s3cret << true << none
                                    << proposeLocal;
+    // Closing the window never replaces the newer local copy with the older one.
+    QTest::newRow("FTP older, closed") << -1.0 << false << int(A::Cancelled) << kPassword << s3cret << false << none
+                                       << proposeLocal;
     QTest::newRow("FTP older, AutoSync") << -1.0 << true << -1 << kPassword << s3cret << false << none << none;
     QTest::newRow("FTP copy under another meta password")
         << 1.0 << true << -1 << QStringLiteral("other") << s3cret << false << QStringLiteral("BadPass") << none;
@@ -355,6 +374,13 @@ void TestMainWindowFtp::syncAfterOpen()
     QVERIFY(w->doc().ReadOnlyLock);
     QVERIFY(!w->action(QStringLiteral("ActionSauver"))->isEnabled());
     QVERIFY(!w->action(QStringLiteral("ActionSynchroFTP"))->isEnabled());
+    // Merge and the FTP entry mark would change the document too.
+    QVERIFY(!w->action(QStringLiteral("ActionFusionner"))->isEnabled());
+    w->view()->flushGroupChange();
+    w->view()->selectRow(0);
+    QVERIFY(w->view()->selectedEntry());
+    QVERIFY(!w->view()->selectedEntry()->WebAddress.isEmpty());
+    QVERIFY(!w->action(QStringLiteral("ActionSetFTP"))->isEnabled());
     QCOMPARE(w->statusPanel(2)->text(), QStringLiteral("Read only"));
     QVERIFY(w->findChild<QWidget*>(QStringLiteral("panelLoadFTP"))->isVisibleTo(w));
     QVERIFY(w->ftpSync()->syncTransfer());
@@ -380,8 +406,15 @@ void TestMainWindowFtp::syncAfterOpen()
         QCOMPARE(groupNames(w->doc()), QStringList{QStringLiteral("local group")});
         QCOMPARE(m_tmp->readFile(QStringLiteral("sync.pass")), localBytes);
         QCOMPARE(server.readFile(QStringLiteral("backup/sync.pass")), remoteBytes);
+        QVERIFY(!m_tmp->exists(QStringLiteral("sync.pass.bak")));
         return;
     }
+    // The local file the FTP copy replaced is kept beside it, for its owner only, and the status
+    // bar says where.
+    QCOMPARE(m_tmp->readFile(QStringLiteral("sync.pass.bak")), localBytes);
+    QCOMPARE(QFile::permissions(path + QStringLiteral(".bak")) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+             QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QCOMPARE(w->statusPanel(0)->text(), QStringLiteral("The replaced local file is kept as %1.bak").arg(path));
     // The FTP copy's content and counter, the local parameters; saved uncounted and sent back.
     QCOMPARE(groupNames(w->doc()), QStringList{QStringLiteral("remote group")});
     QCOMPARE(w->doc().LocalDoc.SaveCount, 9);
@@ -424,6 +457,82 @@ void TestMainWindowFtp::searchFilterIsSwitchedOffBeforeTheQuestion()
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteInfo")).size(), 1);
 }
 
+// The idle lock comes while the synchronisation question is on screen and the user cancels its
+// prompt, which closes the document. A Yes given afterwards must not show the FTP copy in the
+// window: that would show every entry without the meta password.
+void TestMainWindowFtp::idleLockClosesTheDocumentUnderTheSyncQuestion()
+{
+    FtpServer server;
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    auto* w = makeWindow();
+    DocumentState local;
+    fillDocument(local, QStringLiteral("local group"), server, 5, 45000.5);
+    const QString path = writeLocal(QStringLiteral("sync.pass"), local);
+    const QByteArray localBytes = m_tmp->readFile(QStringLiteral("sync.pass"));
+    DocumentState remote;
+    fillDocument(remote, QStringLiteral("remote group"), server, 9, 45001.5);
+    const QByteArray remoteBytes = enciphered(remote);
+    QVERIFY(server.writeFile(QStringLiteral("backup/sync.pass"), remoteBytes));
+
+    openFromDisk(path);
+    bool locked = false;
+    ModalSeam::setObserver([&](const ModalSeam::Shown& q) {
+        if (q.dialog == QLatin1String("BoiteInfo") && !locked) {
+            locked = true;
+            w->idleLock()->timerIdleMainTimer();
+        }
+    });
+    ModalSeam::pushAnswer(QVariant());                   // Cancel at the lock's prompt
+    ModalSeam::pushAnswer(int(PropertiesAnswer::Yes)); // then Yes to the question
+    QVERIFY(waitForSync());
+
+    QVERIFY(locked);
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("MetaPass")).size(), 2); // the open, then the lock
+    QCOMPARE(ModalSeam::pendingAnswers(), 0);
+    QCOMPARE(groupNames(w->doc()), QStringList());
+    QCOMPARE(w->doc().entryCount(), 0);
+    QVERIFY(w->doc().CurrentPath.isEmpty());
+    QVERIFY(w->doc().MetaPassword.isEmpty());
+    QVERIFY(!w->doc().ReadOnlyLock);
+    QCOMPARE(m_tmp->readFile(QStringLiteral("sync.pass")), localBytes);
+    QCOMPARE(server.readFile(QStringLiteral("backup/sync.pass")), remoteBytes);
+}
+
+// The idle lock closes the document while the Save on FTP dialog is open: the new, empty document
+// must not take the FTP name and mode, whose next save would replace the server's copy with it.
+void TestMainWindowFtp::idleLockClosesTheDocumentUnderTheSaveOnFtpDialog()
+{
+    FtpServer server;
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    auto* w = makeWindow();
+    DocumentState local;
+    fillDocument(local, QStringLiteral("local"), server, 7, 45000.5);
+    local.LocalDoc.SyncOn = false;
+    openFromDisk(writeLocal(QStringLiteral("local.pass"), local));
+    writeFtpSection(server, QStringLiteral("backup/codes.pass"));
+    QVERIFY(QDir(server.root()).mkpath(QStringLiteral("backup")));
+    QVERIFY(!w->doc().Modified);
+
+    bool locked = false;
+    ModalSeam::setObserver([&](const ModalSeam::Shown& q) {
+        if (q.dialog == QLatin1String("BoiteFTP") && !locked) {
+            locked = true;
+            w->idleLock()->timerIdleMainTimer();
+        }
+    });
+    ModalSeam::pushAnswer(QVariant());            // Cancel at the lock's prompt: the document closes
+    ModalSeam::pushAnswer(QStringLiteral("OK")); // then OK in the dialog still open
+    w->action(QStringLiteral("ActionSauverFTP"))->trigger();
+
+    QVERIFY(locked);
+    QCOMPARE(ModalSeam::pendingAnswers(), 0);
+    QCOMPARE(w->doc().entryCount(), 0);
+    QVERIFY(w->doc().CurrentPath.isEmpty());
+    QVERIFY(!w->doc().FtpMode);
+    QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - Untitled"));
+    QCOMPARE(w->saveToolButton()->defaultAction()->objectName(), QStringLiteral("ActionSauver"));
+}
+
 void TestMainWindowFtp::stopDuringTheDownload()
 {
     FtpServer server(QStringLiteral("alice"), QStringLiteral("s3cret"), QStringLiteral("silent"));
@@ -438,6 +547,81 @@ void TestMainWindowFtp::stopDuringTheDownload()
     QCOMPARE(messages(), QStringList());
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteInfo")), QStringList());
     QCOMPARE(groupNames(w->doc()), QStringList{QStringLiteral("local group")});
+    QVERIFY(!w->doc().ReadOnlyLock);
+}
+
+void TestMainWindowFtp::newDuringTheDownload_data()
+{
+    QTest::addColumn<bool>("openAnother");
+    QTest::newRow("New") << false;
+    QTest::newRow("Open of a document without synchronisation") << true;
+}
+
+// A slow download of the FTP copy must not outlive its document: New (or Open) stops it and takes
+// the read-only lock off at once, and what is done in the new document is kept.
+void TestMainWindowFtp::newDuringTheDownload()
+{
+    QFETCH(bool, openAnother);
+    FtpServer server(QStringLiteral("alice"), QStringLiteral("s3cret"), QStringLiteral("silent"));
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    auto* w = makeWindow(true);
+    DocumentState local;
+    fillDocument(local, QStringLiteral("local group"), server, 5, 45000.5);
+    openFromDisk(writeLocal(QStringLiteral("sync.pass"), local));
+    QVERIFY(w->doc().ReadOnlyLock);
+    QPointer<TFileFTP> transfer = w->ftpSync()->syncTransfer();
+    QVERIFY(transfer);
+
+    if (openAnother) {
+        DocumentState other;
+        fillDocument(other, QStringLiteral("other"), server, 1, 45000.5);
+        other.LocalDoc.SyncOn = false;
+        openFromDisk(writeLocal(QStringLiteral("other.pass"), other));
+        QCOMPARE(groupNames(w->doc()), QStringList{QStringLiteral("other")});
+    } else {
+        w->action(QStringLiteral("ActionNouveau"))->trigger();
+        QCOMPARE(w->doc().groupCount(), 0);
+    }
+    QVERIFY(!w->doc().ReadOnlyLock);
+    QVERIFY(!w->ftpSync()->syncTransfer());
+    QVERIFY(!w->findChild<QWidget*>(QStringLiteral("panelLoadFTP"))->isVisibleTo(w));
+    QCOMPARE(w->statusPanel(2)->text(), QString());
+    QVERIFY(w->action(QStringLiteral("ActionNewGrp"))->isEnabled());
+    // The transfer stops within its time-outs, and its end changes nothing any more.
+    QTRY_VERIFY_WITH_TIMEOUT(transfer.isNull(), 15000);
+    w->action(QStringLiteral("ActionNewGrp"))->trigger();
+    QVERIFY(w->doc().Modified);
+    QVERIFY(w->action(QStringLiteral("ActionSauver"))->isEnabled());
+    QCoreApplication::processEvents();
+    QVERIFY(w->doc().Modified);
+    QVERIFY(!w->doc().ReadOnlyLock);
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteInfo")), QStringList());
+    QCOMPARE(messages(), QStringList());
+}
+
+// The local file cannot be kept beside itself (a folder stands where the backup would go): the FTP
+// copy is not taken and the local file stays as it was.
+void TestMainWindowFtp::backupThatCannotBeWrittenKeepsTheLocalCopy()
+{
+    FtpServer server;
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    auto* w = makeWindow(true);
+    DocumentState local;
+    fillDocument(local, QStringLiteral("local group"), server, 5, 45000.5);
+    const QString path = writeLocal(QStringLiteral("sync.pass"), local);
+    const QByteArray localBytes = m_tmp->readFile(QStringLiteral("sync.pass"));
+    m_tmp->makeFolder(QStringLiteral("sync.pass.bak"));
+    DocumentState remote;
+    fillDocument(remote, QStringLiteral("remote group"), server, 9, 45001.5);
+    QVERIFY(server.writeFile(QStringLiteral("backup/sync.pass"), enciphered(remote)));
+    openFromDisk(path);
+    QVERIFY(waitForSync());
+    QCOMPARE(messages().size(), 1);
+    QVERIFY2(messages().first().startsWith(
+                 QStringLiteral("The local file could not be kept as %1.bak: the FTP copy was not taken.").arg(path)),
+             qPrintable(messages().first()));
+    QCOMPARE(groupNames(w->doc()), QStringList{QStringLiteral("local group")});
+    QCOMPARE(m_tmp->readFile(QStringLiteral("sync.pass")), localBytes);
     QVERIFY(!w->doc().ReadOnlyLock);
 }
 
@@ -479,7 +663,15 @@ void TestMainWindowFtp::downloadIsDroppedForAnotherDocument()
         w->doc().addGroup(QStringLiteral("document B"));
         w->view()->documentReloaded();
     }
-    QVERIFY(waitForSync());
+    if (openAnother) {
+        // Opening B stopped A's download at once: nothing of it comes back.
+        QVERIFY(!w->ftpSync()->syncTransfer());
+        QVERIFY(!w->doc().ReadOnlyLock);
+        QSignalSpy late(w->ftpSync(), &FtpSync::syncDownloadFinished);
+        QVERIFY(!late.wait(1500));
+    } else {
+        QVERIFY(waitForSync());
+    }
 
     QCOMPARE(groupNames(w->doc()), QStringList{QStringLiteral("document B")});
     QVERIFY(!w->doc().ReadOnlyLock);

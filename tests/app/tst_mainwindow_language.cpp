@@ -2,9 +2,11 @@
 // windows and switched without a restart, the translator's export, the layout restored from the
 // settings, the recent-file commands and the tray button.
 
-#include "app/DocumentView.h"
-#include "app/TfrmTresorin.h"
-#include "document/Win1252.h"
+#include "app/gui/views/DocumentView.h"
+#include "app/gui/views/EntryListView.h"
+#include "app/gui/views/GroupTreeView.h"
+#include "app/gui/window/TfrmTresorin.h"
+#include "platform/Win1252.h"
 #include "document/gui/TBoiteMetaPass.h"
 #include "ftp/gui/TBoiteFTP.h"
 #include "ftp/gui/TBoiteInfo.h"
@@ -32,6 +34,12 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QAbstractSpinBox>
+#include <QAccessible>
+#include <QLineEdit>
+#include <QDialogButtonBox>
+#include <QLibraryInfo>
+#include <QPushButton>
 #include <QtTest>
 
 using testsupport::TempFolder;
@@ -50,6 +58,10 @@ private slots:
     void toolBarAndDropDowns();
     void statusBarPanels();
     void languageSwitchWithoutRestart();
+    void hintUnderThePointerFollowsTheLanguage();
+    void toolkitTextsFollowTheLanguage();
+    void emptyTreeSaysHowToStart();
+    void everyControlHasAnAccessibleName();
     void otherWindowsFollowTheLanguage();
     void failedLanguageIsRetried();
     void failedLanguageIsNotRetriedByItsOwnBox();
@@ -133,17 +145,17 @@ void TestMainWindowLanguage::menusInOrder()
     QCOMPARE(menuLayout(menus[2]), (QStringList{"ActionNewGrp", "ActionRenGrp", "ActionDelGrp"}));
     QCOMPARE(menuLayout(menus[3]),
              (QStringList{"ActionNewEntree", "actNewGenerateur", "ActionRenEntree", "ActionDelEntree", "-",
-                          "ActionCouper", "ActionCopier", "ActionColler", "-", "ActionSetFTP", "-", "ActionOpenURL"}));
-    QCOMPARE(menuLayout(menus[4]), (QStringList{"ActionHidePwd", "actGenerateur", "-", "ActionSynchroFTP",
+                          "ActionCouper", "ActionCopier", "ActionCopierCode", "ActionColler", "-", "ActionSetFTP", "-", "ActionOpenURL"}));
+    QCOMPARE(menuLayout(menus[4]), (QStringList{"ActionHidePwd", "actGenerateur", "ActionSante", "-", "ActionSynchroFTP",
                                                 "ActionInfoFich", "-", "ActionOption"}));
     QCOMPARE(menuLayout(menus[5]), (QStringList{"ActionMajWeb", "actionSupport", "-", "ActionAbout"}));
     QCOMPARE(menuLayout(w->treePopup()), (QStringList{"ActionNewGrp", "ActionRenGrp", "ActionDelGrp"}));
     QCOMPARE(menuLayout(w->listPopup()),
              (QStringList{"ActionNewEntree", "actNewGenerateur", "ActionRenEntree", "ActionDelEntree", "-",
-                          "ActionCouper", "ActionCopier", "ActionColler", "-", "ActionSetFTP", "-", "ActionOpenURL"}));
+                          "ActionCouper", "ActionCopier", "ActionCopierCode", "ActionColler", "-", "ActionSetFTP", "-", "ActionOpenURL"}));
 
     // Every command carries its category; menu items are the commands themselves.
-    for (QAction* a : w->commands())
+    for (QAction* a : w->commands().all())
         QVERIFY2(!a->property(kCategoryProperty).toString().isEmpty(), qPrintable(a->objectName()));
     QCOMPARE(w->action(QStringLiteral("ActionSetFTP"))->property(kCategoryProperty).toString(),
              QStringLiteral("Element"));
@@ -318,6 +330,97 @@ void TestMainWindowLanguage::languageSwitchWithoutRestart()
     // The further shortcuts of Hide passwords survive the tables.
     QCOMPARE(w->action(QStringLiteral("ActionHidePwd"))->shortcut(), QKeySequence(Qt::Key_F12));
     QCOMPARE(w->findChildren<QShortcut*>().size(), 3);
+}
+
+// The pointer rests on the list when the window first shows: its hint, given before the language
+// is applied, is shown again in that language without waiting for the pointer to move.
+void TestMainWindowLanguage::hintUnderThePointerFollowsTheLanguage()
+{
+    auto* w = makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
+    QEvent enter(QEvent::Enter);
+    QCoreApplication::sendEvent(w->view()->liste(), &enter);
+    QVERIFY2(w->statusPanel(0)->text().startsWith(QStringLiteral("Double-clic")),
+             qPrintable(w->statusPanel(0)->text()));
+    w->FormActivate();
+    QCOMPARE(w->statusPanel(0)->text(), QStringLiteral("Double click to edit item. Change field with Tab or Enter."));
+}
+
+// The toolkit's own buttons speak the program's language: French in the French window, English
+// again after a switch to English.
+void TestMainWindowLanguage::toolkitTextsFollowTheLanguage()
+{
+    if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_fr.qm")))
+        QSKIP("The toolkit's French catalogue (qt6-translations-l10n) is not installed");
+    auto* w = makeWindow("[Main]\r\nLangue=FR\r\nAutoCheck=0\r\n");
+    w->FormActivate();
+    QDialogButtonBox box(QDialogButtonBox::Cancel | QDialogButtonBox::Open);
+    QCOMPARE(box.button(QDialogButtonBox::Cancel)->text().remove(QLatin1Char('&')), QStringLiteral("Annuler"));
+    w->settings().Langue = QStringLiteral("US");
+    QVERIFY(w->ApplyLanguage());
+    QDialogButtonBox english(QDialogButtonBox::Cancel);
+    QCOMPARE(english.button(QDialogButtonBox::Cancel)->text().remove(QLatin1Char('&')), QStringLiteral("Cancel"));
+}
+
+// A new document has no group, so New entry is disabled: the empty tree names the command that
+// makes the first group, in the current language.
+void TestMainWindowLanguage::emptyTreeSaysHowToStart()
+{
+    auto* w = makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
+    w->FormActivate();
+    GroupTreeView* tree = w->view()->arbo();
+    QCOMPARE(tree->emptyHint(), QStringLiteral("No group yet: Group \u203a New makes the first one."));
+    w->resize(700, 400);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    const auto inked = [tree] {
+        const QImage image = tree->viewport()->grab().toImage();
+        const QRgb base = image.pixel(image.width() - 2, image.height() - 2);
+        int count = 0;
+        for (int y = 0; y < 40 && y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixel(x, y) != base ? 1 : 0;
+        return count;
+    };
+    QVERIFY(inked() > 20);
+    w->settings().Langue = QStringLiteral("FR");
+    QVERIFY(w->ApplyLanguage());
+    QCOMPARE(tree->emptyHint(), QStringLiteral("Aucun groupe encore : Groupe \u203a Nouveau cr\u00e9e le premier."));
+}
+
+// A screen reader can name every control that takes the focus, in all seven windows, in the
+// language of the table; the views carry their hint as description.
+void TestMainWindowLanguage::everyControlHasAnAccessibleName()
+{
+    auto* w = makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
+    makeOtherWindows();
+    w->FormActivate();
+    QList<QWidget*> windows{w};
+    for (const auto& other : m_others)
+        windows << other.get();
+    QStringList unnamed;
+    for (QWidget* window : windows)
+        for (QWidget* control : window->findChildren<QWidget*>()) {
+            if (control->focusPolicy() == Qt::NoFocus || qobject_cast<QAbstractSpinBox*>(control->parentWidget()))
+                continue;
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(control);
+            if (!a || a->text(QAccessible::Name).trimmed().isEmpty())
+                unnamed << window->objectName() + QLatin1Char('.') + control->objectName() + QLatin1Char(' ') +
+                               QLatin1String(control->metaObject()->className());
+        }
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
+
+    QAccessibleInterface* tree = QAccessible::queryAccessibleInterface(w->view()->arbo());
+    const QString english = tree->text(QAccessible::Name);
+    QVERIFY(!english.isEmpty());
+    QCOMPARE(tree->text(QAccessible::Description), w->view()->arbo()->statusTip().isEmpty()
+                                                       ? w->view()->arbo()->toolTip()
+                                                       : w->view()->arbo()->statusTip());
+    QAccessibleInterface* pass =
+        QAccessible::queryAccessibleInterface(static_cast<TBoiteMetaPass*>(m_others[0].get())->EditConfirm);
+    QCOMPARE(pass->text(QAccessible::Name), QStringLiteral("Re-enter password :"));
+    w->settings().Langue = QStringLiteral("FR");
+    QVERIFY(w->ApplyLanguage());
+    QVERIFY(tree->text(QAccessible::Name) != english);
 }
 
 void TestMainWindowLanguage::otherWindowsFollowTheLanguage()

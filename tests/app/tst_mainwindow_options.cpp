@@ -3,14 +3,14 @@
 // the support page, the gesture of the about box releases the read-only lock, Check for update
 // asks the server of the test, and the activation starts a due check without waiting for it.
 
-#include "app/DocumentView.h"
-#include "app/TfrmTresorin.h"
+#include "app/gui/views/DocumentView.h"
+#include "app/gui/window/TfrmTresorin.h"
 #include "lang/gui/ShowMsg.h"
 #include "platform/gui/ModalSeam.h"
 #include "settings/gui/TBoiteOptions.h"
 #include "support/HttpServer.h"
 #include "support/TempFolder.h"
-#include "update/MakerSite.h"
+#include "ProductInfo.h"
 #include "update/TMajWeb.h"
 #include "update/gui/TBoiteAPropos.h"
 #include "update/gui/UpdateChecker.h"
@@ -37,6 +37,7 @@ private slots:
     void cleanup();
     void optionsApplyAtOnce();
     void optionsCancelled();
+    void settingsFileTooLargeToRead();
     void changedLanguageIsReloaded();
     void aboutAndSupport();
     void gestureReleasesTheReadOnlyLock();
@@ -155,7 +156,25 @@ void TestMainWindowOptions::optionsCancelled()
     QCOMPARE(w->settings().Langue, QStringLiteral("US"));
     QVERIFY(!w->trayButton()->isHidden());
     QCOMPARE(w->action(QStringLiteral("ActionMajWeb"))->text(), caption);
-    QVERIFY(!m_tmp->exists(QStringLiteral("data/applications/tresorin.desktop")));
+    QVERIFY(!m_tmp->exists(QStringLiteral("data/applications/tresorin-documents.desktop")));
+}
+
+// A settings file too large to read: the window starts with the defaults, says so once, and leaves
+// the file as it was at exit.
+void TestMainWindowOptions::settingsFileTooLargeToRead()
+{
+    const QByteArray big = "[Main]\r\nLangue=FR\r\nAutoCheck=0\r\n" + QByteArray(1024 * 1024, ' ');
+    auto* w = makeWindow(big);
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), 1);
+    QVERIFY2(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).first().contains(QStringLiteral("Tresorin.ini")),
+             qPrintable(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).first()));
+    QCOMPARE(ModalSeam::shown().first().kind, int(MsgKind::Warning));
+    QCOMPARE(w->settings().Langue, QString()); // the default
+    w->FormActivate();
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), 1);
+    m_win.reset();
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), 1);
+    QCOMPARE(m_tmp->readFile(QStringLiteral("Tresorin.ini")), big);
 }
 
 void TestMainWindowOptions::changedLanguageIsReloaded()

@@ -2,11 +2,11 @@
 // save as), saved and opened through the commands, the FTP bytes, and the message of a damaged
 // strong document. Every question is answered through the modal seam.
 
-#include "app/TfrmTresorin.h"
+#include "app/gui/window/TfrmTresorin.h"
 #include "crypto/Cipher.h"
 #include "crypto/StrongContainer.h"
 #include "document/DocumentFile.h"
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "document/gui/DocumentPipeline.h"
 #include "document/gui/TBoiteMetaPass.h"
 #include "lang/LangTable.h"
@@ -21,7 +21,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QtTest>
 
 using testsupport::TempFolder;
@@ -290,10 +289,9 @@ void TestStrongWindow::ftpBytesAreStrongToo()
     const QString path = makeDocument(QStringLiteral("strong.pass"), QStringLiteral("secret"), true);
     openThroughCommand(path, QStringLiteral("secret"));
     DocumentPipeline& pipeline = w->pipeline();
-    QSignalSpy handed(&pipeline, &DocumentPipeline::ftpSaveBytes);
-    QVERIFY(pipeline.SaveDocument(QString(), true));
-    QCOMPARE(handed.size(), 1);
-    const QByteArray bytes = handed.first().first().toByteArray();
+    const std::optional<QByteArray> handed = pipeline.EncipherForFtp();
+    QVERIFY(handed);
+    const QByteArray bytes = *handed;
     QVERIFY(strong::looksLikeContainer(bytes.constData(), bytes.size()));
 
     w->action(QStringLiteral("ActionNouveau"))->trigger();

@@ -1,7 +1,9 @@
 // The models behind the group tree and the entry list, checked against the document they show.
 
-#include "app/EntryListModel.h"
-#include "app/GroupTreeModel.h"
+#include "app/gui/views/EntryListModel.h"
+#include "app/gui/views/GroupTreeModel.h"
+#include "crypto/SecureBytes.h"
+#include "document/DocumentCommands.h"
 #include "document/DocumentModel.h"
 #include "lang/LangTable.h"
 
@@ -51,6 +53,7 @@ private slots:
     void rowIcons_data();
     void rowIcons();
     void rowsKeepCopiesUntilRefreshed();
+    void passwordsWipedByTheirLastOwner();
     void sortIsStableCaseInsensitiveAndReversible();
     void sortKeepsSelectionOnItsEntry();
     void sortOnMissingColumnKeepsOrder();
@@ -156,6 +159,62 @@ void TestViewsModels::rowsKeepCopiesUntilRefreshed()
     doc.removeEntry(0);
     model.removeEntryRow(0);
     QCOMPARE(model.rowCount(), 0);
+}
+
+namespace {
+int g_wipedPasswords = 0;
+void countWipedPassword(const void* begin, qsizetype bytes)
+{
+    // A password of this test is 12 characters: a buffer of 24 bytes or more, cleared whole.
+    const auto* p = static_cast<const unsigned char*>(begin);
+    if (bytes >= 24 && std::all_of(p, p + bytes, [](unsigned char c) { return c == 0; }))
+        ++g_wipedPasswords;
+}
+} // namespace
+
+// A password's characters are shared by the entry and its row; whichever lets go last wipes them:
+// a password replaced by an edit, a row dropped after its entry, a closed document.
+void TestViewsModels::passwordsWipedByTheirLastOwner()
+{
+    DocumentState doc;
+    TGroupe* g = doc.addGroup("g");
+    TFeuille* e = doc.appendEntry(NewEntry(g, "e"));
+    e->Password = QStringLiteral("first-secret");
+    e->Password.detach(); // a buffer of its own, as a password read from a file has
+    EntryListModel model;
+    model.FillEntryList(doc, g->Id);
+    g_wipedPasswords = 0;
+    setTextWipeObserver(countWipedPassword);
+    const auto noObserver = qScopeGuard([] { setTextWipeObserver(nullptr); });
+
+    // The edit stores the new password; the row still shows the old one, so nothing is cleared yet.
+    QString typed(QStringLiteral("other-secret"));
+    typed.detach();
+    QCOMPARE(CommitEntryField(doc, *e, EntryField::Password, typed), FieldCommit::Written);
+    QCOMPARE(g_wipedPasswords, 0);
+    QCOMPARE(model.cellText(0, EntryListModel::PasswordColumn), QStringLiteral("first-secret"));
+    // The row takes the new text: it was the old password's last owner.
+    model.setCellText(0, EntryListModel::PasswordColumn, e->Password);
+    QCOMPARE(g_wipedPasswords, 1);
+
+    // The document closes before the views let go: the rows wipe what the entries could not.
+    typed.clear();
+    doc.clearContent();
+    QCOMPARE(g_wipedPasswords, 1);
+    model.clear();
+    QCOMPARE(g_wipedPasswords, 2);
+
+    // The other order: the rows let go first, the entry wipes when it goes.
+    TGroupe* h = doc.addGroup("h");
+    TFeuille* f = doc.appendEntry(NewEntry(h, "f"));
+    f->Password = QStringLiteral("third-secret");
+    f->Password.detach();
+    model.FillEntryList(doc, h->Id);
+    QCOMPARE(model.rowCount(), 1);
+    model.clear();
+    QCOMPARE(g_wipedPasswords, 2);
+    doc.clearContent();
+    QCOMPARE(g_wipedPasswords, 3);
 }
 
 void TestViewsModels::sortIsStableCaseInsensitiveAndReversible()

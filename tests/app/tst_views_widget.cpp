@@ -1,13 +1,14 @@
 // The document view as the main window uses it: tree and list kept in step, sorting by column
 // clicks, row painting, the notes panel, hints and the enabling of the commands.
 
-#include "app/DocumentView.h"
-#include "app/EntryHint.h"
-#include "app/EntryListModel.h"
-#include "app/EntryListView.h"
-#include "app/GroupTreeModel.h"
-#include "app/GroupTreeView.h"
-#include "app/Icons.h"
+#include "app/gui/window/Commands.h"
+#include "app/gui/views/DocumentView.h"
+#include "app/core/EntryHint.h"
+#include "app/gui/views/EntryListModel.h"
+#include "app/gui/views/EntryListView.h"
+#include "app/gui/views/GroupTreeModel.h"
+#include "app/gui/views/GroupTreeView.h"
+#include "app/gui/window/Icons.h"
 #include "document/DocumentModel.h"
 #include "lang/LangTable.h"
 #include "lang/gui/WindowTranslation.h"
@@ -112,8 +113,9 @@ private:
 
     std::unique_ptr<DocumentState> m_doc;
     std::unique_ptr<DocumentView> m_view;
-    std::vector<std::unique_ptr<QAction>> m_actionStore;
-    DocumentActions m_actions;
+    std::unique_ptr<QWidget> m_commandOwner;
+    std::unique_ptr<Commands> m_commands;
+    QAction* command(CommandId id) const { return (*m_commands)[id]; }
     TGroupe* m_bank = nullptr;
     TGroupe* m_cards = nullptr;
     TGroupe* m_mail = nullptr;
@@ -134,33 +136,19 @@ void TestViewsWidget::init()
     addEntry(*m_doc, m_bank, QStringLiteral("élan"), "a-login", "x", "FTP://files.example");
     addEntry(*m_doc, m_cards, "visa", "1234", "0000", "");
 
-    m_actionStore.clear();
-    auto make = [this](const char* name) {
-        m_actionStore.push_back(std::make_unique<QAction>(QString::fromLatin1(name)));
-        m_actionStore.back()->setEnabled(false);
-        return m_actionStore.back().get();
-    };
-    m_actions = DocumentActions();
-    m_actions.newEntry = make("ActionNewEntree");
-    m_actions.newGenerated = make("actNewGenerateur");
-    m_actions.renameEntry = make("ActionRenEntree");
-    m_actions.deleteEntry = make("ActionDelEntree");
-    m_actions.cut = make("ActionCouper");
-    m_actions.copy = make("ActionCopier");
-    m_actions.paste = make("ActionColler");
-    m_actions.setFtp = make("ActionSetFTP");
-    m_actions.setFtp->setCheckable(true);
-    m_actions.openUrl = make("ActionOpenURL");
-    m_actions.renameGroup = make("ActionRenGrp");
-    m_actions.deleteGroup = make("ActionDelGrp");
-    m_actions.hidePasswords = make("ActionHidePwd");
-    m_actions.hidePasswords->setCheckable(true);
-    m_actions.hidePasswords->setChecked(true);
-    m_actions.hidePasswords->setEnabled(true);
+    // The window's commands, all those the view switches off to begin with; passwords hidden.
+    m_commandOwner = std::make_unique<QWidget>();
+    m_commands = std::make_unique<Commands>(m_commandOwner.get());
+    for (CommandId id : {CommandId::NewEntree, CommandId::NewGenerateur, CommandId::RenEntree, CommandId::DelEntree,
+                         CommandId::Couper, CommandId::Copier, CommandId::Coller, CommandId::SetFTP,
+                         CommandId::OpenURL, CommandId::RenGrp, CommandId::DelGrp})
+        command(id)->setEnabled(false);
+    command(CommandId::HidePwd)->setChecked(true);
+    command(CommandId::HidePwd)->setEnabled(true);
 
     m_view = std::make_unique<DocumentView>();
     m_view->entryModel()->setCollatorLocale(QLocale(QLocale::French, QLocale::France));
-    m_view->setActions(m_actions);
+    m_view->setCommands(m_commands.get());
     m_view->setDocument(m_doc.get());
     m_view->resize(760, 420);
     m_view->show();
@@ -172,7 +160,8 @@ void TestViewsWidget::cleanup()
 {
     m_view.reset();
     m_doc.reset();
-    m_actionStore.clear();
+    m_commands.reset();
+    m_commandOwner.reset();
 }
 
 void TestViewsWidget::selectAndReport(TGroupe* group)
@@ -216,10 +205,10 @@ void TestViewsWidget::groupSelectionFillsListInDocumentOrder()
     QCOMPARE(m_view->selectedEntry(), expected[0]);
     QCOMPARE(m_view->memo()->toPlainText(), QString("first line\nsecond line"));
     QVERIFY(!m_view->memo()->isReadOnly());
-    QVERIFY(m_actions.newEntry->isEnabled());
-    QVERIFY(m_actions.newGenerated->isEnabled());
-    QVERIFY(m_actions.copy->isEnabled());
-    QVERIFY(m_actions.openUrl->isEnabled());
+    QVERIFY(command(CommandId::NewEntree)->isEnabled());
+    QVERIFY(command(CommandId::NewGenerateur)->isEnabled());
+    QVERIFY(command(CommandId::Copier)->isEnabled());
+    QVERIFY(command(CommandId::OpenURL)->isEnabled());
 
     // Subgroups' entries are not rows of their parent.
     selectAndReport(m_cards);
@@ -233,10 +222,10 @@ void TestViewsWidget::emptyGroupLeavesNoRowAndNewEntryEnabled()
     QCOMPARE(m_view->entryModel()->rowCount(), 0);
     QCOMPARE(m_view->selectedRow(), -1);
     QCOMPARE(m_view->selectedEntry(), nullptr);
-    QVERIFY(m_actions.newEntry->isEnabled());
-    QVERIFY(m_actions.newGenerated->isEnabled());
-    QVERIFY(!m_actions.copy->isEnabled());
-    QVERIFY(!m_actions.openUrl->isEnabled());
+    QVERIFY(command(CommandId::NewEntree)->isEnabled());
+    QVERIFY(command(CommandId::NewGenerateur)->isEnabled());
+    QVERIFY(!command(CommandId::Copier)->isEnabled());
+    QVERIFY(!command(CommandId::OpenURL)->isEnabled());
     QVERIFY(m_view->memo()->isReadOnly());
     QVERIFY(m_view->memo()->toPlainText().isEmpty());
     QCOMPARE(m_view->memo()->palette().color(QPalette::Base), m_view->palette().color(QPalette::Button));
@@ -248,8 +237,8 @@ void TestViewsWidget::noGroupDisablesNewEntry()
     selectAndReport(nullptr);
     QCOMPARE(m_view->selectedGroup(), nullptr);
     QCOMPARE(m_view->entryModel()->rowCount(), 0);
-    QVERIFY(!m_actions.newEntry->isEnabled());
-    QVERIFY(!m_actions.newGenerated->isEnabled());
+    QVERIFY(!command(CommandId::NewEntree)->isEnabled());
+    QVERIFY(!command(CommandId::NewGenerateur)->isEnabled());
 }
 
 void TestViewsWidget::treeRightClickSelectsAndKeepsSelectionColours()
@@ -392,7 +381,7 @@ void TestViewsWidget::hiddenPasswordsPaintThirteenSymbols()
     QCOMPARE(glyphRuns(img, cellRect(2, EntryListModel::PasswordColumn)), 13);
 
     // The command toggles the painting only.
-    m_actions.hidePasswords->setChecked(false);
+    command(CommandId::HidePwd)->setChecked(false);
     QVERIFY(!m_view->passwordsHidden());
     img = renderList();
     QCOMPARE(glyphRuns(img, cellRect(emptyPasswordRow, EntryListModel::PasswordColumn)), 0);
@@ -555,91 +544,91 @@ void TestViewsWidget::enablingRules()
     selectAndReport(m_bank);
     // Row with a web address, not the FTP entry.
     m_view->updateEntryMenuActions(false);
-    QVERIFY(m_actions.newEntry->isEnabled());
-    QVERIFY(m_actions.renameEntry->isEnabled());
-    QVERIFY(m_actions.deleteEntry->isEnabled());
-    QVERIFY(m_actions.cut->isEnabled());
-    QVERIFY(m_actions.copy->isEnabled());
-    QVERIFY(!m_actions.paste->isEnabled());
-    QVERIFY(m_actions.openUrl->isEnabled());
-    QVERIFY(m_actions.setFtp->isEnabled());
-    QVERIFY(!m_actions.setFtp->isChecked());
+    QVERIFY(command(CommandId::NewEntree)->isEnabled());
+    QVERIFY(command(CommandId::RenEntree)->isEnabled());
+    QVERIFY(command(CommandId::DelEntree)->isEnabled());
+    QVERIFY(command(CommandId::Couper)->isEnabled());
+    QVERIFY(command(CommandId::Copier)->isEnabled());
+    QVERIFY(!command(CommandId::Coller)->isEnabled());
+    QVERIFY(command(CommandId::OpenURL)->isEnabled());
+    QVERIFY(command(CommandId::SetFTP)->isEnabled());
+    QVERIFY(!command(CommandId::SetFTP)->isChecked());
     m_view->updateEntryMenuActions(true);
-    QVERIFY(m_actions.paste->isEnabled());
+    QVERIFY(command(CommandId::Coller)->isEnabled());
     m_view->updateGroupMenuActions();
-    QVERIFY(m_actions.renameGroup->isEnabled());
-    QVERIFY(m_actions.deleteGroup->isEnabled());
+    QVERIFY(command(CommandId::RenGrp)->isEnabled());
+    QVERIFY(command(CommandId::DelGrp)->isEnabled());
 
     // The FTP entry shows the check mark.
     m_view->entryModel()->entryAt(2)->IsFtpEntry = true;
     m_view->selectRow(2);
     m_view->updateEntryMenuActions(false);
-    QVERIFY(m_actions.setFtp->isChecked());
+    QVERIFY(command(CommandId::SetFTP)->isChecked());
 
     // A row without web address.
     selectAndReport(m_mail);
-    QVERIFY(m_actions.copy->isEnabled());
-    QVERIFY(!m_actions.openUrl->isEnabled());
+    QVERIFY(command(CommandId::Copier)->isEnabled());
+    QVERIFY(!command(CommandId::OpenURL)->isEnabled());
     m_view->updateEntryMenuActions(false);
-    QVERIFY(!m_actions.setFtp->isEnabled());
+    QVERIFY(!command(CommandId::SetFTP)->isEnabled());
 
     // No row selected.
     m_view->selectRow(-1);
-    QVERIFY(!m_actions.copy->isEnabled());
+    QVERIFY(!command(CommandId::Copier)->isEnabled());
     m_view->updateEntryMenuActions(true);
-    QVERIFY(!m_actions.renameEntry->isEnabled());
-    QVERIFY(!m_actions.deleteEntry->isEnabled());
-    QVERIFY(!m_actions.cut->isEnabled());
-    QVERIFY(!m_actions.openUrl->isEnabled());
-    QVERIFY(m_actions.paste->isEnabled());
-    QVERIFY(m_actions.newEntry->isEnabled());
+    QVERIFY(!command(CommandId::RenEntree)->isEnabled());
+    QVERIFY(!command(CommandId::DelEntree)->isEnabled());
+    QVERIFY(!command(CommandId::Couper)->isEnabled());
+    QVERIFY(!command(CommandId::OpenURL)->isEnabled());
+    QVERIFY(command(CommandId::Coller)->isEnabled());
+    QVERIFY(command(CommandId::NewEntree)->isEnabled());
 
     // The read-only lock: nothing that changes the document, copying stays.
     m_view->setReadOnlyLock(true);
     selectAndReport(m_bank);
-    QVERIFY(!m_actions.newEntry->isEnabled());
-    QVERIFY(!m_actions.newGenerated->isEnabled());
-    QVERIFY(m_actions.copy->isEnabled());
+    QVERIFY(!command(CommandId::NewEntree)->isEnabled());
+    QVERIFY(!command(CommandId::NewGenerateur)->isEnabled());
+    QVERIFY(command(CommandId::Copier)->isEnabled());
     m_view->updateEntryMenuActions(true);
-    QVERIFY(!m_actions.renameEntry->isEnabled());
-    QVERIFY(!m_actions.deleteEntry->isEnabled());
-    QVERIFY(!m_actions.cut->isEnabled());
-    QVERIFY(!m_actions.paste->isEnabled());
-    QVERIFY(m_actions.copy->isEnabled());
-    QVERIFY(m_actions.openUrl->isEnabled());
+    QVERIFY(!command(CommandId::RenEntree)->isEnabled());
+    QVERIFY(!command(CommandId::DelEntree)->isEnabled());
+    QVERIFY(!command(CommandId::Couper)->isEnabled());
+    QVERIFY(!command(CommandId::Coller)->isEnabled());
+    QVERIFY(command(CommandId::Copier)->isEnabled());
+    QVERIFY(command(CommandId::OpenURL)->isEnabled());
     m_view->updateGroupMenuActions();
-    QVERIFY(!m_actions.renameGroup->isEnabled());
-    QVERIFY(!m_actions.deleteGroup->isEnabled());
+    QVERIFY(!command(CommandId::RenGrp)->isEnabled());
+    QVERIFY(!command(CommandId::DelGrp)->isEnabled());
 
     // No group selected.
     m_view->setReadOnlyLock(false);
     selectAndReport(nullptr);
     m_view->updateGroupMenuActions();
-    QVERIFY(!m_actions.renameGroup->isEnabled());
+    QVERIFY(!command(CommandId::RenGrp)->isEnabled());
     m_view->updateEntryMenuActions(true);
-    QVERIFY(!m_actions.newEntry->isEnabled());
-    QVERIFY(!m_actions.paste->isEnabled());
+    QVERIFY(!command(CommandId::NewEntree)->isEnabled());
+    QVERIFY(!command(CommandId::Coller)->isEnabled());
 }
 
 void TestViewsWidget::removingLastRowDisablesNewEntry()
 {
     selectAndReport(m_mail);
-    QVERIFY(m_actions.newEntry->isEnabled());
+    QVERIFY(command(CommandId::NewEntree)->isEnabled());
     TFeuille* inbox = m_view->selectedEntry();
     m_doc->removeEntry(m_doc->indexOfEntry(inbox));
     m_view->removeEntryRow(0);
     QCOMPARE(m_view->entryModel()->rowCount(), 0);
-    QVERIFY(!m_actions.newEntry->isEnabled());
+    QVERIFY(!command(CommandId::NewEntree)->isEnabled());
     // Until the group is reported again or a menu opens.
     m_view->updateEntryMenuActions(false);
-    QVERIFY(m_actions.newEntry->isEnabled());
+    QVERIFY(command(CommandId::NewEntree)->isEnabled());
 
     // A new row enables New entry.
-    m_actions.newEntry->setEnabled(false);
+    command(CommandId::NewEntree)->setEnabled(false);
     TFeuille* added = m_doc->appendEntry(NewEntry(m_mail, "Item"));
     QCOMPARE(m_view->appendEntryRow(added), 0);
     QCOMPARE(m_view->selectedEntry(), added);
-    QVERIFY(m_actions.newEntry->isEnabled());
+    QVERIFY(command(CommandId::NewEntree)->isEnabled());
 }
 
 void TestViewsWidget::groupRemovalEmptiesTheListFirst_data()
@@ -674,10 +663,10 @@ void TestViewsWidget::groupRemovalEmptiesTheListFirst()
     if (listEmptied) {
         QCOMPARE(m_view->selectedEntry(), nullptr);
         QVERIFY(m_view->memo()->isReadOnly());
-        QVERIFY(!m_actions.copy->isEnabled());
+        QVERIFY(!command(CommandId::Copier)->isEnabled());
         QCOMPARE(m_view->hintFor(m_view->liste()), plainHint);
         m_view->updateEntryMenuActions(true);
-        QVERIFY(!m_actions.deleteEntry->isEnabled());
+        QVERIFY(!command(CommandId::DelEntree)->isEnabled());
     } else {
         QVERIFY(m_view->selectedEntry());
     }
@@ -703,12 +692,12 @@ void TestViewsWidget::rowsOfEntriesOutsideTheDocumentAreNeverRead()
     QCOMPARE(m_view->selectedEntry(), nullptr);
     QVERIFY(m_view->memo()->isReadOnly());
     QVERIFY(m_view->memo()->toPlainText().isEmpty());
-    QVERIFY(!m_actions.copy->isEnabled());
-    QVERIFY(!m_actions.openUrl->isEnabled());
+    QVERIFY(!command(CommandId::Copier)->isEnabled());
+    QVERIFY(!command(CommandId::OpenURL)->isEnabled());
     QCOMPARE(m_view->hintFor(m_view->liste()), plainHint);
     m_view->updateEntryMenuActions(false);
-    QVERIFY(!m_actions.renameEntry->isEnabled());
-    QVERIFY(!m_actions.setFtp->isEnabled());
+    QVERIFY(!command(CommandId::RenEntree)->isEnabled());
+    QVERIFY(!command(CommandId::SetFTP)->isEnabled());
     renderList(); // rows paint from their own copies
     m_view->refreshEntryRow(1);
     QCOMPARE(m_view->entryModel()->cellText(1, EntryListModel::NameColumn), QString("Alpha"));
@@ -738,10 +727,10 @@ void TestViewsWidget::searchViewAndBack()
     QCOMPARE(listNames(), QStringList({"visa", "inbox"}));
     QCOMPARE(m_view->entryModel()->rowAt(0).icon, EntryListModel::SearchIcon);
     QCOMPARE(m_view->selectedRow(), 0);
-    QVERIFY(!m_actions.newEntry->isEnabled());
+    QVERIFY(!command(CommandId::NewEntree)->isEnabled());
     m_view->updateEntryMenuActions(false);
-    QVERIFY(!m_actions.newEntry->isEnabled());
-    QVERIFY(m_actions.copy->isEnabled());
+    QVERIFY(!command(CommandId::NewEntree)->isEnabled());
+    QVERIFY(command(CommandId::Copier)->isEnabled());
 
     m_view->columnClick(5); // sort on the path
     QCOMPARE(m_view->sortCode(), 5);
@@ -763,7 +752,7 @@ void TestViewsWidget::searchViewAndBack()
     QCOMPARE(m_view->liste()->sortHeader()->sortArrowSection(), -1);
     QCOMPARE(listNames(), QStringList({"inbox"}));
     QCOMPARE(m_view->selectedRow(), 0);
-    QVERIFY(m_actions.newEntry->isEnabled());
+    QVERIFY(command(CommandId::NewEntree)->isEnabled());
 }
 
 void TestViewsWidget::tableAppliedDuringSearch()

@@ -3,14 +3,15 @@
 // site command, the hand pointer over the drawn address and the single click that a double
 // click cancels. Nothing is opened: the modal seam records what the shell would be asked.
 
-#include "app/CellEditing.h"
-#include "app/DocumentView.h"
-#include "app/EntryListModel.h"
-#include "app/EntryListView.h"
-#include "app/TfrmTresorin.h"
-#include "app/WebLink.h"
-#include "app/WebLinks.h"
+#include "app/gui/views/CellEditing.h"
+#include "app/gui/views/DocumentView.h"
+#include "app/gui/views/EntryListModel.h"
+#include "app/gui/views/EntryListView.h"
+#include "app/gui/window/TfrmTresorin.h"
+#include "app/core/WebLink.h"
+#include "app/gui/commands/WebLinks.h"
 #include "platform/gui/ModalSeam.h"
+#include "lang/gui/ShowMsg.h"
 #include "platform/gui/OpenLink.h"
 #include "support/TempFolder.h"
 
@@ -39,6 +40,7 @@ private slots:
 
     void openWebSiteCommand_data();
     void openWebSiteCommand();
+    void programQuestionDroppedWhenTheDocumentCloses();
     void linkPointerOverTheDrawnAddressOnly();
     void singleClickOpensAfterTheDoubleClickTime();
     void doubleClickEditsInstead();
@@ -268,6 +270,8 @@ void TestWebLink::makeWindow()
     add("site", QStringLiteral("hTTps://example.org/login?u=°USER&p=°Pass"));
     add("tool", QStringLiteral("\"/opt/My Tools/client\" --user °user --password °pass"));
     add("bare", QString());
+    add("www", QStringLiteral("www.example.org/°user"));
+    add("shell", QStringLiteral("sh -c \"echo °pass > /tmp/leak\"\n"));
     view()->documentReloaded();
     m_win->enableDocumentCommands();
     view()->selectGroup(web);
@@ -276,7 +280,7 @@ void TestWebLink::makeWindow()
     m_win->show();
     m_win->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_win.get()));
-    QCOMPARE(view()->entryModel()->count(), 3);
+    QCOMPARE(view()->entryModel()->count(), 5);
     ModalSeam::clearShown();
 }
 
@@ -309,28 +313,81 @@ void TestWebLink::openWebSiteCommand_data()
 {
     QTest::addColumn<int>("row");
     QTest::addColumn<bool>("enabled");
+    QTest::addColumn<int>("answer"); // to the question before a program runs; -1: none expected
+    QTest::addColumn<QString>("question");
     QTest::addColumn<QStringList>("expected");
+    const QString none;
+    const QString tool = QStringLiteral(
+        "This web address is no link: opening it starts a program on this computer.\r\n\r\nProgram: /opt/My "
+        "Tools/client\r\nParameters: --user bob --password \u2022\u2022\u2022\r\n\r\nStart it?\r\n\r\nThe password "
+        "is among its parameters: while it runs, every user of this computer can read it.");
     QTest::newRow("link with placeholders, passwords hidden")
-        << 0 << true << QStringList{"OpenLink:hTTps://example.org/login?u=bob&p=s3cret"};
-    QTest::newRow("program line") << 1 << true
-                                  << QStringList{"RunProgram:/opt/My Tools/client|--user bob --password s3cret"};
-    QTest::newRow("no address") << 2 << false << QStringList();
+        << 0 << true << -1 << none << QStringList{"OpenLink:hTTps://example.org/login?u=bob&p=s3cret"};
+    QTest::newRow("program line, Yes") << 1 << true << int(MsgYes) << tool
+                                       << QStringList{"RunProgram:/opt/My Tools/client|--user bob --password s3cret"};
+    QTest::newRow("program line, No") << 1 << true << int(MsgNo) << tool << QStringList();
+    QTest::newRow("no address") << 2 << false << -1 << none << QStringList();
+    QTest::newRow("www address opens as https") << 3 << true << -1 << none
+                                                << QStringList{"OpenLink:https://www.example.org/bob"};
+    QTest::newRow("shell command, box closed")
+        << 4 << true << int(MsgNo)
+        << QStringLiteral("This web address is no link: opening it starts a program on this computer.\r\n\r\n"
+                          "Program: sh\r\nParameters: -c \"echo \u2022\u2022\u2022 > /tmp/leak\"<U+000A>\r\n\r\nStart "
+                          "it?\r\n\r\nThe password is among its parameters: while it runs, every user of this "
+                          "computer can read it.")
+        << QStringList();
 }
 
 void TestWebLink::openWebSiteCommand()
 {
     QFETCH(int, row);
     QFETCH(bool, enabled);
+    QFETCH(int, answer);
+    QFETCH(QString, question);
     QFETCH(QStringList, expected);
     makeWindow();
     QVERIFY(view()->passwordsHidden());
     view()->selectRow(row);
     QAction* open = m_win->action(QStringLiteral("ActionOpenURL"));
     QCOMPARE(open->isEnabled(), enabled);
+    if (answer >= 0)
+        ModalSeam::pushAnswer(answer);
     if (enabled)
         open->trigger();
     QCOMPARE(opened(), expected);
+    const QList<ModalSeam::Shown> asked = [] {
+        QList<ModalSeam::Shown> out;
+        for (const ModalSeam::Shown& s : ModalSeam::shown())
+            if (s.dialog == QLatin1String("ShowMsg"))
+                out << s;
+        return out;
+    }();
+    QCOMPARE(asked.size(), question.isEmpty() ? 0 : 1);
+    if (!question.isEmpty()) {
+        QCOMPARE(asked[0].text, question);
+        // No is the default: Enter starts nothing.
+        QCOMPARE(asked[0].buttons, int(MsgYes | MsgNo | MsgDefaultNo));
+        QCOMPARE(defaultButton(asked[0].buttons), MsgNo);
+        QVERIFY(!asked[0].text.contains(QStringLiteral("s3cret")));
+    }
+    QCOMPARE(ModalSeam::pendingAnswers(), 0);
     QVERIFY(!m_win->doc().Modified);
+}
+
+// The document is closed while the question is on screen (the idle lock's Cancel): a Yes given
+// afterwards runs nothing.
+void TestWebLink::programQuestionDroppedWhenTheDocumentCloses()
+{
+    makeWindow();
+    view()->selectRow(1);
+    ModalSeam::setObserver([this](const ModalSeam::Shown& q) {
+        if (q.dialog == QLatin1String("ShowMsg"))
+            QVERIFY(m_win->NewDocument());
+    });
+    ModalSeam::pushAnswer(int(MsgYes));
+    m_win->action(QStringLiteral("ActionOpenURL"))->trigger();
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), 1);
+    QCOMPARE(opened(), QStringList());
 }
 
 void TestWebLink::linkPointerOverTheDrawnAddressOnly()

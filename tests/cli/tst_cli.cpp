@@ -1,7 +1,9 @@
 #include "crypto/Cipher.h"
+#include "crypto/OneTimeCode.h"
+#include "document/DateTime.h"
 #include "document/DocumentFile.h"
 #include "document/DocumentJson.h"
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "support/DocumentFixture.h"
 #include "support/FullDisk.h"
 #include "support/TempFolder.h"
@@ -121,6 +123,9 @@ private slots:
     void unreadableInputs();
     void searchPrintsTheMatches_data();
     void searchPrintsTheMatches();
+    void analyzeReportsThePasswordsToChange();
+    void totpOfTheOneEntryWithACode_data();
+    void totpOfTheOneEntryWithACode();
 };
 
 void TestCli::initTestCase()
@@ -425,6 +430,14 @@ void TestCli::newPasswordMustOpenInTheWindow_data()
         QTest::addRow("%s: 50 characters", command) << command << fifty << true;
         // Characters are counted, not the bytes of their UTF-8 form.
         QTest::addRow("%s: 50 accented characters", command) << command << QString(50, QChar(0xE9)) << true;
+        // The code page of documents has no place for these: each would be stored as "?", and any
+        // six characters it cannot hold would open the document.
+        QTest::addRow("%s: Cyrillic", command) << command << QStringLiteral("\u043f\u0430\u0440\u043e\u043b\u044c")
+                                               << false;
+        QTest::addRow("%s: Chinese", command) << command << QStringLiteral("\u5bc6\u7801\u5bc6\u7801") << false;
+        QTest::addRow("%s: one emoji among Latin", command) << command << QStringLiteral("abc\U0001F511def") << false;
+        QTest::addRow("%s: euro sign and typographic quotes", command)
+            << command << QStringLiteral("\u20ac\u2018x\u2019") << true;
     }
 }
 
@@ -718,6 +731,110 @@ void TestCli::searchPrintsTheMatches()
     // Passwords appear only when asked for.
     if (!options.contains(QStringLiteral("--show-passwords")))
         QVERIFY(!r.out.contains("PIN-Card") && !r.out.contains("m41l"));
+}
+
+// The health report: one line per finding, the passwords never printed, exit 1 with findings, 0
+// without, 2 for a wrong meta password; the breach list is searched on this computer.
+void TestCli::analyzeReportsThePasswordsToChange()
+{
+    TempFolder dir;
+    const QString path = dir.filePath(QStringLiteral("doc.pass"));
+    DocumentState doc;
+    TGroupe* bank = doc.addGroup(QStringLiteral("Bank"));
+    const auto add = [&](const char* name, const QString& password) {
+        auto e = NewEntry(bank, QLatin1String(name));
+        e->Password = password;
+        e->ModifiedAt = datetime::now() - 1;
+        doc.appendEntry(std::move(e));
+    };
+    add("weak", QStringLiteral("abc"));
+    add("first", QStringLiteral("Zq8#vLp2!rT6&wK9"));
+    add("second", QStringLiteral("Zq8#vLp2!rT6&wK9"));
+    doc.MetaPassword = QStringLiteral("pw");
+    QVERIFY(docfile::saveFile(doc, path, false).ok);
+    const QByteArray hash = sha1(QByteArray("Zq8#vLp2!rT6&wK9")).toHex().toUpper();
+    QVERIFY(dir.writeFile(QStringLiteral("pwned.txt"), QByteArray(40, '0') + ":1\r\n" + hash + ":7\r\n" +
+                                                             QByteArray(40, 'F') + ":3\r\n"));
+
+    Run r = run({"analyze", "--hibp", dir.filePath(QStringLiteral("pwned.txt")), path}, "pw\n");
+    QCOMPARE(r.exitCode, 1);
+    const QStringList lines = QString::fromUtf8(r.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 5);
+    QVERIFY2(lines[0].startsWith(QStringLiteral("weak\tBank\tweak\t")), qPrintable(lines[0]));
+    QCOMPARE(lines[1], QStringLiteral("reused\tBank\tfirst\tBank\\second"));
+    QCOMPARE(lines[2], QStringLiteral("breached\tBank\tfirst\t7"));
+    QCOMPARE(lines[3], QStringLiteral("reused\tBank\tsecond\tBank\\first"));
+    QCOMPARE(lines[4], QStringLiteral("breached\tBank\tsecond\t7"));
+    QVERIFY(!r.out.contains("Zq8#"));
+    QVERIFY(!r.out.contains("abc\t") && !r.out.contains("\tabc"));
+
+    // A threshold that calls nothing weak and no list: the reuse is still there.
+    r = run({"analyze", "--weak-below", "-1000", path}, "pw\n");
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(QString::fromUtf8(r.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(), 2);
+
+    // Nothing to change: exit 0 and no output.
+    DocumentState clean;
+    auto only = NewEntry(clean.addGroup(QStringLiteral("G")), QStringLiteral("only"));
+    only->Password = QStringLiteral("Zq8#vLp2!rT6&wK9");
+    only->ModifiedAt = datetime::now();
+    clean.appendEntry(std::move(only));
+    clean.MetaPassword = QStringLiteral("pw");
+    const QString cleanPath = dir.filePath(QStringLiteral("clean.pass"));
+    QVERIFY(docfile::saveFile(clean, cleanPath, false).ok);
+    r = run({"analyze", cleanPath}, "pw\n");
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(r.out.isEmpty());
+    QCOMPARE(run({"analyze", cleanPath}, "wrong\n").exitCode, 2);
+    r = run({"analyze", "--hibp", dir.filePath(QStringLiteral("none.txt")), cleanPath}, "pw\n");
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY(r.err.contains("none.txt"));
+}
+
+void TestCli::totpOfTheOneEntryWithACode_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<int>("listed"); // entries named on standard error
+    QTest::newRow("one entry") << "github" << 0 << 0;
+    QTest::newRow("several") << "o" << 1 << 2;
+    QTest::newRow("none with a code") << "plain" << 1 << 0;
+}
+
+void TestCli::totpOfTheOneEntryWithACode()
+{
+    QFETCH(QString, text);
+    QFETCH(int, exitCode);
+    QFETCH(int, listed);
+    TempFolder dir;
+    const QString path = dir.filePath(QStringLiteral("doc.pass"));
+    DocumentState doc;
+    TGroupe* g = doc.addGroup(QStringLiteral("Logins"));
+    const auto add = [&](const char* name, const QString& notes) {
+        auto e = NewEntry(g, QLatin1String(name));
+        e->Notes = notes;
+        doc.appendEntry(std::move(e));
+    };
+    add("github", QStringLiteral("otpauth://totp/GitHub:me?secret=GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ"));
+    add("gitlab", QStringLiteral("backup codes\r\notpauth://totp/x?secret=GEZDGNBVGY3TQOJQ&digits=8"));
+    add("plain", QStringLiteral("no code"));
+    doc.MetaPassword = QStringLiteral("pw");
+    QVERIFY(docfile::saveFile(doc, path, false).ok);
+
+    const Run r = run({"totp", path, text}, "pw\n");
+    QCOMPARE(r.exitCode, exitCode);
+    if (exitCode == 0) {
+        const QByteArray code = r.out.trimmed();
+        QCOMPARE(code.size(), 6);
+        otp::Parameters p = *otp::ParseUri(QStringLiteral("otpauth://totp/x?secret=GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ"));
+        // The code of now, or of the step just before when the step changed meanwhile.
+        const qint64 now = QDateTime::currentSecsSinceEpoch();
+        QVERIFY2(code == otp::Totp(p, now).toUtf8() || code == otp::Totp(p, now - 30).toUtf8(), code.constData());
+        QVERIFY(r.err.contains("valid for"));
+    } else {
+        QVERIFY(r.out.isEmpty());
+        QCOMPARE(int(r.errLines().size()) - 1, listed);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -5,7 +5,7 @@
 #include "crypto/Cipher.h"
 #include "crypto/StrongContainer.h"
 #include "document/DocumentFile.h"
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "support/TempFolder.h"
 
 #include <QFile>

@@ -1,5 +1,5 @@
 #include "crypto/Cipher.h"
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 
 #include <QFile>
 #include <QtTest>

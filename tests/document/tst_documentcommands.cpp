@@ -2,7 +2,7 @@
 // commits, the entries that leave with a group, entry moves and the FTP mark, group placement.
 
 #include "document/DocumentCommands.h"
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
 #include "crypto/Cipher.h"
 #include "document/DocumentFile.h"
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "support/DocumentFixture.h"
 #include "support/TempFolder.h"
 

@@ -1,5 +1,5 @@
 #include "document/DocumentStream.h"
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "support/DocumentFixture.h"
 
 #include <QElapsedTimer>

@@ -3,7 +3,7 @@
 
 #include "document/EntryClipRecord.h"
 #include "document/EntrySearch.h"
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "support/DocumentFixture.h"
 
 #include <QtTest>

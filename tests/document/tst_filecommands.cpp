@@ -5,7 +5,7 @@
 #include "document/DocumentMerge.h"
 #include "document/DocumentPath.h"
 #include "document/RecentFiles.h"
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "support/DocumentFixture.h"
 #include "support/TempFolder.h"
 

@@ -5,7 +5,7 @@
 #include "crypto/StrongContainer.h"
 #include "document/DocumentFile.h"
 #include "document/DocumentMerge.h"
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "ftp/Synchronisation.h"
 #include "support/DocumentFixture.h"
 #include "support/TempFolder.h"

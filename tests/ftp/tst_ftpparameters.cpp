@@ -3,7 +3,8 @@
 // clean-up of typed fields and the syntax of the FTP entry.
 
 #include "crypto/Cipher.h"
-#include "document/Win1252.h"
+#include "crypto/SecureBytes.h"
+#include "platform/Win1252.h"
 #include "ftp/FtpParameters.h"
 #include "settings/IniFile.h"
 #include "support/TempFolder.h"
@@ -19,6 +20,7 @@ private slots:
     void credentialRoundTrip();
     void credentialIsTheCipherOfTheKeyInBase64();
     void handEditedKeyGivesGarbage();
+    void credentialBuffersAreWiped();
     void malformedStoredValuesDecodeToEmpty_data();
     void malformedStoredValuesDecodeToEmpty();
     void iniSection();
@@ -76,6 +78,36 @@ void TestFtpParameters::handEditedKeyGivesGarbage()
     const QString decoded = DecodeIniCredential(stored, QStringLiteral("otherhostcodes.pass"));
     QCOMPARE(decoded.size(), 5);
     QVERIFY(decoded != QStringLiteral("alice"));
+}
+
+namespace {
+QList<QByteArray> g_wipedBytes;
+void noteWipedBytes(const void* begin, qsizetype bytes)
+{
+    g_wipedBytes << QByteArray(static_cast<const char*>(begin), bytes);
+}
+} // namespace
+
+// The deciphered password and the key bytes are cleared before their buffers are freed.
+void TestFtpParameters::credentialBuffersAreWiped()
+{
+    const QString key = QStringLiteral("ftp.example.orgbackup/codes.pass");
+    const QString plain = QStringLiteral("a-long-ftp-password");
+    const QString stored = EncodeIniCredential(plain, key);
+    g_wipedBytes.clear();
+    setBytesWipeObserver(noteWipedBytes);
+    const auto noObserver = qScopeGuard([] { setBytesWipeObserver(nullptr); });
+    QCOMPARE(DecodeIniCredential(stored, key), plain);
+    // The plain text's buffer and the key's buffer, each cleared whole.
+    const auto wipedAtLeast = [](qsizetype size) {
+        return std::count_if(g_wipedBytes.begin(), g_wipedBytes.end(), [size](const QByteArray& b) {
+            return b.size() >= size && b.count('\0') == b.size();
+        });
+    };
+    QVERIFY2(wipedAtLeast(plain.size()) >= 2, qPrintable(QString::number(g_wipedBytes.size())));
+    g_wipedBytes.clear();
+    QCOMPARE(EncodeIniCredential(plain, key), stored);
+    QVERIFY2(wipedAtLeast(plain.size()) >= 2, qPrintable(QString::number(g_wipedBytes.size())));
 }
 
 void TestFtpParameters::malformedStoredValuesDecodeToEmpty_data()

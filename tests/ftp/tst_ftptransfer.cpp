@@ -8,6 +8,7 @@
 #include "support/FtpServer.h"
 
 #include <QElapsedTimer>
+#include <QTcpServer>
 #include <QRandomGenerator>
 #include <QtTest>
 
@@ -109,6 +110,9 @@ private slots:
     void faults_data();
     void faults();
     void silentServerTimesOut();
+    void serverDownSaysWhy();
+    void controlCharactersRefused_data();
+    void controlCharactersRefused();
     void stopLeavesNoError_data();
     void stopLeavesNoError();
 };
@@ -265,6 +269,10 @@ void TestFtpTransfer::faults_data()
                                         << "*";
     QTest::newRow("upload broken off") << "drop-upload" << false << "backup/codes.pass" << false
                                        << "Error Uploading, process aborted" << QString();
+    // No data connection before a byte went: the file could not be created, said with the reply.
+    QTest::newRow("upload without a data connection") << "bad-passive" << false << "backup/codes.pass" << false
+                                                      << "Error accessing 'backup/codes.pass' :"
+                                                      << "*";
 }
 
 void TestFtpTransfer::faults()
@@ -316,6 +324,104 @@ void TestFtpTransfer::silentServerTimesOut()
     TFileFTP::setTimeouts(saved);
     QVERIFY2(out.error.startsWith(QStringLiteral("Error connecting server '127.0.0.1'") + kSep), qPrintable(out.error));
     QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+}
+
+// Nothing answers at the address: with no reply to show, libcurl's reason is given after the text.
+void TestFtpTransfer::serverDownSaysWhy()
+{
+    int port = 0;
+    {
+        // A port that was free a moment ago and is closed again.
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        port = probe.serverPort();
+    }
+    TFileFTP::Parameters p;
+    p.ServerName = QStringLiteral("127.0.0.1");
+    p.PortNumber = port;
+    p.PassiveMode = true;
+    p.RemotePath = QStringLiteral("codes.pass");
+    const Outcome out = run(TFileFTP::CreateForDialog(p, true));
+    const QString start = QStringLiteral("Error connecting server '127.0.0.1'") + kSep;
+    QVERIFY2(out.error.startsWith(start), qPrintable(out.error));
+    QVERIFY2(out.error.size() > start.size() + 5, qPrintable(out.error));
+}
+
+void TestFtpTransfer::controlCharactersRefused_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("download");
+    QTest::addColumn<QString>("message");
+
+    const QString path = QStringLiteral("Error accessing 'a.pass^M^JDELE victim.pass' :") + kSep +
+                         QStringLiteral("Refused: the file path holds a control character (a line break, a tab...).");
+    QTest::newRow("path, upload") << "path" << "a.pass\r\nDELE victim.pass" << false << path;
+    QTest::newRow("path, download") << "path" << "a.pass\r\nDELE victim.pass" << true << path;
+    QTest::newRow("path, tab") << "path" << "a\tb.pass" << false
+                               << QStringLiteral("Error accessing 'a^Ib.pass' :") + kSep +
+                                      QStringLiteral("Refused: the file path holds a control character (a line "
+                                                     "break, a tab...).");
+    QTest::newRow("server") << "server" << "127.0.0.1\r\nDELE victim.pass" << true
+                            << QStringLiteral("Error connecting server '127.0.0.1^M^JDELE victim.pass'") + kSep +
+                                   QStringLiteral("Refused: the server name holds a control character (a line "
+                                                  "break, a tab...).");
+    QTest::newRow("login") << "login" << "alice\r\nDELE victim.pass" << false
+                           << QStringLiteral("Error connecting server '127.0.0.1'") + kSep +
+                                  QStringLiteral("Refused: the login holds a control character (a line break, a "
+                                                 "tab...).");
+    QTest::newRow("password, DEL") << "password" << "s3cret\x7f" << true
+                                   << QStringLiteral("Error connecting server '127.0.0.1'") + kSep +
+                                          QStringLiteral("Refused: the password holds a control character (a line "
+                                                         "break, a tab...).");
+    QTest::newRow("password, NUL") << "password" << QStringLiteral("s3cret") + QChar(0) + QStringLiteral("x")
+                                   << false
+                                   << QStringLiteral("Error connecting server '127.0.0.1'") + kSep +
+                                          QStringLiteral("Refused: the password holds a control character (a line "
+                                                         "break, a tab...).");
+}
+
+// A field that comes from a received document could carry a second command after a line break:
+// nothing at all may reach the server, and the message names the field without showing a password.
+void TestFtpTransfer::controlCharactersRefused()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, value);
+    QFETCH(bool, download);
+    QFETCH(QString, message);
+
+    FtpServer server;
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    QVERIFY(server.writeFile(QStringLiteral("victim.pass"), "keep me"));
+    QVERIFY(server.writeFile(QStringLiteral("a.pass"), "old"));
+
+    TFileFTP::Parameters p = params(server, QStringLiteral("a.pass"));
+    if (field == QLatin1String("path"))
+        p.RemotePath = value;
+    else if (field == QLatin1String("server"))
+        p.ServerName = value;
+    else if (field == QLatin1String("login"))
+        p.UserName = value;
+    else
+        p.UserPassword = value;
+    QVERIFY(TFileFTP::UnsafeField(p) != FtpField::None);
+
+    const Outcome out =
+        run(download ? TFileFTP::CreateForDialog(p, true) : TFileFTP::CreateForDialog(p, false, payload(2500)));
+    QVERIFY(out.done && out.freed);
+    QCOMPARE(out.error, message);
+    QVERIFY(out.data.isEmpty());
+    QVERIFY(!out.error.contains(QStringLiteral("s3cret")));
+    QCOMPARE(server.commandLog(), QStringList());
+    QCOMPARE(server.readFile(QStringLiteral("victim.pass")), QByteArray("keep me"));
+    QCOMPARE(server.readFile(QStringLiteral("a.pass")), QByteArray("old"));
+    QVERIFY(!server.exists(QStringLiteral("a.tmp")));
+
+    // The same server takes a clean transfer, and its log shows the commands it got.
+    const Outcome clean = run(TFileFTP::CreateForDialog(params(server, QStringLiteral("a.pass")), true));
+    QCOMPARE(clean.error, QString());
+    QCOMPARE(clean.data, QByteArray("old"));
+    QVERIFY(server.commandLog().contains(QStringLiteral("RETR a.pass")));
 }
 
 void TestFtpTransfer::stopLeavesNoError_data()

@@ -38,7 +38,8 @@ void TestSynchronisation::decision_data()
     QTest::newRow("equal dates") << 45000.5 << 45000.5 << int(C::KeepLocal) << int(A::Yes) << false;
     QTest::newRow("local newer, Yes") << 45001.0 << 45000.5 << int(C::ProposeLocal) << int(A::Yes) << false;
     QTest::newRow("local newer, No") << 45001.0 << 45000.5 << int(C::ProposeLocal) << int(A::No) << true;
-    QTest::newRow("local newer, closed") << 45001.0 << 45000.5 << int(C::ProposeLocal) << int(A::Cancelled) << true;
+    // Closing the window keeps the newer local copy; only an explicit No takes the older FTP one.
+    QTest::newRow("local newer, closed") << 45001.0 << 45000.5 << int(C::ProposeLocal) << int(A::Cancelled) << false;
     QTest::newRow("FTP newer, Yes") << 45000.0 << 45000.25 << int(C::ProposeFtp) << int(A::Yes) << true;
     QTest::newRow("FTP newer, No") << 45000.0 << 45000.25 << int(C::ProposeFtp) << int(A::No) << false;
     QTest::newRow("FTP newer, closed") << 45000.0 << 45000.25 << int(C::ProposeFtp) << int(A::Cancelled) << false;

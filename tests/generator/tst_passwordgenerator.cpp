@@ -1,4 +1,4 @@
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "generator/PasswordGenerator.h"
 
 #include <QtTest>

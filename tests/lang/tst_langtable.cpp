@@ -1,4 +1,4 @@
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "lang/LangTable.h"
 #include "lang/ShortcutText.h"
 

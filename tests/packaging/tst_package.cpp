@@ -2,6 +2,7 @@
 // tools, and the tools it installs running from an unpacked copy. Nothing is installed into the
 // machine's folders: the package is unpacked into a temporary root.
 
+#include "ProductInfo.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
@@ -130,6 +131,22 @@ private slots:
                              {QStringLiteral("-f"), m_deb, QStringLiteral("Version"), QStringLiteral("Depends")});
         QVERIFY(info.out.contains("Version: " TRESORIN_VERSION));
         QVERIFY2(info.out.contains("libqt6widgets6") && info.out.contains("qt6-qpa-plugins"), info.out);
+    }
+
+    // Debian's own checker finds neither an error nor a warning: licence and copyright file,
+    // changelog, description, files where they belong.
+    void lintianIsSatisfied()
+    {
+        const QString lintian = QStandardPaths::findExecutable(QStringLiteral("lintian"));
+        if (lintian.isEmpty())
+            QSKIP("lintian is not installed (tools/deps.sh test installs it)");
+        const Run r = run(lintian, {QStringLiteral("--fail-on"), QStringLiteral("error,warning"), m_deb});
+        QVERIFY2(r.code == 0, r.out + r.err);
+        QVERIFY(QFileInfo::exists(unpacked(QStringLiteral("/usr/share/doc/tresorin/copyright"))));
+        QVERIFY(QFileInfo::exists(unpacked(QStringLiteral("/usr/share/doc/tresorin/changelog.gz"))));
+        QFile copyright(unpacked(QStringLiteral("/usr/share/doc/tresorin/copyright")));
+        QVERIFY(copyright.open(QIODevice::ReadOnly));
+        QVERIFY(copyright.readAll().contains("License: GPL-3.0-or-later"));
     }
 
     void validates_data()

@@ -30,6 +30,7 @@ private slots:
     void systemWideInstallationCounts_data();
     void systemWideInstallationCounts();
     void systemWideFilesAreNeverWritten();
+    void menuEntryOfTheUserIsNeverHidden();
 
 private:
     std::unique_ptr<TempFolder> m_tmp;
@@ -86,14 +87,16 @@ void TestFileAssociation::registerWritesTheFourParts()
     QVERIFY(package.contains("<comment>Document Tresorin</comment>"));
     QVERIFY(package.contains("<glob pattern=\"*.pass\"/>"));
 
-    const QString entry = QString::fromUtf8(m_tmp->readFile(QStringLiteral("data/applications/tresorin.desktop")));
+    const QString entry = QString::fromUtf8(m_tmp->readFile(QStringLiteral("data/applications/tresorin-documents.desktop")));
     QVERIFY(entry.startsWith(QLatin1String("[Desktop Entry]\n")));
     QVERIFY(entry.contains(QLatin1String("\nExec=\"/opt/tresorin/bin/tresorin\" %f\n")));
     QVERIFY(entry.contains(QLatin1String("\nMimeType=application/x-tresorin-document;\n")));
     QVERIFY(entry.contains(QLatin1String("\nX-Tresorin-Class=pass_file\n")));
+    // It opens documents; the menu shows the installed entry, never hidden by this one.
+    QVERIFY(entry.contains(QLatin1String("\nNoDisplay=true\n")));
 
     QCOMPARE(m_tmp->readFile(QStringLiteral("config/mimeapps.list")),
-             QByteArray("[Default Applications]\napplication/x-tresorin-document=tresorin.desktop\n"));
+             QByteArray("[Default Applications]\napplication/x-tresorin-document=tresorin-documents.desktop\n"));
     QCOMPARE(m_tmp->readFile(QStringLiteral("data/icons/hicolor/48x48/mimetypes/application-x-tresorin-document.png")),
              QByteArray("\x89PNG icon"));
     QVERIFY(association::IsAssociated(QStringLiteral("pass"), m_exe));
@@ -111,7 +114,7 @@ void TestFileAssociation::registerKeepsOtherLinesOfMimeApps()
     QCOMPARE(m_tmp->readFile(QStringLiteral("config/mimeapps.list")),
              QByteArray("[Added Associations]\ntext/plain=editor.desktop;\n\n"
                         "[Default Applications]\ntext/plain=editor.desktop\nimage/png=viewer.desktop\n"
-                        "application/x-tresorin-document=tresorin.desktop\n"));
+                        "application/x-tresorin-document=tresorin-documents.desktop\n"));
     // No icon given, none written.
     QVERIFY(!m_tmp->exists(QStringLiteral("data/icons")));
 }
@@ -143,14 +146,15 @@ void TestFileAssociation::notAssociatedWhenAPartIsMissing_data()
         << "data/mime/packages/tresorin-pass_file.xml"
         << QByteArray("<mime-info><mime-type type=\"application/x-tresorin-document\"><glob pattern=\"*.pas\"/>"
                       "</mime-type></mime-info>");
-    QTest::newRow("no desktop entry") << "data/applications/tresorin.desktop" << QByteArray();
+    QTest::newRow("no desktop entry") << "data/applications/tresorin-documents.desktop" << QByteArray();
     QTest::newRow("no default") << "config/mimeapps.list" << QByteArray("[Default Applications]\n");
     QTest::newRow("default elsewhere") << "config/mimeapps.list"
                                        << QByteArray("[Default Applications]\n"
                                                      "application/x-tresorin-document=other.desktop\n");
     QTest::newRow("default outside the folders")
         << "config/mimeapps.list"
-        << QByteArray("[Default Applications]\napplication/x-tresorin-document=../applications/tresorin.desktop\n");
+        << QByteArray(
+               "[Default Applications]\napplication/x-tresorin-document=../applications/tresorin-documents.desktop\n");
     QTest::newRow("damaged package") << "data/mime/packages/tresorin-pass_file.xml" << QByteArray("<mime-info><glob");
 }
 
@@ -182,7 +186,7 @@ void TestFileAssociation::unregisterRemovesEverything()
     QString error;
     QVERIFY2(association::UnregisterAssociation(QStringLiteral("pass"), &error), qPrintable(error));
     QVERIFY(!m_tmp->exists(QStringLiteral("data/mime/packages/tresorin-pass_file.xml")));
-    QVERIFY(!m_tmp->exists(QStringLiteral("data/applications/tresorin.desktop")));
+    QVERIFY(!m_tmp->exists(QStringLiteral("data/applications/tresorin-documents.desktop")));
     QVERIFY(!m_tmp->exists(QStringLiteral("data/icons/hicolor/48x48/mimetypes/application-x-tresorin-document.png")));
     QCOMPARE(m_tmp->readFile(QStringLiteral("config/mimeapps.list")),
              QByteArray("[Added Associations]\ntext/plain=ed.desktop;\n\n[Default Applications]\n"
@@ -224,7 +228,7 @@ void TestFileAssociation::failedRemovalStops()
     QString error;
     QVERIFY(!association::UnregisterAssociation(QStringLiteral("pass"), &error));
     QVERIFY(error.contains(QLatin1String("mimeapps.list")));
-    QVERIFY(!m_tmp->exists(QStringLiteral("data/applications/tresorin.desktop")));
+    QVERIFY(!m_tmp->exists(QStringLiteral("data/applications/tresorin-documents.desktop")));
     QVERIFY(m_tmp->exists(QStringLiteral("data/icons/hicolor/48x48/mimetypes/application-x-tresorin-document.png")));
 }
 
@@ -306,6 +310,33 @@ void TestFileAssociation::systemWideFilesAreNeverWritten()
     QCOMPARE(m_tmp->readFile(QStringLiteral("system/applications/tresorin.desktop")), entry);
     QCOMPARE(m_tmp->readFile(QStringLiteral("system/mime/packages/tresorin.xml")), package);
     QVERIFY(!m_tmp->exists(QStringLiteral("sysconfig/mimeapps.list")));
+}
+
+// The association never hides the program's menu entry: an entry of the user's own under the menu
+// entry's id stays through association and its undoing; only the one an earlier version wrote
+// there (it carries the type identity, no categories) is taken away.
+void TestFileAssociation::menuEntryOfTheUserIsNeverHidden()
+{
+    const QByteArray own = "[Desktop Entry]\nType=Application\nName=Tresorin\nExec=tresorin %f\n"
+                           "Categories=Utility;Security;\n";
+    QVERIFY(m_tmp->writeFile(QStringLiteral("data/applications/tresorin.desktop"), own));
+    QVERIFY(association::RegisterAssociation(QStringLiteral("pass"), m_exe, QStringLiteral("Document Tresorin"),
+                                             QStringLiteral("1"))
+                .isEmpty());
+    QVERIFY(association::UnregisterAssociation(QStringLiteral("pass")));
+    QCOMPARE(m_tmp->readFile(QStringLiteral("data/applications/tresorin.desktop")), own);
+
+    const QByteArray earlier = "[Desktop Entry]\nType=Application\nName=Tresorin\nExec=\"/opt/tresorin/bin/tresorin\" "
+                               "%f\nMimeType=application/x-tresorin-document;\nX-Tresorin-Class=pass_file\n";
+    QVERIFY(m_tmp->writeFile(QStringLiteral("data/applications/tresorin.desktop"), earlier));
+    QVERIFY(association::RegisterAssociation(QStringLiteral("pass"), m_exe, QStringLiteral("Document Tresorin"),
+                                             QStringLiteral("1"))
+                .isEmpty());
+    QVERIFY(!m_tmp->exists(QStringLiteral("data/applications/tresorin.desktop")));
+    QVERIFY(association::IsAssociated(QStringLiteral("pass"), m_exe));
+    QVERIFY(m_tmp->writeFile(QStringLiteral("data/applications/tresorin.desktop"), earlier));
+    QVERIFY(association::UnregisterAssociation(QStringLiteral("pass")));
+    QVERIFY(!m_tmp->exists(QStringLiteral("data/applications/tresorin.desktop")));
 }
 
 QTEST_GUILESS_MAIN(TestFileAssociation)

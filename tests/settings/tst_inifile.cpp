@@ -39,6 +39,7 @@ private slots:
     void failedSaveKeepsOldFile();
     void failedSaveWhenFolderIsAFile();
     void unreadableFileIsNotReplaced();
+    void hugeFileIsNeitherReadNorReplaced();
     void encodings_data();
     void encodings();
     void dateTimes_data();
@@ -310,14 +311,16 @@ void TestIniFile::saveCreatesFolder()
     QVERIFY(ini.save());
     QCOMPARE(dir.readFile(QStringLiteral("config/tresorin/Tresorin.ini")), QByteArray("[Main]\nHidePass=0\n"));
 #ifdef Q_OS_UNIX
-    // A new file is for its owner only; an existing one keeps its permissions.
+    // A new file is for its owner only; one made readable by others is narrowed at its next
+    // write: it holds the FTP credentials, enciphered under a key made of texts beside them.
     const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
     QCOMPARE(QFile::permissions(path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), ownerOnly);
-    const auto shared = ownerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    const auto shared = ownerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup;
     QVERIFY(QFile::setPermissions(path, shared));
     ini.writeBool(QStringLiteral("Main"), QStringLiteral("HidePass"), true);
     QVERIFY(ini.save());
-    QCOMPARE(QFile::permissions(path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), shared);
+    QCOMPARE(QFile::permissions(path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), ownerOnly);
+    QCOMPARE(dir.readFile(QStringLiteral("config/tresorin/Tresorin.ini")), QByteArray("[Main]\nHidePass=1\n"));
 #endif
 }
 
@@ -404,6 +407,30 @@ void TestIniFile::unreadableFileIsNotReplaced()
     QVERIFY(!saved);
     QCOMPARE(error, QStringLiteral("Impossible d'écrire dans ") + QDir::toNativeSeparators(path));
     QCOMPARE(dir.readFile(QStringLiteral("Tresorin.ini")), old);
+}
+
+// A settings file of hundreds of megabytes cost seconds and gigabytes at every start: beyond 1 MiB
+// it is not read, and never replaced by the few keys written since.
+void TestIniFile::hugeFileIsNeitherReadNorReplaced()
+{
+    TempFolder dir;
+    const QString path = dir.filePath(QStringLiteral("Tresorin.ini"));
+    QByteArray big = "[Main]\nLangue=FR\n";
+    big += QByteArray(int(IniFile::kMaxFileSize), ';');
+    QVERIFY(dir.writeFile(QStringLiteral("Tresorin.ini"), big));
+    IniFile ini;
+    QVERIFY(!ini.load(path));
+    QVERIFY(ini.tooLarge());
+    QVERIFY(!ini.contains(QStringLiteral("Main"), QStringLiteral("Langue")));
+    ini.writeString(QStringLiteral("Main"), QStringLiteral("Langue"), QStringLiteral("US"));
+    QVERIFY(!ini.save());
+    QCOMPARE(dir.readFile(QStringLiteral("Tresorin.ini")), big);
+
+    // Up to the bound it is read as any other.
+    QVERIFY(dir.writeFile(QStringLiteral("Tresorin.ini"), big.left(int(IniFile::kMaxFileSize))));
+    QVERIFY(ini.load(path));
+    QVERIFY(!ini.tooLarge());
+    QCOMPARE(ini.readString(QStringLiteral("Main"), QStringLiteral("Langue")), QStringLiteral("FR"));
 }
 
 void TestIniFile::encodings_data()

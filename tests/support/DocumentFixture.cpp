@@ -1,6 +1,6 @@
 #include "support/DocumentFixture.h"
 
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 
 #include <QVariant>
 #include <QtEndian>

@@ -14,6 +14,7 @@ FtpServer::FtpServer(const QString& user, const QString& password, const QString
         args << QStringLiteral("--user") << user << QStringLiteral("--password") << password;
     if (!fault.isEmpty())
         args << QStringLiteral("--fault") << fault;
+    args << QStringLiteral("--log") << m_logDir.filePath(QStringLiteral("commands.log"));
     // Debian's interpreter: a python3 found first on PATH may not see Debian's packages.
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.start(QStringLiteral("/usr/bin/python3"), args);
@@ -51,6 +52,14 @@ QByteArray FtpServer::readFile(const QString& name) const
 {
     QFile file(m_root.filePath(name));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList FtpServer::commandLog() const
+{
+    QFile file(m_logDir.filePath(QStringLiteral("commands.log")));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 bool FtpServer::exists(const QString& name) const

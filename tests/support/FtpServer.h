@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 namespace testsupport {
@@ -9,7 +10,7 @@ namespace testsupport {
 // A real FTP server for one test: pyftpdlib (Debian's python3-pyftpdlib, run by /usr/bin/python3)
 // on 127.0.0.1 with a free port, serving a temporary root folder. An empty user serves
 // anonymous logins. `fault` makes one part of the protocol fail (see tests/data/ftp/ftp_server.py):
-// "refuse-rename", "drop-download", "short-download", "drop-upload", "silent".
+// "refuse-rename", "drop-download", "short-download", "drop-upload", "silent", "bad-passive".
 class FtpServer
 {
 public:
@@ -31,9 +32,12 @@ public:
     bool writeFile(const QString& name, const QByteArray& bytes) const;
     QByteArray readFile(const QString& name) const;
     bool exists(const QString& name) const;
+    // Every command line the server has received so far, in order.
+    QStringList commandLog() const;
 
 private:
     QTemporaryDir m_root;
+    QTemporaryDir m_logDir; // outside the served folder, so no client can read or change the log
     QProcess m_process;
     QString m_user;
     QString m_password;

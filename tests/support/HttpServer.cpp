@@ -2,6 +2,8 @@
 
 #include <QTcpServer>
 
+#include <memory>
+
 namespace testsupport {
 
 HttpServer::HttpServer() : m_server(new QTcpServer(this))
@@ -9,8 +11,8 @@ HttpServer::HttpServer() : m_server(new QTcpServer(this))
     m_server->listen(QHostAddress::LocalHost, 0);
     connect(m_server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket* socket = m_server->nextPendingConnection()) {
-            auto* request = new QByteArray;
-            connect(socket, &QObject::destroyed, this, [request] { delete request; });
+            // Held by the reading slot, so it goes with the socket's connection whoever goes first.
+            auto request = std::make_shared<QByteArray>();
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
             connect(socket, &QTcpSocket::readyRead, this, [this, socket, request] {
                 request->append(socket->readAll());

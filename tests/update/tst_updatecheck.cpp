@@ -4,7 +4,7 @@
 
 #include "platform/SystemVersion.h"
 #include "support/HttpServer.h"
-#include "update/MakerSite.h"
+#include "ProductInfo.h"
 #include "update/ProgramVersion.h"
 #include "update/TMajWeb.h"
 #include "update/UpdateCheck.h"
@@ -26,6 +26,8 @@ private slots:
     void answerLines();
     void decision_data();
     void decision();
+    void addressChanges_data();
+    void addressChanges();
     void versionLine_data();
     void versionLine();
     void percentEncoding_data();
@@ -128,6 +130,47 @@ void TestUpdateCheck::decision()
     QFETCH(QString, value);
     const UpdateDecision d =
         DecideUpdate(answer, QStringLiteral("http://host/versions.php?soft=tresorin"), QStringLiteral("2.1.2.34"));
+    QCOMPARE(int(d.kind), kind);
+    QCOMPARE(kind == UpdateDecision::AskAgain ? d.url : d.version, value);
+}
+
+void TestUpdateCheck::addressChanges_data()
+{
+    QTest::addColumn<QString>("current");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<bool>("mayFollow");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("value"); // the new address or the version
+    const QString https = QStringLiteral("https://host/versions.php?soft=tresorin");
+    const QString http = QStringLiteral("http://host/versions.php?soft=tresorin");
+    const int again = UpdateDecision::AskAgain, newer = UpdateDecision::NewVersion, none = UpdateDecision::NoNewVersion;
+
+    QTest::newRow("https to https") << https << QByteArray("URL=https://other/v.php\nTresorin=9") << true << again
+                                    << "https://other/v.php";
+    QTest::newRow("http to https") << http << QByteArray("URL=HTTPS://other/v.php\nTresorin=9") << true << again
+                                   << "HTTPS://other/v.php";
+    QTest::newRow("http to http") << http << QByteArray("URL=http://other/v.php\nTresorin=9") << true << again
+                                  << "http://other/v.php";
+    // Passed over: the version of the same answer is read instead.
+    QTest::newRow("https down to http") << https << QByteArray("URL=http://other/v.php\nTresorin=9") << true << newer
+                                        << "9";
+    QTest::newRow("https down to HTTP") << QStringLiteral("HTTPS://host/v") << QByteArray("URL=HTTP://evil/v\nx=1")
+                                        << true << none << "";
+    QTest::newRow("a local file") << http << QByteArray("URL=file:///etc/passwd\nTresorin=1") << true << none << "1";
+    QTest::newRow("no host") << http << QByteArray("URL=https:///v.php\nTresorin=1") << true << none << "1";
+    QTest::newRow("not an address") << http << QByteArray("URL=somewhere else\nTresorin=1") << true << none << "1";
+    QTest::newRow("second address of a check") << https << QByteArray("URL=https://third/v.php\nTresorin=9") << false
+                                                << newer << "9";
+}
+
+void TestUpdateCheck::addressChanges()
+{
+    QFETCH(QString, current);
+    QFETCH(QByteArray, answer);
+    QFETCH(bool, mayFollow);
+    QFETCH(int, kind);
+    QFETCH(QString, value);
+    const UpdateDecision d = DecideUpdate(answer, current, QStringLiteral("2.1.2.34"), mayFollow);
     QCOMPARE(int(d.kind), kind);
     QCOMPARE(kind == UpdateDecision::AskAgain ? d.url : d.version, value);
 }

@@ -15,24 +15,6 @@
 
 #include <utility>
 
-QString FillPlaceholders(const QString& text, const QStringList& args)
-{
-    QString out;
-    out.reserve(text.size());
-    int next = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('%') && i + 1 < text.size() && next < args.size() &&
-            (text.at(i + 1) == QLatin1Char('s') || text.at(i + 1) == QLatin1Char('d'))) {
-            out += args.at(next++);
-            ++i;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 namespace {
 QString ioErrorText(const QString& path, const QString& reason)
 {
@@ -76,7 +58,9 @@ void DocumentPipeline::showReaderMessage(const QString& key, const QString& arg)
 
 bool DocumentPipeline::OpenDocument(const QString& path, const QByteArray* source)
 {
-    emit documentOpening(path);
+    // A copy downloaded from FTP is no file here: it would be recorded as one of the working folder.
+    if (!source)
+        emit documentOpening(path);
     const QString previousPassword = m_doc.MetaPassword;
     if (!AskMetaPassword(TBoiteMetaPass::Enter, m_doc.MetaPassword, path))
         return false;
@@ -190,6 +174,23 @@ DocumentPipeline::LoadOutcome DocumentPipeline::LoadRecords(docfile::OpenedDocum
     return LoadOutcome::Loaded;
 }
 
+std::optional<QByteArray> DocumentPipeline::EncipherForFtp(QString* error)
+{
+    // Counted like a save; a failure leaves the counter and date as they were, since nothing went.
+    const qint32 count = m_doc.LocalDoc.SaveCount;
+    const DateTime date = m_doc.LocalDoc.SaveDate;
+    docfile::countSave(m_doc.LocalDoc);
+    try {
+        return docfile::encipheredDocument(m_doc);
+    } catch (const std::bad_alloc&) {
+        m_doc.LocalDoc.SaveCount = count;
+        m_doc.LocalDoc.SaveDate = date;
+        if (error)
+            *error = Msg(QStringLiteral("Memoire"));
+        return std::nullopt;
+    }
+}
+
 bool DocumentPipeline::SaveDocument(const QString& path, bool counted, QString* error)
 {
     m_doc.CurrentPath = path;
@@ -202,11 +203,6 @@ bool DocumentPipeline::SaveDocument(const QString& path, bool counted, QString* 
         if (error)
             *error = Msg(QStringLiteral("Memoire"));
         return false;
-    }
-
-    if (path.isEmpty()) {
-        emit ftpSaveBytes(enciphered);
-        return true;
     }
 
     // A file marked read-only is not replaced, even though its folder would allow it.

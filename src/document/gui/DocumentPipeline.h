@@ -2,14 +2,15 @@
 
 #include "document/DocumentFile.h"
 #include "document/DocumentModel.h"
+#include "lang/LangTable.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
-// Replaces the "%s" and "%d" of a message text, in order, by the arguments.
-QString FillPlaceholders(const QString& text, const QStringList& args);
+#include <optional>
+
 
 // The way between a .pass file (or the bytes of a copy downloaded from FTP) and the open
 // document, both ways, with the questions and messages the user sees on the way. The window
@@ -65,11 +66,14 @@ public:
     // BadPass; messages about the header are shown as they are found; a failure is not shown.
     docfile::OpenedDocument ReadDocumentFile(const QString& path, const QByteArray* source, TDoc& target);
 
-    // Writes the document to `path` (atomically: the old file stays whole when writing fails),
-    // or, with an empty path, hands the enciphered bytes over through ftpSaveBytes. A counted
-    // save advances SaveCount and SaveDate first. CurrentPath becomes `path`; Modified is left
-    // alone. On failure returns false with the failure's text in *error.
+    // Writes the document to `path` (atomically: the old file stays whole when writing fails). A
+    // counted save advances SaveCount and SaveDate first. CurrentPath becomes `path`; Modified is
+    // left alone. On failure returns false with the failure's text in *error.
     bool SaveDocument(const QString& path, bool counted, QString* error = nullptr);
+    // The enciphered document for Save on FTP, counted as a save; CurrentPath and Modified are
+    // left alone. Nothing, with the failure's text in *error, when it cannot be made (the counter
+    // and date then stay as they were).
+    std::optional<QByteArray> EncipherForFtp(QString* error = nullptr);
 
     enum class MergeOutcome
     {
@@ -135,11 +139,9 @@ signals:
     void syncDownloadRequested();
     // A synchronised document was saved to disk: its enciphered bytes are to be uploaded.
     void syncUploadRequested(const QByteArray& enciphered);
-    // A save without path: the enciphered bytes go to the FTP transfer.
-    void ftpSaveBytes(const QByteArray& enciphered);
     // The document was read from a named source: the recent-files list records the name.
     void recentFileRead(const QString& fileName);
-    // The path is about to be opened: the shell's list of recent documents records it.
+    // A file of this computer is about to be opened: the shell's list of recent documents records it.
     void documentOpening(const QString& path);
 
 private:

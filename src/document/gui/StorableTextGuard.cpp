@@ -1,6 +1,6 @@
 #include "document/gui/StorableTextGuard.h"
 
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "lang/LangTable.h"
 #include "platform/gui/Sound.h"
 

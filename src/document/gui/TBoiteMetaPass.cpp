@@ -12,6 +12,8 @@
 #include <QPointer>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace {
 QPointer<TBoiteMetaPass>& current()
 {
@@ -54,6 +56,9 @@ TBoiteMetaPass::TBoiteMetaPass(QWidget* parent) : QDialog(parent)
     EditConfirm->setObjectName(QStringLiteral("EditConfirm"));
     EditConfirm->setGeometry(10, 80, 217, 20);
 
+    // The labels name the fields for screen readers.
+    LblFich->setBuddy(EditPass);
+    Label2->setBuddy(EditConfirm);
     for (QLineEdit* edit : {EditPass, EditConfirm}) {
         edit->setEchoMode(QLineEdit::Password);
         edit->setMaxLength(MaxLength);
@@ -108,10 +113,15 @@ void TBoiteMetaPass::prepare(Mode mode, const QString& path)
     cbFort->setVisible(false);
     lblFort->setVisible(false);
     cbFort->setChecked(false);
+    // As wide as the design, or as the title and the question need to be read whole.
+    const int width = std::max({kClientWidth, WidthForTitle(windowTitle()),
+                                LblFich->fontMetrics().horizontalAdvance(LblFich->text()) + 24});
+    for (QWidget* w : std::initializer_list<QWidget*>{LblFich, EditPass, Label2, EditConfirm})
+        w->setGeometry(10, w->y(), width - 22, w->height());
     const int buttonsTop = choose ? 120 : 70;
-    OKBtn->setGeometry(70, buttonsTop, 75, 25);
-    CancelBtn->setGeometry(150, buttonsTop, 75, 25);
-    setFixedSize(kClientWidth, choose ? kChooseHeight : kEnterHeight);
+    OKBtn->setGeometry(width - 169, buttonsTop, 75, 25);
+    CancelBtn->setGeometry(width - 89, buttonsTop, 75, 25);
+    setFixedSize(width, choose ? kChooseHeight : kEnterHeight);
     updateOkButton();
 }
 
@@ -121,10 +131,14 @@ void TBoiteMetaPass::prepareWithProtection(const QString& path, bool strong)
     cbFort->setChecked(strong);
     cbFort->setVisible(true);
     lblFort->setVisible(true);
+    // As wide as prepare() made the dialog; the explanation wraps within it.
+    const int width = this->width();
+    cbFort->setGeometry(10, cbFort->y(), width - 22, cbFort->height());
+    lblFort->setGeometry(10, lblFort->y(), width - 22, lblFort->height());
     const int buttonsTop = 120 + kProtectionExtra;
-    OKBtn->setGeometry(70, buttonsTop, 75, 25);
-    CancelBtn->setGeometry(150, buttonsTop, 75, 25);
-    setFixedSize(kClientWidth, kChooseHeight + kProtectionExtra);
+    OKBtn->move(OKBtn->x(), buttonsTop);
+    CancelBtn->move(CancelBtn->x(), buttonsTop);
+    setFixedSize(width, kChooseHeight + kProtectionExtra);
 }
 
 bool TBoiteMetaPass::strongChecked() const

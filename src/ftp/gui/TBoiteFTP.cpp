@@ -464,6 +464,16 @@ bool TBoiteFTP::closeWithOkAllowed()
 int TBoiteFTP::runModal()
 {
     updateTitle();
+    // Every time it opens, Enter means OK: after a transfer the focus may have been left on Cancel,
+    // which would then take Enter for itself.
+    OKBtn->setDefault(true);
+    AnnulerBtn->setDefault(false);
+    for (QWidget* field : std::initializer_list<QWidget*>{Serveur, Fichier, Login, Pass}) {
+        if (field->isEnabled()) {
+            field->setFocus();
+            break;
+        }
+    }
     if (!ModalSeam::active()) {
         PlaceDialogOverOwner(this);
         return exec();

@@ -13,6 +13,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 QPointer<TBoiteInfo>& current()
 {
@@ -109,6 +111,19 @@ void TBoiteInfo::fill(const TDoc& local, const TDoc& remote)
     for (int i = 0; i < ListeInfo->topLevelItemCount(); ++i)
         height += ListeInfo->sizeHintForRow(i) > 0 ? ListeInfo->sizeHintForRow(i) : 18;
     ListeInfo->setFixedHeight(height);
+    // Every value is read whole (a long date and time in the user's format): a column is as wide
+    // as the design says, or as its widest text, and the window follows.
+    static constexpr int kDesignWidths[] = {130, 135, 135};
+    int total = 0;
+    for (int column = 0; column < 3; ++column) {
+        int widest = ListeInfo->fontMetrics().horizontalAdvance(ListeInfo->headerItem()->text(column));
+        for (int i = 0; i < ListeInfo->topLevelItemCount(); ++i)
+            widest = std::max(widest, ListeInfo->fontMetrics().horizontalAdvance(ListeInfo->topLevelItem(i)->text(column)));
+        const int needed = std::max(kDesignWidths[column], widest + 16);
+        ListeInfo->setColumnWidth(column, needed);
+        total += needed;
+    }
+    setFixedWidth(std::max(404, total + 2 * ListeInfo->frameWidth() + 4));
 }
 
 PropertiesAnswer TBoiteInfo::ShowProperties(const TDoc& local, const TDoc& remote, int mode, bool autoSync)

@@ -91,6 +91,7 @@ TfrmGenerateur::TfrmGenerateur(QWidget* parent) : QDialog(parent)
     m_preview->setObjectName(QStringLiteral("Apercu"));
     m_preview->setReadOnly(true);
     m_preview->setLineWrapMode(QPlainTextEdit::NoWrap);
+    previewLabel->setBuddy(m_preview);
     auto* previewColumn = new QVBoxLayout;
     previewColumn->addWidget(previewLabel);
     previewColumn->addWidget(m_preview, 1);

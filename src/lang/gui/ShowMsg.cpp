@@ -57,6 +57,8 @@ MsgButton escapeAnswer(int buttons)
 
 MsgButton defaultButton(int buttons)
 {
+    if ((buttons & MsgDefaultNo) && (buttons & MsgNo))
+        return MsgNo;
     if (buttons == MsgNone)
         buttons = MsgOK;
     if (buttons & MsgOK)

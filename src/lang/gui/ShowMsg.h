@@ -25,6 +25,9 @@ enum MsgButton : int
     MsgNo = 0x2,
     MsgOK = 0x4,
     MsgCancel = 0x8,
+    // Not a button: with MsgNo offered, No is the default (Enter) button instead of OK or Yes. For
+    // questions whose Yes does something that cannot be taken back.
+    MsgDefaultNo = 0x100,
 };
 
 // The system sound each kind plays.
@@ -37,7 +40,8 @@ QString titleForMsgKind(MsgKind kind);
 // What Escape and the close box answer: Cancel when offered, else No, else OK.
 MsgButton escapeAnswer(int buttons);
 
-// Default (Enter) button: OK when offered, else Yes when offered, else none.
+// Default (Enter) button: No when asked for with MsgDefaultNo, else OK when offered, else Yes when
+// offered, else none.
 MsgButton defaultButton(int buttons);
 
 // The box ShowMsg shows, not yet shown: icon, fixed title, text, the offered buttons with their

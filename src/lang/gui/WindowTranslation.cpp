@@ -1,20 +1,24 @@
 #include "lang/gui/WindowTranslation.h"
 
-#include "document/Win1252.h"
+#include "platform/Win1252.h"
 #include "lang/LangTable.h"
 #include "lang/ShortcutText.h"
 #include "platform/SafeFileWrite.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemModel>
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSet>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -99,11 +103,10 @@ QString captionOf(const QObject* o, ControlKind kind)
     case ControlKind::CheckBox:
     case ControlKind::RadioButton:
         return static_cast<const QAbstractButton*>(o)->text();
-    case ControlKind::LineEdit: {
-        auto* edit = static_cast<const QLineEdit*>(o);
-        // A masked field holds a secret: its content never goes to a file.
-        return edit->echoMode() == QLineEdit::Normal ? edit->text() : QString();
-    }
+    case ControlKind::LineEdit:
+        // What a text field holds is the user's (an FTP login, a generated password, a search), not
+        // a caption: it never goes to a translator's file.
+        return QString();
     case ControlKind::GroupBox:
         return static_cast<const QGroupBox*>(o)->title();
     case ControlKind::TabPage: {
@@ -281,6 +284,9 @@ void collectDepthFirst(QObject* parent, QList<QObject*>& out)
 {
     const QList<QObject*> children = orderedChildren(parent);
     for (QObject* c : children) {
+        // A dialog the window owns is a window of its own, with its own section of the table.
+        if (qobject_cast<QDialog*>(c))
+            continue;
         out << c;
         collectDepthFirst(c, out);
     }
@@ -310,10 +316,51 @@ QList<QObject*> namedControls(QWidget* window)
     return out;
 }
 
+void ApplyAccessibleNames(QWidget* window)
+{
+    if (!window)
+        return;
+    static const char kOwnName[] = "tresorinAccessibleName";
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        // A spin box's inner field is reached through the spin box, which its label names.
+        if (w->focusPolicy() == Qt::NoFocus || qobject_cast<QAbstractSpinBox*>(w->parentWidget()))
+            continue;
+        const QString hint = hintOf(w);
+        if (!hint.isEmpty())
+            w->setAccessibleDescription(hint);
+        // A name given here follows the language; one given otherwise stays.
+        if (!w->accessibleName().isEmpty() && !w->property(kOwnName).toBool())
+            continue;
+        QString name;
+        if (auto* label = qobject_cast<const QLabel*>(w); !label) {
+            // A label that names the control reads before anything else.
+            for (QLabel* l : window->findChildren<QLabel*>())
+                if (l->buddy() == w)
+                    name = l->text();
+        }
+        if (name.isEmpty()) {
+            if (auto* button = qobject_cast<QAbstractButton*>(w))
+                name = button->text();
+        }
+        if (name.isEmpty())
+            name = hint;
+        // Inside a page of tabs: the page's title; otherwise the window's.
+        for (QWidget* p = w; name.isEmpty() && p && p != window; p = p->parentWidget())
+            if (QTabWidget* tabs = owningTabWidget(p))
+                name = tabs->tabText(tabs->indexOf(p));
+        if (name.isEmpty())
+            name = window->windowTitle();
+        name.remove(QLatin1Char('&'));
+        w->setAccessibleName(name.trimmed());
+        w->setProperty(kOwnName, true);
+    }
+}
+
 void ApplyLangTable(QWidget* window)
 {
     if (!window)
         return;
+    const auto names = qScopeGuard([window] { ApplyAccessibleNames(window); });
     const QString name = window->objectName();
     QString caption = langLookup(name);
     if (!caption.isEmpty())

@@ -67,6 +67,13 @@ QList<QObject*> namedControls(QWidget* window);
 // without a row, and a window without a caption row, keep their texts.
 void ApplyLangTable(QWidget* window);
 
+// Gives every control of the window that takes the focus an accessible name, for screen readers:
+// the text of the label that names it, its own caption, its hint, the title of the page of tabs
+// it is on, or the window's title, in that order; its hint becomes its description. Names given
+// here follow the language each time the table is applied (ApplyLangTable calls this); a name
+// set by the window itself stays.
+void ApplyAccessibleNames(QWidget* window);
+
 // The lines ExportLangTable writes, without line ends.
 QStringList exportLangLines(QWidget* window);
 

@@ -15,22 +15,24 @@ void markSecret(QMimeData* data)
 
 } // namespace
 
-void setText(const QString& text, bool secret)
+QMimeData* setText(const QString& text, bool secret)
 {
     auto* data = new QMimeData;
     data->setText(text);
     if (secret)
         markSecret(data);
     QApplication::clipboard()->setMimeData(data);
+    return data;
 }
 
-void setEntry(const QString& password, const QString& mimeType, const QByteArray& record)
+QMimeData* setEntry(const QString& password, const QString& mimeType, const QByteArray& record)
 {
     auto* data = new QMimeData;
     data->setText(password);
     data->setData(mimeType, record);
     markSecret(data);
     QApplication::clipboard()->setMimeData(data);
+    return data;
 }
 
 bool holdsText()

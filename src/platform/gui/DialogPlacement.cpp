@@ -1,6 +1,7 @@
 #include "platform/gui/DialogPlacement.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
@@ -33,4 +34,10 @@ void PlaceDialogOverOwner(QWidget* dialog)
         frame.moveTop(qBound(area.top(), frame.top(), qMax(area.top(), area.bottom() - frame.height())));
     }
     dialog->move(frame.topLeft());
+}
+
+int WidthForTitle(const QString& title)
+{
+    const QFontMetrics metrics(QApplication::font());
+    return metrics.horizontalAdvance(title) * 11 / 10 + 110;
 }

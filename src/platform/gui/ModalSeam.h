@@ -5,6 +5,7 @@
 #include <QVariant>
 
 #include <functional>
+#include <utility>
 
 class QWidget;
 
@@ -17,6 +18,15 @@ class ModalSeam
 public:
     struct Shown
     {
+        Shown() = default;
+        // A question as the wrappers record it; the fields left out keep their defaults.
+        Shown(QString dialog, QString text, int kind = 0, int buttons = 0, const QWidget* owner = nullptr,
+              QString detail = QString())
+            : dialog(std::move(dialog)), text(std::move(text)), kind(kind), buttons(buttons), owner(owner),
+              detail(std::move(detail))
+        {
+        }
+
         QString dialog;  // "ShowMsg", "MetaPass", "OpenFile", "SaveFile", "InputBox", "Generateur", ...
         QString text;    // the message or prompt shown
         int kind = 0;    // dialog-specific: message kind, meta password mode, ...

@@ -6,7 +6,7 @@
 #include "platform/gui/ModalSeam.h"
 #include "platform/gui/OpenLink.h"
 #include "platform/gui/Sound.h"
-#include "update/MakerSite.h"
+#include "ProductInfo.h"
 #include "update/ProgramVersion.h"
 
 #include <QApplication>

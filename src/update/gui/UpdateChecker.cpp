@@ -5,7 +5,7 @@
 #include "lang/gui/ShowMsg.h"
 #include "platform/gui/OpenLink.h"
 #include "settings/Settings.h"
-#include "update/MakerSite.h"
+#include "ProductInfo.h"
 #include "update/ProgramVersion.h"
 #include "update/TMajWeb.h"
 #include "update/UpdateCheck.h"
@@ -33,6 +33,11 @@ UpdateChecker::~UpdateChecker()
 
 void UpdateChecker::ActionMajWebExecute(bool silent)
 {
+    startCheck(silent, false);
+}
+
+void UpdateChecker::startCheck(bool silent, bool followUp)
+{
     if (ClientMissingForTests || !TMajWeb::clientAvailable()) {
         if (!silent)
             ShowMsg(Msg(QStringLiteral("Wininet")), MsgKind::Error, MsgOK);
@@ -41,6 +46,7 @@ void UpdateChecker::ActionMajWebExecute(bool silent)
     if (m_command)
         m_command->setEnabled(false);
     auto* worker = new TMajWeb(m_settings.updateUrl(), silent, Msg(QStringLiteral("NetError")));
+    worker->FollowUp = followUp;
     m_running.append(worker);
     connect(worker, &QThread::finished, this, [this, worker] { UpdateCheckDone(worker); });
     worker->start();
@@ -65,11 +71,12 @@ void UpdateChecker::UpdateCheckDone(TMajWeb* worker)
         return done();
 
     m_settings.LastCheck = QDateTime::currentDateTime();
-    const UpdateDecision decision = DecideUpdate(worker->Answer, m_settings.updateUrl(), m_programVersion);
+    const UpdateDecision decision =
+        DecideUpdate(worker->Answer, m_settings.updateUrl(), m_programVersion, !worker->FollowUp);
     switch (decision.kind) {
     case UpdateDecision::AskAgain:
         m_settings.UrlUpdate = decision.url;
-        ActionMajWebExecute(false);
+        startCheck(false, true);
         break;
     case UpdateDecision::NewVersion:
         if (ShowMsg(FillPlaceholders(Msg(QStringLiteral("NewVersion")), {decision.version}), MsgKind::Information,

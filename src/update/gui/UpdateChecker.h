@@ -40,6 +40,8 @@ signals:
     void checkDone();
 
 private:
+    void startCheck(bool silent, bool followUp);
+
     Settings& m_settings;
     QAction* m_command;
     QString m_programVersion;

@@ -7,6 +7,8 @@ option makes one part of the protocol fail the way a real server or network woul
   short-download  a RETR ends half-way with a normal 226 reply, as a cut-off file would
   drop-upload     the data connection breaks off after the first 1024 bytes of a STOR (426)
   silent          connections are accepted and never answered
+  bad-passive     passive replies name a port where nothing listens: no data connection opens
+The --log option appends every command line the server receives to a file, one per line.
 """
 import argparse
 import os
@@ -19,6 +21,7 @@ parser.add_argument("--root", required=True)
 parser.add_argument("--user", default="")
 parser.add_argument("--password", default="")
 parser.add_argument("--fault", default="none")
+parser.add_argument("--log", default="")
 args = parser.parse_args()
 
 
@@ -115,6 +118,24 @@ class Handler(FTPHandler):
     abstracted_fs = FaultFS
     use_sendfile = False
     passive_ports = None
+
+    def pre_process_command(self, line, cmd, arg):
+        if args.log:
+            with open(args.log, "a", encoding="utf-8", errors="replace") as log:
+                log.write(line + "\n")
+        return super().pre_process_command(line, cmd, arg)
+
+    def ftp_EPSV(self, line):
+        if args.fault == "bad-passive":
+            self.respond("229 Entering extended passive mode (|||1|).")
+            return
+        return super().ftp_EPSV(line)
+
+    def ftp_PASV(self, line):
+        if args.fault == "bad-passive":
+            self.respond("227 Entering passive mode (127,0,0,1,0,1).")
+            return
+        return super().ftp_PASV(line)
 
     def ftp_RNTO(self, path):
         if args.fault == "refuse-rename":

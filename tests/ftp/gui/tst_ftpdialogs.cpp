@@ -121,6 +121,23 @@ void TestFtpDialogs::downloadIntoTheDialog()
     QVERIFY(m_ftp->Barre->isHidden() && m_ftp->Info->isHidden());
     QVERIFY(m_ftp->Serveur->isEnabled() && m_ftp->OKBtn->isEnabled());
     QVERIFY(m_ftp->Pass->text().isEmpty()); // not kept in the dialog once it is closed
+
+    // The focus left on Cancel by the transfer (a focused button takes Enter for itself): at the
+    // next opening Enter is OK again, and the focus is in the fields.
+    m_ftp->AnnulerBtn->setFocus();
+    m_ftp->AnnulerBtn->setDefault(true);
+    bool okIsDefault = false;
+    QWidget* focused = nullptr;
+    ModalSeam::setObserver([&](const ModalSeam::Shown& q) {
+        if (q.dialog == QLatin1String("BoiteFTP")) {
+            okIsDefault = m_ftp->OKBtn->isDefault() && !m_ftp->AnnulerBtn->isDefault();
+            focused = m_ftp->focusWidget();
+        }
+    });
+    ModalSeam::pushAnswer(QStringLiteral("Cancel"));
+    QVERIFY(!m_ftp->ShowForTransfer());
+    QVERIFY(okIsDefault);
+    QCOMPARE(focused, static_cast<QWidget*>(m_ftp->Serveur));
 }
 
 void TestFtpDialogs::uploadWritesTheSettingsAndRetriesAfterAFailure()
@@ -327,6 +344,23 @@ void TestFtpDialogs::propertiesInformationOnly()
     QCOMPARE(m_info->HighlightColumn, -1);
     // The user cannot resize the columns.
     QCOMPARE(m_info->ListeInfo->header()->sectionResizeMode(0), QHeaderView::Fixed);
+
+    // A value longer than the design's column (a long server name) is read whole: the column and
+    // the window widen for it.
+    local.ServerName = QStringLiteral("synchronisation.backup.server.of.a.rather.long.domain.example");
+    ModalSeam::pushAnswer(int(PropertiesAnswer::Ok));
+    m_info->ShowProperties(local, remote, TBoiteInfo::InformationOnly, false);
+    int row = -1;
+    for (int i = 0; i < m_info->ListeInfo->topLevelItemCount(); ++i)
+        if (m_info->ListeInfo->topLevelItem(i)->text(1) == local.ServerName)
+            row = i;
+    QVERIFY(row >= 0);
+    const int textWidth = m_info->ListeInfo->fontMetrics().horizontalAdvance(local.ServerName);
+    QVERIFY2(m_info->ListeInfo->columnWidth(1) > textWidth,
+             qPrintable(QStringLiteral("%1 <= %2").arg(m_info->ListeInfo->columnWidth(1)).arg(textWidth)));
+    QVERIFY(m_info->width() > 404);
+    QVERIFY(m_info->width() >= m_info->ListeInfo->columnWidth(0) + m_info->ListeInfo->columnWidth(1) +
+                                   m_info->ListeInfo->columnWidth(2));
 }
 
 void TestFtpDialogs::propertiesQuestion_data()

@@ -480,6 +480,7 @@ void TestWindowTranslation::exportLines()
     TestWindow t;
     t.list->setToolTip("Double-clic pour \u00e9diter");
     t.tree->setToolTip("Organisez vos mots de passe");
+    t.fichier->setToolTip("Nom du fichier avec le chemin");
     const QStringList lines = exportLangLines(t.window.get());
     const QStringList expected = {
         "frmTest=Test - Sans titre",
@@ -489,8 +490,9 @@ void TestWindowTranslation::exportLines()
         "frmTest.ActionHidePwd=Masquer les mots de passe~Outils~~F12",
         "frmTest.actionSupport=Contacter le support~?",
         "frmTest.LabelInfo=Informations",
-        "frmTest.Fichier=keep.pass",
-        // the masked field's content is a secret: no line without a hint
+        // what a text field holds is the user's (a login, a generated password, a search): only
+        // its hint is written; the masked field has none, so no line
+        "frmTest.Fichier=~Nom du fichier avec le chemin",
         "frmTest.GB= Options ",
         "frmTest.cbPassif=Mode passif",
         "frmTest.rbDay=Tous les jours",

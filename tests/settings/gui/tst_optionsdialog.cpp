@@ -289,17 +289,17 @@ void TestOptionsDialog::uncheckingRemovesTheAssociation()
             d.CBAssocie->setChecked(false);
         },
         true));
-    QVERIFY(!m_tmp->exists(QStringLiteral("data/applications/tresorin.desktop")));
+    QVERIFY(!m_tmp->exists(QStringLiteral("data/applications/tresorin-documents.desktop")));
     QVERIFY(!m_tmp->exists(QStringLiteral("data/mime/packages/tresorin-pass_file.xml")));
     // OK without a change writes nothing.
     QVERIFY(run([](TBoiteOptions& d) { QVERIFY(!d.CBAssocie->isChecked()); }, true));
-    QVERIFY(!m_tmp->exists(QStringLiteral("data/applications/tresorin.desktop")));
+    QVERIFY(!m_tmp->exists(QStringLiteral("data/applications/tresorin-documents.desktop")));
 }
 
 void TestOptionsDialog::cancelLeavesTheAssociation()
 {
     QVERIFY(!run([](TBoiteOptions& d) { d.CBAssocie->setChecked(true); }, false));
-    QVERIFY(!m_tmp->exists(QStringLiteral("data/applications/tresorin.desktop")));
+    QVERIFY(!m_tmp->exists(QStringLiteral("data/applications/tresorin-documents.desktop")));
     QVERIFY(!m_tmp->exists(QStringLiteral("config/mimeapps.list")));
 }
 

@@ -2,14 +2,19 @@
 // release notes, the links of its labels, the support address, and the two gestures on the
 // maker's line.
 
+#include "ftp/gui/TBoiteFTP.h"
+#include "generator/gui/TfrmGenerateur.h"
 #include "platform/gui/ModalSeam.h"
 #include "settings/gui/TBoiteOptions.h"
 #include "support/TempFolder.h"
-#include "update/MakerSite.h"
+#include "ProductInfo.h"
 #include "update/ProgramVersion.h"
 #include "update/gui/TBoiteAPropos.h"
 
+#include <QDir>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -31,6 +36,7 @@ private slots:
     void makerLineGestures_data();
     void makerLineGestures();
     void exportNeedsItsFolder();
+    void exportWritesNoUserData();
 
 private:
     void release(QWidget* widget, Qt::MouseButton button, Qt::KeyboardModifiers keys);
@@ -168,6 +174,34 @@ void TestAboutBox::exportNeedsItsFolder()
     m_about->setTranslationFolder(tmp.filePath(QStringLiteral("Traduc")));
     release(m_about->Label5, Qt::RightButton, Qt::ControlModifier | Qt::ShiftModifier);
     QVERIFY(!tmp.exists(QStringLiteral("Traduc")));
+}
+
+// The translator's export writes captions and hints: never what the user typed or the program put
+// in a field (an FTP login and password, a generated password, custom characters).
+void TestAboutBox::exportWritesNoUserData()
+{
+    testsupport::TempFolder tmp;
+    m_about->setTranslationFolder(tmp.makeFolder(QStringLiteral("Traduc")));
+    TBoiteFTP ftp;
+    TfrmGenerateur generator;
+    int n = 0;
+    for (QWidget* window : {static_cast<QWidget*>(&ftp), static_cast<QWidget*>(&generator)}) {
+        for (QLineEdit* edit : window->findChildren<QLineEdit*>())
+            edit->setText(QStringLiteral("user-data-%1").arg(++n));
+        for (QPlainTextEdit* edit : window->findChildren<QPlainTextEdit*>())
+            edit->setPlainText(QStringLiteral("user-data-%1").arg(++n));
+    }
+    QVERIFY(n >= 5);
+    release(m_about->Label5, Qt::RightButton, Qt::ControlModifier | Qt::ShiftModifier);
+    const QStringList files = QDir(tmp.filePath(QStringLiteral("Traduc"))).entryList(QDir::Files);
+    QVERIFY(files.contains(QStringLiteral("Fr_FTP.txt")));
+    QVERIFY(files.contains(QStringLiteral("Fr_Gene.txt")));
+    for (const QString& file : files) {
+        const QByteArray bytes = tmp.readFile(QStringLiteral("Traduc/") + file);
+        QVERIFY2(!bytes.contains("user-data-"), qPrintable(file));
+    }
+    // Hints of the text fields are still there for the translator.
+    QVERIFY(tmp.readFile(QStringLiteral("Traduc/Fr_FTP.txt")).contains("BoiteFTP.Fichier=~"));
 }
 
 QTEST_MAIN(TestAboutBox)

@@ -7,7 +7,7 @@
 #include "platform/gui/ModalSeam.h"
 #include "settings/Settings.h"
 #include "support/HttpServer.h"
-#include "update/MakerSite.h"
+#include "ProductInfo.h"
 #include "update/TMajWeb.h"
 #include "update/gui/UpdateChecker.h"
 
@@ -31,6 +31,7 @@ private slots:
     void answers_data();
     void answers();
     void newAddressIsAskedAtOnce();
+    void addressesNamingEachOtherAskTwiceOnly();
     void emptyAnswerChangesNothing();
     void noServer_data();
     void noServer();
@@ -134,6 +135,21 @@ void TestUpdateChecker::newAddressIsAskedAtOnce()
     check(true, 1);
     QCOMPARE(m_server->requests, (QStringList{m_path, QStringLiteral("/v2.php?soft=tresorin")}));
     QCOMPARE(m_settings.UrlUpdate, m_server->url(QStringLiteral("/v2.php?soft=tresorin")));
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")), QStringList{QStringLiteral("No new version available")});
+    QVERIFY(m_command->isEnabled());
+}
+
+// Two answers that name each other: one check follows one new address, then stops.
+void TestUpdateChecker::addressesNamingEachOtherAskTwiceOnly()
+{
+    const QString other = QStringLiteral("/v2.php?soft=tresorin");
+    m_server->setAnswer(m_path, "URL=" + m_server->url(QStringLiteral("/v2.php?soft=_soft_")).toLatin1() + "\r\n");
+    m_server->setAnswer(other, "URL=" + m_server->url(m_path).toLatin1() + "\r\nTresorin=2.1.2.34\r\n");
+    check(false, 1);
+    // A third check would have started inside the second one's completion, before its end.
+    QCOMPARE(m_checker->runningChecks(), 0);
+    QCOMPARE(m_server->requests, (QStringList{m_path, other}));
+    QCOMPARE(m_settings.UrlUpdate, m_server->url(other));
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")), QStringList{QStringLiteral("No new version available")});
     QVERIFY(m_command->isEnabled());
 }

@@ -1,0 +1,371 @@
+#include "app/gui/commands/FtpSync.h"
+
+#include "app/core/CommandLine.h"
+#include "app/gui/views/DocumentView.h"
+#include "app/gui/window/TfrmTresorin.h"
+#include "document/DocumentFile.h"
+#include "document/gui/DocumentPipeline.h"
+#include "ftp/FtpParameters.h"
+#include "ftp/Synchronisation.h"
+#include "ftp/TFileFTP.h"
+#include "ftp/gui/TBoiteFTP.h"
+#include "ftp/gui/TBoiteInfo.h"
+#include "lang/LangTable.h"
+#include "lang/gui/ShowMsg.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTimer>
+
+#include <utility>
+
+FtpSync::FtpSync(TfrmTresorin* window) : QObject(window), m_window(window)
+{
+    DocumentPipeline* p = &window->pipeline();
+    // The download belongs to the document whose records are read right after it started.
+    connect(p, &DocumentPipeline::contentReplaced, this, [this](bool append) {
+        if (!append && m_bindPending) {
+            m_bindPending = false;
+            m_syncGeneration = m_window->doc().generation();
+        }
+    });
+    // A download that ends while a load still runs (its message boxes run the event loop) waits
+    // until the load has finished.
+    connect(p, &DocumentPipeline::viewsSuspended, this, [this](bool suspended) {
+        m_loadDepth += suspended ? 1 : -1;
+        if (m_loadDepth == 0 && m_deferred)
+            QTimer::singleShot(0, this, [this] {
+                if (m_deferred && m_loadDepth == 0) {
+                    Outcome outcome = std::move(*m_deferred);
+                    m_deferred.reset();
+                    SyncDownloadDone(std::move(outcome));
+                }
+            });
+    });
+    // Another document's content replaces this one's: what ran for the old one stops, unless the
+    // download is the new document's own, started just before its records are read.
+    connect(p, &DocumentPipeline::contentAboutToBeReplaced, this, [this](bool append) {
+        if (!append && !m_bindPending && !m_takingFtpCopy)
+            abandon();
+    });
+}
+
+FtpSync::~FtpSync()
+{
+    if (m_syncTransfer) {
+        disconnect(m_syncTransfer, nullptr, this, nullptr);
+        m_syncTransfer->requestStop();
+        m_syncTransfer->wait();
+    }
+}
+
+// --- commands ------------------------------------------------------------------------------------
+
+void FtpSync::ActionOuvrirFTPExecute()
+{
+    if (!m_window->mayReplaceDocument())
+        return;
+    TBoiteFTP* dialog = TBoiteFTP::instance();
+    if (!dialog)
+        return;
+    dialog->TransferData.clear();
+    if (dialog->ShowForTransfer() && !dialog->TransferData.isEmpty()) {
+        const QByteArray bytes = std::exchange(dialog->TransferData, QByteArray());
+        m_window->pipeline().OpenDocument(FtpFileName(dialog->Fichier->text()), &bytes);
+    }
+    dialog->TransferData.clear();
+}
+
+void FtpSync::ActionSauverFTPExecute()
+{
+    DocumentState& doc = m_window->doc();
+    TBoiteFTP* dialog = TBoiteFTP::instance();
+    if (!dialog || doc.ReadOnlyLock)
+        return;
+    m_window->commitPendingEdits();
+
+    QString error;
+    std::optional<QByteArray> bytes = m_window->pipeline().EncipherForFtp(&error);
+    if (!bytes) {
+        ShowMsg(error, MsgKind::Error, MsgOK);
+        return;
+    }
+    dialog->TransferData = std::move(*bytes);
+    const DocumentTicket ticket(doc);
+    // What was uploaded is this document: a document opened or made meanwhile (the idle lock's
+    // close) must not take its FTP name and mode, whose next save would overwrite that copy.
+    if (!dialog->TransferData.isEmpty() && dialog->ShowForTransfer() && ticket.stillOpen()) {
+        doc.SetModified(false);
+        doc.FtpMode = true;
+        m_window->showFtpMode(true);
+        m_window->setWindowTitle(
+            DocumentTitle(FtpFileName(dialog->Fichier->text()), true, Msg(QStringLiteral("Sans titre"))));
+    }
+    dialog->TransferData.clear();
+}
+
+void FtpSync::ActionSynchroFTPExecute()
+{
+    DocumentState& doc = m_window->doc();
+    QAction* command = m_window->commands()[CommandId::SynchroFTP];
+    TBoiteFTP* dialog = TBoiteFTP::instance();
+    if (dialog && !doc.ReadOnlyLock) {
+        // Edited on a copy: parameters typed for a document that was closed meanwhile go nowhere.
+        const DocumentTicket ticket(doc);
+        TDoc edited = doc.LocalDoc;
+        bool changed = false;
+        if (dialog->EditSyncParameters(doc.ftpEntry(), edited, false, &changed) && changed && ticket.stillOpen()) {
+            doc.LocalDoc = edited;
+            doc.SetModified(true);
+        }
+    }
+    // The command toggled its own mark when triggered: the document says what it is.
+    command->setChecked(doc.LocalDoc.SyncOn);
+}
+
+void FtpSync::ActionSetFTPExecute()
+{
+    DocumentState& doc = m_window->doc();
+    DocumentView* view = m_window->view();
+    QAction* command = m_window->commands()[CommandId::SetFTP];
+    TFeuille* entry = view->selectedEntry();
+    if (!entry || doc.ReadOnlyLock) {
+        command->setChecked(entry && entry->IsFtpEntry);
+        return;
+    }
+    TFeuille* previous = doc.ftpEntry();
+    const bool marked = !entry->IsFtpEntry;
+    doc.setFtpEntry(marked ? doc.indexOfEntry(entry) : -1);
+    command->setChecked(marked);
+    if (previous && previous != entry) {
+        const int row = view->rowOfEntry(previous);
+        if (row >= 0)
+            view->refreshEntryRow(row);
+    }
+    ApplyFTPEntry(doc.LocalDoc, *entry);
+    const int row = view->rowOfEntry(entry);
+    if (row >= 0)
+        view->refreshEntryRow(row);
+    doc.SetModified(true);
+}
+
+void FtpSync::ActionInfoFichExecute()
+{
+    if (TBoiteInfo* dialog = TBoiteInfo::instance())
+        dialog->ShowProperties(m_window->doc().LocalDoc, m_window->doc().RemoteCopy, TBoiteInfo::InformationOnly,
+                               m_window->settings().AutoSync);
+}
+
+void FtpSync::bnFtpStopClick()
+{
+    if (m_syncTransfer)
+        m_syncTransfer->requestStop();
+}
+
+// --- download after an open ----------------------------------------------------------------------
+
+void FtpSync::showTransferPanel(bool visible)
+{
+    if (QWidget* panel = m_window->findChild<QWidget*>(QStringLiteral("panelLoadFTP")))
+        panel->setVisible(visible);
+    if (visible) {
+        if (auto* bar = m_window->findChild<QProgressBar*>(QStringLiteral("ProgressBar"))) {
+            bar->setRange(0, 0);
+            bar->setValue(0);
+        }
+    }
+}
+
+void FtpSync::releaseLock()
+{
+    // Only a lock this download set is released; a document loaded meanwhile may hold its own.
+    if (m_lockedBySync && m_window->doc().ReadOnlyLock)
+        m_window->SetReadOnlyLock(false);
+    m_lockedBySync = false;
+}
+
+void FtpSync::StartSyncDownload()
+{
+    DocumentState& doc = m_window->doc();
+    if (m_syncTransfer) {
+        // The download of a document that is being replaced: its result will be dropped.
+        m_syncTransfer->requestStop();
+        m_syncTransfer = nullptr;
+    }
+    m_deferred.reset();
+    m_window->SetReadOnlyLock(true);
+    m_lockedBySync = true;
+    showTransferPanel(true);
+    if (!WinInetAvailable()) {
+        ShowMsg(Msg(QStringLiteral("Wininet")), MsgKind::Error, MsgOK);
+        showTransferPanel(false);
+        releaseLock();
+        return;
+    }
+
+    TFileFTP::Parameters p;
+    p.ServerName = doc.LocalDoc.ServerName;
+    p.PortNumber = doc.LocalDoc.PortNumber;
+    p.PassiveMode = doc.LocalDoc.PassiveMode;
+    p.RemotePath = doc.LocalDoc.RemotePath;
+    p.UserName = doc.LocalDoc.UserName;
+    p.UserPassword = doc.LocalDoc.UserPassword;
+    TFileFTP* worker = TFileFTP::CreateForStatusBar(p);
+    m_syncTransfer = worker;
+    m_bindPending = true;
+    if (auto* label = m_window->findChild<QLabel*>(QStringLiteral("lblFTP")))
+        connect(worker, &TFileFTP::statusChanged, label, &QLabel::setText);
+    if (auto* bar = m_window->findChild<QProgressBar*>(QStringLiteral("ProgressBar"))) {
+        connect(worker, &TFileFTP::progressMaximum, bar, [bar](int maximum) { bar->setRange(0, maximum); });
+        connect(worker, &TFileFTP::progressChanged, bar, &QProgressBar::setValue);
+    }
+    connect(worker, &TFileFTP::completed, this, &FtpSync::syncWorkerFinished);
+    worker->start();
+}
+
+void FtpSync::syncWorkerFinished(TFileFTP* worker)
+{
+    // A download left behind by a later open ends here, unseen.
+    if (worker != m_syncTransfer)
+        return;
+    Outcome outcome{worker->ErrorText(), worker->StopRequested() || worker->wasStopped(), worker->takeData()};
+    m_syncTransfer = nullptr;
+    if (m_loadDepth > 0) {
+        m_deferred = std::move(outcome);
+        return;
+    }
+    SyncDownloadDone(std::move(outcome));
+}
+
+void FtpSync::SyncDownloadDone(Outcome outcome)
+{
+    DocumentState& doc = m_window->doc();
+    showTransferPanel(false);
+    bool keepModified = false;
+    const auto finish = [&] {
+        outcome.data.clear();
+        releaseLock();
+        if (keepModified)
+            doc.SetModified(true);
+        emit syncDownloadFinished();
+    };
+
+    // Another document (or none) is open now, or the one it was started for was never read whole.
+    if (m_bindPending || doc.generation() != m_syncGeneration || doc.CurrentPath.isEmpty()) {
+        m_bindPending = false;
+        finish();
+        return;
+    }
+    if (!outcome.error.isEmpty()) {
+        ShowMsg(outcome.error, MsgKind::Error, MsgOK);
+        finish();
+        return;
+    }
+    if (outcome.stopped) {
+        finish();
+        return;
+    }
+
+    DocumentPipeline& pipeline = m_window->pipeline();
+    docfile::OpenedDocument opened = pipeline.ReadDocumentFile(QString(), &outcome.data, doc.RemoteCopy);
+    if (!opened.ok()) {
+        if (opened.status == docfile::ReadStatus::Failed && !opened.error.isEmpty())
+            ShowMsg(opened.error, MsgKind::Error, MsgOK);
+        finish();
+        return;
+    }
+
+    const DateTime local = doc.LocalDoc.SaveDate;
+    const DateTime remote = doc.RemoteCopy.SaveDate;
+    QAction* search = m_window->commands()[CommandId::Chercher];
+    if (local != remote && search->isChecked())
+        search->trigger(); // every entry is shown before the question
+
+    const SyncChoice choice = CompareSaveDates(local, remote);
+    PropertiesAnswer answer = PropertiesAnswer::Cancelled;
+    if (choice != SyncChoice::KeepLocal) {
+        const QString path = doc.CurrentPath;
+        if (TBoiteInfo* info = TBoiteInfo::instance())
+            answer = info->ShowProperties(doc.LocalDoc, doc.RemoteCopy,
+                                          choice == SyncChoice::ProposeLocal ? TBoiteInfo::ProposeLocal
+                                                                             : TBoiteInfo::ProposeFtp,
+                                          m_window->settings().AutoSync);
+        else
+            answer = m_window->settings().AutoSync ? PropertiesAnswer::Yes : PropertiesAnswer::Cancelled;
+        // While the question was on screen the idle lock may have closed the document, or another
+        // was opened: the answer was about a document that is gone, and the FTP copy must not be
+        // shown in its place without its meta password.
+        if (doc.generation() != m_syncGeneration || doc.CurrentPath != path) {
+            finish();
+            return;
+        }
+    }
+    if (!TakesFtpCopy(choice, answer)) {
+        finish();
+        return;
+    }
+
+    // The file about to be replaced is kept beside it first; without that copy nothing is replaced.
+    const docfile::WriteResult kept = docfile::keepBackup(doc.CurrentPath);
+    if (!kept.ok) {
+        ShowMsg(FillPlaceholders(Msg(QStringLiteral("BakImpossible")),
+                                 {QDir::toNativeSeparators(docfile::backupPath(doc.CurrentPath))}) +
+                    QStringLiteral("\r\n\r\n") + kept.error,
+                MsgKind::Error, MsgOK);
+        finish();
+        return;
+    }
+
+    // The FTP copy replaces the content; the header keeps the local FTP parameters.
+    doc.SetModified(true);
+    TakeFtpHeader(doc.LocalDoc, doc.RemoteCopy);
+    m_takingFtpCopy = true;
+    const DocumentPipeline::LoadOutcome loaded = pipeline.LoadRecords(opened, false, doc.RemoteCopy.FileName);
+    m_takingFtpCopy = false;
+    if (loaded != DocumentPipeline::LoadOutcome::Loaded) {
+        keepModified = true;
+        finish();
+        return;
+    }
+    // Not counted: the file takes the FTP copy's counter and date. A synchronised document's save
+    // uploads it back, with the local parameters in its header.
+    QString error;
+    if (!pipeline.SaveDocument(doc.CurrentPath, false, &error)) {
+        // The file still holds the local copy: what is shown must not pass for saved.
+        ShowMsg(error, MsgKind::Error, MsgOK);
+        keepModified = true;
+    } else {
+        m_window->setStatusText(FillPlaceholders(Msg(QStringLiteral("BakKept")),
+                                                 {QDir::toNativeSeparators(docfile::backupPath(doc.CurrentPath))}));
+    }
+    finish();
+}
+
+void FtpSync::UploadSyncCopy(const QByteArray& enciphered)
+{
+    DocumentState& doc = m_window->doc();
+    if (TBoiteFTP* dialog = TBoiteFTP::instance())
+        dialog->UploadSyncCopy(doc.LocalDoc, doc.ftpEntry(), enciphered);
+}
+
+TFileFTP* FtpSync::syncTransfer() const
+{
+    return m_syncTransfer;
+}
+
+void FtpSync::abandon()
+{
+    if (m_syncTransfer) {
+        // The worker ends by itself within a chunk and is freed then; nothing of it comes here.
+        disconnect(m_syncTransfer, nullptr, this, nullptr);
+        m_syncTransfer->requestStop();
+        m_syncTransfer = nullptr;
+    }
+    m_bindPending = false;
+    m_deferred.reset();
+    showTransferPanel(false);
+    releaseLock();
+}

@@ -1,0 +1,276 @@
+#pragma once
+
+#include "app/core/CommandLine.h"
+#include "app/gui/window/Commands.h"
+#include "document/DocumentModel.h"
+#include "settings/Settings.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <QStringList>
+
+#include <memory>
+
+class ClipboardCommands;
+class HealthCommand;
+class OneTimeCodes;
+class DocumentPipeline;
+class DocumentView;
+class GroupEntryCommands;
+class FtpSync;
+class IdleLock;
+class QAction;
+class QKeyEvent;
+class QLabel;
+class QMenu;
+class QToolBar;
+class QToolButton;
+class QWidget;
+class SearchCommand;
+class SingleInstance;
+class TrayMinimiser;
+class UpdateChecker;
+class WebLinks;
+
+// The main window. It lives for the whole run and owns the open document, the settings read at
+// start and written back at exit, and the commands of the program (one named QAction each,
+// shown in the menus, the tool bar and the context menus).
+class TfrmTresorin : public QMainWindow
+{
+    Q_OBJECT
+public:
+    // Set when another running instance answered the wake-up request: the settings file is then
+    // left alone at exit.
+    static bool InstanceAnswered;
+
+    static constexpr int kInitialClientWidth = 696;
+    static constexpr int kInitialClientHeight = 349;
+    static constexpr int kMinimumWidth = 500;
+    static constexpr int kMinimumHeight = 250;
+
+    // `arguments` are the command-line parameters without the program path. The settings come
+    // from settingsFilePath().
+    explicit TfrmTresorin(const QStringList& arguments = QStringList(), QWidget* parent = nullptr);
+    ~TfrmTresorin() override;
+
+    // True when the single-instance check found another instance: the process ends at once.
+    bool endRequested() const { return m_endRequested; }
+    // The single-instance lock, when the setting asks for one.
+    SingleInstance* singleInstance() const { return m_instance; }
+
+    DocumentState& doc() { return m_doc; }
+    const DocumentState& doc() const { return m_doc; }
+    Settings& settings() { return m_settings; }
+    DocumentView* view() const { return m_view; }
+    DocumentPipeline& pipeline() { return *m_pipeline; }
+    // The FTP commands and the synchronisation with the FTP copy.
+    FtpSync* ftpSync() const { return m_ftpSync; }
+    // A command by its object name, as the language tables and the tests name it. The program's
+    // own code reaches commands by id: commands()[CommandId::Sauver].
+    QAction* action(const QString& name) const;
+    const Commands& commands() const { return *m_cmds; }
+    QLabel* statusPanel(int index) const;
+    QToolButton* trayButton() const { return m_trayButton; }
+    QToolBar* toolBar() const { return m_toolBar; }
+    QMenu* treePopup() const { return m_treePopup; }
+    QMenu* listPopup() const { return m_listPopup; }
+    QToolButton* openToolButton() const { return m_openButton; }
+    QToolButton* saveToolButton() const { return m_saveButton; }
+    const QStringList& arguments() const { return m_arguments; }
+    const CommandLine& commandLine() const { return m_commandLine; }
+    bool firstActivation() const { return m_firstActivation; }
+
+    // --- activation and language -------------------------------------------------------------
+    // Runs at every activation of the window; the first one also applies the language and opens
+    // the document named on the command line.
+    void FormActivate();
+    // Chooses, loads and applies the language to the seven windows. False when the table could
+    // not be loaded (the error was shown; the windows keep their texts).
+    bool ApplyLanguage();
+    // The automatic update check is due now.
+    bool updateCheckDue() const;
+    // Starts an update check: `sender` none is the automatic check, which shows nothing unless a
+    // newer version exists; the command passes itself.
+    void ActionMajWebExecute(QObject* sender);
+    UpdateChecker* updateChecker() const { return m_updates; }
+
+    // --- options, about ------------------------------------------------------------------------
+    // The options dialog; on OK applies at once what acts at once.
+    void ActionOptionsExecute();
+    // The about box, then the idle timer starts again.
+    void ActionAboutExecute();
+    // Activity: the idle lock's timer runs again for MainMin minutes while the idle lock is on.
+    void RestartIdleTimer();
+    IdleLock* idleLock() const { return m_idle; }
+    // Minimising to the tray and back (the tray button, the Tray setting, the wake-up request).
+    TrayMinimiser* tray() const { return m_tray; }
+    // Open web site, the link pointer and the single click on an address.
+    WebLinks* webLinks() const { return m_webLinks; }
+
+    // --- document --------------------------------------------------------------------------
+    void SetModified(bool value);
+    // "Tresorin - " and the file name, or the untitled text, with " (FTP)" in FTP mode.
+    void updateTitle();
+    // Shows Msg("Sauver") and saves on Yes. Returns MsgYes, MsgNo or MsgCancel.
+    int QuerySave();
+    // The Save as command: asks the file name and a new meta password, then saves.
+    bool SaveDocumentAs();
+    // Save: Save as for an untitled document, else a counted save to CurrentPath.
+    bool SaveCommand();
+    // Open: asks the file through the open dialog and opens it.
+    void OpenCommand();
+    // New: after the save question, an empty untitled document without meta password. False when
+    // the question was cancelled.
+    bool NewDocument();
+    // The close query of Exit: a lock left waiting asks its meta password first, then a modified
+    // document gets the save question. False when either was cancelled.
+    bool queryClose();
+    // An end asked from outside (a signal, the desktop session's end) goes the way of Exit: the
+    // close query where a person can answer, then the window closes, which writes the settings and
+    // clears the clipboard, and the program ends. False when the user kept it running.
+    bool requestExit();
+    // Hands SIGTERM, SIGINT, SIGHUP and the session manager's requests to requestExit().
+    void handleSessionEnd();
+    // Before anything replaces the open document (New, Open, a recent file, a drop, Open on FTP,
+    // the idle lock's close): the editors are committed, the search filter goes, and a modified
+    // document gets the save question. False when it was cancelled: the document stays.
+    bool mayReplaceDocument();
+    // The open document goes: the transfer and the read-only lock bound to it end, the document
+    // is reset (untitled, empty, no meta password, no FTP mode; a new generation for every step
+    // still waiting), the clipboard's copies it no longer holds are wiped, and the window shows
+    // the empty document. Asks nothing: mayReplaceDocument() comes first.
+    void resetDocument();
+    // Recent file `slot` (1 to 4): after the save question, opens the slot's path.
+    void openRecentFile(int slot);
+    // A file dropped on the window: brought to the front, the save question, then the file opened.
+    void openDroppedFile(const QString& path);
+    // A document named by a later start of the program (double-clicked while this one runs): the
+    // window comes forward, then the save question, then the document is opened.
+    void openFromAnotherStart(const QString& path);
+    // Merge: adds the groups and entries of another document chosen in the open dialog.
+    void MergeCommand();
+    // A search filter that is on is turned off (its command unchecked and run).
+    void turnSearchFilterOff();
+    // Enabling after a document was read: new group and change meta password unless the
+    // read-only lock is on, search always.
+    void enableDocumentCommands();
+    // Commits what the notes editor and the cell editor hold and was not stored yet.
+    void commitPendingEdits();
+    // Closes the cell editor of the list and stores its text, when it is open.
+    void commitCellEditor();
+    // Rename (both rename commands): the name cell of the selected row when the list has the
+    // focus, else the label of the selected group when the tree has it.
+    void RenameCommand();
+    // The read-only lock: every command that would change or save the document is disabled.
+    void SetReadOnlyLock(bool value);
+    // New group, Delete, New entry, New with generated password and the drag-and-drop moves.
+    GroupEntryCommands* groupEntryCommands() const { return m_groupEntry; }
+    // Copy, Cut, Paste and the clearing of the clipboard.
+    OneTimeCodes* oneTimeCodes() const { return m_codes; }
+    HealthCommand* healthCommand() const { return m_health; }
+    ClipboardCommands* clipboardCommands() const { return m_clipboard; }
+    // The search filter (ActionChercher).
+    SearchCommand* searchCommand() const { return m_search; }
+
+    // The open dialog's memory: last folder and file name chosen.
+    QString openDialogFolder() const { return m_openFolder; }
+    QString openDialogFileName() const { return m_openFileName; }
+    void setOpenDialogFile(const QString& path);
+
+    // The shell's list of recently used documents (best effort).
+    void addToRecentDocuments(const QString& path);
+
+    // The recent-file captions "&1 - path" ... for the slots that hold a path.
+    void refreshRecentFileCommands();
+
+    // Bring the window forward (wake-up request of a later instance).
+    void wakeUp();
+
+    // The tool bar follows FtpMode: its Open and Save buttons run the FTP commands, whose keys
+    // are exchanged with those of the local commands, while the document is in FTP mode.
+    void showFtpMode(bool ftpMode);
+
+    // Text of the first status-bar panel.
+    void setStatusText(const QString& text);
+
+    // Steps of the document pipeline that belong to the FTP synchronisation and to the
+    // recent-files list.
+    void StartSyncDownload();
+    void UploadSyncCopy(const QByteArray& enciphered);
+    void RecordRecentFile(const QString& path);
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // Key presses anywhere in the window come here first; true consumes the key.
+    virtual bool keyPreview(QKeyEvent* event);
+
+private:
+    void createCommands();
+    void createMenus();
+    QAction* cmd(CommandId id) const;
+    // Adds the commands of a layout to a menu or tool bar, separators included.
+    void addCommands(QWidget* to, const QList<CommandId>& items);
+    void createToolBar();
+    void createContextMenus();
+    void createStatusBar();
+    void createTrayButton();
+    void createIdleLock();
+    void applySettingsLayout();
+    void writeSettings();
+    void checkSingleInstance();
+    void openCommandLineDocument();
+    void applyLanguageTexts(const QString& code);
+    void connectCommands();
+    void openNameCellEditor();
+    void swapFtpShortcuts();
+    void applyOptions(const QString& previousLangue);
+    void releaseReadOnlyLock();
+    template <typename T> T* ownWindow(const char* name);
+
+    DocumentState m_doc;
+    Settings m_settings;
+    QString m_settingsPath;
+    QStringList m_arguments;
+    CommandLine m_commandLine;
+    std::unique_ptr<DocumentPipeline> m_pipeline;
+    GroupEntryCommands* m_groupEntry = nullptr;
+    FtpSync* m_ftpSync = nullptr;
+    ClipboardCommands* m_clipboard = nullptr;
+    SearchCommand* m_search = nullptr;
+    IdleLock* m_idle = nullptr;
+    TrayMinimiser* m_tray = nullptr;
+    WebLinks* m_webLinks = nullptr;
+    OneTimeCodes* m_codes = nullptr;
+    HealthCommand* m_health = nullptr;
+    QLabel* m_codeLabel = nullptr;
+
+    DocumentView* m_view = nullptr;
+    QToolBar* m_toolBar = nullptr;
+    QToolButton* m_openButton = nullptr;
+    QToolButton* m_saveButton = nullptr;
+    QToolButton* m_trayButton = nullptr;
+    QMenu* m_treePopup = nullptr;
+    QMenu* m_listPopup = nullptr;
+    QList<QMenu*> m_menus;
+    QAction* m_mruSeparator = nullptr;
+    std::unique_ptr<Commands> m_cmds;
+    QLabel* m_panels[4] = {};
+    QWidget* m_ftpProgressBox = nullptr;
+    SingleInstance* m_instance = nullptr;
+    UpdateChecker* m_updates = nullptr;
+
+    QString m_openFolder;
+    QString m_openFileName;
+
+    bool m_firstActivation = true;
+    bool m_inActivation = false;
+    bool m_toolBarFtp = false;        // the tool bar shows the FTP commands
+    bool m_languageFailed = false;    // the last ApplyLanguage could not load its table
+    bool m_backFromOwnWindow = false; // the last activation came straight from another window of ours
+    bool m_endRequested = false;
+    bool m_exiting = false;       // an end asked from outside is under way
+    bool m_settingsTooLarge = false; // the settings file was too large to be read
+    bool m_closeConfirmed = false; // the session's end already had its close query answered
+};

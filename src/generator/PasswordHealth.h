@@ -1,0 +1,52 @@
+#pragma once
+
+#include "document/DocumentModel.h"
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+class BreachList;
+
+// A report of the passwords to change: weak (a low generator score), reused (the same password in
+// two or more entries), old (not changed for a long time), empty, and breached (in the published
+// list of breached passwords, when one is given). Passwords never appear in a finding.
+namespace health {
+
+enum class Kind
+{
+    Weak,
+    Reused,
+    Old,
+    Empty,
+    Breached
+};
+
+// The word a finding is printed with: "weak", "reused", "old", "empty", "breached".
+QString KindName(Kind kind);
+
+struct Options
+{
+    double weakBelow = 50;   // a score below this is weak
+    int olderThanDays = 365; // ModifiedAt more than this many days before `now` is old
+    DateTime now = 0;        // the date-time of the report (0: the current time)
+    BreachList* breaches = nullptr;
+};
+
+struct Finding
+{
+    Kind kind = Kind::Weak;
+    TFeuille* entry = nullptr;
+    QString path;   // the group path, as the search shows it
+    QString detail; // the score, the other entries, the age in days, the times seen
+};
+
+// The findings, entry by entry in document order, each entry's in the order of Kind. An entry with
+// an empty password gets that finding alone. Nothing when reading the breach list failed (its
+// error then goes in *error).
+std::optional<std::vector<Finding>> Analyze(const DocumentState& doc, const Options& options,
+                                            QString* error = nullptr);
+
+} // namespace health

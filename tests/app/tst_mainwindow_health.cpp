@@ -1,0 +1,256 @@
+// One-time codes and the password health window, driven through their commands in the main
+// window with the modal seam answering and a clock the test sets.
+
+#include "app/gui/commands/ClipboardCommands.h"
+#include "app/gui/commands/OneTimeCodes.h"
+#include "app/gui/views/DocumentView.h"
+#include "app/gui/window/IdleLock.h"
+#include "app/gui/window/TfrmTresorin.h"
+#include "document/DateTime.h"
+#include "lang/gui/ShowMsg.h"
+#include "platform/ClipboardWatch.h"
+#include "platform/gui/ModalSeam.h"
+#include "support/TempFolder.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCryptographicHash>
+#include <QLabel>
+#include <QMimeData>
+#include <QtTest>
+
+using testsupport::TempFolder;
+
+namespace {
+// The RFC 6238 test secret ("12345678901234567890") in Base32; at 59 s its six-digit SHA-1 code is
+// 287082, one second before the next period.
+const char* const kOtpLine = "otpauth://totp/Bank:me?secret=GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ&issuer=Bank";
+} // namespace
+
+class TestMainWindowHealth : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void codeOfTheSelectedEntry();
+    void codeFollowsNotesAndTheLock();
+    void healthWindowListsAndShowsAnEntry();
+    void healthWindowWithABreachList();
+    void unreadableBreachListIsSaid();
+
+private:
+    // Group Bank: alpha (weak "abc", a code in its notes), beta (the same "abc"), gamma (a strong
+    // password, no code); Bank selected.
+    void makeWindow(const QByteArray& extraIni = QByteArray());
+    QLabel* codeLabel() const { return m_win->findChild<QLabel*>(QStringLiteral("lblCode")); }
+    QAction* action(const char* name) const { return m_win->action(QLatin1String(name)); }
+    TFeuille* entry(const QString& name) const;
+
+    std::unique_ptr<TempFolder> m_tmp;
+    std::unique_ptr<TfrmTresorin> m_win;
+    qint64 m_now = 59;
+};
+
+void TestMainWindowHealth::init()
+{
+    m_tmp = std::make_unique<TempFolder>();
+    qputenv("TRESORIN_INI", m_tmp->filePath(QStringLiteral("Tresorin.ini")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", m_tmp->makeFolder(QStringLiteral("data")).toLocal8Bit());
+    qputenv("XDG_RUNTIME_DIR", m_tmp->makeFolder(QStringLiteral("run")).toLocal8Bit());
+    ModalSeam::activate();
+    QApplication::clipboard()->clear();
+    m_now = 59;
+}
+
+void TestMainWindowHealth::cleanup()
+{
+    m_win.reset();
+    ModalSeam::deactivate();
+    QApplication::clipboard()->clear();
+    IdleLock::MillisecondsPerMinute = 60000;
+    m_tmp.reset();
+}
+
+void TestMainWindowHealth::makeWindow(const QByteArray& extraIni)
+{
+    m_tmp->writeFile(QStringLiteral("Tresorin.ini"), "[Main]\r\nLangue=US\r\nAutoCheck=0\r\n" + extraIni);
+    m_win = std::make_unique<TfrmTresorin>(QStringList());
+    m_win->FormActivate();
+    m_win->show();
+    m_win->oneTimeCodes()->setClock([this] { return m_now; });
+    DocumentState& d = m_win->doc();
+    TGroupe* bank = d.addGroup(QStringLiteral("Bank"));
+    const struct
+    {
+        const char* name;
+        const char* password;
+        QString notes;
+    } rows[] = {{"alpha", "abc", QStringLiteral("recovery codes elsewhere\r\n") + QLatin1String(kOtpLine)},
+                {"beta", "abc", QString()},
+                {"gamma", "Kq7#vR2!mZ9@xL4$pW8&", QStringLiteral("no code here")}};
+    for (const auto& r : rows) {
+        auto e = NewEntry(bank, QLatin1String(r.name));
+        e->Password = QLatin1String(r.password);
+        e->Notes = r.notes;
+        e->ModifiedAt = datetime::now();
+        d.appendEntry(std::move(e));
+    }
+    m_win->view()->documentReloaded();
+    m_win->enableDocumentCommands();
+    m_win->view()->selectGroup(bank);
+    m_win->view()->flushGroupChange();
+    ModalSeam::clearShown();
+}
+
+TFeuille* TestMainWindowHealth::entry(const QString& name) const
+{
+    for (int i = 0; i < m_win->doc().entryCount(); ++i)
+        if (m_win->doc().entry(i)->Name == name)
+            return m_win->doc().entry(i);
+    return nullptr;
+}
+
+void TestMainWindowHealth::codeOfTheSelectedEntry()
+{
+    makeWindow();
+    QAction* copyCode = action("ActionCopierCode");
+    QCOMPARE(copyCode->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_T));
+    m_win->view()->selectRow(-1);
+    QVERIFY(!copyCode->isEnabled());
+    QVERIFY(codeLabel()->isHidden());
+
+    m_win->view()->selectRow(m_win->view()->rowOfEntry(entry(QStringLiteral("alpha"))));
+    QVERIFY(copyCode->isEnabled());
+    QVERIFY(!codeLabel()->isHidden());
+    QCOMPARE(codeLabel()->text(), QStringLiteral("One-time code: 287082 (1 s)"));
+
+    // The next period brings the next code, without another selection.
+    m_now = 60;
+    QTRY_COMPARE_WITH_TIMEOUT(codeLabel()->text(), QStringLiteral("One-time code: 359152 (30 s)"), 3000);
+
+    // Copied as a secret, watched so that the clearing delay removes it.
+    copyCode->trigger();
+    const QMimeData* data = QApplication::clipboard()->mimeData();
+    QCOMPARE(data->text(), QStringLiteral("359152"));
+    QCOMPARE(data->data(QStringLiteral("x-kde-passwordManagerHint")), QByteArray("secret"));
+    QCOMPARE(m_win->clipboardCommands()->watch()->watchedText(), QStringLiteral("359152"));
+
+    // An entry without a code: nothing shown, nothing copied, even by the shortcut's command.
+    m_win->view()->selectRow(m_win->view()->rowOfEntry(entry(QStringLiteral("gamma"))));
+    QVERIFY(!copyCode->isEnabled());
+    QVERIFY(codeLabel()->isHidden());
+    QApplication::clipboard()->setText(QStringLiteral("kept"));
+    m_win->oneTimeCodes()->copyCode();
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("kept"));
+    QCOMPARE(ModalSeam::unanswered(), 0);
+}
+
+void TestMainWindowHealth::codeFollowsNotesAndTheLock()
+{
+    makeWindow("[Idle]\r\nMain=1\r\nMainMin=1\r\n");
+    TFeuille* gamma = entry(QStringLiteral("gamma"));
+    m_win->view()->selectRow(m_win->view()->rowOfEntry(gamma));
+    QVERIFY(codeLabel()->isHidden());
+
+    // A code line typed into the notes counts once the notes are stored.
+    m_win->doc().MetaPassword = QStringLiteral("secret");
+    gamma->Notes = QString::fromLatin1(kOtpLine).replace(QLatin1String("Bank:me"), QLatin1String("Other"));
+    emit m_win->view()->notesStored(gamma);
+    QCOMPARE(codeLabel()->text(), QStringLiteral("One-time code: 287082 (1 s)"));
+
+    // The idle lock hides the document: the code is gone while the password is asked.
+    bool shownAtPrompt = true;
+    ModalSeam::setObserver([&](const ModalSeam::Shown& q) {
+        if (q.dialog == QLatin1String("MetaPass"))
+            shownAtPrompt = !codeLabel()->isHidden();
+    });
+    ModalSeam::pushAnswer(QString(QStringLiteral("secret")));
+    IdleLock::MillisecondsPerMinute = 10;
+    m_win->RestartIdleTimer();
+    QTRY_COMPARE(ModalSeam::shownTexts(QStringLiteral("MetaPass")).size(), 1);
+    QVERIFY(!shownAtPrompt);
+    // Unlocked, it comes back.
+    QTRY_VERIFY(!codeLabel()->isHidden());
+    IdleLock::MillisecondsPerMinute = 60000;
+    m_win->RestartIdleTimer();
+}
+
+void TestMainWindowHealth::healthWindowListsAndShowsAnEntry()
+{
+    makeWindow();
+    m_win->view()->selectRow(-1);
+    // Closed at once: the findings were counted; alpha and beta share "abc" (weak and reused each).
+    ModalSeam::pushAnswer(QVariant());
+    action("ActionSante")->trigger();
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteSante")), QStringList{QStringLiteral("4")});
+    QCOMPARE(m_win->view()->selectedEntry(), nullptr);
+
+    // A double click on a finding shows its entry in the main window.
+    ModalSeam::clearShown();
+    ModalSeam::pushAnswer(2);
+    action("ActionSante")->trigger();
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteSante")).size(), 1);
+    QCOMPARE(m_win->view()->selectedEntry(), entry(QStringLiteral("beta")));
+
+    // An entry deleted meanwhile is not shown: the window lists findings of the document as it was.
+    ModalSeam::clearShown();
+    ModalSeam::setObserver([&](const ModalSeam::Shown& q) {
+        if (q.dialog == QLatin1String("BoiteSante"))
+            m_win->NewDocument();
+    });
+    ModalSeam::pushAnswer(0);
+    action("ActionSante")->trigger();
+    QCOMPARE(m_win->doc().entryCount(), 0);
+    QCOMPARE(m_win->view()->selectedEntry(), nullptr);
+}
+
+void TestMainWindowHealth::healthWindowWithABreachList()
+{
+    makeWindow();
+    // A published-format list: upper-case SHA-1, a count, ordered by hash.
+    QStringList lines;
+    for (const char* password : {"abc", "123456", "password", "letmein"})
+        lines << QString::fromLatin1(
+                     QCryptographicHash::hash(QByteArray(password), QCryptographicHash::Sha1).toHex().toUpper()) +
+                     QStringLiteral(":7");
+    lines.sort();
+    QVERIFY(m_tmp->writeFile(QStringLiteral("pwned.txt"), lines.join(QStringLiteral("\r\n")).toLatin1()));
+
+    // Compare, then close: alpha and beta are breached too.
+    ModalSeam::pushAnswer(QStringLiteral("hibp"));
+    ModalSeam::pushAnswer(m_tmp->filePath(QStringLiteral("pwned.txt")));
+    ModalSeam::pushAnswer(QVariant());
+    action("ActionSante")->trigger();
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteSante")),
+             (QStringList{QStringLiteral("4"), QStringLiteral("6")}));
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("OpenFile")).size(), 1);
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")), QStringList());
+    QCOMPARE(ModalSeam::unanswered(), 0);
+}
+
+void TestMainWindowHealth::unreadableBreachListIsSaid()
+{
+    makeWindow();
+    QVERIFY(m_tmp->writeFile(QStringLiteral("notalist.txt"), "this is not a breach list\r\n"));
+    for (const QString& file : {m_tmp->filePath(QStringLiteral("missing.txt")),
+                                m_tmp->filePath(QStringLiteral("notalist.txt"))}) {
+        ModalSeam::clearShown();
+        ModalSeam::pushAnswer(QStringLiteral("hibp"));
+        ModalSeam::pushAnswer(file);
+        ModalSeam::pushAnswer(int(MsgOK));
+        ModalSeam::pushAnswer(QVariant());
+        action("ActionSante")->trigger();
+        // The findings stay those without the list.
+        QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteSante")),
+                 (QStringList{QStringLiteral("4"), QStringLiteral("4")}));
+        const QStringList messages = ModalSeam::shownTexts(QStringLiteral("ShowMsg"));
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages.first().contains(QDir::toNativeSeparators(file)), qPrintable(messages.first()));
+    }
+}
+
+QTEST_MAIN(TestMainWindowHealth)
+#include "tst_mainwindow_health.moc"

@@ -1,0 +1,156 @@
+// The password health report: weak, reused, old, empty and breached passwords, and the lookup in a
+// breach list of the published format by binary search over the file (a small generated one).
+
+#include "crypto/Cipher.h"
+#include "generator/BreachList.h"
+#include "generator/PasswordHealth.h"
+#include "support/TempFolder.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <algorithm>
+
+using testsupport::TempFolder;
+
+namespace {
+
+QByteArray hexOf(const QString& password)
+{
+    return sha1(password.toUtf8()).toHex().toUpper();
+}
+
+// A list of the published format: the given passwords with their counts among random hashes,
+// ordered by hash, CR LF line ends as published.
+QByteArray breachFile(const QList<QPair<QString, qint64>>& known, int others)
+{
+    QList<QByteArray> lines;
+    for (const auto& [password, count] : known)
+        lines << hexOf(password) + ':' + QByteArray::number(count);
+    QRandomGenerator random(7);
+    for (int i = 0; i < others; ++i) {
+        QByteArray hash(20, Qt::Uninitialized);
+        for (char& c : hash)
+            c = char(random.bounded(256));
+        lines << hash.toHex().toUpper() + ':' + QByteArray::number(random.bounded(1, 100000));
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines.join("\r\n") + "\r\n";
+}
+
+} // namespace
+
+class TestPasswordHealth : public QObject
+{
+    Q_OBJECT
+private slots:
+    void breachLookup_data();
+    void breachLookup();
+    void findings();
+    void brokenBreachListIsAnError();
+};
+
+void TestPasswordHealth::breachLookup_data()
+{
+    QTest::addColumn<int>("others");
+    QTest::newRow("one line") << 0;
+    QTest::newRow("a few") << 5;
+    QTest::newRow("thousands") << 3000;
+}
+
+void TestPasswordHealth::breachLookup()
+{
+    QFETCH(int, others);
+    TempFolder dir;
+    const QList<QPair<QString, qint64>> known{{QStringLiteral("password"), 9659365},
+                                              {QStringLiteral("123456"), 37359195},
+                                              {QStringLiteral("\u00e9t\u00e9"), 12}};
+    QVERIFY(dir.writeFile(QStringLiteral("pwned.txt"), breachFile(others ? known : known.mid(0, 1), others)));
+    BreachList list;
+    QVERIFY(list.open(dir.filePath(QStringLiteral("pwned.txt"))));
+    for (const auto& [password, count] : others ? known : known.mid(0, 1))
+        QCOMPARE(list.count(password), std::optional<qint64>(count));
+    QCOMPARE(list.count(QStringLiteral("not in the list, surely 7G#k")), std::optional<qint64>(0));
+    // The first and last lines of the file, and hashes before and after every line.
+    const QList<QByteArray> lines = dir.readFile(QStringLiteral("pwned.txt")).split('\n');
+    QCOMPARE(list.countForHash(lines.first().left(40)), std::optional<qint64>(lines.first().mid(41).trimmed().toLongLong()));
+    const QByteArray last = lines.at(lines.size() - 2);
+    QCOMPARE(list.countForHash(last.left(40).toLower()), std::optional<qint64>(last.mid(41).trimmed().toLongLong()));
+    QCOMPARE(list.countForHash(QByteArray(40, '0')), std::optional<qint64>(0));
+    QCOMPARE(list.countForHash(QByteArray(40, 'F')), std::optional<qint64>(0));
+}
+
+void TestPasswordHealth::findings()
+{
+    DocumentState doc;
+    TGroupe* bank = doc.addGroup(QStringLiteral("Bank"));
+    TGroupe* cards = doc.addGroup(QStringLiteral("Cards"), bank);
+    const auto add = [&](TGroupe* g, const char* name, const QString& password, DateTime modified) {
+        auto e = NewEntry(g, QLatin1String(name));
+        e->Password = password;
+        e->ModifiedAt = modified;
+        return doc.appendEntry(std::move(e));
+    };
+    const DateTime now = 46000;
+    const QString strong = QStringLiteral("vQ7#kL9$zP2!xW4&mN8*");
+    add(bank, "weak", QStringLiteral("abc"), now - 10);
+    add(bank, "strong", strong, now - 10);
+    add(cards, "shared", strong, now - 400);
+    add(cards, "empty", QString(), now - 1000);
+    add(nullptr, "password", QStringLiteral("password"), 0);
+
+    TempFolder dir;
+    QVERIFY(dir.writeFile(QStringLiteral("pwned.txt"), breachFile({{QStringLiteral("password"), 42}}, 50)));
+    BreachList list;
+    QVERIFY(list.open(dir.filePath(QStringLiteral("pwned.txt"))));
+    health::Options options;
+    options.now = now;
+    options.breaches = &list;
+    const std::optional<std::vector<health::Finding>> found = health::Analyze(doc, options);
+    QVERIFY(found);
+    QStringList lines;
+    for (const health::Finding& f : *found) {
+        lines << health::KindName(f.kind) + QLatin1Char('|') + f.path + QLatin1Char('|') + f.entry->Name +
+                     QLatin1Char('|') + (f.kind == health::Kind::Weak ? QStringLiteral("<score>") : f.detail);
+        QVERIFY(!f.detail.contains(strong));
+    }
+    QCOMPARE(lines, (QStringList{
+                        "weak|Bank|weak|<score>",
+                        "reused|Bank|strong|Bank\\Cards\\shared",
+                        "reused|Bank\\Cards|shared|Bank\\strong",
+                        "old|Bank\\Cards|shared|400",
+                        "empty|Bank\\Cards|empty|",
+                        "weak||password|<score>",
+                        "breached||password|42",
+                    }));
+    // The weak finding carries the generator's score, below the threshold; a higher threshold
+    // finds more.
+    QVERIFY(found->front().detail.toDouble() < 50);
+    options.weakBelow = 1e9;
+    options.breaches = nullptr;
+    options.olderThanDays = 100000;
+    const auto strict = health::Analyze(doc, options);
+    QCOMPARE(std::count_if(strict->begin(), strict->end(), [](const health::Finding& f) { return f.kind == health::Kind::Weak; }),
+             4);
+}
+
+void TestPasswordHealth::brokenBreachListIsAnError()
+{
+    TempFolder dir;
+    QVERIFY(dir.writeFile(QStringLiteral("bad.txt"), QByteArray(5000, 'x')));
+    BreachList list;
+    QVERIFY(list.open(dir.filePath(QStringLiteral("bad.txt"))));
+    QVERIFY(!list.count(QStringLiteral("password")));
+    DocumentState doc;
+    auto e = NewEntry(nullptr, QStringLiteral("e"));
+    e->Password = QStringLiteral("pw");
+    doc.appendEntry(std::move(e));
+    health::Options options;
+    options.breaches = &list;
+    QVERIFY(!health::Analyze(doc, options));
+    QVERIFY(!list.open(dir.filePath(QStringLiteral("missing.txt"))));
+    QVERIFY(!list.error().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestPasswordHealth)
+#include "tst_passwordhealth.moc"
