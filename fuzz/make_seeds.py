@@ -235,3 +235,26 @@ for name, when, notes in (
      "otpauth://totp/x?secret=1189&digits=9\notpauth://hotp/y?secret=MFRGG&counter=1\notpauth://totp/z?secret="),
 ):
     write("fuzz_one_time_code", name, struct.pack("<q", when) + notes.encode("utf-8"))
+
+# Strong container headers: the known answer of the tests (a real container), then headers with a
+# correct checksum and costs in and out of range, another version, a damaged checksum and a cut.
+STRONG_MAGIC = bytes([0x89]) + b"TRSX\r\n\x1a"
+
+
+def strong_header(passes, memory_kib, version=1, body=b"\0" * 40):
+    start = STRONG_MAGIC + bytes([version, 1, 1, 0]) + struct.pack("<II", passes, memory_kib)
+    start += bytes(range(16)) + bytes(range(100, 124)) + bytes(16)
+    return start + hashlib.blake2b(start, digest_size=16).digest() + body
+
+
+with open(os.path.join(HERE, "..", "tests", "data", "crypto", "strong_known_answers.txt")) as answers:
+    known = [line.split() for line in answers if line.strip() and not line.startswith("#")]
+write("fuzz_strong_header", "known_answer", bytes.fromhex(known[1][6]))
+write("fuzz_strong_header", "smallest_cost", strong_header(1, 8192))
+write("fuzz_strong_header", "one_tebibyte", strong_header(1, 1 << 30))
+write("fuzz_strong_header", "many_passes", strong_header(0xFFFFFFFF, 65536))
+write("fuzz_strong_header", "version_2", strong_header(1, 8192, version=2))
+damaged_sum = bytearray(strong_header(3, 65536))
+damaged_sum[80] ^= 1
+write("fuzz_strong_header", "damaged_checksum", bytes(damaged_sum))
+write("fuzz_strong_header", "cut", strong_header(1, 8192)[:100])

@@ -2,8 +2,8 @@
 # Installs the Debian packages this project needs, only those missing, so a second call is quick.
 # Usage: tools/deps.sh build|test|sanitize|package
 set -euo pipefail
-need=(qt6-base-dev qt6-base-dev-tools libcurl4-openssl-dev libssl-dev cmake ninja-build g++ qt6-qpa-plugins help2man
-      qt6-translations-l10n ccache)
+need=(qt6-base-dev qt6-base-dev-tools libcurl4-openssl-dev libssl-dev libsodium-dev pkg-config cmake ninja-build g++
+      qt6-qpa-plugins help2man qt6-translations-l10n ccache)
 case "${1:-build}" in
     test) need+=(lld python3-pyftpdlib xvfb xauth dpkg-dev desktop-file-utils appstream bash-completion lintian
                  proftpd-core proftpd-mod-crypto rclone openssh-client openssh-server) ;;

@@ -287,7 +287,8 @@ int openDocument(const QString& command, const QString& path, DocumentState& doc
     case docfile::ReadStatus::Failed:
         break;
     }
-    return fail(command, QStringLiteral("%1: %2").arg(path, failureText(r.error, r.outOfMemory)));
+    const QString reason = r.damaged ? messageLine(QStringLiteral("Altere")) : failureText(r.error, r.outOfMemory);
+    return fail(command, QStringLiteral("%1: %2").arg(path, reason));
 }
 
 QString failureText(const QString& error, bool outOfMemory)

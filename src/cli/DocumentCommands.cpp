@@ -1,5 +1,6 @@
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "cli/ProtectionOptions.h"
 #include "document/DocumentJson.h"
 #include "ftp/Synchronisation.h"
 #include "lang/LangTable.h"
@@ -31,7 +32,8 @@ const char kExportHelp[] =
     "The meta password is read from the terminal, or as one line of standard input.\n"
     "Exit status: 0 done, 1 failure, 2 wrong meta password.";
 
-const char kImportHelp[] = "Usage: tresorin-cli import [--force] JSON OUT.pass\n"
+const char kImportHelp[] = "Usage: tresorin-cli import [--force] [--strong|--compatible] [--kdf-memory MIB]\n"
+                           "                          [--kdf-passes N] JSON OUT.pass\n"
                            "\n"
                            "Makes the document OUT.pass from the JSON file JSON, in the shape that export prints. The\n"
                            "header may be left out (new document values), and so may any field (empty, 0, false or\n"
@@ -40,7 +42,9 @@ const char kImportHelp[] = "Usage: tresorin-cli import [--force] JSON OUT.pass\n
                            "terminal); it must not be empty nor longer than 50 characters, as in the window. The\n"
                            "save is counted: the save counter grows by one.\n"
                            "\n"
-                           "  --force   replace OUT.pass when it exists\n"
+                           "  --force             replace OUT.pass when it exists\n"
+                           "%1"
+                           "Without --strong the document is written in the compatible format.\n"
                            "\n"
                            "Exit status: 0 done, 1 failure (nothing is written).";
 
@@ -48,12 +52,13 @@ const char kInfoHelp[] = "Usage: tresorin-cli info FILE\n"
                          "\n"
                          "Prints the properties of the document FILE, one per line, as the file properties window\n"
                          "shows them (the FTP password only as Yes or No). \"Version\" is the save counter, the\n"
-                         "number of counted saves; \"Format\" is the format version the file was written in.\n"
+                         "number of counted saves; \"Format\" is the format version the file was written in;\n"
+                         "\"Protection\" the container: compatible, or strong with its key derivation's cost.\n"
                          "The meta password is read from the terminal, or as one line of standard input.\n"
                          "Exit status: 0 done, 1 failure, 2 wrong meta password.";
 
 const char kPasswdHelp[] =
-    "Usage: tresorin-cli passwd FILE\n"
+    "Usage: tresorin-cli passwd [--strong|--compatible] [--kdf-memory MIB] [--kdf-passes N] FILE\n"
     "\n"
     "Changes the meta password of the document FILE: asks the current password, then the new one\n"
     "twice (three lines of standard input when it is not a terminal; the new one must not be empty\n"
@@ -62,6 +67,9 @@ const char kPasswdHelp[] =
     "found damage (a message, or a header it could not read) is left alone: open it in Tresorin\n"
     "and save it there. The FTP copy of a synchronised document is not changed: it keeps the\n"
     "old meta password until the document is saved in Tresorin.\n"
+    "Without an option the document keeps its protection; with one it is rewritten in it (type\n"
+    "the same password again to change only the protection):\n"
+    "%1"
     "Exit status: 0 done, 1 failure (the file is unchanged), 2 wrong meta password.";
 
 } // namespace
@@ -97,8 +105,16 @@ int runExport(const QStringList& args)
 int runImport(const QStringList& args)
 {
     const QString command = QStringLiteral("import");
+    const QByteArray help = QString::fromUtf8(kImportHelp).arg(QString::fromUtf8(cli::kProtectionHelp)).toUtf8();
+    QStringList rest = args;
+    cli::ProtectionChoice protection;
+    QString optionError;
+    if (!cli::takeProtectionOptions(rest, protection, optionError) && !rest.contains(QLatin1String("--help")) &&
+        !rest.contains(QLatin1String("-h")))
+        return cli::fail(command, optionError + QStringLiteral(" (see tresorin-cli import --help)"));
     cli::Arguments parsed;
-    if (const int status = cli::prepareCommand(command, args, kImportHelp, {QStringLiteral("--force")}, 2, parsed);
+    if (const int status =
+            cli::prepareCommand(command, rest, help.constData(), {QStringLiteral("--force")}, 2, parsed);
         status >= 0)
         return status;
     const QString jsonPath = parsed.positional[0];
@@ -123,6 +139,7 @@ int runImport(const QStringList& args)
 
     if (!cli::readNewPassword(doc.MetaPassword, error))
         return cli::fail(command, error);
+    cli::applyProtection(doc, protection);
     const docfile::WriteResult w = docfile::saveFile(doc, outPath, true);
     if (!w.ok)
         return cli::fail(command, QStringLiteral("%1: %2").arg(outPath, cli::failureText(w.error, w.outOfMemory)));
@@ -144,14 +161,22 @@ int runInfo(const QStringList& args)
     for (const PropertyRow& row : FileProperties(doc.LocalDoc, nullptr))
         cli::printOut(Msg(row.key) + QLatin1Char(':') +
                       (row.local.isEmpty() ? QString() : QLatin1Char(' ') + row.local));
+    cli::printOut(QStringLiteral("Protection: ") + cli::protectionText(doc.LocalDoc.Protection));
     return ExitOk;
 }
 
 int runPasswd(const QStringList& args)
 {
     const QString command = QStringLiteral("passwd");
+    const QByteArray help = QString::fromUtf8(kPasswdHelp).arg(QString::fromUtf8(cli::kProtectionHelp)).toUtf8();
+    QStringList rest = args;
+    cli::ProtectionChoice protection;
+    QString optionError;
+    if (!cli::takeProtectionOptions(rest, protection, optionError) && !rest.contains(QLatin1String("--help")) &&
+        !rest.contains(QLatin1String("-h")))
+        return cli::fail(command, optionError + QStringLiteral(" (see tresorin-cli passwd --help)"));
     cli::Arguments parsed;
-    if (const int status = cli::prepareCommand(command, args, kPasswdHelp, {}, 1, parsed); status >= 0)
+    if (const int status = cli::prepareCommand(command, rest, help.constData(), {}, 1, parsed); status >= 0)
         return status;
     const QString path = parsed.positional[0];
     DocumentState doc;
@@ -167,6 +192,7 @@ int runPasswd(const QStringList& args)
     QString error;
     if (!cli::readNewPassword(doc.MetaPassword, error))
         return cli::fail(command, error);
+    cli::applyProtection(doc, protection);
     const docfile::WriteResult w = docfile::saveFile(doc, path, false);
     if (!w.ok)
         return cli::fail(command, QStringLiteral("%1: %2").arg(path, cli::failureText(w.error, w.outOfMemory)));

@@ -32,10 +32,12 @@ struct Command
 const Command kCommands[] = {
     {"export", runExport, "export FILE             print the document FILE as JSON"},
     {"import", runImport,
-     "import [--force] JSON OUT.pass\n"
+     "import [--force] [--strong|--compatible] JSON OUT.pass\n"
      "                          make the document OUT.pass from JSON"},
     {"info", runInfo, "info FILE               print the properties of the document FILE"},
-    {"passwd", runPasswd, "passwd FILE             change the meta password of the document FILE"},
+    {"passwd", runPasswd,
+     "passwd [--strong|--compatible] FILE\n"
+     "                          change the meta password (and protection) of the document FILE"},
     {"search", runSearch,
      "search [--show-passwords] FILE TEXT\n"
      "                          print the entries of FILE that hold TEXT, one per line"},

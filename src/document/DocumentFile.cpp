@@ -1,12 +1,14 @@
 #include "document/DocumentFile.h"
 
 #include "crypto/Cipher.h"
+#include "crypto/StrongContainer.h"
 #include "platform/Win1252.h"
 #include "platform/SafeFileWrite.h"
 
 #include <QFile>
 #include <QFileInfo>
 
+#include <cstring>
 #include <new>
 
 namespace docfile {
@@ -45,6 +47,38 @@ void readHeader(OpenedDocument& opened, const StreamMessageSink& sink)
     opened.headerRecovered = header.recovered;
 }
 
+// Opens the strong container held whole in data into opened (header reset, status Failed).
+void openStrong(OpenedDocument& opened, QByteArray data, const QString& password, const StreamMessageSink& sink)
+{
+    // Deciphered in place: the buffer becomes the stream, owned (and wiped) by opened.
+    opened.stream.assign(std::move(data));
+    strong::OpenResult result;
+    {
+        SecureBytes key(win1252::fromUnicode(password));
+        result = strong::open(opened.stream.bytes(), key.bytes());
+    }
+    switch (result.status) {
+    case strong::OpenStatus::Ok:
+        opened.strongKey = std::move(result.key);
+        readHeader(opened, sink);
+        opened.header.Protection = DocumentProtection{DocumentProtection::Strong, result.parameters};
+        return;
+    case strong::OpenStatus::BadPassword:
+        opened.stream.clear();
+        opened.status = ReadStatus::BadPassword;
+        return;
+    case strong::OpenStatus::Damaged:
+        opened.stream.clear();
+        opened.status = ReadStatus::Failed;
+        opened.damaged = true;
+        opened.error = damagedText();
+        return;
+    case strong::OpenStatus::OutOfMemory:
+        failForMemory(opened);
+        return;
+    }
+}
+
 // Reads up to length bytes; the count read, or -1 on a read error.
 qint64 readFully(QFile& file, char* data, qint64 length)
 {
@@ -67,6 +101,11 @@ QString outOfMemoryText()
     return QStringLiteral("Not enough memory to complete this operation.");
 }
 
+QString damagedText()
+{
+    return QStringLiteral("The document has been altered or damaged.");
+}
+
 OpenedDocument openBytes(const QByteArray& enciphered, const QString& fileName, const QString& password,
                          const StreamMessageSink& sink)
 {
@@ -78,7 +117,10 @@ OpenedDocument openBytes(const QByteArray& enciphered, const QString& fileName, 
         {
             SecureBytes key(win1252::fromUnicode(password));
             if (!decipherDocument(enciphered, key.bytes(), plain)) {
-                opened.status = ReadStatus::BadPassword;
+                if (strong::looksLikeContainer(enciphered.constData(), enciphered.size()))
+                    openStrong(opened, enciphered, password, sink);
+                else
+                    opened.status = ReadStatus::BadPassword;
                 return opened;
             }
         }
@@ -128,7 +170,22 @@ OpenedDocument openFile(const QString& path, const QString& password, const Stre
             return opened;
         }
         if (!cipher.CheckValueMatches(reinterpret_cast<const uchar*>(first), firstRead)) {
-            opened.status = ReadStatus::BadPassword;
+            if (!strong::looksLikeContainer(first, firstRead)) {
+                opened.status = ReadStatus::BadPassword;
+                return opened;
+            }
+            // A strong document is read whole, then opened in its own buffer.
+            const qint64 rest = qMax<qint64>(0, file.size() - firstRead);
+            QByteArray all(firstRead + rest, Qt::Uninitialized);
+            std::memcpy(all.data(), first, size_t(firstRead));
+            const qint64 done = readFully(file, all.data() + firstRead, rest);
+            if (done < 0) {
+                opened.error = file.errorString();
+                return opened;
+            }
+            all.truncate(firstRead + done);
+            file.close();
+            openStrong(opened, std::move(all), password, sink);
             return opened;
         }
 
@@ -197,13 +254,53 @@ RecordsResult readRecordsConsuming(OpenedDocument& opened, DocumentState& doc, b
     return result;
 }
 
+void adoptStrongKey(DocumentState& doc, OpenedDocument& opened)
+{
+    doc.StrongKey = std::move(opened.strongKey);
+}
+
 QByteArray encipheredDocument(const DocumentState& doc)
 {
+    SecureBytes key(win1252::fromUnicode(doc.MetaPassword));
+    const DocumentProtection& protection = doc.LocalDoc.Protection;
+    if (protection.isStrong()) {
+        const strong::KdfParameters kdf =
+            strong::parametersAccepted(protection.kdf) ? protection.kdf : strong::calibratedParameters();
+        // The key first: its derivation's memory is given back before the stream is built.
+        if (!doc.StrongKey || !doc.StrongKey->derivedFrom(key.bytes(), kdf)) {
+            doc.StrongKey.reset();
+            doc.StrongKey = strong::SealingKey::deriveWithNewSalt(key.bytes(), kdf);
+            if (!doc.StrongKey)
+                throw std::bad_alloc();
+        }
+        QByteArray stream;
+        WriteDocumentStream(doc, stream);
+        return strong::seal(std::move(stream), *doc.StrongKey);
+    }
     QByteArray stream;
     WriteDocumentStream(doc, stream);
-    SecureBytes key(win1252::fromUnicode(doc.MetaPassword));
     // Moved in unshared, the stream is enciphered in its own buffer and leaves no plain copy.
     return encipherDocument(std::move(stream), key.bytes());
+}
+
+bool setProtection(DocumentState& doc, bool strongContainer, const strong::KdfParameters& kdf)
+{
+    DocumentProtection wanted;
+    if (strongContainer) {
+        wanted.container = DocumentProtection::Strong;
+        const DocumentProtection& now = doc.LocalDoc.Protection;
+        if (kdf.isSet())
+            wanted.kdf = kdf;
+        else if (now.isStrong() && strong::parametersAccepted(now.kdf))
+            wanted.kdf = now.kdf;
+        else
+            wanted.kdf = strong::calibratedParameters();
+    }
+    if (wanted == doc.LocalDoc.Protection)
+        return false;
+    doc.LocalDoc.Protection = wanted;
+    doc.SetModified(true);
+    return true;
 }
 
 void countSave(TDoc& doc)
@@ -243,6 +340,7 @@ LoadResult loadFile(const QString& path, const QString& password, DocumentState&
     result.status = opened.status;
     result.error = opened.error;
     result.outOfMemory = opened.outOfMemory;
+    result.damaged = opened.damaged;
     result.headerRecovered = opened.headerRecovered;
     if (!opened.ok())
         return result;
@@ -263,6 +361,7 @@ LoadResult loadFile(const QString& path, const QString& password, DocumentState&
         doc.SetModified(true);
         return result;
     }
+    adoptStrongKey(doc, opened);
     doc.CurrentPath = path;
     doc.SetModified(false);
     return result;

@@ -29,7 +29,8 @@ enum class ReadStatus
 {
     Ok,          // the password matched and the header was read
     BadPassword, // the check value did not match: wrong password, damaged or not a document
-    Failed       // the file could not be read, or the stream ended within its magic or version tag
+    Failed       // the file could not be read, or the stream ended within its magic or version tag,
+                 // or a strong document was found altered or damaged (see `damaged`)
 };
 
 // A stored document read, deciphered and with its header read, before its records are taken.
@@ -38,16 +39,23 @@ struct OpenedDocument
     ReadStatus status = ReadStatus::Failed;
     QString error;                // Failed: the failure's own text
     bool outOfMemory = false;     // Failed for want of memory (error holds an English fallback text)
-    TDoc header;                  // reset, FileName = the path (or file name) given, then the header read
+    bool damaged = false;         // Failed: a strong document altered or damaged (English fallback text)
+    TDoc header;                  // reset, FileName = the path (or file name) given, then the header read;
+                                  // Protection = the container the bytes were found in
     SecureBytes stream;           // the deciphered document stream; wiped when this is destroyed
     qsizetype recordsPos = 0;     // where the first record's fields start in stream
     QByteArray firstTag;          // tag of the first record (empty when no record can be found)
     bool headerRecovered = false; // the header was damaged (see HeaderResult::recovered)
+    // A strong document: the key that opened it, for the document to keep (adoptStrongKey).
+    std::unique_ptr<strong::SealingKey> strongKey;
 
     bool ok() const { return status == ReadStatus::Ok; }
 };
 
-// Reads the file at path and deciphers it with password, then reads its header. The messages the
+// Reads the file at path and deciphers it with password, then reads its header. Both containers
+// are read: the compatible one when the password's check value starts the file, else the strong
+// one when the file starts with its magic (a wrong password gives BadPassword, any damage
+// Failed with `damaged`); anything else is BadPassword. The messages the
 // header raises ("ErreurTRS", "ErrVersion") go to sink, before this returns. The check value is
 // read and compared first: a wrong password or a file that is not a document is refused without
 // reading the rest. The rest is read into one buffer and deciphered there, so an open holds one
@@ -69,8 +77,25 @@ RecordsResult readRecords(const OpenedDocument& opened, DocumentState& doc, bool
 RecordsResult readRecordsConsuming(OpenedDocument& opened, DocumentState& doc, bool append,
                                    const StreamMessageSink& sink);
 
-// The stored form of doc: its version 7 document stream enciphered under doc.MetaPassword.
+// Hands the key that opened a strong document over to doc, which has just taken its header and
+// records: the next save need not derive it again.
+void adoptStrongKey(DocumentState& doc, OpenedDocument& opened);
+
+// The stored form of doc: its version 7 document stream under doc.MetaPassword, in the container
+// of doc.LocalDoc.Protection. A strong document reuses doc.StrongKey when it was derived from the
+// same password and parameters, else derives a new one with a new salt (about a second) and
+// keeps it; every save has a new nonce. Throws std::bad_alloc when the derivation gets no memory.
 QByteArray encipheredDocument(const DocumentState& doc);
+
+// Chooses the container of doc's next saves. Strong takes kdf when given (it must be accepted by
+// strong::parametersAccepted), else the calibrated parameters; switching it on again keeps
+// the parameters it has unless kdf is given. When the protection changes, doc is marked
+// modified (the file on disk is still in the old container) and true is returned.
+bool setProtection(DocumentState& doc, bool strongContainer, const strong::KdfParameters& kdf = {});
+
+// The English text of a strong document found altered or damaged, for callers without a
+// language table; those with one show the message "Altere" instead.
+QString damagedText();
 
 // A counted save: SaveCount grows by 1 (wrapping at the 32-bit limit) and SaveDate becomes now.
 void countSave(TDoc& doc);
@@ -107,6 +132,7 @@ struct LoadResult
     ReadStatus status = ReadStatus::Failed;
     QString error;                // Failed: the failure's text (also a read failure in the records)
     bool outOfMemory = false;     // Failed for want of memory
+    bool damaged = false;         // Failed: a strong document altered or damaged
     int groups = 0;               // group records read
     int entries = 0;              // entry records read
     bool headerRecovered = false; // the header was damaged (see HeaderResult::recovered)

@@ -282,6 +282,7 @@ void DocumentState::setFtpEntry(int index)
 void DocumentState::clearContent()
 {
     ++m_generation;
+    StrongKey.reset();
     m_entries.clear();
     std::vector<std::unique_ptr<TGroupe>> pending;
     for (auto& g : m_groups)

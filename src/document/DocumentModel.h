@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/DateTime.h"
+#include "document/DocumentProtection.h"
 
 #include <QHash>
 #include <QString>
@@ -27,6 +28,9 @@ struct TDoc
     qint32 FormatVersion = 0; // format of the last stream read into this record, 0 if none
     DateTime CreateDate = 0;
     bool UseFtpEntry = false;
+    // The container of the file, not a field of the stream: set by the reader from the stored
+    // form, used by the writer for the next saves.
+    DocumentProtection Protection;
 };
 
 // Gives every field its initial value (SaveDate and CreateDate become now).
@@ -106,6 +110,10 @@ public:
     bool Modified = false;
     bool FtpMode = false;
     bool ReadOnlyLock = false;
+    // The key of a strong document, kept from its open or its last save so that saving again
+    // does not derive it anew; used only while it matches MetaPassword and the protection's
+    // parameters. Dropped with the content.
+    mutable std::unique_ptr<strong::SealingKey> StrongKey;
 
     // Called by SetModified so the window can refresh its status bar.
     std::function<void()> modifiedChanged;

@@ -40,6 +40,10 @@ void TakeFtpHeader(TDoc& local, const TDoc& remote)
     local.UseFtpEntry = remote.UseFtpEntry;
     local.FormatVersion = remote.FormatVersion;
     local.CreateDate = std::min(local.CreateDate, remote.CreateDate);
+    // A copy saved with strong protection brings it along; taking an older compatible copy never
+    // turns the protection the user chose off behind their back.
+    if (remote.Protection.isStrong())
+        local.Protection = remote.Protection;
 }
 
 QString PropertyDate(DateTime value)

@@ -310,14 +310,15 @@ void TestCli::infoShowsTheProperties()
     Run r = run({"info", path}, "pw\n");
     QCOMPARE(r.exitCode, 0);
     QStringList lines = QString::fromUtf8(r.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 12);
+    QCOMPARE(lines.size(), 13);
     QVERIFY(lines[1].startsWith(QStringLiteral("Last saved on: ")));
     QVERIFY(!lines[1].contains(QStringLiteral("Unknown")));
     lines.removeAt(1);
     QCOMPARE(lines, (QStringList{"Version: 4711", "FTP Synchro active: Yes", "    Server: ftp.example.org",
                                  "    Port: 2121", "    Passive: Yes", "    User: ftpuser", "    Password: Yes",
                                  "    File: /backup/docs/mine.pass", "    Transport: FTP",
-                                 "    Server identity: none, login and password in clear", "Format: 7"}));
+                                 "    Server identity: none, login and password in clear", "Format: 7",
+                                 "Protection: compatible (SHA-1, Blowfish)"}));
     QVERIFY(!r.out.contains("ftp-secret"));
 
     // A plain header: no date recorded, no FTP settings.
@@ -329,7 +330,8 @@ void TestCli::infoShowsTheProperties()
     QCOMPARE(QString::fromUtf8(r.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
              (QStringList{"Version: 0", "Last saved on: - Unknown -", "FTP Synchro active: No",
                           "    Server:", "    Port: 21", "    Passive: No", "    User:", "    Password: No",
-                          "    File:", "    Transport:", "    Server identity:", "Format: 7"}));
+                          "    File:", "    Transport:", "    Server identity:", "Format: 7",
+                          "Protection: compatible (SHA-1, Blowfish)"}));
 }
 
 void TestCli::passwdRewritesUnderTheNewPassword()

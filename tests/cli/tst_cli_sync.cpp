@@ -3,6 +3,7 @@
 // --merge both ways), the trust of an unknown certificate or host key through --trust, and the
 // exit codes.
 
+#include "crypto/StrongContainer.h"
 #include "document/DocumentFile.h"
 #include "ftp/TrustStore.h"
 #include "support/SecureServers.h"
@@ -31,10 +32,13 @@ struct Run
 
 // One entry per name, in a group "Sites"; the save date says which copy is newer.
 bool saveDocument(const QString& path, const QString& server, const QStringList& names, DateTime saveDate,
-                  const QString& remotePath = QStringLiteral("codes.pass"))
+                  const QString& remotePath = QStringLiteral("codes.pass"), bool strongContainer = false)
 {
     DocumentState doc;
     ResetDoc(doc.LocalDoc);
+    // The least costly derivation a file may ask for: the container matters here, not its cost.
+    if (strongContainer)
+        doc.LocalDoc.Protection = DocumentProtection{DocumentProtection::Strong, {1, strong::MinMemoryKiB}};
     doc.LocalDoc.SyncOn = true;
     doc.LocalDoc.ServerName = server;
     doc.LocalDoc.PortNumber = 21;
@@ -75,6 +79,11 @@ QStringList namesIn(const QByteArray& enciphered)
     return names;
 }
 
+bool isStrong(const QByteArray& enciphered)
+{
+    return strong::looksLikeContainer(enciphered.constData(), enciphered.size());
+}
+
 DateTime saveDateOf(const QByteArray& enciphered)
 {
     return docfile::openBytes(enciphered, QString(), kPassword, {}).header.SaveDate;
@@ -90,6 +99,7 @@ private slots:
     void initTestCase();
     void directions();
     void merge();
+    void strongDocumentsStayStrong();
     void trustThroughTheCommandLine_data();
     void trustThroughTheCommandLine();
     void refusals();
@@ -196,6 +206,41 @@ void TestCliSync::merge()
     r = sync({one});
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(namesIn(readLocal(QStringLiteral("one.pass"))), all);
+}
+
+void TestCliSync::strongDocumentsStayStrong()
+{
+    // The bytes are opaque to the transfer, but taking and merging rewrite the local file: a
+    // strong document must come out strong, readable with its meta password.
+    RcloneServer server(RcloneServer::WebDavHttp);
+    if (!server.isRunning())
+        QSKIP(qPrintable(QStringLiteral("server not started: ") + server.error()));
+    const QString mine = m_files.filePath(QStringLiteral("strong.pass"));
+    const QString theirs = m_files.filePath(QStringLiteral("strong-other.pass"));
+    const QString remote = QStringLiteral("strong-codes.pass");
+    QVERIFY(saveDocument(mine, server.address(), {QStringLiteral("one")}, 45020.5, remote, true));
+    QCOMPARE(sync({mine}).exitCode, 0);
+    QVERIFY(isStrong(server.readFile(remote)));
+
+    // A newer strong copy on the server is taken.
+    QVERIFY(saveDocument(theirs, server.address(), {QStringLiteral("one"), QStringLiteral("two")}, 45021.5, remote,
+                         true));
+    QVERIFY(server.writeFile(remote, readLocal(QStringLiteral("strong-other.pass"))));
+    Run r = sync({mine});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(isStrong(readLocal(QStringLiteral("strong.pass"))));
+    QCOMPARE(namesIn(readLocal(QStringLiteral("strong.pass"))), (QStringList{"one", "two"}));
+
+    // Merged with a compatible copy on the server: the local choice of strong protection holds.
+    QVERIFY(saveDocument(theirs, server.address(), {QStringLiteral("three")}, 45022.5, remote));
+    QVERIFY(server.writeFile(remote, readLocal(QStringLiteral("strong-other.pass"))));
+    r = sync({QStringLiteral("--merge"), mine});
+    QCOMPARE(r.exitCode, 0);
+    const QStringList all{"one", "three", "two"};
+    QVERIFY(isStrong(readLocal(QStringLiteral("strong.pass"))));
+    QCOMPARE(namesIn(readLocal(QStringLiteral("strong.pass"))), all);
+    QVERIFY(isStrong(server.readFile(remote)));
+    QCOMPARE(namesIn(server.readFile(remote)), all);
 }
 
 void TestCliSync::trustThroughTheCommandLine_data()

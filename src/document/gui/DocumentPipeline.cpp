@@ -93,6 +93,8 @@ docfile::OpenedDocument DocumentPipeline::ReadDocumentFile(const QString& path, 
     case docfile::ReadStatus::Failed:
         if (opened.outOfMemory)
             opened.error = Msg(QStringLiteral("Memoire"));
+        else if (opened.damaged)
+            opened.error = Msg(QStringLiteral("Altere"));
         if (!opened.error.isEmpty())
             opened.error = ioErrorText(path, opened.error);
         break;
@@ -128,7 +130,10 @@ DocumentPipeline::LoadOutcome DocumentPipeline::LoadDocument(const QString& path
     if (m_doc.LocalDoc.SyncOn && !source)
         emit syncDownloadRequested();
 
-    return LoadRecords(opened, append, m_doc.LocalDoc.FileName);
+    const LoadOutcome outcome = LoadRecords(opened, append, m_doc.LocalDoc.FileName);
+    if (outcome == LoadOutcome::Loaded && !append)
+        docfile::adoptStrongKey(m_doc, opened);
+    return outcome;
 }
 
 DocumentPipeline::LoadOutcome DocumentPipeline::LoadRecords(docfile::OpenedDocument& opened, bool append,
@@ -221,7 +226,16 @@ bool DocumentPipeline::SaveDocument(const QString& path, bool counted, QString* 
 
 bool DocumentPipeline::ChangeMetaPassword()
 {
-    return AskMetaPassword(TBoiteMetaPass::Choose, m_doc.MetaPassword, m_doc.CurrentPath);
+    return AskNewMetaPassword(m_doc.CurrentPath);
+}
+
+bool DocumentPipeline::AskNewMetaPassword(const QString& path)
+{
+    bool strongContainer = m_doc.LocalDoc.Protection.isStrong();
+    if (!AskMetaPasswordAndProtection(m_doc.MetaPassword, strongContainer, path))
+        return false;
+    docfile::setProtection(m_doc, strongContainer);
+    return true;
 }
 
 DocumentPipeline::MergeReport DocumentPipeline::MergeDocument(const QString& path)
@@ -235,7 +249,8 @@ DocumentPipeline::MergeReport DocumentPipeline::MergeDocument(const QString& pat
     const docfile::OpenedDocument opened = docfile::openFile(path, password, sink);
     secureWipe(password);
     if (opened.status == docfile::ReadStatus::Failed) {
-        ShowMsg(opened.error.isEmpty() ? opened.error : ioErrorText(path, opened.error), MsgKind::Error, MsgOK);
+        const QString error = opened.damaged ? Msg(QStringLiteral("Altere")) : opened.error;
+        ShowMsg(error.isEmpty() ? error : ioErrorText(path, error), MsgKind::Error, MsgOK);
         report.outcome = MergeOutcome::Unreadable;
         return report;
     }

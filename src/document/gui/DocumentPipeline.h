@@ -22,6 +22,8 @@
 // - A file that cannot be opened or read, or a stream too short to hold its header: it is read
 //   whole before anything else happens, so the document stays exactly as it was, meta password
 //   included; the error is shown.
+// - A strong document altered or damaged: message Altere; nothing changed, as for a file that
+//   cannot be read.
 // - A wrong meta password: message BadPass; the document becomes untitled, clean and without
 //   meta password, the groups and entries it had stay shown.
 // - A stream that breaks off in a way the reader cannot recover from: the error is shown; what
@@ -96,8 +98,13 @@ public:
     MergeReport MergeDocument(const QString& path);
 
     // The change of meta password: asks a new one (choose mode) naming CurrentPath. It is used
-    // from the next save on; Modified does not change. True on OK.
+    // from the next save on; Modified changes only with the protection. True on OK.
     bool ChangeMetaPassword();
+
+    // Asks a new meta password (choose mode, naming `path`) together with the document's
+    // protection, and takes both for the next saves. A change of protection marks the document
+    // modified: the file is still in its old container until then. False on Cancel.
+    bool AskNewMetaPassword(const QString& path);
 
     // The message of the reader's defect `key`, its "%s" filled with `arg`.
     static QString readerMessageText(const QString& key, const QString& arg);

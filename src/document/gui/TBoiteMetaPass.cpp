@@ -6,6 +6,7 @@
 #include "platform/gui/DialogPlacement.h"
 #include "platform/gui/ModalSeam.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -27,6 +28,9 @@ constexpr int kClientWidth = 239;
 constexpr int kFrameHeight = 28;
 constexpr int kEnterHeight = 130 - kFrameHeight;
 constexpr int kChooseHeight = 180 - kFrameHeight;
+// Choose mode with the protection: the box and up to five lines of explanation go
+// between the fields and the buttons.
+constexpr int kProtectionExtra = 86;
 } // namespace
 
 TBoiteMetaPass::TBoiteMetaPass(QWidget* parent) : QDialog(parent)
@@ -64,6 +68,16 @@ TBoiteMetaPass::TBoiteMetaPass(QWidget* parent) : QDialog(parent)
         connect(edit, &QLineEdit::textChanged, this, &TBoiteMetaPass::updateOkButton);
     }
 
+    cbFort = new QCheckBox(QStringLiteral("Protection renforcée"), this);
+    cbFort->setObjectName(QStringLiteral("cbFort"));
+    cbFort->setGeometry(10, 108, 217, 17);
+
+    lblFort = new QLabel(this);
+    lblFort->setObjectName(QStringLiteral("lblFort"));
+    lblFort->setGeometry(10, 128, 217, 72);
+    lblFort->setWordWrap(true);
+    lblFort->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
     OKBtn = new QPushButton(QStringLiteral("OK"), this);
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
     OKBtn->setDefault(true);
@@ -96,6 +110,9 @@ void TBoiteMetaPass::prepare(Mode mode, const QString& path)
     setWindowTitle(Msg(choose ? QStringLiteral("ChangeMeta") : QStringLiteral("Meta")));
     Label2->setVisible(choose);
     EditConfirm->setVisible(choose);
+    cbFort->setVisible(false);
+    lblFort->setVisible(false);
+    cbFort->setChecked(false);
     // As wide as the design, or as the title and the question need to be read whole.
     const int width = std::max({kClientWidth, WidthForTitle(windowTitle()),
                                 LblFich->fontMetrics().horizontalAdvance(LblFich->text()) + 24});
@@ -106,6 +123,27 @@ void TBoiteMetaPass::prepare(Mode mode, const QString& path)
     CancelBtn->setGeometry(width - 89, buttonsTop, 75, 25);
     setFixedSize(width, choose ? kChooseHeight : kEnterHeight);
     updateOkButton();
+}
+
+void TBoiteMetaPass::prepareWithProtection(const QString& path, bool strong)
+{
+    prepare(Choose, path);
+    cbFort->setChecked(strong);
+    cbFort->setVisible(true);
+    lblFort->setVisible(true);
+    // As wide as prepare() made the dialog; the explanation wraps within it.
+    const int width = this->width();
+    cbFort->setGeometry(10, cbFort->y(), width - 22, cbFort->height());
+    lblFort->setGeometry(10, lblFort->y(), width - 22, lblFort->height());
+    const int buttonsTop = 120 + kProtectionExtra;
+    OKBtn->move(OKBtn->x(), buttonsTop);
+    CancelBtn->move(CancelBtn->x(), buttonsTop);
+    setFixedSize(width, kChooseHeight + kProtectionExtra);
+}
+
+bool TBoiteMetaPass::strongChecked() const
+{
+    return cbFort->isChecked(); // prepare() clears it whenever the box is not offered
 }
 
 QString TBoiteMetaPass::password() const
@@ -133,6 +171,41 @@ void TBoiteMetaPass::updateOkButton()
     if (m_mode == Choose)
         ok = ok && pass == EditConfirm->text();
     OKBtn->setEnabled(ok);
+}
+
+bool AskMetaPasswordAndProtection(QString& target, bool& strong, const QString& path)
+{
+    TBoiteMetaPass* dialog = TBoiteMetaPass::instance();
+    if (dialog)
+        dialog->prepareWithProtection(path, strong);
+    if (ModalSeam::active()) {
+        ModalSeam::Shown question;
+        question.dialog = QStringLiteral("MetaPass");
+        question.text = MetaPassQuestion(path);
+        question.kind = static_cast<int>(TBoiteMetaPass::Choose);
+        question.detail = strong ? QStringLiteral("strong") : QStringLiteral("compatible");
+        const QVariant answer = ModalSeam::ask(question);
+        if (!answer.isValid())
+            return false;
+        if (answer.typeId() == QMetaType::QVariantMap) {
+            const QVariantMap map = answer.toMap();
+            target = map.value(QStringLiteral("password")).toString();
+            strong = map.value(QStringLiteral("strong"), strong).toBool();
+        } else {
+            target = answer.toString();
+        }
+        return true;
+    }
+    if (!dialog)
+        return false;
+    PlaceDialogOverOwner(dialog);
+    const bool ok = dialog->exec() == QDialog::Accepted;
+    if (ok) {
+        target = dialog->password();
+        strong = dialog->strongChecked();
+    }
+    dialog->clearFields();
+    return ok;
 }
 
 QString MetaPassQuestion(const QString& path)

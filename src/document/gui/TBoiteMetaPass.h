@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -30,7 +31,11 @@ public:
     // Empties the fields and lays the dialog out for the mode, naming the file of `path`
     // (or the untitled document when it is empty).
     void prepare(Mode mode, const QString& path);
+    // Choose mode with the document's protection below the fields: the "strong protection" box,
+    // checked as `strong`, and the plain word that such a document opens only in this program.
+    void prepareWithProtection(const QString& path, bool strong);
     Mode mode() const { return m_mode; }
+    bool strongChecked() const;
 
     QString password() const;
     // Wipes what was typed.
@@ -40,6 +45,8 @@ public:
     QLineEdit* EditPass = nullptr;
     QLabel* Label2 = nullptr;
     QLineEdit* EditConfirm = nullptr;
+    QCheckBox* cbFort = nullptr;
+    QLabel* lblFort = nullptr;
     QPushButton* OKBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
 
@@ -58,6 +65,12 @@ private:
 // Tests answer through the modal seam (dialog "MetaPass"): a QString is OK with that password,
 // an invalid QVariant is Cancel.
 bool AskMetaPassword(TBoiteMetaPass::Mode mode, QString& target, const QString& path);
+
+// The same in choose mode, with the document's protection: `strong` is the box as shown and, on
+// OK, as left. Through the modal seam (dialog "MetaPass", kind Choose, detail "strong" or
+// "compatible" for the box as shown) a QString answers OK with the box untouched, a QVariantMap
+// {"password": QString, "strong": bool} answers OK with the box set, an invalid QVariant Cancel.
+bool AskMetaPasswordAndProtection(QString& target, bool& strong, const QString& path);
 
 // The question line of the dialog: Msg("Pass") + " \"" + file name + "\" :".
 QString MetaPassQuestion(const QString& path);

@@ -958,7 +958,7 @@ bool TfrmTresorin::SaveDocumentAs()
     if (picked.isEmpty())
         return false;
     const QString chosen = SaveAsFileName(picked);
-    if (!AskMetaPassword(TBoiteMetaPass::Choose, m_doc.MetaPassword, chosen))
+    if (!m_pipeline->AskNewMetaPassword(chosen))
         return false;
     cmd(CommandId::ChangeMeta)->setEnabled(true);
     QString error;
