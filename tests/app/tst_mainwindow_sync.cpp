@@ -4,8 +4,8 @@
 // an unknown certificate or host key asked with its fingerprint. Every question goes through the
 // modal seam.
 
-#include "app/FtpSync.h"
-#include "app/TfrmTresorin.h"
+#include "app/gui/commands/FtpSync.h"
+#include "app/gui/window/TfrmTresorin.h"
 #include "document/DocumentFile.h"
 #include "document/gui/TBoiteMetaPass.h"
 #include "ftp/TFileFTP.h"
