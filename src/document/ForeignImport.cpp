@@ -242,6 +242,50 @@ std::vector<Unstorable> findUnstorable(ImportedData& data, bool replace)
     return found;
 }
 
+std::vector<Unstorable> findUnstorable(DocumentState& doc, bool replace)
+{
+    std::vector<Unstorable> found;
+    std::vector<QString*> texts;
+    std::unordered_map<quint32, QString> pathOf;
+    for (TGroupe* g : doc.groupsInOrder()) {
+        const QString path = g->Parent ? pathOf[g->Parent->Id] + QLatin1Char('/') + g->Name : g->Name;
+        pathOf[g->Id] = path;
+        Unstorable u;
+        u.field = Unstorable::GroupName;
+        checkText(g->Name, false, true, u);
+        if (u.count == 0)
+            continue;
+        u.where = path;
+        found.push_back(u);
+        texts.push_back(&g->Name);
+    }
+    for (const auto& entry : doc.Entries()) {
+        TFeuille& e = *entry;
+        const std::pair<Unstorable::Field, QString*> fields[] = {{Unstorable::Name, &e.Name},
+                                                                 {Unstorable::Login, &e.Login},
+                                                                 {Unstorable::Password, &e.Password},
+                                                                 {Unstorable::WebAddress, &e.WebAddress},
+                                                                 {Unstorable::Notes, &e.Notes}};
+        for (const auto& [field, text] : fields) {
+            Unstorable u;
+            u.field = field;
+            checkText(*text, false, field != Unstorable::Password, u);
+            if (u.count == 0)
+                continue;
+            const auto path = pathOf.find(e.Group);
+            u.where = path == pathOf.end() ? e.Name : path->second + QLatin1Char('/') + e.Name;
+            found.push_back(u);
+            texts.push_back(text);
+        }
+    }
+    if (replace)
+        for (QString* text : texts) {
+            Unstorable ignored;
+            checkText(*text, true, false, ignored);
+        }
+    return found;
+}
+
 QString describe(const Unstorable& u, bool replaced)
 {
     static const char* const kFieldNames[] = {"name", "name", "login", "password", "web address", "notes"};
@@ -258,6 +302,10 @@ QString describe(const Unstorable& u, bool replaced)
         text += QStringLiteral(" (%1)").arg(u.characters);
     if (replaced)
         text += QStringLiteral(" replaced by \"?\"");
+    // Names come from the file: no control character of theirs reaches a terminal.
+    for (QChar& c : text)
+        if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0))
+            c = QLatin1Char('?');
     return text;
 }
 

@@ -111,6 +111,8 @@ struct Unstorable
 
 // Every such field, in the order of the file. With replace, each of the characters becomes "?".
 std::vector<Unstorable> findUnstorable(ImportedData& data, bool replace);
+// The same over the groups and entries of a document (our own JSON, read whole).
+std::vector<Unstorable> findUnstorable(DocumentState& doc, bool replace);
 
 // One line of English text for the command line: "line 12, entry "Mail/Gmail", password: 2
 // characters" (with replaced: "... replaced by "?""), the characters named except in a password.
