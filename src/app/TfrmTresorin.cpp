@@ -11,6 +11,7 @@
 #include "app/GroupTreeModel.h"
 #include "app/GroupTreeView.h"
 #include "app/Icons.h"
+#include "app/ImportExportCommands.h"
 #include "app/IdleLock.h"
 #include "app/SearchCommand.h"
 #include "app/TrayMinimiser.h"
@@ -86,6 +87,11 @@ QList<CommandDef> commandTable()
          K(Qt::SHIFT | Qt::CTRL | Qt::Key_O), true, false, "open-ftp"},
         {"ActionFusionner", "Fichier", "Fusionner",
          "Ajouter à ce document les groupes et les entrées d'un autre document", K(), true, false, "merge"},
+        {"ActionImporter", "Fichier", "Importer...",
+         "Importer les mots de passe exportés par un autre gestionnaire ou un navigateur", K(), true, false, nullptr},
+        {"ActionExporter", "Fichier", "Exporter...",
+         "Écrire toutes les entrées dans un fichier CSV ou KeePass 2 XML, mots de passe en clair", K(), true, false,
+         nullptr},
         {"ActionSauver", "Fichier", "Enregistrer", "Enregistrer le document", K(Qt::CTRL | Qt::Key_S), true, false,
          "save"},
         {"ActionSauverSous", "Fichier", "Enregistrer sous...",
@@ -322,7 +328,8 @@ void TfrmTresorin::createMenus()
         return menu;
     };
     addMenu("Fichier1", QStringLiteral("&Fichier"),
-            {"ActionNouveau", "-", "ActionOuvrir", "ActionOuvrirFTP", "-", "ActionFusionner", "-", "ActionSauver",
+            {"ActionNouveau", "-", "ActionOuvrir", "ActionOuvrirFTP", "-", "ActionFusionner", "ActionImporter",
+             "ActionExporter", "-", "ActionSauver",
              "ActionSauverSous", "ActionSauverFTP", "|mru", "ActionMRU1", "ActionMRU2", "ActionMRU3", "ActionMRU4", "-",
              "ActionQuitter"});
     addMenu("Edition1", QStringLiteral("&Edition"), {"ActionChangeMeta", "-", "ActionChercher"});
@@ -518,6 +525,11 @@ void TfrmTresorin::connectCommands()
     connect(action(QStringLiteral("ActionNouveau")), &QAction::triggered, this, &TfrmTresorin::NewDocument);
     connect(action(QStringLiteral("ActionOuvrir")), &QAction::triggered, this, &TfrmTresorin::OpenCommand);
     connect(action(QStringLiteral("ActionFusionner")), &QAction::triggered, this, &TfrmTresorin::MergeCommand);
+    auto* transfer = new ImportExportCommands(this);
+    connect(action(QStringLiteral("ActionImporter")), &QAction::triggered, transfer,
+            &ImportExportCommands::ImportCommand);
+    connect(action(QStringLiteral("ActionExporter")), &QAction::triggered, transfer,
+            &ImportExportCommands::ExportCommand);
     for (int slot = 1; slot <= RecentFiles::kSlotCount; ++slot)
         connect(action(QStringLiteral("ActionMRU%1").arg(slot)), &QAction::triggered, this,
                 [this, slot] { openRecentFile(slot); });

@@ -309,6 +309,15 @@ QString describe(const Unstorable& u, bool replaced)
     return text;
 }
 
+void nestUnder(ImportedData& data, const QString& name)
+{
+    for (ImportedGroup& g : data.groups)
+        ++g.parent; // -1, the top, becomes 0, the new group
+    data.groups.insert(data.groups.begin(), ImportedGroup{name, -1, QString()});
+    for (int& g : data.entryGroup)
+        ++g;
+}
+
 ImportSummary addImported(ImportedData& data, DocumentState& doc, TGroupe* container, const QString& looseName)
 {
     ImportSummary summary;

@@ -125,6 +125,10 @@ struct ImportSummary
     TGroupe* top = nullptr; // the container, or the first top-level group made
 };
 
+// Puts everything imported under one new group named name, which becomes the only top-level one
+// (the window's group named after the imported file).
+void nestUnder(ImportedData& data, const QString& name);
+
 // Moves the imported groups and entries into doc: under `container` (an existing group; the
 // window's new group named after the file), or at the top of doc when container is null. Entries
 // at the top of the import go into the container or, without one, into a new top-level group
