@@ -74,7 +74,9 @@ QString failureText(const QString& fileName, const QString& reason)
 
 } // namespace
 
-ImportExportCommands::ImportExportCommands(TfrmTresorin* window) : QObject(window), m_window(window) {}
+ImportExportCommands::ImportExportCommands(TfrmTresorin* window) : QObject(window), m_window(window)
+{
+}
 
 QStringList ImportExportCommands::importFilters()
 {
@@ -156,9 +158,9 @@ void ImportExportCommands::ImportCommand()
         view->selectGroup(summary.top);
     }
     m_window->enableDocumentCommands();
-    m_window->setStatusText(FillPlaceholders(
-        Msg(QStringLiteral("ImportFait")),
-        {QString::number(summary.entries), QString::number(summary.groups), fileName}));
+    m_window->setStatusText(
+        FillPlaceholders(Msg(QStringLiteral("ImportFait")),
+                         {QString::number(summary.entries), QString::number(summary.groups), fileName}));
 }
 
 void ImportExportCommands::ExportCommand()

@@ -209,10 +209,12 @@ bool readBitwardenJson(const QByteArray& bytes, const QString& defaultName, Impo
             data.wipe();
             return false;
         }
+        if (name.isEmpty())
+            name = !hostOf(url).isEmpty() ? hostOf(url) : defaultName;
         if (!totp.trimmed().isEmpty())
             lines << QLatin1String(kTotpLinePrefix) + totpUrl(totp, name);
         TFeuille& e = data.addEntry(folderGroup.value(folderId, -1), 0);
-        e.Name = !name.isEmpty() ? name : !hostOf(url).isEmpty() ? hostOf(url) : defaultName;
+        e.Name = std::move(name);
         e.Login = std::move(username);
         e.Password = std::move(password);
         e.WebAddress = std::move(url);

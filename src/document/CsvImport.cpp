@@ -330,10 +330,12 @@ bool readCsv(const QByteArray& bytes, const QString& defaultName, ImportedData& 
                 break;
             }
         }
+        if (name.isEmpty())
+            name = !hostOf(url).isEmpty() ? hostOf(url) : defaultName;
         if (!totp.trimmed().isEmpty())
             lines << QLatin1String(kTotpLinePrefix) + totpUrl(totp, name);
         TFeuille& e = data.addEntry(group, line);
-        e.Name = !name.isEmpty() ? name : !hostOf(url).isEmpty() ? hostOf(url) : defaultName;
+        e.Name = std::move(name);
         e.Login = std::move(login);
         e.Password = std::move(password);
         e.WebAddress = std::move(url);

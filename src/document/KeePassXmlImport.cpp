@@ -46,17 +46,17 @@ QString totpField(const EntryFields& e, const char* key)
 
 // The otpauth line of an entry's TOTP fields, or "" when it has none: KeePassXC's "otp" field,
 // KeePass's "TimeOtp-*" fields, or the older "TOTP Seed" and "TOTP Settings" ("period;digits").
-QString totpLine(const EntryFields& e)
+QString totpLine(const EntryFields& e, const QString& label)
 {
     const QString otp = totpField(e, "otp");
     if (!otp.trimmed().isEmpty())
-        return totpUrl(otp, e.title);
+        return totpUrl(otp, label);
     const QString base32 = totpField(e, "TimeOtp-Secret-Base32");
     if (!base32.trimmed().isEmpty()) {
         QString algorithm = totpField(e, "TimeOtp-Algorithm").toUpper();
         algorithm.remove(QLatin1String("HMAC-"));
         algorithm.remove(QLatin1Char('-'));
-        return totpUrl(base32, e.title, totpField(e, "TimeOtp-Length").toInt(), totpField(e, "TimeOtp-Period").toInt(),
+        return totpUrl(base32, label, totpField(e, "TimeOtp-Length").toInt(), totpField(e, "TimeOtp-Period").toInt(),
                        algorithm == QLatin1String("SHA1") ? QString() : algorithm);
     }
     const QString seed = totpField(e, "TOTP Seed");
@@ -64,7 +64,7 @@ QString totpLine(const EntryFields& e)
         const QStringList settings = totpField(e, "TOTP Settings").split(QLatin1Char(';'));
         const int period = settings.value(0).toInt();
         const int digits = settings.value(1).toInt();
-        return totpUrl(seed, e.title, digits, period);
+        return totpUrl(seed, label, digits, period);
     }
     return QString();
 }
@@ -296,10 +296,11 @@ private:
     void endEntry()
     {
         EntryFields& e = *m_entry;
+        const QString name = !e.title.isEmpty() ? e.title : !hostOf(e.url).isEmpty() ? hostOf(e.url) : m_defaultName;
         QStringList lines = e.others;
         if (!e.tags.trimmed().isEmpty())
             lines << QStringLiteral("Tags: ") + e.tags;
-        const QString otp = totpLine(e);
+        const QString otp = totpLine(e, name);
         if (!otp.isEmpty()) {
             lines << QLatin1String(kTotpLinePrefix) + otp;
         } else {
@@ -309,7 +310,7 @@ private:
                     lines << t.first + QStringLiteral(": ") + t.second;
         }
         TFeuille& out = m_data.addEntry(m_groups.empty() ? -1 : m_groups.back(), e.line);
-        out.Name = !e.title.isEmpty() ? e.title : !hostOf(e.url).isEmpty() ? hostOf(e.url) : m_defaultName;
+        out.Name = name;
         out.Login = e.userName;
         out.Password = e.password;
         out.WebAddress = e.url;
