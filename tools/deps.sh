@@ -4,10 +4,11 @@
 set -euo pipefail
 need=(qt6-base-dev qt6-base-dev-tools libcurl4-openssl-dev libssl-dev cmake ninja-build g++ qt6-qpa-plugins help2man)
 case "${1:-build}" in
-    test) need+=(lld python3-pyftpdlib xvfb xauth dpkg-dev desktop-file-utils appstream bash-completion) ;;
+    # keepassxc: its keepassxc-cli is the peer of the import and export round-trip tests.
+    test) need+=(lld python3-pyftpdlib xvfb xauth dpkg-dev desktop-file-utils appstream bash-completion keepassxc) ;;
     # The full run builds both configurations, so it needs what the normal tests need as well.
     sanitize) need+=(lld python3-pyftpdlib xvfb xauth dpkg-dev desktop-file-utils appstream bash-completion
-                     clang libclang-rt-14-dev) ;;
+                     keepassxc clang libclang-rt-14-dev) ;;
     package) need+=(dpkg-dev desktop-file-utils appstream) ;;
 esac
 missing=()
