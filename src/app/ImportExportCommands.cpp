@@ -137,7 +137,8 @@ void ImportExportCommands::ImportCommand()
         if (found.size() > size_t(kListedFields))
             lines << FillPlaceholders(Msg(QStringLiteral("ImportCarPlus")),
                                       {QString::number(found.size() - size_t(kListedFields))});
-        const QString question = FillPlaceholders(Msg(QStringLiteral("ImportCar")), {lines.join(QLatin1Char('|'))});
+        const QString question =
+            FillPlaceholders(Msg(QStringLiteral("ImportCar")), {lines.join(QStringLiteral("\r\n"))});
         if (ShowMsg(question, MsgKind::Confirmation, MsgYes | MsgNo, m_window) != MsgYes)
             return;
         if (!stillSameDocument())
