@@ -197,10 +197,9 @@ const QByteArray& importInput(int entries, const QString& format)
         else if (format == QLatin1String("bitwarden"))
             bytes = bitwardenJson(doc);
         else {
-            foreign::exportToBytes(doc,
-                                   format == QLatin1String("csv") ? foreign::ExportFormat::Csv
-                                                                  : foreign::ExportFormat::KeePassXml,
-                                   out);
+            foreign::exportToBytes(
+                doc, format == QLatin1String("csv") ? foreign::ExportFormat::Csv : foreign::ExportFormat::KeePassXml,
+                out);
             bytes = QByteArray(out.bytes().constData(), out.size());
         }
     }
