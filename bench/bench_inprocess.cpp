@@ -6,17 +6,26 @@
 //   write          the atomic write alone of as many bytes (the floor of save, with blowfish_pass)
 //   plain_scan     a case-sensitive substring scan of the five searched fields of every entry
 //   search         the document search (letters A-Z folded) over the same fields
+//   import_json    our JSON export of the document read into a new document (tresorin-cli import)
+//   import_keepass_xml, import_csv, import_bitwarden_json
+//                  the same entries exported as KeePass 2 XML, KeePassXC CSV and Bitwarden JSON,
+//                  read and put into a new document
 // Run through ./bench.sh, or alone: ./bench_inprocess [--benchmark_filter=...]
 #include "BenchDocument.h"
 #include "crypto/Cipher.h"
 #include "document/DocumentFile.h"
 #include "document/DocumentJson.h"
 #include "document/EntrySearch.h"
+#include "document/ForeignExport.h"
+#include "document/ForeignImport.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 #include <map>
@@ -149,6 +158,95 @@ void search(benchmark::State& state)
     setBytes(state, f);
 }
 
+// Bitwarden's JSON export of the document: a folder per group (its path), a login per entry.
+QByteArray bitwardenJson(const DocumentState& doc)
+{
+    QJsonArray folders;
+    QHash<quint32, QString> idOf;
+    for (const TGroupe* g : doc.groupsInOrder()) {
+        QString path = g->Name;
+        for (const TGroupe* p = g->Parent; p; p = p->Parent)
+            path = p->Name + QLatin1Char('/') + path;
+        idOf[g->Id] = QString::number(g->Id);
+        folders.append(QJsonObject{{"id", idOf[g->Id]}, {"name", path}});
+    }
+    QJsonArray items;
+    for (const auto& e : doc.Entries())
+        items.append(QJsonObject{
+            {"type", 1},
+            {"folderId", idOf.value(e->Group)},
+            {"name", e->Name},
+            {"notes", e->Notes},
+            {"login", QJsonObject{{"username", e->Login},
+                                  {"password", e->Password},
+                                  {"uris", QJsonArray{QJsonObject{{"uri", e->WebAddress}}}}}},
+        });
+    return QJsonDocument(QJsonObject{{"encrypted", false}, {"folders", folders}, {"items", items}}).toJson();
+}
+
+// The import inputs of a size, made once.
+const QByteArray& importInput(int entries, const QString& format)
+{
+    static std::map<std::pair<int, QString>, QByteArray> cache;
+    QByteArray& bytes = cache[{entries, format}];
+    if (bytes.isEmpty()) {
+        const DocumentState& doc = fixture(entries).doc;
+        SecureBytes out;
+        if (format == QLatin1String("json"))
+            bytes = docjson::toJson(doc);
+        else if (format == QLatin1String("bitwarden"))
+            bytes = bitwardenJson(doc);
+        else {
+            foreign::exportToBytes(
+                doc, format == QLatin1String("csv") ? foreign::ExportFormat::Csv : foreign::ExportFormat::KeePassXml,
+                out);
+            bytes = QByteArray(out.bytes().constData(), out.size());
+        }
+    }
+    return bytes;
+}
+
+void importJson(benchmark::State& state)
+{
+    const QByteArray& json = importInput(int(state.range(0)), QStringLiteral("json"));
+    for (auto _ : state) {
+        DocumentState doc;
+        if (!docjson::fromJson(json, doc, nullptr) || doc.entryCount() != state.range(0))
+            state.SkipWithError("import failed");
+    }
+    state.counters["input_bytes"] = double(json.size());
+}
+
+void importForeign(benchmark::State& state, const QString& input, foreign::Format format)
+{
+    const QByteArray& bytes = importInput(int(state.range(0)), input);
+    for (auto _ : state) {
+        DocumentState doc;
+        foreign::ImportedData data;
+        foreign::ImportError error;
+        if (!foreign::readForeign(bytes, format, QStringLiteral("Item"), data, error) ||
+            !foreign::findUnstorable(data, false).empty())
+            state.SkipWithError("import failed");
+        foreign::addImported(data, doc, nullptr, QStringLiteral("loose"));
+        if (doc.entryCount() != state.range(0))
+            state.SkipWithError("entries lost");
+    }
+    state.counters["input_bytes"] = double(bytes.size());
+}
+
+void importKeePassXml(benchmark::State& state)
+{
+    importForeign(state, QStringLiteral("xml"), foreign::Format::KeePassXml);
+}
+void importCsv(benchmark::State& state)
+{
+    importForeign(state, QStringLiteral("csv"), foreign::Format::Csv);
+}
+void importBitwardenJson(benchmark::State& state)
+{
+    importForeign(state, QStringLiteral("bitwarden"), foreign::Format::BitwardenJson);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -158,7 +256,10 @@ int main(int argc, char** argv)
          {benchmark::RegisterBenchmark("blowfish_pass", blowfishPass), benchmark::RegisterBenchmark("open", open),
           benchmark::RegisterBenchmark("export", exportJson), benchmark::RegisterBenchmark("save", save),
           benchmark::RegisterBenchmark("write", write), benchmark::RegisterBenchmark("plain_scan", plainScan),
-          benchmark::RegisterBenchmark("search", search)})
+          benchmark::RegisterBenchmark("search", search), benchmark::RegisterBenchmark("import_json", importJson),
+          benchmark::RegisterBenchmark("import_keepass_xml", importKeePassXml),
+          benchmark::RegisterBenchmark("import_csv", importCsv),
+          benchmark::RegisterBenchmark("import_bitwarden_json", importBitwardenJson)})
         b->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(0.3)->UseRealTime();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -258,3 +258,30 @@ damaged_sum = bytearray(strong_header(3, 65536))
 damaged_sum[80] ^= 1
 write("fuzz_strong_header", "damaged_checksum", bytes(damaged_sum))
 write("fuzz_strong_header", "cut", strong_header(1, 8192)[:100])
+
+# Imports from other managers: the test fixtures, and the hostile and broken forms.
+FOREIGN = os.path.join(HERE, "..", "tests", "data", "foreign")
+for target, files in (("fuzz_import_keepass_xml", ["keepassxc.xml"]),
+                      ("fuzz_import_csv", ["keepassxc.csv", "chrome.csv", "firefox.csv", "bitwarden.csv",
+                                           "lastpass.csv"]),
+                      ("fuzz_import_bitwarden_json", ["bitwarden.json"])):
+    for name in files:
+        with open(os.path.join(FOREIGN, name), "rb") as f:
+            write(target, os.path.splitext(name)[0], f.read())
+write("fuzz_import_keepass_xml", "billion_laughs",
+      b'<?xml version="1.0"?><!DOCTYPE k [<!ENTITY a "aaaa"><!ENTITY b "&a;&a;&a;&a;">]>'
+      b"<KeePassFile><Root><Group><Name>&b;</Name></Group></Root></KeePassFile>")
+write("fuzz_import_keepass_xml", "truncated", b"<KeePassFile><Meta><RecycleBinUUID>AAE=</RecycleBinUUID></Meta>"
+      b"<Root><Group><Name>G</Name><Entry><String><Key>Title</Key><Value>t</Val")
+write("fuzz_import_keepass_xml", "totp_layouts",
+      b"<KeePassFile><Root><Group><Name>G</Name>"
+      b"<Entry><Times><CreationTime>AAAAAAAAAAA=</CreationTime></Times>"
+      b"<String><Key>TOTP Seed</Key><Value>ABC</Value></String>"
+      b"<String><Key>TOTP Settings</Key><Value>30;6</Value></String></Entry>"
+      b"<Entry><String><Key>Password</Key><Value Protected=\"True\">eA==</Value></String></Entry>"
+      b"</Group></Root></KeePassFile>")
+write("fuzz_import_csv", "semicolons", b"name;url;username;password\r\n\"a;b\";u;v;\"w\"\"x\"\r\n")
+write("fuzz_import_csv", "broken_quote", b"name,password\n\"a,b\n")
+write("fuzz_import_bitwarden_json", "wrong_types",
+      b'{"folders": [{"id": 1}], "items": [{"type": 1, "login": {"uris": [{"uri": 5}]}}]}')
+write("fuzz_import_bitwarden_json", "encrypted", b'{"encrypted": true, "encKeyValidation_DO_NOT_EDIT": "x"}')

@@ -5,11 +5,13 @@ set -euo pipefail
 need=(qt6-base-dev qt6-base-dev-tools libcurl4-openssl-dev libssl-dev libsodium-dev pkg-config cmake ninja-build g++
       qt6-qpa-plugins help2man qt6-translations-l10n ccache)
 case "${1:-build}" in
+    # keepassxc: its keepassxc-cli is the peer of the import and export round-trip tests.
     test) need+=(lld python3-pyftpdlib xvfb xauth dpkg-dev desktop-file-utils appstream bash-completion lintian
-                 proftpd-core proftpd-mod-crypto rclone openssh-client openssh-server) ;;
+                 keepassxc proftpd-core proftpd-mod-crypto rclone openssh-client openssh-server) ;;
     # The full run builds both configurations, so it needs what the normal tests need as well.
     sanitize) need+=(lld python3-pyftpdlib xvfb xauth dpkg-dev desktop-file-utils appstream bash-completion
-                     lintian proftpd-core proftpd-mod-crypto rclone openssh-client openssh-server clang libclang-rt-14-dev) ;;
+                     lintian keepassxc proftpd-core proftpd-mod-crypto rclone openssh-client openssh-server clang
+                     libclang-rt-14-dev) ;;
     package) need+=(dpkg-dev desktop-file-utils appstream lintian) ;;
 esac
 missing=()

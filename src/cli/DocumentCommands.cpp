@@ -1,5 +1,6 @@
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "cli/ForeignTransfer.h"
 #include "cli/ProtectionOptions.h"
 #include "document/DocumentJson.h"
 #include "ftp/Synchronisation.h"
@@ -16,9 +17,11 @@
 namespace {
 
 const char kExportHelp[] =
-    "Usage: tresorin-cli export FILE\n"
+    "Usage: tresorin-cli export [--to json|csv|keepass-xml] FILE\n"
     "\n"
-    "Prints the document FILE as JSON (UTF-8) on standard output:\n"
+    "Prints the document FILE on standard output (UTF-8), every password in clear.\n"
+    "\n"
+    "  --to json         (the default) the whole document:\n"
     "  {\"header\": {\"formatVersion\", \"saveCount\", \"saveDate\", \"createDate\", \"reserved1\",\n"
     "              \"reserved2\", \"syncOn\", \"useFtpEntry\", \"serverName\", \"portNumber\",\n"
     "              \"passiveMode\", \"remotePath\", \"userName\", \"userPassword\"},\n"
@@ -28,25 +31,50 @@ const char kExportHelp[] =
     "Groups are in document order, a group before its children; \"parent\" is the index of the\n"
     "parent group in \"groups\", or null. \"group\" is the index of the entry's group, or null.\n"
     "Dates are day counts since 30 December 1899 (0: not recorded).\n"
+    "  --to csv          KeePassXC's CSV columns: \"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\n"
+    "                    \"Notes\",\"TOTP\",\"Icon\",\"Last Modified\",\"Created\"\n"
+    "  --to keepass-xml  KeePass 2 XML, which KeePass and KeePassXC import\n"
+    "For CSV and XML a document of one top-level group holding every entry is written with that\n"
+    "group as the root; any other under a root named \"Root\". A notes line \"TOTP: otpauth://...\"\n"
+    "goes to the TOTP column (the \"otp\" field in XML).\n"
     "\n"
     "The meta password is read from the terminal, or as one line of standard input.\n"
     "Exit status: 0 done, 1 failure, 2 wrong meta password.";
 
-const char kImportHelp[] = "Usage: tresorin-cli import [--force] [--strong|--compatible] [--kdf-memory MIB]\n"
-                           "                          [--kdf-passes N] JSON OUT.pass\n"
-                           "\n"
-                           "Makes the document OUT.pass from the JSON file JSON, in the shape that export prints. The\n"
-                           "header may be left out (new document values), and so may any field (empty, 0, false or\n"
-                           "null); unknown fields are errors. A group's parent must come before it in \"groups\".\n"
-                           "The new meta password is asked twice (two lines of standard input when it is not a\n"
-                           "terminal); it must not be empty nor longer than 50 characters, as in the window. The\n"
-                           "save is counted: the save counter grows by one.\n"
-                           "\n"
-                           "  --force             replace OUT.pass when it exists\n"
-                           "%1"
-                           "Without --strong the document is written in the compatible format.\n"
-                           "\n"
-                           "Exit status: 0 done, 1 failure (nothing is written).";
+const char kImportHelp[] =
+    "Usage: tresorin-cli import [--force] [--from json|keepass-xml|csv|bitwarden-json] [--lossy]\n"
+    "                           [--strong|--compatible] [--kdf-memory MIB] [--kdf-passes N]\n"
+    "                           SOURCE OUT.pass\n"
+    "\n"
+    "Makes the document OUT.pass from the file SOURCE, whose format its content shows unless --from\n"
+    "names it:\n"
+    "  json            the shape that export prints. The header may be left out (new document\n"
+    "                  values), and so may any field (empty, 0, false or null); unknown fields are\n"
+    "                  errors. A group's parent must come before it in \"groups\".\n"
+    "  keepass-xml     KeePass 2 XML (the XML export of KeePass and KeePassXC): the groups with\n"
+    "                  their entries; other fields, tags and TOTP settings as \"Name: value\" lines\n"
+    "                  of the notes; the recycle bin and the entries' history are left out.\n"
+    "  csv             a CSV export with its header line: KeePassXC, Chrome, Edge, Firefox,\n"
+    "                  Bitwarden, LastPass, or any with a password column and a name, title or url\n"
+    "                  column. Columns of no field of ours go to the notes as \"Column: value\".\n"
+    "  bitwarden-json  Bitwarden's unencrypted JSON export: folders become groups.\n"
+    "Entries of another manager that belong to no group go into a group named after SOURCE. A TOTP\n"
+    "secret becomes a notes line \"TOTP: otpauth://totp/...\". A malformed file is refused with the\n"
+    "line and column of the fault, and nothing is written.\n"
+    "\n"
+    "A document stores text in Windows-1252. A field holding any other character refuses the\n"
+    "import, each such field listed on standard error; with --lossy each such character becomes\n"
+    "\"?\" and every replacement is listed.\n"
+    "\n"
+    "The new meta password is asked twice (two lines of standard input when it is not a\n"
+    "terminal); it must not be empty nor longer than 50 characters, as in the window. The\n"
+    "save is counted: the save counter grows by one.\n"
+    "\n"
+    "  --force             replace OUT.pass when it exists\n"
+    "%1"
+    "Without --strong the document is written in the compatible format.\n"
+    "\n"
+    "Exit status: 0 done, 1 failure (nothing is written).";
 
 const char kInfoHelp[] = "Usage: tresorin-cli info FILE\n"
                          "\n"
@@ -77,29 +105,19 @@ const char kPasswdHelp[] =
 int runExport(const QStringList& args)
 {
     const QString command = QStringLiteral("export");
+    QStringList rest = args;
+    QString format;
+    QString error;
+    if (!cli::takeValueOption(rest, QStringLiteral("--to"), format, error))
+        return cli::fail(command, error + QStringLiteral(" (see tresorin-cli export --help)"));
     cli::Arguments parsed;
-    if (const int status = cli::prepareCommand(command, args, kExportHelp, {}, 1, parsed); status >= 0)
+    if (const int status = cli::prepareCommand(command, rest, kExportHelp, {}, 1, parsed); status >= 0)
         return status;
     DocumentState doc;
     cli::MessagePrinter printer;
     if (const int status = cli::openDocument(command, parsed.positional[0], doc, printer); status != ExitOk)
         return status;
-    // Streamed in small pieces straight to the descriptor: no copy of the whole text, and none of
-    // it left behind in stdio's buffers.
-    std::fflush(stdout);
-    const bool written = docjson::writeJson(doc, [](const char* data, qsizetype size) {
-        while (size > 0) {
-            const ssize_t n = ::write(STDOUT_FILENO, data, static_cast<size_t>(size));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            data += n;
-            size -= n;
-        }
-        return true;
-    });
-    return written ? ExitOk : cli::fail(command, QStringLiteral("cannot write to standard output"));
+    return cli::exportDocument(command, doc, format);
 }
 
 int runImport(const QStringList& args)
@@ -112,12 +130,16 @@ int runImport(const QStringList& args)
     if (!cli::takeProtectionOptions(rest, protection, optionError) && !rest.contains(QLatin1String("--help")) &&
         !rest.contains(QLatin1String("-h")))
         return cli::fail(command, optionError + QStringLiteral(" (see tresorin-cli import --help)"));
+    QString format;
+    QString error;
+    if (!cli::takeValueOption(rest, QStringLiteral("--from"), format, error))
+        return cli::fail(command, error + QStringLiteral(" (see tresorin-cli import --help)"));
     cli::Arguments parsed;
-    if (const int status =
-            cli::prepareCommand(command, rest, help.constData(), {QStringLiteral("--force")}, 2, parsed);
+    if (const int status = cli::prepareCommand(command, rest, help.constData(),
+                                               {QStringLiteral("--force"), QStringLiteral("--lossy")}, 2, parsed);
         status >= 0)
         return status;
-    const QString jsonPath = parsed.positional[0];
+    const QString sourcePath = parsed.positional[0];
     const QString outPath = parsed.positional[1];
     // A link whose target is missing counts as an existing file: writing through it would create
     // a file elsewhere.
@@ -125,17 +147,9 @@ int runImport(const QStringList& args)
     if ((outInfo.exists() || outInfo.isSymLink()) && !parsed.has("--force"))
         return cli::fail(command, QStringLiteral("%1 exists; use --force to replace it").arg(outPath));
 
-    QFile jsonFile(jsonPath);
-    if (!jsonFile.open(QIODevice::ReadOnly))
-        return cli::fail(command, QStringLiteral("%1: %2").arg(jsonPath, jsonFile.errorString()));
-    SecureBytes json(jsonFile.readAll());
-    jsonFile.close();
-
     DocumentState doc;
-    QString error;
-    if (!docjson::fromJson(json.bytes(), doc, &error))
-        return cli::fail(command, QStringLiteral("%1: %2").arg(jsonPath, error));
-    json.clear();
+    if (const int status = cli::importSource(command, sourcePath, format, parsed.has("--lossy"), doc); status != ExitOk)
+        return status;
 
     if (!cli::readNewPassword(doc.MetaPassword, error))
         return cli::fail(command, error);

@@ -30,10 +30,13 @@ struct Command
 
 // Every command of the tool; a new one is one line here and its run function.
 const Command kCommands[] = {
-    {"export", runExport, "export FILE             print the document FILE as JSON"},
+    {"export", runExport,
+     "export [--to json|csv|keepass-xml] FILE\n"
+     "                          print the document FILE as JSON, CSV or KeePass 2 XML"},
     {"import", runImport,
-     "import [--force] [--strong|--compatible] JSON OUT.pass\n"
-     "                          make the document OUT.pass from JSON"},
+     "import [--force] [--from json|keepass-xml|csv|bitwarden-json] [--lossy]\n"
+     "       [--strong|--compatible] SOURCE OUT.pass\n"
+     "                          make the document OUT.pass from our JSON or another manager's export"},
     {"info", runInfo, "info FILE               print the properties of the document FILE"},
     {"passwd", runPasswd,
      "passwd [--strong|--compatible] FILE\n"

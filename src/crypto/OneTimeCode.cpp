@@ -112,7 +112,11 @@ std::optional<Parameters> FindInNotes(const QString& notes)
         qsizetype end = notes.indexOf(QLatin1Char('\n'), start);
         if (end < 0)
             end = notes.size();
-        const QString line = notes.mid(start, end - start).trimmed();
+        QString line = notes.mid(start, end - start).trimmed();
+        // "Name: value" lines too, as imports from other managers write them ("TOTP: otpauth://...").
+        const qsizetype at = line.indexOf(QLatin1String("otpauth://totp/"), 0, Qt::CaseInsensitive);
+        if (at > 0 && line.left(at).trimmed().endsWith(QLatin1Char(':')))
+            line = line.mid(at);
         if (line.startsWith(QLatin1String("otpauth://totp/"), Qt::CaseInsensitive))
             if (std::optional<Parameters> p = ParseUri(line))
                 return p;

@@ -33,7 +33,8 @@ std::optional<QByteArray> DecodeBase32(const QString& text);
 // secret that is no Base32, digits outside 6-8, a period below 1, an unknown algorithm).
 std::optional<Parameters> ParseUri(const QString& uri);
 
-// The first line of the notes that is a valid "otpauth://totp/" URI (spaces around it aside).
+// The first line of the notes that is a valid "otpauth://totp/" URI (spaces around it aside), alone
+// or as the value of a "Name: value" line.
 std::optional<Parameters> FindInNotes(const QString& notes);
 
 // RFC 4226: the code for a counter, `digits` decimal digits with leading zeros.

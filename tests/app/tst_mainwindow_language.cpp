@@ -138,8 +138,8 @@ void TestMainWindowLanguage::menusInOrder()
     QCOMPARE(titles, (QStringList{"&Fichier", "&Edition", "&Groupe", "E&lement", "&Outils", "&?"}));
     // The separator before the recent files stands only while slot 1 holds a path.
     QCOMPARE(menuLayout(menus[0]),
-             (QStringList{"ActionNouveau", "-", "ActionOuvrir", "ActionOuvrirFTP", "-", "ActionFusionner", "-",
-                          "ActionSauver", "ActionSauverSous", "ActionSauverFTP", "-", "ActionMRU1", "ActionMRU2",
+             (QStringList{"ActionNouveau", "-", "ActionOuvrir", "ActionOuvrirFTP", "-", "ActionFusionner",
+                          "ActionImporter", "ActionExporter", "-", "ActionSauver", "ActionSauverSous", "ActionSauverFTP", "-", "ActionMRU1", "ActionMRU2",
                           "ActionMRU3", "ActionMRU4", "-", "ActionQuitter"}));
     QCOMPARE(menuLayout(menus[1]), (QStringList{"ActionChangeMeta", "-", "ActionChercher"}));
     QCOMPARE(menuLayout(menus[2]), (QStringList{"ActionNewGrp", "ActionRenGrp", "ActionDelGrp"}));
@@ -176,6 +176,10 @@ void TestMainWindowLanguage::commandTable_data()
                                      << "Shift+Ctrl+O" << true << false;
     QTest::newRow("ActionFusionner") << "Fusionner"
                                      << "" << true << false;
+    QTest::newRow("ActionImporter") << "Importer..."
+                                    << "" << true << false;
+    QTest::newRow("ActionExporter") << "Exporter..."
+                                    << "" << true << false;
     QTest::newRow("ActionSauver") << "Enregistrer"
                                   << "Ctrl+S" << true << false;
     QTest::newRow("ActionSauverSous") << "Enregistrer sous..."

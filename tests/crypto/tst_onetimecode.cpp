@@ -159,6 +159,12 @@ void TestOneTimeCode::lineInNotes()
     QCOMPARE(p->digits, 7);
     QCOMPARE(otp::Totp(*p, 59).size(), 7);
     QVERIFY(!otp::FindInNotes(QStringLiteral("no code here\nhttps://example.org")));
+    // As an import writes it, the value of a "Name: value" line; not in the middle of a sentence.
+    const std::optional<otp::Parameters> named =
+        otp::FindInNotes(QStringLiteral("TOTP: otpauth://totp/Bank?secret=GEZDGNBVGY3TQOJQ&digits=8"));
+    QVERIFY(named);
+    QCOMPARE(named->digits, 8);
+    QVERIFY(!otp::FindInNotes(QStringLiteral("see otpauth://totp/Bank?secret=GEZDGNBVGY3TQOJQ")));
     QVERIFY(!otp::FindInNotes(QString()));
 }
 

@@ -229,7 +229,9 @@ private slots:
         QTest::newRow("every command") << QStringList{"CLI", ""}
                                        << QStringList{"export", "import",   "info", "passwd",    "search",
                                                       "generate", "sync", "--help", "--version"};
-        QTest::newRow("import force") << QStringList{"CLI", "import", "--f"} << QStringList{"--force"};
+        QTest::newRow("import force") << QStringList{"CLI", "import", "--f"} << QStringList{"--force", "--from"};
+        QTest::newRow("import formats") << QStringList{"CLI", "import", "--from", "b"} << QStringList{"bitwarden-json"};
+        QTest::newRow("export formats") << QStringList{"CLI", "export", "--to", "c"} << QStringList{"csv"};
         QTest::newRow("search options") << QStringList{"CLI", "search", "--"}
                                         << QStringList{"--show-passwords", "--help"};
         QTest::newRow("generate options")

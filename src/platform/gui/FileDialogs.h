@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -16,3 +17,9 @@ QString AskOpenFileName(QWidget* parent, const QString& title, const QString& fo
 
 // The save dialog: it asks before replacing an existing file. Empty when the user cancels.
 QString AskSaveFileName(QWidget* parent, const QString& title, const QString& folder, const QString& fileName);
+
+// Both dialogs with filters of their own instead of the documents' (imports and exports): the
+// filters are recorded as the seam's detail, and chosenFilter gets the index of the one the user
+// had selected (-1 when unknown, as under the seam).
+QString AskOpenFileName(QWidget* parent, const QString& title, const QStringList& filters, int* chosenFilter);
+QString AskSaveFileName(QWidget* parent, const QString& title, const QStringList& filters, int* chosenFilter);

@@ -160,7 +160,7 @@ void GroupEntryCommands::NewWithGeneratedPassword()
 void GroupEntryCommands::SetReadOnlyLock(bool value)
 {
     m_doc.ReadOnlyLock = value;
-    for (const CommandId id : {CommandId::ChangeMeta, CommandId::SynchroFTP, CommandId::NewEntree, CommandId::NewGenerateur, CommandId::RenEntree, CommandId::DelEntree, CommandId::Couper, CommandId::Coller, CommandId::NewGrp, CommandId::RenGrp, CommandId::DelGrp, CommandId::Sauver, CommandId::SauverSous, CommandId::SauverFTP, CommandId::Fusionner})
+    for (const CommandId id : {CommandId::ChangeMeta, CommandId::SynchroFTP, CommandId::NewEntree, CommandId::NewGenerateur, CommandId::RenEntree, CommandId::DelEntree, CommandId::Couper, CommandId::Coller, CommandId::NewGrp, CommandId::RenGrp, CommandId::DelGrp, CommandId::Sauver, CommandId::SauverSous, CommandId::SauverFTP, CommandId::Fusionner, CommandId::Importer})
         setEnabled(id, !value);
     // The FTP entry mark changes the document too; unlocked, the selection decides again.
     if (value)

@@ -91,6 +91,11 @@ QList<CommandDef> commandTable()
          "copy"},
         {CommandId::Sante, "ActionSante", "Outils", "Santé des mots de passe...",
          "Trouver les mots de passe faibles, réutilisés, anciens ou compromis", K(), true, false, nullptr},
+        {CommandId::Importer, "ActionImporter", "Fichier", "Importer...",
+         "Importer les mots de passe exportés par un autre gestionnaire ou un navigateur", K(), true, false, nullptr},
+        {CommandId::Exporter, "ActionExporter", "Fichier", "Exporter...",
+         "Écrire toutes les entrées dans un fichier CSV ou KeePass 2 XML, mots de passe en clair", K(), true, false,
+         nullptr},
     };
 }
 
@@ -136,10 +141,10 @@ using C = CommandId;
 
 const QList<CommandId>& Commands::fileMenu()
 {
-    static const QList<CommandId> items{C::Nouveau,    C::Separator, C::Ouvrir,       C::OuvrirFTP, C::Separator,
-                                        C::Fusionner,  C::Separator, C::Sauver,       C::SauverSous, C::SauverFTP,
-                                        C::MruSeparator, C::MRU1,    C::MRU2,         C::MRU3,      C::MRU4,
-                                        C::Separator,  C::Quitter};
+    static const QList<CommandId> items{C::Nouveau,   C::Separator,    C::Ouvrir,     C::OuvrirFTP,  C::Separator,
+                                        C::Fusionner, C::Importer,     C::Exporter,   C::Separator,  C::Sauver,
+                                        C::SauverSous, C::SauverFTP,   C::MruSeparator, C::MRU1,     C::MRU2,
+                                        C::MRU3,      C::MRU4,         C::Separator,  C::Quitter};
     return items;
 }
 

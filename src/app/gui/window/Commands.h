@@ -49,6 +49,8 @@ enum class CommandId
     About,
     CopierCode,
     Sante,
+    Importer,
+    Exporter,
     Count,
     // Not commands: places in a menu or tool bar layout.
     Separator,

@@ -9,6 +9,7 @@
 #include "app/gui/commands/GeneratorCommand.h"
 #include "app/gui/commands/GroupEntryCommands.h"
 #include "app/gui/commands/HealthCommand.h"
+#include "app/gui/commands/ImportExportCommands.h"
 #include "app/gui/commands/OneTimeCodes.h"
 #include "app/gui/views/GroupTreeModel.h"
 #include "app/gui/views/GroupTreeView.h"
@@ -425,6 +426,9 @@ void TfrmTresorin::connectCommands()
     connect(cmd(CommandId::Nouveau), &QAction::triggered, this, &TfrmTresorin::NewDocument);
     connect(cmd(CommandId::Ouvrir), &QAction::triggered, this, &TfrmTresorin::OpenCommand);
     connect(cmd(CommandId::Fusionner), &QAction::triggered, this, &TfrmTresorin::MergeCommand);
+    auto* transfer = new ImportExportCommands(this);
+    connect(cmd(CommandId::Importer), &QAction::triggered, transfer, &ImportExportCommands::ImportCommand);
+    connect(cmd(CommandId::Exporter), &QAction::triggered, transfer, &ImportExportCommands::ExportCommand);
     for (int slot = 1; slot <= RecentFiles::kSlotCount; ++slot)
         connect(cmd(Commands::recentFile(slot)), &QAction::triggered, this,
                 [this, slot] { openRecentFile(slot); });

@@ -1,0 +1,567 @@
+// Imports from other managers and browsers, and the exports for KeePassXC: every reader on a small
+// fixture of its format (tests/data/foreign), malformed and hostile files refused with their place,
+// characters a document cannot hold, the placement of an import in a document, and the writers
+// read back by our own reader.
+#include "crypto/OneTimeCode.h"
+#include "crypto/SecureBytes.h"
+#include "document/DocumentJson.h"
+#include "document/ForeignExport.h"
+#include "document/ForeignImport.h"
+
+#include <QFile>
+#include <QtTest>
+
+using namespace foreign;
+
+namespace {
+
+QByteArray fixture(const QString& name)
+{
+    QFile f(QStringLiteral(TRESORIN_TEST_DATA "/foreign/") + name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// One line per entry: "group path|name|login|password|web address|notes", notes with \n shown as ⏎.
+QStringList describe(const ImportedData& data)
+{
+    QStringList out;
+    for (size_t i = 0; i < data.entries.size(); ++i) {
+        const TFeuille& e = *data.entries[i];
+        QString notes = e.Notes;
+        notes.replace(QLatin1String("\r\n"), QStringLiteral("⏎"));
+        out << QStringList{data.groupPath(data.entryGroup[i]), e.Name, e.Login, e.Password, e.WebAddress, notes}.join(
+            QLatin1Char('|'));
+    }
+    return out;
+}
+
+QStringList groupPaths(const ImportedData& data)
+{
+    QStringList out;
+    for (size_t g = 0; g < data.groups.size(); ++g)
+        out << data.groupPath(int(g));
+    return out;
+}
+
+DateTime utc(int y, int m, int d, int h, int min, int s = 0, int ms = 0)
+{
+    return datetime::fromQDateTime(QDateTime(QDate(y, m, d), QTime(h, min, s, ms), Qt::UTC));
+}
+
+// The same description for a document's entries.
+QStringList describe(const DocumentState& doc)
+{
+    QStringList out;
+    for (const auto& e : doc.Entries()) {
+        QStringList path;
+        for (const TGroupe* g = doc.findGroup(e->Group); g; g = g->Parent)
+            path.prepend(g->Name);
+        QString notes = e->Notes;
+        notes.replace(QLatin1String("\r\n"), QStringLiteral("⏎"));
+        out << QStringList{path.join(QLatin1Char('/')), e->Name, e->Login, e->Password, e->WebAddress, notes}.join(
+            QLatin1Char('|'));
+    }
+    return out;
+}
+
+} // namespace
+
+class TestForeignImport : public QObject
+{
+    Q_OBJECT
+private slots:
+    void detectFormat_data();
+    void detectFormat();
+    void keepassXml();
+    void readers_data();
+    void readers();
+    void csvLinesAndDates();
+    void bitwardenDetails();
+    void refused_data();
+    void refused();
+    void entitiesAreNeverExpanded();
+    void unstorableCharacters();
+    void placementInADocument();
+    void ourJsonKeepsNoFtpMark();
+    void splitTotpLine_data();
+    void splitTotpLine();
+    void csvExport();
+    void exportReadBack_data();
+    void exportReadBack();
+    void xmlExportLeavesOutWhatXmlCannotCarry();
+};
+
+void TestForeignImport::detectFormat_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("format");
+    QTest::newRow("xml") << QByteArray("<?xml version=\"1.0\"?><KeePassFile/>") << int(Format::KeePassXml);
+    QTest::newRow("xml after bom and spaces")
+        << QByteArray("\xEF\xBB\xBF \r\n<KeePassFile/>") << int(Format::KeePassXml);
+    QTest::newRow("bitwarden") << QByteArray("{\n  \"encrypted\": false, \"items\": []}") << int(Format::BitwardenJson);
+    QTest::newRow("bitwarden items first") << QByteArray("{\"items\": []}") << int(Format::BitwardenJson);
+    QTest::newRow("ours") << QByteArray("{\n    \"header\": {}}") << int(Format::Json);
+    QTest::newRow("ours, groups first") << QByteArray("{\"groups\": []}") << int(Format::Json);
+    QTest::newRow("csv") << QByteArray("name,url,username,password\n") << int(Format::Csv);
+    QTest::newRow("csv quoted") << QByteArray("\"Group\",\"Title\"") << int(Format::Csv);
+}
+
+void TestForeignImport::detectFormat()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, format);
+    QCOMPARE(int(foreign::detectFormat(bytes)), format);
+}
+
+void TestForeignImport::keepassXml()
+{
+    ImportedData data;
+    ImportError error;
+    QVERIFY2(readKeePassXml(fixture(QStringLiteral("keepassxc.xml")), QStringLiteral("Item"), data, error),
+             qPrintable(error.text()));
+    // The recycle bin goes with its subgroup and entries; the history's older versions are not entries.
+    QCOMPARE(groupPaths(data), (QStringList{"Passwords", "Passwords/Mail", "Passwords/Mail/Work"}));
+    QCOMPARE(describe(data), (QStringList{
+                                 "Passwords|Bank é|zoé|p&ss \"quoted\", <tag>|https://bank.example.org|line 1⏎line 2",
+                                 "Passwords/Mail/Work|Webmail|me@example.org|s3cret||PIN: 1234⏎Tags: work;mail⏎TOTP: "
+                                 "otpauth://totp/Webmail:me?secret=JBSWY3DPEHPK3PXP&period=30&digits=6&issuer=Webmail",
+                                 "Passwords/Mail|mail.example.com||no title|https://mail.example.com/login|TOTP: "
+                                 "otpauth://totp/mail.example.com?secret=GEZDGNBVGY3TQOJQ&digits=8&algorithm=SHA256",
+                             }));
+    QCOMPARE(data.entries[0]->Created, utc(2024, 1, 15, 8, 0));
+    QCOMPARE(data.entries[0]->ModifiedAt, utc(2024, 3, 2, 10, 30));
+    QCOMPARE(data.entries[1]->Created, 0.0); // no <Times>: not recorded
+    QCOMPARE(data.entryLine[0], 12);         // the line of its <Entry>
+    // The TOTP line gives the entry its one-time code, with the parameters of each layout.
+    QVERIFY(!otp::FindInNotes(data.entries[0]->Notes));
+    const std::optional<otp::Parameters> webmail = otp::FindInNotes(data.entries[1]->Notes);
+    QVERIFY(webmail);
+    QCOMPARE(otp::Totp(*webmail, 59).size(), 6);
+    const std::optional<otp::Parameters> mail = otp::FindInNotes(data.entries[2]->Notes);
+    QVERIFY(mail);
+    QCOMPARE(mail->digits, 8);
+    QCOMPARE(mail->algorithm, otp::Algorithm::Sha256);
+}
+
+void TestForeignImport::readers_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("groups");
+    QTest::addColumn<QStringList>("entries");
+    QTest::newRow("KeePassXC CSV") << "keepassxc.csv"
+                                   << QStringList{"Passwords", "Passwords/Mail", "Passwords/Mail/Work"}
+                                   << QStringList{
+                                          "Passwords|Bank é|zoé|p\"ss, x|https://bank.example.org|line 1⏎line 2",
+                                          "Passwords/Mail/Work|Webmail|me@example.org|s3cret||TOTP: "
+                                          "otpauth://totp/Webmail:me?secret=JBSWY3DPEHPK3PXP",
+                                          "Passwords/Mail|mail.example.com||no title|https://mail.example.com/login|",
+                                      };
+    QTest::newRow("Chrome CSV") << "chrome.csv" << QStringList()
+                                << QStringList{
+                                       "|Forum|alice|pa,ss|https://forum.example.net/|said \"hi\"⏎twice",
+                                       "|shop.example.com|bob|hunter2|https://shop.example.com/cart|",
+                                   };
+    QTest::newRow("Firefox CSV")
+        << "firefox.csv" << QStringList()
+        << QStringList{
+               "|accounts.example.com|carol|Passw0rd!|https://accounts.example.com|",
+               "|intranet.example.com|dave|pw|https://intranet.example.com|httpRealm: Intranet "
+               "Realm",
+           };
+    QTest::newRow("Bitwarden CSV") << "bitwarden.csv" << QStringList{"Social", "Social/Friends"}
+                                   << QStringList{
+                                          "Social/Friends|Chat|erin|chat-pw|https://chat.example.org|Notes, with "
+                                          "comma⏎PIN: 0000⏎Colour: blue⏎TOTP: "
+                                          "otpauth://totp/Chat?secret=JBSWY3DPEHPK3PXP",
+                                          "|Wifi code||||door 4411",
+                                      };
+    QTest::newRow("LastPass CSV") << "lastpass.csv" << QStringList{"Finance", "Finance/Banks", "Home"}
+                                  << QStringList{
+                                         "Finance/Banks|Banque|frank|b4nk|https://bank.example.fr|Branch: Paris",
+                                         "Home|Home wifi||||Wifi: guest⏎Key: 1234",
+                                     };
+    QTest::newRow("Bitwarden JSON") << "bitwarden.json" << QStringList{"Work", "Work/Servers"}
+                                    << QStringList{
+                                           "Work/Servers|Router|admin|r0uter|https://10.0.0.1|rack 3⏎slot 2⏎URL: "
+                                           "ssh://10.0.0.1⏎Serial: SN-42⏎TOTP: otpauth://totp/Router?secret=ABC",
+                                           "|Alarm code||||4711",
+                                           "Work|Visa||||brand: Visa⏎cardholderName: Gina⏎code: 123⏎expMonth: "
+                                           "12⏎expYear: 2030⏎number: 4111111111111111",
+                                       };
+}
+
+void TestForeignImport::readers()
+{
+    QFETCH(QString, file);
+    QFETCH(QStringList, groups);
+    QFETCH(QStringList, entries);
+    const QByteArray bytes = fixture(file);
+    QVERIFY(!bytes.isEmpty());
+    ImportedData data;
+    ImportError error;
+    QVERIFY2(readForeign(bytes, foreign::detectFormat(bytes), QStringLiteral("Item"), data, error),
+             qPrintable(error.text()));
+    QCOMPARE(groupPaths(data), groups);
+    QCOMPARE(describe(data), entries);
+}
+
+void TestForeignImport::csvLinesAndDates()
+{
+    ImportedData data;
+    ImportError error;
+    QVERIFY(readCsv(fixture(QStringLiteral("keepassxc.csv")), QString(), data, error));
+    // A record that spans two lines moves the next one down.
+    QCOMPARE(data.entryLine, (std::vector<qint64>{2, 4, 5}));
+    QCOMPARE(data.entries[0]->ModifiedAt, utc(2024, 3, 2, 10, 30));
+    QCOMPARE(data.entries[0]->Created, utc(2024, 1, 15, 8, 0));
+    QCOMPARE(data.entries[1]->Created, 0.0);
+
+    QVERIFY(readCsv(fixture(QStringLiteral("firefox.csv")), QString(), data, error));
+    QCOMPARE(data.entries[0]->Created, datetime::fromQDateTime(QDateTime::fromMSecsSinceEpoch(1700000000000, Qt::UTC)));
+    QCOMPARE(data.entries[0]->ModifiedAt,
+             datetime::fromQDateTime(QDateTime::fromMSecsSinceEpoch(1700001000000, Qt::UTC)));
+
+    // Spreadsheets of some locales separate with semicolons; empty lines are no entries.
+    QVERIFY(readCsv("name;url;username;password\r\n\r\nA;;u;\"p;w\"\r\n", QString(), data, error));
+    QCOMPARE(describe(data), QStringList{"|A|u|p;w||"});
+}
+
+void TestForeignImport::bitwardenDetails()
+{
+    ImportedData data;
+    ImportError error;
+    QVERIFY(readBitwardenJson(fixture(QStringLiteral("bitwarden.json")), QString(), data, error));
+    QCOMPARE(data.entries[0]->Created, utc(2023, 5, 1, 12, 0));
+    QCOMPARE(data.entries[0]->ModifiedAt, utc(2023, 6, 1, 12, 30, 0, 123));
+    QCOMPARE(data.entries[1]->Created, 0.0);
+}
+
+void TestForeignImport::refused_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("error"); // the start of ImportError::text()
+
+    const QByteArray entry = "<KeePassFile><Root><Group><Name>G</Name><Entry>";
+    QTest::newRow("xml truncated") << int(Format::KeePassXml) << entry + "<String><Key>Title</Key><Val"
+                                   << "line 1, column 76: Premature end of document";
+    QTest::newRow("xml billion laughs")
+        << int(Format::KeePassXml)
+        << QByteArray(
+               "<?xml version=\"1.0\"?>\n<!DOCTYPE KeePassFile [\n <!ENTITY a \"aaaaaaaaaa\">\n"
+               " <!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">\n <!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">\n"
+               "]>\n<KeePassFile><Root><Group><Name>&c;</Name></Group></Root></KeePassFile>")
+        << "line 6, column 3: a document type declaration (DTD) is not accepted";
+    QTest::newRow("xml external entity")
+        << int(Format::KeePassXml)
+        << QByteArray(
+               "<!DOCTYPE x [<!ENTITY e SYSTEM \"file:///etc/passwd\">]><KeePassFile><Root>&e;</Root></KeePassFile>")
+        << "line 1, column";
+    QTest::newRow("xml undeclared entity") << int(Format::KeePassXml)
+                                           << entry + "<String><Key>Title</Key><Value>&e;</Value></String></Entry>"
+                                                      "</Group></Root></KeePassFile>"
+                                           << "line 1, column";
+    QTest::newRow("xml enciphered value")
+        << int(Format::KeePassXml)
+        << entry + "\n<String><Key>Password</Key><Value Protected=\"True\">c2VjcmV0</Value></String>"
+        << "line 2, column 52: this value is enciphered";
+    QTest::newRow("xml other document") << int(Format::KeePassXml) << QByteArray("<html><body/></html>")
+                                        << "line 1, column 7: the document element is <html>";
+    QTest::newRow("xml without root") << int(Format::KeePassXml) << QByteArray("<KeePassFile><Meta/></KeePassFile>")
+                                      << "line 1, column 35: no <Root> element";
+    QTest::newRow("xml bad date") << int(Format::KeePassXml)
+                                  << entry + "<Times><CreationTime>yesterday</CreationTime></Times></Entry>"
+                                  << "line 1, column 93: \"yesterday\" is not a date";
+    QTest::newRow("xml huge field") << int(Format::KeePassXml)
+                                    << entry + "<String><Key>Notes</Key><Value>" + QByteArray(kMaxFieldChars + 1, 'x') +
+                                           "</Value></String></Entry></Group></Root></KeePassFile>"
+                                    << "line 1, column";
+    QByteArray deep = "<KeePassFile><Root>";
+    for (int i = 0; i <= kMaxGroupDepth; ++i)
+        deep += "<Group>";
+    QTest::newRow("xml nested too deep") << int(Format::KeePassXml) << deep << "line 1, column";
+
+    QTest::newRow("csv quote not closed") << int(Format::Csv) << QByteArray("name,url,password\nA,\"http://x,pw\n")
+                                          << "line 2, column 3: the quoted field that starts here is not closed";
+    QTest::newRow("csv text after quote") << int(Format::Csv) << QByteArray("name,url,password\nA,\"x\"y,pw\n")
+                                          << "line 2, column 6: text after the closing quote";
+    QTest::newRow("csv short row") << int(Format::Csv) << QByteArray("name,url,password\nA,B,C\nD,E\n")
+                                   << "line 3: 2 fields where the header line has 3";
+    QTest::newRow("csv not utf-8") << int(Format::Csv) << QByteArray("name,url,password\nA,B,C\nJos\xE9,B,C\n")
+                                   << "line 3: not UTF-8 text";
+    QTest::newRow("csv no password column")
+        << int(Format::Csv) << QByteArray("a,b,c\n1,2,3\n") << "line 1: the first line names no \"password\" column";
+    QTest::newRow("csv empty") << int(Format::Csv) << QByteArray() << "the file is empty";
+    QTest::newRow("csv huge field") << int(Format::Csv)
+                                    << "name,password\nA,\"" + QByteArray(kMaxFieldChars + 1, 'x') + "\"\n"
+                                    << "line 2, column 3: a field of more than";
+    QTest::newRow("csv bad date") << int(Format::Csv) << QByteArray("title,password,created\nA,p,soon\n")
+                                  << "line 2, column 5: \"soon\" is not a date";
+
+    QTest::newRow("bitwarden syntax") << int(Format::BitwardenJson)
+                                      << QByteArray("{\"items\": [\n  {\"name\": \"a\",}\n]}") << "line 2, column 17: ";
+    QTest::newRow("bitwarden truncated") << int(Format::BitwardenJson) << QByteArray("{\"items\": [{\"name\": \"a\"")
+                                         << "line 1, column";
+    QTest::newRow("bitwarden encrypted") << int(Format::BitwardenJson)
+                                         << QByteArray("{\"encrypted\": true, \"items\": []}")
+                                         << "encrypted: this Bitwarden export is encrypted";
+    QTest::newRow("bitwarden wrong type")
+        << int(Format::BitwardenJson) << QByteArray("{\"items\": [{\"name\": \"a\", \"login\": {\"password\": 7}}]}")
+        << "items[0].login.password: expected a string";
+    QTest::newRow("bitwarden no items") << int(Format::BitwardenJson) << QByteArray("{\"folders\": []}")
+                                        << "items: no array of items";
+}
+
+void TestForeignImport::refused()
+{
+    QFETCH(int, format);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, error);
+    ImportedData data;
+    ImportError fault;
+    QVERIFY(!readForeign(bytes, Format(format), QString(), data, fault));
+    QVERIFY2(fault.text().startsWith(error), qPrintable(fault.text()));
+    QVERIFY(data.entries.empty());
+    QVERIFY(data.groups.empty());
+}
+
+void TestForeignImport::entitiesAreNeverExpanded()
+{
+    // The five predefined entities and character references are text, not expansion.
+    ImportedData data;
+    ImportError error;
+    QVERIFY(readKeePassXml("<KeePassFile><Root><Group><Name>&lt;&#233;&#x20AC;&gt;</Name></Group></Root></KeePassFile>",
+                           QString(), data, error));
+    QCOMPARE(data.groups[0].name, QStringLiteral("<é€>"));
+}
+
+void TestForeignImport::unstorableCharacters()
+{
+    const QByteArray csv = "group,name,username,password,notes\n"
+                           "Caf\xC3\xA9 \xE2\x98\x95,Snow \xE2\x98\x83,ok,p\xE2\x98\x83\xF0\x9F\x98\x80,fine\n"
+                           "G,Plain,\xCF\x80,pw,\xE2\x82\xAC stays\n";
+    ImportedData data;
+    ImportError error;
+    QVERIFY(readCsv(csv, QString(), data, error));
+    std::vector<Unstorable> found = findUnstorable(data, false);
+    QStringList lines;
+    for (const Unstorable& u : found)
+        lines << describe(u, false);
+    // A password's characters are counted, never shown; € is in the code page and stays.
+    QCOMPARE(lines, (QStringList{
+                        "group \"Café ☕\", name: 1 character (☕)",
+                        "line 2, entry \"Café ☕/Snow ☃\", name: 1 character (☃)",
+                        "line 2, entry \"Café ☕/Snow ☃\", password: 2 characters",
+                        "line 3, entry \"G/Plain\", login: 1 character (π)",
+                    }));
+    QCOMPARE(data.entries[0]->Password, QStringLiteral("p☃😀")); // nothing changed without replace
+
+    found = findUnstorable(data, true);
+    QCOMPARE(found.size(), size_t(4));
+    QCOMPARE(describe(found[2], true),
+             QStringLiteral("line 2, entry \"Café ☕/Snow ☃\", password: 2 characters replaced "
+                            "by \"?\""));
+    QCOMPARE(data.groups[0].name, QStringLiteral("Café ?"));
+    QCOMPARE(data.entries[0]->Name, QStringLiteral("Snow ?"));
+    QCOMPARE(data.entries[0]->Password, QStringLiteral("p??"));
+    QCOMPARE(data.entries[1]->Login, QStringLiteral("?"));
+    QCOMPARE(data.entries[1]->Notes, QStringLiteral("€ stays"));
+    QVERIFY(findUnstorable(data, false).empty());
+}
+
+void TestForeignImport::placementInADocument()
+{
+    DocumentState doc;
+    TGroupe* mine = doc.addGroup(QStringLiteral("Mine"));
+    doc.appendEntry(NewEntry(mine, QStringLiteral("kept")));
+    doc.setFtpEntry(0);
+    doc.SetModified(false);
+
+    // The window's way: everything under one group named after the file.
+    ImportedData data;
+    ImportError error;
+    QVERIFY(readCsv(fixture(QStringLiteral("bitwarden.csv")), QString(), data, error));
+    nestUnder(data, QStringLiteral("bitwarden.csv"));
+    ImportSummary s = addImported(data, doc, nullptr, QString());
+    QCOMPARE(s.groups, 3);
+    QCOMPARE(s.entries, 2);
+    QVERIFY(data.entries.empty());
+    QCOMPARE(s.top->Name, QStringLiteral("bitwarden.csv"));
+    QCOMPARE(describe(doc),
+             (QStringList{"Mine|kept||||",
+                          "bitwarden.csv/Social/Friends|Chat|erin|chat-pw|https://chat.example.org|Notes, "
+                          "with comma⏎PIN: 0000⏎Colour: blue⏎TOTP: "
+                          "otpauth://totp/Chat?secret=JBSWY3DPEHPK3PXP",
+                          "bitwarden.csv|Wifi code||||door 4411"}));
+    QCOMPARE(doc.FtpEntryIndex(), 0);
+    QVERIFY(!doc.Modified); // the caller's to set
+
+    // The command line's way: groups at the top, loose entries in a group of their own.
+    DocumentState fresh;
+    QVERIFY(readCsv(fixture(QStringLiteral("bitwarden.csv")), QString(), data, error));
+    s = addImported(data, fresh, nullptr, QStringLiteral("export"));
+    QCOMPARE(s.groups, 3);
+    QCOMPARE(s.top->Name, QStringLiteral("export"));
+    QCOMPARE(describe(fresh).last(), QStringLiteral("export|Wifi code||||door 4411"));
+}
+
+void TestForeignImport::ourJsonKeepsNoFtpMark()
+{
+    DocumentState doc;
+    TGroupe* g = doc.addGroup(QStringLiteral("G"));
+    TGroupe* c = doc.addGroup(QStringLiteral("C"), g);
+    doc.appendEntry(NewEntry(c, QStringLiteral("ftp")));
+    doc.appendEntry(NewEntry(nullptr, QStringLiteral("loose")));
+    doc.setFtpEntry(0);
+    ImportedData data;
+    ImportError error;
+    QVERIFY(readTresorinJson(docjson::toJson(doc), data, error));
+    QCOMPARE(describe(data), (QStringList{"G/C|ftp||||", "|loose||||"}));
+    QVERIFY(!data.entries[0]->IsFtpEntry);
+}
+
+void TestForeignImport::splitTotpLine_data()
+{
+    QTest::addColumn<QString>("notes");
+    QTest::addColumn<QString>("rest");
+    QTest::addColumn<QString>("totp");
+    QTest::newRow("none") << "a\r\nb"
+                          << "a\r\nb"
+                          << "";
+    QTest::newRow("last line") << "a\r\nTOTP: otpauth://totp/x?secret=A"
+                               << "a"
+                               << "otpauth://totp/x?secret=A";
+    QTest::newRow("first line") << "TOTP: otpauth://totp/x?secret=A\r\nb"
+                                << "b"
+                                << "otpauth://totp/x?secret=A";
+    QTest::newRow("middle, LF") << "a\nTOTP: otpauth://u\nb"
+                                << "a\nb"
+                                << "otpauth://u";
+    QTest::newRow("alone") << "TOTP: otpauth://u"
+                           << ""
+                           << "otpauth://u";
+    QTest::newRow("not at a line start") << "see TOTP: otpauth://u"
+                                         << "see TOTP: otpauth://u"
+                                         << "";
+    QTest::newRow("not a url") << "TOTP: 123456"
+                               << "TOTP: 123456"
+                               << "";
+}
+
+void TestForeignImport::splitTotpLine()
+{
+    QFETCH(QString, notes);
+    QFETCH(QString, rest);
+    QFETCH(QString, totp);
+    QString gotRest, gotTotp;
+    foreign::splitTotpLine(notes, gotRest, gotTotp);
+    QCOMPARE(gotRest, rest);
+    QCOMPARE(gotTotp, totp);
+}
+
+void TestForeignImport::csvExport()
+{
+    DocumentState doc;
+    TGroupe* a = doc.addGroup(QStringLiteral("A"));
+    TGroupe* b = doc.addGroup(QStringLiteral("B"), a);
+    doc.addGroup(QStringLiteral("Empty"));
+    auto e = NewEntry(b, QStringLiteral("Say \"hi\", twice"));
+    e->Login = QStringLiteral("zoé");
+    e->Password = QStringLiteral("p\"w");
+    e->Notes = QStringLiteral("one\r\ntwo\r\nTOTP: otpauth://totp/x?secret=A");
+    e->Created = utc(2024, 1, 15, 8, 0);
+    e->ModifiedAt = 0;
+    doc.appendEntry(std::move(e));
+    auto loose = NewEntry(nullptr, QStringLiteral("loose"));
+    loose->Created = 0;
+    doc.appendEntry(std::move(loose));
+    SecureBytes out;
+    const ExportResult r = exportToBytes(doc, ExportFormat::Csv, out);
+    QVERIFY(r.ok);
+    QCOMPARE(r.entries, 2);
+    // Two top-level groups and an entry without group: written under "Root", that entry in it.
+    QCOMPARE(QString::fromUtf8(out.bytes()),
+             QStringLiteral("\"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\",\"TOTP\",\"Icon\",\"Last "
+                            "Modified\",\"Created\"\n"
+                            "\"Root\",\"loose\",\"\",\"\",\"\",\"\",\"\",\"0\",\"\",\"\"\n"
+                            "\"Root/A/B\",\"Say \"\"hi\"\", twice\",\"zoé\",\"p\"\"w\",\"\",\"one\ntwo\","
+                            "\"otpauth://totp/x?secret=A\",\"0\",\"\",\"2024-01-15T08:00:00Z\"\n"));
+
+    // The streamed export is the same text, in pieces.
+    QByteArray streamed;
+    QVERIFY(writeExport(doc, ExportFormat::Csv, [&streamed](const char* d, qsizetype n) {
+                streamed.append(d, n);
+                return true;
+            }).ok);
+    QCOMPARE(streamed, out.bytes());
+    QVERIFY(!writeExport(doc, ExportFormat::Csv, [](const char*, qsizetype) { return false; }).ok);
+}
+
+void TestForeignImport::exportReadBack_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<bool>("oneTopGroup");
+    QTest::newRow("csv, one top group") << int(ExportFormat::Csv) << true;
+    QTest::newRow("csv, forest") << int(ExportFormat::Csv) << false;
+    QTest::newRow("xml, one top group") << int(ExportFormat::KeePassXml) << true;
+    QTest::newRow("xml, forest") << int(ExportFormat::KeePassXml) << false;
+}
+
+void TestForeignImport::exportReadBack()
+{
+    QFETCH(int, format);
+    QFETCH(bool, oneTopGroup);
+    DocumentState doc;
+    TGroupe* top = doc.addGroup(QStringLiteral("Coffre <&> \"é\""));
+    TGroupe* deep = top;
+    for (int i = 0; i < 30; ++i) // deeper than the indentation goes
+        deep = doc.addGroup(QStringLiteral("level %1").arg(i), deep);
+    const TGroupe* other =
+        oneTopGroup ? doc.addGroup(QStringLiteral("sibling"), top) : doc.addGroup(QStringLiteral("other"));
+    for (int i = 0; i < 3; ++i) {
+        auto e = NewEntry(i == 0 ? top : i == 1 ? deep : other, QStringLiteral("entry %1 \"é\" & <x>").arg(i));
+        e->Login = QStringLiteral("user,%1").arg(i);
+        e->Password = QStringLiteral("p\"w;<%1>&amp;").arg(i);
+        e->WebAddress = QStringLiteral("https://example.org/?a=1&b=%1").arg(i);
+        e->Notes =
+            QStringLiteral("line 1\r\n  indented, \"quoted\"\r\nTOTP: otpauth://totp/e%1?secret=JBSWY3DP").arg(i);
+        e->Created = utc(2020, 2, 29, 23, 59, 58);
+        e->ModifiedAt = i == 2 ? 0 : utc(2021, 7, 4, 12, 0);
+        doc.appendEntry(std::move(e));
+    }
+    SecureBytes out;
+    QVERIFY(exportToBytes(doc, ExportFormat(format), out).ok);
+
+    ImportedData data;
+    ImportError error;
+    QVERIFY2(readForeign(out.bytes(), foreign::detectFormat(out.bytes()), QString(), data, error),
+             qPrintable(error.text()));
+    QStringList expected = describe(doc);
+    if (!oneTopGroup)
+        for (QString& line : expected)
+            line.prepend(QStringLiteral("Root/"));
+    QCOMPARE(describe(data), expected);
+    for (size_t i = 0; i < data.entries.size(); ++i) {
+        QCOMPARE(data.entries[i]->Created, doc.entry(int(i))->Created);
+        QCOMPARE(data.entries[i]->ModifiedAt, doc.entry(int(i))->ModifiedAt);
+    }
+}
+
+void TestForeignImport::xmlExportLeavesOutWhatXmlCannotCarry()
+{
+    DocumentState doc;
+    auto e = NewEntry(doc.addGroup(QStringLiteral("G")), QStringLiteral("bell\x07 and\ttab"));
+    e->Notes = QStringLiteral("a lone\rCR");
+    doc.appendEntry(std::move(e));
+    SecureBytes out;
+    const ExportResult r = exportToBytes(doc, ExportFormat::KeePassXml, out);
+    QCOMPARE(r.droppedCharacters, 1);
+    ImportedData data;
+    ImportError error;
+    QVERIFY2(readKeePassXml(out.bytes(), QString(), data, error), qPrintable(error.text()));
+    QCOMPARE(data.entries[0]->Name, QStringLiteral("bell and\ttab"));
+    QCOMPARE(data.entries[0]->Notes, QStringLiteral("a lone\r\nCR")); // a line break, kept as one
+}
+
+QTEST_GUILESS_MAIN(TestForeignImport)
+#include "tst_foreignimport.moc"
