@@ -1,6 +1,7 @@
 // The document view as the main window uses it: tree and list kept in step, sorting by column
 // clicks, row painting, the notes panel, hints and the enabling of the commands.
 
+#include "app/gui/window/CommandEnabler.h"
 #include "app/gui/window/Commands.h"
 #include "app/gui/views/DocumentView.h"
 #include "app/core/EntryHint.h"
@@ -115,6 +116,7 @@ private:
     std::unique_ptr<DocumentView> m_view;
     std::unique_ptr<QWidget> m_commandOwner;
     std::unique_ptr<Commands> m_commands;
+    std::unique_ptr<CommandEnabler> m_enabler;
     QAction* command(CommandId id) const { return (*m_commands)[id]; }
     TGroupe* m_bank = nullptr;
     TGroupe* m_cards = nullptr;
@@ -149,6 +151,7 @@ void TestViewsWidget::init()
     m_view = std::make_unique<DocumentView>();
     m_view->entryModel()->setCollatorLocale(QLocale(QLocale::French, QLocale::France));
     m_view->setCommands(m_commands.get());
+    m_enabler = std::make_unique<CommandEnabler>(*m_commands, *m_view);
     m_view->setDocument(m_doc.get());
     m_view->resize(760, 420);
     m_view->show();
@@ -158,6 +161,7 @@ void TestViewsWidget::init()
 
 void TestViewsWidget::cleanup()
 {
+    m_enabler.reset();
     m_view.reset();
     m_doc.reset();
     m_commands.reset();

@@ -1,7 +1,9 @@
 #include "app/gui/commands/GroupEntryCommands.h"
 
+#include "app/gui/window/CommandEnabler.h"
 #include "app/gui/window/Commands.h"
 
+#include "app/gui/commands/ClipboardCommands.h"
 #include "app/gui/views/CellEditing.h"
 #include "app/gui/views/DocumentView.h"
 #include "app/gui/views/EntryListModel.h"
@@ -20,8 +22,8 @@
 #include <QLineEdit>
 
 GroupEntryCommands::GroupEntryCommands(DocumentView* view, DocumentState& doc, Settings& settings,
-                                       const Commands& commands, QObject* parent)
-    : QObject(parent), m_view(view), m_doc(doc), m_settings(settings), m_commands(commands)
+                                       const Commands& commands, CommandEnabler& enabler, QObject* parent)
+    : QObject(parent), m_view(view), m_doc(doc), m_settings(settings), m_commands(commands), m_enabler(enabler)
 {
     connect(view->groupModel(), &GroupTreeModel::groupRenamed, this, [this](TGroupe*, bool changed) {
         if (changed)
@@ -31,11 +33,6 @@ GroupEntryCommands::GroupEntryCommands(DocumentView* view, DocumentState& doc, S
     connect(view->arbo(), &GroupTreeView::entryDropped, this, &GroupEntryCommands::entryDroppedOnGroup);
     connect(view->arbo(), &GroupTreeView::groupDropped, this, &GroupEntryCommands::groupDropped);
     connect(view->cellEditing(), &CellEditing::newEntryRequested, this, &GroupEntryCommands::NewEntry);
-}
-
-void GroupEntryCommands::setEnabled(CommandId id, bool enabled)
-{
-    m_commands[id]->setEnabled(enabled);
 }
 
 TfrmGenerateur* GroupEntryCommands::generator()
@@ -71,9 +68,7 @@ void GroupEntryCommands::NewGroup()
     if (parent)
         tree->expand(model->indexForGroup(parent));
     m_view->selectGroup(group);
-    setEnabled(CommandId::NewEntree, !m_doc.ReadOnlyLock);
-    setEnabled(CommandId::NewGenerateur, !m_doc.ReadOnlyLock);
-    setEnabled(CommandId::Chercher, true);
+    m_enabler.refresh(EnablingMoment::GroupAdded);
     tree->setFocus(Qt::OtherFocusReason);
     tree->edit(model->indexForGroup(group));
     m_doc.SetModified(true);
@@ -98,7 +93,7 @@ void GroupEntryCommands::Delete()
         m_view->clearEntryRows();
         DeleteGroupEntries(m_doc, group);
         m_view->groupModel()->removeGroup(group);
-        setEnabled(CommandId::Chercher, !m_doc.Groups().empty());
+        m_enabler.refresh(EnablingMoment::GroupDeleted);
         m_doc.SetModified(ModifiedAfterGroupDeletion(m_doc));
         return;
     }
@@ -160,11 +155,6 @@ void GroupEntryCommands::NewWithGeneratedPassword()
 void GroupEntryCommands::SetReadOnlyLock(bool value)
 {
     m_doc.ReadOnlyLock = value;
-    for (const CommandId id : {CommandId::ChangeMeta, CommandId::SynchroFTP, CommandId::NewEntree, CommandId::NewGenerateur, CommandId::RenEntree, CommandId::DelEntree, CommandId::Couper, CommandId::Coller, CommandId::NewGrp, CommandId::RenGrp, CommandId::DelGrp, CommandId::Sauver, CommandId::SauverSous, CommandId::SauverFTP, CommandId::Fusionner, CommandId::Importer})
-        setEnabled(id, !value);
-    // The FTP entry mark changes the document too; unlocked, the selection decides again.
-    if (value)
-        setEnabled(CommandId::SetFTP, false);
     if (value)
         m_view->cellEditing()->discard();
     m_view->setReadOnlyLock(value);
@@ -172,6 +162,10 @@ void GroupEntryCommands::SetReadOnlyLock(bool value)
     m_view->arbo()->setDragEnabled(!value);
     m_doc.SetModified(value ? m_doc.Modified : false);
     m_view->liste()->viewport()->update();
+    // Once the view shows the lock: unlocked, the selection and the clipboard decide again.
+    EnablingFacts facts;
+    facts.clipboardHoldsEntry = ClipboardCommands::clipboardHoldsEntry();
+    m_enabler.refresh(EnablingMoment::ReadOnlyLock, facts);
 }
 
 void GroupEntryCommands::entryRowDropped(int fromRow, int dropIndex)

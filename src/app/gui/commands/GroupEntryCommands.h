@@ -7,6 +7,7 @@
 #include <functional>
 
 class DocumentState;
+class CommandEnabler;
 class Commands;
 class DocumentView;
 class QAction;
@@ -23,9 +24,8 @@ class GroupEntryCommands : public QObject
 {
     Q_OBJECT
 public:
-    // `action` finds a command of the window by its name.
-    GroupEntryCommands(DocumentView* view, DocumentState& doc, Settings& settings,
-                       const Commands& commands, QObject* parent = nullptr);
+    GroupEntryCommands(DocumentView* view, DocumentState& doc, Settings& settings, const Commands& commands,
+                       CommandEnabler& enabler, QObject* parent = nullptr);
 
     // ActionNewGrp: last child of the selected group (or last top-level group), named
     // Msg("Groupe"), selected, its name being edited.
@@ -37,7 +37,8 @@ public:
     void NewEntry();
     // actNewGenerateur: New entry, then the generator window; its OK fills the password.
     void NewWithGeneratedPassword();
-    // Switches the lock that refuses every change of the document.
+    // Switches the lock that refuses every change of the document (the commands that would
+    // change or save it are disabled; unlocked, the selection decides again).
     void SetReadOnlyLock(bool value);
 
     // Drops: a list row before row `dropIndex` (the row count: after the last row), a list row on
@@ -56,12 +57,12 @@ signals:
 
 private:
     TfrmGenerateur* generator();
-    void setEnabled(CommandId id, bool enabled);
 
     DocumentView* m_view;
     DocumentState& m_doc;
     Settings& m_settings;
     const Commands& m_commands;
+    CommandEnabler& m_enabler;
     TfrmGenerateur* m_generator = nullptr;
     bool m_generatorGuarded = false;
 };

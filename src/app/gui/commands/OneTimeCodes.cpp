@@ -2,7 +2,7 @@
 
 #include "app/gui/commands/ClipboardCommands.h"
 #include "app/gui/views/DocumentView.h"
-#include "app/gui/window/Commands.h"
+#include "app/gui/window/CommandEnabler.h"
 #include "document/DocumentModel.h"
 #include "lang/LangTable.h"
 
@@ -11,9 +11,9 @@
 #include <QLabel>
 #include <QTimer>
 
-OneTimeCodes::OneTimeCodes(DocumentView* view, const Commands& commands, ClipboardCommands* clipboard,
+OneTimeCodes::OneTimeCodes(DocumentView* view, CommandEnabler& enabler, ClipboardCommands* clipboard,
                            QLabel* status, QObject* parent)
-    : QObject(parent), m_view(view), m_commands(commands), m_clipboard(clipboard), m_status(status),
+    : QObject(parent), m_view(view), m_enabler(enabler), m_clipboard(clipboard), m_status(status),
       m_timer(new QTimer(this)), m_clock([] { return QDateTime::currentSecsSinceEpoch(); })
 {
     m_timer->setInterval(1000);
@@ -38,7 +38,9 @@ void OneTimeCodes::refresh()
         m_notes = entry->Notes;
         m_parameters = otp::FindInNotes(m_notes);
     }
-    m_commands[CommandId::CopierCode]->setEnabled(m_parameters.has_value());
+    EnablingFacts facts;
+    facts.codeFound = m_parameters.has_value();
+    m_enabler.refresh(EnablingMoment::OneTimeCodeChecked, facts);
     if (!m_parameters) {
         m_timer->stop();
         m_status->clear();

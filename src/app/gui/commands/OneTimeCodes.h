@@ -11,7 +11,7 @@
 #include <optional>
 
 class ClipboardCommands;
-class Commands;
+class CommandEnabler;
 class DocumentView;
 class QTimer;
 struct TFeuille;
@@ -25,7 +25,7 @@ class OneTimeCodes : public QObject
 public:
     using Clock = std::function<qint64()>; // seconds since the epoch
 
-    OneTimeCodes(DocumentView* view, const Commands& commands, ClipboardCommands* clipboard, QLabel* status,
+    OneTimeCodes(DocumentView* view, CommandEnabler& enabler, ClipboardCommands* clipboard, QLabel* status,
                  QObject* parent = nullptr);
 
     void setClock(Clock clock) { m_clock = std::move(clock); }
@@ -38,7 +38,7 @@ public:
 
 private:
     DocumentView* m_view;
-    const Commands& m_commands;
+    CommandEnabler& m_enabler;
     ClipboardCommands* m_clipboard;
     QPointer<QLabel> m_status; // goes with the status bar
     QTimer* m_timer;

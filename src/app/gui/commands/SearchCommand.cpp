@@ -1,5 +1,6 @@
 #include "app/gui/commands/SearchCommand.h"
 
+#include "app/gui/window/CommandEnabler.h"
 #include "app/gui/window/Commands.h"
 
 #include "app/gui/views/CellEditing.h"
@@ -14,8 +15,8 @@
 #include <QAction>
 
 SearchCommand::SearchCommand(DocumentView* view, DocumentState& doc, const Commands& commands,
-                             QObject* parent)
-    : QObject(parent), m_view(view), m_doc(doc), m_commands(commands)
+                             CommandEnabler& enabler, QObject* parent)
+    : QObject(parent), m_view(view), m_doc(doc), m_commands(commands), m_enabler(enabler)
 {
 }
 
@@ -50,8 +51,7 @@ void SearchCommand::turnOn()
         m_commands[CommandId::Chercher]->setChecked(false);
         return;
     }
-    if (QAction* newGroup = m_commands[CommandId::NewGrp])
-        newGroup->setEnabled(false);
+    m_enabler.refresh(EnablingMoment::SearchTurnedOn);
     const entrysearch::Result result = entrysearch::Search(m_doc, m_filterText);
     m_view->showSearchResults(result.entries, result.paths);
     // The web column keeps the width it was fitted to.
@@ -62,7 +62,6 @@ void SearchCommand::turnOn()
 void SearchCommand::showGroupView()
 {
     m_filterText.clear();
-    if (QAction* newGroup = m_commands[CommandId::NewGrp])
-        newGroup->setEnabled(!m_doc.ReadOnlyLock);
+    m_enabler.refresh(EnablingMoment::SearchTurnedOff);
     m_view->endSearchView();
 }

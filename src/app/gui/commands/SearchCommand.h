@@ -5,6 +5,7 @@
 
 #include <functional>
 
+class CommandEnabler;
 class DocumentState;
 class Commands;
 class DocumentView;
@@ -18,7 +19,7 @@ class SearchCommand : public QObject
 {
     Q_OBJECT
 public:
-    SearchCommand(DocumentView* view, DocumentState& doc, const Commands& commands,
+    SearchCommand(DocumentView* view, DocumentState& doc, const Commands& commands, CommandEnabler& enabler,
                   QObject* parent = nullptr);
 
     // The command ran: its check mark was toggled first; this runs the state it now shows.
@@ -37,5 +38,6 @@ private:
     DocumentView* m_view;
     DocumentState& m_doc;
     const Commands& m_commands;
+    CommandEnabler& m_enabler;
     QString m_filterText;
 };

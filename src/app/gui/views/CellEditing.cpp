@@ -274,10 +274,10 @@ bool CellEditing::edExit()
         return false;
     }
     m_view->entryModel()->setCellText(m_view->rowOfEntry(entry), column, text);
-    if (QAction* copy = m_view->command(CommandId::Copier); copy && column == int(EntryField::Password))
-        copy->setEnabled(true);
-    if (QAction* openUrl = m_view->command(CommandId::OpenURL); openUrl && column == int(EntryField::WebAddress))
-        openUrl->setEnabled(!text.isEmpty());
+    EnablingFacts facts;
+    facts.committedColumn = column;
+    facts.committedTextEmpty = text.isEmpty();
+    m_view->refreshCommands(EnablingMoment::CellCommitted, facts);
     m_editor->hide();
     m_entry = nullptr;
     m_committing = false;

@@ -305,10 +305,7 @@ void DocumentView::ArboChange()
             selectRow(0);
     }
     resumeRepaint();
-    setNewEntryEnabled(newEntryEnabledAfterGroupReport(selectionState()));
-    // Rename group (F2) and Delete group follow the selection too, not only the menus: the key
-    // must reach the command whenever a group is selected.
-    updateGroupMenuActions();
+    refreshCommands(EnablingMoment::GroupReported);
     emit groupChanged(group);
 }
 
@@ -346,13 +343,7 @@ void DocumentView::onRowSelectionChanged()
 
 void DocumentView::ListeSelectItem(TFeuille* entry, bool selected)
 {
-    const SelectionState s = selectionState();
-    enable(CommandId::Copier, copyEnabledOnRowChange(s));
-    enable(CommandId::OpenURL, openUrlEnabledOnRowChange(s));
-    // Likewise Rename entry (F2) and Delete entry follow the row selection.
-    const EntryCommandsEnabling e = entryMenuEnabling(s);
-    enable(CommandId::RenEntree, e.renameEntry);
-    enable(CommandId::DelEntree, e.deleteEntry);
+    refreshCommands(EnablingMoment::RowSelection);
     if (selected) {
         setMemoForEntry(entry);
         if (m_autoHide && dropIndex() == -1)
@@ -633,7 +624,7 @@ void DocumentView::showSearchResults(const std::vector<TFeuille*>& entries, cons
     m_arbo->hide();
     m_entryModel->clear();
     m_entryModel->setPathColumn(true);
-    setNewEntryEnabled(false);
+    refreshCommands(EnablingMoment::SearchResultsShown);
     m_entryModel->fillSearchRows(entries, paths);
     m_liste->resizeColumnToContents(EntryListModel::WebColumn);
     m_liste->resizeColumnToContents(EntryListModel::PathColumn);
@@ -672,7 +663,7 @@ int DocumentView::insertEntryRow(int row, TFeuille* entry)
     if (row < 0 || row > m_entryModel->count())
         row = m_entryModel->count();
     m_entryModel->insertEntryRow(row, EntryListModel::makeRow(entry));
-    setNewEntryEnabled(newEntryEnabledAfterRowAdded(selectionState()));
+    refreshCommands(EnablingMoment::RowAdded);
     selectRow(row);
     return row;
 }
@@ -681,7 +672,9 @@ void DocumentView::removeEntryRow(int row)
 {
     if (row < 0 || row >= m_entryModel->count())
         return;
-    setNewEntryEnabled(newEntryEnabledBeforeRowRemoved(selectionState(), m_entryModel->count() - 1));
+    EnablingFacts facts;
+    facts.rowsLeft = m_entryModel->count() - 1;
+    refreshCommands(EnablingMoment::RowAboutToBeRemoved, facts);
     if (row == selectedRow())
         selectRow(-1);
     // No other row takes the selection over.
@@ -732,13 +725,7 @@ QAction* DocumentView::command(CommandId id) const
     return m_commands ? (*m_commands)[id] : nullptr;
 }
 
-void DocumentView::enable(CommandId id, bool on) const
-{
-    if (QAction* a = command(id))
-        a->setEnabled(on);
-}
-
-SelectionState DocumentView::selectionState(bool clipboardHoldsEntry) const
+SelectionState DocumentView::selectionState() const
 {
     SelectionState s;
     s.groupSelected = selectedGroup() != nullptr;
@@ -748,48 +735,31 @@ SelectionState DocumentView::selectionState(bool clipboardHoldsEntry) const
     s.rowIsFtpEntry = entry && entry->IsFtpEntry;
     s.searchActive = m_searchView;
     s.readOnlyLock = m_readOnly;
-    s.clipboardHoldsEntry = clipboardHoldsEntry;
     return s;
 }
 
-void DocumentView::setNewEntryEnabled(bool enabled)
+void DocumentView::refreshCommands(EnablingMoment moment, const EnablingFacts& facts)
 {
-    enable(CommandId::NewEntree, enabled);
-    enable(CommandId::NewGenerateur, enabled);
+    emit commandsRefreshRequested(moment, facts);
 }
 
 void DocumentView::updateGroupMenuActions()
 {
-    const bool on = groupCommandsEnabled(selectionState());
-    enable(CommandId::RenGrp, on);
-    enable(CommandId::DelGrp, on);
+    refreshCommands(EnablingMoment::GroupMenuOpening);
 }
 
 void DocumentView::updateEntryMenuActions(bool clipboardHoldsEntry)
 {
-    const EntryCommandsEnabling e = entryMenuEnabling(selectionState(clipboardHoldsEntry));
-    setNewEntryEnabled(e.newEntry);
-    const std::pair<QAction*, bool> rules[] = {
-        {command(CommandId::RenEntree), e.renameEntry},
-        {command(CommandId::DelEntree), e.deleteEntry},
-        {command(CommandId::Couper), e.cut},
-        {command(CommandId::Copier), e.copy},
-        {command(CommandId::Coller), e.paste},
-        {command(CommandId::OpenURL), e.openUrl},
-        {command(CommandId::SetFTP), e.setFtp},
-    };
-    for (const auto& [action, enabled] : rules)
-        if (action)
-            action->setEnabled(enabled);
-    if (command(CommandId::SetFTP))
-        command(CommandId::SetFTP)->setChecked(e.setFtpChecked);
+    EnablingFacts facts;
+    facts.clipboardHoldsEntry = clipboardHoldsEntry;
+    refreshCommands(EnablingMoment::EntryMenuOpening, facts);
 }
 
 void DocumentView::updateClipboardActions(bool clipboardHoldsEntry)
 {
-    const EntryCommandsEnabling e = entryMenuEnabling(selectionState(clipboardHoldsEntry));
-    enable(CommandId::Couper, e.cut);
-    enable(CommandId::Coller, e.paste);
+    EnablingFacts facts;
+    facts.clipboardHoldsEntry = clipboardHoldsEntry;
+    refreshCommands(EnablingMoment::ClipboardChanged, facts);
 }
 
 void DocumentView::prepareEntryContextMenu(const QPoint& viewportPos)

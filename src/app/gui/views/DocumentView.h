@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/core/CommandEnabling.h"
 #include "app/gui/window/Commands.h"
 #include "app/gui/views/NotesEdit.h"
 #include "document/gui/StorableTextGuard.h"
@@ -21,7 +22,6 @@ class QPlainTextEdit;
 class QSplitter;
 class QTimer;
 class QToolButton;
-struct SelectionState;
 struct TFeuille;
 struct TGroupe;
 
@@ -29,14 +29,15 @@ struct TGroupe;
 // The central widget of the main window: group tree "Arbo" on the left, entry list "Liste" on
 // the right above the notes panel (notes editor "Memo", hide/show button "CacherBtn", label
 // "LabelInfo"). It shows the document it is given but never owns it, keeps the list in step
-// with the tree, sorts the list, follows the row selection with the notes editor and the
-// enabling of the commands given by setCommands, and reports hints for the status bar.
+// with the tree, sorts the list, follows the row selection with the notes editor, and reports
+// hints for the status bar.
 //
-// Moments when enabling changes by itself: the grouped tree selection report (New entry, New
-// with generation), a row selected or deselected (Copy, Open web site), a row appended or
-// removed through this class, the read-only lock. The main window calls
-// updateGroupMenuActions() / updateEntryMenuActions() from the aboutToShow of the Groupe and
-// Element menus and of the two context menus.
+// The view switches no command itself: at the moments that change enabling (the grouped tree
+// selection report, a row selected or deselected, a row appended or removed through this class,
+// the search results shown) it asks for a refresh through commandsRefreshRequested, which the
+// window's CommandEnabler answers. The main window calls updateGroupMenuActions() /
+// updateEntryMenuActions() from the aboutToShow of the Groupe and Element menus and of the two
+// context menus.
 //
 // Rows refer to entries they do not own. Commands that take entries out of the document keep
 // this order, so that no row ever refers to a freed entry:
@@ -87,8 +88,9 @@ public:
     // Runs a pending tree report at once (after code that selected a group and needs the list now).
     void flushGroupChange();
     bool groupChangePending() const;
-    // The tree report itself: rows of the selected group, sorted, first row selected, New entry
-    // and New with generation enabled when a group is selected and the lock is off.
+    // The tree report itself: rows of the selected group, sorted, first row selected, then the
+    // group report's enabling (New entry and New with generation when a group is selected and the
+    // lock is off).
     void ArboChange();
 
     // --- sorting --------------------------------------------------------------------------
@@ -165,14 +167,13 @@ public:
     bool autoCopy() const { return m_autoCopy; }
 
     // --- enabling -------------------------------------------------------------------------
-    // The commands whose enabling follows the selection in the tree and the list (New entry, New
-    // with generation, Rename, Delete, Cut, Copy, Paste, the FTP entry mark, Open web site, the
-    // group commands) and Hide passwords, whose check the list follows. The main window owns
-    // them; the view only switches their enabling (and the FTP mark's check). Null: none.
+    // The main window's commands: Hide passwords, whose check the list follows. Null: none.
     void setCommands(const Commands* commands);
-    // One of them, or null when the view has none.
-    QAction* command(CommandId id) const;
-    void enable(CommandId id, bool on) const;
+    // What the enabling rules read of the view (the clipboard is the caller's to tell).
+    SelectionState selectionState() const;
+    // Asks for the enabling of a moment (commandsRefreshRequested).
+    void refreshCommands(EnablingMoment moment, const EnablingFacts& facts = {});
+    // The Groupe menu, the Element menu (or their context menus) are about to open.
     void updateGroupMenuActions();
     void updateEntryMenuActions(bool clipboardHoldsEntry);
     // Cut and Paste alone, as the menus would set them; they follow the selection and the
@@ -212,6 +213,8 @@ signals:
     // Right button in the tree (the node under the pointer is already selected) or in the list.
     void groupContextMenuRequested(const QPoint& globalPos);
     void entryContextMenuRequested(const QPoint& globalPos);
+    // The enabling of the commands is to follow `moment`.
+    void commandsRefreshRequested(EnablingMoment moment, const EnablingFacts& facts);
     // AutoCopy of the word double-clicked in the notes.
     void notesWordCopyRequested(const QString& word);
     void notesPanelToggled(bool hidden);
@@ -229,13 +232,12 @@ private:
     void setMemoForEntry(const TFeuille* entry);
     void storeNotesIfChanged(TFeuille* entry);
     bool entryAlive(const TFeuille* entry) const;
-    void setNewEntryEnabled(bool enabled);
     void showSortArrow();
     void sortRows();
     void onNotesSplitterMoved();
     void applyNotesHeight(int height);
     void updateCacherArrow();
-    SelectionState selectionState(bool clipboardHoldsEntry = false) const;
+    QAction* command(CommandId id) const;
 
     DocumentState* m_doc = nullptr;
     const Commands* m_commands = nullptr;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/core/CommandId.h"
+
 #include <QList>
 #include <QString>
 
@@ -7,55 +9,6 @@
 
 class QAction;
 class QWidget;
-
-// Every command of the main window, by a typed id. Code reaches a command through its id; the
-// object name (the command's name in the language tables, "ActionSauver"...) is for the tables,
-// the translator's export and the tests.
-enum class CommandId
-{
-    Nouveau,
-    Ouvrir,
-    OuvrirFTP,
-    Fusionner,
-    Sauver,
-    SauverSous,
-    SauverFTP,
-    MRU1,
-    MRU2,
-    MRU3,
-    MRU4,
-    Quitter,
-    ChangeMeta,
-    Chercher,
-    NewGrp,
-    RenGrp,
-    DelGrp,
-    NewEntree,
-    NewGenerateur,
-    RenEntree,
-    DelEntree,
-    Couper,
-    Copier,
-    Coller,
-    SetFTP,
-    OpenURL,
-    HidePwd,
-    Generateur,
-    SynchroFTP,
-    InfoFich,
-    Option,
-    MajWeb,
-    Support,
-    About,
-    CopierCode,
-    Sante,
-    Importer,
-    Exporter,
-    Count,
-    // Not commands: places in a menu or tool bar layout.
-    Separator,
-    MruSeparator,
-};
 
 // The commands of the main window, made once from one table (name, fixed category, built-in
 // French caption and hint, shortcut, initial enabling, check item, icon), owned by the window

@@ -3,6 +3,7 @@
 #include "app/gui/views/CellEditing.h"
 #include "app/gui/commands/ClipboardCommands.h"
 #include "app/gui/views/DocumentView.h"
+#include "app/gui/window/CommandEnabler.h"
 #include "app/gui/window/ElidedLabel.h"
 #include "app/gui/views/EntryListView.h"
 #include "app/gui/commands/FtpSync.h"
@@ -423,6 +424,7 @@ void TfrmTresorin::createIdleLock()
 
 void TfrmTresorin::connectCommands()
 {
+    m_enabler = new CommandEnabler(*m_cmds, *m_view, this);
     connect(cmd(CommandId::Nouveau), &QAction::triggered, this, &TfrmTresorin::NewDocument);
     connect(cmd(CommandId::Ouvrir), &QAction::triggered, this, &TfrmTresorin::OpenCommand);
     connect(cmd(CommandId::Fusionner), &QAction::triggered, this, &TfrmTresorin::MergeCommand);
@@ -461,8 +463,7 @@ void TfrmTresorin::connectCommands()
     connect(cmd(CommandId::MajWeb), &QAction::triggered, this,
             [this] { ActionMajWebExecute(cmd(CommandId::MajWeb)); });
 
-    m_groupEntry = new GroupEntryCommands(
-        m_view, m_doc, m_settings, *m_cmds, this);
+    m_groupEntry = new GroupEntryCommands(m_view, m_doc, m_settings, *m_cmds, *m_enabler, this);
     GroupEntryCommands* commands = m_groupEntry;
     connect(cmd(CommandId::NewGrp), &QAction::triggered, commands, &GroupEntryCommands::NewGroup);
     connect(cmd(CommandId::DelGrp), &QAction::triggered, commands, &GroupEntryCommands::Delete);
@@ -480,12 +481,11 @@ void TfrmTresorin::connectCommands()
     connect(cmd(CommandId::Copier), &QAction::triggered, m_clipboard, &ClipboardCommands::Copy);
     connect(cmd(CommandId::Couper), &QAction::triggered, m_clipboard, &ClipboardCommands::Cut);
     connect(cmd(CommandId::Coller), &QAction::triggered, m_clipboard, &ClipboardCommands::Paste);
-    m_codes = new OneTimeCodes(m_view, *m_cmds, m_clipboard, m_codeLabel, this);
+    m_codes = new OneTimeCodes(m_view, *m_enabler, m_clipboard, m_codeLabel, this);
     connect(cmd(CommandId::CopierCode), &QAction::triggered, m_codes, &OneTimeCodes::copyCode);
     m_health = new HealthCommand(m_view, m_doc, this, this);
     connect(cmd(CommandId::Sante), &QAction::triggered, m_health, &HealthCommand::run);
-    m_search = new SearchCommand(
-        m_view, m_doc, *m_cmds, this);
+    m_search = new SearchCommand(m_view, m_doc, *m_cmds, *m_enabler, this);
     connect(cmd(CommandId::Chercher), &QAction::triggered, m_search,
             &SearchCommand::ActionChercherExecute);
     connect(commands, &GroupEntryCommands::generatedPasswordReceived, this, &TfrmTresorin::RestartIdleTimer);
@@ -875,9 +875,7 @@ void TfrmTresorin::updateTitle()
 
 void TfrmTresorin::enableDocumentCommands()
 {
-    cmd(CommandId::NewGrp)->setEnabled(!m_doc.ReadOnlyLock);
-    cmd(CommandId::ChangeMeta)->setEnabled(!m_doc.ReadOnlyLock);
-    cmd(CommandId::Chercher)->setEnabled(true);
+    m_enabler->refresh(EnablingMoment::DocumentShown);
 }
 
 void TfrmTresorin::commitPendingEdits()
@@ -913,12 +911,6 @@ void TfrmTresorin::commitCellEditor()
 void TfrmTresorin::SetReadOnlyLock(bool value)
 {
     m_groupEntry->SetReadOnlyLock(value);
-    // Unlocked, the selection decides again what the entry and group commands may do.
-    if (!value) {
-        m_view->updateGroupMenuActions();
-        const QMimeData* data = QApplication::clipboard()->mimeData();
-        m_view->updateEntryMenuActions(data && data->hasFormat(kEntryMimeType));
-    }
 }
 
 void TfrmTresorin::setOpenDialogFile(const QString& path)
@@ -964,7 +956,7 @@ bool TfrmTresorin::SaveDocumentAs()
     const QString chosen = SaveAsFileName(picked);
     if (!m_pipeline->AskNewMetaPassword(chosen))
         return false;
-    cmd(CommandId::ChangeMeta)->setEnabled(true);
+    m_enabler->refresh(EnablingMoment::MetaPasswordChosen);
     QString error;
     const bool saved = m_pipeline->SaveDocument(chosen, true, &error);
     // The title names the file that Save now writes to, also when this write failed.
@@ -1034,9 +1026,8 @@ void TfrmTresorin::resetDocument()
     showFtpMode(false);
     cmd(CommandId::SynchroFTP)->setChecked(m_doc.LocalDoc.SyncOn);
     updateTitle();
-    cmd(CommandId::ChangeMeta)->setEnabled(true);
-    cmd(CommandId::NewGrp)->setEnabled(true);
-    cmd(CommandId::Chercher)->setEnabled(true);
+    // Nothing is locked now: the commands of a document shown.
+    m_enabler->refresh(EnablingMoment::DocumentShown);
     // The empty tree is where the first group comes.
     m_view->arbo()->setFocus(Qt::OtherFocusReason);
 }
@@ -1097,7 +1088,7 @@ void TfrmTresorin::MergeCommand()
         m_view->selectGroup(selected);
     }
     if (report.outcome == Outcome::Merged)
-        cmd(CommandId::ChangeMeta)->setEnabled(true);
+        m_enabler->refresh(EnablingMoment::MetaPasswordChosen);
 }
 
 void TfrmTresorin::turnSearchFilterOff()

@@ -12,6 +12,7 @@
 #include <memory>
 
 class ClipboardCommands;
+class CommandEnabler;
 class HealthCommand;
 class OneTimeCodes;
 class DocumentPipeline;
@@ -235,6 +236,7 @@ private:
     QStringList m_arguments;
     CommandLine m_commandLine;
     std::unique_ptr<DocumentPipeline> m_pipeline;
+    CommandEnabler* m_enabler = nullptr;
     GroupEntryCommands* m_groupEntry = nullptr;
     FtpSync* m_ftpSync = nullptr;
     ClipboardCommands* m_clipboard = nullptr;
