@@ -1,6 +1,7 @@
 #include "app/gui/commands/FtpSync.h"
 
 #include "app/core/CommandLine.h"
+#include "app/gui/commands/FileCommands.h"
 #include "app/gui/views/DocumentView.h"
 #include "app/gui/window/TfrmTresorin.h"
 #include "document/DocumentFile.h"
@@ -68,7 +69,7 @@ FtpSync::~FtpSync()
 
 void FtpSync::ActionOuvrirFTPExecute()
 {
-    if (!m_window->mayReplaceDocument())
+    if (!m_window->fileCommands()->mayReplaceDocument())
         return;
     TBoiteFTP* dialog = TBoiteFTP::instance();
     if (!dialog)
@@ -89,7 +90,7 @@ void FtpSync::ActionSauverFTPExecute()
     TBoiteFTP* dialog = TBoiteFTP::instance();
     if (!dialog || doc.ReadOnlyLock)
         return;
-    m_window->commitPendingEdits();
+    m_window->view()->commitPendingEdits();
 
     QString error;
     std::optional<QByteArray> bytes = m_window->pipeline().EncipherForFtp(&error);

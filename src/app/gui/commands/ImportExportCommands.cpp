@@ -1,5 +1,6 @@
 #include "app/gui/commands/ImportExportCommands.h"
 
+#include "app/gui/commands/SearchCommand.h"
 #include "app/gui/views/DocumentView.h"
 #include "app/gui/views/GroupTreeModel.h"
 #include "app/gui/views/GroupTreeView.h"
@@ -73,8 +74,8 @@ void ImportExportCommands::ImportCommand()
     DocumentState& doc = m_window->doc();
     if (doc.ReadOnlyLock)
         return;
-    m_window->commitPendingEdits();
-    m_window->turnSearchFilterOff();
+    m_window->view()->commitPendingEdits();
+    m_window->searchCommand()->turnOff();
     const quint64 generation = doc.generation();
     const auto stillSameDocument = [&doc, generation] { return doc.generation() == generation && !doc.ReadOnlyLock; };
 
@@ -146,7 +147,7 @@ void ImportExportCommands::ImportCommand()
 void ImportExportCommands::ExportCommand()
 {
     DocumentState& doc = m_window->doc();
-    m_window->commitPendingEdits();
+    m_window->view()->commitPendingEdits();
     const quint64 generation = doc.generation();
     if (ShowMsg(Msg(QStringLiteral("ExportClair")), MsgKind::Warning, MsgYes | MsgNo, m_window) != MsgYes)
         return;

@@ -429,6 +429,15 @@ void DocumentView::commitNotes()
         emit notesStored(entry);
 }
 
+void DocumentView::commitPendingEdits()
+{
+    // Notes typed and not yet stored count, whatever has the focus now.
+    commitNotes();
+    // The cell editor commits whenever it loses the focus: an open one has it (or a menu is open
+    // over it).
+    m_cellEditing->edExit();
+}
+
 // ---------------------------------------------------------------------------------------------
 // Sorting
 

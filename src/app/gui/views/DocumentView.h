@@ -159,6 +159,8 @@ public:
     // --- editing --------------------------------------------------------------------------
     // Commits the notes editor into the selected entry when typing changed it (MemoExit).
     void commitNotes();
+    // Commits what the notes editor and the cell editor hold and was not stored yet.
+    void commitPendingEdits();
     // The cell editor over the list (OpenCellEditor, edExit).
     CellEditing* cellEditing() const { return m_cellEditing; }
     // A double click in the notes editor copies the word under the pointer (AutoCopy); the list's

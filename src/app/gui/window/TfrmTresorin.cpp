@@ -6,6 +6,7 @@
 #include "app/gui/window/CommandEnabler.h"
 #include "app/gui/window/ElidedLabel.h"
 #include "app/gui/views/EntryListView.h"
+#include "app/gui/commands/FileCommands.h"
 #include "app/gui/commands/FtpSync.h"
 #include "app/gui/commands/GeneratorCommand.h"
 #include "app/gui/commands/GroupEntryCommands.h"
@@ -403,7 +404,7 @@ void TfrmTresorin::createIdleLock()
     host.lockOn = [this] { return m_settings.IdleMain; };
     host.showStatus = [this](const QString& text) { setStatusText(text); };
     host.metaPassword = [this] { return m_doc.MetaPassword; };
-    host.commitEdits = [this] { commitPendingEdits(); };
+    host.commitEdits = [this] { m_view->commitPendingEdits(); };
     host.showDocument = [this](bool shown) {
         m_view->setVisible(shown);
         // The one-time code goes with the document at once, not at the next second.
@@ -412,7 +413,7 @@ void TfrmTresorin::createIdleLock()
     host.askPassword = [this](QString& typed) {
         return AskMetaPassword(TBoiteMetaPass::Enter, typed, m_doc.CurrentPath);
     };
-    host.newDocument = [this] { return NewDocument(); };
+    host.newDocument = [this] { return m_files->NewDocument(); };
     host.closeQuestions = [] { CloseOpenQuestions(); };
     host.isModified = [this] { return m_doc.Modified; };
     // While the lock waits, neither a command (menus, tool bar, shortcuts) nor a view reaches the
@@ -424,78 +425,86 @@ void TfrmTresorin::createIdleLock()
 
 void TfrmTresorin::connectCommands()
 {
+    // The command classes, each given what it works on.
     m_enabler = new CommandEnabler(*m_cmds, *m_view, this);
-    connect(cmd(CommandId::Nouveau), &QAction::triggered, this, &TfrmTresorin::NewDocument);
-    connect(cmd(CommandId::Ouvrir), &QAction::triggered, this, &TfrmTresorin::OpenCommand);
-    connect(cmd(CommandId::Fusionner), &QAction::triggered, this, &TfrmTresorin::MergeCommand);
+    m_groupEntry = new GroupEntryCommands(m_view, m_doc, m_settings, *m_cmds, *m_enabler, this);
+    m_clipboard = new ClipboardCommands(m_view, m_doc, *m_cmds, this);
+    m_codes = new OneTimeCodes(m_view, *m_enabler, m_clipboard, m_codeLabel, this);
+    m_health = new HealthCommand(m_view, m_doc, this, this);
+    m_search = new SearchCommand(m_view, m_doc, *m_cmds, *m_enabler, this);
+    m_webLinks = new WebLinks(m_view, cmd(CommandId::OpenURL), this);
+    m_files = new FileCommands(m_doc, *m_pipeline, *m_view, m_settings, *m_cmds, *m_enabler, *m_search,
+                               *m_clipboard, *m_groupEntry, *m_ftpSync, this);
     auto* transfer = new ImportExportCommands(this);
+    m_updates = new UpdateChecker(m_settings, cmd(CommandId::MajWeb), this);
+
+    // File
+    connect(cmd(CommandId::Nouveau), &QAction::triggered, m_files, &FileCommands::NewDocument);
+    connect(cmd(CommandId::Ouvrir), &QAction::triggered, m_files, &FileCommands::OpenCommand);
+    connect(cmd(CommandId::OuvrirFTP), &QAction::triggered, m_ftpSync, &FtpSync::ActionOuvrirFTPExecute);
+    connect(cmd(CommandId::Fusionner), &QAction::triggered, m_files, &FileCommands::MergeCommand);
     connect(cmd(CommandId::Importer), &QAction::triggered, transfer, &ImportExportCommands::ImportCommand);
     connect(cmd(CommandId::Exporter), &QAction::triggered, transfer, &ImportExportCommands::ExportCommand);
+    connect(cmd(CommandId::Sauver), &QAction::triggered, m_files, &FileCommands::SaveCommand);
+    connect(cmd(CommandId::SauverSous), &QAction::triggered, m_files, &FileCommands::SaveDocumentAs);
+    connect(cmd(CommandId::SauverFTP), &QAction::triggered, m_ftpSync, &FtpSync::ActionSauverFTPExecute);
     for (int slot = 1; slot <= RecentFiles::kSlotCount; ++slot)
-        connect(cmd(Commands::recentFile(slot)), &QAction::triggered, this,
-                [this, slot] { openRecentFile(slot); });
-    connect(cmd(CommandId::Sauver), &QAction::triggered, this, &TfrmTresorin::SaveCommand);
-    connect(cmd(CommandId::SauverSous), &QAction::triggered, this, &TfrmTresorin::SaveDocumentAs);
+        connect(cmd(Commands::recentFile(slot)), &QAction::triggered, m_files,
+                [this, slot] { m_files->openRecentFile(slot); });
+    connect(cmd(CommandId::Quitter), &QAction::triggered, this, &QWidget::close);
+    connect(m_files, &FileCommands::titleChanged, this, &TfrmTresorin::updateTitle);
+    connect(m_files, &FileCommands::ftpModeChanged, this, &TfrmTresorin::showFtpMode);
+    connect(m_files, &FileCommands::recentFilesChanged, this, &TfrmTresorin::refreshRecentFileCommands);
+
+    // Edit
     connect(cmd(CommandId::ChangeMeta), &QAction::triggered, this, [this] {
         commitCellEditor();
         m_pipeline->ChangeMetaPassword();
     });
-    connect(cmd(CommandId::Quitter), &QAction::triggered, this, &QWidget::close);
-    connect(cmd(CommandId::Generateur), &QAction::triggered, this, [this] {
-        ShowGenerator(this, m_settings);
-        RestartIdleTimer();
-    });
-    connect(cmd(CommandId::OuvrirFTP), &QAction::triggered, m_ftpSync,
-            &FtpSync::ActionOuvrirFTPExecute);
-    connect(cmd(CommandId::SauverFTP), &QAction::triggered, m_ftpSync,
-            &FtpSync::ActionSauverFTPExecute);
-    connect(cmd(CommandId::SynchroFTP), &QAction::triggered, m_ftpSync,
-            &FtpSync::ActionSynchroFTPExecute);
-    connect(cmd(CommandId::SetFTP), &QAction::triggered, m_ftpSync, &FtpSync::ActionSetFTPExecute);
-    connect(cmd(CommandId::InfoFich), &QAction::triggered, m_ftpSync, &FtpSync::ActionInfoFichExecute);
-    connect(cmd(CommandId::RenGrp), &QAction::triggered, this, &TfrmTresorin::RenameCommand);
-    connect(cmd(CommandId::RenEntree), &QAction::triggered, this, &TfrmTresorin::RenameCommand);
-    connect(cmd(CommandId::Option), &QAction::triggered, this, &TfrmTresorin::ActionOptionsExecute);
-    connect(cmd(CommandId::About), &QAction::triggered, this, &TfrmTresorin::ActionAboutExecute);
-    connect(cmd(CommandId::Support), &QAction::triggered, this,
-            [this] { ownWindow<TBoiteAPropos>("BoiteAPropos")->SupportLink(); });
-    m_updates = new UpdateChecker(m_settings, cmd(CommandId::MajWeb), this);
-    connect(cmd(CommandId::MajWeb), &QAction::triggered, this,
-            [this] { ActionMajWebExecute(cmd(CommandId::MajWeb)); });
+    connect(cmd(CommandId::Chercher), &QAction::triggered, m_search, &SearchCommand::ActionChercherExecute);
 
-    m_groupEntry = new GroupEntryCommands(m_view, m_doc, m_settings, *m_cmds, *m_enabler, this);
-    GroupEntryCommands* commands = m_groupEntry;
-    connect(cmd(CommandId::NewGrp), &QAction::triggered, commands, &GroupEntryCommands::NewGroup);
-    connect(cmd(CommandId::DelGrp), &QAction::triggered, commands, &GroupEntryCommands::Delete);
-    connect(cmd(CommandId::DelEntree), &QAction::triggered, commands, &GroupEntryCommands::Delete);
-    connect(cmd(CommandId::NewEntree), &QAction::triggered, commands, &GroupEntryCommands::NewEntry);
-    connect(cmd(CommandId::NewGenerateur), &QAction::triggered, commands,
+    // Group and entry
+    connect(cmd(CommandId::NewGrp), &QAction::triggered, m_groupEntry, &GroupEntryCommands::NewGroup);
+    connect(cmd(CommandId::RenGrp), &QAction::triggered, this, &TfrmTresorin::RenameCommand);
+    connect(cmd(CommandId::DelGrp), &QAction::triggered, m_groupEntry, &GroupEntryCommands::Delete);
+    connect(cmd(CommandId::NewEntree), &QAction::triggered, m_groupEntry, &GroupEntryCommands::NewEntry);
+    connect(cmd(CommandId::NewGenerateur), &QAction::triggered, m_groupEntry,
             &GroupEntryCommands::NewWithGeneratedPassword);
+    connect(cmd(CommandId::RenEntree), &QAction::triggered, this, &TfrmTresorin::RenameCommand);
+    connect(cmd(CommandId::DelEntree), &QAction::triggered, m_groupEntry, &GroupEntryCommands::Delete);
+    connect(cmd(CommandId::Copier), &QAction::triggered, m_clipboard, &ClipboardCommands::Copy);
+    connect(cmd(CommandId::Couper), &QAction::triggered, m_clipboard, &ClipboardCommands::Cut);
+    connect(cmd(CommandId::Coller), &QAction::triggered, m_clipboard, &ClipboardCommands::Paste);
+    connect(cmd(CommandId::CopierCode), &QAction::triggered, m_codes, &OneTimeCodes::copyCode);
+    connect(cmd(CommandId::SetFTP), &QAction::triggered, m_ftpSync, &FtpSync::ActionSetFTPExecute);
+    connect(cmd(CommandId::OpenURL), &QAction::triggered, m_webLinks, &WebLinks::OpenWebSite);
+    connect(m_groupEntry, &GroupEntryCommands::generatedPasswordReceived, this, &TfrmTresorin::RestartIdleTimer);
     // The FTP entry's login, password and web address carry the document's FTP settings.
     connect(m_view->cellEditing(), &CellEditing::cellCommitted, this, [this](TFeuille* entry, int column) {
         if (entry && entry->IsFtpEntry && column != int(EntryField::Name))
             ApplyFTPEntry(m_doc.LocalDoc, *entry);
     });
-    m_clipboard = new ClipboardCommands(
-        m_view, m_doc, *m_cmds, this);
-    connect(cmd(CommandId::Copier), &QAction::triggered, m_clipboard, &ClipboardCommands::Copy);
-    connect(cmd(CommandId::Couper), &QAction::triggered, m_clipboard, &ClipboardCommands::Cut);
-    connect(cmd(CommandId::Coller), &QAction::triggered, m_clipboard, &ClipboardCommands::Paste);
-    m_codes = new OneTimeCodes(m_view, *m_enabler, m_clipboard, m_codeLabel, this);
-    connect(cmd(CommandId::CopierCode), &QAction::triggered, m_codes, &OneTimeCodes::copyCode);
-    m_health = new HealthCommand(m_view, m_doc, this, this);
-    connect(cmd(CommandId::Sante), &QAction::triggered, m_health, &HealthCommand::run);
-    m_search = new SearchCommand(m_view, m_doc, *m_cmds, *m_enabler, this);
-    connect(cmd(CommandId::Chercher), &QAction::triggered, m_search,
-            &SearchCommand::ActionChercherExecute);
-    connect(commands, &GroupEntryCommands::generatedPasswordReceived, this, &TfrmTresorin::RestartIdleTimer);
-    m_webLinks = new WebLinks(m_view, cmd(CommandId::OpenURL), this);
-    connect(cmd(CommandId::OpenURL), &QAction::triggered, m_webLinks, &WebLinks::OpenWebSite);
     // A character a document cannot hold was refused in one of the fields: say why.
     connect(StorableTextGuard::instance(), &StorableTextGuard::refused, this, &TfrmTresorin::setStatusText);
 
+    // Tools and help
+    connect(cmd(CommandId::Generateur), &QAction::triggered, this, [this] {
+        ShowGenerator(this, m_settings);
+        RestartIdleTimer();
+    });
+    connect(cmd(CommandId::Sante), &QAction::triggered, m_health, &HealthCommand::run);
+    connect(cmd(CommandId::SynchroFTP), &QAction::triggered, m_ftpSync, &FtpSync::ActionSynchroFTPExecute);
+    connect(cmd(CommandId::InfoFich), &QAction::triggered, m_ftpSync, &FtpSync::ActionInfoFichExecute);
+    connect(cmd(CommandId::Option), &QAction::triggered, this, &TfrmTresorin::ActionOptionsExecute);
+    connect(cmd(CommandId::About), &QAction::triggered, this, &TfrmTresorin::ActionAboutExecute);
+    connect(cmd(CommandId::Support), &QAction::triggered, this,
+            [this] { ownWindow<TBoiteAPropos>("BoiteAPropos")->SupportLink(); });
+    connect(cmd(CommandId::MajWeb), &QAction::triggered, this,
+            [this] { ActionMajWebExecute(cmd(CommandId::MajWeb)); });
+
     m_view->setCommands(m_cmds.get());
 
+    // The pipeline's steps: the views, the frame, the synchronisation and the recent files follow.
     DocumentPipeline* p = m_pipeline.get();
     connect(p, &DocumentPipeline::viewsSuspended, this, [this](bool suspended) {
         if (suspended)
@@ -518,10 +527,10 @@ void TfrmTresorin::connectCommands()
     connect(p, &DocumentPipeline::documentCommandsEnabled, this, &TfrmTresorin::enableDocumentCommands);
     connect(p, &DocumentPipeline::ftpModeChanged, this, &TfrmTresorin::showFtpMode);
     connect(p, &DocumentPipeline::syncCheckChanged, cmd(CommandId::SynchroFTP), &QAction::setChecked);
-    connect(p, &DocumentPipeline::syncDownloadRequested, this, &TfrmTresorin::StartSyncDownload);
-    connect(p, &DocumentPipeline::syncUploadRequested, this, &TfrmTresorin::UploadSyncCopy);
-    connect(p, &DocumentPipeline::recentFileRead, this, &TfrmTresorin::RecordRecentFile);
-    connect(p, &DocumentPipeline::documentOpening, this, &TfrmTresorin::addToRecentDocuments);
+    connect(p, &DocumentPipeline::syncDownloadRequested, m_ftpSync, &FtpSync::StartSyncDownload);
+    connect(p, &DocumentPipeline::syncUploadRequested, m_ftpSync, &FtpSync::UploadSyncCopy);
+    connect(p, &DocumentPipeline::recentFileRead, m_files, &FileCommands::recordRecentFile);
+    connect(p, &DocumentPipeline::documentOpening, m_files, &FileCommands::addToRecentDocuments);
 }
 
 // --- settings ------------------------------------------------------------------------------------
@@ -608,8 +617,14 @@ void TfrmTresorin::checkSingleInstance()
     m_instance = new SingleInstance(this);
     connect(m_instance, &SingleInstance::wakeUpRequested, this, &TfrmTresorin::wakeUp);
     // After the answer has gone: the other start ends at once, while the save question waits here.
-    connect(m_instance, &SingleInstance::openRequested, this, &TfrmTresorin::openFromAnotherStart,
-            Qt::QueuedConnection);
+    // The window comes forward, then the save question, then the document is opened.
+    connect(
+        m_instance, &SingleInstance::openRequested, this,
+        [this](const QString& path) {
+            wakeUp();
+            m_files->openFromAnotherStart(path);
+        },
+        Qt::QueuedConnection);
     // Started with a document while another instance runs: that one opens it.
     const QString document = m_commandLine.documentPath.isEmpty()
                                  ? QString()
@@ -700,36 +715,10 @@ void TfrmTresorin::FormActivate()
         ShowMsg(FillPlaceholders(Msg(QStringLiteral("IniTropGros")), {QDir::toNativeSeparators(m_settingsPath)}),
                 MsgKind::Warning, MsgOK);
     if (m_firstActivation && !m_commandLine.documentPath.isEmpty())
-        openCommandLineDocument();
+        m_files->openCommandLineDocument(m_commandLine.documentPath);
     if (updateCheckDue())
         ActionMajWebExecute(nullptr);
     m_firstActivation = false;
-}
-
-void TfrmTresorin::openCommandLineDocument()
-{
-    const QString typed = m_commandLine.documentPath;
-    const QString path = CanonicalDocumentPath(typed, QDir::currentPath());
-    if (FileNamePart(path).isEmpty() || !QFileInfo(path).isFile()) {
-        ShowMsg(FillPlaceholders(Msg(QStringLiteral("EmptyFilename")), {typed}), MsgKind::Error, MsgCancel);
-        return;
-    }
-    const QString previousPassword = m_doc.MetaPassword;
-    if (!AskMetaPassword(TBoiteMetaPass::Enter, m_doc.MetaPassword, path))
-        return;
-    setOpenDialogFile(path);
-    const auto outcome = m_pipeline->LoadDocument(path, false, nullptr);
-    if (outcome == DocumentPipeline::LoadOutcome::Unreadable) {
-        // The password typed for the file that could not be read goes, wiped.
-        secureWipe(m_doc.MetaPassword);
-        m_doc.MetaPassword = previousPassword;
-    }
-    if (outcome != DocumentPipeline::LoadOutcome::Loaded)
-        return;
-    enableDocumentCommands();
-    m_doc.SetModified(false);
-    m_doc.CurrentPath = path;
-    updateTitle();
 }
 
 bool TfrmTresorin::updateCheckDue() const
@@ -878,15 +867,6 @@ void TfrmTresorin::enableDocumentCommands()
     m_enabler->refresh(EnablingMoment::DocumentShown);
 }
 
-void TfrmTresorin::commitPendingEdits()
-{
-    // Notes typed and not yet stored count, whatever has the focus now.
-    m_view->commitNotes();
-    // The cell editor commits whenever it loses the focus: an open one has it (or a menu is open
-    // over it).
-    commitCellEditor();
-}
-
 void TfrmTresorin::RenameCommand()
 {
     if (m_view->liste()->hasFocus() && m_view->selectedRow() >= 0) {
@@ -911,189 +891,6 @@ void TfrmTresorin::commitCellEditor()
 void TfrmTresorin::SetReadOnlyLock(bool value)
 {
     m_groupEntry->SetReadOnlyLock(value);
-}
-
-void TfrmTresorin::setOpenDialogFile(const QString& path)
-{
-    const QFileInfo info(path);
-    m_openFolder = info.absolutePath();
-    m_openFileName = info.fileName();
-}
-
-void TfrmTresorin::addToRecentDocuments(const QString& path)
-{
-    platform::AddToRecentDocuments(path);
-}
-
-int TfrmTresorin::QuerySave()
-{
-    const QString name = m_doc.CurrentPath.isEmpty() ? Msg(QStringLiteral("Sans titre")) : m_doc.CurrentPath;
-    commitPendingEdits();
-    const int answer = ShowMsg(FillPlaceholders(Msg(QStringLiteral("Sauver")), {name}), MsgKind::Confirmation,
-                               MsgYes | MsgNo | MsgCancel);
-    if (answer != MsgYes)
-        return answer;
-    if (!m_doc.CurrentPath.isEmpty()) {
-        QString error;
-        if (!m_pipeline->SaveDocument(m_doc.CurrentPath, true, &error)) {
-            // The user asked for a save: a failure is said, and what asked does not go on.
-            ShowMsg(error, MsgKind::Error, MsgOK);
-            return MsgCancel;
-        }
-        m_doc.SetModified(false);
-        return MsgYes;
-    }
-    SaveDocumentAs();
-    return m_doc.Modified ? MsgCancel : MsgYes;
-}
-
-bool TfrmTresorin::SaveDocumentAs()
-{
-    commitPendingEdits();
-    const QString picked = AskSaveFileName(this, QString(), m_openFolder, m_doc.CurrentPath);
-    if (picked.isEmpty())
-        return false;
-    const QString chosen = SaveAsFileName(picked);
-    if (!m_pipeline->AskNewMetaPassword(chosen))
-        return false;
-    m_enabler->refresh(EnablingMoment::MetaPasswordChosen);
-    QString error;
-    const bool saved = m_pipeline->SaveDocument(chosen, true, &error);
-    // The title names the file that Save now writes to, also when this write failed.
-    if (saved) {
-        m_doc.FtpMode = false;
-        showFtpMode(false);
-    }
-    updateTitle();
-    if (!saved) {
-        ShowMsg(error, MsgKind::Error, MsgOK);
-        return false;
-    }
-    m_doc.SetModified(false);
-    return true;
-}
-
-bool TfrmTresorin::SaveCommand()
-{
-    commitPendingEdits();
-    if (m_doc.CurrentPath.isEmpty())
-        return SaveDocumentAs();
-    QString error;
-    if (!m_pipeline->SaveDocument(m_doc.CurrentPath, true, &error)) {
-        ShowMsg(error, MsgKind::Error, MsgOK);
-        return false;
-    }
-    setOpenDialogFile(m_doc.CurrentPath);
-    m_doc.SetModified(false);
-    return true;
-}
-
-void TfrmTresorin::OpenCommand()
-{
-    if (!mayReplaceDocument())
-        return;
-    const QString path = AskOpenFileName(this, Msg(QStringLiteral("Ouverture")), m_openFolder, m_openFileName);
-    if (path.isEmpty())
-        return;
-    setOpenDialogFile(path);
-    m_pipeline->OpenDocument(path);
-}
-
-bool TfrmTresorin::mayReplaceDocument()
-{
-    commitPendingEdits();
-    turnSearchFilterOff();
-    return !m_doc.Modified || QuerySave() != MsgCancel;
-}
-
-bool TfrmTresorin::NewDocument()
-{
-    if (!mayReplaceDocument())
-        return false;
-    resetDocument();
-    return true;
-}
-
-void TfrmTresorin::resetDocument()
-{
-    m_ftpSync->abandon();
-    m_view->documentAboutToReload();
-    m_doc.reset();
-    m_clipboard->releaseCopies();
-    m_view->documentReloaded();
-    // The commands follow the reset state: nothing locked, no FTP mode, no synchronisation.
-    SetReadOnlyLock(false);
-    showFtpMode(false);
-    cmd(CommandId::SynchroFTP)->setChecked(m_doc.LocalDoc.SyncOn);
-    updateTitle();
-    // Nothing is locked now: the commands of a document shown.
-    m_enabler->refresh(EnablingMoment::DocumentShown);
-    // The empty tree is where the first group comes.
-    m_view->arbo()->setFocus(Qt::OtherFocusReason);
-}
-
-void TfrmTresorin::openRecentFile(int slot)
-{
-    if (slot < 1 || slot > RecentFiles::kSlotCount)
-        return;
-    const QString stored = m_settings.MRU[static_cast<size_t>(slot - 1)];
-    if (stored.isEmpty())
-        return;
-    if (!mayReplaceDocument())
-        return;
-    m_pipeline->OpenDocument(RecentFiles::pathToOpen(stored, QDir::currentPath()));
-}
-
-void TfrmTresorin::openFromAnotherStart(const QString& path)
-{
-    wakeUp();
-    if (FileNamePart(path).isEmpty() || !QFileInfo(path).isFile()) {
-        ShowMsg(FillPlaceholders(Msg(QStringLiteral("EmptyFilename")), {path}), MsgKind::Error, MsgCancel);
-        return;
-    }
-    if (!mayReplaceDocument())
-        return;
-    setOpenDialogFile(path);
-    m_pipeline->OpenDocument(path);
-}
-
-void TfrmTresorin::openDroppedFile(const QString& path)
-{
-    wakeUp();
-    if (!mayReplaceDocument())
-        return;
-    m_pipeline->OpenDocument(path);
-}
-
-void TfrmTresorin::MergeCommand()
-{
-    if (m_doc.ReadOnlyLock)
-        return;
-    commitCellEditor();
-    turnSearchFilterOff();
-    // The open dialog's memory stays that of Open: the merged file is no document of this window.
-    const QString path = AskOpenFileName(this, Msg(QStringLiteral("Fusionner")), m_openFolder, m_openFileName);
-    if (path.isEmpty())
-        return;
-    TGroupe* selected = m_view->selectedGroup();
-    const DocumentPipeline::MergeReport report = m_pipeline->MergeDocument(path);
-    using Outcome = DocumentPipeline::MergeOutcome;
-    if (report.outcome != Outcome::Merged && report.outcome != Outcome::Broken)
-        return;
-    // The views were rebuilt: the first added group is shown, else the selection comes back.
-    if (report.firstAddedGroup) {
-        m_view->arbo()->expandSubtree(m_view->groupModel()->indexForGroup(report.firstAddedGroup));
-        m_view->selectGroup(report.firstAddedGroup);
-    } else if (selected) {
-        m_view->selectGroup(selected);
-    }
-    if (report.outcome == Outcome::Merged)
-        m_enabler->refresh(EnablingMoment::MetaPasswordChosen);
-}
-
-void TfrmTresorin::turnSearchFilterOff()
-{
-    m_search->turnOff();
 }
 
 void TfrmTresorin::showFtpMode(bool ftpMode)
@@ -1121,22 +918,6 @@ void TfrmTresorin::swapFtpShortcuts()
     swap(CommandId::Sauver, CommandId::SauverFTP);
 }
 
-void TfrmTresorin::StartSyncDownload()
-{
-    m_ftpSync->StartSyncDownload();
-}
-
-void TfrmTresorin::UploadSyncCopy(const QByteArray& enciphered)
-{
-    m_ftpSync->UploadSyncCopy(enciphered);
-}
-
-void TfrmTresorin::RecordRecentFile(const QString& path)
-{
-    if (RecentFiles::record(m_settings.MRU, m_settings.Use, path, QDir::currentPath()))
-        refreshRecentFileCommands();
-}
-
 // --- closing and keys ----------------------------------------------------------------------------
 
 bool TfrmTresorin::queryClose()
@@ -1144,8 +925,32 @@ bool TfrmTresorin::queryClose()
     // A locked document is closed only by whoever knows its meta password.
     if (m_idle && m_idle->waiting() && !m_idle->resumePrompt())
         return false;
-    commitPendingEdits();
-    return !m_doc.Modified || QuerySave() != MsgCancel;
+    return m_files->mayClose();
+}
+
+bool TfrmTresorin::NewDocument()
+{
+    return m_files->NewDocument();
+}
+
+bool TfrmTresorin::SaveCommand()
+{
+    return m_files->SaveCommand();
+}
+
+bool TfrmTresorin::SaveDocumentAs()
+{
+    return m_files->SaveDocumentAs();
+}
+
+QString TfrmTresorin::openDialogFolder() const
+{
+    return m_files->openDialogFolder();
+}
+
+QString TfrmTresorin::openDialogFileName() const
+{
+    return m_files->openDialogFileName();
 }
 
 void TfrmTresorin::closeEvent(QCloseEvent* event)
@@ -1207,8 +1012,14 @@ bool TfrmTresorin::eventFilter(QObject* watched, QEvent* event)
         if (!path.isEmpty()) {
             drop->acceptProposedAction();
             if (event->type() == QEvent::Drop)
+                // Brought to the front, then the save question, then the file opened.
                 QMetaObject::invokeMethod(
-                    this, [this, path] { openDroppedFile(path); }, Qt::QueuedConnection);
+                    this,
+                    [this, path] {
+                        wakeUp();
+                        m_files->openDroppedFile(path);
+                    },
+                    Qt::QueuedConnection);
             return true;
         }
     }

@@ -17,6 +17,7 @@ class HealthCommand;
 class OneTimeCodes;
 class DocumentPipeline;
 class DocumentView;
+class FileCommands;
 class GroupEntryCommands;
 class FtpSync;
 class IdleLock;
@@ -112,16 +113,11 @@ public:
     void SetModified(bool value);
     // "Tresorin - " and the file name, or the untitled text, with " (FTP)" in FTP mode.
     void updateTitle();
-    // Shows Msg("Sauver") and saves on Yes. Returns MsgYes, MsgNo or MsgCancel.
-    int QuerySave();
-    // The Save as command: asks the file name and a new meta password, then saves.
+    // New, Open, the recent files, a drop, Save, Save as, Merge and the save question.
+    FileCommands* fileCommands() const { return m_files; }
+    // The file commands' Save as, Save and New (FileCommands).
     bool SaveDocumentAs();
-    // Save: Save as for an untitled document, else a counted save to CurrentPath.
     bool SaveCommand();
-    // Open: asks the file through the open dialog and opens it.
-    void OpenCommand();
-    // New: after the save question, an empty untitled document without meta password. False when
-    // the question was cancelled.
     bool NewDocument();
     // The close query of Exit: a lock left waiting asks its meta password first, then a modified
     // document gets the save question. False when either was cancelled.
@@ -132,31 +128,9 @@ public:
     bool requestExit();
     // Hands SIGTERM, SIGINT, SIGHUP and the session manager's requests to requestExit().
     void handleSessionEnd();
-    // Before anything replaces the open document (New, Open, a recent file, a drop, Open on FTP,
-    // the idle lock's close): the editors are committed, the search filter goes, and a modified
-    // document gets the save question. False when it was cancelled: the document stays.
-    bool mayReplaceDocument();
-    // The open document goes: the transfer and the read-only lock bound to it end, the document
-    // is reset (untitled, empty, no meta password, no FTP mode; a new generation for every step
-    // still waiting), the clipboard's copies it no longer holds are wiped, and the window shows
-    // the empty document. Asks nothing: mayReplaceDocument() comes first.
-    void resetDocument();
-    // Recent file `slot` (1 to 4): after the save question, opens the slot's path.
-    void openRecentFile(int slot);
-    // A file dropped on the window: brought to the front, the save question, then the file opened.
-    void openDroppedFile(const QString& path);
-    // A document named by a later start of the program (double-clicked while this one runs): the
-    // window comes forward, then the save question, then the document is opened.
-    void openFromAnotherStart(const QString& path);
-    // Merge: adds the groups and entries of another document chosen in the open dialog.
-    void MergeCommand();
-    // A search filter that is on is turned off (its command unchecked and run).
-    void turnSearchFilterOff();
     // Enabling after a document was read: new group and change meta password unless the
     // read-only lock is on, search always.
     void enableDocumentCommands();
-    // Commits what the notes editor and the cell editor hold and was not stored yet.
-    void commitPendingEdits();
     // Closes the cell editor of the list and stores its text, when it is open.
     void commitCellEditor();
     // Rename (both rename commands): the name cell of the selected row when the list has the
@@ -174,12 +148,8 @@ public:
     SearchCommand* searchCommand() const { return m_search; }
 
     // The open dialog's memory: last folder and file name chosen.
-    QString openDialogFolder() const { return m_openFolder; }
-    QString openDialogFileName() const { return m_openFileName; }
-    void setOpenDialogFile(const QString& path);
-
-    // The shell's list of recently used documents (best effort).
-    void addToRecentDocuments(const QString& path);
+    QString openDialogFolder() const;
+    QString openDialogFileName() const;
 
     // The recent-file captions "&1 - path" ... for the slots that hold a path.
     void refreshRecentFileCommands();
@@ -193,12 +163,6 @@ public:
 
     // Text of the first status-bar panel.
     void setStatusText(const QString& text);
-
-    // Steps of the document pipeline that belong to the FTP synchronisation and to the
-    // recent-files list.
-    void StartSyncDownload();
-    void UploadSyncCopy(const QByteArray& enciphered);
-    void RecordRecentFile(const QString& path);
 
 protected:
     bool event(QEvent* event) override;
@@ -221,7 +185,6 @@ private:
     void applySettingsLayout();
     void writeSettings();
     void checkSingleInstance();
-    void openCommandLineDocument();
     void applyLanguageTexts(const QString& code);
     void connectCommands();
     void openNameCellEditor();
@@ -239,6 +202,7 @@ private:
     CommandEnabler* m_enabler = nullptr;
     GroupEntryCommands* m_groupEntry = nullptr;
     FtpSync* m_ftpSync = nullptr;
+    FileCommands* m_files = nullptr;
     ClipboardCommands* m_clipboard = nullptr;
     SearchCommand* m_search = nullptr;
     IdleLock* m_idle = nullptr;
@@ -262,9 +226,6 @@ private:
     QWidget* m_ftpProgressBox = nullptr;
     SingleInstance* m_instance = nullptr;
     UpdateChecker* m_updates = nullptr;
-
-    QString m_openFolder;
-    QString m_openFileName;
 
     bool m_firstActivation = true;
     bool m_inActivation = false;
