@@ -1,10 +1,6 @@
 #include "ProductInfo.h"
 #include "app/gui/window/Icons.h"
 #include "app/gui/window/TfrmTresorin.h"
-#include "document/gui/TBoiteMetaPass.h"
-#include "ftp/gui/TBoiteFTP.h"
-#include "ftp/gui/TBoiteInfo.h"
-#include "generator/gui/TfrmGenerateur.h"
 #include "lang/LangTable.h"
 #include "lang/gui/ShowMsg.h"
 #include "platform/ArgumentNames.h"
@@ -12,9 +8,7 @@
 #include "platform/NetworkClient.h"
 #include "platform/ProcessHardening.h"
 #include "platform/SafeFileWrite.h"
-#include "settings/gui/TBoiteOptions.h"
 #include "update/TMajWeb.h"
-#include "update/gui/TBoiteAPropos.h"
 
 #include <QApplication>
 #include <QProxyStyle>
@@ -80,14 +74,8 @@ int main(int argc, char* argv[])
     const platform::CheckedArguments checked = platform::checkArguments(argc, argv);
     QStringList parameters = checked.kept;
 
-    // The main window first, then the six other windows, each made once for the whole run.
+    // The main window, which makes the six other windows, each once for the whole run.
     auto main = std::make_unique<TfrmTresorin>(parameters);
-    auto metaPass = std::make_unique<TBoiteMetaPass>();
-    auto about = std::make_unique<TBoiteAPropos>();
-    auto ftp = std::make_unique<TBoiteFTP>();
-    auto info = std::make_unique<TBoiteInfo>();
-    auto options = std::make_unique<TBoiteOptions>();
-    auto generator = std::make_unique<TfrmGenerateur>();
 
     // Another instance runs and was asked to come forward: this one ends at once.
     if (main->endRequested())
@@ -122,12 +110,6 @@ int main(int argc, char* argv[])
     const int code = app.exec();
     // The windows go first: the main window writes the settings and tells running update checks
     // to stop.
-    generator.reset();
-    options.reset();
-    info.reset();
-    ftp.reset();
-    about.reset();
-    metaPass.reset();
     main.reset();
     // A check still waiting for its server is not waited for; the process ends without running
     // the libraries' exit handlers under its feet.

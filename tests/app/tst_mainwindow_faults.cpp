@@ -218,7 +218,7 @@ void TestMainWindowFaults::generatorCommand()
     QVERIFY(w->toolBar()->actions().contains(command));
 
     // The window made at start is the one shown; the user changes its choices, then OK.
-    TfrmGenerateur generator;
+    TfrmGenerateur& generator = w->generatorWindow();
     QVERIFY(!w->settings().SPE);
     QCOMPARE(w->settings().Len, 10);
     connect(&generator, &TfrmGenerateur::opened, this, [&generator] {

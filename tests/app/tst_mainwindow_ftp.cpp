@@ -129,8 +129,7 @@ private:
     std::unique_ptr<TempFolder> m_tmp;
     std::unique_ptr<TfrmTresorin> m_win;
     std::unique_ptr<TBoiteMetaPass> m_metaPass;
-    std::unique_ptr<TBoiteFTP> m_ftp;
-    std::unique_ptr<TBoiteInfo> m_info;
+    TBoiteInfo* m_info = nullptr;
 };
 
 void TestMainWindowFtp::initTestCase()
@@ -152,8 +151,7 @@ void TestMainWindowFtp::cleanup()
 {
     m_win.reset();
     m_metaPass.reset();
-    m_ftp.reset();
-    m_info.reset();
+    m_info = nullptr;
     ModalSeam::deactivate();
     m_tmp.reset();
 }
@@ -166,8 +164,7 @@ TfrmTresorin* TestMainWindowFtp::makeWindow(bool autoSync)
     m_tmp->writeFile(QStringLiteral("Tresorin.ini"), ini);
     m_win = std::make_unique<TfrmTresorin>();
     m_metaPass = std::make_unique<TBoiteMetaPass>();
-    m_ftp = std::make_unique<TBoiteFTP>();
-    m_info = std::make_unique<TBoiteInfo>();
+    m_info = &m_win->infoDialog();
     m_win->FormActivate();
     return m_win.get();
 }

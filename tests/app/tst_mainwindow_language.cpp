@@ -26,6 +26,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
@@ -39,6 +40,7 @@
 #include <QLineEdit>
 #include <QDialogButtonBox>
 #include <QLibraryInfo>
+#include <QPointer>
 #include <QPushButton>
 #include <QtTest>
 
@@ -80,7 +82,7 @@ private:
 
     std::unique_ptr<TempFolder> m_tmp;
     std::unique_ptr<TfrmTresorin> m_win;
-    std::vector<std::unique_ptr<QWidget>> m_others;
+    std::vector<QPointer<QWidget>> m_others;
 };
 
 void TestMainWindowLanguage::init()
@@ -110,12 +112,9 @@ TfrmTresorin* TestMainWindowLanguage::makeWindow(const QByteArray& ini, const QS
 
 void TestMainWindowLanguage::makeOtherWindows()
 {
-    m_others.push_back(std::make_unique<TBoiteMetaPass>());
-    m_others.push_back(std::make_unique<TBoiteAPropos>());
-    m_others.push_back(std::make_unique<TBoiteFTP>());
-    m_others.push_back(std::make_unique<TBoiteInfo>());
-    m_others.push_back(std::make_unique<TBoiteOptions>());
-    m_others.push_back(std::make_unique<TfrmGenerateur>());
+    // The window makes them, once.
+    m_others = {&m_win->metaPassDialog(), &m_win->aboutBox(),     &m_win->ftpDialog(),
+                &m_win->infoDialog(),     &m_win->optionsDialog(), &m_win->generatorWindow()};
 }
 
 QStringList TestMainWindowLanguage::menuLayout(QMenu* menu) const

@@ -51,8 +51,8 @@ private:
 
     std::unique_ptr<TempFolder> m_tmp;
     std::unique_ptr<TfrmTresorin> m_win;
-    std::unique_ptr<TBoiteOptions> m_options;
-    std::unique_ptr<TBoiteAPropos> m_about;
+    TBoiteOptions* m_options = nullptr;
+    TBoiteAPropos* m_about = nullptr;
 };
 
 void TestMainWindowOptions::initTestCase()
@@ -74,8 +74,8 @@ void TestMainWindowOptions::init()
 void TestMainWindowOptions::cleanup()
 {
     m_win.reset();
-    m_options.reset();
-    m_about.reset();
+    m_options = nullptr;
+    m_about = nullptr;
     ModalSeam::deactivate();
     m_tmp.reset();
 }
@@ -84,15 +84,16 @@ TfrmTresorin* TestMainWindowOptions::makeWindow(const QByteArray& ini)
 {
     m_tmp->writeFile(QStringLiteral("Tresorin.ini"), ini);
     m_win = std::make_unique<TfrmTresorin>();
-    m_about = std::make_unique<TBoiteAPropos>();
-    m_options = std::make_unique<TBoiteOptions>();
+    // The window's own, made with it.
+    m_about = &m_win->aboutBox();
+    m_options = &m_win->optionsDialog();
     m_win->FormActivate();
     return m_win.get();
 }
 
 void TestMainWindowOptions::runOptions(const std::function<void(TBoiteOptions&)>& change, bool ok)
 {
-    const auto c = connect(m_options.get(), &TBoiteOptions::opened, this, [this, &change] { change(*m_options); });
+    const auto c = connect(m_options, &TBoiteOptions::opened, this, [this, &change] { change(*m_options); });
     ModalSeam::pushAnswer(ok);
     m_win->action(QStringLiteral("ActionOption"))->trigger();
     disconnect(c);

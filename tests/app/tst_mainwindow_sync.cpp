@@ -100,8 +100,6 @@ private:
     std::unique_ptr<TempFolder> m_tmp;
     std::unique_ptr<TfrmTresorin> m_win;
     std::unique_ptr<TBoiteMetaPass> m_metaPass;
-    std::unique_ptr<TBoiteFTP> m_ftp;
-    std::unique_ptr<TBoiteInfo> m_info;
 };
 
 void TestMainWindowSync::initTestCase()
@@ -125,8 +123,6 @@ void TestMainWindowSync::cleanup()
 {
     m_win.reset();
     m_metaPass.reset();
-    m_ftp.reset();
-    m_info.reset();
     ModalSeam::deactivate();
     m_tmp.reset();
 }
@@ -136,8 +132,6 @@ TfrmTresorin* TestMainWindowSync::makeWindow()
     m_tmp->writeFile(QStringLiteral("Tresorin.ini"), "[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
     m_win = std::make_unique<TfrmTresorin>();
     m_metaPass = std::make_unique<TBoiteMetaPass>();
-    m_ftp = std::make_unique<TBoiteFTP>();
-    m_info = std::make_unique<TBoiteInfo>();
     m_win->FormActivate();
     return m_win.get();
 }

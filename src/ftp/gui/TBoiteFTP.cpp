@@ -33,12 +33,6 @@ template <typename T> T* named(T* widget, const char* name)
     return widget;
 }
 
-QPointer<TBoiteFTP>& current()
-{
-    static QPointer<TBoiteFTP> dialog;
-    return dialog;
-}
-
 // The desktop's network settings, when a known one is installed.
 QStringList networkSettingsCommand()
 {
@@ -134,7 +128,6 @@ TBoiteFTP::TBoiteFTP(QWidget* parent) : QDialog(parent)
     main->addLayout(bottom);
     setMinimumWidth(404);
 
-    current() = this;
     connect(OKBtn, &QPushButton::clicked, this, &TBoiteFTP::OKBtnClick);
     connect(AnnulerBtn, &QPushButton::clicked, this, &TBoiteFTP::AnnulerBtnClick);
     connect(Serveur, &QLineEdit::editingFinished, this, &TBoiteFTP::ServeurExit);
@@ -159,11 +152,6 @@ TBoiteFTP::~TBoiteFTP()
         RunningTransfer->requestInterruption();
         RunningTransfer->wait();
     }
-}
-
-TBoiteFTP* TBoiteFTP::instance()
-{
-    return current();
 }
 
 void TBoiteFTP::updateTitle()

@@ -49,9 +49,6 @@ public:
     explicit TBoiteFTP(QWidget* parent = nullptr);
     ~TBoiteFTP() override;
 
-    // The dialog made at start-up (the last one created), or none.
-    static TBoiteFTP* instance();
-
     // Transfer mode: a download when TransferData is empty, else an upload of it. True when the
     // dialog closed with OK, that is after a successful transfer; a download's bytes are then in
     // TransferData.

@@ -8,20 +8,11 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPointer>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
-
-namespace {
-QPointer<TBoiteInfo>& current()
-{
-    static QPointer<TBoiteInfo> dialog;
-    return dialog;
-}
-} // namespace
 
 TBoiteInfo::TBoiteInfo(QWidget* parent) : QDialog(parent)
 {
@@ -68,7 +59,6 @@ TBoiteInfo::TBoiteInfo(QWidget* parent) : QDialog(parent)
     connect(btnOk, &QPushButton::clicked, this, [this] { done(int(PropertiesAnswer::Ok)); });
     connect(btnYes, &QPushButton::clicked, this, [this] { done(int(PropertiesAnswer::Yes)); });
     connect(btnNo, &QPushButton::clicked, this, [this] { done(int(PropertiesAnswer::No)); });
-    current() = this;
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -83,11 +73,6 @@ TBoiteInfo::TBoiteInfo(QWidget* parent) : QDialog(parent)
     main->addWidget(lblAsk);
     main->addLayout(buttons);
     setFixedWidth(404);
-}
-
-TBoiteInfo* TBoiteInfo::instance()
-{
-    return current();
 }
 
 void TBoiteInfo::fill(const TDoc& local, const TDoc& remote)

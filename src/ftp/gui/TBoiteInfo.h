@@ -28,9 +28,6 @@ public:
 
     explicit TBoiteInfo(QWidget* parent = nullptr);
 
-    // The dialog made at start-up (the last one created), or none.
-    static TBoiteInfo* instance();
-
     // Fills the list and shows the dialog modally. When asking (ProposeLocal, ProposeFtp) with
     // `autoSync` on, answers Yes without showing anything.
     PropertiesAnswer ShowProperties(const TDoc& local, const TDoc& remote, int mode, bool autoSync);

@@ -39,6 +39,8 @@ public:
 
     // The text of the result field, as possibly edited by the user.
     QString result() const;
+    // The result field itself ("edMdp").
+    QLineEdit* resultField() const { return m_edMdp; }
 
     void loadFrom(const Settings& settings);
     void saveTo(Settings& settings) const;

@@ -1,38 +1,39 @@
 #include "app/gui/commands/FtpSync.h"
 
-#include "app/core/CommandLine.h"
-#include "app/gui/commands/FileCommands.h"
-#include "app/gui/views/DocumentView.h"
-#include "app/gui/window/TfrmTresorin.h"
+#include "app/gui/commands/GroupEntryCommands.h"
+#include "app/gui/window/Commands.h"
+#include "app/gui/window/TransferPanel.h"
 #include "document/DocumentFile.h"
+#include "document/SyncMerge.h"
 #include "document/gui/DocumentPipeline.h"
 #include "ftp/FtpParameters.h"
 #include "ftp/Synchronisation.h"
 #include "ftp/TFileFTP.h"
-#include "ftp/gui/TBoiteFTP.h"
 #include "ftp/gui/SyncQuestion.h"
+#include "ftp/gui/TBoiteFTP.h"
 #include "ftp/gui/TBoiteInfo.h"
-#include "document/SyncMerge.h"
 #include "lang/LangTable.h"
 #include "lang/gui/ShowMsg.h"
+#include "settings/Settings.h"
 
 #include <QAction>
 #include <QDir>
-#include <QLabel>
-#include <QLineEdit>
-#include <QProgressBar>
 #include <QTimer>
 
 #include <utility>
 
-FtpSync::FtpSync(TfrmTresorin* window) : QObject(window), m_window(window)
+FtpSync::FtpSync(DocumentState& doc, DocumentPipeline& pipeline, Settings& settings, const Commands& commands,
+                 GroupEntryCommands& groupEntry, TBoiteFTP& ftpDialog, TBoiteInfo& infoDialog, TransferPanel& panel,
+                 QObject* parent)
+    : QObject(parent), m_doc(doc), m_pipeline(pipeline), m_settings(settings), m_commands(commands),
+      m_groupEntry(groupEntry), m_ftpDialog(ftpDialog), m_infoDialog(infoDialog), m_panel(panel)
 {
-    DocumentPipeline* p = &window->pipeline();
+    DocumentPipeline* p = &pipeline;
     // The download belongs to the document whose records are read right after it started.
     connect(p, &DocumentPipeline::contentReplaced, this, [this](bool append) {
         if (!append && m_bindPending) {
             m_bindPending = false;
-            m_syncGeneration = m_window->doc().generation();
+            m_syncGeneration = m_doc.generation();
         }
     });
     // A download that ends while a load still runs (its message boxes run the event loop) waits
@@ -65,113 +66,6 @@ FtpSync::~FtpSync()
     }
 }
 
-// --- commands ------------------------------------------------------------------------------------
-
-void FtpSync::ActionOuvrirFTPExecute()
-{
-    if (!m_window->fileCommands()->mayReplaceDocument())
-        return;
-    TBoiteFTP* dialog = TBoiteFTP::instance();
-    if (!dialog)
-        return;
-    dialog->TransferData.clear();
-    if (dialog->ShowForTransfer() && !dialog->TransferData.isEmpty()) {
-        const QByteArray bytes = std::exchange(dialog->TransferData, QByteArray());
-        // The document is the copy on the server: an upload of it later finds that copy unchanged.
-        if (m_window->pipeline().OpenDocument(FtpFileName(dialog->Fichier->text()), &bytes))
-            rememberStamp(m_window->doc().LocalDoc);
-    }
-    dialog->TransferData.clear();
-}
-
-void FtpSync::ActionSauverFTPExecute()
-{
-    DocumentState& doc = m_window->doc();
-    TBoiteFTP* dialog = TBoiteFTP::instance();
-    if (!dialog || doc.ReadOnlyLock)
-        return;
-    m_window->view()->commitPendingEdits();
-
-    QString error;
-    std::optional<QByteArray> bytes = m_window->pipeline().EncipherForFtp(&error);
-    if (!bytes) {
-        ShowMsg(error, MsgKind::Error, MsgOK);
-        return;
-    }
-    dialog->TransferData = std::move(*bytes);
-    const DocumentTicket ticket(doc);
-    // What was uploaded is this document: a document opened or made meanwhile (the idle lock's
-    // close) must not take its FTP name and mode, whose next save would overwrite that copy.
-    if (!dialog->TransferData.isEmpty() && dialog->ShowForTransfer() && ticket.stillOpen()) {
-        // Saved where the document synchronises: that copy is now this one.
-        const TFileFTP::Parameters sent = dialog->fieldParameters();
-        const TFileFTP::Parameters synced = SyncTransferParameters(doc.LocalDoc, doc.ftpEntry());
-        if (doc.LocalDoc.SyncOn && sent.ServerName.trimmed() == synced.ServerName.trimmed() &&
-            sent.RemotePath == synced.RemotePath && sent.PortNumber == synced.PortNumber)
-            rememberStamp(doc.LocalDoc);
-        doc.SetModified(false);
-        doc.FtpMode = true;
-        m_window->showFtpMode(true);
-        m_window->setWindowTitle(
-            DocumentTitle(FtpFileName(dialog->Fichier->text()), true, Msg(QStringLiteral("Sans titre"))));
-    }
-    dialog->TransferData.clear();
-}
-
-void FtpSync::ActionSynchroFTPExecute()
-{
-    DocumentState& doc = m_window->doc();
-    QAction* command = m_window->commands()[CommandId::SynchroFTP];
-    TBoiteFTP* dialog = TBoiteFTP::instance();
-    if (dialog && !doc.ReadOnlyLock) {
-        // Edited on a copy: parameters typed for a document that was closed meanwhile go nowhere.
-        const DocumentTicket ticket(doc);
-        TDoc edited = doc.LocalDoc;
-        bool changed = false;
-        if (dialog->EditSyncParameters(doc.ftpEntry(), edited, false, &changed) && changed && ticket.stillOpen()) {
-            doc.LocalDoc = edited;
-            doc.SetModified(true);
-            // Another place (or another way there): nothing is known of the copy it holds.
-            m_stamp = SyncStamp();
-        }
-    }
-    // The command toggled its own mark when triggered: the document says what it is.
-    command->setChecked(doc.LocalDoc.SyncOn);
-}
-
-void FtpSync::ActionSetFTPExecute()
-{
-    DocumentState& doc = m_window->doc();
-    DocumentView* view = m_window->view();
-    QAction* command = m_window->commands()[CommandId::SetFTP];
-    TFeuille* entry = view->selectedEntry();
-    if (!entry || doc.ReadOnlyLock) {
-        command->setChecked(entry && entry->IsFtpEntry);
-        return;
-    }
-    TFeuille* previous = doc.ftpEntry();
-    const bool marked = !entry->IsFtpEntry;
-    doc.setFtpEntry(marked ? doc.indexOfEntry(entry) : -1);
-    command->setChecked(marked);
-    if (previous && previous != entry) {
-        const int row = view->rowOfEntry(previous);
-        if (row >= 0)
-            view->refreshEntryRow(row);
-    }
-    ApplyFTPEntry(doc.LocalDoc, *entry);
-    const int row = view->rowOfEntry(entry);
-    if (row >= 0)
-        view->refreshEntryRow(row);
-    doc.SetModified(true);
-}
-
-void FtpSync::ActionInfoFichExecute()
-{
-    if (TBoiteInfo* dialog = TBoiteInfo::instance())
-        dialog->ShowProperties(m_window->doc().LocalDoc, m_window->doc().RemoteCopy, TBoiteInfo::InformationOnly,
-                               m_window->settings().AutoSync);
-}
-
 void FtpSync::bnFtpStopClick()
 {
     if (m_syncTransfer)
@@ -180,23 +74,11 @@ void FtpSync::bnFtpStopClick()
 
 // --- download after an open ----------------------------------------------------------------------
 
-void FtpSync::showTransferPanel(bool visible)
-{
-    if (QWidget* panel = m_window->findChild<QWidget*>(QStringLiteral("panelLoadFTP")))
-        panel->setVisible(visible);
-    if (visible) {
-        if (auto* bar = m_window->findChild<QProgressBar*>(QStringLiteral("ProgressBar"))) {
-            bar->setRange(0, 0);
-            bar->setValue(0);
-        }
-    }
-}
-
 void FtpSync::releaseLock()
 {
     // Only a lock this download set is released; a document loaded meanwhile may hold its own.
-    if (m_lockedBySync && m_window->doc().ReadOnlyLock)
-        m_window->SetReadOnlyLock(false);
+    if (m_lockedBySync && m_doc.ReadOnlyLock)
+        m_groupEntry.SetReadOnlyLock(false);
     m_lockedBySync = false;
 }
 
@@ -208,12 +90,12 @@ void FtpSync::StartSyncDownload()
         m_syncTransfer = nullptr;
     }
     m_deferred.reset();
-    m_window->SetReadOnlyLock(true);
+    m_groupEntry.SetReadOnlyLock(true);
     m_lockedBySync = true;
-    showTransferPanel(true);
+    m_panel.showTransfer(true);
     if (!WinInetAvailable()) {
         ShowMsg(Msg(QStringLiteral("Wininet")), MsgKind::Error, MsgOK);
-        showTransferPanel(false);
+        m_panel.showTransfer(false);
         releaseLock();
         return;
     }
@@ -223,7 +105,7 @@ void FtpSync::StartSyncDownload()
 
 void FtpSync::startSyncWorker()
 {
-    DocumentState& doc = m_window->doc();
+    DocumentState& doc = m_doc;
     TFileFTP::Parameters p;
     p.ServerName = doc.LocalDoc.ServerName;
     p.PortNumber = doc.LocalDoc.PortNumber;
@@ -234,12 +116,7 @@ void FtpSync::startSyncWorker()
     AddPinnedCertificate(p);
     TFileFTP* worker = TFileFTP::CreateForStatusBar(p);
     m_syncTransfer = worker;
-    if (auto* label = m_window->findChild<QLabel*>(QStringLiteral("lblFTP")))
-        connect(worker, &TFileFTP::statusChanged, label, &QLabel::setText);
-    if (auto* bar = m_window->findChild<QProgressBar*>(QStringLiteral("ProgressBar"))) {
-        connect(worker, &TFileFTP::progressMaximum, bar, [bar](int maximum) { bar->setRange(0, maximum); });
-        connect(worker, &TFileFTP::progressChanged, bar, &QProgressBar::setValue);
-    }
+    m_panel.follow(worker);
     connect(worker, &TFileFTP::completed, this, &FtpSync::syncWorkerFinished);
     worker->start();
 }
@@ -261,8 +138,8 @@ void FtpSync::syncWorkerFinished(TFileFTP* worker)
 
 void FtpSync::SyncDownloadDone(Outcome outcome)
 {
-    DocumentState& doc = m_window->doc();
-    showTransferPanel(false);
+    DocumentState& doc = m_doc;
+    m_panel.showTransfer(false);
     bool keepModified = false;
     const auto finish = [&] {
         outcome.data.clear();
@@ -289,7 +166,7 @@ void FtpSync::SyncDownloadDone(Outcome outcome)
             QString error;
             if (trusted && ticket.stillOpen() && m_lockedBySync) {
                 if (RecordTrust(problem, false, &error)) {
-                    showTransferPanel(true);
+                    m_panel.showTransfer(true);
                     startSyncWorker();
                     return;
                 }
@@ -306,7 +183,7 @@ void FtpSync::SyncDownloadDone(Outcome outcome)
         return;
     }
 
-    DocumentPipeline& pipeline = m_window->pipeline();
+    DocumentPipeline& pipeline = m_pipeline;
     docfile::OpenedDocument opened = pipeline.ReadDocumentFile(QString(), &outcome.data, doc.RemoteCopy);
     if (!opened.ok()) {
         if (opened.status == docfile::ReadStatus::Failed && !opened.error.isEmpty())
@@ -318,7 +195,7 @@ void FtpSync::SyncDownloadDone(Outcome outcome)
     const TDoc seen = doc.RemoteCopy;
     const DateTime local = doc.LocalDoc.SaveDate;
     const DateTime remote = doc.RemoteCopy.SaveDate;
-    QAction* search = m_window->commands()[CommandId::Chercher];
+    QAction* search = m_commands[CommandId::Chercher];
     if (local != remote && search->isChecked())
         search->trigger(); // every entry is shown before the question
 
@@ -326,13 +203,10 @@ void FtpSync::SyncDownloadDone(Outcome outcome)
     PropertiesAnswer answer = PropertiesAnswer::Cancelled;
     if (choice != SyncChoice::KeepLocal) {
         const QString path = doc.CurrentPath;
-        if (TBoiteInfo* info = TBoiteInfo::instance())
-            answer = info->ShowProperties(doc.LocalDoc, doc.RemoteCopy,
-                                          choice == SyncChoice::ProposeLocal ? TBoiteInfo::ProposeLocal
-                                                                             : TBoiteInfo::ProposeFtp,
-                                          m_window->settings().AutoSync);
-        else
-            answer = m_window->settings().AutoSync ? PropertiesAnswer::Yes : PropertiesAnswer::Cancelled;
+        answer = m_infoDialog.ShowProperties(doc.LocalDoc, doc.RemoteCopy,
+                                             choice == SyncChoice::ProposeLocal ? TBoiteInfo::ProposeLocal
+                                                                                : TBoiteInfo::ProposeFtp,
+                                             m_settings.AutoSync);
         // While the question was on screen the idle lock may have closed the document, or another
         // was opened: the answer was about a document that is gone, and the FTP copy must not be
         // shown in its place without its meta password.
@@ -380,29 +254,31 @@ void FtpSync::SyncDownloadDone(Outcome outcome)
         ShowMsg(error, MsgKind::Error, MsgOK);
         keepModified = true;
     } else {
-        m_window->setStatusText(FillPlaceholders(Msg(QStringLiteral("BakKept")),
-                                                 {QDir::toNativeSeparators(docfile::backupPath(doc.CurrentPath))}));
+        emit statusText(FillPlaceholders(Msg(QStringLiteral("BakKept")),
+                                         {QDir::toNativeSeparators(docfile::backupPath(doc.CurrentPath))}));
     }
     finish();
 }
 
 SyncStamp FtpSync::syncStamp() const
 {
-    return m_stampGeneration == m_window->doc().generation() ? m_stamp : SyncStamp();
+    return m_stampGeneration == m_doc.generation() ? m_stamp : SyncStamp();
 }
 
 void FtpSync::rememberStamp(const TDoc& header)
 {
     m_stamp = SyncStamp::of(header);
-    m_stampGeneration = m_window->doc().generation();
+    m_stampGeneration = m_doc.generation();
+}
+
+void FtpSync::forgetStamp()
+{
+    m_stamp = SyncStamp();
 }
 
 void FtpSync::UploadSyncCopy(const QByteArray& enciphered)
 {
-    DocumentState& doc = m_window->doc();
-    TBoiteFTP* dialog = TBoiteFTP::instance();
-    if (!dialog)
-        return;
+    DocumentState& doc = m_doc;
     const DocumentTicket ticket(doc);
     const SyncStamp known = syncStamp();
     const TDoc uploaded = doc.LocalDoc;
@@ -431,7 +307,7 @@ void FtpSync::UploadSyncCopy(const QByteArray& enciphered)
              known.known ? QString::number(known.SaveCount) : Msg(QStringLiteral("Inconnu"))}));
         return ticket.stillOpen() ? answer : UploadGate::Cancel;
     };
-    const int result = dialog->UploadSyncCopy(uploaded, doc.ftpEntry(), enciphered, gate);
+    const int result = m_ftpDialog.UploadSyncCopy(uploaded, doc.ftpEntry(), enciphered, gate);
     if (!ticket.stillOpen())
         return;
     if (result == QDialog::Accepted)
@@ -442,13 +318,12 @@ void FtpSync::UploadSyncCopy(const QByteArray& enciphered)
 
 void FtpSync::mergeWithServer()
 {
-    DocumentState& doc = m_window->doc();
-    TBoiteFTP* dialog = TBoiteFTP::instance();
+    DocumentState& doc = m_doc;
     const DocumentTicket ticket(doc);
-    SecureBytes bytes(dialog ? dialog->DownloadSyncCopy(doc.LocalDoc, doc.ftpEntry()) : QByteArray());
+    SecureBytes bytes(m_ftpDialog.DownloadSyncCopy(doc.LocalDoc, doc.ftpEntry()));
     if (!ticket.stillOpen() || bytes.isEmpty())
         return;
-    DocumentPipeline& pipeline = m_window->pipeline();
+    DocumentPipeline& pipeline = m_pipeline;
     const auto sink = [](const QString&, const QString&) {};
     docfile::OpenedDocument opened = docfile::openBytes(bytes.bytes(), QString(), doc.MetaPassword, sink);
     bytes.clear();
@@ -483,7 +358,7 @@ void FtpSync::mergeWithServer()
     }
     if (ticket.stillOpen()) {
         doc.SetModified(false);
-        m_window->setStatusText(FillPlaceholders(
+        emit statusText(FillPlaceholders(
             Msg(QStringLiteral("SyncMerged")),
             {QString::number(merged.entriesAdded), QString::number(merged.entriesUpdated),
              QString::number(merged.groupsAdded)}));
@@ -505,6 +380,6 @@ void FtpSync::abandon()
     }
     m_bindPending = false;
     m_deferred.reset();
-    showTransferPanel(false);
+    m_panel.showTransfer(false);
     releaseLock();
 }

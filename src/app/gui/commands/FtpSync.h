@@ -9,13 +9,22 @@
 
 #include <optional>
 
+class Commands;
+class DocumentPipeline;
+class DocumentState;
+class GroupEntryCommands;
+class TBoiteFTP;
+class TBoiteInfo;
 class TFileFTP;
-class TfrmTresorin;
+class TransferPanel;
+struct Settings;
 
-// The FTP commands of the main window and the synchronisation of a document with its FTP copy:
-// Open on FTP, Save on FTP, the synchronisation parameters, the FTP entry mark, the file
-// properties, the download of the FTP copy that follows an open from disk (with the read-only
-// lock and the status bar's transfer panel) and the upload that follows every local save.
+// The synchronisation of a document with its copy on the FTP server: the download of the copy
+// that follows an open from disk (under the read-only lock, its progress in the status bar's
+// transfer panel), the question which copy to keep, the upload that follows every local save
+// with its check that nobody else replaced the copy meanwhile, and the merge with the server's
+// copy when the user asks for it. It remembers, for the open document, the copy on the server as
+// this computer last read or wrote it.
 //
 // A finished download is applied only to the document it was started for: the document's
 // content generation is taken once its records are read, and a result that arrives after
@@ -24,14 +33,12 @@ class FtpSync : public QObject
 {
     Q_OBJECT
 public:
-    explicit FtpSync(TfrmTresorin* window);
+    // `groupEntry` holds the read-only lock the download sets.
+    FtpSync(DocumentState& doc, DocumentPipeline& pipeline, Settings& settings, const Commands& commands,
+            GroupEntryCommands& groupEntry, TBoiteFTP& ftpDialog, TBoiteInfo& infoDialog, TransferPanel& panel,
+            QObject* parent = nullptr);
     ~FtpSync() override;
 
-    void ActionOuvrirFTPExecute();
-    void ActionSauverFTPExecute();
-    void ActionSynchroFTPExecute();
-    void ActionSetFTPExecute();
-    void ActionInfoFichExecute();
     void bnFtpStopClick();
 
     // A synchronised document was read from disk: its records are about to be read.
@@ -45,9 +52,16 @@ public:
     // its result, if any, is never applied.
     void abandon();
 
+    // The copy on the server is `header`, as this computer just read or wrote it (for the open
+    // document), or nothing is known of it any more.
+    void rememberStamp(const TDoc& header);
+    void forgetStamp();
+
 signals:
     // The download of the FTP copy has ended and its result was applied or dropped.
     void syncDownloadFinished();
+    // Text for the first panel of the status bar.
+    void statusText(const QString& text);
 
 private:
     struct Outcome
@@ -61,16 +75,21 @@ private:
     void startSyncWorker();
     // The copy on the server as this computer last read or wrote it, for the open document.
     SyncStamp syncStamp() const;
-    void rememberStamp(const TDoc& header);
     // Merge it into this document: the whole copy downloaded, merged, saved and uploaded.
     void mergeWithServer();
 
     void syncWorkerFinished(TFileFTP* worker);
     void SyncDownloadDone(Outcome outcome);
-    void showTransferPanel(bool visible);
     void releaseLock();
 
-    TfrmTresorin* m_window;
+    DocumentState& m_doc;
+    DocumentPipeline& m_pipeline;
+    Settings& m_settings;
+    const Commands& m_commands;
+    GroupEntryCommands& m_groupEntry;
+    TBoiteFTP& m_ftpDialog;
+    TBoiteInfo& m_infoDialog;
+    TransferPanel& m_panel;
     QPointer<TFileFTP> m_syncTransfer;
     bool m_bindPending = false;   // started, the document's records not read yet
     quint64 m_syncGeneration = 0; // generation of the document the download belongs to

@@ -22,8 +22,10 @@
 #include <QLineEdit>
 
 GroupEntryCommands::GroupEntryCommands(DocumentView* view, DocumentState& doc, Settings& settings,
-                                       const Commands& commands, CommandEnabler& enabler, QObject* parent)
-    : QObject(parent), m_view(view), m_doc(doc), m_settings(settings), m_commands(commands), m_enabler(enabler)
+                                       const Commands& commands, CommandEnabler& enabler, TfrmGenerateur& generator,
+                                       QObject* parent)
+    : QObject(parent), m_view(view), m_doc(doc), m_settings(settings), m_commands(commands), m_enabler(enabler),
+      m_generator(generator)
 {
     connect(view->groupModel(), &GroupTreeModel::groupRenamed, this, [this](TGroupe*, bool changed) {
         if (changed)
@@ -35,19 +37,11 @@ GroupEntryCommands::GroupEntryCommands(DocumentView* view, DocumentState& doc, S
     connect(view->cellEditing(), &CellEditing::newEntryRequested, this, &GroupEntryCommands::NewEntry);
 }
 
-TfrmGenerateur* GroupEntryCommands::generator()
+TfrmGenerateur& GroupEntryCommands::generator()
 {
-    if (!m_generator) {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* g = qobject_cast<TfrmGenerateur*>(w))
-                m_generator = g;
-    }
-    if (!m_generator)
-        m_generator = new TfrmGenerateur(m_view->window());
     if (!m_generatorGuarded) {
         // The result field feeds the new entry's password.
-        if (auto* result = m_generator->findChild<QLineEdit*>(QStringLiteral("edMdp")))
-            StorableTextGuard::install(result);
+        StorableTextGuard::install(m_generator.resultField());
         m_generatorGuarded = true;
     }
     return m_generator;
@@ -140,14 +134,14 @@ void GroupEntryCommands::NewWithGeneratedPassword()
         return;
     TFeuille* created = m_view->selectedEntry();
     const DocumentTicket ticket(m_doc);
-    TfrmGenerateur* window = generator();
-    if (!window->execFor(m_settings))
+    TfrmGenerateur& window = generator();
+    if (!window.execFor(m_settings))
         return;
     // The password is for the entry just made, in the document still open.
     TFeuille* entry = m_view->selectedEntry();
     if (!entry || entry != created || !ticket.stillOpen() || m_doc.ReadOnlyLock)
         return;
-    entry->Password = window->result();
+    entry->Password = window.result();
     m_view->entryModel()->setCellText(m_view->rowOfEntry(entry), EntryListModel::PasswordColumn, entry->Password);
     emit generatedPasswordReceived();
 }

@@ -24,8 +24,9 @@ class GroupEntryCommands : public QObject
 {
     Q_OBJECT
 public:
+    // `generator` is the generator window New with generated password shows.
     GroupEntryCommands(DocumentView* view, DocumentState& doc, Settings& settings, const Commands& commands,
-                       CommandEnabler& enabler, QObject* parent = nullptr);
+                       CommandEnabler& enabler, TfrmGenerateur& generator, QObject* parent = nullptr);
 
     // ActionNewGrp: last child of the selected group (or last top-level group), named
     // Msg("Groupe"), selected, its name being edited.
@@ -47,22 +48,18 @@ public:
     void entryDroppedOnGroup(TGroupe* group);
     void groupDropped(TGroupe* dragged, TGroupe* target);
 
-    // The generator window used by New with generated password (the one made at start-up when
-    // none is set).
-    void setGenerator(TfrmGenerateur* generator) { m_generator = generator; }
-
 signals:
     // New with generated password put the generator's password into the new entry.
     void generatedPasswordReceived();
 
 private:
-    TfrmGenerateur* generator();
+    TfrmGenerateur& generator();
 
     DocumentView* m_view;
     DocumentState& m_doc;
     Settings& m_settings;
     const Commands& m_commands;
     CommandEnabler& m_enabler;
-    TfrmGenerateur* m_generator = nullptr;
+    TfrmGenerateur& m_generator;
     bool m_generatorGuarded = false;
 };

@@ -1,41 +1,43 @@
 #include "app/gui/window/TfrmTresorin.h"
 
-#include "app/gui/views/CellEditing.h"
 #include "app/gui/commands/ClipboardCommands.h"
-#include "app/gui/views/DocumentView.h"
-#include "app/gui/window/CommandEnabler.h"
-#include "app/gui/window/ElidedLabel.h"
-#include "app/gui/views/EntryListView.h"
 #include "app/gui/commands/FileCommands.h"
+#include "app/gui/commands/FtpCommands.h"
 #include "app/gui/commands/FtpSync.h"
-#include "app/gui/commands/GeneratorCommand.h"
 #include "app/gui/commands/GroupEntryCommands.h"
 #include "app/gui/commands/HealthCommand.h"
 #include "app/gui/commands/ImportExportCommands.h"
 #include "app/gui/commands/OneTimeCodes.h"
+#include "app/gui/commands/SearchCommand.h"
+#include "app/gui/commands/WebLinks.h"
+#include "app/gui/views/CellEditing.h"
+#include "app/gui/views/DocumentView.h"
+#include "app/gui/views/EntryListView.h"
 #include "app/gui/views/GroupTreeModel.h"
 #include "app/gui/views/GroupTreeView.h"
+#include "app/gui/window/CommandEnabler.h"
+#include "app/gui/window/ElidedLabel.h"
 #include "app/gui/window/Icons.h"
 #include "app/gui/window/IdleLock.h"
-#include "app/gui/commands/SearchCommand.h"
+#include "app/gui/window/TransferPanel.h"
 #include "app/gui/window/TrayMinimiser.h"
-#include "app/gui/commands/WebLinks.h"
-#include "crypto/SecureBytes.h"
 #include "document/DocumentCommands.h"
+#include "document/DocumentPath.h"
 #include "document/RecentFiles.h"
 #include "document/gui/DocumentPipeline.h"
 #include "document/gui/StorableTextGuard.h"
 #include "document/gui/TBoiteMetaPass.h"
 #include "ftp/FtpParameters.h"
+#include "ftp/gui/TBoiteFTP.h"
+#include "ftp/gui/TBoiteInfo.h"
+#include "generator/gui/TfrmGenerateur.h"
 #include "lang/LangTable.h"
 #include "lang/gui/ShowMsg.h"
 #include "lang/gui/ToolkitTranslation.h"
 #include "lang/gui/WindowTranslation.h"
 #include "platform/DroppedFiles.h"
-#include "platform/RecentDocs.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
-#include "platform/gui/FileDialogs.h"
 #include "platform/gui/OpenQuestions.h"
 #include "settings/gui/TBoiteOptions.h"
 #include "update/UpdateCheck.h"
@@ -44,19 +46,14 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
 #include <QDropEvent>
-#include <QFileInfo>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QScopeGuard>
 #include <QSessionManager>
 #include <QShortcut>
@@ -64,22 +61,10 @@
 #include <QStatusTipEvent>
 #include <QToolBar>
 #include <QToolButton>
-#include <QTreeView>
 
 bool TfrmTresorin::InstanceAnswered = false;
 
 namespace {
-
-// The mime type of an entry placed on the clipboard by the program.
-const QString kEntryMimeType = QStringLiteral("application/x-tresorin-entry");
-
-QWidget* topLevelWindow(const char* name)
-{
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == QLatin1String(name))
-            return w;
-    return nullptr;
-}
 
 // Restores the normal cursor however the scope is left.
 class BusyCursor
@@ -99,7 +84,6 @@ TfrmTresorin::TfrmTresorin(const QStringList& arguments, QWidget* parent)
     setObjectName(QStringLiteral("frmTresorin"));
     setWindowIcon(tresorinIcon(QStringLiteral("tresorin")));
     m_pipeline = std::make_unique<DocumentPipeline>(m_doc, this);
-    m_ftpSync = new FtpSync(this);
 
     m_view = new DocumentView(this);
     m_view->setObjectName(QStringLiteral("DocumentView"));
@@ -110,6 +94,7 @@ TfrmTresorin::TfrmTresorin(const QStringList& arguments, QWidget* parent)
     createToolBar();
     createContextMenus();
     createStatusBar();
+    createOtherWindows();
     connectCommands();
 
     // Document state at start: untitled, clean, no meta password, both headers reset.
@@ -163,6 +148,13 @@ TfrmTresorin::TfrmTresorin(const QStringList& arguments, QWidget* parent)
 TfrmTresorin::~TfrmTresorin()
 {
     qApp->removeEventFilter(this);
+    // The other windows go first, as they came after this one.
+    m_generator.reset();
+    m_optionsBox.reset();
+    m_infoBox.reset();
+    m_ftpBox.reset();
+    m_aboutBox.reset();
+    m_metaPassBox.reset();
     // A transfer still running is stopped before the document goes.
     delete m_ftpSync;
     m_ftpSync = nullptr;
@@ -257,8 +249,7 @@ void TfrmTresorin::createMenus()
 
     connect(groupMenu, &QMenu::aboutToShow, this, [this] { m_view->updateGroupMenuActions(); });
     connect(entryMenu, &QMenu::aboutToShow, this, [this] {
-        const QMimeData* data = QApplication::clipboard()->mimeData();
-        m_view->updateEntryMenuActions(data && data->hasFormat(kEntryMimeType));
+        m_view->updateEntryMenuActions(ClipboardCommands::clipboardHoldsEntry());
     });
 }
 
@@ -309,8 +300,7 @@ void TfrmTresorin::createContextMenus()
     });
     connect(m_view, &DocumentView::entryContextMenuRequested, this, [this](const QPoint& globalPos) {
         m_view->prepareEntryContextMenu(m_view->liste()->viewport()->mapFromGlobal(globalPos));
-        const QMimeData* data = QApplication::clipboard()->mimeData();
-        m_view->updateEntryMenuActions(data && data->hasFormat(kEntryMimeType));
+        m_view->updateEntryMenuActions(ClipboardCommands::clipboardHoldsEntry());
         m_listPopup->popup(globalPos);
     });
 }
@@ -325,32 +315,11 @@ void TfrmTresorin::createStatusBar()
     m_panels[0]->setMinimumWidth(1);
     bar->addWidget(m_panels[0], 1);
 
-    // The second panel carries the progress of the download that follows an open; it takes no
-    // room while no such download runs.
-    m_ftpProgressBox = new QWidget(bar);
-    m_ftpProgressBox->setObjectName(QStringLiteral("panelLoadFTP"));
-    auto* boxLayout = new QHBoxLayout(m_ftpProgressBox);
-    boxLayout->setContentsMargins(0, 0, 0, 0);
-    boxLayout->setSpacing(2);
-    auto* label = new QLabel(QStringLiteral("Chargement en cours..."), m_ftpProgressBox);
-    label->setObjectName(QStringLiteral("lblFTP"));
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    boxLayout->addWidget(label);
-    auto* progress = new QProgressBar(m_ftpProgressBox);
-    progress->setObjectName(QStringLiteral("ProgressBar"));
-    progress->setTextVisible(false);
-    progress->setMaximumHeight(14);
-    progress->setFixedWidth(120);
-    auto* stop = new QToolButton(m_ftpProgressBox);
-    stop->setObjectName(QStringLiteral("bnFtpStop"));
-    stop->setText(QStringLiteral("Stop"));
-    stop->setAutoRaise(true);
-    boxLayout->addWidget(progress);
-    boxLayout->addWidget(stop);
-    connect(stop, &QToolButton::clicked, m_ftpSync, &FtpSync::bnFtpStopClick);
+    // The second panel carries the progress of the download that follows an open.
+    m_transferPanel = new TransferPanel(bar);
     m_panels[1] = nullptr;
-    bar->addPermanentWidget(m_ftpProgressBox);
-    m_ftpProgressBox->hide();
+    bar->addPermanentWidget(m_transferPanel);
+    m_transferPanel->hide();
 
     m_panels[2] = new QLabel(bar);
     m_panels[2]->setAlignment(Qt::AlignCenter);
@@ -377,6 +346,24 @@ QLabel* TfrmTresorin::statusPanel(int index) const
 void TfrmTresorin::setStatusText(const QString& text)
 {
     m_panels[0]->setText(text);
+}
+
+void TfrmTresorin::createOtherWindows()
+{
+    // Made once for the whole run, without a parent, as top-level windows of their own; the
+    // language reaches them with the main window's.
+    m_metaPassBox = std::make_unique<TBoiteMetaPass>();
+    m_aboutBox = std::make_unique<TBoiteAPropos>();
+    m_ftpBox = std::make_unique<TBoiteFTP>();
+    m_infoBox = std::make_unique<TBoiteInfo>();
+    m_optionsBox = std::make_unique<TBoiteOptions>();
+    m_generator = std::make_unique<TfrmGenerateur>();
+}
+
+QList<QWidget*> TfrmTresorin::otherWindows() const
+{
+    return {m_metaPassBox.get(), m_aboutBox.get(), m_ftpBox.get(),
+            m_infoBox.get(),     m_optionsBox.get(), m_generator.get()};
 }
 
 void TfrmTresorin::createTrayButton()
@@ -427,7 +414,10 @@ void TfrmTresorin::connectCommands()
 {
     // The command classes, each given what it works on.
     m_enabler = new CommandEnabler(*m_cmds, *m_view, this);
-    m_groupEntry = new GroupEntryCommands(m_view, m_doc, m_settings, *m_cmds, *m_enabler, this);
+    m_groupEntry = new GroupEntryCommands(m_view, m_doc, m_settings, *m_cmds, *m_enabler, *m_generator, this);
+    // Before the window follows the pipeline: the synchronisation lets go of a document first.
+    m_ftpSync = new FtpSync(m_doc, *m_pipeline, m_settings, *m_cmds, *m_groupEntry, *m_ftpBox, *m_infoBox,
+                            *m_transferPanel, this);
     m_clipboard = new ClipboardCommands(m_view, m_doc, *m_cmds, this);
     m_codes = new OneTimeCodes(m_view, *m_enabler, m_clipboard, m_codeLabel, this);
     m_health = new HealthCommand(m_view, m_doc, this, this);
@@ -435,19 +425,21 @@ void TfrmTresorin::connectCommands()
     m_webLinks = new WebLinks(m_view, cmd(CommandId::OpenURL), this);
     m_files = new FileCommands(m_doc, *m_pipeline, *m_view, m_settings, *m_cmds, *m_enabler, *m_search,
                                *m_clipboard, *m_groupEntry, *m_ftpSync, this);
+    m_ftp = new FtpCommands(m_doc, *m_pipeline, *m_view, m_settings, *m_cmds, *m_files, *m_ftpSync, *m_ftpBox,
+                            *m_infoBox, this);
     auto* transfer = new ImportExportCommands(this);
     m_updates = new UpdateChecker(m_settings, cmd(CommandId::MajWeb), this);
 
     // File
     connect(cmd(CommandId::Nouveau), &QAction::triggered, m_files, &FileCommands::NewDocument);
     connect(cmd(CommandId::Ouvrir), &QAction::triggered, m_files, &FileCommands::OpenCommand);
-    connect(cmd(CommandId::OuvrirFTP), &QAction::triggered, m_ftpSync, &FtpSync::ActionOuvrirFTPExecute);
+    connect(cmd(CommandId::OuvrirFTP), &QAction::triggered, m_ftp, &FtpCommands::ActionOuvrirFTPExecute);
     connect(cmd(CommandId::Fusionner), &QAction::triggered, m_files, &FileCommands::MergeCommand);
     connect(cmd(CommandId::Importer), &QAction::triggered, transfer, &ImportExportCommands::ImportCommand);
     connect(cmd(CommandId::Exporter), &QAction::triggered, transfer, &ImportExportCommands::ExportCommand);
     connect(cmd(CommandId::Sauver), &QAction::triggered, m_files, &FileCommands::SaveCommand);
     connect(cmd(CommandId::SauverSous), &QAction::triggered, m_files, &FileCommands::SaveDocumentAs);
-    connect(cmd(CommandId::SauverFTP), &QAction::triggered, m_ftpSync, &FtpSync::ActionSauverFTPExecute);
+    connect(cmd(CommandId::SauverFTP), &QAction::triggered, m_ftp, &FtpCommands::ActionSauverFTPExecute);
     for (int slot = 1; slot <= RecentFiles::kSlotCount; ++slot)
         connect(cmd(Commands::recentFile(slot)), &QAction::triggered, m_files,
                 [this, slot] { m_files->openRecentFile(slot); });
@@ -455,6 +447,10 @@ void TfrmTresorin::connectCommands()
     connect(m_files, &FileCommands::titleChanged, this, &TfrmTresorin::updateTitle);
     connect(m_files, &FileCommands::ftpModeChanged, this, &TfrmTresorin::showFtpMode);
     connect(m_files, &FileCommands::recentFilesChanged, this, &TfrmTresorin::refreshRecentFileCommands);
+    connect(m_ftp, &FtpCommands::ftpModeChanged, this, &TfrmTresorin::showFtpMode);
+    connect(m_ftp, &FtpCommands::titleShown, this, &QWidget::setWindowTitle);
+    connect(m_ftpSync, &FtpSync::statusText, this, &TfrmTresorin::setStatusText);
+    connect(m_transferPanel, &TransferPanel::stopRequested, m_ftpSync, &FtpSync::bnFtpStopClick);
 
     // Edit
     connect(cmd(CommandId::ChangeMeta), &QAction::triggered, this, [this] {
@@ -476,7 +472,7 @@ void TfrmTresorin::connectCommands()
     connect(cmd(CommandId::Couper), &QAction::triggered, m_clipboard, &ClipboardCommands::Cut);
     connect(cmd(CommandId::Coller), &QAction::triggered, m_clipboard, &ClipboardCommands::Paste);
     connect(cmd(CommandId::CopierCode), &QAction::triggered, m_codes, &OneTimeCodes::copyCode);
-    connect(cmd(CommandId::SetFTP), &QAction::triggered, m_ftpSync, &FtpSync::ActionSetFTPExecute);
+    connect(cmd(CommandId::SetFTP), &QAction::triggered, m_ftp, &FtpCommands::ActionSetFTPExecute);
     connect(cmd(CommandId::OpenURL), &QAction::triggered, m_webLinks, &WebLinks::OpenWebSite);
     connect(m_groupEntry, &GroupEntryCommands::generatedPasswordReceived, this, &TfrmTresorin::RestartIdleTimer);
     // The FTP entry's login, password and web address carry the document's FTP settings.
@@ -489,16 +485,17 @@ void TfrmTresorin::connectCommands()
 
     // Tools and help
     connect(cmd(CommandId::Generateur), &QAction::triggered, this, [this] {
-        ShowGenerator(this, m_settings);
+        // The user may copy the password by hand; OK keeps the choices.
+        m_generator->execFor(m_settings);
         RestartIdleTimer();
     });
     connect(cmd(CommandId::Sante), &QAction::triggered, m_health, &HealthCommand::run);
-    connect(cmd(CommandId::SynchroFTP), &QAction::triggered, m_ftpSync, &FtpSync::ActionSynchroFTPExecute);
-    connect(cmd(CommandId::InfoFich), &QAction::triggered, m_ftpSync, &FtpSync::ActionInfoFichExecute);
+    connect(cmd(CommandId::SynchroFTP), &QAction::triggered, m_ftp, &FtpCommands::ActionSynchroFTPExecute);
+    connect(cmd(CommandId::InfoFich), &QAction::triggered, m_ftp, &FtpCommands::ActionInfoFichExecute);
     connect(cmd(CommandId::Option), &QAction::triggered, this, &TfrmTresorin::ActionOptionsExecute);
     connect(cmd(CommandId::About), &QAction::triggered, this, &TfrmTresorin::ActionAboutExecute);
     connect(cmd(CommandId::Support), &QAction::triggered, this,
-            [this] { ownWindow<TBoiteAPropos>("BoiteAPropos")->SupportLink(); });
+            [this] { m_aboutBox->SupportLink(); });
     connect(cmd(CommandId::MajWeb), &QAction::triggered, this,
             [this] { ActionMajWebExecute(cmd(CommandId::MajWeb)); });
 
@@ -733,20 +730,10 @@ void TfrmTresorin::ActionMajWebExecute(QObject* sender)
 
 // --- options and about ---------------------------------------------------------------------------
 
-// The window of that name made at start-up; made here, in the current language, when there is none.
-template <typename T> T* TfrmTresorin::ownWindow(const char* name)
-{
-    if (auto* window = qobject_cast<T*>(topLevelWindow(name)))
-        return window;
-    auto* window = new T(this);
-    ApplyLangTable(window);
-    return window;
-}
-
 void TfrmTresorin::ActionOptionsExecute()
 {
     const QString previousLangue = m_settings.Langue;
-    if (ownWindow<TBoiteOptions>("BoiteOptions")->execFor(m_settings))
+    if (m_optionsBox->execFor(m_settings))
         applyOptions(previousLangue);
 }
 
@@ -765,7 +752,7 @@ void TfrmTresorin::applyOptions(const QString& previousLangue)
 
 void TfrmTresorin::ActionAboutExecute()
 {
-    auto* about = ownWindow<TBoiteAPropos>("BoiteAPropos");
+    TBoiteAPropos* about = m_aboutBox.get();
     // One connection, however often the box is shown.
     connect(about, &TBoiteAPropos::readOnlyLockReleaseRequested, this, &TfrmTresorin::releaseReadOnlyLock,
             Qt::UniqueConnection);
@@ -808,15 +795,11 @@ void TfrmTresorin::applyLanguageTexts(const QString& code)
 {
     ApplyToolkitLanguage(code);
     ApplyLangTable(this);
-    for (const char* name :
-         {"BoiteMetaPass", "BoiteAPropos", "BoiteFTP", "BoiteOptions", "BoiteInfo", "frmGenerateur"}) {
-        if (QWidget* window = topLevelWindow(name))
-            ApplyLangTable(window);
-    }
+    for (QWidget* window : otherWindows())
+        ApplyLangTable(window);
     m_view->labelInfo()->adjustSize();
 
-    if (auto* about = qobject_cast<TBoiteAPropos*>(topLevelWindow("BoiteAPropos")))
-        about->setDonationLanguage(code);
+    m_aboutBox->setDonationLanguage(code);
     if (m_trayButton)
         m_trayButton->setToolTip(Msg(QStringLiteral("ButtonTray")));
 

@@ -18,6 +18,7 @@ class OneTimeCodes;
 class DocumentPipeline;
 class DocumentView;
 class FileCommands;
+class FtpCommands;
 class GroupEntryCommands;
 class FtpSync;
 class IdleLock;
@@ -30,6 +31,13 @@ class QToolButton;
 class QWidget;
 class SearchCommand;
 class SingleInstance;
+class TBoiteAPropos;
+class TBoiteFTP;
+class TBoiteInfo;
+class TBoiteMetaPass;
+class TBoiteOptions;
+class TfrmGenerateur;
+class TransferPanel;
 class TrayMinimiser;
 class UpdateChecker;
 class WebLinks;
@@ -65,8 +73,19 @@ public:
     Settings& settings() { return m_settings; }
     DocumentView* view() const { return m_view; }
     DocumentPipeline& pipeline() { return *m_pipeline; }
-    // The FTP commands and the synchronisation with the FTP copy.
+    // The synchronisation with the FTP copy.
     FtpSync* ftpSync() const { return m_ftpSync; }
+    // Open and Save on FTP, the synchronisation parameters, the FTP entry mark, the properties.
+    FtpCommands* ftpCommands() const { return m_ftp; }
+    // The six other windows, made once with this one: the meta password dialog, the about box,
+    // the FTP dialog, the file properties dialog, the options dialog and the generator.
+    TBoiteMetaPass& metaPassDialog() const { return *m_metaPassBox; }
+    TBoiteAPropos& aboutBox() const { return *m_aboutBox; }
+    TBoiteFTP& ftpDialog() const { return *m_ftpBox; }
+    TBoiteInfo& infoDialog() const { return *m_infoBox; }
+    TBoiteOptions& optionsDialog() const { return *m_optionsBox; }
+    TfrmGenerateur& generatorWindow() const { return *m_generator; }
+    QList<QWidget*> otherWindows() const;
     // A command by its object name, as the language tables and the tests name it. The program's
     // own code reaches commands by id: commands()[CommandId::Sauver].
     QAction* action(const QString& name) const;
@@ -191,7 +210,7 @@ private:
     void swapFtpShortcuts();
     void applyOptions(const QString& previousLangue);
     void releaseReadOnlyLock();
-    template <typename T> T* ownWindow(const char* name);
+    void createOtherWindows();
 
     DocumentState m_doc;
     Settings m_settings;
@@ -199,10 +218,17 @@ private:
     QStringList m_arguments;
     CommandLine m_commandLine;
     std::unique_ptr<DocumentPipeline> m_pipeline;
+    std::unique_ptr<TBoiteMetaPass> m_metaPassBox;
+    std::unique_ptr<TBoiteAPropos> m_aboutBox;
+    std::unique_ptr<TBoiteFTP> m_ftpBox;
+    std::unique_ptr<TBoiteInfo> m_infoBox;
+    std::unique_ptr<TBoiteOptions> m_optionsBox;
+    std::unique_ptr<TfrmGenerateur> m_generator;
     CommandEnabler* m_enabler = nullptr;
     GroupEntryCommands* m_groupEntry = nullptr;
     FtpSync* m_ftpSync = nullptr;
     FileCommands* m_files = nullptr;
+    FtpCommands* m_ftp = nullptr;
     ClipboardCommands* m_clipboard = nullptr;
     SearchCommand* m_search = nullptr;
     IdleLock* m_idle = nullptr;
@@ -223,7 +249,7 @@ private:
     QAction* m_mruSeparator = nullptr;
     std::unique_ptr<Commands> m_cmds;
     QLabel* m_panels[4] = {};
-    QWidget* m_ftpProgressBox = nullptr;
+    TransferPanel* m_transferPanel = nullptr;
     SingleInstance* m_instance = nullptr;
     UpdateChecker* m_updates = nullptr;
 
