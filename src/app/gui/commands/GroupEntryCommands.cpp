@@ -106,6 +106,17 @@ void GroupEntryCommands::Delete()
     }
 }
 
+void GroupEntryCommands::Rename()
+{
+    if (m_view->liste()->hasFocus() && m_view->selectedRow() >= 0) {
+        m_view->cellEditing()->openNameCell();
+        return;
+    }
+    GroupTreeView* tree = m_view->arbo();
+    if (tree->hasFocus() && m_view->selectedGroup())
+        tree->edit(m_view->groupModel()->indexForGroup(m_view->selectedGroup()));
+}
+
 void GroupEntryCommands::NewEntry()
 {
     // Ctrl+Enter reaches here directly: the same rules as the command's enabling.

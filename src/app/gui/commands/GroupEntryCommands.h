@@ -33,6 +33,9 @@ public:
     void NewGroup();
     // ActionDelGrp and ActionDelEntree: the focused view decides what goes.
     void Delete();
+    // ActionRenGrp and ActionRenEntree: the name cell of the selected row when the list has the
+    // focus, else the label of the selected group when the tree has it.
+    void Rename();
     // ActionNewEntree (and Ctrl+Enter in the last cell): a new entry in the selected group, its
     // name cell open.
     void NewEntry();

@@ -454,19 +454,19 @@ void TfrmTresorin::connectCommands()
 
     // Edit
     connect(cmd(CommandId::ChangeMeta), &QAction::triggered, this, [this] {
-        commitCellEditor();
+        m_view->cellEditing()->edExit();
         m_pipeline->ChangeMetaPassword();
     });
     connect(cmd(CommandId::Chercher), &QAction::triggered, m_search, &SearchCommand::ActionChercherExecute);
 
     // Group and entry
     connect(cmd(CommandId::NewGrp), &QAction::triggered, m_groupEntry, &GroupEntryCommands::NewGroup);
-    connect(cmd(CommandId::RenGrp), &QAction::triggered, this, &TfrmTresorin::RenameCommand);
+    connect(cmd(CommandId::RenGrp), &QAction::triggered, m_groupEntry, &GroupEntryCommands::Rename);
     connect(cmd(CommandId::DelGrp), &QAction::triggered, m_groupEntry, &GroupEntryCommands::Delete);
     connect(cmd(CommandId::NewEntree), &QAction::triggered, m_groupEntry, &GroupEntryCommands::NewEntry);
     connect(cmd(CommandId::NewGenerateur), &QAction::triggered, m_groupEntry,
             &GroupEntryCommands::NewWithGeneratedPassword);
-    connect(cmd(CommandId::RenEntree), &QAction::triggered, this, &TfrmTresorin::RenameCommand);
+    connect(cmd(CommandId::RenEntree), &QAction::triggered, m_groupEntry, &GroupEntryCommands::Rename);
     connect(cmd(CommandId::DelEntree), &QAction::triggered, m_groupEntry, &GroupEntryCommands::Delete);
     connect(cmd(CommandId::Copier), &QAction::triggered, m_clipboard, &ClipboardCommands::Copy);
     connect(cmd(CommandId::Couper), &QAction::triggered, m_clipboard, &ClipboardCommands::Cut);
@@ -848,27 +848,6 @@ void TfrmTresorin::updateTitle()
 void TfrmTresorin::enableDocumentCommands()
 {
     m_enabler->refresh(EnablingMoment::DocumentShown);
-}
-
-void TfrmTresorin::RenameCommand()
-{
-    if (m_view->liste()->hasFocus() && m_view->selectedRow() >= 0) {
-        openNameCellEditor();
-        return;
-    }
-    GroupTreeView* tree = m_view->arbo();
-    if (tree->hasFocus() && m_view->selectedGroup())
-        tree->edit(m_view->groupModel()->indexForGroup(m_view->selectedGroup()));
-}
-
-void TfrmTresorin::openNameCellEditor()
-{
-    m_view->cellEditing()->openNameCell();
-}
-
-void TfrmTresorin::commitCellEditor()
-{
-    m_view->cellEditing()->edExit();
 }
 
 void TfrmTresorin::SetReadOnlyLock(bool value)

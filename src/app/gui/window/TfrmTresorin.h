@@ -150,18 +150,18 @@ public:
     // Enabling after a document was read: new group and change meta password unless the
     // read-only lock is on, search always.
     void enableDocumentCommands();
-    // Closes the cell editor of the list and stores its text, when it is open.
-    void commitCellEditor();
-    // Rename (both rename commands): the name cell of the selected row when the list has the
-    // focus, else the label of the selected group when the tree has it.
-    void RenameCommand();
-    // The read-only lock: every command that would change or save the document is disabled.
+    // The enabling of the commands, decided in one place.
+    CommandEnabler* commandEnabler() const { return m_enabler; }
+    // The read-only lock (GroupEntryCommands): every command that would change or save the
+    // document is disabled.
     void SetReadOnlyLock(bool value);
-    // New group, Delete, New entry, New with generated password and the drag-and-drop moves.
+    // New group, Rename, Delete, New entry, New with generated password, the drag-and-drop moves
+    // and the read-only lock.
     GroupEntryCommands* groupEntryCommands() const { return m_groupEntry; }
-    // Copy, Cut, Paste and the clearing of the clipboard.
+    // The one-time code of the selected entry.
     OneTimeCodes* oneTimeCodes() const { return m_codes; }
     HealthCommand* healthCommand() const { return m_health; }
+    // Copy, Cut, Paste and the clearing of the clipboard.
     ClipboardCommands* clipboardCommands() const { return m_clipboard; }
     // The search filter (ActionChercher).
     SearchCommand* searchCommand() const { return m_search; }
@@ -206,7 +206,6 @@ private:
     void checkSingleInstance();
     void applyLanguageTexts(const QString& code);
     void connectCommands();
-    void openNameCellEditor();
     void swapFtpShortcuts();
     void applyOptions(const QString& previousLangue);
     void releaseReadOnlyLock();
