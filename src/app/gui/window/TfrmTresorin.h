@@ -43,8 +43,10 @@ class UpdateChecker;
 class WebLinks;
 
 // The main window. It lives for the whole run and owns the open document, the settings read at
-// start and written back at exit, and the commands of the program (one named QAction each,
-// shown in the menus, the tool bar and the context menus).
+// start and written back at exit, the six other windows, and the commands of the program (one
+// named QAction each, shown in the menus, the tool bar and the context menus). What a command does
+// is the work of a class of app/gui/commands, wired in connectCommands(); the window keeps the
+// frame: menus, tool bar, status bar, tray, activation, language, and the close query.
 class TfrmTresorin : public QMainWindow
 {
     Q_OBJECT
