@@ -18,8 +18,6 @@
 #include "settings/Settings.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QLineEdit>
 
 GroupEntryCommands::GroupEntryCommands(DocumentView* view, DocumentState& doc, Settings& settings,
                                        const Commands& commands, CommandEnabler& enabler, TfrmGenerateur& generator,
