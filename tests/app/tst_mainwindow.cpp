@@ -732,7 +732,8 @@ void TestMainWindow::renameKey()
     QFETCH(bool, inTree);
     auto* w = makeWindow();
     w->FormActivate();
-    m_fx->openThroughCommand(makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret")), QStringLiteral("secret"));
+    m_fx->openThroughCommand(makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret")),
+                             QStringLiteral("secret"));
     DocumentView* view = w->view();
     view->flushGroupChange();
     view->selectRow(0);

@@ -223,8 +223,8 @@ void TestMainWindowHealth::unreadableBreachListIsSaid()
 {
     makeWindow();
     QVERIFY(m_fx->tmp().writeFile(QStringLiteral("notalist.txt"), "this is not a breach list\r\n"));
-    for (const QString& file : {m_fx->tmp().filePath(QStringLiteral("missing.txt")),
-                                m_fx->tmp().filePath(QStringLiteral("notalist.txt"))}) {
+    for (const QString& file :
+         {m_fx->tmp().filePath(QStringLiteral("missing.txt")), m_fx->tmp().filePath(QStringLiteral("notalist.txt"))}) {
         ModalSeam::clearShown();
         ModalSeam::pushAnswer(QStringLiteral("hibp"));
         ModalSeam::pushAnswer(file);

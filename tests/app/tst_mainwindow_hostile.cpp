@@ -294,14 +294,16 @@ void TestMainWindowHostile::longNotesShowWithoutFreezing()
     other.Name = QStringLiteral("other");
     other.Notes = QStringLiteral("short\r\nnotes");
     const QString path = m_fx->tmp().filePath(QStringLiteral("notes.pass"));
-    QVERIFY(writeStream(path, StreamBuilder()
-                                  .start(7)
-                                  .header(7, TDoc())
-                                  .group(1, 0, QStringLiteral("G"))
-                                  .entry(7, 1, e)
-                                  .entry(7, 1, other)
-                                  .end()
-                                  .bytes(), kPassword));
+    QVERIFY(writeStream(path,
+                        StreamBuilder()
+                            .start(7)
+                            .header(7, TDoc())
+                            .group(1, 0, QStringLiteral("G"))
+                            .entry(7, 1, e)
+                            .entry(7, 1, other)
+                            .end()
+                            .bytes(),
+                        kPassword));
     auto* w = makeWindow();
     open(path);
     DocumentView* view = w->view();

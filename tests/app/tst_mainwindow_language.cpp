@@ -395,8 +395,7 @@ void TestMainWindowLanguage::everyControlHasAnAccessibleName()
     QCOMPARE(tree->text(QAccessible::Description), w->view()->arbo()->statusTip().isEmpty()
                                                        ? w->view()->arbo()->toolTip()
                                                        : w->view()->arbo()->statusTip());
-    QAccessibleInterface* pass =
-        QAccessible::queryAccessibleInterface(m_fx->dialog<TBoiteMetaPass>()->EditConfirm);
+    QAccessibleInterface* pass = QAccessible::queryAccessibleInterface(m_fx->dialog<TBoiteMetaPass>()->EditConfirm);
     QCOMPARE(pass->text(QAccessible::Name), QStringLiteral("Re-enter password :"));
     w->settings().Langue = QStringLiteral("FR");
     QVERIFY(w->ApplyLanguage());

@@ -218,7 +218,7 @@ void TestMainWindowOptions::checkForUpdateCommand()
     testsupport::HttpServer server;
     server.setAnswer(QStringLiteral("/versions.php?soft=tresorin"), "Tresorin=0.0.0.1\r\nx=y\r\n");
     auto* w = m_fx->makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\nUrlUpdate=" +
-                         server.url(QStringLiteral("/versions.php?soft=tresorin")).toLatin1() + "\r\n");
+                               server.url(QStringLiteral("/versions.php?soft=tresorin")).toLatin1() + "\r\n");
     QCOMPARE(w->settings().UrlUpdate, server.url(QStringLiteral("/versions.php?soft=tresorin")));
     QSignalSpy done(w->updateChecker(), &UpdateChecker::checkDone);
     QAction* command = w->action(QStringLiteral("ActionMajWeb"));
@@ -229,8 +229,8 @@ void TestMainWindowOptions::checkForUpdateCommand()
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")), QStringList{QStringLiteral("No new version available")});
     // The address differs from the built-in one: it is written at exit.
     m_fx->destroyWindow();
-    QVERIFY(m_fx->readIni()
-                .contains("UrlUpdate=" + server.url(QStringLiteral("/versions.php?soft=tresorin")).toLatin1()));
+    QVERIFY(
+        m_fx->readIni().contains("UrlUpdate=" + server.url(QStringLiteral("/versions.php?soft=tresorin")).toLatin1()));
 }
 
 void TestMainWindowOptions::dueCheckAtActivation_data()

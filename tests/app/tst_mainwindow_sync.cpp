@@ -108,8 +108,8 @@ void TestMainWindowSync::initTestCase()
 
 void TestMainWindowSync::init()
 {
-    m_fx = std::make_unique<WindowFixture>(WindowFixture::MetaPassDialog | WindowFixture::FtpDialogs,
-                                           WindowFixture::Home);
+    m_fx =
+        std::make_unique<WindowFixture>(WindowFixture::MetaPassDialog | WindowFixture::FtpDialogs, WindowFixture::Home);
 }
 
 void TestMainWindowSync::cleanup()
@@ -260,8 +260,8 @@ void TestMainWindowSync::unknownIdentityAskedWithItsFingerprint()
     ModalSeam::pushAnswer(int(MsgYes));
     QVERIFY(waitForSync());
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), 1);
-    QVERIFY(m_fx->readIni()
-                .contains(QStringLiteral("127.0.0.1:%1=%2").arg(server.port()).arg(server.fingerprint()).toUtf8()));
+    QVERIFY(m_fx->readIni().contains(
+        QStringLiteral("127.0.0.1:%1=%2").arg(server.port()).arg(server.fingerprint()).toUtf8()));
 
     // The upload after a save uses the pin without asking.
     ModalSeam::clearShown();

@@ -138,7 +138,7 @@ void TestTransferWindow::importWithUnstorableCharacters()
     auto* w = m_fx->makeWindow();
     fillDocument();
     QVERIFY(m_fx->tmp().writeFile(QStringLiteral("snow.csv"),
-                             "name,username,password\nSnow \xE2\x98\x83,ok,p\xF0\x9F\x98\x80\nPlain,a,b\n"));
+                                  "name,username,password\nSnow \xE2\x98\x83,ok,p\xF0\x9F\x98\x80\nPlain,a,b\n"));
     ModalSeam::clearShown();
     ModalSeam::pushAnswer(m_fx->tmp().filePath(QStringLiteral("snow.csv")));
     ModalSeam::pushAnswer(answer);

@@ -355,8 +355,8 @@ void TestFtpDialogs::propertiesInformationOnly()
     QVERIFY2(info()->ListeInfo->columnWidth(1) > textWidth,
              qPrintable(QStringLiteral("%1 <= %2").arg(info()->ListeInfo->columnWidth(1)).arg(textWidth)));
     QVERIFY(info()->width() > 404);
-    QVERIFY(info()->width() >= info()->ListeInfo->columnWidth(0) + info()->ListeInfo->columnWidth(1) +
-                                   info()->ListeInfo->columnWidth(2));
+    QVERIFY(info()->width() >=
+            info()->ListeInfo->columnWidth(0) + info()->ListeInfo->columnWidth(1) + info()->ListeInfo->columnWidth(2));
 }
 
 void TestFtpDialogs::propertiesQuestion_data()

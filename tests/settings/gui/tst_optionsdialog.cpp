@@ -60,8 +60,8 @@ void TestOptionsDialog::initTestCase()
 
 void TestOptionsDialog::init()
 {
-    m_fx = std::make_unique<WindowFixture>(WindowFixture::NoDialog,
-                                           WindowFixture::ConfigHome | WindowFixture::SystemData);
+    m_fx =
+        std::make_unique<WindowFixture>(WindowFixture::NoDialog, WindowFixture::ConfigHome | WindowFixture::SystemData);
     m_fx->makeDialogs(WindowFixture::OptionsDialog);
     m_settings = Settings();
 }

@@ -87,8 +87,7 @@ public:
     // The dialogs made, in the program's order of creation.
     QList<QWidget*> dialogs() const;
     // A dialog made with the window (null when it was not asked for).
-    template <class T>
-    T* dialog() const
+    template <class T> T* dialog() const
     {
         for (const auto& d : m_dialogs)
             if (auto* found = qobject_cast<T*>(d.get()))

@@ -244,8 +244,9 @@ void TestUpdateChecker::shippedServerLayout()
     const quint16 port = probe.serverPort();
     probe.close();
     QProcess server;
-    QVERIFY(testsupport::ProcessRunner(QStringLiteral("/usr/bin/python3"))
-                .start(server, {"-m", "http.server", QString::number(port), "--bind", "127.0.0.1", "--directory", folder}));
+    QVERIFY(
+        testsupport::ProcessRunner(QStringLiteral("/usr/bin/python3"))
+            .start(server, {"-m", "http.server", QString::number(port), "--bind", "127.0.0.1", "--directory", folder}));
     const auto stop = qScopeGuard([&server] {
         server.kill();
         server.waitForFinished(5000);
