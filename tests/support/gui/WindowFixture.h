@@ -35,6 +35,8 @@ QStringList shownMessages();
 // - the main window and the dialogs the program makes at start beside it;
 // - the test knobs (idle minute, single-instance answer, update client, desktop cache refresh,
 //   FTP time-outs, sound sink), the working folder and the clipboard put back at the end.
+// Documents are written and read back on disk with the helpers of DocumentFixture.h
+// (writeDocument, readDocument, storedBytes...), which windowless tests use too.
 class WindowFixture
 {
 public:
@@ -86,7 +88,7 @@ public:
     void makeDialogs(int dialogs);
     // The dialogs made, in the program's order of creation.
     QList<QWidget*> dialogs() const;
-    // A dialog made with the window (null when it was not asked for).
+    // A dialog the fixture made (null when it was not asked for).
     template <class T> T* dialog() const
     {
         for (const auto& d : m_dialogs)
