@@ -26,7 +26,7 @@ if ((${#missing[@]})); then
 fi
 dir=${TRESORIN_BENCH_DIR:-build-bench}
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTRESORIN_TESTS=OFF -DTRESORIN_BENCH=ON >/dev/null
-cmake --build "$dir" -j "$(nproc 2>/dev/null || echo 2)" --target tresorin-cli bench_gen bench_inprocess bench_window bench_cipher
+cmake --build "$dir" -j "$(nproc 2>/dev/null || echo 2)" --target tresorin-cli bench_gen bench_inprocess bench_window bench_view bench_cipher
 /usr/bin/python3 bench/run_bench.py "$dir" "$@"
 # What one password guess costs against a stolen file, in each container.
 "$dir/bench/bench_cipher" 16

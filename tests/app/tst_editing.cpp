@@ -17,6 +17,7 @@
 #include "platform/gui/ModalSeam.h"
 #include "platform/gui/Sound.h"
 #include "support/TempFolder.h"
+#include "support/gui/WindowFixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,7 +29,7 @@
 #include <QScrollBar>
 #include <QtTest>
 
-using testsupport::TempFolder;
+using testsupport::WindowFixture;
 
 class TestEditing : public QObject
 {
@@ -79,39 +80,32 @@ private:
     void focus(QWidget* widget);
     QLineEdit* groupLabelEditor() const;
 
-    TCellEditor* editor() const { return m_win->view()->cellEditing()->editor(); }
-    DocumentView* view() const { return m_win->view(); }
-    DocumentState& doc() const { return m_win->doc(); }
+    TCellEditor* editor() const { return win()->view()->cellEditing()->editor(); }
+    DocumentView* view() const { return win()->view(); }
+    DocumentState& doc() const { return win()->doc(); }
 
-    std::unique_ptr<TempFolder> m_tmp;
-    std::unique_ptr<TfrmTresorin> m_win;
+    TfrmTresorin* win() const { return m_fx->window(); }
+
+    std::unique_ptr<WindowFixture> m_fx;
     QList<platform::SystemSound> m_sounds;
 };
 
 void TestEditing::init()
 {
-    m_tmp = std::make_unique<TempFolder>();
-    qputenv("TRESORIN_INI", m_tmp->filePath(QStringLiteral("Tresorin.ini")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", m_tmp->makeFolder(QStringLiteral("data")).toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", m_tmp->makeFolder(QStringLiteral("run")).toLocal8Bit());
-    m_tmp->writeFile(QStringLiteral("Tresorin.ini"), "[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
-    ModalSeam::activate();
+    m_fx = std::make_unique<WindowFixture>();
+    m_fx->writeIni(testsupport::kWindowIni);
     m_sounds.clear();
     platform::setSoundSink([this](platform::SystemSound s) { m_sounds << s; });
 }
 
 void TestEditing::cleanup()
 {
-    m_win.reset();
-    platform::setSoundSink({});
-    ModalSeam::deactivate();
-    m_tmp.reset();
+    m_fx.reset();
 }
 
 void TestEditing::makeWindow()
 {
-    m_win = std::make_unique<TfrmTresorin>(QStringList());
-    m_win->FormActivate();
+    m_fx->makeWindow(QByteArray());
     DocumentState& d = doc();
     TGroupe* bank = d.addGroup(QStringLiteral("Bank"));
     TGroupe* cards = d.addGroup(QStringLiteral("Cards"), bank);
@@ -123,13 +117,8 @@ void TestEditing::makeWindow()
     }
     d.appendEntry(NewEntry(cards, QStringLiteral("visa")));
     d.appendEntry(NewEntry(mail, QStringLiteral("inbox")));
-    view()->documentReloaded();
-    m_win->enableDocumentCommands();
-    view()->selectGroup(bank);
-    view()->flushGroupChange();
-    m_win->show();
-    m_win->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_win.get()));
+    m_fx->documentFilled(bank);
+    QVERIFY(m_fx->showActive());
     focus(view()->liste());
 }
 
@@ -235,11 +224,11 @@ void TestEditing::enterWalksTheCellsThenTheNextRow()
     QCOMPARE(alpha->WebAddress, QStringLiteral("http://a"));
     QVERIFY(alpha->ModifiedAt > 0);
     QVERIFY(doc().Modified);
-    QCOMPARE(m_win->statusPanel(2)->text(), QStringLiteral("Modified"));
+    QCOMPARE(win()->statusPanel(2)->text(), QStringLiteral("Modified"));
     QCOMPARE(view()->entryModel()->cellText(0, EntryListModel::LoginColumn), QStringLiteral("bob"));
     QCOMPARE(view()->entryModel()->cellText(0, EntryListModel::WebColumn), QStringLiteral("http://a"));
     // Committing the web address enabled Open web site and the password Copy.
-    QVERIFY(m_win->action(QStringLiteral("ActionCopier"))->isEnabled());
+    QVERIFY(win()->action(QStringLiteral("ActionCopier"))->isEnabled());
 }
 
 // The marked FTP entry carries the document's FTP settings: editing its cells derives them again.
@@ -421,7 +410,7 @@ void TestEditing::escapeRestoresTheText()
     QVERIFY(!doc().Modified);
     QCOMPARE(doc().entry(1)->ModifiedAt, 0.0);
     // The window stays open: Escape never reached it as a character or a close.
-    QVERIFY(m_win->isVisible());
+    QVERIFY(win()->isVisible());
 }
 
 void TestEditing::leavingACellOfAModifiedDocumentDatesTheEntry()
@@ -438,7 +427,7 @@ void TestEditing::leavingACellOfAModifiedDocumentDatesTheEntry()
 void TestEditing::doubleClickOpensTheCell()
 {
     makeWindow();
-    m_win->settings().AutoCopy = true;
+    win()->settings().AutoCopy = true;
     view()->setAutoCopy(true);
     QApplication::clipboard()->clear();
     QTest::mouseDClick(view()->liste()->viewport(), Qt::LeftButton, Qt::NoModifier, cellPoint(1, 1));
@@ -541,7 +530,7 @@ void TestEditing::groupRename()
     QTest::keyClick(label, Qt::Key_Return);
     QTRY_COMPARE(doc().Groups().front()->Name, typed);
     QCOMPARE(doc().Modified, modified);
-    QCOMPARE(m_win->statusPanel(2)->text(), modified ? QStringLiteral("Modified") : QString());
+    QCOMPARE(win()->statusPanel(2)->text(), modified ? QStringLiteral("Modified") : QString());
 
     // Tab commits too, and takes the focus to the list instead of opening the next group's label.
     focus(tree);
@@ -558,19 +547,18 @@ void TestEditing::groupRename()
 
 void TestEditing::newGroup()
 {
-    m_win = std::make_unique<TfrmTresorin>(QStringList());
-    m_win->FormActivate();
-    m_win->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_win.get()));
-    QAction* newGroup = m_win->action(QStringLiteral("ActionNewGrp"));
+    m_fx->makeWindow(QByteArray());
+    win()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(win()));
+    QAction* newGroup = win()->action(QStringLiteral("ActionNewGrp"));
     newGroup->trigger();
     QCOMPARE(doc().Groups().size(), size_t(1));
     TGroupe* first = doc().Groups().front().get();
     QCOMPARE(first->Name, QStringLiteral("Group"));
     QCOMPARE(view()->selectedGroup(), first);
     QVERIFY(doc().Modified);
-    QVERIFY(m_win->action(QStringLiteral("ActionChercher"))->isEnabled());
-    QVERIFY(m_win->action(QStringLiteral("ActionNewEntree"))->isEnabled());
+    QVERIFY(win()->action(QStringLiteral("ActionChercher"))->isEnabled());
+    QVERIFY(win()->action(QStringLiteral("ActionNewEntree"))->isEnabled());
     // Its name is being edited.
     QLineEdit* label = groupLabelEditor();
     QVERIFY(label);
@@ -588,7 +576,7 @@ void TestEditing::newGroup()
 
     // An empty group without subgroups goes without a question; deleting the only group left of
     // an untitled document leaves it unmodified.
-    QAction* deleteGroup = m_win->action(QStringLiteral("ActionDelGrp"));
+    QAction* deleteGroup = win()->action(QStringLiteral("ActionDelGrp"));
     view()->flushGroupChange();
     focus(view()->arbo());
     deleteGroup->trigger();
@@ -600,7 +588,7 @@ void TestEditing::newGroup()
     deleteGroup->trigger();
     QVERIFY(doc().Groups().empty());
     QVERIFY(!doc().Modified);
-    QVERIFY(!m_win->action(QStringLiteral("ActionChercher"))->isEnabled());
+    QVERIFY(!win()->action(QStringLiteral("ActionChercher"))->isEnabled());
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), 0);
 }
 
@@ -628,7 +616,7 @@ void TestEditing::deleteEntry()
     view()->selectRow(1);
     focus(view()->liste());
     ModalSeam::pushAnswer(answer);
-    m_win->action(QStringLiteral("ActionDelEntree"))->trigger();
+    win()->action(QStringLiteral("ActionDelEntree"))->trigger();
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")),
              QStringList{QStringLiteral("Do you really want to delete this element ?")});
     QCOMPARE(entryNames(), left);
@@ -666,7 +654,7 @@ void TestEditing::deleteGroup()
     view()->flushGroupChange();
     focus(view()->arbo());
     ModalSeam::pushAnswer(answer);
-    m_win->action(QStringLiteral("ActionDelGrp"))->trigger();
+    win()->action(QStringLiteral("ActionDelGrp"))->trigger();
     view()->flushGroupChange();
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), asked ? 1 : 0);
     if (asked)
@@ -701,7 +689,7 @@ void TestEditing::newEntryAndGeneratedPassword()
     const bool generated = generatorAnswer.isValid();
     if (generated) {
         ModalSeam::pushAnswer(generatorAnswer);
-        m_win->action(QStringLiteral("actNewGenerateur"))->trigger();
+        win()->action(QStringLiteral("actNewGenerateur"))->trigger();
         QCOMPARE(ModalSeam::shown().last().dialog, QStringLiteral("Generateur"));
     } else {
         QTest::keyClick(view()->liste(), Qt::Key_Insert);
@@ -768,7 +756,7 @@ void TestEditing::entryMovedInsideTheList()
     QCOMPARE(doc().Modified, modified);
     QCOMPARE(doc().ftpEntry(), dragged);
     QCOMPARE(view()->selectedEntry(), dragged);
-    QVERIFY(m_win->action(QStringLiteral("ActionCopier"))->isEnabled());
+    QVERIFY(win()->action(QStringLiteral("ActionCopier"))->isEnabled());
 }
 
 void TestEditing::entryMovedToAnotherGroup()
@@ -825,7 +813,7 @@ void TestEditing::groupMoved()
     QCOMPARE(view()->selectedGroup(), moving);
     QCOMPARE(rowNames().size(), int(doc().GroupEntries(moving->Id).size()));
     QCOMPARE(doc().entryCount(), 5);
-    QCOMPARE(m_win->action(QStringLiteral("ActionCopier"))->isEnabled(), view()->selectedRow() >= 0);
+    QCOMPARE(win()->action(QStringLiteral("ActionCopier"))->isEnabled(), view()->selectedRow() >= 0);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -838,12 +826,12 @@ void TestEditing::readOnlyLock()
                               "ActionDelEntree",  "ActionCouper",    "ActionColler",     "ActionNewGrp",
                               "ActionRenGrp",     "ActionDelGrp",    "ActionSauver",     "ActionSauverSous",
                               "ActionSauverFTP",  "ActionSynchroFTP", "ActionFusionner"};
-    m_win->SetReadOnlyLock(true);
+    win()->SetReadOnlyLock(true);
     for (const QString& name : refused)
-        QVERIFY2(!m_win->action(name)->isEnabled(), qPrintable(name));
-    QVERIFY(m_win->action(QStringLiteral("ActionHidePwd"))->isEnabled());
-    QVERIFY(m_win->action(QStringLiteral("ActionCopier"))->isEnabled()); // a row is selected
-    QCOMPARE(m_win->statusPanel(2)->text(), QStringLiteral("Read only"));
+        QVERIFY2(!win()->action(name)->isEnabled(), qPrintable(name));
+    QVERIFY(win()->action(QStringLiteral("ActionHidePwd"))->isEnabled());
+    QVERIFY(win()->action(QStringLiteral("ActionCopier"))->isEnabled()); // a row is selected
+    QCOMPARE(win()->statusPanel(2)->text(), QStringLiteral("Read only"));
     QVERIFY(!view()->memo()->isEnabled());
     QVERIFY(!view()->liste()->dragEnabled());
     QVERIFY(!view()->arbo()->dragEnabled());
@@ -852,21 +840,21 @@ void TestEditing::readOnlyLock()
     view()->updateGroupMenuActions();
     for (const char* name : {"ActionNewEntree", "actNewGenerateur", "ActionRenEntree", "ActionDelEntree",
                              "ActionCouper", "ActionColler", "ActionRenGrp", "ActionDelGrp"})
-        QVERIFY2(!m_win->action(QLatin1String(name))->isEnabled(), name);
+        QVERIFY2(!win()->action(QLatin1String(name))->isEnabled(), name);
     // No cell editor, no move, no new entry through Ctrl+Enter, no group name editing.
     QTest::mouseDClick(view()->liste()->viewport(), Qt::LeftButton, Qt::NoModifier, cellPoint(0, 1));
     QVERIFY(!editor()->isVisible());
     emit view()->liste()->rowDropped(0, 3);
-    m_win->groupEntryCommands()->NewEntry();
+    win()->groupEntryCommands()->NewEntry();
     QCOMPARE(entryNames(), (QStringList{"alpha", "beta", "gamma", "visa", "inbox"}));
     QVERIFY(!(view()->groupModel()->flags(view()->groupModel()->index(0, 0)) & Qt::ItemIsEditable));
 
     // Released, the selection and the clipboard decide again: Paste waits for an entry on it.
     QApplication::clipboard()->clear();
-    m_win->SetReadOnlyLock(false);
+    win()->SetReadOnlyLock(false);
     for (const QString& name : refused)
-        QVERIFY2(m_win->action(name)->isEnabled() == (name != QLatin1String("ActionColler")), qPrintable(name));
-    QCOMPARE(m_win->statusPanel(2)->text(), QString());
+        QVERIFY2(win()->action(name)->isEnabled() == (name != QLatin1String("ActionColler")), qPrintable(name));
+    QCOMPARE(win()->statusPanel(2)->text(), QString());
     QVERIFY(view()->memo()->isEnabled());
     QVERIFY(view()->liste()->dragEnabled());
     QVERIFY(!doc().Modified);
@@ -933,8 +921,8 @@ void TestEditing::unholdableCharacterRefused()
         QCOMPARE(text(), QStringLiteral("a€b"));
     }
     QCOMPARE(m_sounds, QList<platform::SystemSound>{platform::SystemSound::Exclamation});
-    QCOMPARE(m_win->statusPanel(0)->text(), Msg(QStringLiteral("CarNonStocke")));
-    QCOMPARE(m_win->statusPanel(0)->text(),
+    QCOMPARE(win()->statusPanel(0)->text(), Msg(QStringLiteral("CarNonStocke")));
+    QCOMPARE(win()->statusPanel(0)->text(),
              QStringLiteral("This character cannot be stored in a document: it was not inserted"));
 }
 

@@ -15,6 +15,7 @@
 #include "lang/gui/ShowMsg.h"
 #include "platform/gui/ModalSeam.h"
 #include "support/TempFolder.h"
+#include "support/gui/WindowFixture.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -29,7 +30,7 @@
 #include <QToolButton>
 #include <QtTest>
 
-using testsupport::TempFolder;
+using testsupport::WindowFixture;
 
 namespace {
 // Text buffers wiped (all zero when seen) while the observer is set.
@@ -67,50 +68,38 @@ private:
     void fillDocument(const QString& path, bool modified);
     QStringList prompts() const { return ModalSeam::shownTexts(QStringLiteral("MetaPass")); }
 
-    std::unique_ptr<TempFolder> m_tmp;
-    std::unique_ptr<TfrmTresorin> m_win;
+    TfrmTresorin* win() const { return m_fx->window(); }
+
+    std::unique_ptr<WindowFixture> m_fx;
 };
 
 void TestIdleLock::init()
 {
-    m_tmp = std::make_unique<TempFolder>();
-    qputenv("TRESORIN_INI", m_tmp->filePath(QStringLiteral("Tresorin.ini")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", m_tmp->makeFolder(QStringLiteral("data")).toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", m_tmp->makeFolder(QStringLiteral("run")).toLocal8Bit());
+    m_fx = std::make_unique<WindowFixture>();
     IdleLock::MillisecondsPerMinute = 10;
-    ModalSeam::activate();
 }
 
 void TestIdleLock::cleanup()
 {
-    m_win.reset();
-    ModalSeam::deactivate();
-    IdleLock::MillisecondsPerMinute = 60000;
-    m_tmp.reset();
+    m_fx.reset();
 }
 
 void TestIdleLock::makeWindow(const QByteArray& idle, const QByteArray& pos)
 {
-    m_tmp->writeFile(QStringLiteral("Tresorin.ini"),
-                     "[Main]\r\nLangue=US\r\nAutoCheck=0\r\n[Idle]\r\n" + idle + "[Pos]\r\n" + pos);
-    m_win = std::make_unique<TfrmTresorin>(QStringList());
-    m_win->FormActivate();
-    m_win->show();
-    m_win->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_win.get()));
+    m_fx->makeWindow(testsupport::kWindowIni + "[Idle]\r\n" + idle + "[Pos]\r\n" + pos);
+    QVERIFY(m_fx->showActive());
     ModalSeam::clearShown();
 }
 
 void TestIdleLock::fillDocument(const QString& path, bool modified)
 {
-    DocumentState& d = m_win->doc();
+    DocumentState& d = win()->doc();
     TGroupe* g = d.addGroup(QStringLiteral("Bank"));
     d.appendEntry(NewEntry(g, QStringLiteral("alpha")));
-    m_win->view()->documentReloaded();
-    m_win->enableDocumentCommands();
+    m_fx->documentFilled();
     d.MetaPassword = QStringLiteral("secret");
     d.CurrentPath = path;
-    m_win->SetModified(modified);
+    win()->SetModified(modified);
 }
 
 void TestIdleLock::timerFollowsTheSettings_data()
@@ -131,7 +120,7 @@ void TestIdleLock::timerFollowsTheSettings()
     QFETCH(int, minutes);
     IdleLock::MillisecondsPerMinute = 60000; // nothing may fire during this test
     makeWindow(idle);
-    QTimer* timer = m_win->idleLock()->timer();
+    QTimer* timer = win()->idleLock()->timer();
     QCOMPARE(timer->isActive(), running);
     QCOMPARE(timer->interval(), minutes * 60000);
     QCOMPARE(IdleLock::intervalFor(1000000), INT_MAX); // minutes beyond what a timer holds
@@ -142,10 +131,10 @@ void TestIdleLock::activity()
 {
     IdleLock::MillisecondsPerMinute = 60000;
     makeWindow("Main=1\r\nMainMin=5\r\n");
-    QTimer* timer = m_win->idleLock()->timer();
-    QWidget* list = m_win->view()->liste();
-    QWindow* window = m_win->windowHandle();
-    const auto at = [this](QWidget* w) { return w->mapTo(m_win.get(), w->rect().center()); };
+    QTimer* timer = win()->idleLock()->timer();
+    QWidget* list = win()->view()->liste();
+    QWindow* window = win()->windowHandle();
+    const auto at = [this](QWidget* w) { return w->mapTo(win(), w->rect().center()); };
 
     struct Case
     {
@@ -158,11 +147,11 @@ void TestIdleLock::activity()
         {"Enter", [&] { QTest::keyClick(list, Qt::Key_Return); }, true},
         {"arrow key", [&] { QTest::keyClick(list, Qt::Key_Down); }, false},
         {"function key", [&] { QTest::keyClick(list, Qt::Key_F5); }, false},
-        {"pointer over the list", [&] { QTest::mouseMove(window, at(m_win->view()->liste()->viewport())); }, true},
-        {"pointer over the tool bar", [&] { QTest::mouseMove(window, at(m_win->toolBar())); }, true},
-        {"pointer over the status bar", [&] { QTest::mouseMove(window, at(m_win->statusPanel(0))); }, true},
-        {"pointer over the menu bar", [&] { QTest::mouseMove(window, at(m_win->menuBar()) - QPoint(40, 0)); }, false},
-        {"generator closed", [&] { m_win->action(QStringLiteral("actGenerateur"))->trigger(); }, true},
+        {"pointer over the list", [&] { QTest::mouseMove(window, at(win()->view()->liste()->viewport())); }, true},
+        {"pointer over the tool bar", [&] { QTest::mouseMove(window, at(win()->toolBar())); }, true},
+        {"pointer over the status bar", [&] { QTest::mouseMove(window, at(win()->statusPanel(0))); }, true},
+        {"pointer over the menu bar", [&] { QTest::mouseMove(window, at(win()->menuBar()) - QPoint(40, 0)); }, false},
+        {"generator closed", [&] { win()->action(QStringLiteral("actGenerateur"))->trigger(); }, true},
     };
     for (const Case& c : cases) {
         timer->stop();
@@ -172,7 +161,7 @@ void TestIdleLock::activity()
 
     // Work in a dialog of the program counts too: typing a server name in the FTP dialog is no
     // idleness.
-    QDialog dialog(m_win.get());
+    QDialog dialog(win());
     auto* field = new QLineEdit(&dialog);
     dialog.resize(300, 100);
     dialog.show();
@@ -192,11 +181,11 @@ void TestIdleLock::activity()
 void TestIdleLock::noMetaPasswordNoLock()
 {
     makeWindow("Main=1\r\nMainMin=1\r\n");
-    QTRY_COMPARE(m_win->statusPanel(0)->text(),
+    QTRY_COMPARE(win()->statusPanel(0)->text(),
                  QStringLiteral("Idle time reached, please enter agin your meta-password"));
-    QVERIFY(m_win->view()->isVisible());
+    QVERIFY(win()->view()->isVisible());
     QVERIFY(prompts().isEmpty());
-    QVERIFY(!m_win->idleLock()->timer()->isActive()); // the lock does not restart it
+    QVERIFY(!win()->idleLock()->timer()->isActive()); // the lock does not restart it
 }
 
 void TestIdleLock::lock_data()
@@ -243,7 +232,7 @@ void TestIdleLock::lock()
                                   : a);
     int hiddenAtPrompts = 0;
     ModalSeam::setObserver([&](const ModalSeam::Shown& q) {
-        if (q.dialog == QLatin1String("MetaPass") && !m_win->view()->isVisible())
+        if (q.dialog == QLatin1String("MetaPass") && !win()->view()->isVisible())
             ++hiddenAtPrompts;
     });
     // Every password typed at the prompt, wrong or right, is wiped once compared.
@@ -255,36 +244,36 @@ void TestIdleLock::lock()
     const auto noObserver = qScopeGuard([] { setTextWipeObserver(nullptr); });
     // The timer itself fires, after a minute of a few milliseconds.
     IdleLock::MillisecondsPerMinute = 10;
-    m_win->RestartIdleTimer();
+    win()->RestartIdleTimer();
     // Each Cancel over a modified document leaves the lock waiting, the window without its
     // commands; an activation brings the prompt back.
     for (int prompt = 1; prompt < promptCount && modified; ++prompt) {
         QTRY_COMPARE(prompts().size(), prompt);
-        QTRY_VERIFY(m_win->idleLock()->waiting());
-        QVERIFY(m_win->idleLock()->locked());
-        QVERIFY(!m_win->isEnabled());
-        QVERIFY(!m_win->view()->isVisible());
+        QTRY_VERIFY(win()->idleLock()->waiting());
+        QVERIFY(win()->idleLock()->locked());
+        QVERIFY(!win()->isEnabled());
+        QVERIFY(!win()->view()->isVisible());
         QApplication::clipboard()->setText(QStringLiteral("untouched"));
-        QTest::keySequence(m_win.get(), QKeySequence::Copy);
+        QTest::keySequence(win(), QKeySequence::Copy);
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("untouched"));
         QEvent activation(QEvent::WindowActivate);
-        QCoreApplication::sendEvent(m_win.get(), &activation);
+        QCoreApplication::sendEvent(win(), &activation);
     }
     QTRY_COMPARE(prompts().size(), promptCount);
-    QTRY_VERIFY(!m_win->idleLock()->locked());
-    QVERIFY(!m_win->idleLock()->waiting());
-    QVERIFY(m_win->isEnabled());
+    QTRY_VERIFY(!win()->idleLock()->locked());
+    QVERIFY(!win()->idleLock()->waiting());
+    QVERIFY(win()->isEnabled());
     QVERIFY2(g_wipedTexts >= typedTexts,
              qPrintable(QString("%1 of %2 typed passwords wiped").arg(g_wipedTexts).arg(typedTexts)));
     QCOMPARE(hiddenAtPrompts, promptCount);
     QCOMPARE(ModalSeam::pendingAnswers(), 0);
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), saveQuestions);
-    QVERIFY(m_win->view()->isVisible());
-    QCOMPARE(m_win->doc().Entries().size(), size_t(kept ? 1 : 0));
-    QCOMPARE(m_win->doc().CurrentPath, kept ? path : QString());
-    QCOMPARE(m_win->doc().Modified, kept && modified);
-    QCOMPARE(m_win->doc().MetaPassword, kept ? QStringLiteral("secret") : QString());
-    QVERIFY(!m_win->idleLock()->timer()->isActive());
+    QVERIFY(win()->view()->isVisible());
+    QCOMPARE(win()->doc().Entries().size(), size_t(kept ? 1 : 0));
+    QCOMPARE(win()->doc().CurrentPath, kept ? path : QString());
+    QCOMPARE(win()->doc().Modified, kept && modified);
+    QCOMPARE(win()->doc().MetaPassword, kept ? QStringLiteral("secret") : QString());
+    QVERIFY(!win()->idleLock()->timer()->isActive());
 }
 
 // A lock waiting over unsaved work: closing the window asks the meta password first, and nobody
@@ -295,24 +284,24 @@ void TestIdleLock::closingALockedWindowAsksThePassword()
     makeWindow("Main=1\r\nMainMin=1\r\n");
     fillDocument(QStringLiteral("/tmp/x.pass"), true);
     ModalSeam::pushAnswer(QVariant()); // Cancel at the lock's prompt
-    m_win->idleLock()->timerIdleMainTimer();
-    QVERIFY(m_win->idleLock()->waiting());
+    win()->idleLock()->timerIdleMainTimer();
+    QVERIFY(win()->idleLock()->waiting());
 
     ModalSeam::pushAnswer(QVariant()); // Cancel again when the window is closed
-    QVERIFY(!m_win->close());
-    QVERIFY(m_win->isVisible());
-    QVERIFY(m_win->idleLock()->waiting());
+    QVERIFY(!win()->close());
+    QVERIFY(win()->isVisible());
+    QVERIFY(win()->idleLock()->waiting());
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")), QStringList());
 
     ModalSeam::pushAnswer(QStringLiteral("secret"));
     ModalSeam::pushAnswer(int(MsgCancel)); // the save question, now that the owner is back
-    QVERIFY(!m_win->close());
-    QVERIFY(!m_win->idleLock()->locked());
-    QVERIFY(m_win->isEnabled());
+    QVERIFY(!win()->close());
+    QVERIFY(!win()->idleLock()->locked());
+    QVERIFY(win()->isEnabled());
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), 1);
     QCOMPARE(prompts().size(), 3);
-    QVERIFY(m_win->doc().Modified);
-    QCOMPARE(m_win->doc().entryCount(), 1);
+    QVERIFY(win()->doc().Modified);
+    QCOMPARE(win()->doc().entryCount(), 1);
 }
 
 void TestIdleLock::closingLockClosesOpenQuestions_data()
@@ -333,7 +322,7 @@ void TestIdleLock::closingLockClosesOpenQuestions()
     makeWindow("Main=1\r\nMainMin=1\r\n");
     fillDocument(QStringLiteral("/tmp/x.pass"), false);
 
-    QDialog question(m_win.get());
+    QDialog question(win());
     question.setModal(true);
     question.show();
     auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("Confirmation"), QStringLiteral("Sure?"),
@@ -345,9 +334,9 @@ void TestIdleLock::closingLockClosesOpenQuestions()
     QVERIFY(question.isVisible() && box->isVisible());
 
     ModalSeam::pushAnswer(answer.isValid() ? QVariant(QString(answer.toString())) : QVariant());
-    m_win->idleLock()->timerIdleMainTimer();
+    win()->idleLock()->timerIdleMainTimer();
 
-    QCOMPARE(m_win->doc().CurrentPath.isEmpty(), closed);
+    QCOMPARE(win()->doc().CurrentPath.isEmpty(), closed);
     QCOMPARE(question.isVisible(), !closed);
     QCOMPARE(!boxAlive.isNull() && boxAlive->isVisible(), !closed);
     if (closed)
@@ -371,90 +360,90 @@ void TestIdleLock::deleteAnsweredAfterTheLockClosedTheDocument()
     IdleLock::MillisecondsPerMinute = 60000;
     makeWindow("Main=1\r\nMainMin=1\r\n");
     fillDocument(QStringLiteral("/tmp/x.pass"), false);
-    m_win->view()->selectGroup(m_win->doc().Groups().front().get());
-    m_win->view()->flushGroupChange();
-    QWidget* focus = group ? static_cast<QWidget*>(m_win->view()->arbo()) : m_win->view()->liste();
+    win()->view()->selectGroup(win()->doc().Groups().front().get());
+    win()->view()->flushGroupChange();
+    QWidget* focus = group ? static_cast<QWidget*>(win()->view()->arbo()) : win()->view()->liste();
     if (!group)
-        m_win->view()->selectRow(0);
+        win()->view()->selectRow(0);
     focus->setFocus();
     QTRY_VERIFY(focus->hasFocus());
 
     ModalSeam::setObserver([this](const ModalSeam::Shown& q) {
-        if (q.dialog != QLatin1String("ShowMsg") || m_win->doc().CurrentPath.isEmpty())
+        if (q.dialog != QLatin1String("ShowMsg") || win()->doc().CurrentPath.isEmpty())
             return;
-        m_win->idleLock()->timerIdleMainTimer();
+        win()->idleLock()->timerIdleMainTimer();
         // A new document like the closed one, its group and entry selected.
-        DocumentState& d = m_win->doc();
+        DocumentState& d = win()->doc();
         TGroupe* g = d.addGroup(QStringLiteral("Other"));
         d.appendEntry(NewEntry(g, QStringLiteral("keep me")));
-        m_win->view()->documentReloaded();
-        m_win->view()->selectGroup(g);
-        m_win->view()->flushGroupChange();
-        m_win->view()->selectRow(0);
+        win()->view()->documentReloaded();
+        win()->view()->selectGroup(g);
+        win()->view()->flushGroupChange();
+        win()->view()->selectRow(0);
     });
     ModalSeam::pushAnswer(QVariant());       // Cancel at the lock's prompt
     ModalSeam::pushAnswer(int(MsgYes));      // Yes to the delete question
-    QAction* command = m_win->action(group ? QStringLiteral("ActionDelGrp") : QStringLiteral("ActionDelEntree"));
+    QAction* command = win()->action(group ? QStringLiteral("ActionDelGrp") : QStringLiteral("ActionDelEntree"));
     QVERIFY(command->isEnabled());
     command->trigger();
 
     QCOMPARE(ModalSeam::pendingAnswers(), 0);
-    QCOMPARE(m_win->doc().groupCount(), 1);
-    QCOMPARE(m_win->doc().entryCount(), 1);
-    QCOMPARE(m_win->doc().entry(0)->Name, QStringLiteral("keep me"));
+    QCOMPARE(win()->doc().groupCount(), 1);
+    QCOMPARE(win()->doc().entryCount(), 1);
+    QCOMPARE(win()->doc().entry(0)->Name, QStringLiteral("keep me"));
 }
 
 void TestIdleLock::trayRestore()
 {
     IdleLock::MillisecondsPerMinute = 60000;
     makeWindow(QByteArray(), "Tray=1\r\n");
-    TrayMinimiser* tray = m_win->tray();
+    TrayMinimiser* tray = win()->tray();
     tray->setTrayAvailableForTest(true);
     QCOMPARE(tray->icon()->toolTip(), QStringLiteral("Restaurer Tresorin"));
 
     // With Tray on, minimising sends the window to the tray; a click on the icon brings it back.
-    m_win->showMinimized();
+    win()->showMinimized();
     QTRY_VERIFY(tray->active());
     QVERIFY(tray->icon()->isVisible());
-    QVERIFY(!m_win->isVisible());
+    QVERIFY(!win()->isVisible());
     emit tray->icon()->activated(QSystemTrayIcon::Trigger);
     QVERIFY(!tray->active());
     QVERIFY(!tray->icon()->isVisible());
-    QVERIFY(m_win->isVisible());
-    QVERIFY(!m_win->isMinimized());
+    QVERIFY(win()->isVisible());
+    QVERIFY(!win()->isMinimized());
 
     // The button sends it to the tray whatever Tray says; the wake-up request brings it back.
-    m_win->settings().Tray = false;
+    win()->settings().Tray = false;
     tray->minimiseToTray();
     QVERIFY(tray->active());
-    QVERIFY(!m_win->isVisible());
-    m_win->wakeUp();
+    QVERIFY(!win()->isVisible());
+    win()->wakeUp();
     QVERIFY(!tray->active());
-    QVERIFY(m_win->isVisible());
-    QVERIFY(!m_win->isMinimized());
+    QVERIFY(win()->isVisible());
+    QVERIFY(!win()->isMinimized());
 
     // A minimise with Tray off stays an ordinary one.
-    m_win->showMinimized();
+    win()->showMinimized();
     QCoreApplication::processEvents();
     QVERIFY(!tray->active());
-    QVERIFY(m_win->isVisible());
+    QVERIFY(win()->isVisible());
 }
 
 void TestIdleLock::noTrayMinimisesOnly()
 {
     IdleLock::MillisecondsPerMinute = 60000;
     makeWindow(QByteArray());
-    TrayMinimiser* tray = m_win->tray();
+    TrayMinimiser* tray = win()->tray();
     tray->setTrayAvailableForTest(false);
-    QVERIFY(m_win->trayButton());
-    m_win->trayButton()->click();
-    QVERIFY(m_win->isMinimized());
+    QVERIFY(win()->trayButton());
+    win()->trayButton()->click();
+    QVERIFY(win()->isMinimized());
     QCoreApplication::processEvents();
     QVERIFY(!tray->active());
     QVERIFY(!tray->icon()->isVisible());
-    QVERIFY(m_win->isVisible()); // still in the task bar, so it can be brought back
-    m_win->wakeUp();
-    QVERIFY(!m_win->isMinimized());
+    QVERIFY(win()->isVisible()); // still in the task bar, so it can be brought back
+    win()->wakeUp();
+    QVERIFY(!win()->isMinimized());
 }
 
 QTEST_MAIN(TestIdleLock)

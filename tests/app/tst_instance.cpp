@@ -2,6 +2,7 @@
 // socket left behind by a crashed instance, and two real processes of the program.
 
 #include "platform/SingleInstance.h"
+#include "support/ProcessRunner.h"
 #include "support/TempFolder.h"
 
 #include <QFile>
@@ -32,8 +33,8 @@ private slots:
     void firstWithoutLockDoesNotStopLaterOne();
 
 private:
-    QString programPath() const;
-    QProcessEnvironment environment(const QString& ini) const;
+    // The program with the settings file ini and the folders of this test.
+    testsupport::ProcessRunner program(const QString& ini) const;
     bool waitForSocket(int ms) const;
 
     std::unique_ptr<testsupport::TempFolder> m_tmp;
@@ -143,23 +144,14 @@ void TestInstance::leftoverSocketIsReplaced()
     QVERIFY(next.isListening());
 }
 
-QString TestInstance::programPath() const
+testsupport::ProcessRunner TestInstance::program(const QString& ini) const
 {
-    QString bin = qEnvironmentVariable("TRESORIN_BIN_DIR");
-    if (bin.isEmpty())
-        bin = QStringLiteral(TRESORIN_BIN_DIR);
-    return bin + QStringLiteral("/src/tresorin");
-}
-
-QProcessEnvironment TestInstance::environment(const QString& ini) const
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TRESORIN_INI"), ini);
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), qEnvironmentVariable("XDG_RUNTIME_DIR"));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), m_tmp->filePath(QStringLiteral("data")));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_tmp->filePath(QStringLiteral("config")));
-    return env;
+    return testsupport::ProcessRunner::window()
+        .setEnv(QStringLiteral("TRESORIN_INI"), ini)
+        .setEnv(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"))
+        .setEnv(QStringLiteral("XDG_RUNTIME_DIR"), qEnvironmentVariable("XDG_RUNTIME_DIR"))
+        .setEnv(QStringLiteral("XDG_DATA_HOME"), m_tmp->filePath(QStringLiteral("data")))
+        .setEnv(QStringLiteral("XDG_CONFIG_HOME"), m_tmp->filePath(QStringLiteral("config")));
 }
 
 bool TestInstance::waitForSocket(int ms) const
@@ -176,24 +168,20 @@ bool TestInstance::waitForSocket(int ms) const
 
 void TestInstance::twoProcesses()
 {
-    QVERIFY2(QFileInfo(programPath()).isExecutable(), qPrintable(programPath()));
+    QVERIFY2(QFileInfo(testsupport::windowProgram()).isExecutable(), qPrintable(testsupport::windowProgram()));
     const QByteArray iniText = "[Main]\r\nOneInstance=1\r\nAutoCheck=0\r\n";
     QVERIFY(m_tmp->writeFile(QStringLiteral("one.ini"), iniText));
     const QString ini = m_tmp->filePath(QStringLiteral("one.ini"));
     const QDateTime written = QFileInfo(ini).lastModified();
 
     QProcess first;
-    first.setProcessEnvironment(environment(ini));
-    first.start(programPath(), {});
-    QVERIFY(first.waitForStarted());
+    QVERIFY(program(ini).start(first));
     QVERIFY2(waitForSocket(15000), "the first instance never listened");
 
     QProcess second;
-    second.setProcessEnvironment(environment(ini));
     QElapsedTimer timer;
     timer.start();
-    second.start(programPath(), {m_tmp->filePath(QStringLiteral("other.pass"))});
-    QVERIFY(second.waitForStarted());
+    QVERIFY(program(ini).start(second, {m_tmp->filePath(QStringLiteral("other.pass"))}));
     QVERIFY2(second.waitForFinished(15000), "the second instance did not end");
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);
@@ -213,16 +201,12 @@ void TestInstance::firstWithoutLockDoesNotStopLaterOne()
     QVERIFY(m_tmp->writeFile(QStringLiteral("on.ini"), "[Main]\r\nOneInstance=1\r\nAutoCheck=0\r\n"));
 
     QProcess first;
-    first.setProcessEnvironment(environment(m_tmp->filePath(QStringLiteral("off.ini"))));
-    first.start(programPath(), {});
-    QVERIFY(first.waitForStarted());
+    QVERIFY(program(m_tmp->filePath(QStringLiteral("off.ini"))).start(first));
     QTest::qWait(1500);
     QVERIFY(!QFileInfo::exists(SingleInstance::serverName()));
 
     QProcess later;
-    later.setProcessEnvironment(environment(m_tmp->filePath(QStringLiteral("on.ini"))));
-    later.start(programPath(), {});
-    QVERIFY(later.waitForStarted());
+    QVERIFY(program(m_tmp->filePath(QStringLiteral("on.ini"))).start(later));
     QVERIFY(waitForSocket(15000));
     QVERIFY(!later.waitForFinished(1000));
     QCOMPARE(later.state(), QProcess::Running);

@@ -22,6 +22,7 @@
 #include "settings/IniFile.h"
 #include "support/DocumentFixture.h"
 #include "support/TempFolder.h"
+#include "support/gui/WindowFixture.h"
 
 #include <QAction>
 #include <QDir>
@@ -35,45 +36,11 @@
 #include <cmath>
 #include <thread>
 
-using testsupport::TempFolder;
-
-namespace {
-
-QByteArray encipher(const QByteArray& stream, const QString& password)
-{
-    return encipherDocument(stream, win1252::fromUnicode(password));
-}
-
-bool writeDocument(const QString& path, const DocumentState& doc, const QString& password)
-{
-    QByteArray stream;
-    WriteDocumentStream(doc, stream);
-    QFile file(path);
-    const QByteArray bytes = encipher(stream, password);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-// Reads a stored document back with the document core alone; false for a wrong password.
-bool readDocument(const QString& path, const QString& password, DocumentState& out)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    QByteArray stream;
-    if (!decipherDocument(file.readAll(), win1252::fromUnicode(password), stream))
-        return false;
-    StreamReader in(stream);
-    ResetDoc(out.LocalDoc);
-    const HeaderResult header = ReadDocumentHeader(in, out.LocalDoc, {});
-    return header.ok && ReadDocumentRecords(in, header.firstTag, out.LocalDoc.FormatVersion, out, false, {}).ok;
-}
-
-QStringList shownMessages()
-{
-    return ModalSeam::shownTexts(QStringLiteral("ShowMsg"));
-}
-
-} // namespace
+using testsupport::readDocument;
+using testsupport::shownMessages;
+using testsupport::storedStream;
+using testsupport::WindowFixture;
+using testsupport::writeDocument;
 
 class TestMainWindow : public QObject
 {
@@ -109,48 +76,25 @@ private slots:
     void renameKey();
 
 private:
-    TfrmTresorin* makeWindow(const QStringList& args = {},
-                             const QByteArray& ini = "[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
+    // A window before its first activation, which the tests run themselves.
+    TfrmTresorin* makeWindow(const QStringList& args = {}, const QByteArray& ini = testsupport::kWindowIni)
+    {
+        return m_fx->makeWindow(ini, args, WindowFixture::NotActivated);
+    }
     QString makeDocument(const QString& name, const QString& password, int groups = 3);
-    void openThroughCommand(const QString& path, const QVariant& password);
-    QStringList topGroupNames() const;
+    QStringList topGroupNames() const { return m_fx->topGroupNames(); }
 
-    std::unique_ptr<TempFolder> m_tmp;
-    std::unique_ptr<TfrmTresorin> m_win;
-    std::unique_ptr<TBoiteMetaPass> m_metaPass;
-    QString m_savedCwd;
+    std::unique_ptr<WindowFixture> m_fx;
 };
 
 void TestMainWindow::init()
 {
-    m_tmp = std::make_unique<TempFolder>();
-    qputenv("TRESORIN_INI", m_tmp->filePath(QStringLiteral("Tresorin.ini")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", m_tmp->makeFolder(QStringLiteral("data")).toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", m_tmp->makeFolder(QStringLiteral("run")).toLocal8Bit());
-    m_savedCwd = QDir::currentPath();
-    ModalSeam::activate();
-    TfrmTresorin::InstanceAnswered = false;
+    m_fx = std::make_unique<WindowFixture>();
 }
 
 void TestMainWindow::cleanup()
 {
-    m_win.reset();
-    m_metaPass.reset();
-    ModalSeam::deactivate();
-    QDir::setCurrent(m_savedCwd);
-    TfrmTresorin::InstanceAnswered = false;
-    m_tmp.reset();
-}
-
-TfrmTresorin* TestMainWindow::makeWindow(const QStringList& args, const QByteArray& ini)
-{
-    m_win.reset();
-    if (!ini.isNull())
-        m_tmp->writeFile(QStringLiteral("Tresorin.ini"), ini);
-    m_win = std::make_unique<TfrmTresorin>(args);
-    if (!m_metaPass)
-        m_metaPass = std::make_unique<TBoiteMetaPass>();
-    return m_win.get();
+    m_fx.reset();
 }
 
 QString TestMainWindow::makeDocument(const QString& name, const QString& password, int groups)
@@ -173,26 +117,10 @@ QString TestMainWindow::makeDocument(const QString& name, const QString& passwor
         }
         doc.LocalDoc.SaveCount = 41;
     }
-    const QString path = m_tmp->filePath(name);
+    const QString path = m_fx->tmp().filePath(name);
     if (!writeDocument(path, doc, password))
         return QString();
     return path;
-}
-
-void TestMainWindow::openThroughCommand(const QString& path, const QVariant& password)
-{
-    ModalSeam::pushAnswer(path);
-    ModalSeam::pushAnswer(password);
-    m_win->action(QStringLiteral("ActionOuvrir"))->trigger();
-}
-
-QStringList TestMainWindow::topGroupNames() const
-{
-    QStringList names;
-    GroupTreeModel* model = m_win->view()->groupModel();
-    for (int row = 0; row < model->rowCount(); ++row)
-        names << model->index(row, 0).data().toString();
-    return names;
 }
 
 void TestMainWindow::openWithTheRightPassword()
@@ -205,7 +133,7 @@ void TestMainWindow::openWithTheRightPassword()
     QVERIFY(!w->action(QStringLiteral("ActionChangeMeta"))->isEnabled());
     QVERIFY(!w->action(QStringLiteral("ActionChercher"))->isEnabled());
 
-    openThroughCommand(path, QStringLiteral("secret"));
+    m_fx->openThroughCommand(path, QStringLiteral("secret"));
 
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("MetaPass")),
              QStringList{QStringLiteral("Password of \"codes.pass\" :")});
@@ -244,12 +172,12 @@ void TestMainWindow::wrongPasswordKeepsTheGroupsShown()
     w->FormActivate();
     const QString a = makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret"));
     const QString b = makeDocument(QStringLiteral("b.pass"), QStringLiteral("other"), 1);
-    openThroughCommand(a, QStringLiteral("secret"));
+    m_fx->openThroughCommand(a, QStringLiteral("secret"));
     const QStringList groupsOfA = topGroupNames();
     QCOMPARE(groupsOfA.size(), 3);
 
     ModalSeam::clearShown();
-    openThroughCommand(b, QStringLiteral("secret"));
+    m_fx->openThroughCommand(b, QStringLiteral("secret"));
     QCOMPARE(shownMessages(), QStringList{Msg(QStringLiteral("BadPass"))});
     QCOMPARE(ModalSeam::shown().last().kind, int(MsgKind::Error));
     QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - Untitled"));
@@ -275,11 +203,11 @@ void TestMainWindow::cancelledPasswordChangesNothing()
     w->FormActivate();
     const QString a = makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret"));
     const QString b = makeDocument(QStringLiteral("b.pass"), QStringLiteral("secret"), 1);
-    openThroughCommand(a, QStringLiteral("secret"));
+    m_fx->openThroughCommand(a, QStringLiteral("secret"));
     const QStringList groupsOfA = topGroupNames();
     const QString status = w->statusPanel(0)->text();
 
-    openThroughCommand(b, QVariant());
+    m_fx->openThroughCommand(b, QVariant());
     QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - a.pass"));
     QCOMPARE(w->doc().CurrentPath, a);
     QCOMPARE(w->doc().MetaPassword, QStringLiteral("secret"));
@@ -294,12 +222,12 @@ void TestMainWindow::unreadableFileChangesNothing()
     auto* w = makeWindow();
     w->FormActivate();
     const QString a = makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret"));
-    openThroughCommand(a, QStringLiteral("secret"));
+    m_fx->openThroughCommand(a, QStringLiteral("secret"));
     const QStringList groupsOfA = topGroupNames();
 
     // A folder cannot be read as a file.
-    const QString folder = m_tmp->makeFolder(QStringLiteral("folder.pass"));
-    openThroughCommand(folder, QStringLiteral("typed"));
+    const QString folder = m_fx->tmp().makeFolder(QStringLiteral("folder.pass"));
+    m_fx->openThroughCommand(folder, QStringLiteral("typed"));
     QCOMPARE(shownMessages().size(), 1);
     QVERIFY(shownMessages().first().contains(QDir::toNativeSeparators(folder)));
     QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - a.pass"));
@@ -309,9 +237,9 @@ void TestMainWindow::unreadableFileChangesNothing()
     QCOMPARE(topGroupNames(), groupsOfA);
 
     // A stream that ends within its version tag cannot even give a header.
-    QVERIFY(m_tmp->writeFile(QStringLiteral("short.pass"), encipher("TRS 1", QStringLiteral("s"))));
+    QVERIFY(m_fx->tmp().writeFile(QStringLiteral("short.pass"), storedStream("TRS 1", QStringLiteral("s"))));
     ModalSeam::clearShown();
-    openThroughCommand(m_tmp->filePath(QStringLiteral("short.pass")), QStringLiteral("s"));
+    m_fx->openThroughCommand(m_fx->tmp().filePath(QStringLiteral("short.pass")), QStringLiteral("s"));
     QCOMPARE(shownMessages().size(), 1);
     QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - a.pass"));
     QCOMPARE(w->doc().MetaPassword, QStringLiteral("secret"));
@@ -330,18 +258,18 @@ void TestMainWindow::brokenStreamIsKeptUntitled()
     auto* w = makeWindow();
     w->FormActivate();
     const QString a = makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret"));
-    openThroughCommand(a, QStringLiteral("secret"));
+    m_fx->openThroughCommand(a, QStringLiteral("secret"));
 
     // One group, then an entry whose name claims more bytes than the stream holds.
     TDoc header;
     ResetDoc(header);
     testsupport::StreamBuilder broken;
     broken.start(7).header(7, header).group(1, 0, QStringLiteral("rescued")).tag("FEUI").u32(1).textCount(5000);
-    QVERIFY(m_tmp->writeFile(QStringLiteral("broken.pass"), encipher(broken.bytes(), QStringLiteral("b"))));
-    const QString path = m_tmp->filePath(QStringLiteral("broken.pass"));
+    QVERIFY(m_fx->tmp().writeFile(QStringLiteral("broken.pass"), storedStream(broken.bytes(), QStringLiteral("b"))));
+    const QString path = m_fx->tmp().filePath(QStringLiteral("broken.pass"));
 
     ModalSeam::clearShown();
-    openThroughCommand(path, QStringLiteral("b"));
+    m_fx->openThroughCommand(path, QStringLiteral("b"));
     QCOMPARE(shownMessages().size(), 1);
     QCOMPARE(ModalSeam::shown().last().kind, int(MsgKind::Error));
     QCOMPARE(topGroupNames(), QStringList{QStringLiteral("rescued")});
@@ -354,7 +282,7 @@ void TestMainWindow::brokenStreamIsKeptUntitled()
 
     // Save asks for a new name.
     ModalSeam::clearShown();
-    const QString rescue = m_tmp->filePath(QStringLiteral("rescue.pass"));
+    const QString rescue = m_fx->tmp().filePath(QStringLiteral("rescue.pass"));
     ModalSeam::pushAnswer(rescue);
     ModalSeam::pushAnswer(QStringLiteral("r"));
     QVERIFY(w->SaveCommand());
@@ -376,10 +304,10 @@ void TestMainWindow::readerMessagesAreShownInOrder()
     ResetDoc(header);
     testsupport::StreamBuilder s;
     s.raw("TRS").tag(" 1.9").header(7, header).group(1, 0, QStringLiteral("g")).tag("ABCD");
-    QVERIFY(m_tmp->writeFile(QStringLiteral("odd.pass"), encipher(s.bytes(), QStringLiteral("p"))));
-    const QString path = m_tmp->filePath(QStringLiteral("odd.pass"));
+    QVERIFY(m_fx->tmp().writeFile(QStringLiteral("odd.pass"), storedStream(s.bytes(), QStringLiteral("p"))));
+    const QString path = m_fx->tmp().filePath(QStringLiteral("odd.pass"));
 
-    openThroughCommand(path, QStringLiteral("p"));
+    m_fx->openThroughCommand(path, QStringLiteral("p"));
     const auto& shown = ModalSeam::shown();
     QStringList keys;
     for (const auto& q : shown)
@@ -400,7 +328,7 @@ void TestMainWindow::saveTwiceAndReopen()
     auto* w = makeWindow();
     w->FormActivate();
     const QString path = makeDocument(QStringLiteral("rich.pass"), QStringLiteral("secret"), -1);
-    openThroughCommand(path, QStringLiteral("secret"));
+    m_fx->openThroughCommand(path, QStringLiteral("secret"));
     const int before = w->doc().LocalDoc.SaveCount;
     ModalSeam::clearShown();
 
@@ -421,7 +349,7 @@ void TestMainWindow::saveTwiceAndReopen()
     QCOMPARE(testsupport::compareContent(back, w->doc()), QString());
 
     // Reopened in the window, it reads the same.
-    openThroughCommand(path, QStringLiteral("secret"));
+    m_fx->openThroughCommand(path, QStringLiteral("secret"));
     QCOMPARE(testsupport::compareContent(back, w->doc()), QString());
     QCOMPARE(testsupport::compareHeaders(back.LocalDoc, w->doc().LocalDoc), QString());
 }
@@ -433,7 +361,7 @@ void TestMainWindow::saveOfAnUntitledDocumentAsksTheName()
     w->view()->groupModel()->addGroup(QStringLiteral("mine"), nullptr);
     w->SetModified(true);
 
-    const QString chosen = m_tmp->filePath(QStringLiteral("new"));
+    const QString chosen = m_fx->tmp().filePath(QStringLiteral("new"));
     ModalSeam::pushAnswer(chosen);
     ModalSeam::pushAnswer(QStringLiteral("pw"));
     w->action(QStringLiteral("ActionSauver"))->trigger();
@@ -451,7 +379,7 @@ void TestMainWindow::saveOfAnUntitledDocumentAsksTheName()
     QCOMPARE(back.LocalDoc.SaveCount, 1);
 
     // A name with another extension is kept as chosen.
-    const QString other = m_tmp->filePath(QStringLiteral("copy.bak"));
+    const QString other = m_fx->tmp().filePath(QStringLiteral("copy.bak"));
     ModalSeam::pushAnswer(other);
     ModalSeam::pushAnswer(QStringLiteral("pw2"));
     QVERIFY(w->SaveDocumentAs());
@@ -464,7 +392,7 @@ void TestMainWindow::saveAsCancelledAtThePassword()
     auto* w = makeWindow();
     w->FormActivate();
     w->SetModified(true);
-    const QString chosen = m_tmp->filePath(QStringLiteral("never.pass"));
+    const QString chosen = m_fx->tmp().filePath(QStringLiteral("never.pass"));
     ModalSeam::pushAnswer(chosen);
     ModalSeam::pushAnswer(QVariant());
     QVERIFY(!w->SaveCommand());
@@ -479,7 +407,7 @@ void TestMainWindow::failedSaveKeepsTheDocumentModified()
     auto* w = makeWindow();
     w->FormActivate();
     w->SetModified(true);
-    const QString target = m_tmp->filePath(QStringLiteral("missing-folder/x.pass"));
+    const QString target = m_fx->tmp().filePath(QStringLiteral("missing-folder/x.pass"));
     ModalSeam::pushAnswer(target);
     ModalSeam::pushAnswer(QStringLiteral("pw"));
     QVERIFY(!w->SaveDocumentAs());
@@ -497,7 +425,7 @@ void TestMainWindow::changeOfMetaPassword()
     auto* w = makeWindow();
     w->FormActivate();
     const QString path = makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret"));
-    openThroughCommand(path, QStringLiteral("secret"));
+    m_fx->openThroughCommand(path, QStringLiteral("secret"));
 
     ModalSeam::clearShown();
     ModalSeam::pushAnswer(QStringLiteral("other"));
@@ -526,7 +454,7 @@ void TestMainWindow::closeQuery()
     auto* w = makeWindow();
     w->FormActivate();
     const QString path = makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret"));
-    openThroughCommand(path, QStringLiteral("secret"));
+    m_fx->openThroughCommand(path, QStringLiteral("secret"));
     w->show();
     w->SetModified(true);
 
@@ -546,8 +474,7 @@ void TestMainWindow::closeQuery()
     QCOMPARE(back.LocalDoc.SaveCount, 42);
 
     // Untitled: Yes runs Save as; giving it up keeps the window open.
-    makeWindow();
-    w = m_win.get();
+    w = makeWindow();
     w->show();
     w->SetModified(true);
     ModalSeam::clearShown();
@@ -564,7 +491,7 @@ void TestMainWindow::closeQuery()
 void TestMainWindow::commandLineDocument()
 {
     const QString path = makeDocument(QStringLiteral("Codes.pass"), QStringLiteral("secret"));
-    QDir::setCurrent(m_tmp->path());
+    QDir::setCurrent(m_fx->tmp().path());
     auto* w = makeWindow({QStringLiteral("/debug"), QStringLiteral("Codes.pass")});
     QCOMPARE(ModalSeam::shown().size(), 0);
     ModalSeam::pushAnswer(QStringLiteral("secret"));
@@ -576,7 +503,7 @@ void TestMainWindow::commandLineDocument()
     QVERIFY(QDir::isAbsolutePath(w->doc().CurrentPath));
     QVERIFY(w->action(QStringLiteral("ActionChangeMeta"))->isEnabled());
     QVERIFY(w->action(QStringLiteral("ActionChercher"))->isEnabled());
-    QCOMPARE(QFileInfo(w->openDialogFolder()), QFileInfo(m_tmp->path()));
+    QCOMPARE(QFileInfo(w->openDialogFolder()), QFileInfo(m_fx->tmp().path()));
     QVERIFY(!w->firstActivation());
 
     // Later activations do not open it again.
@@ -607,7 +534,7 @@ void TestMainWindow::commandLineMissingFile()
     QFETCH(QStringList, args);
     QFETCH(QString, message);
     QFETCH(QString, title);
-    QDir::setCurrent(m_tmp->path());
+    QDir::setCurrent(m_fx->tmp().path());
     // The saved language is French: the switches choose the table.
     auto* w = makeWindow(args, "[Main]\r\nLangue=FR\r\nAutoCheck=0\r\n");
     w->FormActivate();
@@ -644,9 +571,9 @@ void TestMainWindow::settingsWrittenAtExit()
     w->move(33, 44);
     w->view()->columnClick(2);
     w->view()->columnClick(2);
-    m_win.reset();
+    m_fx->destroyWindow();
 
-    const IniFile ini(m_tmp->filePath(QStringLiteral("Tresorin.ini")));
+    const IniFile ini(m_fx->iniPath());
     QCOMPARE(ini.readString(QStringLiteral("Pos"), QStringLiteral("X")), QStringLiteral("33"));
     QCOMPARE(ini.readString(QStringLiteral("Pos"), QStringLiteral("Y")), QStringLiteral("44"));
     QCOMPARE(ini.readString(QStringLiteral("Pos"), QStringLiteral("Tri")), QStringLiteral("-2"));
@@ -662,18 +589,18 @@ void TestMainWindow::settingsNotWrittenWhenAnotherInstanceAnswered()
     const QByteArray text = "[Main]\r\nLangue=US\r\nAutoCheck=0\r\n";
     makeWindow({}, text);
     TfrmTresorin::InstanceAnswered = true;
-    m_win.reset();
-    QCOMPARE(m_tmp->readFile(QStringLiteral("Tresorin.ini")), text);
+    m_fx->destroyWindow();
+    QCOMPARE(m_fx->readIni(), text);
 }
 
 void TestMainWindow::settingsWriteFailureIsShown()
 {
     // The settings file would have to live below a plain file.
-    QVERIFY(m_tmp->writeFile(QStringLiteral("plain"), "x"));
-    const QString ini = m_tmp->filePath(QStringLiteral("plain/Tresorin.ini"));
+    QVERIFY(m_fx->tmp().writeFile(QStringLiteral("plain"), "x"));
+    const QString ini = m_fx->tmp().filePath(QStringLiteral("plain/Tresorin.ini"));
     qputenv("TRESORIN_INI", ini.toLocal8Bit());
     makeWindow({}, QByteArray());
-    m_win.reset();
+    m_fx->destroyWindow();
     QCOMPARE(shownMessages().size(), 1);
     QVERIFY(shownMessages().first().startsWith(QStringLiteral("Impossible d'écrire dans ")));
     QCOMPARE(ModalSeam::shown().last().kind, int(MsgKind::Error));
@@ -725,7 +652,7 @@ void TestMainWindow::synchronisedDocument()
     doc.LocalDoc.SyncOn = true;
     doc.LocalDoc.ServerName = QStringLiteral("ftp.example");
     doc.addGroup(QStringLiteral("synced"));
-    const QString path = m_tmp->filePath(QStringLiteral("sync.pass"));
+    const QString path = m_fx->tmp().filePath(QStringLiteral("sync.pass"));
     QVERIFY(writeDocument(path, doc, QStringLiteral("pw")));
 
     DocumentPipeline& pipeline = w->pipeline();
@@ -733,7 +660,7 @@ void TestMainWindow::synchronisedDocument()
     connect(&pipeline, &DocumentPipeline::syncDownloadRequested, w, [&] { groupsAtDownload << w->doc().groupCount(); });
     ModalSeam::pushAnswer(QStringLiteral("pw"));
     if (fromFtp) {
-        const QByteArray bytes = m_tmp->readFile(QStringLiteral("sync.pass"));
+        const QByteArray bytes = m_fx->tmp().readFile(QStringLiteral("sync.pass"));
         QVERIFY(pipeline.OpenDocument(QStringLiteral("sync.pass"), &bytes));
     } else {
         QVERIFY(pipeline.OpenDocument(path));
@@ -764,20 +691,20 @@ void TestMainWindow::synchronisedDocument()
 
     // A save to disk hands the very bytes written to the upload of the FTP copy.
     QSignalSpy uploads(&pipeline, &DocumentPipeline::syncUploadRequested);
-    const QString target = m_tmp->filePath(QStringLiteral("saved.pass"));
+    const QString target = m_fx->tmp().filePath(QStringLiteral("saved.pass"));
     QVERIFY(pipeline.SaveDocument(target, true));
     QCOMPARE(uploads.count(), 1);
-    QCOMPARE(uploads.first().first().toByteArray(), m_tmp->readFile(QStringLiteral("saved.pass")));
+    QCOMPARE(uploads.first().first().toByteArray(), m_fx->tmp().readFile(QStringLiteral("saved.pass")));
 
     // The bytes of Save on FTP: counted, no file written, no upload of its own, the path kept.
     const int count = w->doc().LocalDoc.SaveCount;
-    const QByteArray written = m_tmp->readFile(QStringLiteral("saved.pass"));
+    const QByteArray written = m_fx->tmp().readFile(QStringLiteral("saved.pass"));
     const std::optional<QByteArray> forFtp = pipeline.EncipherForFtp();
     QVERIFY(forFtp && !forFtp->isEmpty());
     QCOMPARE(uploads.count(), 1);
     QCOMPARE(w->doc().LocalDoc.SaveCount, count + 1);
     QCOMPARE(w->doc().CurrentPath, target);
-    QCOMPARE(m_tmp->readFile(QStringLiteral("saved.pass")), written);
+    QCOMPARE(m_fx->tmp().readFile(QStringLiteral("saved.pass")), written);
     DocumentState back;
     QVERIFY(readDocument(target, QStringLiteral("pw"), back));
     QVERIFY(back.LocalDoc.SyncOn);
@@ -805,7 +732,8 @@ void TestMainWindow::renameKey()
     QFETCH(bool, inTree);
     auto* w = makeWindow();
     w->FormActivate();
-    openThroughCommand(makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret")), QStringLiteral("secret"));
+    m_fx->openThroughCommand(makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret")),
+                             QStringLiteral("secret"));
     DocumentView* view = w->view();
     view->flushGroupChange();
     view->selectRow(0);

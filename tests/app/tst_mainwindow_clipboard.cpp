@@ -17,6 +17,7 @@
 #include "platform/gui/ModalSeam.h"
 #include "settings/IniFile.h"
 #include "support/TempFolder.h"
+#include "support/gui/WindowFixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -27,7 +28,7 @@
 #include <QPlainTextEdit>
 #include <QtTest>
 
-using testsupport::TempFolder;
+using testsupport::WindowFixture;
 
 namespace {
 // Sizes of the text buffers wiped while the observer is set.
@@ -78,41 +79,33 @@ private:
     QPoint cellPoint(int row, int column) const;
     void advanceAndCheck(qint64 ms);
 
-    DocumentView* view() const { return m_win->view(); }
-    DocumentState& doc() const { return m_win->doc(); }
-    ClipboardWatch* watch() const { return m_win->clipboardCommands()->watch(); }
-    QAction* action(const char* name) const { return m_win->action(QLatin1String(name)); }
+    DocumentView* view() const { return win()->view(); }
+    DocumentState& doc() const { return win()->doc(); }
+    ClipboardWatch* watch() const { return win()->clipboardCommands()->watch(); }
+    QAction* action(const char* name) const { return win()->action(QLatin1String(name)); }
     static QString clipText() { return QApplication::clipboard()->text(); }
 
-    std::unique_ptr<TempFolder> m_tmp;
-    std::unique_ptr<TfrmTresorin> m_win;
+    TfrmTresorin* win() const { return m_fx->window(); }
+
+    std::unique_ptr<WindowFixture> m_fx;
     qint64 m_now = 0;
 };
 
 void TestMainWindowClipboard::init()
 {
-    m_tmp = std::make_unique<TempFolder>();
-    qputenv("TRESORIN_INI", m_tmp->filePath(QStringLiteral("Tresorin.ini")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", m_tmp->makeFolder(QStringLiteral("data")).toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", m_tmp->makeFolder(QStringLiteral("run")).toLocal8Bit());
-    m_tmp->writeFile(QStringLiteral("Tresorin.ini"), "[Main]\r\nLangue=US\r\nAutoCheck=0\r\nAutoCopy=1\r\n");
-    ModalSeam::activate();
-    QApplication::clipboard()->clear();
+    m_fx = std::make_unique<WindowFixture>();
+    m_fx->writeIni(testsupport::kWindowIni + "AutoCopy=1\r\n");
     m_now = 0;
 }
 
 void TestMainWindowClipboard::cleanup()
 {
-    m_win.reset();
-    ModalSeam::deactivate();
-    QApplication::clipboard()->clear();
-    m_tmp.reset();
+    m_fx.reset();
 }
 
 void TestMainWindowClipboard::makeWindow()
 {
-    m_win = std::make_unique<TfrmTresorin>(QStringList());
-    m_win->FormActivate();
+    m_fx->makeWindow(QByteArray());
     watch()->setClock([this] { return m_now; });
     DocumentState& d = doc();
     TGroupe* bank = d.addGroup(QStringLiteral("Bank"));
@@ -134,13 +127,8 @@ void TestMainWindowClipboard::makeWindow()
     auto orphan = NewEntry(nullptr, QStringLiteral("orphan"));
     orphan->WebAddress = QStringLiteral("https://bAnK.example");
     d.appendEntry(std::move(orphan));
-    view()->documentReloaded();
-    m_win->enableDocumentCommands();
-    view()->selectGroup(bank);
-    view()->flushGroupChange();
-    m_win->show();
-    m_win->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_win.get()));
+    m_fx->documentFilled(bank);
+    QVERIFY(m_fx->showActive());
     view()->liste()->setFocus();
     QTRY_VERIFY(view()->liste()->hasFocus());
 }
@@ -244,12 +232,12 @@ void TestMainWindowClipboard::clearingTimerRuns()
 {
     makeWindow();
     watch()->setClock({});
-    m_win->clipboardCommands()->setClearing(true, 0);
+    win()->clipboardCommands()->setClearing(true, 0);
     copyRow(0);
     QCOMPARE(clipText(), QStringLiteral("pw-alpha"));
     QTRY_COMPARE(clipText(), QString());
     // Clearing off: nothing is planned.
-    m_win->clipboardCommands()->setClearing(false, 0);
+    win()->clipboardCommands()->setClearing(false, 0);
     copyRow(1);
     QVERIFY(!watch()->pending());
     QCOMPARE(clipText(), QStringLiteral("pw-beta"));
@@ -269,7 +257,7 @@ void TestMainWindowClipboard::clearedAtExitOnlyWhenStillOurs()
     copyRow(0);
     if (otherCopy)
         QApplication::clipboard()->setText(QStringLiteral("mine"));
-    m_win.reset();
+    m_fx->destroyWindow();
     QCOMPARE(clipText(), otherCopy ? QStringLiteral("mine") : QString());
 }
 
@@ -374,7 +362,7 @@ void TestMainWindowClipboard::pasteRefusesWhatIsNoRecord()
     if (hasFormat)
         data->setData(entryclip::mimeType(), record);
     QApplication::clipboard()->setMimeData(data);
-    m_win->clipboardCommands()->Paste();
+    win()->clipboardCommands()->Paste();
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")),
              QStringList{QStringLiteral("The clipboard contains no Tresorin text !")});
     QCOMPARE(ModalSeam::shown().first().kind, int(MsgKind::Error));
@@ -560,7 +548,7 @@ void TestMainWindowClipboard::copiesWipedOnceTheClipboardLetsGo()
 {
     makeWindow();
     copyRow(1);
-    auto* clipCommands = m_win->clipboardCommands();
+    auto* clipCommands = win()->clipboardCommands();
     QCOMPARE(clipCommands->placedText(), QStringLiteral("pw-beta"));
     QVERIFY(entryclip::decode(clipCommands->placedRecord()));
     // The document's own password buffer is not the clipboard's.
@@ -571,7 +559,7 @@ void TestMainWindowClipboard::copiesWipedOnceTheClipboardLetsGo()
     const auto noObserver = qScopeGuard([] { setTextWipeObserver(nullptr); });
     // New keeps what the clipboard still holds: it may be pasted yet.
     ModalSeam::pushAnswer(int(MsgNo));
-    QVERIFY(m_win->NewDocument());
+    QVERIFY(win()->NewDocument());
     QCOMPARE(clipText(), QStringLiteral("pw-beta"));
     QCOMPARE(clipCommands->placedText(), QStringLiteral("pw-beta"));
     // The delay ends: the clipboard is emptied and both copies are wiped.
@@ -588,10 +576,10 @@ void TestMainWindowClipboard::copiesWipedOnceTheClipboardLetsGo()
     // Another program takes the clipboard: the copy is wiped at once.
     makeWindow();
     copyRow(0);
-    QCOMPARE(m_win->clipboardCommands()->placedText(), QStringLiteral("pw-alpha"));
+    QCOMPARE(win()->clipboardCommands()->placedText(), QStringLiteral("pw-alpha"));
     QApplication::clipboard()->setText(QStringLiteral("someone else"));
-    QTRY_VERIFY(m_win->clipboardCommands()->placedText().isEmpty());
-    QVERIFY(m_win->clipboardCommands()->placedRecord().isEmpty());
+    QTRY_VERIFY(win()->clipboardCommands()->placedText().isEmpty());
+    QVERIFY(win()->clipboardCommands()->placedRecord().isEmpty());
     QVERIFY(!watch()->pending());
 }
 
@@ -604,7 +592,7 @@ void TestMainWindowClipboard::searchShowsMatchesOfEveryGroup()
     search->trigger();
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("InputBox")), QStringList{QStringLiteral("Show elements with :")});
     QVERIFY(search->isChecked());
-    QCOMPARE(m_win->searchCommand()->filterText(), QStringLiteral("bank"));
+    QCOMPARE(win()->searchCommand()->filterText(), QStringLiteral("bank"));
     // Notes, and the web address of an entry that belongs to no group, in Entries order.
     QCOMPARE(rowNames(), (QStringList{"visa", "orphan"}));
     EntryListModel* model = view()->entryModel();
@@ -633,7 +621,7 @@ void TestMainWindowClipboard::searchShowsMatchesOfEveryGroup()
     // Off: the tree and the selected group's rows, first row selected.
     search->trigger();
     QVERIFY(!search->isChecked());
-    QCOMPARE(m_win->searchCommand()->filterText(), QString());
+    QCOMPARE(win()->searchCommand()->filterText(), QString());
     QVERIFY(view()->arbo()->isVisible());
     QCOMPARE(model->columnCount(), 4);
     QCOMPARE(rowNames(), (QStringList{"alpha", "beta", "gamma"}));
@@ -673,17 +661,17 @@ void TestMainWindowClipboard::searchTurnedOffByOtherCommands()
     action("ActionChercher")->trigger();
     QVERIFY(view()->searchViewActive());
     // The file dialogs are cancelled: the search is off before they are asked.
-    m_win->action(command)->trigger();
+    win()->action(command)->trigger();
     QVERIFY(!action("ActionChercher")->isChecked());
     QVERIFY(!view()->searchViewActive());
-    QCOMPARE(m_win->searchCommand()->filterText(), QString());
+    QCOMPARE(win()->searchCommand()->filterText(), QString());
     QCOMPARE(view()->entryModel()->columnCount(), 4);
 }
 
 void TestMainWindowClipboard::pathSortSavedAndReadBack()
 {
     // Column settings saved and read back, the sort with them.
-    m_tmp->writeFile(QStringLiteral("Tresorin.ini"), "[Main]\r\nLangue=US\r\nAutoCheck=0\r\n[Pos]\r\nCol=1\r\n");
+    m_fx->writeIni("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n[Pos]\r\nCol=1\r\n");
     makeWindow();
     ModalSeam::pushAnswer(QStringLiteral("a"));
     action("ActionChercher")->trigger();
@@ -702,8 +690,8 @@ void TestMainWindowClipboard::pathSortSavedAndReadBack()
               [](const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseInsensitive) > 0; });
     QCOMPARE(paths, sorted);
     // Left at -5 by an exit during the search, the next start shows the group rows unsorted.
-    m_win.reset();
-    QVERIFY(m_tmp->readFile(QStringLiteral("Tresorin.ini")).contains("Tri=-5"));
+    m_fx->destroyWindow();
+    QVERIFY(m_fx->readIni().contains("Tri=-5"));
     makeWindow();
     QCOMPARE(view()->sortCode(), 0);
     QCOMPARE(rowNames(), (QStringList{"alpha", "beta", "gamma"}));

@@ -18,6 +18,7 @@
 #include "support/DocumentFixture.h"
 #include "support/FullDisk.h"
 #include "support/TempFolder.h"
+#include "support/gui/WindowFixture.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -31,27 +32,17 @@
 
 #include <memory>
 
+using testsupport::shownMessages;
 using testsupport::StreamBuilder;
-using testsupport::TempFolder;
+using testsupport::WindowFixture;
+using testsupport::writeStream;
 
 namespace {
-
-bool writeStream(const QString& path, const QByteArray& stream, const QString& password)
-{
-    QFile file(path);
-    const QByteArray bytes = encipherDocument(stream, win1252::fromUnicode(password));
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 QByteArray fileBytes(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QStringList shownMessages()
-{
-    return ModalSeam::shownTexts(QStringLiteral("ShowMsg"));
 }
 
 DateTime dayAt(int day, int hour)
@@ -80,42 +71,21 @@ private slots:
     void longHintIsElided();
 
 private:
-    TfrmTresorin* makeWindow(const QByteArray& ini = "[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
     // A document with one group holding the entries "one" and "two", dated differently.
     QString makeDocument(const QString& folder, const QString& name);
     void open(const QString& path);
 
-    std::unique_ptr<TempFolder> m_tmp;
-    std::unique_ptr<TfrmTresorin> m_win;
-    std::unique_ptr<TBoiteMetaPass> m_metaPass;
+    std::unique_ptr<WindowFixture> m_fx;
 };
 
 void TestMainWindowFaults::init()
 {
-    m_tmp = std::make_unique<TempFolder>();
-    qputenv("TRESORIN_INI", m_tmp->filePath(QStringLiteral("Tresorin.ini")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", m_tmp->makeFolder(QStringLiteral("data")).toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", m_tmp->makeFolder(QStringLiteral("run")).toLocal8Bit());
-    ModalSeam::activate();
+    m_fx = std::make_unique<WindowFixture>();
 }
 
 void TestMainWindowFaults::cleanup()
 {
-    m_win.reset();
-    m_metaPass.reset();
-    ModalSeam::deactivate();
-    m_tmp.reset();
-}
-
-TfrmTresorin* TestMainWindowFaults::makeWindow(const QByteArray& ini)
-{
-    m_win.reset();
-    m_tmp->writeFile(QStringLiteral("Tresorin.ini"), ini);
-    m_win = std::make_unique<TfrmTresorin>();
-    if (!m_metaPass)
-        m_metaPass = std::make_unique<TBoiteMetaPass>();
-    m_win->FormActivate();
-    return m_win.get();
+    m_fx.reset();
 }
 
 QString TestMainWindowFaults::makeDocument(const QString& folder, const QString& name)
@@ -137,10 +107,8 @@ QString TestMainWindowFaults::makeDocument(const QString& folder, const QString&
 
 void TestMainWindowFaults::open(const QString& path)
 {
-    ModalSeam::pushAnswer(path);
-    ModalSeam::pushAnswer(QStringLiteral("pw"));
-    m_win->action(QStringLiteral("ActionOuvrir"))->trigger();
-    m_win->view()->flushGroupChange();
+    m_fx->openThroughCommand(path, QStringLiteral("pw"));
+    m_fx->window()->view()->flushGroupChange();
 }
 
 void TestMainWindowFaults::saveThatCannotBeWrittenKeepsTheDocumentModified_data()
@@ -156,14 +124,14 @@ void TestMainWindowFaults::saveThatCannotBeWrittenKeepsTheDocumentModified()
     QFETCH(bool, fullDisk);
     QFETCH(QString, reason);
     std::unique_ptr<testsupport::SmallTmpfs> disk;
-    QString folder = m_tmp->path();
+    QString folder = m_fx->tmp().path();
     if (fullDisk) {
-        disk = std::make_unique<testsupport::SmallTmpfs>(m_tmp->filePath(QStringLiteral("disk")), 1024);
+        disk = std::make_unique<testsupport::SmallTmpfs>(m_fx->tmp().filePath(QStringLiteral("disk")), 1024);
         if (!disk->ok())
             QSKIP(qPrintable(disk->failure()));
         folder = disk->path();
     }
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     const QString path = makeDocument(folder, QStringLiteral("small.pass"));
     QVERIFY(!path.isEmpty());
     open(path);
@@ -211,7 +179,7 @@ void TestMainWindowFaults::saveThatCannotBeWrittenKeepsTheDocumentModified()
 
 void TestMainWindowFaults::generatorCommand()
 {
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     QAction* command = w->action(QStringLiteral("actGenerateur"));
     QVERIFY(command->isEnabled());
     QCOMPARE(command->shortcut(), QKeySequence(Qt::Key_F11));
@@ -245,16 +213,16 @@ void TestMainWindowFaults::generatorCommand()
     QCOMPARE(w->settings().Len, 17);
 
     // The choices reach the settings file at exit.
-    m_win.reset();
-    const QByteArray ini = m_tmp->readFile(QStringLiteral("Tresorin.ini"));
+    m_fx->destroyWindow();
+    const QByteArray ini = m_fx->readIni();
     QVERIFY2(ini.contains("[Gener]") && ini.contains("Len=17") && ini.contains("SPE=1"), ini.constData());
 }
 
 void TestMainWindowFaults::messageBoxesOfAnOpenAreOverTheWindowWithLiveViews()
 {
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     w->show();
-    open(makeDocument(m_tmp->path(), QStringLiteral("good.pass")));
+    open(makeDocument(m_fx->tmp().path(), QStringLiteral("good.pass")));
     QCOMPARE(w->doc().entryCount(), 2);
 
     struct Seen
@@ -286,7 +254,7 @@ void TestMainWindowFaults::messageBoxesOfAnOpenAreOverTheWindowWithLiveViews()
                                    .u32(1)
                                    .text("cut")
                                    .bytes();
-    const QString broken = m_tmp->filePath(QStringLiteral("broken.pass"));
+    const QString broken = m_fx->tmp().filePath(QStringLiteral("broken.pass"));
     QVERIFY(writeStream(broken, damaged, QStringLiteral("pw")));
     open(broken);
     // And a wrong password (the rescued content is not saved).
@@ -310,9 +278,9 @@ void TestMainWindowFaults::messageBoxesOfAnOpenAreOverTheWindowWithLiveViews()
 
 void TestMainWindowFaults::statusBarDatesFollowTheClickedRow()
 {
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     w->show();
-    open(makeDocument(m_tmp->path(), QStringLiteral("dates.pass")));
+    open(makeDocument(m_fx->tmp().path(), QStringLiteral("dates.pass")));
     EntryListView* list = w->view()->liste();
     QCOMPARE(w->view()->selectedRow(), 0);
     const QString hint = list->statusTip();
@@ -348,11 +316,11 @@ void TestMainWindowFaults::webColumnFillsTheList_data()
 void TestMainWindowFaults::webColumnFillsTheList()
 {
     QFETCH(QByteArray, widths);
-    auto* w = makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n" + widths);
+    auto* w = m_fx->makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n" + widths);
     w->resize(900, 500);
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w));
-    open(makeDocument(m_tmp->path(), QStringLiteral("web.pass")));
+    open(makeDocument(m_fx->tmp().path(), QStringLiteral("web.pass")));
     EntryListView* list = w->view()->liste();
     QHeaderView* header = list->header();
 
@@ -381,9 +349,9 @@ void TestMainWindowFaults::webColumnFillsTheList()
 
 void TestMainWindowFaults::rightClickKeepsTheSelectedRow()
 {
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     w->show();
-    open(makeDocument(m_tmp->path(), QStringLiteral("menu.pass")));
+    open(makeDocument(m_fx->tmp().path(), QStringLiteral("menu.pass")));
     EntryListView* list = w->view()->liste();
     QCOMPARE(w->view()->selectedRow(), 0);
     const QPoint onSecond = list->visualRect(list->model()->index(1, 1)).center();
@@ -408,7 +376,7 @@ void TestMainWindowFaults::rightClickKeepsTheSelectedRow()
 
 void TestMainWindowFaults::longHintIsElided()
 {
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     w->resize(600, 400);
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w));

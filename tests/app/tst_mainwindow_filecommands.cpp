@@ -20,6 +20,7 @@
 #include "settings/IniFile.h"
 #include "support/DocumentFixture.h"
 #include "support/TempFolder.h"
+#include "support/gui/WindowFixture.h"
 
 #include <QAction>
 #include <QDir>
@@ -32,39 +33,10 @@
 
 #include <csignal>
 
-using testsupport::TempFolder;
-
-namespace {
-
-bool writeDocument(const QString& path, const DocumentState& doc, const QString& password)
-{
-    QByteArray stream;
-    WriteDocumentStream(doc, stream);
-    const QByteArray bytes = encipherDocument(stream, win1252::fromUnicode(password));
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-bool readDocument(const QString& path, const QString& password, DocumentState& out)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    QByteArray stream;
-    if (!decipherDocument(file.readAll(), win1252::fromUnicode(password), stream))
-        return false;
-    StreamReader in(stream);
-    ResetDoc(out.LocalDoc);
-    const HeaderResult header = ReadDocumentHeader(in, out.LocalDoc, {});
-    return header.ok && ReadDocumentRecords(in, header.firstTag, out.LocalDoc.FormatVersion, out, false, {}).ok;
-}
-
-QStringList shownMessages()
-{
-    return ModalSeam::shownTexts(QStringLiteral("ShowMsg"));
-}
-
-} // namespace
+using testsupport::readDocument;
+using testsupport::shownMessages;
+using testsupport::WindowFixture;
+using testsupport::writeDocument;
 
 class TestFileCommandsWindow : public QObject
 {
@@ -95,47 +67,20 @@ private slots:
     void mergeCancelled();
 
 private:
-    TfrmTresorin* makeWindow(const QByteArray& ini = "[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
     QString makeDocument(const QString& name, const QString& password, int groups, const QString& prefix);
-    void openThroughCommand(const QString& path, const QString& password);
-    QStringList topGroupNames() const;
     QStringList recentCaptions() const;
 
-    std::unique_ptr<TempFolder> m_tmp;
-    std::unique_ptr<TfrmTresorin> m_win;
-    std::unique_ptr<TBoiteMetaPass> m_metaPass;
-    QString m_savedCwd;
+    std::unique_ptr<WindowFixture> m_fx;
 };
 
 void TestFileCommandsWindow::init()
 {
-    m_tmp = std::make_unique<TempFolder>();
-    qputenv("TRESORIN_INI", m_tmp->filePath(QStringLiteral("Tresorin.ini")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", m_tmp->makeFolder(QStringLiteral("data")).toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", m_tmp->makeFolder(QStringLiteral("run")).toLocal8Bit());
-    m_savedCwd = QDir::currentPath();
-    ModalSeam::activate();
+    m_fx = std::make_unique<WindowFixture>();
 }
 
 void TestFileCommandsWindow::cleanup()
 {
-    m_win.reset();
-    m_metaPass.reset();
-    ModalSeam::deactivate();
-    QDir::setCurrent(m_savedCwd);
-    m_tmp.reset();
-}
-
-TfrmTresorin* TestFileCommandsWindow::makeWindow(const QByteArray& ini)
-{
-    m_win.reset();
-    if (!ini.isNull())
-        m_tmp->writeFile(QStringLiteral("Tresorin.ini"), ini);
-    m_win = std::make_unique<TfrmTresorin>();
-    if (!m_metaPass)
-        m_metaPass = std::make_unique<TBoiteMetaPass>();
-    m_win->FormActivate();
-    return m_win.get();
+    m_fx.reset();
 }
 
 QString TestFileCommandsWindow::makeDocument(const QString& name, const QString& password, int groups,
@@ -149,31 +94,15 @@ QString TestFileCommandsWindow::makeDocument(const QString& name, const QString&
         doc.appendEntry(NewEntry(group, prefix + QStringLiteral(" entry %1").arg(g)));
     }
     doc.LocalDoc.SaveCount = 10;
-    const QString path = QDir(m_tmp->path()).canonicalPath() + QLatin1Char('/') + name;
+    const QString path = QDir(m_fx->tmp().path()).canonicalPath() + QLatin1Char('/') + name;
     return writeDocument(path, doc, password) ? path : QString();
-}
-
-void TestFileCommandsWindow::openThroughCommand(const QString& path, const QString& password)
-{
-    ModalSeam::pushAnswer(path);
-    ModalSeam::pushAnswer(password);
-    m_win->action(QStringLiteral("ActionOuvrir"))->trigger();
-}
-
-QStringList TestFileCommandsWindow::topGroupNames() const
-{
-    QStringList names;
-    GroupTreeModel* model = m_win->view()->groupModel();
-    for (int row = 0; row < model->rowCount(); ++row)
-        names << model->index(row, 0).data().toString();
-    return names;
 }
 
 // Captions of the visible recent-file commands of the File menu, in menu order.
 QStringList TestFileCommandsWindow::recentCaptions() const
 {
     QStringList out;
-    for (QAction* a : m_win->findChild<QMenu*>(QStringLiteral("Fichier1"))->actions())
+    for (QAction* a : m_fx->window()->findChild<QMenu*>(QStringLiteral("Fichier1"))->actions())
         if (a->objectName().startsWith(QLatin1String("ActionMRU")) && a->isVisible())
             out << a->text();
     return out;
@@ -194,9 +123,9 @@ void TestFileCommandsWindow::newDocument()
     QFETCH(int, answer);
     QFETCH(bool, emptied);
     QFETCH(int, savedCount);
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     const QString path = makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret"), 2, QStringLiteral("g"));
-    openThroughCommand(path, QStringLiteral("secret"));
+    m_fx->openThroughCommand(path, QStringLiteral("secret"));
     w->view()->groupModel()->addGroup(QStringLiteral("added"), nullptr);
     w->SetModified(true);
 
@@ -206,7 +135,7 @@ void TestFileCommandsWindow::newDocument()
     QCOMPARE(shownMessages(), QStringList{QStringLiteral("Do you want to save \"%1\" ?").arg(path)});
     QCOMPARE(ModalSeam::shown().first().buttons, int(MsgYes | MsgNo | MsgCancel));
     if (emptied) {
-        QCOMPARE(topGroupNames(), QStringList());
+        QCOMPARE(m_fx->topGroupNames(), QStringList());
         QCOMPARE(w->doc().entryCount(), 0);
         QCOMPARE(w->doc().FtpEntryIndex(), -1);
         QVERIFY(!w->doc().Modified);
@@ -218,7 +147,7 @@ void TestFileCommandsWindow::newDocument()
         for (const char* name : {"ActionChangeMeta", "ActionNewGrp", "ActionChercher"})
             QVERIFY2(w->action(QLatin1String(name))->isEnabled(), name);
     } else {
-        QCOMPARE(topGroupNames(), (QStringList{"g1", "g2", "added"}));
+        QCOMPARE(m_fx->topGroupNames(), (QStringList{"g1", "g2", "added"}));
         QVERIFY(w->doc().Modified);
         QCOMPARE(w->doc().CurrentPath, path);
         QCOMPARE(w->doc().MetaPassword, QStringLiteral("secret"));
@@ -231,35 +160,35 @@ void TestFileCommandsWindow::newDocument()
 
 void TestFileCommandsWindow::newWithoutChangesAsksNothing()
 {
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     const QString path = makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret"), 1, QStringLiteral("g"));
-    openThroughCommand(path, QStringLiteral("secret"));
+    m_fx->openThroughCommand(path, QStringLiteral("secret"));
     ModalSeam::clearShown();
     w->action(QStringLiteral("ActionNouveau"))->trigger();
     QCOMPARE(ModalSeam::shown().size(), 0);
-    QCOMPARE(topGroupNames(), QStringList());
+    QCOMPARE(m_fx->topGroupNames(), QStringList());
 
     // Save of the new document runs Save as.
     w->view()->groupModel()->addGroup(QStringLiteral("fresh"), nullptr);
     w->SetModified(true);
-    ModalSeam::pushAnswer(m_tmp->filePath(QStringLiteral("fresh")));
+    ModalSeam::pushAnswer(m_fx->tmp().filePath(QStringLiteral("fresh")));
     ModalSeam::pushAnswer(QStringLiteral("pw"));
     w->action(QStringLiteral("ActionSauver"))->trigger();
     QCOMPARE(ModalSeam::shown().first().dialog, QStringLiteral("SaveFile"));
-    QCOMPARE(w->doc().CurrentPath, m_tmp->filePath(QStringLiteral("fresh.pass")));
+    QCOMPARE(w->doc().CurrentPath, m_fx->tmp().filePath(QStringLiteral("fresh.pass")));
     DocumentState back;
-    QVERIFY(readDocument(m_tmp->filePath(QStringLiteral("fresh.pass")), QStringLiteral("pw"), back));
+    QVERIFY(readDocument(m_fx->tmp().filePath(QStringLiteral("fresh.pass")), QStringLiteral("pw"), back));
     QCOMPARE(back.groupCount(), 1);
 }
 
 void TestFileCommandsWindow::recentFiles()
 {
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     QVERIFY(recentCaptions().isEmpty());
     const QString a = makeDocument(QStringLiteral("a.pass"), QStringLiteral("pa"), 1, QStringLiteral("a"));
     const QString b = makeDocument(QStringLiteral("b.pass"), QStringLiteral("pb"), 1, QStringLiteral("b"));
-    openThroughCommand(a, QStringLiteral("pa"));
-    openThroughCommand(b, QStringLiteral("pb"));
+    m_fx->openThroughCommand(a, QStringLiteral("pa"));
+    m_fx->openThroughCommand(b, QStringLiteral("pb"));
     QCOMPARE(recentCaptions(), (QStringList{"&1 - " + b, "&2 - " + a}));
 
     // The tool bar's drop-down carries the same commands.
@@ -276,7 +205,7 @@ void TestFileCommandsWindow::recentFiles()
     QCOMPARE(ModalSeam::shown().size(), 2);
     QCOMPARE(ModalSeam::shown()[1].text, QStringLiteral("Password of \"a.pass\" :"));
     QCOMPARE(w->doc().CurrentPath, a);
-    QCOMPARE(topGroupNames(), QStringList{QStringLiteral("a1")});
+    QCOMPARE(m_fx->topGroupNames(), QStringList{QStringLiteral("a1")});
     QCOMPARE(recentCaptions(), (QStringList{"&1 - " + a, "&2 - " + b, "&3 - " + a}));
 
     // Cancel at the save question opens nothing.
@@ -287,24 +216,24 @@ void TestFileCommandsWindow::recentFiles()
 
     // Written at exit.
     w->SetModified(false);
-    m_win.reset();
-    IniFile ini(m_tmp->filePath(QStringLiteral("Tresorin.ini")));
+    m_fx->destroyWindow();
+    IniFile ini(m_fx->iniPath());
     QCOMPARE(ini.readString(QStringLiteral("MRU"), QStringLiteral("1")), a);
     QCOMPARE(ini.readString(QStringLiteral("MRU"), QStringLiteral("2")), b);
     QCOMPARE(ini.readString(QStringLiteral("MRU"), QStringLiteral("3")), a);
     QCOMPARE(ini.readString(QStringLiteral("MRU"), QStringLiteral("4")), QString());
 
     // And read at the next start.
-    makeWindow(QByteArray());
+    m_fx->makeWindow(QByteArray());
     QCOMPARE(recentCaptions(), (QStringList{"&1 - " + a, "&2 - " + b, "&3 - " + a}));
 }
 
 void TestFileCommandsWindow::recentFilesOptionOff()
 {
     const QString a = makeDocument(QStringLiteral("a.pass"), QStringLiteral("pa"), 1, QStringLiteral("a"));
-    auto* w = makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n[MRU]\r\nUse=0\r\n1=" + a.toUtf8() + "\r\n");
+    auto* w = m_fx->makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n[MRU]\r\nUse=0\r\n1=" + a.toUtf8() + "\r\n");
     QVERIFY(recentCaptions().isEmpty());
-    openThroughCommand(a, QStringLiteral("pa"));
+    m_fx->openThroughCommand(a, QStringLiteral("pa"));
     QVERIFY(recentCaptions().isEmpty());
     QVERIFY(w->settings().MRU[0].isEmpty());
 }
@@ -312,8 +241,8 @@ void TestFileCommandsWindow::recentFilesOptionOff()
 void TestFileCommandsWindow::recentFileThatIsGone()
 {
     const QString a = makeDocument(QStringLiteral("a.pass"), QStringLiteral("pa"), 1, QStringLiteral("a"));
-    auto* w = makeWindow();
-    openThroughCommand(a, QStringLiteral("pa"));
+    auto* w = m_fx->makeWindow();
+    m_fx->openThroughCommand(a, QStringLiteral("pa"));
     QVERIFY(QFile::remove(a));
     ModalSeam::clearShown();
     ModalSeam::pushAnswer(QStringLiteral("pa"));
@@ -324,14 +253,14 @@ void TestFileCommandsWindow::recentFileThatIsGone()
     QVERIFY(shownMessages().first().startsWith(QDir::toNativeSeparators(a)));
     QCOMPARE(w->doc().CurrentPath, a);
     QCOMPARE(w->doc().MetaPassword, QStringLiteral("pa"));
-    QCOMPARE(topGroupNames(), QStringList{QStringLiteral("a1")});
+    QCOMPARE(m_fx->topGroupNames(), QStringList{QStringLiteral("a1")});
 }
 
 // The program is started again with a document while this window runs (the desktop opening a
 // .pass file): the running window asks its save question and opens it; a missing file is said.
 void TestFileCommandsWindow::documentOfALaterStart()
 {
-    auto* w = makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\nOneInstance=1\r\n");
+    auto* w = m_fx->makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\nOneInstance=1\r\n");
     QVERIFY(w->singleInstance() && w->singleInstance()->isListening());
     const QString b = makeDocument(QStringLiteral("b.pass"), QStringLiteral("pb"), 1, QStringLiteral("b"));
     w->view()->groupModel()->addGroup(QStringLiteral("unsaved"), nullptr);
@@ -343,9 +272,9 @@ void TestFileCommandsWindow::documentOfALaterStart()
     QTRY_COMPARE(w->doc().CurrentPath, b);
     QCOMPARE(ModalSeam::shown().size(), 2);
     QCOMPARE(ModalSeam::shown()[0].dialog, QStringLiteral("ShowMsg"));
-    QCOMPARE(topGroupNames(), QStringList{QStringLiteral("b1")});
+    QCOMPARE(m_fx->topGroupNames(), QStringList{QStringLiteral("b1")});
 
-    const QString missing = m_tmp->filePath(QStringLiteral("gone.pass"));
+    const QString missing = m_fx->tmp().filePath(QStringLiteral("gone.pass"));
     emit w->singleInstance()->openRequested(missing);
     QTRY_COMPARE(ModalSeam::shown().size(), 3);
     QVERIFY(ModalSeam::shown().last().text.contains(QStringLiteral("gone.pass")));
@@ -354,7 +283,7 @@ void TestFileCommandsWindow::documentOfALaterStart()
 
 void TestFileCommandsWindow::droppedFilesOpenTheFirst()
 {
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     w->show();
     const QString a = makeDocument(QStringLiteral("a.pass"), QStringLiteral("pa"), 1, QStringLiteral("a"));
     const QString b = makeDocument(QStringLiteral("b.pass"), QStringLiteral("pb"), 1, QStringLiteral("b"));
@@ -378,7 +307,7 @@ void TestFileCommandsWindow::droppedFilesOpenTheFirst()
     QCOMPARE(ModalSeam::shown().size(), 2);
     QCOMPARE(ModalSeam::shown()[0].dialog, QStringLiteral("ShowMsg"));
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("MetaPass")), QStringList{"Password of \"b.pass\" :"});
-    QCOMPARE(topGroupNames(), QStringList{QStringLiteral("b1")});
+    QCOMPARE(m_fx->topGroupNames(), QStringList{QStringLiteral("b1")});
 
     // Text that is no file is not taken.
     QMimeData web;
@@ -404,16 +333,16 @@ void TestFileCommandsWindow::closeWithUnsavedChanges()
     QFETCH(int, answer);
     QFETCH(bool, saveFails);
     QFETCH(bool, closes);
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     const QString path = makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret"), 1, QStringLiteral("g"));
-    openThroughCommand(path, QStringLiteral("secret"));
+    m_fx->openThroughCommand(path, QStringLiteral("secret"));
     w->show();
     w->view()->groupModel()->addGroup(QStringLiteral("unsaved"), nullptr);
     w->SetModified(true);
     // A document whose folder has gone cannot be saved.
     if (saveFails)
-        w->doc().CurrentPath = m_tmp->filePath(QStringLiteral("gone/a.pass"));
-    const QByteArray before = m_tmp->readFile(QStringLiteral("a.pass"));
+        w->doc().CurrentPath = m_fx->tmp().filePath(QStringLiteral("gone/a.pass"));
+    const QByteArray before = m_fx->tmp().readFile(QStringLiteral("a.pass"));
 
     ModalSeam::clearShown();
     ModalSeam::pushAnswer(answer);
@@ -424,7 +353,7 @@ void TestFileCommandsWindow::closeWithUnsavedChanges()
         QVERIFY(w->doc().Modified);
     }
     const bool saved = answer == MsgYes && !saveFails;
-    QCOMPARE(m_tmp->readFile(QStringLiteral("a.pass")) != before, saved);
+    QCOMPARE(m_fx->tmp().readFile(QStringLiteral("a.pass")) != before, saved);
     DocumentState back;
     QVERIFY(readDocument(path, QStringLiteral("secret"), back));
     QCOMPARE(back.groupCount(), saved ? 4 : 3);
@@ -434,9 +363,9 @@ void TestFileCommandsWindow::closeWithUnsavedChanges()
 // save question comes, and Cancel keeps them.
 void TestFileCommandsWindow::typedNotesCountAtNew()
 {
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     const QString path = makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret"), 1, QStringLiteral("g"));
-    openThroughCommand(path, QStringLiteral("secret"));
+    m_fx->openThroughCommand(path, QStringLiteral("secret"));
     QVERIFY(!w->doc().Modified);
     w->view()->flushGroupChange();
     w->view()->selectRow(0);
@@ -460,13 +389,13 @@ void TestFileCommandsWindow::typedNotesCountAtNew()
 // opened, the empty tree of a new one, the list after an entry was deleted.
 void TestFileCommandsWindow::focusFollowsTheCommands()
 {
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     w->show();
     w->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(w));
     const QString path = makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret"), 2, QStringLiteral("g"));
     w->view()->liste()->setFocus();
-    openThroughCommand(path, QStringLiteral("secret"));
+    m_fx->openThroughCommand(path, QStringLiteral("secret"));
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->view()->arbo()));
 
     w->view()->flushGroupChange();
@@ -495,15 +424,15 @@ void TestFileCommandsWindow::endRequestedBySignal_data()
 void TestFileCommandsWindow::endRequestedBySignal()
 {
     QFETCH(int, signalNumber);
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     w->handleSessionEnd();
     const QString path = makeDocument(QStringLiteral("a.pass"), QStringLiteral("secret"), 1, QStringLiteral("g"));
-    openThroughCommand(path, QStringLiteral("secret"));
+    m_fx->openThroughCommand(path, QStringLiteral("secret"));
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w));
     w->view()->groupModel()->addGroup(QStringLiteral("added"), nullptr);
     w->SetModified(true);
-    const QByteArray before = m_tmp->readFile(QStringLiteral("a.pass"));
+    const QByteArray before = m_fx->tmp().readFile(QStringLiteral("a.pass"));
 
     ModalSeam::clearShown();
     ModalSeam::pushAnswer(int(MsgCancel));
@@ -518,16 +447,16 @@ void TestFileCommandsWindow::endRequestedBySignal()
     QCOMPARE(::raise(signalNumber), 0);
     QTRY_VERIFY(!w->isVisible());
     QCOMPARE(shownMessages().size(), 2);
-    QVERIFY(m_tmp->readFile(QStringLiteral("a.pass")) != before);
+    QVERIFY(m_fx->tmp().readFile(QStringLiteral("a.pass")) != before);
     QVERIFY(!w->doc().Modified);
 }
 
 void TestFileCommandsWindow::mergeTwoGroupsIntoThree()
 {
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     const QString mine = makeDocument(QStringLiteral("mine.pass"), QStringLiteral("mine"), 3, QStringLiteral("m"));
     const QString other = makeDocument(QStringLiteral("other.pass"), QStringLiteral("theirs"), 2, QStringLiteral("o"));
-    openThroughCommand(mine, QStringLiteral("mine"));
+    m_fx->openThroughCommand(mine, QStringLiteral("mine"));
     QVERIFY(!w->doc().Modified);
 
     ModalSeam::clearShown();
@@ -540,7 +469,7 @@ void TestFileCommandsWindow::mergeTwoGroupsIntoThree()
     QCOMPARE(ModalSeam::shown()[1].text, QStringLiteral("Password of \"other.pass\" :"));
     QCOMPARE(shownMessages(), QStringList());
 
-    QCOMPARE(topGroupNames(), (QStringList{"m1", "m2", "m3", "o1", "o2"}));
+    QCOMPARE(m_fx->topGroupNames(), (QStringList{"m1", "m2", "m3", "o1", "o2"}));
     GroupTreeModel* model = w->view()->groupModel();
     const QModelIndex fourth = model->index(3, 0);
     QCOMPARE(w->view()->selectedGroup(), model->groupAt(fourth));
@@ -571,13 +500,13 @@ void TestFileCommandsWindow::mergeTwoGroupsIntoThree()
 
 void TestFileCommandsWindow::mergeTheOpenFileIntoItself()
 {
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     const QString mine = makeDocument(QStringLiteral("mine.pass"), QStringLiteral("pw"), 2, QStringLiteral("m"));
-    openThroughCommand(mine, QStringLiteral("pw"));
+    m_fx->openThroughCommand(mine, QStringLiteral("pw"));
     ModalSeam::pushAnswer(mine);
     ModalSeam::pushAnswer(QStringLiteral("pw"));
     w->action(QStringLiteral("ActionFusionner"))->trigger();
-    QCOMPARE(topGroupNames(), (QStringList{"m1", "m2", "m1", "m2"}));
+    QCOMPARE(m_fx->topGroupNames(), (QStringList{"m1", "m2", "m1", "m2"}));
     QCOMPARE(w->doc().groupCount(), 12);
     QCOMPARE(w->doc().entryCount(), 4);
     // The copies have groups of their own.
@@ -590,10 +519,10 @@ void TestFileCommandsWindow::mergeTheOpenFileIntoItself()
 
 void TestFileCommandsWindow::mergeWithAWrongPassword()
 {
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     const QString mine = makeDocument(QStringLiteral("mine.pass"), QStringLiteral("mine"), 3, QStringLiteral("m"));
     const QString other = makeDocument(QStringLiteral("other.pass"), QStringLiteral("theirs"), 2, QStringLiteral("o"));
-    openThroughCommand(mine, QStringLiteral("mine"));
+    m_fx->openThroughCommand(mine, QStringLiteral("mine"));
     w->view()->selectGroup(w->doc().Groups()[1].get());
     const QString status = w->statusPanel(0)->text();
 
@@ -605,7 +534,7 @@ void TestFileCommandsWindow::mergeWithAWrongPassword()
         w->action(QStringLiteral("ActionFusionner"))->trigger();
         QCOMPARE(shownMessages(), QStringList{QStringLiteral("Sorry ! This meta password is not the right one, or "
                                                              "this file is not a Tresorin document...")});
-        QCOMPARE(topGroupNames(), (QStringList{"m1", "m2", "m3"}));
+        QCOMPARE(m_fx->topGroupNames(), (QStringList{"m1", "m2", "m3"}));
         QCOMPARE(w->view()->selectedGroup(), w->doc().Groups()[1].get());
         QCOMPARE(w->doc().CurrentPath, mine);
         QCOMPARE(w->doc().MetaPassword, QStringLiteral("mine"));
@@ -618,15 +547,15 @@ void TestFileCommandsWindow::mergeWithAWrongPassword()
 
 void TestFileCommandsWindow::mergeOfASynchronisedFile()
 {
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     const QString mine = makeDocument(QStringLiteral("mine.pass"), QStringLiteral("mine"), 1, QStringLiteral("m"));
     DocumentState synced;
     synced.LocalDoc = testsupport::richHeader();
     synced.LocalDoc.SyncOn = true;
     synced.addGroup(QStringLiteral("synced"));
-    const QString other = m_tmp->filePath(QStringLiteral("synced.pass"));
+    const QString other = m_fx->tmp().filePath(QStringLiteral("synced.pass"));
     QVERIFY(writeDocument(other, synced, QStringLiteral("pw")));
-    openThroughCommand(mine, QStringLiteral("mine"));
+    m_fx->openThroughCommand(mine, QStringLiteral("mine"));
     const TDoc header = w->doc().LocalDoc;
     QVERIFY(!w->action(QStringLiteral("ActionSynchroFTP"))->isChecked());
 
@@ -634,7 +563,7 @@ void TestFileCommandsWindow::mergeOfASynchronisedFile()
     ModalSeam::pushAnswer(other);
     ModalSeam::pushAnswer(QStringLiteral("pw"));
     w->action(QStringLiteral("ActionFusionner"))->trigger();
-    QCOMPARE(topGroupNames(), (QStringList{"m1", "synced"}));
+    QCOMPARE(m_fx->topGroupNames(), (QStringList{"m1", "synced"}));
     QCOMPARE(downloads.count(), 0);
     QCOMPARE(testsupport::compareHeaders(w->doc().LocalDoc, header), QString());
     QCOMPARE(w->doc().LocalDoc.FileName, header.FileName);
@@ -652,17 +581,17 @@ void TestFileCommandsWindow::mergeOfASynchronisedFile()
 
 void TestFileCommandsWindow::mergeCancelled()
 {
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     const QString mine = makeDocument(QStringLiteral("mine.pass"), QStringLiteral("mine"), 2, QStringLiteral("m"));
     const QString other = makeDocument(QStringLiteral("other.pass"), QStringLiteral("theirs"), 2, QStringLiteral("o"));
-    openThroughCommand(mine, QStringLiteral("mine"));
+    m_fx->openThroughCommand(mine, QStringLiteral("mine"));
     // Cancel in the file dialog, then in the password dialog.
     ModalSeam::pushAnswer(QString());
     w->action(QStringLiteral("ActionFusionner"))->trigger();
     ModalSeam::pushAnswer(other);
     ModalSeam::pushAnswer(QVariant());
     w->action(QStringLiteral("ActionFusionner"))->trigger();
-    QCOMPARE(topGroupNames(), (QStringList{"m1", "m2"}));
+    QCOMPARE(m_fx->topGroupNames(), (QStringList{"m1", "m2"}));
     QVERIFY(!w->doc().Modified);
     QCOMPARE(w->doc().MetaPassword, QStringLiteral("mine"));
     QCOMPARE(ModalSeam::unanswered(), 0);

@@ -22,6 +22,7 @@
 #include "settings/IniFile.h"
 #include "support/FtpServer.h"
 #include "support/TempFolder.h"
+#include "support/gui/WindowFixture.h"
 
 #include <QAction>
 #include <QLabel>
@@ -30,7 +31,8 @@
 #include <QtTest>
 
 using testsupport::FtpServer;
-using testsupport::TempFolder;
+using testsupport::shownMessages;
+using testsupport::WindowFixture;
 
 namespace {
 
@@ -38,9 +40,7 @@ const QString kPassword = QStringLiteral("pw");
 
 QByteArray enciphered(const DocumentState& doc, const QString& password = kPassword)
 {
-    QByteArray stream;
-    WriteDocumentStream(doc, stream);
-    return encipherDocument(stream, win1252::fromUnicode(password));
+    return testsupport::storedBytes(doc, password);
 }
 
 // A document with one group of that name and a header pointing at the server.
@@ -66,13 +66,7 @@ void fillDocument(DocumentState& doc, const QString& group, const FtpServer& ser
 // Reads a stored document back with the core alone.
 bool readBack(const QByteArray& bytes, DocumentState& out, const QString& password = kPassword)
 {
-    QByteArray stream;
-    if (!decipherDocument(bytes, win1252::fromUnicode(password), stream))
-        return false;
-    StreamReader in(stream);
-    ResetDoc(out.LocalDoc);
-    const HeaderResult header = ReadDocumentHeader(in, out.LocalDoc, {});
-    return header.ok && ReadDocumentRecords(in, header.firstTag, out.LocalDoc.FormatVersion, out, false, {}).ok;
+    return testsupport::readBytes(bytes, password, out);
 }
 
 QStringList groupNames(const DocumentState& doc)
@@ -81,11 +75,6 @@ QStringList groupNames(const DocumentState& doc)
     for (const auto& g : doc.Groups())
         names << g->Name;
     return names;
-}
-
-QStringList messages()
-{
-    return ModalSeam::shownTexts(QStringLiteral("ShowMsg"));
 }
 
 } // namespace
@@ -126,10 +115,7 @@ private:
     void openFromDisk(const QString& path);
     bool waitForSync();
 
-    std::unique_ptr<TempFolder> m_tmp;
-    std::unique_ptr<TfrmTresorin> m_win;
-    std::unique_ptr<TBoiteMetaPass> m_metaPass;
-    TBoiteInfo* m_info = nullptr;
+    std::unique_ptr<WindowFixture> m_fx;
 };
 
 void TestMainWindowFtp::initTestCase()
@@ -139,39 +125,22 @@ void TestMainWindowFtp::initTestCase()
 
 void TestMainWindowFtp::init()
 {
-    m_tmp = std::make_unique<TempFolder>();
-    qputenv("TRESORIN_INI", m_tmp->filePath(QStringLiteral("Tresorin.ini")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", m_tmp->makeFolder(QStringLiteral("data")).toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", m_tmp->makeFolder(QStringLiteral("run")).toLocal8Bit());
-    ModalSeam::activate();
-    TfrmTresorin::InstanceAnswered = false;
+    m_fx = std::make_unique<WindowFixture>();
 }
 
 void TestMainWindowFtp::cleanup()
 {
-    m_win.reset();
-    m_metaPass.reset();
-    m_info = nullptr;
-    ModalSeam::deactivate();
-    m_tmp.reset();
+    m_fx.reset();
 }
 
 TfrmTresorin* TestMainWindowFtp::makeWindow(bool autoSync)
 {
-    QByteArray ini = "[Main]\r\nLangue=US\r\nAutoCheck=0\r\n";
-    if (autoSync)
-        ini += "AutoSync=1\r\n";
-    m_tmp->writeFile(QStringLiteral("Tresorin.ini"), ini);
-    m_win = std::make_unique<TfrmTresorin>();
-    m_metaPass = std::make_unique<TBoiteMetaPass>();
-    m_info = &m_win->infoDialog();
-    m_win->FormActivate();
-    return m_win.get();
+    return m_fx->makeWindow(autoSync ? testsupport::kWindowIni + "AutoSync=1\r\n" : testsupport::kWindowIni);
 }
 
 void TestMainWindowFtp::writeFtpSection(const FtpServer& server, const QString& file)
 {
-    IniFile ini(m_tmp->filePath(QStringLiteral("Tresorin.ini")));
+    IniFile ini(m_fx->iniPath());
     FtpIniSection section;
     section.Serveur = QStringLiteral("127.0.0.1");
     section.Port = server.port();
@@ -185,20 +154,18 @@ void TestMainWindowFtp::writeFtpSection(const FtpServer& server, const QString& 
 
 QString TestMainWindowFtp::writeLocal(const QString& name, const DocumentState& doc)
 {
-    m_tmp->writeFile(name, enciphered(doc));
-    return m_tmp->filePath(name);
+    m_fx->tmp().writeFile(name, enciphered(doc));
+    return m_fx->tmp().filePath(name);
 }
 
 void TestMainWindowFtp::openFromDisk(const QString& path)
 {
-    ModalSeam::pushAnswer(path);
-    ModalSeam::pushAnswer(kPassword);
-    m_win->action(QStringLiteral("ActionOuvrir"))->trigger();
+    m_fx->openThroughCommand(path, kPassword);
 }
 
 bool TestMainWindowFtp::waitForSync()
 {
-    QSignalSpy done(m_win->ftpSync(), &FtpSync::syncDownloadFinished);
+    QSignalSpy done(m_fx->window()->ftpSync(), &FtpSync::syncDownloadFinished);
     return done.wait(30000);
 }
 
@@ -216,7 +183,7 @@ void TestMainWindowFtp::openOnFtp()
     ModalSeam::pushAnswer(kPassword);
     w->action(QStringLiteral("ActionOuvrirFTP"))->trigger();
 
-    QCOMPARE(messages(), QStringList());
+    QCOMPARE(shownMessages(), QStringList());
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("MetaPass")),
              QStringList{QStringLiteral("Password of \"codes.pass\" :")});
     QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - codes.pass (FTP)"));
@@ -228,7 +195,7 @@ void TestMainWindowFtp::openOnFtp()
     QVERIFY(!w->ftpSync()->syncTransfer());
     QVERIFY(!w->doc().ReadOnlyLock);
     // It is no file of this computer: the desktop's recent documents do not get it.
-    QVERIFY(!m_tmp->readFile(QStringLiteral("data/recently-used.xbel")).contains("codes.pass"));
+    QVERIFY(!m_fx->tmp().readFile(QStringLiteral("data/recently-used.xbel")).contains("codes.pass"));
 }
 
 void TestMainWindowFtp::openOnFtpOfAnEmptyFile()
@@ -241,7 +208,7 @@ void TestMainWindowFtp::openOnFtpOfAnEmptyFile()
     ModalSeam::pushAnswer(QStringLiteral("OK"));
     w->action(QStringLiteral("ActionOuvrirFTP"))->trigger();
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("MetaPass")), QStringList());
-    QCOMPARE(messages(), QStringList());
+    QCOMPARE(shownMessages(), QStringList());
     QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - Untitled"));
 }
 
@@ -275,7 +242,7 @@ void TestMainWindowFtp::saveOnFtp()
     QCOMPARE(w->doc().LocalDoc.SaveCount, 8);
     QVERIFY(w->doc().LocalDoc.SaveDate > before);
     QCOMPARE(w->doc().CurrentPath, path);
-    QCOMPARE(messages(), QStringList());
+    QCOMPARE(shownMessages(), QStringList());
     if (confirmed) {
         DocumentState back;
         QVERIFY(readBack(server.readFile(QStringLiteral("backup/codes.pass")), back));
@@ -354,7 +321,7 @@ void TestMainWindowFtp::syncAfterOpen()
     fillDocument(local, QStringLiteral("local group"), server, 5, 45000.5);
     local.LocalDoc.UserPassword = ftpPassword;
     const QString path = writeLocal(QStringLiteral("sync.pass"), local);
-    const QByteArray localBytes = m_tmp->readFile(QStringLiteral("sync.pass"));
+    const QByteArray localBytes = m_fx->tmp().readFile(QStringLiteral("sync.pass"));
     DocumentState remote;
     fillDocument(remote, QStringLiteral("remote group"), server, 9, 45000.5 + remoteDelta);
     remote.LocalDoc.ServerName = QStringLiteral("elsewhere.example");
@@ -390,7 +357,7 @@ void TestMainWindowFtp::syncAfterOpen()
     QCOMPARE(w->statusPanel(2)->text(), QString());
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteInfo")),
              question.isEmpty() ? QStringList() : QStringList{question});
-    const QStringList shown = messages();
+    const QStringList shown = shownMessages();
     if (message.isEmpty()) {
         QCOMPARE(shown, QStringList());
     } else {
@@ -401,14 +368,14 @@ void TestMainWindowFtp::syncAfterOpen()
 
     if (!takesFtp) {
         QCOMPARE(groupNames(w->doc()), QStringList{QStringLiteral("local group")});
-        QCOMPARE(m_tmp->readFile(QStringLiteral("sync.pass")), localBytes);
+        QCOMPARE(m_fx->tmp().readFile(QStringLiteral("sync.pass")), localBytes);
         QCOMPARE(server.readFile(QStringLiteral("backup/sync.pass")), remoteBytes);
-        QVERIFY(!m_tmp->exists(QStringLiteral("sync.pass.bak")));
+        QVERIFY(!m_fx->tmp().exists(QStringLiteral("sync.pass.bak")));
         return;
     }
     // The local file the FTP copy replaced is kept beside it, for its owner only, and the status
     // bar says where.
-    QCOMPARE(m_tmp->readFile(QStringLiteral("sync.pass.bak")), localBytes);
+    QCOMPARE(m_fx->tmp().readFile(QStringLiteral("sync.pass.bak")), localBytes);
     QCOMPARE(QFile::permissions(path + QStringLiteral(".bak")) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
              QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     QCOMPARE(w->statusPanel(0)->text(), QStringLiteral("The replaced local file is kept as %1.bak").arg(path));
@@ -418,13 +385,13 @@ void TestMainWindowFtp::syncAfterOpen()
     QCOMPARE(w->doc().LocalDoc.ServerName, QStringLiteral("127.0.0.1"));
     QCOMPARE(w->doc().CurrentPath, path);
     DocumentState saved;
-    QVERIFY(readBack(m_tmp->readFile(QStringLiteral("sync.pass")), saved));
+    QVERIFY(readBack(m_fx->tmp().readFile(QStringLiteral("sync.pass")), saved));
     QCOMPARE(groupNames(saved), QStringList{QStringLiteral("remote group")});
     QCOMPARE(saved.LocalDoc.SaveCount, 9);
     QCOMPARE(saved.LocalDoc.SaveDate, 45000.5 + remoteDelta);
     QCOMPARE(saved.LocalDoc.CreateDate, 43000.0);
     QCOMPARE(saved.LocalDoc.ServerName, QStringLiteral("127.0.0.1"));
-    QCOMPARE(server.readFile(QStringLiteral("backup/sync.pass")), m_tmp->readFile(QStringLiteral("sync.pass")));
+    QCOMPARE(server.readFile(QStringLiteral("backup/sync.pass")), m_fx->tmp().readFile(QStringLiteral("sync.pass")));
 }
 
 void TestMainWindowFtp::searchFilterIsSwitchedOffBeforeTheQuestion()
@@ -465,7 +432,7 @@ void TestMainWindowFtp::idleLockClosesTheDocumentUnderTheSyncQuestion()
     DocumentState local;
     fillDocument(local, QStringLiteral("local group"), server, 5, 45000.5);
     const QString path = writeLocal(QStringLiteral("sync.pass"), local);
-    const QByteArray localBytes = m_tmp->readFile(QStringLiteral("sync.pass"));
+    const QByteArray localBytes = m_fx->tmp().readFile(QStringLiteral("sync.pass"));
     DocumentState remote;
     fillDocument(remote, QStringLiteral("remote group"), server, 9, 45001.5);
     const QByteArray remoteBytes = enciphered(remote);
@@ -491,7 +458,7 @@ void TestMainWindowFtp::idleLockClosesTheDocumentUnderTheSyncQuestion()
     QVERIFY(w->doc().CurrentPath.isEmpty());
     QVERIFY(w->doc().MetaPassword.isEmpty());
     QVERIFY(!w->doc().ReadOnlyLock);
-    QCOMPARE(m_tmp->readFile(QStringLiteral("sync.pass")), localBytes);
+    QCOMPARE(m_fx->tmp().readFile(QStringLiteral("sync.pass")), localBytes);
     QCOMPARE(server.readFile(QStringLiteral("backup/sync.pass")), remoteBytes);
 }
 
@@ -541,7 +508,7 @@ void TestMainWindowFtp::stopDuringTheDownload()
     QVERIFY(w->doc().ReadOnlyLock);
     w->findChild<QToolButton*>(QStringLiteral("bnFtpStop"))->click();
     QVERIFY(waitForSync());
-    QCOMPARE(messages(), QStringList());
+    QCOMPARE(shownMessages(), QStringList());
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteInfo")), QStringList());
     QCOMPARE(groupNames(w->doc()), QStringList{QStringLiteral("local group")});
     QVERIFY(!w->doc().ReadOnlyLock);
@@ -593,7 +560,7 @@ void TestMainWindowFtp::newDuringTheDownload()
     QVERIFY(w->doc().Modified);
     QVERIFY(!w->doc().ReadOnlyLock);
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteInfo")), QStringList());
-    QCOMPARE(messages(), QStringList());
+    QCOMPARE(shownMessages(), QStringList());
 }
 
 // The local file cannot be kept beside itself (a folder stands where the backup would go): the FTP
@@ -606,19 +573,19 @@ void TestMainWindowFtp::backupThatCannotBeWrittenKeepsTheLocalCopy()
     DocumentState local;
     fillDocument(local, QStringLiteral("local group"), server, 5, 45000.5);
     const QString path = writeLocal(QStringLiteral("sync.pass"), local);
-    const QByteArray localBytes = m_tmp->readFile(QStringLiteral("sync.pass"));
-    m_tmp->makeFolder(QStringLiteral("sync.pass.bak"));
+    const QByteArray localBytes = m_fx->tmp().readFile(QStringLiteral("sync.pass"));
+    m_fx->tmp().makeFolder(QStringLiteral("sync.pass.bak"));
     DocumentState remote;
     fillDocument(remote, QStringLiteral("remote group"), server, 9, 45001.5);
     QVERIFY(server.writeFile(QStringLiteral("backup/sync.pass"), enciphered(remote)));
     openFromDisk(path);
     QVERIFY(waitForSync());
-    QCOMPARE(messages().size(), 1);
-    QVERIFY2(messages().first().startsWith(
+    QCOMPARE(shownMessages().size(), 1);
+    QVERIFY2(shownMessages().first().startsWith(
                  QStringLiteral("The local file could not be kept as %1.bak: the FTP copy was not taken.").arg(path)),
-             qPrintable(messages().first()));
+             qPrintable(shownMessages().first()));
     QCOMPARE(groupNames(w->doc()), QStringList{QStringLiteral("local group")});
-    QCOMPARE(m_tmp->readFile(QStringLiteral("sync.pass")), localBytes);
+    QCOMPARE(m_fx->tmp().readFile(QStringLiteral("sync.pass")), localBytes);
     QVERIFY(!w->doc().ReadOnlyLock);
 }
 
@@ -638,12 +605,12 @@ void TestMainWindowFtp::downloadIsDroppedForAnotherDocument()
     DocumentState a;
     fillDocument(a, QStringLiteral("document A"), server, 5, 45000.5);
     const QString pathA = writeLocal(QStringLiteral("a.pass"), a);
-    const QByteArray bytesA = m_tmp->readFile(QStringLiteral("a.pass"));
+    const QByteArray bytesA = m_fx->tmp().readFile(QStringLiteral("a.pass"));
     DocumentState b;
     fillDocument(b, QStringLiteral("document B"), server, 1, 45000.5);
     b.LocalDoc.SyncOn = false;
     const QString pathB = writeLocal(QStringLiteral("b.pass"), b);
-    const QByteArray bytesB = m_tmp->readFile(QStringLiteral("b.pass"));
+    const QByteArray bytesB = m_fx->tmp().readFile(QStringLiteral("b.pass"));
     // A newer FTP copy of A, taken without a question if it were applied.
     DocumentState remote;
     fillDocument(remote, QStringLiteral("FTP copy of A"), server, 9, 45002.5);
@@ -673,9 +640,9 @@ void TestMainWindowFtp::downloadIsDroppedForAnotherDocument()
     QCOMPARE(groupNames(w->doc()), QStringList{QStringLiteral("document B")});
     QVERIFY(!w->doc().ReadOnlyLock);
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteInfo")), QStringList());
-    QCOMPARE(messages(), QStringList());
-    QCOMPARE(m_tmp->readFile(QStringLiteral("a.pass")), bytesA);
-    QCOMPARE(m_tmp->readFile(QStringLiteral("b.pass")), bytesB);
+    QCOMPARE(shownMessages(), QStringList());
+    QCOMPARE(m_fx->tmp().readFile(QStringLiteral("a.pass")), bytesA);
+    QCOMPARE(m_fx->tmp().readFile(QStringLiteral("b.pass")), bytesB);
 }
 
 void TestMainWindowFtp::uploadAfterEveryLocalSave()
@@ -694,9 +661,9 @@ void TestMainWindowFtp::uploadAfterEveryLocalSave()
         w->doc().addGroup(QStringLiteral("added %1").arg(save));
         w->doc().SetModified(true);
         w->action(QStringLiteral("ActionSauver"))->trigger();
-        QCOMPARE(messages(), QStringList());
+        QCOMPARE(shownMessages(), QStringList());
         QVERIFY(!w->doc().Modified);
-        const QByteArray written = m_tmp->readFile(QStringLiteral("sync.pass"));
+        const QByteArray written = m_fx->tmp().readFile(QStringLiteral("sync.pass"));
         QCOMPARE(server.readFile(QStringLiteral("backup/sync.pass")), written);
         DocumentState back;
         QVERIFY(readBack(written, back));
@@ -769,8 +736,8 @@ void TestMainWindowFtp::fileProperties()
     QCOMPARE(ModalSeam::shown().first().dialog, QStringLiteral("BoiteInfo"));
     QCOMPARE(ModalSeam::shown().first().kind, -1);
     // Right after start-up no FTP copy was read: the FTP column is empty.
-    for (int row = 0; row < m_info->ListeInfo->topLevelItemCount(); ++row)
-        QVERIFY(m_info->ListeInfo->topLevelItem(row)->text(2).isEmpty());
+    for (int row = 0; row < m_fx->dialog<TBoiteInfo>()->ListeInfo->topLevelItemCount(); ++row)
+        QVERIFY(m_fx->dialog<TBoiteInfo>()->ListeInfo->topLevelItem(row)->text(2).isEmpty());
 }
 
 QTEST_MAIN(TestMainWindowFtp)

@@ -11,6 +11,7 @@
 #include "platform/ClipboardWatch.h"
 #include "platform/gui/ModalSeam.h"
 #include "support/TempFolder.h"
+#include "support/gui/WindowFixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,7 +21,7 @@
 #include <QMimeData>
 #include <QtTest>
 
-using testsupport::TempFolder;
+using testsupport::WindowFixture;
 
 namespace {
 // The RFC 6238 test secret ("12345678901234567890") in Base32; at 59 s its six-digit SHA-1 code is
@@ -45,43 +46,33 @@ private:
     // Group Bank: alpha (weak "abc", a code in its notes), beta (the same "abc"), gamma (a strong
     // password, no code); Bank selected.
     void makeWindow(const QByteArray& extraIni = QByteArray());
-    QLabel* codeLabel() const { return m_win->findChild<QLabel*>(QStringLiteral("lblCode")); }
-    QAction* action(const char* name) const { return m_win->action(QLatin1String(name)); }
+    QLabel* codeLabel() const { return win()->findChild<QLabel*>(QStringLiteral("lblCode")); }
+    QAction* action(const char* name) const { return win()->action(QLatin1String(name)); }
     TFeuille* entry(const QString& name) const;
 
-    std::unique_ptr<TempFolder> m_tmp;
-    std::unique_ptr<TfrmTresorin> m_win;
+    TfrmTresorin* win() const { return m_fx->window(); }
+
+    std::unique_ptr<WindowFixture> m_fx;
     qint64 m_now = 59;
 };
 
 void TestMainWindowHealth::init()
 {
-    m_tmp = std::make_unique<TempFolder>();
-    qputenv("TRESORIN_INI", m_tmp->filePath(QStringLiteral("Tresorin.ini")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", m_tmp->makeFolder(QStringLiteral("data")).toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", m_tmp->makeFolder(QStringLiteral("run")).toLocal8Bit());
-    ModalSeam::activate();
-    QApplication::clipboard()->clear();
+    m_fx = std::make_unique<WindowFixture>();
     m_now = 59;
 }
 
 void TestMainWindowHealth::cleanup()
 {
-    m_win.reset();
-    ModalSeam::deactivate();
-    QApplication::clipboard()->clear();
-    IdleLock::MillisecondsPerMinute = 60000;
-    m_tmp.reset();
+    m_fx.reset();
 }
 
 void TestMainWindowHealth::makeWindow(const QByteArray& extraIni)
 {
-    m_tmp->writeFile(QStringLiteral("Tresorin.ini"), "[Main]\r\nLangue=US\r\nAutoCheck=0\r\n" + extraIni);
-    m_win = std::make_unique<TfrmTresorin>(QStringList());
-    m_win->FormActivate();
-    m_win->show();
-    m_win->oneTimeCodes()->setClock([this] { return m_now; });
-    DocumentState& d = m_win->doc();
+    m_fx->makeWindow(testsupport::kWindowIni + extraIni);
+    win()->show();
+    win()->oneTimeCodes()->setClock([this] { return m_now; });
+    DocumentState& d = win()->doc();
     TGroupe* bank = d.addGroup(QStringLiteral("Bank"));
     const struct
     {
@@ -98,18 +89,15 @@ void TestMainWindowHealth::makeWindow(const QByteArray& extraIni)
         e->ModifiedAt = datetime::now();
         d.appendEntry(std::move(e));
     }
-    m_win->view()->documentReloaded();
-    m_win->enableDocumentCommands();
-    m_win->view()->selectGroup(bank);
-    m_win->view()->flushGroupChange();
+    m_fx->documentFilled(bank);
     ModalSeam::clearShown();
 }
 
 TFeuille* TestMainWindowHealth::entry(const QString& name) const
 {
-    for (int i = 0; i < m_win->doc().entryCount(); ++i)
-        if (m_win->doc().entry(i)->Name == name)
-            return m_win->doc().entry(i);
+    for (int i = 0; i < win()->doc().entryCount(); ++i)
+        if (win()->doc().entry(i)->Name == name)
+            return win()->doc().entry(i);
     return nullptr;
 }
 
@@ -118,11 +106,11 @@ void TestMainWindowHealth::codeOfTheSelectedEntry()
     makeWindow();
     QAction* copyCode = action("ActionCopierCode");
     QCOMPARE(copyCode->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_T));
-    m_win->view()->selectRow(-1);
+    win()->view()->selectRow(-1);
     QVERIFY(!copyCode->isEnabled());
     QVERIFY(codeLabel()->isHidden());
 
-    m_win->view()->selectRow(m_win->view()->rowOfEntry(entry(QStringLiteral("alpha"))));
+    win()->view()->selectRow(win()->view()->rowOfEntry(entry(QStringLiteral("alpha"))));
     QVERIFY(copyCode->isEnabled());
     QVERIFY(!codeLabel()->isHidden());
     QCOMPARE(codeLabel()->text(), QStringLiteral("One-time code: 287082 (1 s)"));
@@ -136,14 +124,14 @@ void TestMainWindowHealth::codeOfTheSelectedEntry()
     const QMimeData* data = QApplication::clipboard()->mimeData();
     QCOMPARE(data->text(), QStringLiteral("359152"));
     QCOMPARE(data->data(QStringLiteral("x-kde-passwordManagerHint")), QByteArray("secret"));
-    QCOMPARE(m_win->clipboardCommands()->watch()->watchedText(), QStringLiteral("359152"));
+    QCOMPARE(win()->clipboardCommands()->watch()->watchedText(), QStringLiteral("359152"));
 
     // An entry without a code: nothing shown, nothing copied, even by the shortcut's command.
-    m_win->view()->selectRow(m_win->view()->rowOfEntry(entry(QStringLiteral("gamma"))));
+    win()->view()->selectRow(win()->view()->rowOfEntry(entry(QStringLiteral("gamma"))));
     QVERIFY(!copyCode->isEnabled());
     QVERIFY(codeLabel()->isHidden());
     QApplication::clipboard()->setText(QStringLiteral("kept"));
-    m_win->oneTimeCodes()->copyCode();
+    win()->oneTimeCodes()->copyCode();
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("kept"));
     QCOMPARE(ModalSeam::unanswered(), 0);
 }
@@ -152,13 +140,13 @@ void TestMainWindowHealth::codeFollowsNotesAndTheLock()
 {
     makeWindow("[Idle]\r\nMain=1\r\nMainMin=1\r\n");
     TFeuille* gamma = entry(QStringLiteral("gamma"));
-    m_win->view()->selectRow(m_win->view()->rowOfEntry(gamma));
+    win()->view()->selectRow(win()->view()->rowOfEntry(gamma));
     QVERIFY(codeLabel()->isHidden());
 
     // A code line typed into the notes counts once the notes are stored.
-    m_win->doc().MetaPassword = QStringLiteral("secret");
+    win()->doc().MetaPassword = QStringLiteral("secret");
     gamma->Notes = QString::fromLatin1(kOtpLine).replace(QLatin1String("Bank:me"), QLatin1String("Other"));
-    emit m_win->view()->notesStored(gamma);
+    emit win()->view()->notesStored(gamma);
     QCOMPARE(codeLabel()->text(), QStringLiteral("One-time code: 287082 (1 s)"));
 
     // The idle lock hides the document: the code is gone while the password is asked.
@@ -169,42 +157,42 @@ void TestMainWindowHealth::codeFollowsNotesAndTheLock()
     });
     ModalSeam::pushAnswer(QString(QStringLiteral("secret")));
     IdleLock::MillisecondsPerMinute = 10;
-    m_win->RestartIdleTimer();
+    win()->RestartIdleTimer();
     QTRY_COMPARE(ModalSeam::shownTexts(QStringLiteral("MetaPass")).size(), 1);
     QVERIFY(!shownAtPrompt);
     // Unlocked, it comes back.
     QTRY_VERIFY(!codeLabel()->isHidden());
     IdleLock::MillisecondsPerMinute = 60000;
-    m_win->RestartIdleTimer();
+    win()->RestartIdleTimer();
 }
 
 void TestMainWindowHealth::healthWindowListsAndShowsAnEntry()
 {
     makeWindow();
-    m_win->view()->selectRow(-1);
+    win()->view()->selectRow(-1);
     // Closed at once: the findings were counted; alpha and beta share "abc" (weak and reused each).
     ModalSeam::pushAnswer(QVariant());
     action("ActionSante")->trigger();
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteSante")), QStringList{QStringLiteral("4")});
-    QCOMPARE(m_win->view()->selectedEntry(), nullptr);
+    QCOMPARE(win()->view()->selectedEntry(), nullptr);
 
     // A double click on a finding shows its entry in the main window.
     ModalSeam::clearShown();
     ModalSeam::pushAnswer(2);
     action("ActionSante")->trigger();
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteSante")).size(), 1);
-    QCOMPARE(m_win->view()->selectedEntry(), entry(QStringLiteral("beta")));
+    QCOMPARE(win()->view()->selectedEntry(), entry(QStringLiteral("beta")));
 
     // An entry deleted meanwhile is not shown: the window lists findings of the document as it was.
     ModalSeam::clearShown();
     ModalSeam::setObserver([&](const ModalSeam::Shown& q) {
         if (q.dialog == QLatin1String("BoiteSante"))
-            m_win->NewDocument();
+            win()->NewDocument();
     });
     ModalSeam::pushAnswer(0);
     action("ActionSante")->trigger();
-    QCOMPARE(m_win->doc().entryCount(), 0);
-    QCOMPARE(m_win->view()->selectedEntry(), nullptr);
+    QCOMPARE(win()->doc().entryCount(), 0);
+    QCOMPARE(win()->view()->selectedEntry(), nullptr);
 }
 
 void TestMainWindowHealth::healthWindowWithABreachList()
@@ -217,11 +205,11 @@ void TestMainWindowHealth::healthWindowWithABreachList()
                      QCryptographicHash::hash(QByteArray(password), QCryptographicHash::Sha1).toHex().toUpper()) +
                      QStringLiteral(":7");
     lines.sort();
-    QVERIFY(m_tmp->writeFile(QStringLiteral("pwned.txt"), lines.join(QStringLiteral("\r\n")).toLatin1()));
+    QVERIFY(m_fx->tmp().writeFile(QStringLiteral("pwned.txt"), lines.join(QStringLiteral("\r\n")).toLatin1()));
 
     // Compare, then close: alpha and beta are breached too.
     ModalSeam::pushAnswer(QStringLiteral("hibp"));
-    ModalSeam::pushAnswer(m_tmp->filePath(QStringLiteral("pwned.txt")));
+    ModalSeam::pushAnswer(m_fx->tmp().filePath(QStringLiteral("pwned.txt")));
     ModalSeam::pushAnswer(QVariant());
     action("ActionSante")->trigger();
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteSante")),
@@ -234,9 +222,9 @@ void TestMainWindowHealth::healthWindowWithABreachList()
 void TestMainWindowHealth::unreadableBreachListIsSaid()
 {
     makeWindow();
-    QVERIFY(m_tmp->writeFile(QStringLiteral("notalist.txt"), "this is not a breach list\r\n"));
-    for (const QString& file : {m_tmp->filePath(QStringLiteral("missing.txt")),
-                                m_tmp->filePath(QStringLiteral("notalist.txt"))}) {
+    QVERIFY(m_fx->tmp().writeFile(QStringLiteral("notalist.txt"), "this is not a breach list\r\n"));
+    for (const QString& file :
+         {m_fx->tmp().filePath(QStringLiteral("missing.txt")), m_fx->tmp().filePath(QStringLiteral("notalist.txt"))}) {
         ModalSeam::clearShown();
         ModalSeam::pushAnswer(QStringLiteral("hibp"));
         ModalSeam::pushAnswer(file);

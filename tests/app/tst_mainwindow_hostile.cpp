@@ -22,6 +22,7 @@
 #include "platform/gui/ModalSeam.h"
 #include "support/DocumentFixture.h"
 #include "support/TempFolder.h"
+#include "support/gui/WindowFixture.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -32,18 +33,12 @@
 #include <memory>
 
 using testsupport::StreamBuilder;
-using testsupport::TempFolder;
+using testsupport::WindowFixture;
+using testsupport::writeStream;
 
 namespace {
 
 const QString kPassword = QStringLiteral("pw");
-
-bool writeStream(const QString& path, const QByteArray& stream)
-{
-    QFile file(path);
-    const QByteArray bytes = encipherDocument(stream, win1252::fromUnicode(kPassword));
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 // A chain of `depth` groups, each the only child of the one before ("g1" at the top), with the
 // entry "deep" in the deepest one, followed by a top-level chain of `sideDepth` groups ("s1"...).
@@ -115,51 +110,36 @@ private:
     void open(const QString& path);
     bool expanded(TGroupe* group) const;
 
-    std::unique_ptr<TempFolder> m_tmp;
-    std::unique_ptr<TfrmTresorin> m_win;
-    std::unique_ptr<TBoiteMetaPass> m_metaPass;
+    std::unique_ptr<WindowFixture> m_fx;
 };
 
 void TestMainWindowHostile::init()
 {
-    m_tmp = std::make_unique<TempFolder>();
-    qputenv("TRESORIN_INI", m_tmp->filePath(QStringLiteral("Tresorin.ini")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", m_tmp->makeFolder(QStringLiteral("data")).toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", m_tmp->makeFolder(QStringLiteral("run")).toLocal8Bit());
-    ModalSeam::activate();
+    m_fx = std::make_unique<WindowFixture>();
 }
 
 void TestMainWindowHostile::cleanup()
 {
-    m_win.reset();
-    m_metaPass.reset();
-    ModalSeam::deactivate();
-    m_tmp.reset();
+    m_fx.reset();
 }
 
 TfrmTresorin* TestMainWindowHostile::makeWindow()
 {
-    m_tmp->writeFile(QStringLiteral("Tresorin.ini"), "[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
-    m_win = std::make_unique<TfrmTresorin>();
-    if (!m_metaPass)
-        m_metaPass = std::make_unique<TBoiteMetaPass>();
-    m_win->FormActivate();
-    m_win->resize(800, 600);
-    m_win->show();
-    return m_win.get();
+    TfrmTresorin* w = m_fx->makeWindow();
+    w->resize(800, 600);
+    w->show();
+    return w;
 }
 
 void TestMainWindowHostile::open(const QString& path)
 {
-    ModalSeam::pushAnswer(path);
-    ModalSeam::pushAnswer(kPassword);
-    m_win->action(QStringLiteral("ActionOuvrir"))->trigger();
-    m_win->view()->flushGroupChange();
+    m_fx->openThroughCommand(path, kPassword);
+    m_fx->window()->view()->flushGroupChange();
 }
 
 bool TestMainWindowHostile::expanded(TGroupe* group) const
 {
-    return m_win->view()->arbo()->isExpanded(m_win->view()->groupModel()->indexForGroup(group));
+    return m_fx->window()->view()->arbo()->isExpanded(m_fx->window()->view()->groupModel()->indexForGroup(group));
 }
 
 void TestMainWindowHostile::deepChainIsShownAndWorkedOn_data()
@@ -173,8 +153,8 @@ void TestMainWindowHostile::deepChainIsShownAndWorkedOn()
 {
     QFETCH(int, depth);
     const int limit = GroupTreeView::kMaxExpandedDepth;
-    const QString path = m_tmp->filePath(QStringLiteral("deep.pass"));
-    QVERIFY(writeStream(path, chainStream(depth, 0)));
+    const QString path = m_fx->tmp().filePath(QStringLiteral("deep.pass"));
+    QVERIFY(writeStream(path, chainStream(depth, 0), kPassword));
     auto* w = makeWindow();
     DocumentView* view = w->view();
 
@@ -260,8 +240,8 @@ void TestMainWindowHostile::expansionStopsAtTheDepthTheTreeLaysOut()
     // A chain of 1,500 and a top-level chain of 900, expanded whole; the second moved under the
     // 800th group of the first would reach 1,700 levels.
     const int limit = GroupTreeView::kMaxExpandedDepth;
-    const QString path = m_tmp->filePath(QStringLiteral("two.pass"));
-    QVERIFY(writeStream(path, chainStream(limit + 500, limit - 100)));
+    const QString path = m_fx->tmp().filePath(QStringLiteral("two.pass"));
+    QVERIFY(writeStream(path, chainStream(limit + 500, limit - 100), kPassword));
     auto* w = makeWindow();
     open(path);
     DocumentView* view = w->view();
@@ -313,15 +293,17 @@ void TestMainWindowHostile::longNotesShowWithoutFreezing()
     TFeuille other;
     other.Name = QStringLiteral("other");
     other.Notes = QStringLiteral("short\r\nnotes");
-    const QString path = m_tmp->filePath(QStringLiteral("notes.pass"));
-    QVERIFY(writeStream(path, StreamBuilder()
-                                  .start(7)
-                                  .header(7, TDoc())
-                                  .group(1, 0, QStringLiteral("G"))
-                                  .entry(7, 1, e)
-                                  .entry(7, 1, other)
-                                  .end()
-                                  .bytes()));
+    const QString path = m_fx->tmp().filePath(QStringLiteral("notes.pass"));
+    QVERIFY(writeStream(path,
+                        StreamBuilder()
+                            .start(7)
+                            .header(7, TDoc())
+                            .group(1, 0, QStringLiteral("G"))
+                            .entry(7, 1, e)
+                            .entry(7, 1, other)
+                            .end()
+                            .bytes(),
+                        kPassword));
     auto* w = makeWindow();
     open(path);
     DocumentView* view = w->view();
@@ -411,8 +393,8 @@ void TestMainWindowHostile::floodOfUnknownGroupsShowsOneBox()
     for (int i = 0; i < count; ++i)
         b.entry(7, quint32(7 + i % 3), e);
     b.tag("XXXX");
-    const QString path = m_tmp->filePath(QStringLiteral("flood.pass"));
-    QVERIFY(writeStream(path, b.bytes()));
+    const QString path = m_fx->tmp().filePath(QStringLiteral("flood.pass"));
+    QVERIFY(writeStream(path, b.bytes(), kPassword));
     auto* w = makeWindow();
 
     open(path);

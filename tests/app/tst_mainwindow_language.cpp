@@ -18,6 +18,7 @@
 #include "settings/IniFile.h"
 #include "settings/gui/TBoiteOptions.h"
 #include "support/TempFolder.h"
+#include "support/gui/WindowFixture.h"
 #include "update/gui/TBoiteAPropos.h"
 
 #include <QAction>
@@ -26,7 +27,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
@@ -40,11 +40,10 @@
 #include <QLineEdit>
 #include <QDialogButtonBox>
 #include <QLibraryInfo>
-#include <QPointer>
 #include <QPushButton>
 #include <QtTest>
 
-using testsupport::TempFolder;
+using testsupport::WindowFixture;
 
 class TestMainWindowLanguage : public QObject
 {
@@ -76,45 +75,24 @@ private slots:
     void trayButton();
 
 private:
-    TfrmTresorin* makeWindow(const QByteArray& ini, const QStringList& args = {});
-    void makeOtherWindows();
+    // A window before its first activation; the settings file is written even when empty.
+    TfrmTresorin* makeWindow(const QByteArray& ini, const QStringList& args = {})
+    {
+        return m_fx->makeWindow(ini.isNull() ? QByteArray("") : ini, args, WindowFixture::NotActivated);
+    }
     QStringList menuLayout(QMenu* menu) const;
 
-    std::unique_ptr<TempFolder> m_tmp;
-    std::unique_ptr<TfrmTresorin> m_win;
-    std::vector<QPointer<QWidget>> m_others;
+    std::unique_ptr<WindowFixture> m_fx;
 };
 
 void TestMainWindowLanguage::init()
 {
-    m_tmp = std::make_unique<TempFolder>();
-    qputenv("TRESORIN_INI", m_tmp->filePath(QStringLiteral("Tresorin.ini")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", m_tmp->makeFolder(QStringLiteral("data")).toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", m_tmp->makeFolder(QStringLiteral("run")).toLocal8Bit());
-    ModalSeam::activate();
+    m_fx = std::make_unique<WindowFixture>();
 }
 
 void TestMainWindowLanguage::cleanup()
 {
-    m_win.reset();
-    m_others.clear();
-    ModalSeam::deactivate();
-    m_tmp.reset();
-}
-
-TfrmTresorin* TestMainWindowLanguage::makeWindow(const QByteArray& ini, const QStringList& args)
-{
-    m_win.reset();
-    m_tmp->writeFile(QStringLiteral("Tresorin.ini"), ini);
-    m_win = std::make_unique<TfrmTresorin>(args);
-    return m_win.get();
-}
-
-void TestMainWindowLanguage::makeOtherWindows()
-{
-    // The window makes them, once.
-    m_others = {&m_win->metaPassDialog(), &m_win->aboutBox(),     &m_win->ftpDialog(),
-                &m_win->infoDialog(),     &m_win->optionsDialog(), &m_win->generatorWindow()};
+    m_fx.reset();
 }
 
 QStringList TestMainWindowLanguage::menuLayout(QMenu* menu) const
@@ -323,7 +301,7 @@ void TestMainWindowLanguage::languageSwitchWithoutRestart()
     QCOMPARE(w->trayButton()->toolTip(), QStringLiteral("Réduire en petite icone"));
 
     // The title keeps naming an open document.
-    w->doc().CurrentPath = m_tmp->filePath(QStringLiteral("codes.pass"));
+    w->doc().CurrentPath = m_fx->tmp().filePath(QStringLiteral("codes.pass"));
     w->settings().Langue = QStringLiteral("US");
     QVERIFY(w->ApplyLanguage());
     QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - codes.pass"));
@@ -395,11 +373,9 @@ void TestMainWindowLanguage::emptyTreeSaysHowToStart()
 void TestMainWindowLanguage::everyControlHasAnAccessibleName()
 {
     auto* w = makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
-    makeOtherWindows();
     w->FormActivate();
     QList<QWidget*> windows{w};
-    for (const auto& other : m_others)
-        windows << other.get();
+    windows << m_fx->dialogs();
     QStringList unnamed;
     for (QWidget* window : windows)
         for (QWidget* control : window->findChildren<QWidget*>()) {
@@ -418,8 +394,7 @@ void TestMainWindowLanguage::everyControlHasAnAccessibleName()
     QCOMPARE(tree->text(QAccessible::Description), w->view()->arbo()->statusTip().isEmpty()
                                                        ? w->view()->arbo()->toolTip()
                                                        : w->view()->arbo()->statusTip());
-    QAccessibleInterface* pass =
-        QAccessible::queryAccessibleInterface(static_cast<TBoiteMetaPass*>(m_others[0].get())->EditConfirm);
+    QAccessibleInterface* pass = QAccessible::queryAccessibleInterface(m_fx->dialog<TBoiteMetaPass>()->EditConfirm);
     QCOMPARE(pass->text(QAccessible::Name), QStringLiteral("Re-enter password :"));
     w->settings().Langue = QStringLiteral("FR");
     QVERIFY(w->ApplyLanguage());
@@ -429,33 +404,32 @@ void TestMainWindowLanguage::everyControlHasAnAccessibleName()
 void TestMainWindowLanguage::otherWindowsFollowTheLanguage()
 {
     auto* w = makeWindow("[Main]\r\nLangue=FR\r\nAutoCheck=0\r\n");
-    makeOtherWindows();
-    auto* about = static_cast<TBoiteAPropos*>(m_others[1].get());
+    auto* about = m_fx->dialog<TBoiteAPropos>();
     w->FormActivate();
-    QCOMPARE(static_cast<TBoiteMetaPass*>(m_others[0].get())->Label2->text(), QStringLiteral("Confirmation :"));
+    QCOMPARE(m_fx->dialog<TBoiteMetaPass>()->Label2->text(), QStringLiteral("Confirmation :"));
     QCOMPARE(about->donationImageName(), QStringLiteral("PAYPAL_FR"));
     QVERIFY(about->donationLink().contains(QLatin1String("lang=FR")));
     QVERIFY(!about->donationLink().contains(QLatin1String("[LANG]")));
-    QCOMPARE(static_cast<TBoiteOptions*>(m_others[4].get())->CBTray->text(), QStringLiteral("Réduire en petite icone"));
+    QCOMPARE(m_fx->dialog<TBoiteOptions>()->CBTray->text(), QStringLiteral("Réduire en petite icone"));
 
     w->settings().Langue = QStringLiteral("US");
     QVERIFY(w->ApplyLanguage());
-    QCOMPARE(static_cast<TBoiteMetaPass*>(m_others[0].get())->Label2->text(), QStringLiteral("Re-enter password :"));
-    QCOMPARE(static_cast<TBoiteMetaPass*>(m_others[0].get())->CancelBtn->text(), QStringLiteral("Cancel"));
+    QCOMPARE(m_fx->dialog<TBoiteMetaPass>()->Label2->text(), QStringLiteral("Re-enter password :"));
+    QCOMPARE(m_fx->dialog<TBoiteMetaPass>()->CancelBtn->text(), QStringLiteral("Cancel"));
     QCOMPARE(about->donationImageName(), QStringLiteral("PAYPAL_EN"));
     QVERIFY(about->donationLink().contains(QLatin1String("lang=US")));
     QCOMPARE(about->Onglet->tabText(1), QStringLiteral("History"));
     QCOMPARE(about->windowTitle(), langLookup(QStringLiteral("BoiteAPropos")));
-    auto* ftp = static_cast<TBoiteFTP*>(m_others[2].get());
+    auto* ftp = m_fx->dialog<TBoiteFTP>();
     QCOMPARE(ftp->cbPassif->text(), QStringLiteral("Passive mode"));
     QCOMPARE(ftp->GB->title(), ExtractField(1, langLookup(QStringLiteral("BoiteFTP.GB"))));
-    auto* info = static_cast<TBoiteInfo*>(m_others[3].get());
+    auto* info = m_fx->dialog<TBoiteInfo>();
     QCOMPARE(info->ListeInfo->headerItem()->text(2), QStringLiteral("FTP file"));
     QCOMPARE(info->btnNo->text(), QStringLiteral("No"));
-    auto* options = static_cast<TBoiteOptions*>(m_others[4].get());
+    auto* options = m_fx->dialog<TBoiteOptions>();
     QCOMPARE(options->rbMounth->text(), QStringLiteral("Every month"));
     QCOMPARE(options->windowTitle(), QStringLiteral("Options"));
-    QCOMPARE(m_others[5]->windowTitle(), langLookup(QStringLiteral("frmGenerateur")));
+    QCOMPARE(m_fx->dialog<TfrmGenerateur>()->windowTitle(), langLookup(QStringLiteral("frmGenerateur")));
 }
 
 void TestMainWindowLanguage::failedLanguageIsRetried()
@@ -504,9 +478,9 @@ void TestMainWindowLanguage::failedLanguageIsNotRetriedByItsOwnBox()
 void TestMainWindowLanguage::exportOfTheMainWindow()
 {
     auto* w = makeWindow("[Main]\r\nAutoCheck=0\r\n");
-    const QString path = m_tmp->filePath(QStringLiteral("Fr_Main.txt"));
+    const QString path = m_fx->tmp().filePath(QStringLiteral("Fr_Main.txt"));
     QVERIFY(ExportLangTable(w, path));
-    const QByteArray bytes = m_tmp->readFile(QStringLiteral("Fr_Main.txt"));
+    const QByteArray bytes = m_fx->tmp().readFile(QStringLiteral("Fr_Main.txt"));
     QVERIFY(bytes.contains("\r\n"));
     const QStringList lines = win1252::toUnicode(bytes).split(QStringLiteral("\r\n"));
     QCOMPARE(lines.first(), QStringLiteral("frmTresorin=Tresorin - Sans titre"));
@@ -524,7 +498,7 @@ void TestMainWindowLanguage::exportOfTheMainWindow()
     w->setStatusText(QStringLiteral("a status text"));
     w->statusPanel(2)->setText(QStringLiteral("Modifié"));
     QVERIFY(ExportLangTable(w, path));
-    const QStringList again = win1252::toUnicode(m_tmp->readFile(QStringLiteral("Fr_Main.txt")))
+    const QStringList again = win1252::toUnicode(m_fx->tmp().readFile(QStringLiteral("Fr_Main.txt")))
                                   .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     QVERIFY(again.size() > 30);
     for (const QString& line : again) {
@@ -563,8 +537,8 @@ void TestMainWindowLanguage::layoutFromSettings()
     // The panel collapsed at exit starts collapsed.
     view->BoutonCacherClick();
     w->move(120, 130);
-    m_win.reset();
-    IniFile ini(m_tmp->filePath(QStringLiteral("Tresorin.ini")));
+    m_fx->destroyWindow();
+    IniFile ini(m_fx->iniPath());
     QCOMPARE(ini.readInteger(QStringLiteral("Pos"), QStringLiteral("X"), 0), 120);
     QCOMPARE(ini.readInteger(QStringLiteral("Pos"), QStringLiteral("Y"), 0), 130);
     QCOMPARE(ini.readInteger(QStringLiteral("Pos"), QStringLiteral("W"), 0), 640);
@@ -573,9 +547,9 @@ void TestMainWindowLanguage::layoutFromSettings()
     QCOMPARE(ini.readInteger(QStringLiteral("Pos"), QStringLiteral("Tri"), 0), -2);
     QCOMPARE(ini.readInteger(QStringLiteral("Pos"), QStringLiteral("Hide"), 0), 1);
 
-    m_win = std::make_unique<TfrmTresorin>();
-    QVERIFY(m_win->view()->notesPanelHidden());
-    QCOMPARE(m_win->pos(), QPoint(120, 130));
+    m_fx->makeWindow(QByteArray(), {}, WindowFixture::NotActivated);
+    QVERIFY(m_fx->window()->view()->notesPanelHidden());
+    QCOMPARE(m_fx->window()->pos(), QPoint(120, 130));
 }
 
 void TestMainWindowLanguage::normalPlaceWrittenWhenMaximised()
@@ -587,14 +561,14 @@ void TestMainWindowLanguage::normalPlaceWrittenWhenMaximised()
     w->showMaximized();
     QTRY_VERIFY(w->isMaximized());
     QTRY_VERIFY(w->width() > 600);
-    m_win.reset();
+    m_fx->destroyWindow();
 
     // The next start puts the window back where it was before it was maximised.
-    m_win = std::make_unique<TfrmTresorin>();
-    m_win->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_win.get()));
-    QCOMPARE(m_win->pos(), QPoint(60, 70));
-    QCOMPARE(m_win->size(), QSize(600, 300));
+    m_fx->makeWindow(QByteArray(), {}, WindowFixture::NotActivated);
+    m_fx->window()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_fx->window()));
+    QCOMPARE(m_fx->window()->pos(), QPoint(60, 70));
+    QCOMPARE(m_fx->window()->size(), QSize(600, 300));
 }
 
 void TestMainWindowLanguage::unsortedWhenColumnsAreNotRestored()
@@ -604,8 +578,8 @@ void TestMainWindowLanguage::unsortedWhenColumnsAreNotRestored()
     QCOMPARE(w->view()->columnWidth(1), 120);
     QVERIFY(w->view()->notesPanelHidden());
     QVERIFY(w->view()->autoHide());
-    m_win.reset();
-    IniFile ini(m_tmp->filePath(QStringLiteral("Tresorin.ini")));
+    m_fx->destroyWindow();
+    IniFile ini(m_fx->iniPath());
     QCOMPARE(ini.readInteger(QStringLiteral("Pos"), QStringLiteral("Tri"), 9), 0);
     QCOMPARE(ini.readInteger(QStringLiteral("Pos"), QStringLiteral("C1"), 0), 120);
 }
@@ -629,8 +603,7 @@ void TestMainWindowLanguage::recentFileCommands()
     QCOMPARE(w->action(QStringLiteral("ActionMRU3"))->text(), QStringLiteral("&3 - /docs/c.pass"));
     QCOMPARE(w->action(QStringLiteral("ActionMRU2"))->text(), QStringLiteral("&2 -"));
 
-    makeWindow("[Main]\r\nAutoCheck=0\r\n[MRU]\r\nUse=0\r\n1=/docs/a.pass\r\n");
-    w = m_win.get();
+    w = makeWindow("[Main]\r\nAutoCheck=0\r\n[MRU]\r\nUse=0\r\n1=/docs/a.pass\r\n");
     QVERIFY(!w->action(QStringLiteral("ActionMRU1"))->isVisible());
     const QList<QAction*> items2 = w->menuBar()->actions().first()->menu()->actions();
     QVERIFY(!items2[items2.indexOf(w->action(QStringLiteral("ActionMRU1"))) - 1]->isVisible());

@@ -10,6 +10,7 @@
 #include "settings/gui/TBoiteOptions.h"
 #include "support/HttpServer.h"
 #include "support/TempFolder.h"
+#include "support/gui/WindowFixture.h"
 #include "ProductInfo.h"
 #include "update/TMajWeb.h"
 #include "update/gui/TBoiteAPropos.h"
@@ -25,7 +26,7 @@
 #include <QToolButton>
 #include <QtTest>
 
-using testsupport::TempFolder;
+using testsupport::WindowFixture;
 
 class TestMainWindowOptions : public QObject
 {
@@ -46,13 +47,12 @@ private slots:
     void dueCheckAtActivation();
 
 private:
-    TfrmTresorin* makeWindow(const QByteArray& ini);
     void runOptions(const std::function<void(TBoiteOptions&)>& change, bool ok);
 
-    std::unique_ptr<TempFolder> m_tmp;
-    std::unique_ptr<TfrmTresorin> m_win;
-    TBoiteOptions* m_options = nullptr;
-    TBoiteAPropos* m_about = nullptr;
+    TBoiteOptions* options() const { return m_fx->dialog<TBoiteOptions>(); }
+    TBoiteAPropos* about() const { return m_fx->dialog<TBoiteAPropos>(); }
+
+    std::unique_ptr<WindowFixture> m_fx;
 };
 
 void TestMainWindowOptions::initTestCase()
@@ -62,47 +62,26 @@ void TestMainWindowOptions::initTestCase()
 
 void TestMainWindowOptions::init()
 {
-    m_tmp = std::make_unique<TempFolder>();
-    qputenv("TRESORIN_INI", m_tmp->filePath(QStringLiteral("Tresorin.ini")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", m_tmp->makeFolder(QStringLiteral("data")).toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", m_tmp->makeFolder(QStringLiteral("config")).toLocal8Bit());
-    qputenv("XDG_DATA_DIRS", m_tmp->makeFolder(QStringLiteral("system")).toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", m_tmp->makeFolder(QStringLiteral("run")).toLocal8Bit());
-    ModalSeam::activate();
+    m_fx = std::make_unique<WindowFixture>(WindowFixture::ConfigHome | WindowFixture::SystemData);
 }
 
 void TestMainWindowOptions::cleanup()
 {
-    m_win.reset();
-    m_options = nullptr;
-    m_about = nullptr;
-    ModalSeam::deactivate();
-    m_tmp.reset();
-}
-
-TfrmTresorin* TestMainWindowOptions::makeWindow(const QByteArray& ini)
-{
-    m_tmp->writeFile(QStringLiteral("Tresorin.ini"), ini);
-    m_win = std::make_unique<TfrmTresorin>();
-    // The window's own, made with it.
-    m_about = &m_win->aboutBox();
-    m_options = &m_win->optionsDialog();
-    m_win->FormActivate();
-    return m_win.get();
+    m_fx.reset();
 }
 
 void TestMainWindowOptions::runOptions(const std::function<void(TBoiteOptions&)>& change, bool ok)
 {
-    const auto c = connect(m_options, &TBoiteOptions::opened, this, [this, &change] { change(*m_options); });
+    const auto c = connect(options(), &TBoiteOptions::opened, this, [this, &change] { change(*options()); });
     ModalSeam::pushAnswer(ok);
-    m_win->action(QStringLiteral("ActionOption"))->trigger();
+    m_fx->window()->action(QStringLiteral("ActionOption"))->trigger();
     disconnect(c);
     QCOMPARE(ModalSeam::shown().last().dialog, QStringLiteral("Options"));
 }
 
 void TestMainWindowOptions::optionsApplyAtOnce()
 {
-    auto* w = makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n[MRU]\r\n1=/docs/a.pass\r\n2=/docs/b.pass\r\n");
+    auto* w = m_fx->makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n[MRU]\r\n1=/docs/a.pass\r\n2=/docs/b.pass\r\n");
     QVERIFY(w->trayButton());
     QVERIFY(!w->trayButton()->isHidden());
     QVERIFY(w->action(QStringLiteral("ActionMRU1"))->isVisible());
@@ -135,8 +114,8 @@ void TestMainWindowOptions::optionsApplyAtOnce()
     QVERIFY(!w->trayButton()->isHidden());
 
     // Written at exit.
-    m_win.reset();
-    const QByteArray ini = m_tmp->readFile(QStringLiteral("Tresorin.ini"));
+    m_fx->destroyWindow();
+    const QByteArray ini = m_fx->readIni();
     QVERIFY(ini.contains("AutoCheck=2\r\n"));
     QVERIFY(ini.contains("MainMin=12\r\n"));
     QVERIFY(ini.contains("1=/docs/a.pass\r\n"));
@@ -144,7 +123,7 @@ void TestMainWindowOptions::optionsApplyAtOnce()
 
 void TestMainWindowOptions::optionsCancelled()
 {
-    auto* w = makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
+    auto* w = m_fx->makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
     const QString caption = w->action(QStringLiteral("ActionMajWeb"))->text();
     runOptions(
         [](TBoiteOptions& d) {
@@ -157,7 +136,7 @@ void TestMainWindowOptions::optionsCancelled()
     QCOMPARE(w->settings().Langue, QStringLiteral("US"));
     QVERIFY(!w->trayButton()->isHidden());
     QCOMPARE(w->action(QStringLiteral("ActionMajWeb"))->text(), caption);
-    QVERIFY(!m_tmp->exists(QStringLiteral("data/applications/tresorin-documents.desktop")));
+    QVERIFY(!m_fx->tmp().exists(QStringLiteral("data/applications/tresorin-documents.desktop")));
 }
 
 // A settings file too large to read: the window starts with the defaults, says so once, and leaves
@@ -165,7 +144,7 @@ void TestMainWindowOptions::optionsCancelled()
 void TestMainWindowOptions::settingsFileTooLargeToRead()
 {
     const QByteArray big = "[Main]\r\nLangue=FR\r\nAutoCheck=0\r\n" + QByteArray(1024 * 1024, ' ');
-    auto* w = makeWindow(big);
+    auto* w = m_fx->makeWindow(big);
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), 1);
     QVERIFY2(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).first().contains(QStringLiteral("Tresorin.ini")),
              qPrintable(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).first()));
@@ -173,19 +152,19 @@ void TestMainWindowOptions::settingsFileTooLargeToRead()
     QCOMPARE(w->settings().Langue, QString()); // the default
     w->FormActivate();
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), 1);
-    m_win.reset();
+    m_fx->destroyWindow();
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), 1);
-    QCOMPARE(m_tmp->readFile(QStringLiteral("Tresorin.ini")), big);
+    QCOMPARE(m_fx->readIni(), big);
 }
 
 void TestMainWindowOptions::changedLanguageIsReloaded()
 {
-    auto* w = makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
+    auto* w = m_fx->makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
     QCOMPARE(w->action(QStringLiteral("ActionMajWeb"))->text(), QStringLiteral("Check for update"));
     runOptions([](TBoiteOptions& d) { d.CBLangue->setCurrentIndex(1); }, true);
     QCOMPARE(w->settings().Langue, QStringLiteral("FR"));
     QCOMPARE(w->action(QStringLiteral("ActionMajWeb"))->text(), QStringLiteral("Vérifier les mises à jour"));
-    QCOMPARE(m_options->CBTray->text(), QStringLiteral("Réduire en petite icone"));
+    QCOMPARE(options()->CBTray->text(), QStringLiteral("Réduire en petite icone"));
 
     // A hand-edited "fr" shows as English; OK stores "US", a change, so the table is applied again.
     w->settings().Langue = QStringLiteral("fr");
@@ -202,7 +181,7 @@ void TestMainWindowOptions::changedLanguageIsReloaded()
 
 void TestMainWindowOptions::aboutAndSupport()
 {
-    auto* w = makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
+    auto* w = m_fx->makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
     w->action(QStringLiteral("ActionAbout"))->trigger();
     QCOMPARE(ModalSeam::shown().size(), 1);
     QCOMPARE(ModalSeam::shown().first().dialog, QStringLiteral("About"));
@@ -210,26 +189,26 @@ void TestMainWindowOptions::aboutAndSupport()
 
     w->action(QStringLiteral("actionSupport"))->trigger();
     const QStringList opened = ModalSeam::shownTexts(QStringLiteral("OpenLink"));
-    QCOMPARE(opened, QStringList{m_about->supportAddress()});
+    QCOMPARE(opened, QStringList{about()->supportAddress()});
     QVERIFY(opened[0].startsWith(QString::fromLatin1(kSupportPageUrl)));
 }
 
 void TestMainWindowOptions::gestureReleasesTheReadOnlyLock()
 {
-    auto* w = makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
+    auto* w = m_fx->makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
     w->SetReadOnlyLock(true);
     QVERIFY(!w->action(QStringLiteral("ActionNewGrp"))->isEnabled());
     QCOMPARE(w->statusPanel(2)->text(), QStringLiteral("Read only"));
     // The box connects its gesture when the command shows it.
     w->action(QStringLiteral("ActionAbout"))->trigger();
     w->action(QStringLiteral("ActionAbout"))->trigger();
-    m_about->show();
-    QTest::mouseRelease(m_about->Label5, Qt::RightButton, Qt::ShiftModifier, QPoint(2, 2));
+    about()->show();
+    QTest::mouseRelease(about()->Label5, Qt::RightButton, Qt::ShiftModifier, QPoint(2, 2));
     QVERIFY(!w->doc().ReadOnlyLock);
     QVERIFY(w->action(QStringLiteral("ActionNewGrp"))->isEnabled());
     QCOMPARE(w->statusPanel(2)->text(), QString());
     // Without a lock the gesture does nothing more.
-    QTest::mouseRelease(m_about->Label5, Qt::RightButton, Qt::ShiftModifier, QPoint(2, 2));
+    QTest::mouseRelease(about()->Label5, Qt::RightButton, Qt::ShiftModifier, QPoint(2, 2));
     QVERIFY(!w->doc().ReadOnlyLock);
 }
 
@@ -237,8 +216,8 @@ void TestMainWindowOptions::checkForUpdateCommand()
 {
     testsupport::HttpServer server;
     server.setAnswer(QStringLiteral("/versions.php?soft=tresorin"), "Tresorin=0.0.0.1\r\nx=y\r\n");
-    auto* w = makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\nUrlUpdate=" +
-                         server.url(QStringLiteral("/versions.php?soft=tresorin")).toLatin1() + "\r\n");
+    auto* w = m_fx->makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\nUrlUpdate=" +
+                               server.url(QStringLiteral("/versions.php?soft=tresorin")).toLatin1() + "\r\n");
     QCOMPARE(w->settings().UrlUpdate, server.url(QStringLiteral("/versions.php?soft=tresorin")));
     QSignalSpy done(w->updateChecker(), &UpdateChecker::checkDone);
     QAction* command = w->action(QStringLiteral("ActionMajWeb"));
@@ -248,9 +227,9 @@ void TestMainWindowOptions::checkForUpdateCommand()
     QVERIFY(command->isEnabled());
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")), QStringList{QStringLiteral("No new version available")});
     // The address differs from the built-in one: it is written at exit.
-    m_win.reset();
-    QVERIFY(m_tmp->readFile(QStringLiteral("Tresorin.ini"))
-                .contains("UrlUpdate=" + server.url(QStringLiteral("/versions.php?soft=tresorin")).toLatin1()));
+    m_fx->destroyWindow();
+    QVERIFY(
+        m_fx->readIni().contains("UrlUpdate=" + server.url(QStringLiteral("/versions.php?soft=tresorin")).toLatin1()));
 }
 
 void TestMainWindowOptions::dueCheckAtActivation_data()
@@ -272,7 +251,7 @@ void TestMainWindowOptions::dueCheckAtActivation()
     testsupport::HttpServer server;
     server.holdAnswers = true;
     server.setAnswer(QStringLiteral("/v"), "Tresorin=0.1\r\n\r\n");
-    auto* w = makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
+    auto* w = m_fx->makeWindow("[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
     w->settings().AutoCheck = autoCheck;
     w->settings().UrlUpdate = server.url(QStringLiteral("/v"));
     const QDateTime last = QDateTime::currentDateTime().addDays(-daysAgo);

@@ -14,6 +14,7 @@
 #include "platform/gui/ModalSeam.h"
 #include "support/DocumentFixture.h"
 #include "support/TempFolder.h"
+#include "support/gui/WindowFixture.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -23,7 +24,8 @@
 #include <QPushButton>
 #include <QtTest>
 
-using testsupport::TempFolder;
+using testsupport::shownMessages;
+using testsupport::WindowFixture;
 
 namespace {
 
@@ -55,11 +57,6 @@ QVariantMap answer(const QString& password, bool strongBox)
     return {{QStringLiteral("password"), password}, {QStringLiteral("strong"), strongBox}};
 }
 
-QStringList shownMessages()
-{
-    return ModalSeam::shownTexts(QStringLiteral("ShowMsg"));
-}
-
 } // namespace
 
 class TestStrongWindow : public QObject
@@ -82,13 +79,9 @@ private slots:
     void mergeOfADamagedStrongDocument();
 
 private:
-    TfrmTresorin* makeWindow();
     QString makeDocument(const QString& name, const QString& password, bool strongFile);
-    void openThroughCommand(const QString& path, const QString& password);
 
-    std::unique_ptr<TempFolder> m_tmp;
-    std::unique_ptr<TfrmTresorin> m_win;
-    std::unique_ptr<TBoiteMetaPass> m_metaPass;
+    std::unique_ptr<WindowFixture> m_fx;
 };
 
 void TestStrongWindow::initTestCase()
@@ -103,28 +96,12 @@ void TestStrongWindow::cleanupTestCase()
 
 void TestStrongWindow::init()
 {
-    m_tmp = std::make_unique<TempFolder>();
-    qputenv("TRESORIN_INI", m_tmp->filePath(QStringLiteral("Tresorin.ini")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", m_tmp->makeFolder(QStringLiteral("data")).toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", m_tmp->makeFolder(QStringLiteral("run")).toLocal8Bit());
-    ModalSeam::activate();
+    m_fx = std::make_unique<WindowFixture>();
 }
 
 void TestStrongWindow::cleanup()
 {
-    m_win.reset();
-    m_metaPass.reset();
-    ModalSeam::deactivate();
-    m_tmp.reset();
-}
-
-TfrmTresorin* TestStrongWindow::makeWindow()
-{
-    m_tmp->writeFile(QStringLiteral("Tresorin.ini"), "[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
-    m_win = std::make_unique<TfrmTresorin>();
-    m_metaPass = std::make_unique<TBoiteMetaPass>();
-    m_win->FormActivate();
-    return m_win.get();
+    m_fx.reset();
 }
 
 QString TestStrongWindow::makeDocument(const QString& name, const QString& password, bool strongFile)
@@ -135,15 +112,8 @@ QString TestStrongWindow::makeDocument(const QString& name, const QString& passw
     doc.MetaPassword = password;
     if (strongFile)
         docfile::setProtection(doc, true);
-    const QString path = QDir(m_tmp->path()).canonicalPath() + QLatin1Char('/') + name;
+    const QString path = QDir(m_fx->tmp().path()).canonicalPath() + QLatin1Char('/') + name;
     return docfile::saveFile(doc, path, false).ok ? path : QString();
-}
-
-void TestStrongWindow::openThroughCommand(const QString& path, const QString& password)
-{
-    ModalSeam::pushAnswer(path);
-    ModalSeam::pushAnswer(password);
-    m_win->action(QStringLiteral("ActionOuvrir"))->trigger();
 }
 
 void TestStrongWindow::dialogOffersTheProtection_data()
@@ -199,9 +169,9 @@ void TestStrongWindow::dialogOffersTheProtection()
 
 void TestStrongWindow::switchedOnByTheChangeOfMetaPassword()
 {
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     const QString path = makeDocument(QStringLiteral("codes.pass"), QStringLiteral("secret"), false);
-    openThroughCommand(path, QStringLiteral("secret"));
+    m_fx->openThroughCommand(path, QStringLiteral("secret"));
     QVERIFY(!w->doc().Modified);
 
     ModalSeam::clearShown();
@@ -222,7 +192,7 @@ void TestStrongWindow::switchedOnByTheChangeOfMetaPassword()
 
     // Opened again through the command: same dialogs, same result.
     ModalSeam::clearShown();
-    openThroughCommand(path, QStringLiteral("stronger"));
+    m_fx->openThroughCommand(path, QStringLiteral("stronger"));
     QCOMPARE(shownMessages(), QStringList());
     QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - codes.pass"));
     QVERIFY(w->doc().LocalDoc.Protection.isStrong());
@@ -231,19 +201,19 @@ void TestStrongWindow::switchedOnByTheChangeOfMetaPassword()
     QVERIFY(w->doc().StrongKey);
 
     // A wrong password is told as for any document.
-    openThroughCommand(path, QStringLiteral("Stronger"));
+    m_fx->openThroughCommand(path, QStringLiteral("Stronger"));
     QCOMPARE(shownMessages(), QStringList{QStringLiteral("Sorry ! This meta password is not the right one, or this "
                                                          "file is not a Tresorin document...")});
 }
 
 void TestStrongWindow::switchedOffBySaveAs()
 {
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     const QString path = makeDocument(QStringLiteral("strong.pass"), QStringLiteral("secret"), true);
-    openThroughCommand(path, QStringLiteral("secret"));
+    m_fx->openThroughCommand(path, QStringLiteral("secret"));
     QVERIFY(w->doc().LocalDoc.Protection.isStrong());
 
-    const QString copy = QDir(m_tmp->path()).canonicalPath() + QStringLiteral("/shared.pass");
+    const QString copy = QDir(m_fx->tmp().path()).canonicalPath() + QStringLiteral("/shared.pass");
     ModalSeam::clearShown();
     ModalSeam::pushAnswer(copy);
     ModalSeam::pushAnswer(answer(QStringLiteral("secret"), false));
@@ -257,7 +227,7 @@ void TestStrongWindow::switchedOffBySaveAs()
     QCOMPARE(w->doc().CurrentPath, copy);
 
     // A password alone answered keeps the box as shown: the next Save as stays compatible.
-    const QString third = QDir(m_tmp->path()).canonicalPath() + QStringLiteral("/third.pass");
+    const QString third = QDir(m_fx->tmp().path()).canonicalPath() + QStringLiteral("/third.pass");
     ModalSeam::pushAnswer(third);
     ModalSeam::pushAnswer(QStringLiteral("secret"));
     w->action(QStringLiteral("ActionSauverSous"))->trigger();
@@ -267,9 +237,9 @@ void TestStrongWindow::switchedOffBySaveAs()
 
 void TestStrongWindow::changeOfPasswordAloneStaysUnmodified()
 {
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     const QString path = makeDocument(QStringLiteral("strong.pass"), QStringLiteral("secret"), true);
-    openThroughCommand(path, QStringLiteral("secret"));
+    m_fx->openThroughCommand(path, QStringLiteral("secret"));
     ModalSeam::pushAnswer(QStringLiteral("other"));
     w->action(QStringLiteral("ActionChangeMeta"))->trigger();
     QVERIFY(!w->doc().Modified);
@@ -285,9 +255,9 @@ void TestStrongWindow::changeOfPasswordAloneStaysUnmodified()
 void TestStrongWindow::ftpBytesAreStrongToo()
 {
     // The FTP transfers carry the bytes the pipeline hands over; they are opaque to them.
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     const QString path = makeDocument(QStringLiteral("strong.pass"), QStringLiteral("secret"), true);
-    openThroughCommand(path, QStringLiteral("secret"));
+    m_fx->openThroughCommand(path, QStringLiteral("secret"));
     DocumentPipeline& pipeline = w->pipeline();
     const std::optional<QByteArray> handed = pipeline.EncipherForFtp();
     QVERIFY(handed);
@@ -315,19 +285,19 @@ void TestStrongWindow::damagedStrongDocumentIsSaidSo_data()
 void TestStrongWindow::damagedStrongDocumentIsSaidSo()
 {
     QFETCH(int, flipAt);
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     const QString mine = makeDocument(QStringLiteral("mine.pass"), QStringLiteral("mine"), false);
-    openThroughCommand(mine, QStringLiteral("mine"));
+    m_fx->openThroughCommand(mine, QStringLiteral("mine"));
     const QString path = makeDocument(QStringLiteral("strong.pass"), QStringLiteral("secret"), true);
     QByteArray bytes = fileBytes(path);
     if (flipAt >= 0)
         bytes[flipAt] ^= 0x04;
     else
         bytes.truncate(bytes.size() / 2);
-    QVERIFY(m_tmp->writeFile(QStringLiteral("strong.pass"), bytes));
+    QVERIFY(m_fx->tmp().writeFile(QStringLiteral("strong.pass"), bytes));
 
     ModalSeam::clearShown();
-    openThroughCommand(path, QStringLiteral("secret"));
+    m_fx->openThroughCommand(path, QStringLiteral("secret"));
     QCOMPARE(shownMessages(),
              QStringList{QDir::toNativeSeparators(path) + QStringLiteral("\r\n\r\nThe document has been altered or damaged.")});
     // The open document is left as it was.
@@ -339,9 +309,9 @@ void TestStrongWindow::damagedStrongDocumentIsSaidSo()
 
 void TestStrongWindow::mergeOfADamagedStrongDocument()
 {
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     const QString mine = makeDocument(QStringLiteral("mine.pass"), QStringLiteral("mine"), false);
-    openThroughCommand(mine, QStringLiteral("mine"));
+    m_fx->openThroughCommand(mine, QStringLiteral("mine"));
     const QString path = makeDocument(QStringLiteral("strong.pass"), QStringLiteral("secret"), true);
 
     // A sound one merges as any document.
@@ -355,7 +325,7 @@ void TestStrongWindow::mergeOfADamagedStrongDocument()
 
     QByteArray bytes = fileBytes(path);
     bytes[bytes.size() - 1] ^= 0x01;
-    QVERIFY(m_tmp->writeFile(QStringLiteral("strong.pass"), bytes));
+    QVERIFY(m_fx->tmp().writeFile(QStringLiteral("strong.pass"), bytes));
     ModalSeam::clearShown();
     ModalSeam::pushAnswer(path);
     ModalSeam::pushAnswer(QStringLiteral("secret"));

@@ -16,6 +16,7 @@
 #include "platform/gui/ModalSeam.h"
 #include "support/SecureServers.h"
 #include "support/TempFolder.h"
+#include "support/gui/WindowFixture.h"
 
 #include <QAction>
 #include <QtTest>
@@ -23,7 +24,7 @@
 #include <memory>
 
 using testsupport::RcloneServer;
-using testsupport::TempFolder;
+using testsupport::WindowFixture;
 
 namespace {
 
@@ -90,16 +91,13 @@ private slots:
     void unknownIdentityAskedWithItsFingerprint();
 
 private:
-    TfrmTresorin* makeWindow();
     void openFromDisk(const QString& path);
     bool waitForSync();
     // Starts the SFTP server, already in known_hosts.
     std::unique_ptr<RcloneServer> trustedSftp();
     void addEntryAndSave(const QString& name);
 
-    std::unique_ptr<TempFolder> m_tmp;
-    std::unique_ptr<TfrmTresorin> m_win;
-    std::unique_ptr<TBoiteMetaPass> m_metaPass;
+    std::unique_ptr<WindowFixture> m_fx;
 };
 
 void TestMainWindowSync::initTestCase()
@@ -110,42 +108,22 @@ void TestMainWindowSync::initTestCase()
 
 void TestMainWindowSync::init()
 {
-    m_tmp = std::make_unique<TempFolder>();
-    qputenv("HOME", QFile::encodeName(m_tmp->makeFolder(QStringLiteral("home"))));
-    qputenv("TRESORIN_INI", m_tmp->filePath(QStringLiteral("Tresorin.ini")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", m_tmp->makeFolder(QStringLiteral("data")).toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", m_tmp->makeFolder(QStringLiteral("run")).toLocal8Bit());
-    ModalSeam::activate();
-    TfrmTresorin::InstanceAnswered = false;
+    m_fx = std::make_unique<WindowFixture>(WindowFixture::Home);
 }
 
 void TestMainWindowSync::cleanup()
 {
-    m_win.reset();
-    m_metaPass.reset();
-    ModalSeam::deactivate();
-    m_tmp.reset();
-}
-
-TfrmTresorin* TestMainWindowSync::makeWindow()
-{
-    m_tmp->writeFile(QStringLiteral("Tresorin.ini"), "[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
-    m_win = std::make_unique<TfrmTresorin>();
-    m_metaPass = std::make_unique<TBoiteMetaPass>();
-    m_win->FormActivate();
-    return m_win.get();
+    m_fx.reset();
 }
 
 void TestMainWindowSync::openFromDisk(const QString& path)
 {
-    ModalSeam::pushAnswer(path);
-    ModalSeam::pushAnswer(kPassword);
-    m_win->action(QStringLiteral("ActionOuvrir"))->trigger();
+    m_fx->openThroughCommand(path, kPassword);
 }
 
 bool TestMainWindowSync::waitForSync()
 {
-    QSignalSpy done(m_win->ftpSync(), &FtpSync::syncDownloadFinished);
+    QSignalSpy done(m_fx->window()->ftpSync(), &FtpSync::syncDownloadFinished);
     return done.wait(30000);
 }
 
@@ -159,10 +137,10 @@ std::unique_ptr<RcloneServer> TestMainWindowSync::trustedSftp()
 
 void TestMainWindowSync::addEntryAndSave(const QString& name)
 {
-    DocumentState& doc = m_win->doc();
+    DocumentState& doc = m_fx->window()->doc();
     doc.appendEntry(NewEntry(doc.Groups().front().get(), name));
     doc.SetModified(true);
-    m_win->action(QStringLiteral("ActionSauver"))->trigger();
+    m_fx->window()->action(QStringLiteral("ActionSauver"))->trigger();
 }
 
 void TestMainWindowSync::twoComputers()
@@ -175,13 +153,13 @@ void TestMainWindowSync::twoComputers()
         QSKIP(qPrintable(QStringLiteral("server not started: ") + server->error()));
     DocumentState shared;
     fillShared(shared, *server);
-    const QString one = m_tmp->filePath(QStringLiteral("one.pass"));
-    const QString two = m_tmp->filePath(QStringLiteral("two.pass"));
+    const QString one = m_fx->tmp().filePath(QStringLiteral("one.pass"));
+    const QString two = m_fx->tmp().filePath(QStringLiteral("two.pass"));
     QVERIFY(docfile::saveFile(shared, one, false).ok);
     QVERIFY(docfile::saveFile(shared, two, false).ok);
-    QVERIFY(server->writeFile(QStringLiteral("codes.pass"), m_tmp->readFile(QStringLiteral("one.pass"))));
+    QVERIFY(server->writeFile(QStringLiteral("codes.pass"), m_fx->tmp().readFile(QStringLiteral("one.pass"))));
 
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     openFromDisk(two);
     QVERIFY(waitForSync());
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")), QStringList());
@@ -196,8 +174,8 @@ void TestMainWindowSync::twoComputers()
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")), QStringList());
     const QStringList all{"made on one", "made on two", "shared"};
     QCOMPARE(namesIn(server->readFile(QStringLiteral("codes.pass"))), all);
-    QCOMPARE(namesIn(m_tmp->readFile(QStringLiteral("two.pass"))), all);
-    QCOMPARE(server->readFile(QStringLiteral("codes.pass")), m_tmp->readFile(QStringLiteral("two.pass")));
+    QCOMPARE(namesIn(m_fx->tmp().readFile(QStringLiteral("two.pass"))), all);
+    QCOMPARE(server->readFile(QStringLiteral("codes.pass")), m_fx->tmp().readFile(QStringLiteral("two.pass")));
     QVERIFY(!w->doc().Modified);
     QCOMPARE(w->doc().entryCount(), 3);
     // The merged save counts on from the higher counter of the two copies.
@@ -207,13 +185,13 @@ void TestMainWindowSync::twoComputers()
     ModalSeam::clearShown();
     addEntryAndSave(QStringLiteral("later on two"));
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("SyncConflict")), QStringList());
-    QCOMPARE(server->readFile(QStringLiteral("codes.pass")), m_tmp->readFile(QStringLiteral("two.pass")));
+    QCOMPARE(server->readFile(QStringLiteral("codes.pass")), m_fx->tmp().readFile(QStringLiteral("two.pass")));
 
     // Computer 1 opens its file: the copy on the server is newer, it takes it.
     openFromDisk(one);
     ModalSeam::pushAnswer(int(PropertiesAnswer::Yes)); // the question comes once the copy is read
     QVERIFY(waitForSync());
-    QCOMPARE(namesIn(m_tmp->readFile(QStringLiteral("one.pass"))),
+    QCOMPARE(namesIn(m_fx->tmp().readFile(QStringLiteral("one.pass"))),
              (QStringList{"later on two", "made on one", "made on two", "shared"}));
 }
 
@@ -233,12 +211,12 @@ void TestMainWindowSync::answersToTheQuestion()
         QSKIP(qPrintable(QStringLiteral("server not started: ") + server->error()));
     DocumentState shared;
     fillShared(shared, *server);
-    const QString mine = m_tmp->filePath(QStringLiteral("mine.pass"));
-    const QString other = m_tmp->filePath(QStringLiteral("other.pass"));
+    const QString mine = m_fx->tmp().filePath(QStringLiteral("mine.pass"));
+    const QString other = m_fx->tmp().filePath(QStringLiteral("other.pass"));
     QVERIFY(docfile::saveFile(shared, mine, false).ok);
     QVERIFY(docfile::saveFile(shared, other, false).ok);
-    QVERIFY(server->writeFile(QStringLiteral("codes.pass"), m_tmp->readFile(QStringLiteral("mine.pass"))));
-    makeWindow();
+    QVERIFY(server->writeFile(QStringLiteral("codes.pass"), m_fx->tmp().readFile(QStringLiteral("mine.pass"))));
+    m_fx->makeWindow();
     openFromDisk(mine);
     QVERIFY(waitForSync());
     QVERIFY(otherComputerAdds(other, QStringLiteral("made elsewhere"), *server));
@@ -248,7 +226,7 @@ void TestMainWindowSync::answersToTheQuestion()
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("SyncConflict")).size(), 1);
     QTEST(namesIn(server->readFile(QStringLiteral("codes.pass"))), "onServer");
     // The local file is saved whatever the answer.
-    QCOMPARE(namesIn(m_tmp->readFile(QStringLiteral("mine.pass"))), (QStringList{"made here", "shared"}));
+    QCOMPARE(namesIn(m_fx->tmp().readFile(QStringLiteral("mine.pass"))), (QStringList{"made here", "shared"}));
     QVERIFY(!server->exists(QStringLiteral("codes.tmp")));
 }
 
@@ -260,10 +238,10 @@ void TestMainWindowSync::unknownIdentityAskedWithItsFingerprint()
         QSKIP(qPrintable(QStringLiteral("server not started: ") + server.error()));
     DocumentState shared;
     fillShared(shared, server);
-    const QString path = m_tmp->filePath(QStringLiteral("doc.pass"));
+    const QString path = m_fx->tmp().filePath(QStringLiteral("doc.pass"));
     QVERIFY(docfile::saveFile(shared, path, false).ok);
-    QVERIFY(server.writeFile(QStringLiteral("codes.pass"), m_tmp->readFile(QStringLiteral("doc.pass"))));
-    auto* w = makeWindow();
+    QVERIFY(server.writeFile(QStringLiteral("codes.pass"), m_fx->tmp().readFile(QStringLiteral("doc.pass"))));
+    auto* w = m_fx->makeWindow();
 
     // No: nothing trusted, nothing remembered, the local copy stays.
     openFromDisk(path);
@@ -272,7 +250,7 @@ void TestMainWindowSync::unknownIdentityAskedWithItsFingerprint()
     QStringList asked = ModalSeam::shownTexts(QStringLiteral("ShowMsg"));
     QCOMPARE(asked.size(), 1);
     QVERIFY(asked[0].contains(server.fingerprint()));
-    QVERIFY(!m_tmp->readFile(QStringLiteral("Tresorin.ini")).contains("Certificats"));
+    QVERIFY(!m_fx->readIni().contains("Certificats"));
     QVERIFY(!w->doc().ReadOnlyLock);
 
     // Yes: pinned, and the download goes through.
@@ -281,14 +259,14 @@ void TestMainWindowSync::unknownIdentityAskedWithItsFingerprint()
     ModalSeam::pushAnswer(int(MsgYes));
     QVERIFY(waitForSync());
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), 1);
-    QVERIFY(m_tmp->readFile(QStringLiteral("Tresorin.ini"))
-                .contains(QStringLiteral("127.0.0.1:%1=%2").arg(server.port()).arg(server.fingerprint()).toUtf8()));
+    QVERIFY(m_fx->readIni().contains(
+        QStringLiteral("127.0.0.1:%1=%2").arg(server.port()).arg(server.fingerprint()).toUtf8()));
 
     // The upload after a save uses the pin without asking.
     ModalSeam::clearShown();
     addEntryAndSave(QStringLiteral("added"));
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")), QStringList());
-    QCOMPARE(server.readFile(QStringLiteral("codes.pass")), m_tmp->readFile(QStringLiteral("doc.pass")));
+    QCOMPARE(server.readFile(QStringLiteral("codes.pass")), m_fx->tmp().readFile(QStringLiteral("doc.pass")));
 }
 
 QTEST_MAIN(TestMainWindowSync)

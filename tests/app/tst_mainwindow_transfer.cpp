@@ -9,6 +9,7 @@
 #include "lang/gui/ShowMsg.h"
 #include "platform/gui/ModalSeam.h"
 #include "support/TempFolder.h"
+#include "support/gui/WindowFixture.h"
 
 #include <QAction>
 #include <QDir>
@@ -18,18 +19,14 @@
 
 #include <sys/stat.h>
 
-using testsupport::TempFolder;
+using testsupport::shownMessages;
+using testsupport::WindowFixture;
 
 namespace {
 
 QString fixture(const QString& name)
 {
     return QStringLiteral(TRESORIN_TEST_DATA "/foreign/") + name;
-}
-
-QStringList shownMessages()
-{
-    return ModalSeam::shownTexts(QStringLiteral("ShowMsg"));
 }
 
 QStringList topGroupNames(const DocumentState& doc)
@@ -67,56 +64,36 @@ private slots:
     void exportNeverReplacesTheDocument();
 
 private:
-    TfrmTresorin* makeWindow();
     // A document of one group and one entry, clean.
     void fillDocument();
-    std::unique_ptr<TempFolder> m_tmp;
-    std::unique_ptr<TfrmTresorin> m_win;
-    std::unique_ptr<TBoiteMetaPass> m_metaPass;
+    std::unique_ptr<WindowFixture> m_fx;
 };
 
 void TestTransferWindow::init()
 {
-    m_tmp = std::make_unique<TempFolder>();
-    qputenv("TRESORIN_INI", m_tmp->filePath(QStringLiteral("Tresorin.ini")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", m_tmp->makeFolder(QStringLiteral("data")).toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", m_tmp->makeFolder(QStringLiteral("run")).toLocal8Bit());
-    ModalSeam::activate();
+    m_fx = std::make_unique<WindowFixture>();
 }
 
 void TestTransferWindow::cleanup()
 {
-    m_win.reset();
-    m_metaPass.reset();
-    ModalSeam::deactivate();
-    m_tmp.reset();
-}
-
-TfrmTresorin* TestTransferWindow::makeWindow()
-{
-    m_tmp->writeFile(QStringLiteral("Tresorin.ini"), "[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
-    m_win = std::make_unique<TfrmTresorin>();
-    if (!m_metaPass)
-        m_metaPass = std::make_unique<TBoiteMetaPass>();
-    m_win->FormActivate();
-    return m_win.get();
+    m_fx.reset();
 }
 
 void TestTransferWindow::fillDocument()
 {
-    DocumentState& doc = m_win->doc();
-    m_win->view()->documentAboutToReload();
+    DocumentState& doc = m_fx->window()->doc();
+    m_fx->window()->view()->documentAboutToReload();
     TGroupe* g = doc.addGroup(QStringLiteral("Mine"));
     auto e = NewEntry(g, QStringLiteral("kept"));
     e->Password = QStringLiteral("pw");
     doc.appendEntry(std::move(e));
-    m_win->view()->documentReloaded();
+    m_fx->window()->view()->documentReloaded();
     doc.SetModified(false);
 }
 
 void TestTransferWindow::importIntoTheOpenDocument()
 {
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     fillDocument();
     ModalSeam::clearShown();
     ModalSeam::pushAnswer(fixture(QStringLiteral("keepassxc.xml")));
@@ -158,12 +135,12 @@ void TestTransferWindow::importWithUnstorableCharacters_data()
 void TestTransferWindow::importWithUnstorableCharacters()
 {
     QFETCH(int, answer);
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     fillDocument();
-    QVERIFY(m_tmp->writeFile(QStringLiteral("snow.csv"),
-                             "name,username,password\nSnow \xE2\x98\x83,ok,p\xF0\x9F\x98\x80\nPlain,a,b\n"));
+    QVERIFY(m_fx->tmp().writeFile(QStringLiteral("snow.csv"),
+                                  "name,username,password\nSnow \xE2\x98\x83,ok,p\xF0\x9F\x98\x80\nPlain,a,b\n"));
     ModalSeam::clearShown();
-    ModalSeam::pushAnswer(m_tmp->filePath(QStringLiteral("snow.csv")));
+    ModalSeam::pushAnswer(m_fx->tmp().filePath(QStringLiteral("snow.csv")));
     ModalSeam::pushAnswer(answer);
     w->action(QStringLiteral("ActionImporter"))->trigger();
 
@@ -188,11 +165,11 @@ void TestTransferWindow::importWithUnstorableCharacters()
 
 void TestTransferWindow::importOfAMalformedFile()
 {
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     fillDocument();
-    QVERIFY(m_tmp->writeFile(QStringLiteral("bad.csv"), "name,password\nA,\"open\n"));
+    QVERIFY(m_fx->tmp().writeFile(QStringLiteral("bad.csv"), "name,password\nA,\"open\n"));
     ModalSeam::clearShown();
-    ModalSeam::pushAnswer(m_tmp->filePath(QStringLiteral("bad.csv")));
+    ModalSeam::pushAnswer(m_fx->tmp().filePath(QStringLiteral("bad.csv")));
     w->action(QStringLiteral("ActionImporter"))->trigger();
     QCOMPARE(shownMessages(),
              QStringList{"The file \"bad.csv\" cannot be imported:\r\n\r\nline 2, column 3: the quoted "
@@ -203,7 +180,7 @@ void TestTransferWindow::importOfAMalformedFile()
 
     // A file that cannot be read says so.
     ModalSeam::clearShown();
-    ModalSeam::pushAnswer(m_tmp->filePath(QStringLiteral("missing.csv")));
+    ModalSeam::pushAnswer(m_fx->tmp().filePath(QStringLiteral("missing.csv")));
     w->action(QStringLiteral("ActionImporter"))->trigger();
     QCOMPARE(shownMessages().size(), 1);
     QVERIFY(shownMessages()[0].startsWith(QStringLiteral("The file \"missing.csv\" cannot be imported:")));
@@ -211,7 +188,7 @@ void TestTransferWindow::importOfAMalformedFile()
 
 void TestTransferWindow::importDroppedWhenTheDocumentChanged()
 {
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     // While the file dialog is open, the idle lock gives way to a new document.
     ModalSeam::setObserver([w](const ModalSeam::Shown& shown) {
         if (shown.dialog == QLatin1String("OpenFile"))
@@ -225,7 +202,7 @@ void TestTransferWindow::importDroppedWhenTheDocumentChanged()
 
 void TestTransferWindow::importUnderTheReadOnlyLock()
 {
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     w->doc().ReadOnlyLock = true;
     ModalSeam::clearShown();
     ModalSeam::pushAnswer(fixture(QStringLiteral("chrome.csv")));
@@ -259,16 +236,16 @@ void TestTransferWindow::exportAfterTheWarning()
     QFETCH(QString, written);
     QFETCH(int, format);
     QFETCH(bool, existing);
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     fillDocument();
     if (existing) {
-        QVERIFY(m_tmp->writeFile(written, "old"));
-        QVERIFY(::chmod(QFile::encodeName(m_tmp->filePath(written)).constData(), 0644) == 0);
+        QVERIFY(m_fx->tmp().writeFile(written, "old"));
+        QVERIFY(::chmod(QFile::encodeName(m_fx->tmp().filePath(written)).constData(), 0644) == 0);
     }
     ModalSeam::clearShown();
     ModalSeam::pushAnswer(warningAnswer);
     if (!chosen.isEmpty())
-        ModalSeam::pushAnswer(m_tmp->filePath(chosen));
+        ModalSeam::pushAnswer(m_fx->tmp().filePath(chosen));
     w->action(QStringLiteral("ActionExporter"))->trigger();
 
     const ModalSeam::Shown& warning = ModalSeam::shown().at(0);
@@ -281,8 +258,8 @@ void TestTransferWindow::exportAfterTheWarning()
     }
     QCOMPARE(ModalSeam::shown().at(1).dialog, QStringLiteral("SaveFile"));
     QCOMPARE(ModalSeam::shown().at(1).detail, QStringLiteral("KeePass 2 XML (*.xml);;CSV, KeePassXC columns (*.csv)"));
-    const QString path = m_tmp->filePath(written);
-    const QByteArray bytes = m_tmp->readFile(written);
+    const QString path = m_fx->tmp().filePath(written);
+    const QByteArray bytes = m_fx->tmp().readFile(written);
     if (format == int(foreign::ExportFormat::Csv)) {
         SecureBytes expected;
         foreign::exportToBytes(w->doc(), foreign::ExportFormat::Csv, expected);
@@ -299,16 +276,16 @@ void TestTransferWindow::exportAfterTheWarning()
 
 void TestTransferWindow::exportNeverReplacesTheDocument()
 {
-    auto* w = makeWindow();
+    auto* w = m_fx->makeWindow();
     fillDocument();
-    QVERIFY(m_tmp->writeFile(QStringLiteral("doc.pass"), "enciphered"));
-    w->doc().CurrentPath = m_tmp->filePath(QStringLiteral("doc.pass"));
+    QVERIFY(m_fx->tmp().writeFile(QStringLiteral("doc.pass"), "enciphered"));
+    w->doc().CurrentPath = m_fx->tmp().filePath(QStringLiteral("doc.pass"));
     ModalSeam::clearShown();
     ModalSeam::pushAnswer(int(MsgYes));
-    ModalSeam::pushAnswer(m_tmp->filePath(QStringLiteral("doc.pass")));
+    ModalSeam::pushAnswer(m_fx->tmp().filePath(QStringLiteral("doc.pass")));
     w->action(QStringLiteral("ActionExporter"))->trigger();
     QCOMPARE(shownMessages().last(), QStringLiteral("The export cannot replace the file of the open document."));
-    QCOMPARE(m_tmp->readFile(QStringLiteral("doc.pass")), QByteArray("enciphered"));
+    QCOMPARE(m_fx->tmp().readFile(QStringLiteral("doc.pass")), QByteArray("enciphered"));
 }
 
 QTEST_MAIN(TestTransferWindow)

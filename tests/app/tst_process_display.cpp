@@ -2,8 +2,8 @@
 // exit status 1, instead of the toolkit's abort about platform plugins.
 
 #include "platform/DisplayCheck.h"
+#include "support/ProcessRunner.h"
 
-#include <QProcess>
 #include <QtTest>
 
 class TestProcessDisplay : public QObject
@@ -27,14 +27,12 @@ private slots:
         env.insert(QStringLiteral("HOME"), QDir::tempPath());
         for (const QString& v : variables)
             env.insert(v.section(QLatin1Char('='), 0, 0), v.section(QLatin1Char('='), 1));
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.start(QString::fromUtf8(TRESORIN_BIN_DIR) + QStringLiteral("/src/tresorin"), QStringList());
-        QVERIFY(p.waitForStarted());
-        QVERIFY(p.waitForFinished(30000));
-        const QString err = QString::fromUtf8(p.readAllStandardError());
-        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(p.exitCode(), 1);
+        const testsupport::ProcessResult r = testsupport::ProcessRunner::window().environment(env).run();
+        QVERIFY(r.started);
+        QVERIFY(!r.timedOut);
+        const QString err = r.errText();
+        QVERIFY(!r.crashed);
+        QCOMPARE(r.exitCode, 1);
         QVERIFY2(err.contains(NoDisplayMessage()), qPrintable(err));
         QVERIFY2(!err.contains(QLatin1String("platform plugin")), qPrintable(err));
     }

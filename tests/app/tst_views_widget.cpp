@@ -869,19 +869,15 @@ void TestViewsWidget::fiftyThousandEntriesFillAtOnce()
     m_view->documentReloaded();
     m_view->columnClick(1);
 
-    QElapsedTimer clock;
-    clock.start();
+    // What these steps take is timed by bench/bench_view (./bench.sh); here, what they show.
     m_view->selectGroup(big);
     m_view->flushGroupChange();
     m_view->liste()->viewport()->repaint();
-    const qint64 fillMs = clock.elapsed();
     QCOMPARE(m_view->entryModel()->rowCount(), 50000);
     QCOMPARE(m_view->selectedRow(), 0);
 
-    clock.restart();
     m_view->columnClick(1);
     m_view->liste()->viewport()->repaint();
-    const qint64 sortMs = clock.elapsed();
     const EntryListModel* model = m_view->entryModel();
     for (int r = 0; r + 1 < model->count(); ++r)
         QVERIFY(model->collator().compare(model->cellText(r, 0), model->cellText(r + 1, 0)) >= 0);
@@ -889,19 +885,9 @@ void TestViewsWidget::fiftyThousandEntriesFillAtOnce()
     // Moving the selection checks that the row's entry is still in the document: rows far down
     // the document's order, one after the other.
     const int steps = 2000;
-    clock.restart();
     for (int i = 0; i < steps; ++i)
         m_view->selectRow(model->count() - 1 - i);
-    const qint64 selectMs = clock.elapsed();
     QCOMPARE(m_view->selectedEntry(), model->entryAt(model->count() - steps));
-
-    qInfo("50,000-entry group selected, sorted by name and painted in %lld ms; re-sorted in %lld ms; "
-          "%d selection moves in %lld ms",
-          fillMs, sortMs, steps, selectMs);
-    // Generous bounds: they catch a quadratic fill, not a slow machine.
-    QVERIFY2(fillMs < 5000, qPrintable(QString::number(fillMs)));
-    QVERIFY2(sortMs < 5000, qPrintable(QString::number(sortMs)));
-    QVERIFY2(selectMs < 5000, qPrintable(QString::number(selectMs)));
 }
 
 QTEST_MAIN(TestViewsWidget)

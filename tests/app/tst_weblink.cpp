@@ -14,13 +14,14 @@
 #include "lang/gui/ShowMsg.h"
 #include "platform/gui/OpenLink.h"
 #include "support/TempFolder.h"
+#include "support/gui/WindowFixture.h"
 
 #include <QAction>
 #include <QHeaderView>
 #include <QTimer>
 #include <QtTest>
 
-using testsupport::TempFolder;
+using testsupport::WindowFixture;
 
 class TestWebLink : public QObject
 {
@@ -54,27 +55,22 @@ private:
     int addressWidth(int row) const;
     QStringList opened() const;
 
-    DocumentView* view() const { return m_win->view(); }
+    DocumentView* view() const { return win()->view(); }
 
-    std::unique_ptr<TempFolder> m_tmp;
-    std::unique_ptr<TfrmTresorin> m_win;
+    TfrmTresorin* win() const { return m_fx->window(); }
+
+    std::unique_ptr<WindowFixture> m_fx;
 };
 
 void TestWebLink::init()
 {
-    m_tmp = std::make_unique<TempFolder>();
-    qputenv("TRESORIN_INI", m_tmp->filePath(QStringLiteral("Tresorin.ini")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", m_tmp->makeFolder(QStringLiteral("data")).toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", m_tmp->makeFolder(QStringLiteral("run")).toLocal8Bit());
-    m_tmp->writeFile(QStringLiteral("Tresorin.ini"), "[Main]\r\nLangue=US\r\nAutoCheck=0\r\n");
-    ModalSeam::activate();
+    m_fx = std::make_unique<WindowFixture>();
+    m_fx->writeIni(testsupport::kWindowIni);
 }
 
 void TestWebLink::cleanup()
 {
-    m_win.reset();
-    ModalSeam::deactivate();
-    m_tmp.reset();
+    m_fx.reset();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -256,9 +252,8 @@ void TestWebLink::shellOpen()
 
 void TestWebLink::makeWindow()
 {
-    m_win = std::make_unique<TfrmTresorin>(QStringList());
-    m_win->FormActivate();
-    DocumentState& d = m_win->doc();
+    m_fx->makeWindow(QByteArray());
+    DocumentState& d = win()->doc();
     TGroupe* web = d.addGroup(QStringLiteral("Web"));
     const auto add = [&](const char* name, const QString& address) {
         auto e = NewEntry(web, QLatin1String(name));
@@ -272,14 +267,9 @@ void TestWebLink::makeWindow()
     add("bare", QString());
     add("www", QStringLiteral("www.example.org/°user"));
     add("shell", QStringLiteral("sh -c \"echo °pass > /tmp/leak\"\n"));
-    view()->documentReloaded();
-    m_win->enableDocumentCommands();
-    view()->selectGroup(web);
-    view()->flushGroupChange();
-    m_win->resize(900, 400);
-    m_win->show();
-    m_win->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_win.get()));
+    m_fx->documentFilled(web);
+    win()->resize(900, 400);
+    QVERIFY(m_fx->showActive());
     QCOMPARE(view()->entryModel()->count(), 5);
     ModalSeam::clearShown();
 }
@@ -348,7 +338,7 @@ void TestWebLink::openWebSiteCommand()
     makeWindow();
     QVERIFY(view()->passwordsHidden());
     view()->selectRow(row);
-    QAction* open = m_win->action(QStringLiteral("ActionOpenURL"));
+    QAction* open = win()->action(QStringLiteral("ActionOpenURL"));
     QCOMPARE(open->isEnabled(), enabled);
     if (answer >= 0)
         ModalSeam::pushAnswer(answer);
@@ -371,7 +361,7 @@ void TestWebLink::openWebSiteCommand()
         QVERIFY(!asked[0].text.contains(QStringLiteral("s3cret")));
     }
     QCOMPARE(ModalSeam::pendingAnswers(), 0);
-    QVERIFY(!m_win->doc().Modified);
+    QVERIFY(!win()->doc().Modified);
 }
 
 // The document is closed while the question is on screen (the idle lock's Cancel): a Yes given
@@ -382,10 +372,10 @@ void TestWebLink::programQuestionDroppedWhenTheDocumentCloses()
     view()->selectRow(1);
     ModalSeam::setObserver([this](const ModalSeam::Shown& q) {
         if (q.dialog == QLatin1String("ShowMsg"))
-            QVERIFY(m_win->NewDocument());
+            QVERIFY(win()->NewDocument());
     });
     ModalSeam::pushAnswer(int(MsgYes));
-    m_win->action(QStringLiteral("ActionOpenURL"))->trigger();
+    win()->action(QStringLiteral("ActionOpenURL"))->trigger();
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), 1);
     QCOMPARE(opened(), QStringList());
 }
@@ -422,7 +412,7 @@ void TestWebLink::singleClickOpensAfterTheDoubleClickTime()
     makeWindow();
     view()->selectRow(2);
     QWidget* viewport = view()->liste()->viewport();
-    QTimer* timer = m_win->webLinks()->clickTimer();
+    QTimer* timer = win()->webLinks()->clickTimer();
     QCOMPARE(timer->interval(), QApplication::doubleClickInterval());
     timer->setInterval(50);
     QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, webPoint(0, 2));
@@ -437,7 +427,7 @@ void TestWebLink::doubleClickEditsInstead()
 {
     makeWindow();
     QWidget* viewport = view()->liste()->viewport();
-    QTimer* timer = m_win->webLinks()->clickTimer();
+    QTimer* timer = win()->webLinks()->clickTimer();
     const QPoint at = webPoint(0, 2);
     // The events of a real double click: press, release, double click, release.
     QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, at);
@@ -456,7 +446,7 @@ void TestWebLink::clickOutsideTheAddressOpensNothing()
 {
     makeWindow();
     QWidget* viewport = view()->liste()->viewport();
-    QTimer* timer = m_win->webLinks()->clickTimer();
+    QTimer* timer = win()->webLinks()->clickTimer();
     const QList<QPoint> points = {webPoint(0, addressWidth(0) + 4), webPoint(2, 2),
                                   QPoint(webPoint(1, 0).x(), viewport->height() - 2)};
     for (const QPoint& at : points) {
@@ -466,7 +456,7 @@ void TestWebLink::clickOutsideTheAddressOpensNothing()
     // A click on the icon of another row neither selects it nor opens anything.
     view()->selectRow(1);
     const QRect icon = view()->liste()->visualRect(view()->entryModel()->index(0, 0));
-    m_win->webLinks()->ListeClick(QPoint(4, icon.center().y()));
+    win()->webLinks()->ListeClick(QPoint(4, icon.center().y()));
     QCOMPARE(view()->selectedRow(), 1);
     QVERIFY(!timer->isActive());
     QVERIFY(opened().isEmpty());

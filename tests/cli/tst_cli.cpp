@@ -6,6 +6,7 @@
 #include "platform/Win1252.h"
 #include "support/DocumentFixture.h"
 #include "support/FullDisk.h"
+#include "support/ProcessRunner.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
@@ -28,43 +29,12 @@ using testsupport::TempFolder;
 
 namespace {
 
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-    QStringList errLines() const { return QString::fromUtf8(err).split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
-};
-
-QString toolPath()
-{
-    QString bin = qEnvironmentVariable("TRESORIN_BIN_DIR");
-    if (bin.isEmpty())
-        bin = QStringLiteral(TRESORIN_BIN_DIR);
-    return bin + QStringLiteral("/src/tresorin-cli");
-}
+using Run = testsupport::ProcessResult;
 
 // fileSizeLimit >= 0 runs the tool under that file-size limit (see testsupport::limitFileSize).
 Run run(const QStringList& args, const QByteArray& input = QByteArray(), qint64 fileSizeLimit = -1)
 {
-    QProcess p;
-    if (fileSizeLimit >= 0)
-        testsupport::limitFileSize(p, fileSizeLimit);
-    p.start(toolPath(), args);
-    Run r;
-    if (!p.waitForStarted(10000))
-        return r;
-    p.write(input);
-    p.closeWriteChannel();
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
+    return testsupport::ProcessRunner::cli().fileSizeLimit(fileSizeLimit).run(args, input);
 }
 
 const QString kBadPass =
@@ -130,7 +100,7 @@ private slots:
 
 void TestCli::initTestCase()
 {
-    QVERIFY2(QFile::exists(toolPath()), qPrintable(toolPath()));
+    QVERIFY2(QFile::exists(testsupport::cliProgram()), qPrintable(testsupport::cliProgram()));
 }
 
 void TestCli::versionHelpAndArguments_data()
@@ -574,7 +544,7 @@ void TestCli::terminalEchoIsOffWhileAskingAndComesBack()
 
     QProcess p;
     p.setStandardInputFile(tty.slavePath);
-    p.start(toolPath(), {"info", path});
+    p.start(testsupport::cliProgram(), {"info", path});
     QVERIFY(p.waitForStarted(10000));
     QTRY_VERIFY_WITH_TIMEOUT(!tty.echoes(), 10000);
     QVERIFY(p.state() == QProcess::Running);

@@ -4,6 +4,7 @@
 // next one.
 #include "document/DocumentFile.h"
 #include "platform/SafeFileWrite.h"
+#include "support/ProcessRunner.h"
 #include "support/TempFolder.h"
 
 #include <QElapsedTimer>
@@ -18,14 +19,6 @@ namespace {
 constexpr int kEntries = 20000;
 constexpr int kTries = 30;
 
-QString toolPath()
-{
-    QString bin = qEnvironmentVariable("TRESORIN_BIN_DIR");
-    if (bin.isEmpty())
-        bin = QStringLiteral(TRESORIN_BIN_DIR);
-    return bin + QStringLiteral("/src/tresorin-cli");
-}
-
 QByteArray passwdInput(const QString& from, const QString& to)
 {
     return (from + QLatin1Char('\n') + to + QLatin1Char('\n') + to + QLatin1Char('\n')).toUtf8();
@@ -36,8 +29,7 @@ QByteArray passwdInput(const QString& from, const QString& to)
 bool runPasswd(const QString& path, const QString& from, const QString& to, qint64 delayUs)
 {
     QProcess p;
-    p.start(toolPath(), {QStringLiteral("passwd"), path});
-    if (!p.waitForStarted(10000))
+    if (!testsupport::ProcessRunner::cli().start(p, {QStringLiteral("passwd"), path}))
         return false;
     p.write(passwdInput(from, to));
     // Written now, not when an event loop next runs: the delay must be spent by the tool's work.

@@ -3,6 +3,7 @@
 // space is limited to a little more than it has mapped then.
 #include "document/DocumentFile.h"
 #include "support/MemoryLimit.h"
+#include "support/ProcessRunner.h"
 #include "support/TempFolder.h"
 
 #include <QProcess>
@@ -15,14 +16,6 @@ using testsupport::TempFolder;
 namespace {
 
 constexpr qint64 MiB = 1024 * 1024;
-
-QString toolPath()
-{
-    QString bin = qEnvironmentVariable("TRESORIN_BIN_DIR");
-    if (bin.isEmpty())
-        bin = QStringLiteral(TRESORIN_BIN_DIR);
-    return bin + QStringLiteral("/src/tresorin-cli");
-}
 
 QByteArray readProc(const QString& path)
 {
@@ -74,12 +67,10 @@ void TestCliMemory::shortageOfMemoryEndsWithAMessage()
     }
 
     QProcess p;
-    p.setWorkingDirectory(dir.path());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("MALLOC_ARENA_MAX"), QStringLiteral("1")); // no reserved arenas to grow into
-    p.setProcessEnvironment(env);
-    p.start(toolPath(), args);
-    QVERIFY(p.waitForStarted(10000));
+    QVERIFY(testsupport::ProcessRunner::cli()
+                .workingDirectory(dir.path())
+                .setEnv(QStringLiteral("MALLOC_ARENA_MAX"), QStringLiteral("1")) // no reserved arenas to grow into
+                .start(p, args));
     const QString proc = QStringLiteral("/proc/%1/").arg(p.processId());
     QTRY_VERIFY_WITH_TIMEOUT(readProc(proc + QStringLiteral("wchan")).contains("pipe_read"), 10000);
     qint64 mapped = -1;

@@ -4,11 +4,11 @@
 #include "document/DocumentFile.h"
 #include "document/DocumentJson.h"
 #include "support/DocumentFixture.h"
+#include "support/ProcessRunner.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QtTest>
 
 #include <fcntl.h>
@@ -21,14 +21,6 @@ using testsupport::TempFolder;
 extern char** environ;
 
 namespace {
-
-QString toolPath()
-{
-    QString bin = qEnvironmentVariable("TRESORIN_BIN_DIR");
-    if (bin.isEmpty())
-        bin = QStringLiteral(TRESORIN_BIN_DIR);
-    return bin + QStringLiteral("/src/tresorin-cli");
-}
 
 struct Run
 {
@@ -45,7 +37,7 @@ Run runRaw(const QString& folder, const QList<QByteArray>& args, const QByteArra
     int err[2];
     if (pipe(in) != 0 || pipe(err) != 0)
         return r;
-    const QByteArray tool = QFile::encodeName(toolPath());
+    const QByteArray tool = QFile::encodeName(testsupport::cliProgram());
     std::vector<char*> argv{const_cast<char*>(tool.constData())};
     for (const QByteArray& a : args)
         argv.push_back(const_cast<char*>(a.constData()));

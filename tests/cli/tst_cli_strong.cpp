@@ -6,46 +6,23 @@
 #include "crypto/StrongContainer.h"
 #include "document/DocumentFile.h"
 #include "platform/Win1252.h"
+#include "support/ProcessRunner.h"
 #include "support/TempFolder.h"
 
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QtTest>
 
 using testsupport::TempFolder;
 
 namespace {
 
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = testsupport::ProcessResult;
 
 Run run(const QStringList& args, const QByteArray& input)
 {
-    QString bin = qEnvironmentVariable("TRESORIN_BIN_DIR");
-    if (bin.isEmpty())
-        bin = QStringLiteral(TRESORIN_BIN_DIR);
-    QProcess p;
-    p.start(bin + QStringLiteral("/src/tresorin-cli"), args);
-    Run r;
-    if (!p.waitForStarted(10000))
-        return r;
-    p.write(input);
-    p.closeWriteChannel();
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
+    return testsupport::ProcessRunner::cli().run(args, input);
 }
 
 QByteArray fileBytes(const QString& path)

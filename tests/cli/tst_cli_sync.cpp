@@ -6,10 +6,10 @@
 #include "crypto/StrongContainer.h"
 #include "document/DocumentFile.h"
 #include "ftp/TrustStore.h"
+#include "support/ProcessRunner.h"
 #include "support/SecureServers.h"
 #include "support/TempFolder.h"
 
-#include <QProcess>
 #include <QtTest>
 
 #include <memory>
@@ -23,12 +23,7 @@ namespace {
 
 const QString kPassword = QStringLiteral("meta pass");
 
-struct Run
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Run = testsupport::ProcessResult;
 
 // One entry per name, in a group "Sites"; the save date says which copy is newer.
 bool saveDocument(const QString& path, const QString& server, const QStringList& names, DateTime saveDate,
@@ -119,30 +114,12 @@ void TestCliSync::initTestCase()
 
 Run TestCliSync::sync(const QStringList& args, const QString& password) const
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), m_home.path());
-    env.insert(QStringLiteral("TRESORIN_INI"), m_home.filePath(QStringLiteral("Tresorin.ini")));
-    env.remove(QStringLiteral("SSH_AUTH_SOCK"));
-    p.setProcessEnvironment(env);
-    QString bin = qEnvironmentVariable("TRESORIN_BIN_DIR");
-    if (bin.isEmpty())
-        bin = QStringLiteral(TRESORIN_BIN_DIR);
-    p.start(bin + QStringLiteral("/src/tresorin-cli"), QStringList{QStringLiteral("sync")} + args);
-    Run r;
-    if (!p.waitForStarted(10000))
-        return r;
-    p.write(password.toUtf8() + '\n');
-    p.closeWriteChannel();
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return testsupport::ProcessRunner::cli()
+        .setEnv(QStringLiteral("HOME"), m_home.path())
+        .setEnv(QStringLiteral("TRESORIN_INI"), m_home.filePath(QStringLiteral("Tresorin.ini")))
+        .unsetEnv(QStringLiteral("SSH_AUTH_SOCK"))
+        .timeout(60000)
+        .run(QStringList{QStringLiteral("sync")} + args, password.toUtf8() + '\n');
 }
 
 void TestCliSync::directions()
@@ -162,7 +139,7 @@ void TestCliSync::directions()
     // The same save date: nothing done.
     r = sync({file});
     QCOMPARE(r.exitCode, 0);
-    QVERIFY(r.out.contains(QLatin1String("up to date")));
+    QVERIFY(r.outText().contains(QLatin1String("up to date")));
     QVERIFY(!m_files.exists(QStringLiteral("dir.pass.bak")));
 
     // The copy on the server is newer: taken, the local file kept as .bak.
@@ -175,7 +152,7 @@ void TestCliSync::directions()
     QCOMPARE(namesIn(readLocal(QStringLiteral("dir.pass"))), (QStringList{"one", "two"}));
     QCOMPARE(saveDateOf(readLocal(QStringLiteral("dir.pass"))), DateTime(45001.5));
     QCOMPARE(readLocal(QStringLiteral("dir.pass.bak")), before);
-    QVERIFY(r.out.contains(QStringLiteral("dir.pass.bak")));
+    QVERIFY(r.outText().contains(QStringLiteral("dir.pass.bak")));
 
     // The local copy is newer: uploaded.
     QVERIFY(saveDocument(file, server.address(), {QStringLiteral("three")}, 45002.5));
@@ -267,7 +244,7 @@ void TestCliSync::trustThroughTheCommandLine()
     // Unknown: refused, the fingerprint printed as openssl or ssh-keygen print it.
     Run r = sync({file});
     QCOMPARE(r.exitCode, 1);
-    QVERIFY2(r.err.contains(QStringLiteral("--trust ") + server->fingerprint()), qPrintable(r.err));
+    QVERIFY2(r.errText().contains(QStringLiteral("--trust ") + server->fingerprint()), qPrintable(r.errText()));
     QVERIFY(!server->exists(QStringLiteral("codes.pass")));
 
     // Another fingerprint than the one shown accepts nothing.
@@ -277,7 +254,7 @@ void TestCliSync::trustThroughTheCommandLine()
 
     // That exact text: accepted, remembered, and the document uploaded.
     r = sync({QStringLiteral("--trust"), server->fingerprint(), file});
-    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QVERIFY2(r.exitCode == 0, qPrintable(r.errText()));
     QCOMPARE(server->readFile(QStringLiteral("codes.pass")), readLocal(QStringLiteral("trust%1.pass").arg(kind)));
     if (kind == 1) {
         QVERIFY(m_home.readFile(QStringLiteral(".ssh/known_hosts")).contains(server->knownHostsLine().toUtf8()));
@@ -300,19 +277,19 @@ void TestCliSync::refusals()
     // No server listening: 1.
     Run r = sync({file});
     QCOMPARE(r.exitCode, 1);
-    QVERIFY(r.err.contains(QLatin1String("Error connecting server")));
+    QVERIFY(r.errText().contains(QLatin1String("Error connecting server")));
     // Plain HTTP to another machine: refused before anything is sent.
     QVERIFY(saveDocument(file, QStringLiteral("http://192.0.2.1"), {QStringLiteral("one")}, 45030.5));
     r = sync({file});
     QCOMPARE(r.exitCode, 1);
-    QVERIFY(r.err.contains(QLatin1String("only accepted on this computer")));
+    QVERIFY(r.errText().contains(QLatin1String("only accepted on this computer")));
     // A document that is not synchronised.
     DocumentState plain;
     plain.MetaPassword = kPassword;
     QVERIFY(docfile::saveFile(plain, file, false).ok);
     r = sync({file});
     QCOMPARE(r.exitCode, 1);
-    QVERIFY(r.err.contains(QLatin1String("not synchronised")));
+    QVERIFY(r.errText().contains(QLatin1String("not synchronised")));
     QCOMPARE(sync({QStringLiteral("--trust")}).exitCode, 1);
 }
 

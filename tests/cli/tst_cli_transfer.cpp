@@ -4,11 +4,11 @@
 #include "document/DocumentJson.h"
 #include "document/ForeignExport.h"
 #include "document/ForeignImport.h"
+#include "support/ProcessRunner.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -16,39 +16,16 @@ using testsupport::TempFolder;
 
 namespace {
 
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = testsupport::ProcessResult;
 
 Run runProgram(const QString& program, const QStringList& args, const QByteArray& input)
 {
-    QProcess p;
-    p.start(program, args);
-    Run r;
-    if (!p.waitForStarted(10000))
-        return r;
-    p.write(input);
-    p.closeWriteChannel();
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
+    return testsupport::ProcessRunner(program).timeout(60000).run(args, input);
 }
 
 Run cli(const QStringList& args, const QByteArray& input = QByteArray())
 {
-    QString bin = qEnvironmentVariable("TRESORIN_BIN_DIR");
-    if (bin.isEmpty())
-        bin = QStringLiteral(TRESORIN_BIN_DIR);
-    return runProgram(bin + QStringLiteral("/src/tresorin-cli"), args, input);
+    return runProgram(testsupport::cliProgram(), args, input);
 }
 
 QString fixture(const QString& name)

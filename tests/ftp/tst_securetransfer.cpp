@@ -9,6 +9,7 @@
 #include "ftp/Transport.h"
 #include "ftp/TrustStore.h"
 #include "lang/LangTable.h"
+#include "support/ProcessRunner.h"
 #include "support/SecureServers.h"
 #include "support/TempFolder.h"
 
@@ -45,6 +46,16 @@ std::unique_ptr<SecureServer> startServer(Kind kind, const QString& authorizedKe
         return std::make_unique<RcloneServer>(RcloneServer::WebDavHttp);
     }
     return nullptr;
+}
+
+// A key pair without passphrase at key and key.pub; false when ssh-keygen could not make it.
+bool makeKey(const QString& key)
+{
+    return testsupport::ProcessRunner(QStringLiteral("ssh-keygen"))
+               .timeout(20000)
+               .run({QStringLiteral("-q"), QStringLiteral("-t"), QStringLiteral("ed25519"), QStringLiteral("-N"),
+                     QString(), QStringLiteral("-f"), key})
+               .exitCode == 0;
 }
 
 QByteArray payload(int size)
@@ -359,11 +370,7 @@ void TestSecureTransfer::sftpWithTheUsersKey()
     // The user's own key in ~/.ssh, and no password.
     const QString key = m_home.filePath(QStringLiteral(".ssh/id_ed25519"));
     QDir().mkpath(QFileInfo(key).absolutePath());
-    QProcess keygen;
-    keygen.start(QStringLiteral("ssh-keygen"),
-                 {QStringLiteral("-q"), QStringLiteral("-t"), QStringLiteral("ed25519"), QStringLiteral("-N"), QString(),
-                  QStringLiteral("-f"), key});
-    if (!keygen.waitForFinished(20000) || keygen.exitCode() != 0)
+    if (!makeKey(key))
         QSKIP("ssh-keygen could not make a key");
     const auto server = startServer(Kind::Sftp, key + QStringLiteral(".pub"));
     if (!server->isRunning())
@@ -385,11 +392,7 @@ void TestSecureTransfer::sftpRenameOverAnExistingCopyOnOpenSsh()
     // for the moment of the rename, and nothing is left behind.
     const QString key = m_home.filePath(QStringLiteral(".ssh/id_ed25519"));
     QDir().mkpath(QFileInfo(key).absolutePath());
-    QProcess keygen;
-    keygen.start(QStringLiteral("ssh-keygen"),
-                 {QStringLiteral("-q"), QStringLiteral("-t"), QStringLiteral("ed25519"), QStringLiteral("-N"), QString(),
-                  QStringLiteral("-f"), key});
-    if (!keygen.waitForFinished(20000) || keygen.exitCode() != 0)
+    if (!makeKey(key))
         QSKIP("ssh-keygen could not make a key");
     testsupport::OpenSshServer server(key + QStringLiteral(".pub"));
     if (!server.isRunning())

@@ -1,7 +1,7 @@
 #include "generator/PasswordGenerator.h"
+#include "support/ProcessRunner.h"
 #include "support/TempFolder.h"
 
-#include <QProcess>
 #include <QtTest>
 
 using testsupport::TempFolder;
@@ -24,17 +24,14 @@ private:
         TempFolder dir;
         if (!ini.isNull())
             dir.writeFile(QStringLiteral("Tresorin.ini"), ini);
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("TRESORIN_INI"), dir.filePath(QStringLiteral("Tresorin.ini")));
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(TRESORIN_BIN_DIR "/src/tresorin-cli"), QStringList{QStringLiteral("generate")} + args);
+        const testsupport::ProcessResult run =
+            testsupport::ProcessRunner::cli()
+                .setEnv(QStringLiteral("TRESORIN_INI"), dir.filePath(QStringLiteral("Tresorin.ini")))
+                .run(QStringList{QStringLiteral("generate")} + args);
         Run r;
-        if (!p.waitForFinished(30000))
-            return r;
-        r.exitCode = p.exitCode();
-        r.lines = QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-        r.errors = QString::fromUtf8(p.readAllStandardError());
+        r.exitCode = run.exitCode;
+        r.lines = run.outText().split(u'\n', Qt::SkipEmptyParts);
+        r.errors = run.errText();
         // The command reads the settings, it never writes them.
         if (ini.isNull() && dir.exists(QStringLiteral("Tresorin.ini")))
             r.exitCode = -2;

@@ -3,42 +3,23 @@
 // machine's folders: the package is unpacked into a temporary root.
 
 #include "ProductInfo.h"
+#include "support/ProcessRunner.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QtTest>
 
 namespace {
 
-struct Run
-{
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = testsupport::ProcessResult;
 
+// Building and checking the package takes minutes on a loaded machine.
 Run run(const QString& program, const QStringList& args, const QString& workDir = QString(),
         const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
 {
-    QProcess p;
-    p.setProcessEnvironment(env);
-    if (!workDir.isEmpty())
-        p.setWorkingDirectory(workDir);
-    p.start(program, args);
-    Run r;
-    if (!p.waitForStarted(10000)) {
-        r.err = p.errorString().toUtf8();
-        return r;
-    }
-    p.closeWriteChannel();
-    p.waitForFinished(180000);
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    return r;
+    return testsupport::ProcessRunner(program).environment(env).workingDirectory(workDir).timeout(180000).run(args);
 }
 
 // The commands listed by "tresorin-cli --help".
@@ -81,25 +62,25 @@ private slots:
         const QString cpack = QStandardPaths::findExecutable(QStringLiteral("cpack"));
         if (cpack.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("dpkg-deb")).isEmpty())
             QSKIP("cpack or dpkg-deb is not installed");
-        const QString bin = QString::fromUtf8(TRESORIN_BIN_DIR);
+        const QString bin = testsupport::buildBinDir();
         const QString out = m_tmp.makeFolder(QStringLiteral("out"));
         const Run made = run(cpack,
                              {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("-B"), out,
                               QStringLiteral("--config"), bin + QStringLiteral("/CPackConfig.cmake")},
                              bin);
-        QVERIFY2(made.code == 0, made.out + made.err);
+        QVERIFY2(made.exitCode == 0, made.out + made.err);
         const QStringList debs = QDir(out).entryList({QStringLiteral("tresorin_*.deb")}, QDir::Files);
         QCOMPARE(debs.size(), 1);
         m_deb = out + QLatin1Char('/') + debs.first();
         m_root = m_tmp.makeFolder(QStringLiteral("root"));
         const Run x = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-x"), m_deb, m_root});
-        QVERIFY2(x.code == 0, x.err);
+        QVERIFY2(x.exitCode == 0, x.err);
     }
 
     void holdsEveryFile()
     {
         const Run list = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-c"), m_deb});
-        QCOMPARE(list.code, 0);
+        QCOMPARE(list.exitCode, 0);
         QStringList wanted = {
             "./usr/bin/tresorin",
             "./usr/bin/tresorin-cli",
@@ -141,7 +122,7 @@ private slots:
         if (lintian.isEmpty())
             QSKIP("lintian is not installed (tools/deps.sh test installs it)");
         const Run r = run(lintian, {QStringLiteral("--fail-on"), QStringLiteral("error,warning"), m_deb});
-        QVERIFY2(r.code == 0, r.out + r.err);
+        QVERIFY2(r.exitCode == 0, r.out + r.err);
         QVERIFY(QFileInfo::exists(unpacked(QStringLiteral("/usr/share/doc/tresorin/copyright"))));
         QVERIFY(QFileInfo::exists(unpacked(QStringLiteral("/usr/share/doc/tresorin/changelog.gz"))));
         QFile copyright(unpacked(QStringLiteral("/usr/share/doc/tresorin/copyright")));
@@ -167,7 +148,7 @@ private slots:
         if (QStandardPaths::findExecutable(tool).isEmpty())
             QSKIP(qPrintable(tool + QStringLiteral(" is not installed")));
         const Run r = run(tool, args);
-        QVERIFY2(r.code == 0, r.out + r.err);
+        QVERIFY2(r.exitCode == 0, r.out + r.err);
     }
 
     void desktopEntryOpensDocuments()
@@ -190,11 +171,11 @@ private slots:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("TRESORIN_INI"), m_tmp.filePath(QStringLiteral("Tresorin.ini")));
         const Run version = run(cli, {QStringLiteral("--version")}, QString(), env);
-        QCOMPARE(version.code, 0);
+        QCOMPARE(version.exitCode, 0);
         QCOMPARE(version.out.trimmed(), QByteArray("tresorin-cli " TRESORIN_VERSION));
 
         const Run gen = run(cli, {"generate", "--length", "14", "--upper", "--digits", "--count", "3"}, QString(), env);
-        QVERIFY2(gen.code == 0, gen.err);
+        QVERIFY2(gen.exitCode == 0, gen.err);
         const QList<QByteArray> lines = gen.out.trimmed().split('\n');
         QCOMPARE(lines.size(), 3);
         // The strength score is unbounded: a password with many repeated characters scores below 0.
@@ -212,7 +193,7 @@ private slots:
         const Run page =
             run(QStringLiteral("gzip"),
                 {QStringLiteral("-dc"), unpacked(QStringLiteral("/usr/share/man/man1/tresorin-cli.1.gz"))});
-        QCOMPARE(page.code, 0);
+        QCOMPARE(page.exitCode, 0);
         for (const QString& c : commands) {
             QVERIFY2(page.out.contains(".SS " + c.toUtf8() + '\n'), qPrintable(c));
             QVERIFY2(page.out.contains("Usage: tresorin\\-cli " + c.toUtf8()) ||
@@ -257,7 +238,7 @@ private slots:
                                  "_tresorin_cli; printf '%s\\n' \"${COMPREPLY[@]}\"")
                       .arg(words.size() - 1);
         const Run r = run(QStringLiteral("bash"), {QStringLiteral("-c"), script});
-        QVERIFY2(r.code == 0, r.err);
+        QVERIFY2(r.exitCode == 0, r.err);
         QStringList got = QString::fromUtf8(r.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         for (const QString& e : expected)
             QVERIFY2(got.contains(e), qPrintable(got.join(QLatin1Char(' '))));

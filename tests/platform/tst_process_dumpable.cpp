@@ -3,6 +3,8 @@
 // the /proc files of such a process to root; the programs are run as an ordinary user (through
 // setpriv when the tests run as root) so that the owner tells.
 
+#include "support/ProcessRunner.h"
+
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -29,7 +31,7 @@ private slots:
     {
         QFETCH(QString, program);
         QFETCH(QStringList, args);
-        const QString bin = QString::fromUtf8(TRESORIN_BIN_DIR) + QLatin1Char('/') + program;
+        const QString bin = testsupport::buildBinDir() + QLatin1Char('/') + program;
         QString command = bin;
         uint childUid = getuid();
         if (childUid == 0) {
@@ -53,9 +55,7 @@ private slots:
         env.insert(QStringLiteral("TRESORIN_INI"), home.path() + QStringLiteral("/Tresorin.ini"));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         QProcess child;
-        child.setProcessEnvironment(env);
-        child.start(command, args);
-        QVERIFY(child.waitForStarted());
+        QVERIFY(testsupport::ProcessRunner(command).environment(env).start(child, args));
         const QString proc = QStringLiteral("/proc/%1/").arg(child.processId());
         // The program itself runs, under the ordinary user (not setpriv before its switch).
         const auto runsAsUser = [&] {

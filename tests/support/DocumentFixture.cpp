@@ -1,7 +1,9 @@
 #include "support/DocumentFixture.h"
 
+#include "crypto/Cipher.h"
 #include "platform/Win1252.h"
 
+#include <QFile>
 #include <QVariant>
 #include <QtEndian>
 
@@ -279,6 +281,49 @@ QString compareContent(const DocumentState& a, const DocumentState& b)
     if (a.FtpEntryIndex() != b.FtpEntryIndex())
         return QStringLiteral("FtpEntryIndex %1 != %2").arg(a.FtpEntryIndex()).arg(b.FtpEntryIndex());
     return {};
+}
+
+QByteArray storedStream(const QByteArray& stream, const QString& password)
+{
+    return encipherDocument(stream, win1252::fromUnicode(password));
+}
+
+QByteArray storedBytes(const DocumentState& doc, const QString& password)
+{
+    QByteArray stream;
+    WriteDocumentStream(doc, stream);
+    return storedStream(stream, password);
+}
+
+bool writeStream(const QString& path, const QByteArray& stream, const QString& password)
+{
+    QFile file(path);
+    const QByteArray bytes = storedStream(stream, password);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+bool writeDocument(const QString& path, const DocumentState& doc, const QString& password)
+{
+    QByteArray stream;
+    WriteDocumentStream(doc, stream);
+    return writeStream(path, stream, password);
+}
+
+bool readBytes(const QByteArray& bytes, const QString& password, DocumentState& out)
+{
+    QByteArray stream;
+    if (!decipherDocument(bytes, win1252::fromUnicode(password), stream))
+        return false;
+    StreamReader in(stream);
+    ResetDoc(out.LocalDoc);
+    const HeaderResult header = ReadDocumentHeader(in, out.LocalDoc, {});
+    return header.ok && ReadDocumentRecords(in, header.firstTag, out.LocalDoc.FormatVersion, out, false, {}).ok;
+}
+
+bool readDocument(const QString& path, const QString& password, DocumentState& out)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && readBytes(file.readAll(), password, out);
 }
 
 StreamMessageSink MessageLog::sink()

@@ -59,6 +59,16 @@ QString compareContent(const DocumentState& a, const DocumentState& b);
 // First difference between two headers; FileName and FormatVersion are left out.
 QString compareHeaders(const TDoc& a, const TDoc& b);
 
+// Documents as the compatible container stores them, written and read back with the document core
+// alone (not the window's pipeline), so that a test sees what reached the disk.
+QByteArray storedStream(const QByteArray& stream, const QString& password);
+QByteArray storedBytes(const DocumentState& doc, const QString& password);
+bool writeStream(const QString& path, const QByteArray& stream, const QString& password);
+bool writeDocument(const QString& path, const DocumentState& doc, const QString& password);
+// False for a wrong password, an unreadable file or a stream that does not read to its end.
+bool readBytes(const QByteArray& bytes, const QString& password, DocumentState& out);
+bool readDocument(const QString& path, const QString& password, DocumentState& out);
+
 // Collects the messages a reader raises, as "key" or "key:arg" when there is an argument.
 class MessageLog
 {

@@ -1,5 +1,7 @@
 #include "support/SecureServers.h"
 
+#include "support/ProcessRunner.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -49,14 +51,12 @@ int SecureServer::freePort()
 
 QByteArray SecureServer::runTool(const QString& program, const QStringList& args)
 {
-    QProcess tool;
-    tool.start(program, args);
-    if (!tool.waitForFinished(20000) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0) {
-        m_error = program + QStringLiteral(" failed: ") + QString::fromLocal8Bit(tool.readAllStandardError());
+    const ProcessResult r = ProcessRunner(program).timeout(20000).run(args);
+    if (r.exitCode != 0) {
+        m_error = program + QStringLiteral(" failed: ") + QString::fromLocal8Bit(r.err);
         return QByteArray();
     }
-    QByteArray out = tool.readAllStandardOutput();
-    return out.isNull() ? QByteArray("") : out;
+    return r.out.isNull() ? QByteArray("") : r.out;
 }
 
 bool SecureServer::makeCertificate()

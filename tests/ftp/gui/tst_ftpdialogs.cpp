@@ -12,6 +12,7 @@
 #include "settings/IniFile.h"
 #include "support/FtpServer.h"
 #include "support/TempFolder.h"
+#include "support/gui/WindowFixture.h"
 
 #include <QCheckBox>
 #include <QHeaderView>
@@ -24,7 +25,7 @@
 #include <QtTest>
 
 using testsupport::FtpServer;
-using testsupport::TempFolder;
+using testsupport::WindowFixture;
 
 namespace {
 QVariantMap typed(std::initializer_list<std::pair<QString, QVariant>> values)
@@ -60,9 +61,10 @@ private slots:
 
 private:
     void writeIni(const FtpServer& server, const QString& file, const QString& login);
-    std::unique_ptr<TempFolder> m_tmp;
-    std::unique_ptr<TBoiteFTP> m_ftp;
-    std::unique_ptr<TBoiteInfo> m_info;
+    TBoiteFTP* ftp() const { return m_fx->dialog<TBoiteFTP>(); }
+    TBoiteInfo* info() const { return m_fx->dialog<TBoiteInfo>(); }
+
+    std::unique_ptr<WindowFixture> m_fx;
 };
 
 void TestFtpDialogs::initTestCase()
@@ -73,24 +75,18 @@ void TestFtpDialogs::initTestCase()
 
 void TestFtpDialogs::init()
 {
-    m_tmp = std::make_unique<TempFolder>();
-    qputenv("TRESORIN_INI", m_tmp->filePath(QStringLiteral("Tresorin.ini")).toLocal8Bit());
-    ModalSeam::activate();
-    m_ftp = std::make_unique<TBoiteFTP>();
-    m_info = std::make_unique<TBoiteInfo>();
+    m_fx = std::make_unique<WindowFixture>();
+    m_fx->makeDialogs(WindowFixture::FtpDialogs);
 }
 
 void TestFtpDialogs::cleanup()
 {
-    m_ftp.reset();
-    m_info.reset();
-    ModalSeam::deactivate();
-    m_tmp.reset();
+    m_fx.reset();
 }
 
 void TestFtpDialogs::writeIni(const FtpServer& server, const QString& file, const QString& login)
 {
-    IniFile ini(m_tmp->filePath(QStringLiteral("Tresorin.ini")));
+    IniFile ini(m_fx->iniPath());
     FtpIniSection section;
     section.Serveur = QStringLiteral("127.0.0.1");
     section.Port = server.port();
@@ -110,34 +106,34 @@ void TestFtpDialogs::downloadIntoTheDialog()
     writeIni(server, QStringLiteral("backup/codes.pass"), server.user());
 
     ModalSeam::pushAnswer(QStringLiteral("OK"));
-    QVERIFY(m_ftp->ShowForTransfer());
+    QVERIFY(ftp()->ShowForTransfer());
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteFTP")),
              QStringList{QStringLiteral("Open document on FTP server")});
-    QCOMPARE(m_ftp->TransferData, QByteArray(2500, 'x'));
+    QCOMPARE(ftp()->TransferData, QByteArray(2500, 'x'));
     // Filled from the settings file, credentials decoded; only transfer mode's controls shown.
-    QCOMPARE(m_ftp->Login->text(), server.user());
-    QCOMPARE(m_ftp->Port->value(), server.port());
-    QVERIFY(m_ftp->CBUseFTP->isHidden() && m_ftp->cbUseIsFTP->isHidden());
-    QVERIFY(m_ftp->Barre->isHidden() && m_ftp->Info->isHidden());
-    QVERIFY(m_ftp->Serveur->isEnabled() && m_ftp->OKBtn->isEnabled());
-    QVERIFY(m_ftp->Pass->text().isEmpty()); // not kept in the dialog once it is closed
+    QCOMPARE(ftp()->Login->text(), server.user());
+    QCOMPARE(ftp()->Port->value(), server.port());
+    QVERIFY(ftp()->CBUseFTP->isHidden() && ftp()->cbUseIsFTP->isHidden());
+    QVERIFY(ftp()->Barre->isHidden() && ftp()->Info->isHidden());
+    QVERIFY(ftp()->Serveur->isEnabled() && ftp()->OKBtn->isEnabled());
+    QVERIFY(ftp()->Pass->text().isEmpty()); // not kept in the dialog once it is closed
 
     // The focus left on Cancel by the transfer (a focused button takes Enter for itself): at the
     // next opening Enter is OK again, and the focus is in the fields.
-    m_ftp->AnnulerBtn->setFocus();
-    m_ftp->AnnulerBtn->setDefault(true);
+    ftp()->AnnulerBtn->setFocus();
+    ftp()->AnnulerBtn->setDefault(true);
     bool okIsDefault = false;
     QWidget* focused = nullptr;
     ModalSeam::setObserver([&](const ModalSeam::Shown& q) {
         if (q.dialog == QLatin1String("BoiteFTP")) {
-            okIsDefault = m_ftp->OKBtn->isDefault() && !m_ftp->AnnulerBtn->isDefault();
-            focused = m_ftp->focusWidget();
+            okIsDefault = ftp()->OKBtn->isDefault() && !ftp()->AnnulerBtn->isDefault();
+            focused = ftp()->focusWidget();
         }
     });
     ModalSeam::pushAnswer(QStringLiteral("Cancel"));
-    QVERIFY(!m_ftp->ShowForTransfer());
+    QVERIFY(!ftp()->ShowForTransfer());
     QVERIFY(okIsDefault);
-    QCOMPARE(focused, static_cast<QWidget*>(m_ftp->Serveur));
+    QCOMPARE(focused, static_cast<QWidget*>(ftp()->Serveur));
 }
 
 void TestFtpDialogs::uploadWritesTheSettingsAndRetriesAfterAFailure()
@@ -149,11 +145,11 @@ void TestFtpDialogs::uploadWritesTheSettingsAndRetriesAfterAFailure()
 
     // First OK: the login typed with spaces around it goes to the server as typed, and is refused;
     // the error is shown and the dialog stays. The corrected login works at the second OK.
-    m_ftp->TransferData = QByteArray(2500, 'y');
+    ftp()->TransferData = QByteArray(2500, 'y');
     ModalSeam::pushAnswer(typed({{"Login", QStringLiteral("  alice ")}, {"button", QStringLiteral("OK")}}));
     ModalSeam::pushAnswer(int(MsgOK)); // the error box
     ModalSeam::pushAnswer(typed({{"Login", QStringLiteral("alice")}, {"button", QStringLiteral("OK")}}));
-    QVERIFY(m_ftp->ShowForTransfer());
+    QVERIFY(ftp()->ShowForTransfer());
     const QStringList errors = ModalSeam::shownTexts(QStringLiteral("ShowMsg"));
     QCOMPARE(errors.size(), 1);
     QVERIFY(errors[0].startsWith(QStringLiteral("Error connecting server '127.0.0.1'\r\n\r\n530")));
@@ -166,20 +162,20 @@ void TestFtpDialogs::uploadWritesTheSettingsAndRetriesAfterAFailure()
 
     // Each OK wrote the section; the login is stored trimmed, both credentials enciphered.
     FtpIniSection section;
-    section.read(IniFile(m_tmp->filePath(QStringLiteral("Tresorin.ini"))));
+    section.read(IniFile(m_fx->iniPath()));
     QCOMPARE(section.Login, QStringLiteral("alice"));
     QCOMPARE(section.Pass, server.password());
-    QVERIFY(!m_tmp->readFile(QStringLiteral("Tresorin.ini")).contains(server.password().toUtf8()));
+    QVERIFY(!m_fx->readIni().contains(server.password().toUtf8()));
 }
 
 void TestFtpDialogs::emptyServerOrFileIsRefused()
 {
     ModalSeam::pushAnswer(typed({{"Serveur", QStringLiteral("ftp://")}, {"button", QStringLiteral("OK")}}));
-    QVERIFY(!m_ftp->ShowForTransfer());
+    QVERIFY(!ftp()->ShowForTransfer());
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")),
              QStringList{QStringLiteral("You must enter a Server and a File")});
     // Nothing was written.
-    QVERIFY(!m_tmp->exists(QStringLiteral("Tresorin.ini")));
+    QVERIFY(!m_fx->tmp().exists(QStringLiteral("Tresorin.ini")));
 }
 
 void TestFtpDialogs::cancelDuringATransfer()
@@ -188,11 +184,11 @@ void TestFtpDialogs::cancelDuringATransfer()
     QVERIFY2(server.isRunning(), qPrintable(server.error()));
     writeIni(server, QStringLiteral("codes.pass"), server.user());
     ModalSeam::pushAnswer(QStringLiteral("OK+Cancel"));
-    QVERIFY(!m_ftp->ShowForTransfer());
-    QCOMPARE(m_ftp->Info->text(), QStringLiteral("Cancelling..."));
-    QVERIFY(m_ftp->TransferData.isEmpty());
+    QVERIFY(!ftp()->ShowForTransfer());
+    QCOMPARE(ftp()->Info->text(), QStringLiteral("Cancelling..."));
+    QVERIFY(ftp()->TransferData.isEmpty());
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")), QStringList());
-    QVERIFY(!m_ftp->runningTransfer());
+    QVERIFY(!ftp()->runningTransfer());
 }
 
 void TestFtpDialogs::syncParameters_data()
@@ -238,21 +234,21 @@ void TestFtpDialogs::syncParameters()
 
     ModalSeam::pushAnswer(typing);
     bool changed = false;
-    const bool ok = m_ftp->EditSyncParameters(marked ? &entry : nullptr, doc, false, &changed);
+    const bool ok = ftp()->EditSyncParameters(marked ? &entry : nullptr, doc, false, &changed);
     QCOMPARE(ok, typing.value("button").toString() == QLatin1String("OK"));
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteFTP")),
              QStringList{QStringLiteral("FTP synchronization parameters")});
     QTEST(changed, "changed");
     QTEST(doc.ServerName, "server");
     QTEST(doc.UseFtpEntry, "storedUseEntry");
-    QVERIFY(!m_ftp->CBUseFTP->isHidden() && !m_ftp->cbUseIsFTP->isHidden());
-    QCOMPARE(m_ftp->cbUseIsFTP->isEnabled(), marked);
+    QVERIFY(!ftp()->CBUseFTP->isHidden() && !ftp()->cbUseIsFTP->isHidden());
+    QCOMPARE(ftp()->cbUseIsFTP->isEnabled(), marked);
     if (ok && doc.UseFtpEntry) {
         QCOMPARE(doc.PortNumber, 2121);
         QVERIFY(doc.PassiveMode);
         QCOMPARE(doc.RemotePath, QStringLiteral("backup/codes.pass"));
         QCOMPARE(doc.UserPassword, QStringLiteral("entry-pw"));
-        QVERIFY(!m_ftp->Serveur->isEnabled()); // the entry decides
+        QVERIFY(!ftp()->Serveur->isEnabled()); // the entry decides
     } else if (ok) {
         QCOMPARE(doc.PortNumber, 21); // 0 is shown and stored as the usual port
         QCOMPARE(doc.UserPassword, QStringLiteral("doc-pw"));
@@ -269,7 +265,7 @@ void TestFtpDialogs::syncParametersRefuseOkWithoutServer()
     ModalSeam::pushAnswer(int(MsgOK)); // the error box
     ModalSeam::pushAnswer(typed({{"CBUseFTP", false}, {"button", "OK"}}));
     bool changed = false;
-    QVERIFY(m_ftp->EditSyncParameters(nullptr, doc, false, &changed));
+    QVERIFY(ftp()->EditSyncParameters(nullptr, doc, false, &changed));
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")),
              QStringList{QStringLiteral("You must enter a Server and a File")});
     // Without synchronisation empty fields are accepted.
@@ -299,7 +295,7 @@ void TestFtpDialogs::uploadAfterASave()
     doc.UserName = server.user();
     doc.UserPassword = server.password();
 
-    m_ftp->UploadSyncCopy(doc, nullptr, QByteArray(3000, 'z'));
+    ftp()->UploadSyncCopy(doc, nullptr, QByteArray(3000, 'z'));
     if (fault.isEmpty()) {
         QCOMPARE(server.readFile(QStringLiteral("sync/codes.pass")), QByteArray(3000, 'z'));
         QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")), QStringList());
@@ -315,8 +311,8 @@ void TestFtpDialogs::uploadAfterASave()
                  QStringList{QStringLiteral("Save document on FTP server")});
         QCOMPARE(server.readFile(QStringLiteral("sync/codes.pass")), QByteArray("old"));
     }
-    QVERIFY(m_ftp->OKBtn->isEnabled() && m_ftp->CBUseFTP->isEnabled());
-    QVERIFY(m_ftp->TransferData.isEmpty());
+    QVERIFY(ftp()->OKBtn->isEnabled() && ftp()->CBUseFTP->isEnabled());
+    QVERIFY(ftp()->TransferData.isEmpty());
 }
 
 void TestFtpDialogs::propertiesInformationOnly()
@@ -329,38 +325,38 @@ void TestFtpDialogs::propertiesInformationOnly()
     remote.UserPassword = QStringLiteral("x");
     // Information only: shown with OK even with AutoSync.
     ModalSeam::pushAnswer(int(PropertiesAnswer::Ok));
-    QCOMPARE(m_info->ShowProperties(local, remote, TBoiteInfo::InformationOnly, true), PropertiesAnswer::Ok);
+    QCOMPARE(info()->ShowProperties(local, remote, TBoiteInfo::InformationOnly, true), PropertiesAnswer::Ok);
     QCOMPARE(ModalSeam::shown().size(), 1);
-    QCOMPARE(m_info->ListeInfo->topLevelItemCount(), 12);
-    QTreeWidgetItem* version = m_info->ListeInfo->topLevelItem(0);
+    QCOMPARE(info()->ListeInfo->topLevelItemCount(), 12);
+    QTreeWidgetItem* version = info()->ListeInfo->topLevelItem(0);
     QCOMPARE(version->text(0), QStringLiteral("Version"));
     QCOMPARE(version->text(1), QStringLiteral("4"));
-    QCOMPARE(m_info->ListeInfo->topLevelItem(7)->text(1), QStringLiteral("No"));
-    QCOMPARE(m_info->ListeInfo->topLevelItem(7)->text(2), QStringLiteral("Yes"));
-    QCOMPARE(m_info->ListeInfo->topLevelItem(1)->text(1), QStringLiteral("- Unknown -"));
-    QVERIFY(m_info->ListeInfo->topLevelItem(1)->foreground(1) != m_info->ListeInfo->topLevelItem(0)->foreground(1));
-    QVERIFY(m_info->btnOk->isVisibleTo(m_info.get()));
-    QVERIFY(!m_info->btnYes->isVisibleTo(m_info.get()) && !m_info->lblAsk->isVisibleTo(m_info.get()));
-    QCOMPARE(m_info->HighlightColumn, -1);
+    QCOMPARE(info()->ListeInfo->topLevelItem(7)->text(1), QStringLiteral("No"));
+    QCOMPARE(info()->ListeInfo->topLevelItem(7)->text(2), QStringLiteral("Yes"));
+    QCOMPARE(info()->ListeInfo->topLevelItem(1)->text(1), QStringLiteral("- Unknown -"));
+    QVERIFY(info()->ListeInfo->topLevelItem(1)->foreground(1) != info()->ListeInfo->topLevelItem(0)->foreground(1));
+    QVERIFY(info()->btnOk->isVisibleTo(info()));
+    QVERIFY(!info()->btnYes->isVisibleTo(info()) && !info()->lblAsk->isVisibleTo(info()));
+    QCOMPARE(info()->HighlightColumn, -1);
     // The user cannot resize the columns.
-    QCOMPARE(m_info->ListeInfo->header()->sectionResizeMode(0), QHeaderView::Fixed);
+    QCOMPARE(info()->ListeInfo->header()->sectionResizeMode(0), QHeaderView::Fixed);
 
     // A value longer than the design's column (a long server name) is read whole: the column and
     // the window widen for it.
     local.ServerName = QStringLiteral("synchronisation.backup.server.of.a.rather.long.domain.example");
     ModalSeam::pushAnswer(int(PropertiesAnswer::Ok));
-    m_info->ShowProperties(local, remote, TBoiteInfo::InformationOnly, false);
+    info()->ShowProperties(local, remote, TBoiteInfo::InformationOnly, false);
     int row = -1;
-    for (int i = 0; i < m_info->ListeInfo->topLevelItemCount(); ++i)
-        if (m_info->ListeInfo->topLevelItem(i)->text(1) == local.ServerName)
+    for (int i = 0; i < info()->ListeInfo->topLevelItemCount(); ++i)
+        if (info()->ListeInfo->topLevelItem(i)->text(1) == local.ServerName)
             row = i;
     QVERIFY(row >= 0);
-    const int textWidth = m_info->ListeInfo->fontMetrics().horizontalAdvance(local.ServerName);
-    QVERIFY2(m_info->ListeInfo->columnWidth(1) > textWidth,
-             qPrintable(QStringLiteral("%1 <= %2").arg(m_info->ListeInfo->columnWidth(1)).arg(textWidth)));
-    QVERIFY(m_info->width() > 404);
-    QVERIFY(m_info->width() >= m_info->ListeInfo->columnWidth(0) + m_info->ListeInfo->columnWidth(1) +
-                                   m_info->ListeInfo->columnWidth(2));
+    const int textWidth = info()->ListeInfo->fontMetrics().horizontalAdvance(local.ServerName);
+    QVERIFY2(info()->ListeInfo->columnWidth(1) > textWidth,
+             qPrintable(QStringLiteral("%1 <= %2").arg(info()->ListeInfo->columnWidth(1)).arg(textWidth)));
+    QVERIFY(info()->width() > 404);
+    QVERIFY(info()->width() >=
+            info()->ListeInfo->columnWidth(0) + info()->ListeInfo->columnWidth(1) + info()->ListeInfo->columnWidth(2));
 }
 
 void TestFtpDialogs::propertiesQuestion_data()
@@ -379,25 +375,25 @@ void TestFtpDialogs::propertiesQuestion()
     TDoc remote;
     remote.SaveDate = 45000.5;
     ModalSeam::pushAnswer(int(PropertiesAnswer::No));
-    QCOMPARE(m_info->ShowProperties(local, remote, mode, false), PropertiesAnswer::No);
+    QCOMPARE(info()->ShowProperties(local, remote, mode, false), PropertiesAnswer::No);
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteInfo")), QStringList{question});
-    QCOMPARE(m_info->HighlightColumn, mode);
-    QTreeWidgetItem* row = m_info->ListeInfo->topLevelItem(0);
-    QCOMPARE(row->background(mode + 1).color(), m_info->palette().color(QPalette::ToolTipBase));
+    QCOMPARE(info()->HighlightColumn, mode);
+    QTreeWidgetItem* row = info()->ListeInfo->topLevelItem(0);
+    QCOMPARE(row->background(mode + 1).color(), info()->palette().color(QPalette::ToolTipBase));
     QVERIFY(row->background(2 - mode).style() == Qt::NoBrush);
-    QVERIFY(m_info->btnYes->isVisibleTo(m_info.get()) && !m_info->btnOk->isVisibleTo(m_info.get()));
+    QVERIFY(info()->btnYes->isVisibleTo(info()) && !info()->btnOk->isVisibleTo(info()));
 
     // AutoSync answers Yes without showing anything.
     ModalSeam::clearShown();
-    QCOMPARE(m_info->ShowProperties(local, remote, mode, true), PropertiesAnswer::Yes);
+    QCOMPARE(info()->ShowProperties(local, remote, mode, true), PropertiesAnswer::Yes);
     QCOMPARE(ModalSeam::shown().size(), 0);
 
     // Escape answers No when asking; the close box counts as no button.
     ModalSeam::deactivate();
-    QTimer::singleShot(0, m_info.get(), [this] { QTest::keyClick(m_info.get(), Qt::Key_Escape); });
-    QCOMPARE(m_info->ShowProperties(local, remote, mode, false), PropertiesAnswer::No);
-    QTimer::singleShot(0, m_info.get(), [this] { m_info->close(); });
-    QCOMPARE(m_info->ShowProperties(local, remote, mode, false), PropertiesAnswer::Cancelled);
+    QTimer::singleShot(0, info(), [this] { QTest::keyClick(info(), Qt::Key_Escape); });
+    QCOMPARE(info()->ShowProperties(local, remote, mode, false), PropertiesAnswer::No);
+    QTimer::singleShot(0, info(), [this] { info()->close(); });
+    QCOMPARE(info()->ShowProperties(local, remote, mode, false), PropertiesAnswer::Cancelled);
     ModalSeam::activate();
 }
 

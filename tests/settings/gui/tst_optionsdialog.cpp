@@ -9,6 +9,7 @@
 #include "settings/Settings.h"
 #include "settings/gui/TBoiteOptions.h"
 #include "support/TempFolder.h"
+#include "support/gui/WindowFixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,7 +18,7 @@
 #include <QSpinBox>
 #include <QtTest>
 
-using testsupport::TempFolder;
+using testsupport::WindowFixture;
 
 class TestOptionsDialog : public QObject
 {
@@ -46,8 +47,9 @@ private:
     // Opens the dialog for m_settings; `change` runs on the loaded controls; `ok` answers.
     bool run(const std::function<void(TBoiteOptions&)>& change, bool ok);
 
-    std::unique_ptr<TempFolder> m_tmp;
-    std::unique_ptr<TBoiteOptions> m_dialog;
+    TBoiteOptions* dialog() const { return m_fx->dialog<TBoiteOptions>(); }
+
+    std::unique_ptr<WindowFixture> m_fx;
     Settings m_settings;
 };
 
@@ -58,28 +60,22 @@ void TestOptionsDialog::initTestCase()
 
 void TestOptionsDialog::init()
 {
-    m_tmp = std::make_unique<TempFolder>();
-    qputenv("XDG_DATA_HOME", m_tmp->makeFolder(QStringLiteral("data")).toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", m_tmp->makeFolder(QStringLiteral("config")).toLocal8Bit());
-    qputenv("XDG_DATA_DIRS", m_tmp->makeFolder(QStringLiteral("system")).toLocal8Bit());
-    ModalSeam::activate();
-    m_dialog = std::make_unique<TBoiteOptions>();
+    m_fx = std::make_unique<WindowFixture>(WindowFixture::ConfigHome | WindowFixture::SystemData);
+    m_fx->makeDialogs(WindowFixture::OptionsDialog);
     m_settings = Settings();
 }
 
 void TestOptionsDialog::cleanup()
 {
-    m_dialog.reset();
-    ModalSeam::deactivate();
-    m_tmp.reset();
+    m_fx.reset();
 }
 
 bool TestOptionsDialog::run(const std::function<void(TBoiteOptions&)>& change, bool ok)
 {
     const QMetaObject::Connection c =
-        connect(m_dialog.get(), &TBoiteOptions::opened, this, [this, &change] { change(*m_dialog); });
+        connect(dialog(), &TBoiteOptions::opened, this, [this, &change] { change(*dialog()); });
     ModalSeam::pushAnswer(ok);
-    const bool accepted = m_dialog->execFor(m_settings);
+    const bool accepted = dialog()->execFor(m_settings);
     disconnect(c);
     return accepted;
 }
@@ -95,28 +91,28 @@ void TestOptionsDialog::everyControlRoundTrips()
         s.ClipboardMin = on ? 42 : 7;
         s.AutoCheck = on ? 2 : 0;
         s.Langue = on ? QStringLiteral("FR") : QString();
-        m_dialog->loadFrom(s);
-        QCOMPARE(m_dialog->CBAutoHide->isChecked(), on);
-        QCOMPARE(m_dialog->CBTray->isChecked(), on);
-        QCOMPARE(m_dialog->CBMRU->isChecked(), on);
-        QCOMPARE(m_dialog->CBHidePwd->isChecked(), on);
-        QCOMPARE(m_dialog->CBAutoSync->isChecked(), on);
-        QCOMPARE(m_dialog->cbAutoCopy->isChecked(), on);
-        QCOMPARE(m_dialog->CBPosWin->isChecked(), on);
-        QCOMPARE(m_dialog->CBTailleWin->isChecked(), on);
-        QCOMPARE(m_dialog->CBCol->isChecked(), on);
-        QCOMPARE(m_dialog->CBPanel->isChecked(), on);
-        QCOMPARE(m_dialog->cbOneInstance->isChecked(), on);
-        QCOMPARE(m_dialog->cbIdleMain->isChecked(), on);
-        QCOMPARE(m_dialog->cbIdleClipboard->isChecked(), on);
-        QCOMPARE(m_dialog->seIdleMain->value(), s.MainMin);
-        QCOMPARE(m_dialog->seIdleclipboard->value(), s.ClipboardMin);
+        dialog()->loadFrom(s);
+        QCOMPARE(dialog()->CBAutoHide->isChecked(), on);
+        QCOMPARE(dialog()->CBTray->isChecked(), on);
+        QCOMPARE(dialog()->CBMRU->isChecked(), on);
+        QCOMPARE(dialog()->CBHidePwd->isChecked(), on);
+        QCOMPARE(dialog()->CBAutoSync->isChecked(), on);
+        QCOMPARE(dialog()->cbAutoCopy->isChecked(), on);
+        QCOMPARE(dialog()->CBPosWin->isChecked(), on);
+        QCOMPARE(dialog()->CBTailleWin->isChecked(), on);
+        QCOMPARE(dialog()->CBCol->isChecked(), on);
+        QCOMPARE(dialog()->CBPanel->isChecked(), on);
+        QCOMPARE(dialog()->cbOneInstance->isChecked(), on);
+        QCOMPARE(dialog()->cbIdleMain->isChecked(), on);
+        QCOMPARE(dialog()->cbIdleClipboard->isChecked(), on);
+        QCOMPARE(dialog()->seIdleMain->value(), s.MainMin);
+        QCOMPARE(dialog()->seIdleclipboard->value(), s.ClipboardMin);
 
         Settings back;
         back.AutoHide = back.Tray = back.Use = back.HidePass = back.AutoSync = back.AutoCopy = !on;
         back.Pos = back.Size = back.Col = back.Panel = back.OneInstance = back.IdleMain = back.Clipboard = !on;
         back.Langue = QStringLiteral("x");
-        m_dialog->saveTo(back);
+        dialog()->saveTo(back);
         QCOMPARE(back.AutoHide, on);
         QCOMPARE(back.Tray, on);
         QCOMPARE(back.Use, on);
@@ -187,8 +183,8 @@ void TestOptionsDialog::language()
     QFETCH(QString, langue);
     QFETCH(int, index);
     QFETCH(QString, stored);
-    QCOMPARE(m_dialog->CBLangue->count(), 3);
-    QCOMPARE(m_dialog->CBLangue->itemText(1), QStringLiteral("Français"));
+    QCOMPARE(dialog()->CBLangue->count(), 3);
+    QCOMPARE(dialog()->CBLangue->itemText(1), QStringLiteral("Français"));
     m_settings.Langue = langue;
     QVERIFY(run([&](TBoiteOptions& d) { QCOMPARE(d.CBLangue->currentIndex(), index); }, true));
     QCOMPARE(m_settings.Langue, stored);
@@ -199,25 +195,25 @@ void TestOptionsDialog::enablingFollowsTheBoxes()
     m_settings.AutoCheck = 0;
     m_settings.IdleMain = false;
     m_settings.Clipboard = true;
-    m_dialog->loadFrom(m_settings);
-    QVERIFY(!m_dialog->seIdleMain->isEnabled());
-    QVERIFY(m_dialog->seIdleclipboard->isEnabled());
-    m_dialog->cbUseMaj->click();
-    m_dialog->cbIdleMain->click();
-    m_dialog->cbIdleClipboard->click();
-    for (QRadioButton* rb : {m_dialog->rbDay, m_dialog->rbWeek, m_dialog->rbMounth})
+    dialog()->loadFrom(m_settings);
+    QVERIFY(!dialog()->seIdleMain->isEnabled());
+    QVERIFY(dialog()->seIdleclipboard->isEnabled());
+    dialog()->cbUseMaj->click();
+    dialog()->cbIdleMain->click();
+    dialog()->cbIdleClipboard->click();
+    for (QRadioButton* rb : {dialog()->rbDay, dialog()->rbWeek, dialog()->rbMounth})
         QVERIFY(rb->isEnabled());
-    QVERIFY(m_dialog->seIdleMain->isEnabled());
-    QVERIFY(!m_dialog->seIdleclipboard->isEnabled());
+    QVERIFY(dialog()->seIdleMain->isEnabled());
+    QVERIFY(!dialog()->seIdleclipboard->isEnabled());
     // Checking the box again keeps the month chosen for "never".
     Settings back;
-    m_dialog->saveTo(back);
+    dialog()->saveTo(back);
     QCOMPARE(back.AutoCheck, 3);
 }
 
 void TestOptionsDialog::spinFields()
 {
-    for (QSpinBox* spin : {m_dialog->seIdleMain, m_dialog->seIdleclipboard}) {
+    for (QSpinBox* spin : {dialog()->seIdleMain, dialog()->seIdleclipboard}) {
         QCOMPARE(spin->minimum(), 1);
         QCOMPARE(spin->maximum(), 9999);
     }
@@ -233,10 +229,10 @@ void TestOptionsDialog::lastCheckHint()
 {
     m_settings.LastCheck = QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7));
     const QLocale fr(QLocale::French, QLocale::France);
-    m_dialog->loadFrom(m_settings, fr);
-    QCOMPARE(m_dialog->GroupBox3->toolTip(), Msg(QStringLiteral("LastCheck")) + QStringLiteral("04/03/2026 ") +
+    dialog()->loadFrom(m_settings, fr);
+    QCOMPARE(dialog()->GroupBox3->toolTip(), Msg(QStringLiteral("LastCheck")) + QStringLiteral("04/03/2026 ") +
                                                  fr.toString(QTime(5, 6, 7), QLocale::LongFormat));
-    QVERIFY(m_dialog->GroupBox3->toolTip().contains(QLatin1String("05:06:07")));
+    QVERIFY(dialog()->GroupBox3->toolTip().contains(QLatin1String("05:06:07")));
 }
 
 void TestOptionsDialog::cancelDiscards()
@@ -273,14 +269,14 @@ void TestOptionsDialog::associationOfAnotherExecutable()
             d.CBAssocie->setChecked(true);
         },
         true));
-    QVERIFY(association::IsAssociated(QStringLiteral("pass"), m_dialog->executablePath()));
+    QVERIFY(association::IsAssociated(QStringLiteral("pass"), dialog()->executablePath()));
     QVERIFY(!association::IsAssociated(QStringLiteral("pass"), QStringLiteral("/other/tresorin")));
     QVERIFY(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).isEmpty());
 }
 
 void TestOptionsDialog::uncheckingRemovesTheAssociation()
 {
-    QVERIFY(association::RegisterAssociation(QStringLiteral("pass"), m_dialog->executablePath(),
+    QVERIFY(association::RegisterAssociation(QStringLiteral("pass"), dialog()->executablePath(),
                                              QStringLiteral("Document Tresorin"), QStringLiteral("1"))
                 .isEmpty());
     QVERIFY(run(
@@ -289,43 +285,43 @@ void TestOptionsDialog::uncheckingRemovesTheAssociation()
             d.CBAssocie->setChecked(false);
         },
         true));
-    QVERIFY(!m_tmp->exists(QStringLiteral("data/applications/tresorin-documents.desktop")));
-    QVERIFY(!m_tmp->exists(QStringLiteral("data/mime/packages/tresorin-pass_file.xml")));
+    QVERIFY(!m_fx->tmp().exists(QStringLiteral("data/applications/tresorin-documents.desktop")));
+    QVERIFY(!m_fx->tmp().exists(QStringLiteral("data/mime/packages/tresorin-pass_file.xml")));
     // OK without a change writes nothing.
     QVERIFY(run([](TBoiteOptions& d) { QVERIFY(!d.CBAssocie->isChecked()); }, true));
-    QVERIFY(!m_tmp->exists(QStringLiteral("data/applications/tresorin-documents.desktop")));
+    QVERIFY(!m_fx->tmp().exists(QStringLiteral("data/applications/tresorin-documents.desktop")));
 }
 
 void TestOptionsDialog::cancelLeavesTheAssociation()
 {
     QVERIFY(!run([](TBoiteOptions& d) { d.CBAssocie->setChecked(true); }, false));
-    QVERIFY(!m_tmp->exists(QStringLiteral("data/applications/tresorin-documents.desktop")));
-    QVERIFY(!m_tmp->exists(QStringLiteral("config/mimeapps.list")));
+    QVERIFY(!m_fx->tmp().exists(QStringLiteral("data/applications/tresorin-documents.desktop")));
+    QVERIFY(!m_fx->tmp().exists(QStringLiteral("config/mimeapps.list")));
 }
 
 void TestOptionsDialog::activationReadsTheAssociationAgain()
 {
-    m_dialog->readAssociation();
-    QVERIFY(!m_dialog->CBAssocie->isChecked());
-    m_dialog->CBAssocie->setChecked(true);
+    dialog()->readAssociation();
+    QVERIFY(!dialog()->CBAssocie->isChecked());
+    dialog()->CBAssocie->setChecked(true);
     // Meanwhile another program associated the documents with this executable.
-    QVERIFY(association::RegisterAssociation(QStringLiteral("pass"), m_dialog->executablePath(),
+    QVERIFY(association::RegisterAssociation(QStringLiteral("pass"), dialog()->executablePath(),
                                              QStringLiteral("Document Tresorin"), QStringLiteral("1"))
                 .isEmpty());
     QEvent activate(QEvent::WindowActivate);
-    QApplication::sendEvent(m_dialog.get(), &activate);
-    QVERIFY(m_dialog->assocInitial());
-    QVERIFY(m_dialog->CBAssocie->isChecked());
+    QApplication::sendEvent(dialog(), &activate);
+    QVERIFY(dialog()->assocInitial());
+    QVERIFY(dialog()->CBAssocie->isChecked());
     // And removed it again: the box follows.
     QVERIFY(association::UnregisterAssociation(QStringLiteral("pass")));
-    QApplication::sendEvent(m_dialog.get(), &activate);
-    QVERIFY(!m_dialog->assocInitial());
-    QVERIFY(!m_dialog->CBAssocie->isChecked());
+    QApplication::sendEvent(dialog(), &activate);
+    QVERIFY(!dialog()->assocInitial());
+    QVERIFY(!dialog()->CBAssocie->isChecked());
 }
 
 void TestOptionsDialog::failedWritesAreShown()
 {
-    QVERIFY(m_tmp->writeFile(QStringLiteral("data/applications"), "not a folder"));
+    QVERIFY(m_fx->tmp().writeFile(QStringLiteral("data/applications"), "not a folder"));
     m_settings.Tray = false;
     QVERIFY(run(
         [](TBoiteOptions& d) {

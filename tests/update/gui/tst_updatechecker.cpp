@@ -7,6 +7,7 @@
 #include "platform/gui/ModalSeam.h"
 #include "settings/Settings.h"
 #include "support/HttpServer.h"
+#include "support/ProcessRunner.h"
 #include "ProductInfo.h"
 #include "update/TMajWeb.h"
 #include "update/gui/UpdateChecker.h"
@@ -243,9 +244,9 @@ void TestUpdateChecker::shippedServerLayout()
     const quint16 port = probe.serverPort();
     probe.close();
     QProcess server;
-    server.start(QStringLiteral("/usr/bin/python3"),
-                 {"-m", "http.server", QString::number(port), "--bind", "127.0.0.1", "--directory", folder});
-    QVERIFY(server.waitForStarted(10000));
+    QVERIFY(
+        testsupport::ProcessRunner(QStringLiteral("/usr/bin/python3"))
+            .start(server, {"-m", "http.server", QString::number(port), "--bind", "127.0.0.1", "--directory", folder}));
     const auto stop = qScopeGuard([&server] {
         server.kill();
         server.waitForFinished(5000);
