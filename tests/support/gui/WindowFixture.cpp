@@ -49,8 +49,7 @@ struct WindowFixture::Knobs
     }
 };
 
-WindowFixture::WindowFixture(int folders)
-    : m_savedCwd(QDir::currentPath()), m_knobs(std::make_unique<Knobs>())
+WindowFixture::WindowFixture(int folders) : m_savedCwd(QDir::currentPath()), m_knobs(std::make_unique<Knobs>())
 {
     setEnv("TRESORIN_INI", iniPath().toLocal8Bit());
     setEnv("XDG_DATA_HOME", m_tmp.makeFolder(QStringLiteral("data")).toLocal8Bit());
