@@ -7,8 +7,8 @@
 //   search_all     the same for a text every entry holds (one result row per entry)
 // Each figure is the median of 5 runs, printed as "name milliseconds" lines.
 #include "BenchDocument.h"
-#include "app/gui/views/DocumentView.h"
 #include "app/gui/commands/SearchCommand.h"
+#include "app/gui/views/DocumentView.h"
 #include "app/gui/window/TfrmTresorin.h"
 #include "document/gui/DocumentPipeline.h"
 #include "platform/gui/ModalSeam.h"

@@ -2,8 +2,8 @@
 // the entry syntax is read without fault (the port is brought into range by the transfer), the field clean-ups are
 // stable, and a credential enciphered under a key deciphers to what was stored.
 #include "FuzzInput.h"
-#include "platform/Win1252.h"
 #include "ftp/FtpParameters.h"
+#include "platform/Win1252.h"
 
 using fuzzinput::require;
 

@@ -2,8 +2,8 @@
 // key found reads back its first value, and the "~" fields of each value put together again give
 // the value.
 #include "FuzzInput.h"
-#include "platform/Win1252.h"
 #include "lang/LangTable.h"
+#include "platform/Win1252.h"
 
 #include <QStringList>
 

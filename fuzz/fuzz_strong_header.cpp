@@ -46,7 +46,8 @@ void check(const QByteArray& file)
 
     g_derivations = 0;
     QByteArray data = file;
-    const bool cheap = error == strong::HeaderError::None && h.parameters == strong::KdfParameters{1, strong::MinMemoryKiB};
+    const bool cheap =
+        error == strong::HeaderError::None && h.parameters == strong::KdfParameters{1, strong::MinMemoryKiB};
     if (error != strong::HeaderError::None || cheap) {
         const strong::OpenResult r = strong::open(data, "fuzz");
         if (error != strong::HeaderError::None && (r.status != strong::OpenStatus::Damaged || g_derivations != 0))

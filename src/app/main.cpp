@@ -90,16 +90,15 @@ int main(int argc, char* argv[])
     if (!checked.refused.isEmpty()) {
         auto* wait = new QTimer(main.get());
         wait->setInterval(100);
-        QObject::connect(wait, &QTimer::timeout, main.get(),
-                         [wait, &main, refused = checked.refused, ticks = 0]() mutable {
-                             if (main->firstActivation() && ++ticks < 50)
-                                 return;
-                             wait->stop();
-                             wait->deleteLater();
-                             for (const QString& name : refused)
-                                 ShowMsg(FillPlaceholders(Msg(QStringLiteral("NomInvalide")), {name}),
-                                         MsgKind::Error, MsgOK);
-                         });
+        QObject::connect(
+            wait, &QTimer::timeout, main.get(), [wait, &main, refused = checked.refused, ticks = 0]() mutable {
+                if (main->firstActivation() && ++ticks < 50)
+                    return;
+                wait->stop();
+                wait->deleteLater();
+                for (const QString& name : refused)
+                    ShowMsg(FillPlaceholders(Msg(QStringLiteral("NomInvalide")), {name}), MsgKind::Error, MsgOK);
+            });
         wait->start();
     }
     // Where the window system does not activate a new window, the start-up work is done anyway.

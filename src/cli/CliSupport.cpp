@@ -1,8 +1,8 @@
 #include "cli/CliSupport.h"
 
 #include "crypto/SecureBytes.h"
-#include "platform/Win1252.h"
 #include "lang/LangTable.h"
+#include "platform/Win1252.h"
 
 #include <QFileInfo>
 #include <QScopeGuard>

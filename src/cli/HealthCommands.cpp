@@ -116,8 +116,9 @@ int runAnalyze(const QStringList& args)
         return cli::fail(command, breachPath + QStringLiteral(": cannot be read as a list of breached passwords") +
                                       (error.isEmpty() ? QString() : QStringLiteral(" (") + error + QLatin1Char(')')));
     for (const health::Finding& f : *findings)
-        cli::printOut(QStringList{health::KindName(f.kind), oneLine(f.path), oneLine(f.entry->Name), oneLine(f.detail)}
-                          .join(QLatin1Char('\t')));
+        cli::printOut(
+            QStringList{health::KindName(f.kind), oneLine(f.path), oneLine(f.entry->Name), oneLine(f.detail)}.join(
+                QLatin1Char('\t')));
     return findings->empty() ? ExitOk : ExitFailure;
 }
 
@@ -145,8 +146,9 @@ int runTotp(const QStringList& args)
     }
     if (withCode.size() != 1) {
         if (withCode.isEmpty())
-            return cli::fail(command, QStringLiteral("no entry holding \"%1\" has a one-time code")
-                                          .arg(oneLine(parsed.positional[1])));
+            return cli::fail(
+                command,
+                QStringLiteral("no entry holding \"%1\" has a one-time code").arg(oneLine(parsed.positional[1])));
         cli::printErr(QStringLiteral("tresorin-cli totp: %1 entries hold \"%2\" and have a one-time code:")
                           .arg(withCode.size())
                           .arg(oneLine(parsed.positional[1])));

@@ -206,12 +206,12 @@ int runSync(const QStringList& args)
     Transfer remote;
     if (!sync.transfer([](const TFileFTP::Parameters& q) { return TFileFTP::CreateForDialog(q, true); }, remote))
         return cli::fail(command, sync.error());
-    docfile::OpenedDocument opened = docfile::openBytes(remote.data, QFileInfo(p.RemotePath).fileName(),
-                                                        doc.MetaPassword, printer.sink());
+    docfile::OpenedDocument opened =
+        docfile::openBytes(remote.data, QFileInfo(p.RemotePath).fileName(), doc.MetaPassword, printer.sink());
     remote.data.clear();
     if (!opened.ok())
-        return cli::fail(command, QStringLiteral("the copy on the server does not open with the meta password of %1")
-                                      .arg(path));
+        return cli::fail(command,
+                         QStringLiteral("the copy on the server does not open with the meta password of %1").arg(path));
     const SyncStamp remoteStamp = SyncStamp::of(opened.header);
     const SyncChoice choice = CompareSaveDates(doc.LocalDoc.SaveDate, opened.header.SaveDate);
     if (choice == SyncChoice::KeepLocal) {

@@ -47,8 +47,7 @@ const Command kCommands[] = {
     {"analyze", runAnalyze,
      "analyze [--hibp FILE] [--weak-below SCORE] [--older-than DAYS] DOCUMENT\n"
      "                          print the weak, reused, old, empty and breached passwords"},
-    {"totp", runTotp,
-     "totp DOCUMENT TEXT      print the one-time code of the entry of DOCUMENT holding TEXT"},
+    {"totp", runTotp, "totp DOCUMENT TEXT      print the one-time code of the entry of DOCUMENT holding TEXT"},
     {"generate", runGenerate,
      "generate [--length N] [--upper] [--lower] [--digits] [--accented] [--special]\n"
      "           [--custom CHARS] [--first-letter] [--count K]\n"

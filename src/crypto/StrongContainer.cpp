@@ -92,8 +92,8 @@ KdfParameters calibrate()
     uchar out[KeyLength];
     QElapsedTimer timer;
     timer.start();
-    const bool ran = crypto_pwhash(out, sizeof out, "calibration", 11, salt, probe.passes, size_t(probe.memoryKiB) * 1024,
-                                   crypto_pwhash_ALG_ARGON2ID13) == 0;
+    const bool ran = crypto_pwhash(out, sizeof out, "calibration", 11, salt, probe.passes,
+                                   size_t(probe.memoryKiB) * 1024, crypto_pwhash_ALG_ARGON2ID13) == 0;
     const double ms = std::max(1.0, double(timer.nsecsElapsed()) / 1e6);
     sodium_memzero(out, sizeof out);
     if (!ran)
@@ -102,7 +102,8 @@ KdfParameters calibrate()
     const quint32 memory = perKiBPass * largeMemory * 3 <= budgetMs ? largeMemory : probeMemory;
     const quint64 costCap = MaxCostKiBPasses / memory;
     const double wanted = std::round(budgetMs / (perKiBPass * memory));
-    const quint32 passes = quint32(std::clamp<double>(wanted, MinPasses, double(std::min<quint64>(MaxPasses, costCap))));
+    const quint32 passes =
+        quint32(std::clamp<double>(wanted, MinPasses, double(std::min<quint64>(MaxPasses, costCap))));
     return KdfParameters{passes, memory};
 }
 
@@ -265,10 +266,9 @@ QByteArray seal(QByteArray stream, const SealingKey& key, const uchar* nonce)
     writeHeaderStart(h, p);
     key.passwordCheck(p, p + kCheckAt);
     headerChecksum(p, p + kChecksumAt);
-    crypto_aead_xchacha20poly1305_ietf_encrypt_detached(p + HeaderLength, p + HeaderLength + n, nullptr,
-                                                        reinterpret_cast<const uchar*>(stream.constData()),
-                                                        static_cast<unsigned long long>(n), p, HeaderLength, nullptr,
-                                                        h.nonce, key.cipherKey());
+    crypto_aead_xchacha20poly1305_ietf_encrypt_detached(
+        p + HeaderLength, p + HeaderLength + n, nullptr, reinterpret_cast<const uchar*>(stream.constData()),
+        static_cast<unsigned long long>(n), p, HeaderLength, nullptr, h.nonce, key.cipherKey());
     secureWipe(stream);
     return out;
 }
@@ -296,7 +296,8 @@ OpenResult open(QByteArray& data, const QByteArray& password)
     const qsizetype n = data.size() - HeaderLength - TagLength;
     uchar* text = p + HeaderLength;
     if (crypto_aead_xchacha20poly1305_ietf_decrypt_detached(text, nullptr, text, static_cast<unsigned long long>(n),
-                                                            text + n, p, HeaderLength, h.nonce, key->cipherKey()) != 0) {
+                                                            text + n, p, HeaderLength, h.nonce,
+                                                            key->cipherKey()) != 0) {
         result.status = OpenStatus::Damaged;
         return result;
     }

@@ -97,11 +97,11 @@ struct Header
 enum class HeaderError
 {
     None,
-    Truncated,  // shorter than a header and a tag
-    Magic,      // not a strong container at all
-    Checksum,   // the header's bytes changed
-    Version,    // a container version, key derivation or cipher this program does not know
-    Parameters  // memory or passes outside the accepted ranges
+    Truncated, // shorter than a header and a tag
+    Magic,     // not a strong container at all
+    Checksum,  // the header's bytes changed
+    Version,   // a container version, key derivation or cipher this program does not know
+    Parameters // memory or passes outside the accepted ranges
 };
 
 // Reads and checks the header at the start of a stored document of `size` bytes (the whole
@@ -162,8 +162,8 @@ struct OpenResult
 {
     OpenStatus status = OpenStatus::Damaged;
     HeaderError headerError = HeaderError::None;
-    KdfParameters parameters;         // as the header gives them, once it was read
-    std::unique_ptr<SealingKey> key;  // Ok: the key that opened it, for the next saves
+    KdfParameters parameters;        // as the header gives them, once it was read
+    std::unique_ptr<SealingKey> key; // Ok: the key that opened it, for the next saves
 };
 
 // Opens a strong container held in `data` (the whole stored document), in place: on Ok, `data`

@@ -2,8 +2,8 @@
 
 #include "crypto/Cipher.h"
 #include "crypto/StrongContainer.h"
-#include "platform/Win1252.h"
 #include "platform/SafeFileWrite.h"
+#include "platform/Win1252.h"
 
 #include <QFile>
 #include <QFileInfo>

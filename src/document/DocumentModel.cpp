@@ -22,7 +22,9 @@ int TGroupe::indexInParent(const std::vector<std::unique_ptr<TGroupe>>& topLevel
     return -1;
 }
 
-DocumentTicket::DocumentTicket(const DocumentState& doc) : m_doc(&doc), m_generation(doc.generation()) {}
+DocumentTicket::DocumentTicket(const DocumentState& doc) : m_doc(&doc), m_generation(doc.generation())
+{
+}
 
 bool DocumentTicket::stillOpen() const
 {

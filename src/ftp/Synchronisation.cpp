@@ -83,8 +83,8 @@ QList<PropertyRow> FileProperties(const TDoc& local, const TDoc* remote)
         c.values[11] = QString::number(d.FormatVersion);
         return c;
     };
-    static const char* const keys[12] = {"Version", "SauveDate", "SyncOn", "DServer",    "DPort",   "DPasv",
-                                         "DUser",   "DPass",     "DFich",  "DTransport", "DTrust",  "Format"};
+    static const char* const keys[12] = {"Version", "SauveDate", "SyncOn", "DServer",    "DPort",  "DPasv",
+                                         "DUser",   "DPass",     "DFich",  "DTransport", "DTrust", "Format"};
     const QString defaults[12] = {unknown,   unknown,   QString(), QString(), QString(), no,
                                   QString(), QString(), QString(), QString(), QString(), unknown};
     const Column l = column(local);

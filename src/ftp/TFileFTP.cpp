@@ -670,8 +670,7 @@ void TFileFTP::execute()
     if (code != CURLE_OK) {
         // Failed before a byte went (the file refused, or its data connection): the remote file could
         // not be created, as a download that cannot start; later, the upload broke off.
-        m_errorText =
-            s.uploadPos == 0 ? withReply(message("FileAccess", {p.RemotePath}), s) : message("FTPULError");
+        m_errorText = s.uploadPos == 0 ? withReply(message("FileAccess", {p.RemotePath}), s) : message("FTPULError");
         return;
     }
     CurlList rename;
@@ -881,9 +880,7 @@ void TFileFTP::executeOther(const ServerAddress& address)
     // servers that follow POSIX); SFTP 3 servers such as OpenSSH's refuse to rename over an
     // existing file, and there the old copy steps aside first and is removed once the new one
     // holds the name (put back if that fails).
-    const auto quotedPath = [&](const QString& path) {
-        return quotedSftpPath(path.toUtf8());
-    };
+    const auto quotedPath = [&](const QString& path) { return quotedSftpPath(path.toUtf8()); };
     const auto runQuote = [&](const QList<QByteArray>& commands) {
         CurlList list;
         for (const QByteArray& command : commands)

@@ -132,7 +132,7 @@ bool IsLoopbackHost(const QString& host)
 QString HostPortKey(const ServerAddress& address)
 {
     const QString host = address.host.contains(QLatin1Char(':')) ? QLatin1Char('[') + address.host + QLatin1Char(']')
-                                                                   : address.host.toLower();
+                                                                 : address.host.toLower();
     return host + QLatin1Char(':') + QString::number(address.port);
 }
 

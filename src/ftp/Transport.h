@@ -23,7 +23,7 @@ enum class Transport
 struct ServerAddress
 {
     Transport transport = Transport::Ftp;
-    QString host;   // without brackets for an IPv6 address
+    QString host; // without brackets for an IPv6 address
     quint16 port = 21;
     QString folder; // without leading or trailing "/"; empty when none
     bool valid = true;

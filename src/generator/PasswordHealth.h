@@ -46,7 +46,6 @@ struct Finding
 // The findings, entry by entry in document order, each entry's in the order of Kind. An entry with
 // an empty password gets that finding alone. Nothing when reading the breach list failed (its
 // error then goes in *error).
-std::optional<std::vector<Finding>> Analyze(const DocumentState& doc, const Options& options,
-                                            QString* error = nullptr);
+std::optional<std::vector<Finding>> Analyze(const DocumentState& doc, const Options& options, QString* error = nullptr);
 
 } // namespace health

@@ -1,7 +1,7 @@
 #include "settings/IniFile.h"
 
-#include "platform/Win1252.h"
 #include "platform/SafeFileWrite.h"
+#include "platform/Win1252.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "update/ProgramVersion.h"
 
-#include "platform/Win1252.h"
 #include "ProductInfo.h"
+#include "platform/Win1252.h"
 
 #include <QFileInfo>
 

@@ -3,11 +3,11 @@
 // the read-only lock, and the characters a document cannot hold. Questions go through the modal
 // seam; beeps are collected by the sound sink.
 
+#include "app/gui/commands/GroupEntryCommands.h"
 #include "app/gui/views/CellEditing.h"
 #include "app/gui/views/DocumentView.h"
 #include "app/gui/views/EntryListModel.h"
 #include "app/gui/views/EntryListView.h"
-#include "app/gui/commands/GroupEntryCommands.h"
 #include "app/gui/views/GroupTreeModel.h"
 #include "app/gui/views/GroupTreeView.h"
 #include "app/gui/window/TfrmTresorin.h"
@@ -344,8 +344,9 @@ void TestEditing::lastCellEditorStaysInsideTheList()
     openCell(0, 3);
     QCOMPARE(editor()->column, 3);
     EntryListView* list = view()->liste();
-    QVERIFY2(editor()->geometry().right() <= list->viewport()->width() - 1,
-             qPrintable(QStringLiteral("%1 > %2").arg(editor()->geometry().right()).arg(list->viewport()->width() - 1)));
+    QVERIFY2(
+        editor()->geometry().right() <= list->viewport()->width() - 1,
+        qPrintable(QStringLiteral("%1 > %2").arg(editor()->geometry().right()).arg(list->viewport()->width() - 1)));
     QVERIFY(editor()->geometry().left() >= list->header()->sectionViewportPosition(3));
     // Also after a column border is dragged.
     view()->setColumnWidth(1, view()->columnWidth(1) + 30);
@@ -822,9 +823,9 @@ void TestEditing::groupMoved()
 void TestEditing::readOnlyLock()
 {
     makeWindow();
-    const QStringList refused{"ActionChangeMeta", "ActionNewEntree", "actNewGenerateur", "ActionRenEntree",
-                              "ActionDelEntree",  "ActionCouper",    "ActionColler",     "ActionNewGrp",
-                              "ActionRenGrp",     "ActionDelGrp",    "ActionSauver",     "ActionSauverSous",
+    const QStringList refused{"ActionChangeMeta", "ActionNewEntree",  "actNewGenerateur", "ActionRenEntree",
+                              "ActionDelEntree",  "ActionCouper",     "ActionColler",     "ActionNewGrp",
+                              "ActionRenGrp",     "ActionDelGrp",     "ActionSauver",     "ActionSauverSous",
                               "ActionSauverFTP",  "ActionSynchroFTP", "ActionFusionner"};
     win()->SetReadOnlyLock(true);
     for (const QString& name : refused)

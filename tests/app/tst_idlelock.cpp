@@ -20,10 +20,10 @@
 #include <QAction>
 #include <QClipboard>
 #include <QDialog>
-#include <QMessageBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolBar>
@@ -227,9 +227,8 @@ void TestIdleLock::lock()
     // Each typed text is a copy of its own, as the dialog's would be once it is gone: a text still
     // shared with the test's table would only be released, not wiped.
     for (const QVariant& a : answers)
-        ModalSeam::pushAnswer(a.typeId() == QMetaType::QString
-                                  ? QVariant(QString(a.toString().constData(), a.toString().size()))
-                                  : a);
+        ModalSeam::pushAnswer(
+            a.typeId() == QMetaType::QString ? QVariant(QString(a.toString().constData(), a.toString().size())) : a);
     int hiddenAtPrompts = 0;
     ModalSeam::setObserver([&](const ModalSeam::Shown& q) {
         if (q.dialog == QLatin1String("MetaPass") && !win()->view()->isVisible())
@@ -381,8 +380,8 @@ void TestIdleLock::deleteAnsweredAfterTheLockClosedTheDocument()
         win()->view()->flushGroupChange();
         win()->view()->selectRow(0);
     });
-    ModalSeam::pushAnswer(QVariant());       // Cancel at the lock's prompt
-    ModalSeam::pushAnswer(int(MsgYes));      // Yes to the delete question
+    ModalSeam::pushAnswer(QVariant());  // Cancel at the lock's prompt
+    ModalSeam::pushAnswer(int(MsgYes)); // Yes to the delete question
     QAction* command = win()->action(group ? QStringLiteral("ActionDelGrp") : QStringLiteral("ActionDelEntree"));
     QVERIFY(command->isEnabled());
     command->trigger();

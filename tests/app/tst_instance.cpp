@@ -8,9 +8,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QLocalSocket>
 #include <QtEndian>
 #include <QtTest>
 

@@ -1,18 +1,18 @@
 // The clipboard commands and the search filter of the main window, driven through their actions
 // with the modal seam answering; the clearing delay runs on a clock the test moves.
 
-#include "app/gui/views/CellEditing.h"
 #include "app/gui/commands/ClipboardCommands.h"
+#include "app/gui/commands/SearchCommand.h"
+#include "app/gui/views/CellEditing.h"
 #include "app/gui/views/DocumentView.h"
 #include "app/gui/views/EntryListModel.h"
 #include "app/gui/views/EntryListView.h"
 #include "app/gui/views/GroupTreeView.h"
 #include "app/gui/views/NotesEdit.h"
-#include "app/gui/commands/SearchCommand.h"
 #include "app/gui/window/TfrmTresorin.h"
+#include "crypto/SecureBytes.h"
 #include "document/EntryClipRecord.h"
 #include "lang/gui/ShowMsg.h"
-#include "crypto/SecureBytes.h"
 #include "platform/ClipboardWatch.h"
 #include "platform/gui/ModalSeam.h"
 #include "settings/IniFile.h"

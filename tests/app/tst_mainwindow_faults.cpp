@@ -2,18 +2,18 @@
 // a save that cannot be written, the generator command, the message boxes of an open, the status
 // bar's dates and hints, the width of the web column, and the right button in the list.
 
-#include "app/gui/views/DocumentView.h"
 #include "app/core/EntryHint.h"
+#include "app/gui/views/DocumentView.h"
 #include "app/gui/views/EntryListModel.h"
 #include "app/gui/views/EntryListView.h"
 #include "app/gui/views/GroupTreeView.h"
 #include "app/gui/window/TfrmTresorin.h"
 #include "crypto/Cipher.h"
 #include "document/DocumentStream.h"
-#include "platform/Win1252.h"
 #include "document/gui/TBoiteMetaPass.h"
 #include "generator/gui/TfrmGenerateur.h"
 #include "lang/gui/ShowMsg.h"
+#include "platform/Win1252.h"
 #include "platform/gui/ModalSeam.h"
 #include "support/DocumentFixture.h"
 #include "support/FullDisk.h"

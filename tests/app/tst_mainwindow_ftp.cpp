@@ -3,13 +3,12 @@
 // upload after a local save, Stop, and a download that ends after another document was opened.
 // Every question is answered through the modal seam.
 
-#include "app/gui/views/DocumentView.h"
 #include "app/gui/commands/FtpSync.h"
+#include "app/gui/views/DocumentView.h"
 #include "app/gui/window/IdleLock.h"
 #include "app/gui/window/TfrmTresorin.h"
 #include "crypto/Cipher.h"
 #include "document/DocumentStream.h"
-#include "platform/Win1252.h"
 #include "document/gui/DocumentPipeline.h"
 #include "document/gui/TBoiteMetaPass.h"
 #include "ftp/FtpParameters.h"
@@ -18,6 +17,7 @@
 #include "ftp/gui/TBoiteInfo.h"
 #include "lang/LangTable.h"
 #include "lang/gui/ShowMsg.h"
+#include "platform/Win1252.h"
 #include "platform/gui/ModalSeam.h"
 #include "settings/IniFile.h"
 #include "support/FtpServer.h"
@@ -446,7 +446,7 @@ void TestMainWindowFtp::idleLockClosesTheDocumentUnderTheSyncQuestion()
             w->idleLock()->timerIdleMainTimer();
         }
     });
-    ModalSeam::pushAnswer(QVariant());                   // Cancel at the lock's prompt
+    ModalSeam::pushAnswer(QVariant());                 // Cancel at the lock's prompt
     ModalSeam::pushAnswer(int(PropertiesAnswer::Yes)); // then Yes to the question
     QVERIFY(waitForSync());
 
@@ -484,7 +484,7 @@ void TestMainWindowFtp::idleLockClosesTheDocumentUnderTheSaveOnFtpDialog()
             w->idleLock()->timerIdleMainTimer();
         }
     });
-    ModalSeam::pushAnswer(QVariant());            // Cancel at the lock's prompt: the document closes
+    ModalSeam::pushAnswer(QVariant());           // Cancel at the lock's prompt: the document closes
     ModalSeam::pushAnswer(QStringLiteral("OK")); // then OK in the dialog still open
     w->action(QStringLiteral("ActionSauverFTP"))->trigger();
 

@@ -6,7 +6,6 @@
 #include "app/gui/views/EntryListView.h"
 #include "app/gui/views/GroupTreeView.h"
 #include "app/gui/window/TfrmTresorin.h"
-#include "platform/Win1252.h"
 #include "document/gui/TBoiteMetaPass.h"
 #include "ftp/gui/TBoiteFTP.h"
 #include "ftp/gui/TBoiteInfo.h"
@@ -14,6 +13,7 @@
 #include "lang/LangTable.h"
 #include "lang/gui/ShowMsg.h"
 #include "lang/gui/WindowTranslation.h"
+#include "platform/Win1252.h"
 #include "platform/gui/ModalSeam.h"
 #include "settings/IniFile.h"
 #include "settings/gui/TBoiteOptions.h"
@@ -21,10 +21,15 @@
 #include "support/gui/WindowFixture.h"
 #include "update/gui/TBoiteAPropos.h"
 
+#include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -35,12 +40,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
-#include <QAbstractSpinBox>
-#include <QAccessible>
-#include <QLineEdit>
-#include <QDialogButtonBox>
-#include <QLibraryInfo>
-#include <QPushButton>
 #include <QtTest>
 
 using testsupport::WindowFixture;
@@ -114,22 +113,25 @@ void TestMainWindowLanguage::menusInOrder()
     }
     QCOMPARE(titles, (QStringList{"&Fichier", "&Edition", "&Groupe", "E&lement", "&Outils", "&?"}));
     // The separator before the recent files stands only while slot 1 holds a path.
-    QCOMPARE(menuLayout(menus[0]),
-             (QStringList{"ActionNouveau", "-", "ActionOuvrir", "ActionOuvrirFTP", "-", "ActionFusionner",
-                          "ActionImporter", "ActionExporter", "-", "ActionSauver", "ActionSauverSous", "ActionSauverFTP", "-", "ActionMRU1", "ActionMRU2",
-                          "ActionMRU3", "ActionMRU4", "-", "ActionQuitter"}));
+    QCOMPARE(
+        menuLayout(menus[0]),
+        (QStringList{"ActionNouveau", "-", "ActionOuvrir", "ActionOuvrirFTP", "-", "ActionFusionner", "ActionImporter",
+                     "ActionExporter", "-", "ActionSauver", "ActionSauverSous", "ActionSauverFTP", "-", "ActionMRU1",
+                     "ActionMRU2", "ActionMRU3", "ActionMRU4", "-", "ActionQuitter"}));
     QCOMPARE(menuLayout(menus[1]), (QStringList{"ActionChangeMeta", "-", "ActionChercher"}));
     QCOMPARE(menuLayout(menus[2]), (QStringList{"ActionNewGrp", "ActionRenGrp", "ActionDelGrp"}));
-    QCOMPARE(menuLayout(menus[3]),
-             (QStringList{"ActionNewEntree", "actNewGenerateur", "ActionRenEntree", "ActionDelEntree", "-",
-                          "ActionCouper", "ActionCopier", "ActionCopierCode", "ActionColler", "-", "ActionSetFTP", "-", "ActionOpenURL"}));
-    QCOMPARE(menuLayout(menus[4]), (QStringList{"ActionHidePwd", "actGenerateur", "ActionSante", "-", "ActionSynchroFTP",
-                                                "ActionInfoFich", "-", "ActionOption"}));
+    QCOMPARE(
+        menuLayout(menus[3]),
+        (QStringList{"ActionNewEntree", "actNewGenerateur", "ActionRenEntree", "ActionDelEntree", "-", "ActionCouper",
+                     "ActionCopier", "ActionCopierCode", "ActionColler", "-", "ActionSetFTP", "-", "ActionOpenURL"}));
+    QCOMPARE(menuLayout(menus[4]), (QStringList{"ActionHidePwd", "actGenerateur", "ActionSante", "-",
+                                                "ActionSynchroFTP", "ActionInfoFich", "-", "ActionOption"}));
     QCOMPARE(menuLayout(menus[5]), (QStringList{"ActionMajWeb", "actionSupport", "-", "ActionAbout"}));
     QCOMPARE(menuLayout(w->treePopup()), (QStringList{"ActionNewGrp", "ActionRenGrp", "ActionDelGrp"}));
-    QCOMPARE(menuLayout(w->listPopup()),
-             (QStringList{"ActionNewEntree", "actNewGenerateur", "ActionRenEntree", "ActionDelEntree", "-",
-                          "ActionCouper", "ActionCopier", "ActionCopierCode", "ActionColler", "-", "ActionSetFTP", "-", "ActionOpenURL"}));
+    QCOMPARE(
+        menuLayout(w->listPopup()),
+        (QStringList{"ActionNewEntree", "actNewGenerateur", "ActionRenEntree", "ActionDelEntree", "-", "ActionCouper",
+                     "ActionCopier", "ActionCopierCode", "ActionColler", "-", "ActionSetFTP", "-", "ActionOpenURL"}));
 
     // Every command carries its category; menu items are the commands themselves.
     for (QAction* a : w->commands().all())
@@ -391,9 +393,8 @@ void TestMainWindowLanguage::everyControlHasAnAccessibleName()
     QAccessibleInterface* tree = QAccessible::queryAccessibleInterface(w->view()->arbo());
     const QString english = tree->text(QAccessible::Name);
     QVERIFY(!english.isEmpty());
-    QCOMPARE(tree->text(QAccessible::Description), w->view()->arbo()->statusTip().isEmpty()
-                                                       ? w->view()->arbo()->toolTip()
-                                                       : w->view()->arbo()->statusTip());
+    QCOMPARE(tree->text(QAccessible::Description),
+             w->view()->arbo()->statusTip().isEmpty() ? w->view()->arbo()->toolTip() : w->view()->arbo()->statusTip());
     QAccessibleInterface* pass = QAccessible::queryAccessibleInterface(m_fx->dialog<TBoiteMetaPass>()->EditConfirm);
     QCOMPARE(pass->text(QAccessible::Name), QStringLiteral("Re-enter password :"));
     w->settings().Langue = QStringLiteral("FR");

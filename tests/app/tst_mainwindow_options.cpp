@@ -3,6 +3,7 @@
 // the support page, the gesture of the about box releases the read-only lock, Check for update
 // asks the server of the test, and the activation starts a due check without waiting for it.
 
+#include "ProductInfo.h"
 #include "app/gui/views/DocumentView.h"
 #include "app/gui/window/TfrmTresorin.h"
 #include "lang/gui/ShowMsg.h"
@@ -11,7 +12,6 @@
 #include "support/HttpServer.h"
 #include "support/TempFolder.h"
 #include "support/gui/WindowFixture.h"
-#include "ProductInfo.h"
 #include "update/TMajWeb.h"
 #include "update/gui/TBoiteAPropos.h"
 #include "update/gui/UpdateChecker.h"

@@ -6,11 +6,11 @@
 #include "crypto/Cipher.h"
 #include "crypto/StrongContainer.h"
 #include "document/DocumentFile.h"
-#include "platform/Win1252.h"
 #include "document/gui/DocumentPipeline.h"
 #include "document/gui/TBoiteMetaPass.h"
 #include "lang/LangTable.h"
 #include "lang/gui/WindowTranslation.h"
+#include "platform/Win1252.h"
 #include "platform/gui/ModalSeam.h"
 #include "support/DocumentFixture.h"
 #include "support/TempFolder.h"
@@ -298,8 +298,8 @@ void TestStrongWindow::damagedStrongDocumentIsSaidSo()
 
     ModalSeam::clearShown();
     m_fx->openThroughCommand(path, QStringLiteral("secret"));
-    QCOMPARE(shownMessages(),
-             QStringList{QDir::toNativeSeparators(path) + QStringLiteral("\r\n\r\nThe document has been altered or damaged.")});
+    QCOMPARE(shownMessages(), QStringList{QDir::toNativeSeparators(path) +
+                                          QStringLiteral("\r\n\r\nThe document has been altered or damaged.")});
     // The open document is left as it was.
     QCOMPARE(w->windowTitle(), QStringLiteral("Tresorin - mine.pass"));
     QCOMPARE(w->doc().CurrentPath, mine);
@@ -330,8 +330,8 @@ void TestStrongWindow::mergeOfADamagedStrongDocument()
     ModalSeam::pushAnswer(path);
     ModalSeam::pushAnswer(QStringLiteral("secret"));
     w->action(QStringLiteral("ActionFusionner"))->trigger();
-    QCOMPARE(shownMessages(),
-             QStringList{QDir::toNativeSeparators(path) + QStringLiteral("\r\n\r\nThe document has been altered or damaged.")});
+    QCOMPARE(shownMessages(), QStringList{QDir::toNativeSeparators(path) +
+                                          QStringLiteral("\r\n\r\nThe document has been altered or damaged.")});
     QCOMPARE(w->doc().entryCount(), 2);
 }
 

@@ -1,14 +1,14 @@
 // The document view as the main window uses it: tree and list kept in step, sorting by column
 // clicks, row painting, the notes panel, hints and the enabling of the commands.
 
-#include "app/gui/window/CommandEnabler.h"
-#include "app/gui/window/Commands.h"
-#include "app/gui/views/DocumentView.h"
 #include "app/core/EntryHint.h"
+#include "app/gui/views/DocumentView.h"
 #include "app/gui/views/EntryListModel.h"
 #include "app/gui/views/EntryListView.h"
 #include "app/gui/views/GroupTreeModel.h"
 #include "app/gui/views/GroupTreeView.h"
+#include "app/gui/window/CommandEnabler.h"
+#include "app/gui/window/Commands.h"
 #include "app/gui/window/Icons.h"
 #include "document/DocumentModel.h"
 #include "lang/LangTable.h"
@@ -142,8 +142,8 @@ void TestViewsWidget::init()
     m_commandOwner = std::make_unique<QWidget>();
     m_commands = std::make_unique<Commands>(m_commandOwner.get());
     for (CommandId id : {CommandId::NewEntree, CommandId::NewGenerateur, CommandId::RenEntree, CommandId::DelEntree,
-                         CommandId::Couper, CommandId::Copier, CommandId::Coller, CommandId::SetFTP,
-                         CommandId::OpenURL, CommandId::RenGrp, CommandId::DelGrp})
+                         CommandId::Couper, CommandId::Copier, CommandId::Coller, CommandId::SetFTP, CommandId::OpenURL,
+                         CommandId::RenGrp, CommandId::DelGrp})
         command(id)->setEnabled(false);
     command(CommandId::HidePwd)->setChecked(true);
     command(CommandId::HidePwd)->setEnabled(true);

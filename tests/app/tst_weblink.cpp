@@ -3,15 +3,15 @@
 // site command, the hand pointer over the drawn address and the single click that a double
 // click cancels. Nothing is opened: the modal seam records what the shell would be asked.
 
+#include "app/core/WebLink.h"
+#include "app/gui/commands/WebLinks.h"
 #include "app/gui/views/CellEditing.h"
 #include "app/gui/views/DocumentView.h"
 #include "app/gui/views/EntryListModel.h"
 #include "app/gui/views/EntryListView.h"
 #include "app/gui/window/TfrmTresorin.h"
-#include "app/core/WebLink.h"
-#include "app/gui/commands/WebLinks.h"
-#include "platform/gui/ModalSeam.h"
 #include "lang/gui/ShowMsg.h"
+#include "platform/gui/ModalSeam.h"
 #include "platform/gui/OpenLink.h"
 #include "support/TempFolder.h"
 #include "support/gui/WindowFixture.h"
@@ -317,8 +317,8 @@ void TestWebLink::openWebSiteCommand_data()
                                        << QStringList{"RunProgram:/opt/My Tools/client|--user bob --password s3cret"};
     QTest::newRow("program line, No") << 1 << true << int(MsgNo) << tool << QStringList();
     QTest::newRow("no address") << 2 << false << -1 << none << QStringList();
-    QTest::newRow("www address opens as https") << 3 << true << -1 << none
-                                                << QStringList{"OpenLink:https://www.example.org/bob"};
+    QTest::newRow("www address opens as https")
+        << 3 << true << -1 << none << QStringList{"OpenLink:https://www.example.org/bob"};
     QTest::newRow("shell command, box closed")
         << 4 << true << int(MsgNo)
         << QStringLiteral("This web address is no link: opening it starts a program on this computer.\r\n\r\n"

@@ -404,8 +404,8 @@ void TestCli::newPasswordMustOpenInTheWindow_data()
         QTest::addRow("%s: 50 accented characters", command) << command << QString(50, QChar(0xE9)) << true;
         // The code page of documents has no place for these: each would be stored as "?", and any
         // six characters it cannot hold would open the document.
-        QTest::addRow("%s: Cyrillic", command) << command << QStringLiteral("\u043f\u0430\u0440\u043e\u043b\u044c")
-                                               << false;
+        QTest::addRow("%s: Cyrillic", command)
+            << command << QStringLiteral("\u043f\u0430\u0440\u043e\u043b\u044c") << false;
         QTest::addRow("%s: Chinese", command) << command << QStringLiteral("\u5bc6\u7801\u5bc6\u7801") << false;
         QTest::addRow("%s: one emoji among Latin", command) << command << QStringLiteral("abc\U0001F511def") << false;
         QTest::addRow("%s: euro sign and typographic quotes", command)
@@ -725,8 +725,8 @@ void TestCli::analyzeReportsThePasswordsToChange()
     doc.MetaPassword = QStringLiteral("pw");
     QVERIFY(docfile::saveFile(doc, path, false).ok);
     const QByteArray hash = sha1(QByteArray("Zq8#vLp2!rT6&wK9")).toHex().toUpper();
-    QVERIFY(dir.writeFile(QStringLiteral("pwned.txt"), QByteArray(40, '0') + ":1\r\n" + hash + ":7\r\n" +
-                                                             QByteArray(40, 'F') + ":3\r\n"));
+    QVERIFY(dir.writeFile(QStringLiteral("pwned.txt"),
+                          QByteArray(40, '0') + ":1\r\n" + hash + ":7\r\n" + QByteArray(40, 'F') + ":3\r\n"));
 
     Run r = run({"analyze", "--hibp", dir.filePath(QStringLiteral("pwned.txt")), path}, "pw\n");
     QCOMPARE(r.exitCode, 1);

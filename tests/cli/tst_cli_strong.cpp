@@ -88,7 +88,8 @@ void TestCliStrong::importStrongThenReadItEveryWay()
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(infoProtection(r.out), QByteArray("Protection: strong (Argon2id, 1 pass, 64 MiB; XChaCha20-Poly1305)"));
     QVERIFY(r.out.contains("Format: 7"));
-    QCOMPARE(infoProtection(run({"info", plainPath}, "pw\n").out), QByteArray("Protection: compatible (SHA-1, Blowfish)"));
+    QCOMPARE(infoProtection(run({"info", plainPath}, "pw\n").out),
+             QByteArray("Protection: compatible (SHA-1, Blowfish)"));
 
     // Both containers hold the same document.
     const Run strongExport = run({"export", strongPath}, "pw\n");
@@ -136,7 +137,8 @@ void TestCliStrong::passwdSwitchesBothWays()
     r = run({"passwd", "--compatible", path}, "newer\nnewer\nnewer\n");
     QCOMPARE(r.exitCode, 0);
     QVERIFY(isCompatible(fileBytes(path), "newer"));
-    QCOMPARE(infoProtection(run({"info", path}, "newer\n").out), QByteArray("Protection: compatible (SHA-1, Blowfish)"));
+    QCOMPARE(infoProtection(run({"info", path}, "newer\n").out),
+             QByteArray("Protection: compatible (SHA-1, Blowfish)"));
     r = run({"export", path}, "newer\n");
     QCOMPARE(r.exitCode, 0);
     QVERIFY(r.out.contains("hunter2"));
@@ -147,8 +149,8 @@ void TestCliStrong::damagedDocumentIsRefused()
     TempFolder dir;
     QVERIFY(dir.writeFile(QStringLiteral("doc.json"), kJson));
     const QString path = dir.filePath(QStringLiteral("doc.pass"));
-    QCOMPARE(run({"import", "--strong", "--kdf-memory", "64", "--kdf-passes", "1", dir.filePath(QStringLiteral("doc.json")),
-                  path},
+    QCOMPARE(run({"import", "--strong", "--kdf-memory", "64", "--kdf-passes", "1",
+                  dir.filePath(QStringLiteral("doc.json")), path},
                  "pw\npw\n")
                  .exitCode,
              0);

@@ -200,8 +200,8 @@ void TestCliSync::strongDocumentsStayStrong()
     QVERIFY(isStrong(server.readFile(remote)));
 
     // A newer strong copy on the server is taken.
-    QVERIFY(saveDocument(theirs, server.address(), {QStringLiteral("one"), QStringLiteral("two")}, 45021.5, remote,
-                         true));
+    QVERIFY(
+        saveDocument(theirs, server.address(), {QStringLiteral("one"), QStringLiteral("two")}, 45021.5, remote, true));
     QVERIFY(server.writeFile(remote, readLocal(QStringLiteral("strong-other.pass"))));
     Run r = sync({mine});
     QCOMPARE(r.exitCode, 0);
@@ -261,7 +261,8 @@ void TestCliSync::trustThroughTheCommandLine()
     } else {
         const QByteArray ini = m_home.readFile(QStringLiteral("Tresorin.ini"));
         QVERIFY(ini.contains("[Certificats]"));
-        QVERIFY(ini.contains(QStringLiteral("127.0.0.1:%1=%2").arg(server->port()).arg(server->fingerprint()).toUtf8()));
+        QVERIFY(
+            ini.contains(QStringLiteral("127.0.0.1:%1=%2").arg(server->port()).arg(server->fingerprint()).toUtf8()));
     }
     // Remembered: the next run needs no --trust.
     r = sync({file});

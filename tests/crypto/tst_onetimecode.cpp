@@ -72,12 +72,9 @@ void TestOneTimeCode::totpVectors_data()
         qint64 time;
         const char* codes[3];
     } table[] = {
-        {59, {"94287082", "46119246", "90693936"}},
-        {1111111109, {"07081804", "68084774", "25091201"}},
-        {1111111111, {"14050471", "67062674", "99943326"}},
-        {1234567890, {"89005924", "91819424", "93441116"}},
-        {2000000000, {"69279037", "90698825", "38618901"}},
-        {20000000000, {"65353130", "77737706", "47863826"}},
+        {59, {"94287082", "46119246", "90693936"}},         {1111111109, {"07081804", "68084774", "25091201"}},
+        {1111111111, {"14050471", "67062674", "99943326"}}, {1234567890, {"89005924", "91819424", "93441116"}},
+        {2000000000, {"69279037", "90698825", "38618901"}}, {20000000000, {"65353130", "77737706", "47863826"}},
     };
     for (const auto& row : table) {
         QTest::addRow("%lld SHA1", row.time) << row.time << sha1 << row.codes[0];
@@ -117,10 +114,10 @@ void TestOneTimeCode::uriParameters_data()
     QTest::addColumn<int>("period");
     QTest::addColumn<int>("algorithm");
     const int sha1 = int(otp::Algorithm::Sha1);
-    QTest::newRow("defaults") << "otpauth://totp/Bank:me?secret=GEZDGNBVGY3TQOJQ&issuer=Bank" << true << 6 << 30 << sha1;
-    QTest::newRow("every parameter")
-        << "otpauth://totp/x?secret=gezdgnbvgy3tqojq&digits=8&period=60&algorithm=sha256" << true << 8 << 60
-        << int(otp::Algorithm::Sha256);
+    QTest::newRow("defaults") << "otpauth://totp/Bank:me?secret=GEZDGNBVGY3TQOJQ&issuer=Bank" << true << 6 << 30
+                              << sha1;
+    QTest::newRow("every parameter") << "otpauth://totp/x?secret=gezdgnbvgy3tqojq&digits=8&period=60&algorithm=sha256"
+                                     << true << 8 << 60 << int(otp::Algorithm::Sha256);
     QTest::newRow("padded secret") << "otpauth://totp/x?secret=GEZDGNBVGY3TQOJQ%3D%3D" << true << 6 << 30 << sha1;
     QTest::newRow("no secret") << "otpauth://totp/x?issuer=Bank" << false << 0 << 0 << 0;
     QTest::newRow("secret not Base32") << "otpauth://totp/x?secret=ABC1" << false << 0 << 0 << 0;

@@ -98,7 +98,8 @@ void TestStrongContainer::knownAnswers()
 
         const auto key = strong::SealingKey::derive(password, kdf, reinterpret_cast<const uchar*>(salt.constData()));
         QVERIFY(key);
-        QCOMPARE(strong::seal(plain, *key, reinterpret_cast<const uchar*>(nonce.constData())).toHex(), expected.toHex());
+        QCOMPARE(strong::seal(plain, *key, reinterpret_cast<const uchar*>(nonce.constData())).toHex(),
+                 expected.toHex());
 
         QByteArray data = expected;
         const strong::OpenResult opened = strong::open(data, password);
@@ -162,8 +163,8 @@ void TestStrongContainer::wrongPasswordAndDamageAreToldApart_data()
     const int none = int(strong::HeaderError::None);
     const int checksum = int(strong::HeaderError::Checksum);
     QTest::newRow("wrong password") << -1000 << QByteArray("pW") << int(strong::OpenStatus::BadPassword) << none;
-    QTest::newRow("password one byte longer") << -1000 << QByteArray("pw\0", 3)
-                                              << int(strong::OpenStatus::BadPassword) << none;
+    QTest::newRow("password one byte longer")
+        << -1000 << QByteArray("pw\0", 3) << int(strong::OpenStatus::BadPassword) << none;
     QTest::newRow("magic") << 1 << QByteArray("pw") << damaged << checksum;
     QTest::newRow("version") << 8 << QByteArray("pw") << damaged << checksum;
     QTest::newRow("passes") << 12 << QByteArray("pw") << damaged << checksum;

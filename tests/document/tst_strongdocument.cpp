@@ -5,8 +5,8 @@
 #include "crypto/StrongContainer.h"
 #include "document/DocumentFile.h"
 #include "document/DocumentMerge.h"
-#include "platform/Win1252.h"
 #include "ftp/Synchronisation.h"
+#include "platform/Win1252.h"
 #include "support/DocumentFixture.h"
 #include "support/TempFolder.h"
 

@@ -117,8 +117,13 @@ void TestSyncMerge::merge_data()
         << QStringList{"Web|mail|second|10|15", "Web/"} << QList<int>{0, 1, 0};
     QTest::newRow("groups paired by path, new ones made under the right parent")
         << QStringList{"Bank/Online|a|1|10|0"} << QStringList{"Bank/Online|b|2|11|0", "Bank/Cards|c|3|12|0", "Mail/"}
-        << QStringList{"Bank/Online|a|1|10|0", "Bank/Online|b|2|11|0", "Bank/Cards|c|3|12|0", "Bank/",
-                       "Bank/Online/", "Bank/Cards/", "Mail/"}
+        << QStringList{"Bank/Online|a|1|10|0",
+                       "Bank/Online|b|2|11|0",
+                       "Bank/Cards|c|3|12|0",
+                       "Bank/",
+                       "Bank/Online/",
+                       "Bank/Cards/",
+                       "Mail/"}
         << QList<int>{2, 0, 2};
     QTest::newRow("deleted on one side: it comes back")
         << QStringList{"Web|kept|a|10|0"} << QStringList{"Web|kept|a|10|0", "Web|deleted here|b|11|0"}
@@ -135,8 +140,8 @@ void TestSyncMerge::merge_data()
         << QStringList{"G|copy1|a|10|0", "G|copy2|b2|10|5", "G|copy3|c|10|6", "G/"} << QList<int>{1, 1, 0};
     QTest::newRow("entry without a group")
         << QStringList{} << QStringList{"|loose|p|10|0"} << QStringList{"|loose|p|10|0"} << QList<int>{1, 0, 0};
-    QTest::newRow("nothing on the other side") << QStringList{"G|a|1|10|0"} << QStringList{}
-                                               << QStringList{"G|a|1|10|0", "G/"} << QList<int>{0, 0, 0};
+    QTest::newRow("nothing on the other side")
+        << QStringList{"G|a|1|10|0"} << QStringList{} << QStringList{"G|a|1|10|0", "G/"} << QList<int>{0, 0, 0};
 }
 
 void TestSyncMerge::merge()

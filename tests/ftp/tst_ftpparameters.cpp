@@ -4,8 +4,8 @@
 
 #include "crypto/Cipher.h"
 #include "crypto/SecureBytes.h"
-#include "platform/Win1252.h"
 #include "ftp/FtpParameters.h"
+#include "platform/Win1252.h"
 #include "settings/IniFile.h"
 #include "support/TempFolder.h"
 
@@ -100,9 +100,8 @@ void TestFtpParameters::credentialBuffersAreWiped()
     QCOMPARE(DecodeIniCredential(stored, key), plain);
     // The plain text's buffer and the key's buffer, each cleared whole.
     const auto wipedAtLeast = [](qsizetype size) {
-        return std::count_if(g_wipedBytes.begin(), g_wipedBytes.end(), [size](const QByteArray& b) {
-            return b.size() >= size && b.count('\0') == b.size();
-        });
+        return std::count_if(g_wipedBytes.begin(), g_wipedBytes.end(),
+                             [size](const QByteArray& b) { return b.size() >= size && b.count('\0') == b.size(); });
     };
     QVERIFY2(wipedAtLeast(plain.size()) >= 2, qPrintable(QString::number(g_wipedBytes.size())));
     g_wipedBytes.clear();

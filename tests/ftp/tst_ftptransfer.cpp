@@ -8,8 +8,8 @@
 #include "support/FtpServer.h"
 
 #include <QElapsedTimer>
-#include <QTcpServer>
 #include <QRandomGenerator>
+#include <QTcpServer>
 #include <QtTest>
 
 using testsupport::FtpServer;
@@ -270,9 +270,9 @@ void TestFtpTransfer::faults_data()
     QTest::newRow("upload broken off") << "drop-upload" << false << "backup/codes.pass" << false
                                        << "Error Uploading, process aborted" << QString();
     // No data connection before a byte went: the file could not be created, said with the reply.
-    QTest::newRow("upload without a data connection") << "bad-passive" << false << "backup/codes.pass" << false
-                                                      << "Error accessing 'backup/codes.pass' :"
-                                                      << "*";
+    QTest::newRow("upload without a data connection")
+        << "bad-passive" << false << "backup/codes.pass" << false << "Error accessing 'backup/codes.pass' :"
+        << "*";
 }
 
 void TestFtpTransfer::faults()
@@ -356,26 +356,31 @@ void TestFtpTransfer::controlCharactersRefused_data()
 
     const QString path = QStringLiteral("Error accessing 'a.pass^M^JDELE victim.pass' :") + kSep +
                          QStringLiteral("Refused: the file path holds a control character (a line break, a tab...).");
-    QTest::newRow("path, upload") << "path" << "a.pass\r\nDELE victim.pass" << false << path;
-    QTest::newRow("path, download") << "path" << "a.pass\r\nDELE victim.pass" << true << path;
-    QTest::newRow("path, tab") << "path" << "a\tb.pass" << false
+    QTest::newRow("path, upload") << "path"
+                                  << "a.pass\r\nDELE victim.pass" << false << path;
+    QTest::newRow("path, download") << "path"
+                                    << "a.pass\r\nDELE victim.pass" << true << path;
+    QTest::newRow("path, tab") << "path"
+                               << "a\tb.pass" << false
                                << QStringLiteral("Error accessing 'a^Ib.pass' :") + kSep +
                                       QStringLiteral("Refused: the file path holds a control character (a line "
                                                      "break, a tab...).");
-    QTest::newRow("server") << "server" << "127.0.0.1\r\nDELE victim.pass" << true
+    QTest::newRow("server") << "server"
+                            << "127.0.0.1\r\nDELE victim.pass" << true
                             << QStringLiteral("Error connecting server '127.0.0.1^M^JDELE victim.pass'") + kSep +
                                    QStringLiteral("Refused: the server name holds a control character (a line "
                                                   "break, a tab...).");
-    QTest::newRow("login") << "login" << "alice\r\nDELE victim.pass" << false
+    QTest::newRow("login") << "login"
+                           << "alice\r\nDELE victim.pass" << false
                            << QStringLiteral("Error connecting server '127.0.0.1'") + kSep +
                                   QStringLiteral("Refused: the login holds a control character (a line break, a "
                                                  "tab...).");
-    QTest::newRow("password, DEL") << "password" << "s3cret\x7f" << true
+    QTest::newRow("password, DEL") << "password"
+                                   << "s3cret\x7f" << true
                                    << QStringLiteral("Error connecting server '127.0.0.1'") + kSep +
                                           QStringLiteral("Refused: the password holds a control character (a line "
                                                          "break, a tab...).");
-    QTest::newRow("password, NUL") << "password" << QStringLiteral("s3cret") + QChar(0) + QStringLiteral("x")
-                                   << false
+    QTest::newRow("password, NUL") << "password" << QStringLiteral("s3cret") + QChar(0) + QStringLiteral("x") << false
                                    << QStringLiteral("Error connecting server '127.0.0.1'") + kSep +
                                           QStringLiteral("Refused: the password holds a control character (a line "
                                                          "break, a tab...).");

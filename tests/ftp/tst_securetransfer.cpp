@@ -165,25 +165,25 @@ void TestSecureTransfer::addresses_data()
     QTest::addColumn<int>("port");
     QTest::addColumn<QString>("folder");
     QTest::addColumn<bool>("valid");
-    QTest::newRow("bare host is FTP") << "files.example" << 2121 << int(Transport::Ftp) << "files.example" << 2121
-                                      << "" << true;
+    QTest::newRow("bare host is FTP") << "files.example" << 2121 << int(Transport::Ftp) << "files.example" << 2121 << ""
+                                      << true;
     QTest::newRow("FTP port 0 is 21") << "files.example" << 0 << int(Transport::Ftp) << "files.example" << 21 << ""
                                       << true;
     QTest::newRow("ftps default port") << "ftps://h" << 21 << int(Transport::Ftps) << "h" << 21 << "" << true;
     QTest::newRow("sftp takes 22 for 21") << "SFTP://h" << 21 << int(Transport::Sftp) << "h" << 22 << "" << true;
-    QTest::newRow("sftp keeps another port field") << "sftp://h" << 2222 << int(Transport::Sftp) << "h" << 2222 << ""
-                                                   << true;
-    QTest::newRow("port in the address wins") << "sftp://h:2200" << 2222 << int(Transport::Sftp) << "h" << 2200 << ""
-                                              << true;
+    QTest::newRow("sftp keeps another port field")
+        << "sftp://h" << 2222 << int(Transport::Sftp) << "h" << 2222 << "" << true;
+    QTest::newRow("port in the address wins")
+        << "sftp://h:2200" << 2222 << int(Transport::Sftp) << "h" << 2200 << "" << true;
     QTest::newRow("https with folder") << "https://dav.example/remote.php/dav/" << 21 << int(Transport::WebDav)
                                        << "dav.example" << 443 << "remote.php/dav" << true;
     QTest::newRow("ipv6") << "https://[::1]:8443" << 21 << int(Transport::WebDav) << "::1" << 8443 << "" << true;
-    QTest::newRow("http on the loopback") << "http://127.0.0.1:8080" << 21 << int(Transport::WebDavPlain)
-                                          << "127.0.0.1" << 8080 << "" << true;
-    QTest::newRow("http to another machine refused") << "http://dav.example" << 21 << int(Transport::WebDavPlain)
-                                                     << "dav.example" << 80 << "" << false;
-    QTest::newRow("user in the address refused") << "sftp://bob@h" << 21 << int(Transport::Sftp) << "bob@h" << 22
-                                                 << "" << false;
+    QTest::newRow("http on the loopback")
+        << "http://127.0.0.1:8080" << 21 << int(Transport::WebDavPlain) << "127.0.0.1" << 8080 << "" << true;
+    QTest::newRow("http to another machine refused")
+        << "http://dav.example" << 21 << int(Transport::WebDavPlain) << "dav.example" << 80 << "" << false;
+    QTest::newRow("user in the address refused")
+        << "sftp://bob@h" << 21 << int(Transport::Sftp) << "bob@h" << 22 << "" << false;
     QTest::newRow("port not a number") << "ftps://h:ftp" << 21 << int(Transport::Ftps) << "h" << 21 << "" << false;
     QTest::newRow("port too large") << "ftps://h:70000" << 21 << int(Transport::Ftps) << "h" << 21 << "" << false;
 }
@@ -205,8 +205,8 @@ void TestSecureTransfer::addresses()
 void TestSecureTransfer::fingerprintsAndKnownHostsLines()
 {
     // An SSH string "ssh-ed25519" then 32 key bytes, as a server sends its key.
-    QByteArray blob = QByteArray::fromHex("0000000b") + "ssh-ed25519" + QByteArray::fromHex("00000020") +
-                      QByteArray(32, '\x11');
+    QByteArray blob =
+        QByteArray::fromHex("0000000b") + "ssh-ed25519" + QByteArray::fromHex("00000020") + QByteArray(32, '\x11');
     QCOMPARE(trust::knownHostsLine(QStringLiteral("[h]:2222"), blob),
              QStringLiteral("[h]:2222 ssh-ed25519 ") + QString::fromLatin1(blob.toBase64()));
     QVERIFY(trust::hostKeyFingerprint(blob).startsWith(QLatin1String("SHA256:")));
@@ -219,7 +219,8 @@ void TestSecureTransfer::fingerprintsAndKnownHostsLines()
     const QString file = m_home.filePath(QStringLiteral("kh/known_hosts"));
     QVERIFY(m_home.writeFile(QStringLiteral("kh/known_hosts"), "|1|hashed= ssh-rsa AAAA"));
     QVERIFY(trust::addKnownHost(QStringLiteral("h ssh-ed25519 BBBB"), nullptr, file));
-    QCOMPARE(m_home.readFile(QStringLiteral("kh/known_hosts")), QByteArray("|1|hashed= ssh-rsa AAAA\nh ssh-ed25519 BBBB\n"));
+    QCOMPARE(m_home.readFile(QStringLiteral("kh/known_hosts")),
+             QByteArray("|1|hashed= ssh-rsa AAAA\nh ssh-ed25519 BBBB\n"));
 }
 
 void TestSecureTransfer::openSaveAndRename_data()
@@ -313,10 +314,11 @@ void TestSecureTransfer::changedIdentityRefused()
     const QString other = QStringLiteral("AA:") + server->fingerprint().mid(3);
     if (Kind(kind) == Kind::Sftp) {
         // known_hosts holds another key for this host and port.
-        QVERIFY(trust::addKnownHost(QStringLiteral("[127.0.0.1]:%1 ssh-ed25519 "
-                                                   "AAAAC3NzaC1lZDI1NTE5AAAAIMlyOy4/EB38+coo5nHd2hf5Swb9rqA/9RE5ZyyQr0tw")
-                                        .arg(server->port()),
-                                    nullptr, p.KnownHostsPath));
+        QVERIFY(
+            trust::addKnownHost(QStringLiteral("[127.0.0.1]:%1 ssh-ed25519 "
+                                               "AAAAC3NzaC1lZDI1NTE5AAAAIMlyOy4/EB38+coo5nHd2hf5Swb9rqA/9RE5ZyyQr0tw")
+                                    .arg(server->port()),
+                                nullptr, p.KnownHostsPath));
     } else {
         p.CertificatePin = other;
     }

@@ -1,5 +1,5 @@
-#include "platform/Win1252.h"
 #include "generator/PasswordGenerator.h"
+#include "platform/Win1252.h"
 
 #include <QtTest>
 

@@ -74,7 +74,8 @@ void TestPasswordHealth::breachLookup()
     QCOMPARE(list.count(QStringLiteral("not in the list, surely 7G#k")), std::optional<qint64>(0));
     // The first and last lines of the file, and hashes before and after every line.
     const QList<QByteArray> lines = dir.readFile(QStringLiteral("pwned.txt")).split('\n');
-    QCOMPARE(list.countForHash(lines.first().left(40)), std::optional<qint64>(lines.first().mid(41).trimmed().toLongLong()));
+    QCOMPARE(list.countForHash(lines.first().left(40)),
+             std::optional<qint64>(lines.first().mid(41).trimmed().toLongLong()));
     const QByteArray last = lines.at(lines.size() - 2);
     QCOMPARE(list.countForHash(last.left(40).toLower()), std::optional<qint64>(last.mid(41).trimmed().toLongLong()));
     QCOMPARE(list.countForHash(QByteArray(40, '0')), std::optional<qint64>(0));
@@ -131,7 +132,8 @@ void TestPasswordHealth::findings()
     options.breaches = nullptr;
     options.olderThanDays = 100000;
     const auto strict = health::Analyze(doc, options);
-    QCOMPARE(std::count_if(strict->begin(), strict->end(), [](const health::Finding& f) { return f.kind == health::Kind::Weak; }),
+    QCOMPARE(std::count_if(strict->begin(), strict->end(),
+                           [](const health::Finding& f) { return f.kind == health::Kind::Weak; }),
              4);
 }
 

@@ -1,6 +1,6 @@
-#include "platform/Win1252.h"
 #include "lang/LangTable.h"
 #include "lang/ShortcutText.h"
+#include "platform/Win1252.h"
 
 #include <QtTest>
 

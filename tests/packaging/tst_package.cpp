@@ -208,8 +208,8 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("commands") << QStringList{"CLI", "ge"} << QStringList{"generate"};
         QTest::newRow("every command") << QStringList{"CLI", ""}
-                                       << QStringList{"export", "import",   "info", "passwd",    "search",
-                                                      "generate", "sync", "--help", "--version"};
+                                       << QStringList{"export",   "import", "info",   "passwd",   "search",
+                                                      "generate", "sync",   "--help", "--version"};
         QTest::newRow("import force") << QStringList{"CLI", "import", "--f"} << QStringList{"--force", "--from"};
         QTest::newRow("import formats") << QStringList{"CLI", "import", "--from", "b"} << QStringList{"bitwarden-json"};
         QTest::newRow("export formats") << QStringList{"CLI", "export", "--to", "c"} << QStringList{"csv"};

@@ -87,7 +87,8 @@ void TestFileAssociation::registerWritesTheFourParts()
     QVERIFY(package.contains("<comment>Document Tresorin</comment>"));
     QVERIFY(package.contains("<glob pattern=\"*.pass\"/>"));
 
-    const QString entry = QString::fromUtf8(m_tmp->readFile(QStringLiteral("data/applications/tresorin-documents.desktop")));
+    const QString entry =
+        QString::fromUtf8(m_tmp->readFile(QStringLiteral("data/applications/tresorin-documents.desktop")));
     QVERIFY(entry.startsWith(QLatin1String("[Desktop Entry]\n")));
     QVERIFY(entry.contains(QLatin1String("\nExec=\"/opt/tresorin/bin/tresorin\" %f\n")));
     QVERIFY(entry.contains(QLatin1String("\nMimeType=application/x-tresorin-document;\n")));

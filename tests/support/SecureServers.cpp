@@ -64,14 +64,15 @@ bool SecureServer::makeCertificate()
     if (runTool(QStringLiteral("openssl"),
                 {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
                  QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
-                 QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1"),
-                 QStringLiteral("-keyout"), filePath(QStringLiteral("key.pem")), QStringLiteral("-out"),
-                 filePath(QStringLiteral("cert.pem"))})
+                 QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
+                 QStringLiteral("subjectAltName=IP:127.0.0.1"), QStringLiteral("-keyout"),
+                 filePath(QStringLiteral("key.pem")), QStringLiteral("-out"), filePath(QStringLiteral("cert.pem"))})
             .isNull())
         return false;
-    const QByteArray out = runTool(QStringLiteral("openssl"), {QStringLiteral("x509"), QStringLiteral("-noout"),
-                                                               QStringLiteral("-fingerprint"), QStringLiteral("-sha256"),
-                                                               QStringLiteral("-in"), filePath(QStringLiteral("cert.pem"))});
+    const QByteArray out =
+        runTool(QStringLiteral("openssl"),
+                {QStringLiteral("x509"), QStringLiteral("-noout"), QStringLiteral("-fingerprint"),
+                 QStringLiteral("-sha256"), QStringLiteral("-in"), filePath(QStringLiteral("cert.pem"))});
     // "sha256 Fingerprint=AB:CD:..."
     const qsizetype equals = out.indexOf('=');
     if (equals < 0)
@@ -139,7 +140,8 @@ FtpsServer::FtpsServer()
     }
     if (!makeCertificate())
         return;
-    const QByteArray hash = runTool(QStringLiteral("openssl"), {QStringLiteral("passwd"), QStringLiteral("-1"), password()});
+    const QByteArray hash =
+        runTool(QStringLiteral("openssl"), {QStringLiteral("passwd"), QStringLiteral("-1"), password()});
     if (hash.isNull())
         return;
     {
@@ -200,8 +202,7 @@ FtpsServer::FtpsServer()
 namespace {
 
 // The host key's fingerprint and known_hosts line, from its public half.
-bool describeHostKey(const QByteArray& listed, const QString& publicKey, int port, QString& fingerprint,
-                     QString& line)
+bool describeHostKey(const QByteArray& listed, const QString& publicKey, int port, QString& fingerprint, QString& line)
 {
     const QList<QByteArray> fields = listed.split(' ');
     QFile pub(publicKey);
@@ -235,8 +236,8 @@ OpenSshServer::OpenSshServer(const QString& authorizedKeys)
             .isNull())
         return;
     m_port = freePort();
-    const QByteArray listed =
-        runTool(QStringLiteral("ssh-keygen"), {QStringLiteral("-l"), QStringLiteral("-f"), key + QStringLiteral(".pub")});
+    const QByteArray listed = runTool(QStringLiteral("ssh-keygen"),
+                                      {QStringLiteral("-l"), QStringLiteral("-f"), key + QStringLiteral(".pub")});
     if (!describeHostKey(listed, key + QStringLiteral(".pub"), m_port, m_fingerprint, m_knownHostsLine)) {
         m_port = 0;
         return;
@@ -269,23 +270,30 @@ RcloneServer::RcloneServer(Kind kind, const QString& authorizedKeys)
     m_port = freePort();
     const QString listen = QStringLiteral("127.0.0.1:%1").arg(m_port);
     // The files are changed behind the server's back by the tests: no cache of the folder.
-    QStringList args{QStringLiteral("serve"),        kind == Sftp ? QStringLiteral("sftp") : QStringLiteral("webdav"),
-                     m_root,                         QStringLiteral("--addr"),
-                     listen,                         QStringLiteral("--user"),
-                     user(),                         QStringLiteral("--pass"),
-                     password(),                     QStringLiteral("--dir-cache-time"),
-                     QStringLiteral("0s"),           QStringLiteral("--config"),
+    QStringList args{QStringLiteral("serve"),
+                     kind == Sftp ? QStringLiteral("sftp") : QStringLiteral("webdav"),
+                     m_root,
+                     QStringLiteral("--addr"),
+                     listen,
+                     QStringLiteral("--user"),
+                     user(),
+                     QStringLiteral("--pass"),
+                     password(),
+                     QStringLiteral("--dir-cache-time"),
+                     QStringLiteral("0s"),
+                     QStringLiteral("--config"),
                      filePath(QStringLiteral("rclone.conf"))};
     if (kind == Sftp) {
         const QString key = filePath(QStringLiteral("hostkey"));
-        if (runTool(QStringLiteral("ssh-keygen"), {QStringLiteral("-q"), QStringLiteral("-t"), QStringLiteral("ed25519"),
-                                                   QStringLiteral("-N"), QString(), QStringLiteral("-f"), key})
+        if (runTool(QStringLiteral("ssh-keygen"),
+                    {QStringLiteral("-q"), QStringLiteral("-t"), QStringLiteral("ed25519"), QStringLiteral("-N"),
+                     QString(), QStringLiteral("-f"), key})
                 .isNull()) {
             m_port = 0;
             return;
         }
-        const QByteArray listed = runTool(QStringLiteral("ssh-keygen"), {QStringLiteral("-l"), QStringLiteral("-f"),
-                                                                        key + QStringLiteral(".pub")});
+        const QByteArray listed = runTool(QStringLiteral("ssh-keygen"),
+                                          {QStringLiteral("-l"), QStringLiteral("-f"), key + QStringLiteral(".pub")});
         const QList<QByteArray> fields = listed.split(' ');
         QFile pub(key + QStringLiteral(".pub"));
         if (fields.size() < 2 || !pub.open(QIODevice::ReadOnly)) {

@@ -2,9 +2,9 @@
 // textual version comparison, the version line and the support address, and the request itself
 // against a server of the test on 127.0.0.1.
 
+#include "ProductInfo.h"
 #include "platform/SystemVersion.h"
 #include "support/HttpServer.h"
-#include "ProductInfo.h"
 #include "update/ProgramVersion.h"
 #include "update/TMajWeb.h"
 #include "update/UpdateCheck.h"
@@ -159,8 +159,8 @@ void TestUpdateCheck::addressChanges_data()
     QTest::newRow("a local file") << http << QByteArray("URL=file:///etc/passwd\nTresorin=1") << true << none << "1";
     QTest::newRow("no host") << http << QByteArray("URL=https:///v.php\nTresorin=1") << true << none << "1";
     QTest::newRow("not an address") << http << QByteArray("URL=somewhere else\nTresorin=1") << true << none << "1";
-    QTest::newRow("second address of a check") << https << QByteArray("URL=https://third/v.php\nTresorin=9") << false
-                                                << newer << "9";
+    QTest::newRow("second address of a check")
+        << https << QByteArray("URL=https://third/v.php\nTresorin=9") << false << newer << "9";
 }
 
 void TestUpdateCheck::addressChanges()

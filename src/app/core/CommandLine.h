@@ -30,4 +30,3 @@ bool IsSwitch(const QString& parameter, const QString& word);
 
 // Any parameter is the "nobutton" switch.
 bool HasNoButtonSwitch(const QStringList& parameters);
-

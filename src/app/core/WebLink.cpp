@@ -115,7 +115,8 @@ WebOpening PlanWebOpening(const QString& address, const QString& login, const QS
     }
     plan.command = SplitCommandLine(target);
     // Dots stand for the password in the question.
-    const ShellCommand shown = SplitCommandLine(SubstituteCredentials(address, login, QStringLiteral("\u2022\u2022\u2022")));
+    const ShellCommand shown =
+        SplitCommandLine(SubstituteCredentials(address, login, QStringLiteral("\u2022\u2022\u2022")));
     plan.shown = ShellCommand{WithHiddenCharactersShown(shown.program), WithHiddenCharactersShown(shown.parameters)};
     bool placeholder = false;
     for (qsizetype i = 0; i < address.size() && !placeholder; ++i)

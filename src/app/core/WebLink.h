@@ -34,9 +34,9 @@ ShellCommand WebAddressTarget(const QString& address, const QString& login, cons
 struct WebOpening
 {
     bool isLink = false;
-    QString link;         // a link: what the browser is given
-    ShellCommand command; // otherwise: the program and parameters that would run
-    ShellCommand shown;   // the same for the question, the password as dots, hidden characters visible
+    QString link;                 // a link: what the browser is given
+    ShellCommand command;         // otherwise: the program and parameters that would run
+    ShellCommand shown;           // the same for the question, the password as dots, hidden characters visible
     bool carriesPassword = false; // the password is part of what would run (other users can read it)
 };
 

@@ -11,7 +11,6 @@
 
 #include <optional>
 
-
 // The way between a .pass file (or the bytes of a copy downloaded from FTP) and the open
 // document, both ways, with the questions and messages the user sees on the way. The window
 // that owns the document follows through the signals below; the pipeline never touches a

@@ -1,7 +1,7 @@
 #include "document/gui/StorableTextGuard.h"
 
-#include "platform/Win1252.h"
 #include "lang/LangTable.h"
+#include "platform/Win1252.h"
 #include "platform/gui/Sound.h"
 
 #include <QLineEdit>

@@ -114,8 +114,8 @@ void TBoiteMetaPass::prepare(Mode mode, const QString& path)
     lblFort->setVisible(false);
     cbFort->setChecked(false);
     // As wide as the design, or as the title and the question need to be read whole.
-    const int width = std::max({kClientWidth, WidthForTitle(windowTitle()),
-                                LblFich->fontMetrics().horizontalAdvance(LblFich->text()) + 24});
+    const int width = std::max(
+        {kClientWidth, WidthForTitle(windowTitle()), LblFich->fontMetrics().horizontalAdvance(LblFich->text()) + 24});
     for (QWidget* w : std::initializer_list<QWidget*>{LblFich, EditPass, Label2, EditConfirm})
         w->setGeometry(10, w->y(), width - 22, w->height());
     const int buttonsTop = choose ? 120 : 70;

@@ -28,13 +28,15 @@ UploadGate AskSyncConflict(const QString& text)
     const int buttons = MsgYes | MsgNo | MsgCancel;
     if (ModalSeam::active())
         return gateFor(
-            ModalSeam::ask({QStringLiteral("SyncConflict"), text, int(MsgKind::Warning), buttons}, int(MsgCancel)).toInt());
+            ModalSeam::ask({QStringLiteral("SyncConflict"), text, int(MsgKind::Warning), buttons}, int(MsgCancel))
+                .toInt());
     platform::playSound(soundForMsgKind(MsgKind::Warning));
     std::unique_ptr<QMessageBox> box(createMsgBox(text, MsgKind::Warning, buttons, DialogOwner()));
     for (QAbstractButton* b : box->buttons()) {
         const int value = b->property("msgButton").toInt();
-        b->setText(Msg(value == MsgYes ? QStringLiteral("SyncMerge")
-                                       : value == MsgNo ? QStringLiteral("SyncReplace") : QStringLiteral("SyncCancel")));
+        b->setText(Msg(value == MsgYes  ? QStringLiteral("SyncMerge")
+                       : value == MsgNo ? QStringLiteral("SyncReplace")
+                                        : QStringLiteral("SyncCancel")));
         if (value == MsgCancel)
             box->setDefaultButton(qobject_cast<QPushButton*>(b));
     }

@@ -103,7 +103,8 @@ void TBoiteInfo::fill(const TDoc& local, const TDoc& remote)
     for (int column = 0; column < 3; ++column) {
         int widest = ListeInfo->fontMetrics().horizontalAdvance(ListeInfo->headerItem()->text(column));
         for (int i = 0; i < ListeInfo->topLevelItemCount(); ++i)
-            widest = std::max(widest, ListeInfo->fontMetrics().horizontalAdvance(ListeInfo->topLevelItem(i)->text(column)));
+            widest =
+                std::max(widest, ListeInfo->fontMetrics().horizontalAdvance(ListeInfo->topLevelItem(i)->text(column)));
         const int needed = std::max(kDesignWidths[column], widest + 16);
         ListeInfo->setColumnWidth(column, needed);
         total += needed;

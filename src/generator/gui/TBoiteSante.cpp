@@ -47,8 +47,8 @@ TBoiteSante::TBoiteSante(QWidget* parent) : QDialog(parent)
     ListeSante = new QTreeWidget(this);
     ListeSante->setObjectName(QStringLiteral("ListeSante"));
     ListeSante->setColumnCount(4);
-    ListeSante->setHeaderLabels({QStringLiteral("Constat"), QStringLiteral("Groupe"), QStringLiteral("Nom"),
-                                 QStringLiteral("Détail")});
+    ListeSante->setHeaderLabels(
+        {QStringLiteral("Constat"), QStringLiteral("Groupe"), QStringLiteral("Nom"), QStringLiteral("Détail")});
     ListeSante->setToolTip(QStringLiteral("Double-clic pour afficher l'entrée"));
     ListeSante->setRootIsDecorated(false);
     // Entry by entry at first, as the document holds them; a click on a title sorts by it.
@@ -98,8 +98,8 @@ bool TBoiteSante::fill(const DocumentState& doc, const health::Options& base, co
     ListeSante->setSortingEnabled(false);
     ListeSante->clear();
     for (const health::Finding& f : *findings) {
-        auto* item = new FindingItem(ListeSante, {Msg(QLatin1String(kKindKeys[int(f.kind)])), f.path,
-                                                  f.entry->Name, f.detail});
+        auto* item =
+            new FindingItem(ListeSante, {Msg(QLatin1String(kKindKeys[int(f.kind)])), f.path, f.entry->Name, f.detail});
         item->setData(0, kEntryRole, QVariant::fromValue(static_cast<void*>(f.entry)));
     }
     if (findings->empty())
@@ -134,7 +134,8 @@ TFeuille* TBoiteSante::ShowFindings(const DocumentState& doc, health::Options op
             btnHibp->click();
             continue;
         }
-        if (answer.typeId() == QMetaType::Int && answer.toInt() >= 0 && answer.toInt() < ListeSante->topLevelItemCount()) {
+        if (answer.typeId() == QMetaType::Int && answer.toInt() >= 0 &&
+            answer.toInt() < ListeSante->topLevelItemCount()) {
             QTreeWidgetItem* item = ListeSante->topLevelItem(answer.toInt());
             emit ListeSante->itemDoubleClicked(item, 0);
             return m_chosen;

@@ -1,17 +1,17 @@
 #include "lang/gui/WindowTranslation.h"
 
-#include "platform/Win1252.h"
 #include "lang/LangTable.h"
 #include "lang/ShortcutText.h"
 #include "platform/SafeFileWrite.h"
+#include "platform/Win1252.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemModel>
 #include <QAbstractSpinBox>
 #include <QAction>
 #include <QCheckBox>
-#include <QGroupBox>
 #include <QDialog>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>

@@ -12,8 +12,9 @@ QString askFiltered(QWidget* parent, bool save, const QString& title, const QStr
         *chosenFilter = -1;
     const QString joined = filters.join(QStringLiteral(";;"));
     if (ModalSeam::active()) {
-        return ModalSeam::ask({save ? QStringLiteral("SaveFile") : QStringLiteral("OpenFile"), title, 0, 0, parent, joined},
-                              QString())
+        return ModalSeam::ask(
+                   {save ? QStringLiteral("SaveFile") : QStringLiteral("OpenFile"), title, 0, 0, parent, joined},
+                   QString())
             .toString();
     }
     QString chosen;

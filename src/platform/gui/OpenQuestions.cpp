@@ -9,8 +9,8 @@ int CloseOpenQuestions(const QWidget* keep)
     // Collected first: rejecting a dialog may destroy others (a message box owned by a dialog).
     QList<QPointer<QDialog>> open;
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog != keep && dialog->isVisible() &&
-                                                       dialog->isModal())
+        if (auto* dialog = qobject_cast<QDialog*>(w);
+            dialog && dialog != keep && dialog->isVisible() && dialog->isModal())
             open << dialog;
     int closed = 0;
     for (const QPointer<QDialog>& dialog : open)

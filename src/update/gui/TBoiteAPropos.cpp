@@ -1,12 +1,12 @@
 #include "update/gui/TBoiteAPropos.h"
 
+#include "ProductInfo.h"
 #include "lang/gui/WindowTranslation.h"
 #include "platform/SystemVersion.h"
 #include "platform/gui/DialogPlacement.h"
 #include "platform/gui/ModalSeam.h"
 #include "platform/gui/OpenLink.h"
 #include "platform/gui/Sound.h"
-#include "ProductInfo.h"
 #include "update/ProgramVersion.h"
 
 #include <QApplication>

@@ -1,11 +1,11 @@
 #include "update/gui/UpdateChecker.h"
 
+#include "ProductInfo.h"
 #include "document/gui/DocumentPipeline.h"
 #include "lang/LangTable.h"
 #include "lang/gui/ShowMsg.h"
 #include "platform/gui/OpenLink.h"
 #include "settings/Settings.h"
-#include "ProductInfo.h"
 #include "update/ProgramVersion.h"
 #include "update/TMajWeb.h"
 #include "update/UpdateCheck.h"

@@ -2,12 +2,12 @@
 // release notes, the links of its labels, the support address, and the two gestures on the
 // maker's line.
 
+#include "ProductInfo.h"
 #include "ftp/gui/TBoiteFTP.h"
 #include "generator/gui/TfrmGenerateur.h"
 #include "platform/gui/ModalSeam.h"
 #include "settings/gui/TBoiteOptions.h"
 #include "support/TempFolder.h"
-#include "ProductInfo.h"
 #include "update/ProgramVersion.h"
 #include "update/gui/TBoiteAPropos.h"
 

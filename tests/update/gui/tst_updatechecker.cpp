@@ -2,13 +2,13 @@
 // answers of the server and what the user sees, the new address and its immediate second check,
 // LastCheck, silent automatic checks, and the command disabled while a check runs.
 
+#include "ProductInfo.h"
 #include "lang/LangTable.h"
 #include "lang/gui/ShowMsg.h"
 #include "platform/gui/ModalSeam.h"
 #include "settings/Settings.h"
 #include "support/HttpServer.h"
 #include "support/ProcessRunner.h"
-#include "ProductInfo.h"
 #include "update/TMajWeb.h"
 #include "update/gui/UpdateChecker.h"
 

@@ -6,8 +6,8 @@
 #include "app/gui/views/DocumentView.h"
 #include "app/gui/views/EntryListModel.h"
 #include "app/gui/views/EntryListView.h"
-#include "document/DocumentModel.h"
 #include "crypto/SecureBytes.h"
+#include "document/DocumentModel.h"
 #include "document/EntryClipRecord.h"
 #include "lang/gui/ShowMsg.h"
 #include "platform/ClipboardWatch.h"
@@ -41,8 +41,7 @@ bool memoActive(const QPlainTextEdit* memo)
 
 } // namespace
 
-ClipboardCommands::ClipboardCommands(DocumentView* view, DocumentState& doc,
-                                     const Commands& commands, QObject* parent)
+ClipboardCommands::ClipboardCommands(DocumentView* view, DocumentState& doc, const Commands& commands, QObject* parent)
     : QObject(parent), m_view(view), m_doc(doc), m_commands(commands), m_watch(new ClipboardWatch(this))
 {
     connect(m_watch, &ClipboardWatch::clearDue, this, &ClipboardCommands::clearIfWatched);

@@ -27,8 +27,7 @@ class ClipboardCommands : public QObject
 {
     Q_OBJECT
 public:
-    ClipboardCommands(DocumentView* view, DocumentState& doc, const Commands& commands,
-                      QObject* parent = nullptr);
+    ClipboardCommands(DocumentView* view, DocumentState& doc, const Commands& commands, QObject* parent = nullptr);
     ~ClipboardCommands() override;
 
     // ActionCopier, ActionCouper, ActionColler.

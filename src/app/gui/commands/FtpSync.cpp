@@ -301,10 +301,10 @@ void FtpSync::UploadSyncCopy(const QByteArray& enciphered)
         case RemoteState::Changed:
             break;
         }
-        const UploadGate answer = AskSyncConflict(FillPlaceholders(
-            Msg(QStringLiteral("SyncConflict")),
-            {QString::number(header.SaveCount), PropertyDate(header.SaveDate),
-             known.known ? QString::number(known.SaveCount) : Msg(QStringLiteral("Inconnu"))}));
+        const UploadGate answer = AskSyncConflict(
+            FillPlaceholders(Msg(QStringLiteral("SyncConflict")),
+                             {QString::number(header.SaveCount), PropertyDate(header.SaveDate),
+                              known.known ? QString::number(known.SaveCount) : Msg(QStringLiteral("Inconnu"))}));
         return ticket.stillOpen() ? answer : UploadGate::Cancel;
     };
     const int result = m_ftpDialog.UploadSyncCopy(uploaded, doc.ftpEntry(), enciphered, gate);
@@ -358,10 +358,9 @@ void FtpSync::mergeWithServer()
     }
     if (ticket.stillOpen()) {
         doc.SetModified(false);
-        emit statusText(FillPlaceholders(
-            Msg(QStringLiteral("SyncMerged")),
-            {QString::number(merged.entriesAdded), QString::number(merged.entriesUpdated),
-             QString::number(merged.groupsAdded)}));
+        emit statusText(FillPlaceholders(Msg(QStringLiteral("SyncMerged")),
+                                         {QString::number(merged.entriesAdded), QString::number(merged.entriesUpdated),
+                                          QString::number(merged.groupsAdded)}));
     }
 }
 

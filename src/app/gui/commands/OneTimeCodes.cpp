@@ -11,8 +11,8 @@
 #include <QLabel>
 #include <QTimer>
 
-OneTimeCodes::OneTimeCodes(DocumentView* view, CommandEnabler& enabler, ClipboardCommands* clipboard,
-                           QLabel* status, QObject* parent)
+OneTimeCodes::OneTimeCodes(DocumentView* view, CommandEnabler& enabler, ClipboardCommands* clipboard, QLabel* status,
+                           QObject* parent)
     : QObject(parent), m_view(view), m_enabler(enabler), m_clipboard(clipboard), m_status(status),
       m_timer(new QTimer(this)), m_clock([] { return QDateTime::currentSecsSinceEpoch(); })
 {
@@ -56,9 +56,9 @@ void OneTimeCodes::refresh()
         const qint64 now = m_clock();
         // Shown even while passwords are hidden (the default): a code is worth nothing without
         // the password, and a hidden one would leave the user nothing to type.
-        m_status->setText(FillPlaceholders(Msg(QStringLiteral("CodeUnique")),
-                                           {otp::Totp(*m_parameters, now),
-                                            QString::number(otp::SecondsLeft(*m_parameters, now))}));
+        m_status->setText(
+            FillPlaceholders(Msg(QStringLiteral("CodeUnique")),
+                             {otp::Totp(*m_parameters, now), QString::number(otp::SecondsLeft(*m_parameters, now))}));
         m_status->show();
     }
     if (!m_timer->isActive())

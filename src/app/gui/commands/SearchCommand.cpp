@@ -14,8 +14,8 @@
 
 #include <QAction>
 
-SearchCommand::SearchCommand(DocumentView* view, DocumentState& doc, const Commands& commands,
-                             CommandEnabler& enabler, QObject* parent)
+SearchCommand::SearchCommand(DocumentView* view, DocumentState& doc, const Commands& commands, CommandEnabler& enabler,
+                             QObject* parent)
     : QObject(parent), m_view(view), m_doc(doc), m_commands(commands), m_enabler(enabler)
 {
 }

@@ -1,10 +1,10 @@
 #include "app/gui/commands/WebLinks.h"
 
+#include "app/core/WebLink.h"
 #include "app/gui/views/CellEditing.h"
 #include "app/gui/views/DocumentView.h"
 #include "app/gui/views/EntryListModel.h"
 #include "app/gui/views/EntryListView.h"
-#include "app/core/WebLink.h"
 #include "document/DocumentModel.h"
 #include "document/gui/DocumentPipeline.h"
 #include "lang/LangTable.h"

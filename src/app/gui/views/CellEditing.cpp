@@ -11,8 +11,8 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QContextMenuEvent>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -233,8 +233,8 @@ bool CellEditing::OpenCellEditor(const QPoint& point)
     m_editor->setText(EntryFieldText(*entry, EntryField(span.column)));
     m_editor->openedText = m_editor->text();
     const QRect rowRect = list->visualRect(index);
-    m_editor->setGeometry(insideList(QRect(m_editor->unscrolledLeft - horizontalOffset(), rowRect.top() + 2,
-                                           span.width - 2, rowRect.height())));
+    m_editor->setGeometry(insideList(
+        QRect(m_editor->unscrolledLeft - horizontalOffset(), rowRect.top() + 2, span.width - 2, rowRect.height())));
     m_editor->show();
     m_editor->raise();
     m_editor->setFocus(Qt::OtherFocusReason);
@@ -305,9 +305,9 @@ void CellEditing::reposition()
     if (row < 0)
         return;
     const QRect rowRect = m_view->liste()->visualRect(m_view->entryModel()->index(row, 0));
-    const QRect place = insideList(QRect(m_editor->unscrolledLeft - horizontalOffset(), rowRect.top() + 2,
-                                         OpenEditorWidth(m_editor->column, kIconWidth, columnWidths()),
-                                         rowRect.height()));
+    const QRect place =
+        insideList(QRect(m_editor->unscrolledLeft - horizontalOffset(), rowRect.top() + 2,
+                         OpenEditorWidth(m_editor->column, kIconWidth, columnWidths()), rowRect.height()));
     if (place != m_editor->geometry())
         m_editor->setGeometry(place);
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/core/CommandEnabling.h"
-#include "app/gui/window/Commands.h"
 #include "app/gui/views/NotesEdit.h"
+#include "app/gui/window/Commands.h"
 #include "document/gui/StorableTextGuard.h"
 
 #include <QStringList>
@@ -24,7 +24,6 @@ class QTimer;
 class QToolButton;
 struct TFeuille;
 struct TGroupe;
-
 
 // The central widget of the main window: group tree "Arbo" on the left, entry list "Liste" on
 // the right above the notes panel (notes editor "Memo", hide/show button "CacherBtn", label
@@ -273,6 +272,6 @@ private:
     bool m_readOnly = false;
     bool m_searchView = false;
     bool m_fillingMemo = false;
-    bool m_listHintShown = false; // the pointer is in the list, whose hint the status bar shows
+    bool m_listHintShown = false;      // the pointer is in the list, whose hint the status bar shows
     QWidget* m_hintShownFor = nullptr; // the view under the pointer whose hint the status bar shows
 };

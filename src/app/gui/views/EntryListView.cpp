@@ -1,7 +1,7 @@
 #include "app/gui/views/EntryListView.h"
 
-#include "app/gui/views/EntryListModel.h"
 #include "app/core/WebLink.h"
+#include "app/gui/views/EntryListModel.h"
 #include "lang/gui/WindowTranslation.h"
 
 #include <QDrag>

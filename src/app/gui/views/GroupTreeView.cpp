@@ -7,8 +7,8 @@
 #include "document/gui/StorableTextGuard.h"
 
 #include <QDrag>
-#include <QLineEdit>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMimeData>
 
 #include <QHeaderView>

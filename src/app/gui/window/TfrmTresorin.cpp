@@ -248,9 +248,8 @@ void TfrmTresorin::createMenus()
     m_mruSeparator->setVisible(false);
 
     connect(groupMenu, &QMenu::aboutToShow, this, [this] { m_view->updateGroupMenuActions(); });
-    connect(entryMenu, &QMenu::aboutToShow, this, [this] {
-        m_view->updateEntryMenuActions(ClipboardCommands::clipboardHoldsEntry());
-    });
+    connect(entryMenu, &QMenu::aboutToShow, this,
+            [this] { m_view->updateEntryMenuActions(ClipboardCommands::clipboardHoldsEntry()); });
 }
 
 void TfrmTresorin::createToolBar()
@@ -362,7 +361,7 @@ void TfrmTresorin::createOtherWindows()
 
 QList<QWidget*> TfrmTresorin::otherWindows() const
 {
-    return {m_metaPassBox.get(), m_aboutBox.get(), m_ftpBox.get(),
+    return {m_metaPassBox.get(), m_aboutBox.get(),   m_ftpBox.get(),
             m_infoBox.get(),     m_optionsBox.get(), m_generator.get()};
 }
 
@@ -423,8 +422,8 @@ void TfrmTresorin::connectCommands()
     m_health = new HealthCommand(m_view, m_doc, this, this);
     m_search = new SearchCommand(m_view, m_doc, *m_cmds, *m_enabler, this);
     m_webLinks = new WebLinks(m_view, cmd(CommandId::OpenURL), this);
-    m_files = new FileCommands(m_doc, *m_pipeline, *m_view, m_settings, *m_cmds, *m_enabler, *m_search,
-                               *m_clipboard, *m_groupEntry, *m_ftpSync, this);
+    m_files = new FileCommands(m_doc, *m_pipeline, *m_view, m_settings, *m_cmds, *m_enabler, *m_search, *m_clipboard,
+                               *m_groupEntry, *m_ftpSync, this);
     m_ftp = new FtpCommands(m_doc, *m_pipeline, *m_view, m_settings, *m_cmds, *m_files, *m_ftpSync, *m_ftpBox,
                             *m_infoBox, this);
     auto* transfer = new ImportExportCommands(this);
@@ -494,10 +493,8 @@ void TfrmTresorin::connectCommands()
     connect(cmd(CommandId::InfoFich), &QAction::triggered, m_ftp, &FtpCommands::ActionInfoFichExecute);
     connect(cmd(CommandId::Option), &QAction::triggered, this, &TfrmTresorin::ActionOptionsExecute);
     connect(cmd(CommandId::About), &QAction::triggered, this, &TfrmTresorin::ActionAboutExecute);
-    connect(cmd(CommandId::Support), &QAction::triggered, this,
-            [this] { m_aboutBox->SupportLink(); });
-    connect(cmd(CommandId::MajWeb), &QAction::triggered, this,
-            [this] { ActionMajWebExecute(cmd(CommandId::MajWeb)); });
+    connect(cmd(CommandId::Support), &QAction::triggered, this, [this] { m_aboutBox->SupportLink(); });
+    connect(cmd(CommandId::MajWeb), &QAction::triggered, this, [this] { ActionMajWebExecute(cmd(CommandId::MajWeb)); });
 
     m_view->setCommands(m_cmds.get());
 
@@ -860,10 +857,8 @@ void TfrmTresorin::showFtpMode(bool ftpMode)
     if (ftpMode == m_toolBarFtp)
         return;
     m_toolBarFtp = ftpMode;
-    m_openButton->setDefaultAction(
-        cmd(ftpMode ? CommandId::OuvrirFTP : CommandId::Ouvrir));
-    m_saveButton->setDefaultAction(
-        cmd(ftpMode ? CommandId::SauverFTP : CommandId::Sauver));
+    m_openButton->setDefaultAction(cmd(ftpMode ? CommandId::OuvrirFTP : CommandId::Ouvrir));
+    m_saveButton->setDefaultAction(cmd(ftpMode ? CommandId::SauverFTP : CommandId::Sauver));
     swapFtpShortcuts();
 }
 

@@ -260,7 +260,7 @@ private:
     bool m_languageFailed = false;    // the last ApplyLanguage could not load its table
     bool m_backFromOwnWindow = false; // the last activation came straight from another window of ours
     bool m_endRequested = false;
-    bool m_exiting = false;       // an end asked from outside is under way
+    bool m_exiting = false;          // an end asked from outside is under way
     bool m_settingsTooLarge = false; // the settings file was too large to be read
-    bool m_closeConfirmed = false; // the session's end already had its close query answered
+    bool m_closeConfirmed = false;   // the session's end already had its close query answered
 };
