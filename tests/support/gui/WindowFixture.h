@@ -15,7 +15,7 @@
 #include <vector>
 
 class QAction;
-class TGroupe;
+struct TGroupe;
 class TfrmTresorin;
 
 namespace testsupport {
