@@ -3,6 +3,7 @@
 // stable, and a credential enciphered under a key deciphers to what was stored.
 #include "FuzzInput.h"
 #include "ftp/FtpParameters.h"
+#include "ftp/Transport.h"
 #include "platform/Win1252.h"
 
 using fuzzinput::require;
@@ -15,8 +16,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString text = QString::fromUtf8(first);
     const QString other = win1252::toUnicode(second);
 
+    // An encrypted transport keeps its scheme ("sftp://host:port") in the server; the host that a
+    // transfer connects to never holds "/", and a plain FTP server name holds none at all.
     const FtpEntryAddress address = ParseFtpEntry(text);
-    require(!address.server.contains(QLatin1Char('/')), "a server name holds \"/\"", text);
+    const ServerAddress where = ParseServerAddress(address.server, address.port);
+    require(!where.host.contains(QLatin1Char('/')), "a server's host holds \"/\"", text);
+    require(where.transport != Transport::Ftp || !address.server.contains(QLatin1Char('/')),
+            "a plain FTP server name holds \"/\"", text);
 
     TDoc doc;
     TFeuille entry;
@@ -30,7 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     require(doc.PassiveMode == address.passive, "passive mode applied differently");
 
     // The server clean-up is not meant to be stable ("ftp:ftp:x" loses one "ftp:" each time).
-    require(!CleanServerField(text).contains(QLatin1Char('/')), "a cleaned server holds \"/\"", text);
+    const QString cleaned = CleanServerField(text);
+    const ServerAddress cleanedWhere = ParseServerAddress(cleaned, 21);
+    require(!cleanedWhere.host.contains(QLatin1Char('/')), "a cleaned server's host holds \"/\"", text);
+    require(cleanedWhere.transport != Transport::Ftp || !cleaned.contains(QLatin1Char('/')),
+            "a cleaned plain FTP server holds \"/\"", text);
     const QString file = CleanFileField(text);
     require(CleanFileField(file) == file, "file clean-up not stable", text);
     require(TrimFtpField(TrimFtpField(text)) == TrimFtpField(text), "trim not stable", text);

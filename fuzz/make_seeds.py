@@ -210,6 +210,8 @@ for name, address, other in (
     ("negative_port", "h:-21/x", "not base64!"),
     ("server_field", "  FTP://ftp.example.org/  ", "Frédéric"),
     ("file_field", "C:\\dir\\file.pass", "a:b\\c"),
+    ("sftp_entry", "sftp://user@myhost:2222/backup/codes.pass", "ftps://[::1]:990/folder/"),
+    ("webdav_entry", "HTTPS://user@dav.example.org/dav/codes.pass /PASV", "http://127.0.0.1/x"),
 ):
     write("fuzz_ftp_parameters", name, address.encode("utf-8") + b"\0" + other.encode("cp1252"))
 
