@@ -6,6 +6,7 @@
 #include <QUuid>
 
 #include <cstring>
+#include <new>
 #include <unordered_map>
 
 namespace foreign {
@@ -409,12 +410,19 @@ ExportResult exportToBytes(const DocumentState& doc, ExportFormat format, Secure
         return true;
     });
     out.assign(QByteArray());
-    QByteArray& target = out.bytes();
-    target.reserve(size);
-    result = writeExport(doc, format, [&target](const char* data, qsizetype n) {
-        target.append(data, n);
-        return true;
-    });
+    try {
+        QByteArray& target = out.bytes();
+        target.reserve(size);
+        result = writeExport(doc, format, [&target](const char* data, qsizetype n) {
+            target.append(data, n);
+            return true;
+        });
+    } catch (const std::bad_alloc&) {
+        out.clear();
+        result = ExportResult();
+        result.ok = false;
+        result.outOfMemory = true;
+    }
     return result;
 }
 

@@ -30,6 +30,7 @@ struct ExportResult
     int entries = 0;
     // Control characters XML cannot carry, left out of a KeePass XML export (none in CSV).
     int droppedCharacters = 0;
+    bool outOfMemory = false; // exportToBytes: the text did not fit in the memory left (ok false)
 };
 
 // The UTF-8 text handed to write in pieces of at most 64 KiB from one buffer wiped at the end.
@@ -37,7 +38,7 @@ struct ExportResult
 using ExportSink = std::function<bool(const char* data, qsizetype size)>;
 ExportResult writeExport(const DocumentState& doc, ExportFormat format, const ExportSink& write);
 
-// The whole text in one buffer of exactly its size.
+// The whole text in one buffer of exactly its size; out of memory, out is empty and ok false.
 ExportResult exportToBytes(const DocumentState& doc, ExportFormat format, SecureBytes& out);
 
 // Splits the first "TOTP: otpauth://..." line off notes: the notes without it (and without its

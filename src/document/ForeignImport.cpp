@@ -4,11 +4,13 @@
 #include "document/DocumentJson.h"
 #include "platform/Win1252.h"
 
+#include <QFile>
 #include <QSet>
 #include <QTimeZone>
 #include <QUrl>
 
 #include <cstring>
+#include <new>
 #include <unordered_map>
 
 namespace foreign {
@@ -129,6 +131,32 @@ bool readForeign(const QByteArray& bytes, Format format, const QString& defaultN
     if (!ok)
         data.wipe();
     return ok;
+}
+
+bool readForeignFile(const QString& path, const QString& defaultName, ImportedData& data, ImportError& error,
+                     bool* outOfMemory)
+{
+    if (outOfMemory)
+        *outOfMemory = false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error.what = file.errorString();
+        return false;
+    }
+    try {
+        SecureBytes bytes(file.readAll());
+        if (file.error() != QFileDevice::NoError) {
+            error.what = file.errorString();
+            return false;
+        }
+        return readForeign(bytes.bytes(), detectFormat(bytes.bytes()), defaultName, data, error);
+    } catch (const std::bad_alloc&) {
+        data.wipe();
+        error = ImportError();
+        if (outOfMemory)
+            *outOfMemory = true;
+        return false;
+    }
 }
 
 bool readTresorinJson(const QByteArray& bytes, ImportedData& data, ImportError& error)

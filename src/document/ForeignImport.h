@@ -83,6 +83,13 @@ struct ImportedData
 bool readForeign(const QByteArray& bytes, Format format, const QString& defaultName, ImportedData& data,
                  ImportError& error);
 
+// readForeign for the whole content of the file at path, in the format its content shows. A file
+// that cannot be read is an error with the system's reason; a file too big for the memory left
+// is an error too (outOfMemory set, error.what empty for the caller to word), never an exception
+// that would end the program with the open document's unsaved work.
+bool readForeignFile(const QString& path, const QString& defaultName, ImportedData& data, ImportError& error,
+                     bool* outOfMemory = nullptr);
+
 bool readKeePassXml(const QByteArray& bytes, const QString& defaultName, ImportedData& data, ImportError& error);
 bool readCsv(const QByteArray& bytes, const QString& defaultName, ImportedData& data, ImportError& error);
 bool readBitwardenJson(const QByteArray& bytes, const QString& defaultName, ImportedData& data, ImportError& error);

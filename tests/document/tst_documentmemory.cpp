@@ -2,8 +2,11 @@
 // each case runs in a child process whose address space is limited to a little more than the
 // parent had mapped.
 #include "crypto/Cipher.h"
+#include "crypto/SecureBytes.h"
 #include "document/DocumentFile.h"
 #include "document/DocumentJson.h"
+#include "document/ForeignExport.h"
+#include "document/ForeignImport.h"
 #include "support/DocumentFixture.h"
 #include "support/MemoryLimit.h"
 #include "support/TempFolder.h"
@@ -71,6 +74,7 @@ private slots:
     void shortageOfMemoryIsAnError();
     void exportStreamsThroughASmallBuffer();
     void openLetsGoOfTheStreamWhileReading();
+    void importAndExportBeyondTheMemoryLeft();
 };
 
 // A gigabyte that does not start with the password's check value is refused having read 20 bytes:
@@ -236,6 +240,58 @@ void TestDocumentMemory::openLetsGoOfTheStreamWhileReading()
     QCOMPARE(r.entries, doc.entryCount());
     QVERIFY(opened.stream.isEmpty());
     QCOMPARE(testsupport::compareContent(doc, back), QString());
+}
+
+// A password export of another manager too big for the memory left, and an export of a document
+// too big for it: both are errors the window shows, not an exception that would end the program
+// with the open document's unsaved work. A file that cannot be read says why.
+void TestDocumentMemory::importAndExportBeyondTheMemoryLeft()
+{
+    TempFolder dir;
+    const QString csv = dir.filePath(QStringLiteral("big.csv"));
+    {
+        QFile f(csv);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QVERIFY(f.write("name,password\n") > 0);
+        const QByteArray line = "entry," + QByteArray(200, 'p') + '\n';
+        for (int i = 0; i < 64 * int(MiB) / int(line.size()); ++i)
+            QCOMPARE(f.write(line), qint64(line.size()));
+    }
+    int verdict = runWithAddressSpaceHeadroom(16 * MiB, [&csv] {
+        foreign::ImportedData data;
+        foreign::ImportError error;
+        bool outOfMemory = false;
+        if (foreign::readForeignFile(csv, QStringLiteral("Item"), data, error, &outOfMemory))
+            return 1;
+        return outOfMemory && data.entries.empty() ? 0 : 2;
+    });
+    QCOMPARE(verdict, 0);
+
+    foreign::ImportedData data;
+    foreign::ImportError error;
+    bool outOfMemory = true;
+    QVERIFY(!foreign::readForeignFile(dir.filePath(QStringLiteral("missing.csv")), QStringLiteral("Item"), data, error,
+                                      &outOfMemory));
+    QVERIFY(!outOfMemory);
+    QVERIFY(!error.text().isEmpty());
+
+    DocumentState doc;
+    TGroupe* group = doc.addGroup(QStringLiteral("g"));
+    for (int i = 0; i < 64; ++i) {
+        auto e = std::make_unique<TFeuille>();
+        e->Group = group->Id;
+        e->Name = QStringLiteral("e%1").arg(i);
+        e->Notes = QString(int(MiB), QLatin1Char('n'));
+        doc.appendEntry(std::move(e));
+    }
+    verdict = runWithAddressSpaceHeadroom(16 * MiB, [&doc] {
+        SecureBytes out;
+        const foreign::ExportResult r = foreign::exportToBytes(doc, foreign::ExportFormat::Csv, out);
+        if (r.ok)
+            return 1;
+        return r.outOfMemory && out.isEmpty() ? 0 : 2;
+    });
+    QCOMPARE(verdict, 0);
 }
 
 QTEST_GUILESS_MAIN(TestDocumentMemory)

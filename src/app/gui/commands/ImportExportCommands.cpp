@@ -85,28 +85,14 @@ void ImportExportCommands::ImportCommand()
         return;
     const QString fileName = QFileInfo(path).fileName();
 
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        ShowMsg(failureText(fileName, file.errorString()), MsgKind::Error, MsgOK, m_window);
-        return;
-    }
-    SecureBytes bytes(file.readAll());
-    const bool readFailed = file.error() != QFileDevice::NoError;
-    const QString readError = file.errorString();
-    file.close();
-    if (readFailed) {
-        ShowMsg(failureText(fileName, readError), MsgKind::Error, MsgOK, m_window);
-        return;
-    }
-
     foreign::ImportedData data;
     foreign::ImportError error;
-    const foreign::Format format = foreign::detectFormat(bytes.bytes());
-    if (!foreign::readForeign(bytes.bytes(), format, Msg(QStringLiteral("Element")), data, error)) {
-        ShowMsg(failureText(fileName, error.text()), MsgKind::Error, MsgOK, m_window);
+    bool outOfMemory = false;
+    if (!foreign::readForeignFile(path, Msg(QStringLiteral("Element")), data, error, &outOfMemory)) {
+        ShowMsg(outOfMemory ? Msg(QStringLiteral("Memoire")) : failureText(fileName, error.text()), MsgKind::Error,
+                MsgOK, m_window);
         return;
     }
-    bytes.clear();
     foreign::nestUnder(data, fileName);
 
     const std::vector<foreign::Unstorable> found = foreign::findUnstorable(data, false);
@@ -173,6 +159,10 @@ void ImportExportCommands::ExportCommand()
 
     SecureBytes bytes;
     const foreign::ExportResult result = foreign::exportToBytes(doc, format, bytes);
+    if (!result.ok) {
+        ShowMsg(Msg(QStringLiteral("Memoire")), MsgKind::Error, MsgOK, m_window);
+        return;
+    }
     // Clear text: private to its owner, also when it replaces a file that was not.
     const platform::SafeWriteResult written =
         platform::writeFileSafely(path, bytes.bytes(), platform::NewFileAccess::AlwaysOwnerOnly);
