@@ -235,6 +235,15 @@ bool readNewPassword(QString& password, QString& error)
     return true;
 }
 
+QString oneLine(const QString& field)
+{
+    QString text = field;
+    for (QChar& c : text)
+        if (c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+            c = QLatin1Char(' ');
+    return text;
+}
+
 QString messageLine(const QString& key, const QString& arg)
 {
     QString cleanArg = arg;
@@ -294,6 +303,17 @@ int openDocument(const QString& command, const QString& path, DocumentState& doc
 QString failureText(const QString& error, bool outOfMemory)
 {
     return outOfMemory ? messageLine(QStringLiteral("Memoire")) : error;
+}
+
+int openDocumentWhole(const QString& command, const QString& path, DocumentState& doc, const QString& notDone)
+{
+    MessagePrinter printer;
+    bool headerRecovered = false;
+    if (const int status = openDocument(command, path, doc, printer, &headerRecovered); status != ExitOk)
+        return status;
+    if (printer.sawDamage() || headerRecovered)
+        return fail(command, QStringLiteral("%1: %2, its reading found damage").arg(path, notDone));
+    return ExitOk;
 }
 
 } // namespace cli

@@ -60,6 +60,9 @@ private:
     QStringList m_keys;
 };
 
+// One field on one line of tab-separated output: its own tabs and line breaks would split it.
+QString oneLine(const QString& field);
+
 // The English text of a message key, with "%s" replaced by arg, on one line.
 QString messageLine(const QString& key, const QString& arg = QString());
 
@@ -71,5 +74,10 @@ QString failureText(const QString& error, bool outOfMemory);
 // headerRecovered, when given, tells whether the header was damaged (which shows no message).
 int openDocument(const QString& command, const QString& path, DocumentState& doc, MessagePrinter& printer,
                  bool* headerRecovered = nullptr);
+
+// openDocument for a command that rewrites the file: a reading that found damage (a message, or
+// a header it could not read) fails with "PATH: notDone, its reading found damage", since the
+// rewrite would make the damage permanent.
+int openDocumentWhole(const QString& command, const QString& path, DocumentState& doc, const QString& notDone);
 
 } // namespace cli

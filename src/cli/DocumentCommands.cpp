@@ -194,14 +194,9 @@ int runPasswd(const QStringList& args)
         return status;
     const QString path = parsed.positional[0];
     DocumentState doc;
-    cli::MessagePrinter printer;
-    bool headerRecovered = false;
-    if (const int status = cli::openDocument(command, path, doc, printer, &headerRecovered); status != ExitOk)
+    if (const int status = cli::openDocumentWhole(command, path, doc, QStringLiteral("not rewritten"));
+        status != ExitOk)
         return status;
-    // Rewriting would make the damage permanent: records the reader skipped, or header fields it
-    // could not read, would be gone.
-    if (printer.sawDamage() || headerRecovered)
-        return cli::fail(command, QStringLiteral("%1: not rewritten, its reading found damage").arg(path));
 
     QString error;
     if (!cli::readNewPassword(doc.MetaPassword, error))

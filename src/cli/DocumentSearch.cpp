@@ -19,16 +19,6 @@ const char kSearchHelp[] =
     "The meta password is read from the terminal, or as one line of standard input.\n"
     "Exit status: 0 entries found, 1 none found or failure, 2 wrong meta password.";
 
-// One field on one line of the output: its own tabs and line breaks would split it.
-QString oneLine(const QString& field)
-{
-    QString text = field;
-    for (QChar& c : text)
-        if (c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n'))
-            c = QLatin1Char(' ');
-    return text;
-}
-
 } // namespace
 
 int runSearch(const QStringList& args)
@@ -50,10 +40,10 @@ int runSearch(const QStringList& args)
     const entrysearch::Result result = entrysearch::Search(doc, filter);
     for (size_t i = 0; i < result.entries.size(); ++i) {
         const TFeuille& e = *result.entries[i];
-        QStringList columns{oneLine(result.paths[static_cast<qsizetype>(i)]), oneLine(e.Name), oneLine(e.Login),
-                            oneLine(e.WebAddress)};
+        QStringList columns{cli::oneLine(result.paths[static_cast<qsizetype>(i)]), cli::oneLine(e.Name),
+                            cli::oneLine(e.Login), cli::oneLine(e.WebAddress)};
         if (showPasswords)
-            columns.append(oneLine(e.Password));
+            columns.append(cli::oneLine(e.Password));
         cli::printOut(columns.join(QLatin1Char('\t')));
     }
     return result.entries.empty() ? ExitFailure : ExitOk;

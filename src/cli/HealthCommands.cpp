@@ -36,15 +36,6 @@ const char kTotpHelp[] =
     "The meta password is read from the terminal, or as one line of standard input.\n"
     "Exit status: 0 code printed, 1 no single entry with a code or failure, 2 wrong meta password.";
 
-QString oneLine(const QString& field)
-{
-    QString text = field;
-    for (QChar& c : text)
-        if (c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n'))
-            c = QLatin1Char(' ');
-    return text;
-}
-
 } // namespace
 
 int runAnalyze(const QStringList& args)
@@ -116,9 +107,9 @@ int runAnalyze(const QStringList& args)
         return cli::fail(command, breachPath + QStringLiteral(": cannot be read as a list of breached passwords") +
                                       (error.isEmpty() ? QString() : QStringLiteral(" (") + error + QLatin1Char(')')));
     for (const health::Finding& f : *findings)
-        cli::printOut(
-            QStringList{health::KindName(f.kind), oneLine(f.path), oneLine(f.entry->Name), oneLine(f.detail)}.join(
-                QLatin1Char('\t')));
+        cli::printOut(QStringList{health::KindName(f.kind), cli::oneLine(f.path), cli::oneLine(f.entry->Name),
+                                  cli::oneLine(f.detail)}
+                          .join(QLatin1Char('\t')));
     return findings->empty() ? ExitOk : ExitFailure;
 }
 
@@ -140,7 +131,8 @@ int runTotp(const QStringList& args)
     std::optional<otp::Parameters> only;
     for (size_t i = 0; i < result.entries.size(); ++i) {
         if (std::optional<otp::Parameters> p = otp::FindInNotes(result.entries[i]->Notes)) {
-            withCode << oneLine(result.paths[qsizetype(i)]) + QLatin1Char('\t') + oneLine(result.entries[i]->Name);
+            withCode << cli::oneLine(result.paths[qsizetype(i)]) + QLatin1Char('\t') +
+                            cli::oneLine(result.entries[i]->Name);
             only = std::move(p);
         }
     }
@@ -148,10 +140,10 @@ int runTotp(const QStringList& args)
         if (withCode.isEmpty())
             return cli::fail(
                 command,
-                QStringLiteral("no entry holding \"%1\" has a one-time code").arg(oneLine(parsed.positional[1])));
+                QStringLiteral("no entry holding \"%1\" has a one-time code").arg(cli::oneLine(parsed.positional[1])));
         cli::printErr(QStringLiteral("tresorin-cli totp: %1 entries hold \"%2\" and have a one-time code:")
                           .arg(withCode.size())
-                          .arg(oneLine(parsed.positional[1])));
+                          .arg(cli::oneLine(parsed.positional[1])));
         for (const QString& line : withCode)
             cli::printErr(line);
         return ExitFailure;

@@ -178,12 +178,10 @@ int runSync(const QStringList& args)
     const QString path = parsed.positional[0];
 
     DocumentState doc;
-    cli::MessagePrinter printer;
-    bool headerRecovered = false;
-    if (const int status = cli::openDocument(command, path, doc, printer, &headerRecovered); status != ExitOk)
+    if (const int status = cli::openDocumentWhole(command, path, doc, QStringLiteral("not synchronised"));
+        status != ExitOk)
         return status;
-    if (printer.sawDamage() || headerRecovered)
-        return cli::fail(command, QStringLiteral("%1: not synchronised, its reading found damage").arg(path));
+    cli::MessagePrinter printer; // for the copy on the server
     if (!doc.LocalDoc.SyncOn)
         return cli::fail(command, QStringLiteral("%1 is not synchronised with a server").arg(path));
     const TFileFTP::Parameters p = SyncTransferParameters(doc.LocalDoc, doc.ftpEntry());

@@ -389,6 +389,35 @@ struct TFileFTP::Session
         return count;
     }
 
+    // The options every transport shares: the login (none means anonymous), buffer sizes, the
+    // time-outs, libcurl's reason, the reply log and the progress and data callbacks.
+    void setCommonOptions(const QByteArray& user, const QByteArray& password, const FtpTimeouts& t)
+    {
+        CURL* c = curl;
+        curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+        if (!user.isEmpty()) {
+            curl_easy_setopt(c, CURLOPT_USERNAME, user.constData());
+            curl_easy_setopt(c, CURLOPT_PASSWORD, password.constData());
+        }
+        curl_easy_setopt(c, CURLOPT_BUFFERSIZE, long(ChunkLength));
+        curl_easy_setopt(c, CURLOPT_UPLOAD_BUFFERSIZE, 16384L);
+        curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(t.connectMs));
+        curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(std::max(1, (t.replyMs + 999) / 1000)));
+        curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, long(std::max(1, t.stallSeconds)));
+        curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorBuffer);
+        curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
+        curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, &Session::debug);
+        curl_easy_setopt(c, CURLOPT_DEBUGDATA, this);
+        curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &Session::progress);
+        curl_easy_setopt(c, CURLOPT_XFERINFODATA, this);
+        curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &Session::write);
+        curl_easy_setopt(c, CURLOPT_WRITEDATA, this);
+        curl_easy_setopt(c, CURLOPT_READFUNCTION, &Session::read);
+        curl_easy_setopt(c, CURLOPT_READDATA, this);
+    }
+
     // Sets the options of one step on the shared handle and runs it.
     CURLcode perform(const QByteArray& path, bool body, bool upload, curl_slist* quote = nullptr)
     {
@@ -561,35 +590,13 @@ void TFileFTP::execute()
     const QByteArray user = p.UserName.toUtf8();
     const QByteArray password = p.UserPassword.toUtf8();
     CURL* c = s.curl;
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    s.setCommonOptions(user, password, m_timeouts);
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "ftp");
-    // Without a user name the login is anonymous, whatever the password field holds.
-    if (!user.isEmpty()) {
-        curl_easy_setopt(c, CURLOPT_USERNAME, user.constData());
-        curl_easy_setopt(c, CURLOPT_PASSWORD, password.constData());
-    }
     // The path goes to the server as it is, without changes of folder.
     curl_easy_setopt(c, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_NOCWD));
     curl_easy_setopt(c, CURLOPT_TRANSFERTEXT, 0L);
     if (!p.PassiveMode)
         curl_easy_setopt(c, CURLOPT_FTPPORT, "-");
-    curl_easy_setopt(c, CURLOPT_BUFFERSIZE, long(ChunkLength));
-    curl_easy_setopt(c, CURLOPT_UPLOAD_BUFFERSIZE, 16384L);
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(m_timeouts.connectMs));
-    curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(std::max(1, (m_timeouts.replyMs + 999) / 1000)));
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, long(std::max(1, m_timeouts.stallSeconds)));
-    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, s.errorBuffer);
-    curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
-    curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, &Session::debug);
-    curl_easy_setopt(c, CURLOPT_DEBUGDATA, &s);
-    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &Session::progress);
-    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &s);
-    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &Session::write);
-    curl_easy_setopt(c, CURLOPT_WRITEDATA, &s);
-    curl_easy_setopt(c, CURLOPT_READFUNCTION, &Session::read);
-    curl_easy_setopt(c, CURLOPT_READDATA, &s);
     if (tls) {
         // Explicit TLS on the control connection (AUTH TLS) and on every data connection; a
         // server that refuses it is refused.
@@ -728,31 +735,10 @@ void TFileFTP::executeOther(const ServerAddress& address)
     const QByteArray user = p.UserName.toUtf8();
     const QByteArray password = p.UserPassword.toUtf8();
     CURL* c = s.curl;
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    s.setCommonOptions(user, password, m_timeouts);
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, scheme.constData());
     curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "");
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
-    if (!user.isEmpty()) {
-        curl_easy_setopt(c, CURLOPT_USERNAME, user.constData());
-        curl_easy_setopt(c, CURLOPT_PASSWORD, password.constData());
-    }
-    curl_easy_setopt(c, CURLOPT_BUFFERSIZE, long(ChunkLength));
-    curl_easy_setopt(c, CURLOPT_UPLOAD_BUFFERSIZE, 16384L);
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(m_timeouts.connectMs));
-    curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(std::max(1, (m_timeouts.replyMs + 999) / 1000)));
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, long(std::max(1, m_timeouts.stallSeconds)));
-    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, s.errorBuffer);
-    curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
-    curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, &Session::debug);
-    curl_easy_setopt(c, CURLOPT_DEBUGDATA, &s);
-    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &Session::progress);
-    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &s);
-    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &Session::write);
-    curl_easy_setopt(c, CURLOPT_WRITEDATA, &s);
-    curl_easy_setopt(c, CURLOPT_READFUNCTION, &Session::read);
-    curl_easy_setopt(c, CURLOPT_READDATA, &s);
 
     QByteArray knownHosts;
     QByteArray keyFile;
