@@ -16,7 +16,6 @@
 #include "platform/gui/FileDialogs.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
