@@ -3,6 +3,7 @@
 #include "cli/CliSupport.h"
 #include "crypto/SecureBytes.h"
 #include "document/DocumentJson.h"
+#include "document/EntryIdentity.h"
 #include "document/ForeignExport.h"
 #include "document/ForeignImport.h"
 #include "lang/LangTable.h"
@@ -51,6 +52,13 @@ bool reportUnstorable(const QString& command, const QString& source, const std::
                       .arg(found.size())
                       .arg(found.size() > 1 ? QStringLiteral("s") : QString()));
     return false;
+}
+
+void reportClampedDates(const QString& command, int clamped)
+{
+    if (clamped > 0)
+        printErr(QStringLiteral("tresorin-cli %1: note: ").arg(command) +
+                 FillPlaceholders(Msg(QStringLiteral("DatesFutures")), {QString::number(clamped)}));
 }
 
 } // namespace
@@ -112,6 +120,10 @@ int importSource(const QString& command, const QString& source, const QString& f
         bytes.clear();
         if (!reportUnstorable(command, source, foreign::findUnstorable(doc, lossy), lossy))
             return ExitFailure;
+        // The entries are made here: a date in the future or an identity held twice is not kept.
+        const DateTime now = datetime::now();
+        reportClampedDates(command, identity::clampFutureDates(doc, now));
+        identity::makeIdentitiesFresh(doc, 0, now);
         return ExitOk;
     }
 
@@ -123,7 +135,8 @@ int importSource(const QString& command, const QString& source, const QString& f
     bytes.clear();
     if (!reportUnstorable(command, source, foreign::findUnstorable(data, lossy), lossy))
         return ExitFailure;
-    foreign::addImported(data, doc, nullptr, QFileInfo(source).completeBaseName());
+    reportClampedDates(command,
+                       foreign::addImported(data, doc, nullptr, QFileInfo(source).completeBaseName()).datesClamped);
     return ExitOk;
 }
 

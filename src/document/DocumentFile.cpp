@@ -2,6 +2,7 @@
 
 #include "crypto/Cipher.h"
 #include "crypto/StrongContainer.h"
+#include "document/Lineage.h"
 #include "platform/SafeFileWrite.h"
 #include "platform/Win1252.h"
 
@@ -307,6 +308,7 @@ void countSave(TDoc& doc)
 {
     doc.SaveCount = static_cast<qint32>(static_cast<quint32>(doc.SaveCount) + 1u);
     doc.SaveDate = datetime::now();
+    lineage::recordCountedSave(doc);
 }
 
 WriteResult writeFileAtomically(const QString& path, const QByteArray& bytes)

@@ -97,7 +97,8 @@ bool setProtection(DocumentState& doc, bool strongContainer, const strong::KdfPa
 // language table; those with one show the message "Altere" instead.
 QString damagedText();
 
-// A counted save: SaveCount grows by 1 (wrapping at the 32-bit limit) and SaveDate becomes now.
+// A counted save: SaveCount grows by 1 (wrapping at the 32-bit limit) and SaveDate becomes now;
+// a synchronised document (SyncOn) records the save in its lineage (lineage::recordCountedSave).
 void countSave(TDoc& doc);
 
 struct WriteResult

@@ -1,5 +1,7 @@
 #include "document/DocumentMerge.h"
 
+#include "document/EntryIdentity.h"
+
 namespace docfile {
 
 MergeResult mergeRecords(const OpenedDocument& opened, DocumentState& doc, const StreamMessageSink& sink)
@@ -20,6 +22,9 @@ MergeResult mergeRecords(const OpenedDocument& opened, DocumentState& doc, const
     for (int i = entriesBefore; i < doc.entryCount(); ++i)
         doc.entry(i)->IsFtpEntry = false;
     doc.noteFtpEntryRead(ftpEntryBefore);
+    const DateTime now = datetime::now();
+    result.datesClamped = identity::clampFutureDates(doc, now, entriesBefore);
+    identity::makeIdentitiesFresh(doc, entriesBefore, now);
 
     if (doc.Groups().size() > topBefore)
         result.firstAddedGroup = doc.Groups()[topBefore].get();

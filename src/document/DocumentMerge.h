@@ -21,12 +21,15 @@ struct MergeResult
     int entries = 0;                        // entry records added
     bool recordsOk = false;                 // false when the records broke off (what was read is added)
     TGroupe* firstAddedGroup = nullptr;     // first top-level group the merge made, or null
+    int datesClamped = 0;                   // dates in the future of the merged entries set to now
 };
 
 // Adds the records of an opened document (status Ok) to doc. Each top-level group of the merged
 // document comes after the existing ones with its subtree; its entries are appended and belong to
 // the groups made from the same stream. The FTP mark of a merged entry is dropped: the mark
-// designates the open document's own FTP site (FtpEntryIndex keeps its entry). doc.LocalDoc,
+// designates the open document's own FTP site (FtpEntryIndex keeps its entry). The merged
+// entries' dates in the future become now, and each gets a fresh identity where its own is taken
+// or missing (identity::makeIdentitiesFresh): the entries already there keep theirs. doc.LocalDoc,
 // MetaPassword, CurrentPath, FtpMode and Modified are left alone; the caller marks the document
 // modified when groups were added.
 MergeResult mergeRecords(const OpenedDocument& opened, DocumentState& doc, const StreamMessageSink& sink);

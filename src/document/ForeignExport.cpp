@@ -1,5 +1,6 @@
 #include "document/ForeignExport.h"
 
+#include "document/EntryIdentity.h"
 #include "document/ForeignImport.h"
 
 #include <QStringEncoder>
@@ -215,7 +216,7 @@ void writeCsvEntry(Out& o, const QString& path, const TFeuille& e)
     o.raw(",\"0\",");
     o.csvField(isoDate(e.ModifiedAt));
     o.raw(",");
-    o.csvField(isoDate(e.Created));
+    o.csvField(identity::isRecorded(e.Created) ? isoDate(e.Created) : QString());
     o.raw("\n");
     secureWipe(notes);
     secureWipe(totp);
@@ -292,10 +293,12 @@ void writeXmlEntry(Out& o, int depth, const TFeuille& e)
     indent(o, depth);
     o.raw("<Entry>\n");
     uuid(o, depth + 1);
-    if (e.Created != 0 || e.ModifiedAt != 0) {
+    // A creation date before 2.0 is the identity of an entry whose date was never recorded.
+    const bool created = identity::isRecorded(e.Created);
+    if (created || e.ModifiedAt != 0) {
         indent(o, depth + 1);
         o.raw("<Times>\n");
-        if (e.Created != 0)
+        if (created)
             element(o, depth + 2, "CreationTime", isoDate(e.Created));
         if (e.ModifiedAt != 0)
             element(o, depth + 2, "LastModificationTime", isoDate(e.ModifiedAt));

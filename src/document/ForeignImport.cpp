@@ -2,6 +2,7 @@
 
 #include "crypto/SecureBytes.h"
 #include "document/DocumentJson.h"
+#include "document/EntryIdentity.h"
 #include "platform/Win1252.h"
 
 #include <QFile>
@@ -359,6 +360,7 @@ ImportSummary addImported(ImportedData& data, DocumentState& doc, TGroupe* conta
             }
     }
     std::vector<TGroupe*> made(data.groups.size(), nullptr);
+    const int firstEntry = doc.entryCount();
     for (size_t i = 0; i < data.groups.size(); ++i) {
         const int parent = data.groups[i].parent;
         made[i] = doc.addGroup(data.groups[i].name, parent < 0 ? container : made[size_t(parent)]);
@@ -372,6 +374,9 @@ ImportSummary addImported(ImportedData& data, DocumentState& doc, TGroupe* conta
         doc.appendEntry(std::move(data.entries[i]));
         ++summary.entries;
     }
+    const DateTime now = datetime::now();
+    summary.datesClamped = identity::clampFutureDates(doc, now, firstEntry);
+    identity::makeIdentitiesFresh(doc, firstEntry, now);
     summary.top = container ? container : loose ? loose : made.empty() ? nullptr : made.front();
     data.wipe();
     return summary;

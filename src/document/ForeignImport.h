@@ -130,6 +130,7 @@ struct ImportSummary
     int groups = 0;         // groups made, the container included
     int entries = 0;        // entries added
     TGroupe* top = nullptr; // the container, or the first top-level group made
+    int datesClamped = 0;   // dates in the future set to now
 };
 
 // Puts everything imported under one new group named name, which becomes the only top-level one
@@ -139,7 +140,9 @@ void nestUnder(ImportedData& data, const QString& name);
 // Moves the imported groups and entries into doc: under `container` (an existing group; the
 // window's new group named after the file), or at the top of doc when container is null. Entries
 // at the top of the import go into the container or, without one, into a new top-level group
-// named looseName. data is empty afterwards. Modified is left to the caller.
+// named looseName. Their dates in the future become now (identity::clampFutureDates) and each
+// entry gets a fresh identity (one free in doc; now for an entry without a creation date). data
+// is empty afterwards. Modified is left to the caller.
 ImportSummary addImported(ImportedData& data, DocumentState& doc, TGroupe* container, const QString& looseName);
 
 // --- helpers shared by the readers and the writers ----------------------------------------

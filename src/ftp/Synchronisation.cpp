@@ -36,8 +36,8 @@ void TakeFtpHeader(TDoc& local, const TDoc& remote)
 {
     local.SaveCount = remote.SaveCount;
     local.SaveDate = remote.SaveDate;
-    local.SyncOn = remote.SyncOn;
-    local.UseFtpEntry = remote.UseFtpEntry;
+    // The copy's lineage comes along: the local file is then the same version as the server's.
+    local.Reserved1 = remote.Reserved1;
     local.FormatVersion = remote.FormatVersion;
     local.CreateDate = std::min(local.CreateDate, remote.CreateDate);
     // A copy saved with strong protection brings it along; taking an older compatible copy never

@@ -31,9 +31,10 @@ enum class PropertiesAnswer
 // when the local one is.
 bool TakesFtpCopy(SyncChoice choice, PropertiesAnswer answer);
 
-// The header of the local document when the FTP copy is taken: save counter and date, the
-// synchronisation and FTP entry switches and the format come from the FTP copy, the creation date
-// is the earlier one, and the FTP parameters stay the local ones.
+// The header of the local document when the FTP copy is taken: save counter and date, lineage
+// (Reserved1) and format come from the FTP copy, the creation date is the earlier one and the
+// protection the stronger one. Where and how the document synchronises is the user's and never
+// comes from a copy received: SyncOn, UseFtpEntry and the FTP parameters stay the local ones.
 void TakeFtpHeader(TDoc& local, const TDoc& remote);
 
 // One row of the file properties: the caption's message key, and the values of the local document

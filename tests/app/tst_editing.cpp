@@ -700,6 +700,9 @@ void TestEditing::newEntryAndGeneratedPassword()
     QCOMPARE(added->Name, QStringLiteral("Item"));
     QCOMPARE(added->Group, group(QStringLiteral("Bank"))->Id);
     QVERIFY(added->Created > 0);
+    // Its own identity, even beside an entry made in the same millisecond.
+    for (const auto& e : doc().Entries())
+        QVERIFY(e.get() == added || e->Created != added->Created);
     // Undated while its name cell is open; the generator taking over commits that cell, which
     // in a modified document dates the entry.
     QCOMPARE(added->ModifiedAt == 0, !generated);

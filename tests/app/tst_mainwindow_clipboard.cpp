@@ -28,6 +28,8 @@
 #include <QPlainTextEdit>
 #include <QtTest>
 
+#include <cmath>
+
 using testsupport::WindowFixture;
 
 namespace {
@@ -53,6 +55,7 @@ private slots:
     void clearedAtExitOnlyWhenStillOurs_data();
     void clearedAtExitOnlyWhenStillOurs();
     void cutThenPasteIntoAnotherGroup();
+    void pasteBesideTheOriginal();
     void pasteAfterOpeningAnotherDocument();
     void pasteOfARecordFromAnotherProgram();
     void pasteRefusesWhatIsNoRecord_data();
@@ -111,11 +114,12 @@ void TestMainWindowClipboard::makeWindow()
     TGroupe* bank = d.addGroup(QStringLiteral("Bank"));
     TGroupe* cards = d.addGroup(QStringLiteral("Cards"), bank);
     TGroupe* mail = d.addGroup(QStringLiteral("Mail"));
+    DateTime created = 40000.5;
     for (const char* name : {"alpha", "beta", "gamma"}) {
         auto e = NewEntry(bank, QLatin1String(name));
         e->Login = QLatin1String(name) + QStringLiteral("-login");
         e->Password = QStringLiteral("pw-") + QLatin1String(name);
-        e->Created = 40000.5;
+        e->Created = created++;
         e->ModifiedAt = 41000.25;
         d.appendEntry(std::move(e));
     }
@@ -285,7 +289,8 @@ void TestMainWindowClipboard::cutThenPasteIntoAnotherGroup()
     TFeuille* pasted = doc().entry(5);
     QCOMPARE(pasted->Name, QStringLiteral("beta"));
     QCOMPARE(pasted->Group, group(QStringLiteral("Cards"))->Id);
-    QCOMPARE(pasted->Created, 40000.5);
+    // Moved, not copied: the same entry, with its identity.
+    QCOMPARE(pasted->Created, 40001.5);
     QCOMPARE(pasted->ModifiedAt, 41000.25);
     // The record carried the FTP mark; a pasted entry never becomes the FTP entry.
     QVERIFY(entryclip::decode(QApplication::clipboard()->mimeData()->data(entryclip::mimeType()))->IsFtpEntry);
@@ -294,6 +299,21 @@ void TestMainWindowClipboard::cutThenPasteIntoAnotherGroup()
     QCOMPARE(rowNames(), (QStringList{"beta", "visa"}));
     QCOMPARE(view()->selectedEntry(), pasted);
     QVERIFY(doc().Modified);
+}
+
+void TestMainWindowClipboard::pasteBesideTheOriginal()
+{
+    // A copy pasted while the original stays is another entry: an identity of its own, every time.
+    makeWindow();
+    copyRow(0);
+    action("ActionColler")->trigger();
+    action("ActionColler")->trigger();
+    QCOMPARE(doc().entryCount(), 8);
+    QCOMPARE(doc().entry(0)->Created, 40000.5); // the original keeps its own
+    QVERIFY(doc().entry(6)->Created != 40000.5);
+    QVERIFY(doc().entry(7)->Created != 40000.5);
+    QVERIFY(doc().entry(6)->Created != doc().entry(7)->Created);
+    QVERIFY(std::fabs(doc().entry(6)->Created - 40000.5) < 0.001); // the shown date barely moves
 }
 
 void TestMainWindowClipboard::pasteAfterOpeningAnotherDocument()
@@ -322,6 +342,7 @@ void TestMainWindowClipboard::pasteOfARecordFromAnotherProgram()
     other.Password = QStringLiteral("far");
     other.Notes = QStringLiteral("n");
     other.Created = 30000;
+    other.ModifiedAt = 2958465; // 31 Dec 9999: it would win every synchronising merge
     other.IsFtpEntry = true;
     auto* data = new QMimeData;
     data->setText(other.Password);
@@ -332,6 +353,7 @@ void TestMainWindowClipboard::pasteOfARecordFromAnotherProgram()
     QCOMPARE(rowNames(), (QStringList{"alpha", "beta", "gamma", "from afar"}));
     QCOMPARE(doc().entry(doc().entryCount() - 1)->Notes, QStringLiteral("n"));
     QCOMPARE(doc().entry(doc().entryCount() - 1)->Created, 30000.0);
+    QVERIFY(doc().entry(doc().entryCount() - 1)->ModifiedAt <= datetime::now());
     // Its FTP mark is not taken: the synchronisation must not follow a pasted entry.
     QVERIFY(!doc().entry(doc().entryCount() - 1)->IsFtpEntry);
     QCOMPARE(doc().FtpEntryIndex(), -1);

@@ -473,7 +473,7 @@ void TestForeignImport::csvExport()
     e->ModifiedAt = 0;
     doc.appendEntry(std::move(e));
     auto loose = NewEntry(nullptr, QStringLiteral("loose"));
-    loose->Created = 0;
+    loose->Created = 1.5; // the identity of an entry whose creation was never recorded: no date
     doc.appendEntry(std::move(loose));
     SecureBytes out;
     const ExportResult r = exportToBytes(doc, ExportFormat::Csv, out);

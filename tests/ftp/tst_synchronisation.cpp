@@ -76,14 +76,27 @@ void TestSynchronisation::takenHeaderKeepsTheLocalParameters()
     remote.SyncOn = false;
     remote.UseFtpEntry = true;
     remote.ServerName = QStringLiteral("remote.example");
+    remote.PortNumber = 22;
+    remote.PassiveMode = true;
+    remote.RemotePath = QStringLiteral("theirs.pass");
+    remote.UserName = QStringLiteral("them");
+    remote.UserPassword = QStringLiteral("their pw");
+    remote.Reserved1 = QStringLiteral("TSL1 40e5fa4000000000 0123456789abcdef");
+    remote.Reserved2 = QStringLiteral("kept local");
     remote.FormatVersion = 7;
+    local.Reserved2 = QStringLiteral("mine");
 
     TakeFtpHeader(local, remote);
     QCOMPARE(local.SaveCount, 9);
     QCOMPARE(local.SaveDate, 45010.0);
     QCOMPARE(local.CreateDate, 43000.0);
-    QVERIFY(!local.SyncOn);
-    QVERIFY(local.UseFtpEntry);
+    QCOMPARE(local.Reserved1, remote.Reserved1);
+    QCOMPARE(local.Reserved2, QStringLiteral("mine"));
+    // Where and how the document synchronises never comes from the copy received.
+    QVERIFY(local.SyncOn);
+    QVERIFY(!local.UseFtpEntry);
+    QVERIFY(!local.PassiveMode);
+    QCOMPARE(local.UserName, QStringLiteral("me"));
     QCOMPARE(local.FormatVersion, 7);
     QCOMPARE(local.ServerName, QStringLiteral("local.example"));
     QCOMPARE(local.PortNumber, 2121);

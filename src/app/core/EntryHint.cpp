@@ -1,5 +1,7 @@
 #include "app/core/EntryHint.h"
 
+#include "document/EntryIdentity.h"
+
 namespace {
 
 // The long time format of a locale without its time-zone field ("t"), which a time of day alone
@@ -39,7 +41,8 @@ QString HintDateText(DateTime value, const QLocale& locale)
 
 QString EntryHintText(DateTime created, DateTime modified, const QString& hint, const QLocale& locale)
 {
-    const QString createdText = HintDateText(created, locale);
+    // A creation date before 2.0 stands for "not recorded" (an identity given to an entry that had none).
+    const QString createdText = identity::isRecorded(created) ? HintDateText(created, locale) : QString();
     const QString modifiedText = HintDateText(modified, locale);
     if (createdText.isEmpty() && modifiedText.isEmpty())
         return hint;

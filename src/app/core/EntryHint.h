@@ -10,7 +10,7 @@
 QString HintDateText(DateTime value, const QLocale& locale = QLocale::system());
 
 // The status-bar text of the list's hint for the selected entry:
-// "Elément créé le : <created> " (only when set) + "Modifié le : <modified>" (only when set)
-// + " (" + hint + ")"; the plain hint when neither date is set.
+// "Elément créé le : <created> " (only when recorded: identity::isRecorded) + "Modifié le : <modified>"
+// (only when set) + " (" + hint + ")"; the plain hint when neither date is shown.
 QString EntryHintText(DateTime created, DateTime modified, const QString& hint,
                       const QLocale& locale = QLocale::system());

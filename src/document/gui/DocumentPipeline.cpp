@@ -179,12 +179,14 @@ std::optional<QByteArray> DocumentPipeline::EncipherForFtp(QString* error)
     // Counted like a save; a failure leaves the counter and date as they were, since nothing went.
     const qint32 count = m_doc.LocalDoc.SaveCount;
     const DateTime date = m_doc.LocalDoc.SaveDate;
+    const QString lineage = m_doc.LocalDoc.Reserved1;
     docfile::countSave(m_doc.LocalDoc);
     try {
         return docfile::encipheredDocument(m_doc);
     } catch (const std::bad_alloc&) {
         m_doc.LocalDoc.SaveCount = count;
         m_doc.LocalDoc.SaveDate = date;
+        m_doc.LocalDoc.Reserved1 = lineage;
         if (error)
             *error = Msg(QStringLiteral("Memoire"));
         return std::nullopt;
@@ -282,7 +284,11 @@ DocumentPipeline::MergeReport DocumentPipeline::MergeDocument(const QString& pat
         return report;
     }
 
-    emit statusText(loadSummary(merged.entries, merged.groups, merged.header.FileName));
+    QString status = loadSummary(merged.entries, merged.groups, merged.header.FileName);
+    if (merged.datesClamped > 0)
+        status += QStringLiteral("; ") +
+                  FillPlaceholders(Msg(QStringLiteral("DatesFutures")), {QString::number(merged.datesClamped)});
+    emit statusText(status);
     emit recentFileRead(merged.header.FileName);
     report.outcome = MergeOutcome::Merged;
     return report;

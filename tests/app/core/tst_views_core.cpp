@@ -86,6 +86,10 @@ void TestViewsCore::hintText_data()
         << "en_US" << at(2024, 3, 7, 15, 4, 5) << 0.0
         << QStringLiteral("Elément créé le : 3/7/24 3:04:05\u202FPM  (") + hint + ")";
     QTest::newRow("unreadable date counts as none") << "fr_FR" << 1e300 << 0.0 << hint;
+    // The identity given to an entry whose creation was never recorded is no date.
+    QTest::newRow("identity of an undated entry") << "fr_FR" << 1.0 + 12345.0 / 68719476736.0 << 0.0 << hint;
+    QTest::newRow("identity of an undated entry, modified")
+        << "fr_FR" << 1.75 << at(2024, 12, 31) << QStringLiteral("Modifié le : 31/12/2024 (") + hint + ")";
 }
 
 void TestViewsCore::hintText()

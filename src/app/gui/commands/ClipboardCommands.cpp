@@ -9,6 +9,7 @@
 #include "crypto/SecureBytes.h"
 #include "document/DocumentModel.h"
 #include "document/EntryClipRecord.h"
+#include "document/EntryIdentity.h"
 #include "lang/gui/ShowMsg.h"
 #include "platform/ClipboardWatch.h"
 #include "platform/gui/ClipboardAccess.h"
@@ -256,6 +257,12 @@ void ClipboardCommands::Paste()
     // A record from elsewhere must not become this document's FTP entry, whose address and login
     // the synchronisation would then follow: the mark is dropped, as a merge drops it.
     pasted->IsFtpEntry = false;
+    // The record's dates are the clipboard's word: a date in the future would win every merge.
+    // A copy pasted beside its original is another entry (an identity of its own); an entry cut
+    // and pasted is the same entry moved, and keeps its identity.
+    const DateTime now = datetime::now();
+    identity::clampFutureDates(*pasted, now);
+    pasted->Created = identity::freshIdentity(m_doc, pasted->Created, now);
     TFeuille* entry = m_doc.appendEntry(std::move(pasted));
     m_view->insertEntryRow(m_view->selectedRow(), entry);
     m_doc.SetModified(true);

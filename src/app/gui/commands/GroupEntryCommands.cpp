@@ -11,6 +11,7 @@
 #include "app/gui/views/GroupTreeModel.h"
 #include "app/gui/views/GroupTreeView.h"
 #include "document/DocumentCommands.h"
+#include "document/EntryIdentity.h"
 #include "document/gui/StorableTextGuard.h"
 #include "generator/gui/TfrmGenerateur.h"
 #include "lang/LangTable.h"
@@ -123,7 +124,10 @@ void GroupEntryCommands::NewEntry()
     CellEditing* cells = m_view->cellEditing();
     if (cells->isOpen() && !cells->edExit())
         return;
-    TFeuille* entry = m_doc.appendEntry(::NewEntry(m_view->selectedGroup(), Msg(QStringLiteral("Element"))));
+    std::unique_ptr<TFeuille> made = ::NewEntry(m_view->selectedGroup(), Msg(QStringLiteral("Element")));
+    // Two entries made within one millisecond must still be two entries to a synchronising merge.
+    made->Created = identity::freshIdentity(m_doc, made->Created);
+    TFeuille* entry = m_doc.appendEntry(std::move(made));
     m_view->appendEntryRow(entry);
     if (m_view->autoHide() && m_view->notesPanelHidden())
         m_view->BoutonCacherClick();

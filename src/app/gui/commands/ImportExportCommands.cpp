@@ -124,9 +124,12 @@ void ImportExportCommands::ImportCommand()
         view->selectGroup(summary.top);
     }
     m_window->enableDocumentCommands();
-    m_window->setStatusText(
-        FillPlaceholders(Msg(QStringLiteral("ImportFait")),
-                         {QString::number(summary.entries), QString::number(summary.groups), fileName}));
+    QString status = FillPlaceholders(Msg(QStringLiteral("ImportFait")),
+                                      {QString::number(summary.entries), QString::number(summary.groups), fileName});
+    if (summary.datesClamped > 0)
+        status += QStringLiteral("; ") +
+                  FillPlaceholders(Msg(QStringLiteral("DatesFutures")), {QString::number(summary.datesClamped)});
+    m_window->setStatusText(status);
 }
 
 void ImportExportCommands::ExportCommand()
