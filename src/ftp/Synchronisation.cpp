@@ -1,6 +1,7 @@
 #include "ftp/Synchronisation.h"
 
 #include "document/DocumentFile.h"
+#include "document/Lineage.h"
 #include "ftp/FtpParameters.h"
 #include "ftp/Transport.h"
 #include "ftp/TrustStore.h"
@@ -165,6 +166,10 @@ void MergeSyncHeader(TDoc& local, const TDoc& remote)
 {
     local.SaveCount = std::max(local.SaveCount, remote.SaveCount);
     local.CreateDate = std::min(local.CreateDate, remote.CreateDate);
+    lineage::mergeLineage(local, remote);
+    // A merge never weakens either copy: the server's strong protection comes along.
+    if (!local.Protection.isStrong() && remote.Protection.isStrong())
+        local.Protection = remote.Protection;
 }
 
 QString TransportOf(const TDoc& doc)

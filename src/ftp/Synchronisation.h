@@ -100,7 +100,9 @@ RemoteState CheckRemoteCopy(const QByteArray& head, bool missing, const QString&
 
 // The header after a synchronising merge with the copy on the server: the counter continues from
 // the higher of the two (the save that follows counts one more), the creation date is the
-// earlier one; the FTP parameters and switches stay the local ones.
+// earlier one, the lineage is both chains (lineage::mergeLineage; the counted save that follows
+// adds the result's id) and the protection the stronger one; the FTP parameters and switches
+// stay the local ones.
 void MergeSyncHeader(TDoc& local, const TDoc& remote);
 
 // The rows "Transport" and "Server identity" of the file properties: "FTP", "SFTP"... and how the

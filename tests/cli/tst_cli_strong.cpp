@@ -44,8 +44,9 @@ bool isCompatible(const QByteArray& bytes, const QByteArray& password)
     return ok;
 }
 
-const QByteArray kJson = R"({"groups": [{"name": "Bank"}, {"name": "Mail", "parent": 0}],
- "entries": [{"group": 1, "name": "webmail", "login": "me", "password": "hunter2", "webAddress": "https://mail"}]})";
+const QByteArray kJson = "{\"groups\": [{\"name\": \"Bank\"}, {\"name\": \"Mail\", \"parent\": 0}],"
+                         " \"entries\": [{\"group\": 1, \"name\": \"webmail\", \"login\": \"me\", \"password\":"
+                         " \"hunter2\", \"webAddress\": \"https://mail\", \"created\": 45000.5}]}";
 
 QByteArray infoProtection(const QByteArray& out)
 {

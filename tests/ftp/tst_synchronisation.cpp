@@ -2,6 +2,7 @@
 // FTP copy, what of the FTP copy's header is taken, and the rows of the file properties (shared
 // with tresorin-cli info).
 
+#include "document/Lineage.h"
 #include "ftp/Synchronisation.h"
 #include "lang/LangTable.h"
 
@@ -16,6 +17,7 @@ private slots:
     void decision_data();
     void decision();
     void takenHeaderKeepsTheLocalParameters();
+    void mergedHeader();
     void propertyRows();
     void ftpColumnEmptyWithoutCopy();
     void resetCopyAfterAFailedDecipher();
@@ -107,6 +109,41 @@ void TestSynchronisation::takenHeaderKeepsTheLocalParameters()
     remote.CreateDate = 46000;
     TakeFtpHeader(local, remote);
     QCOMPARE(local.CreateDate, 43000.0);
+}
+
+void TestSynchronisation::mergedHeader()
+{
+    TDoc local;
+    local.SaveCount = 3;
+    local.SaveDate = 45000;
+    local.CreateDate = 44000;
+    local.SyncOn = true;
+    local.ServerName = QStringLiteral("local.example");
+    local.Reserved1 = QStringLiteral("TSL1 40e5f90000000000 0000000000000001 0000000000000002");
+    TDoc remote;
+    remote.SaveCount = 9;
+    remote.SaveDate = 45010;
+    remote.CreateDate = 43000;
+    remote.UseFtpEntry = true;
+    remote.ServerName = QStringLiteral("remote.example");
+    remote.Reserved1 = QStringLiteral("TSL1 40e5fa4000000000 0000000000000001 0000000000000003");
+    remote.Protection = DocumentProtection{DocumentProtection::Strong, {2, 8192}};
+
+    MergeSyncHeader(local, remote);
+    QCOMPARE(local.SaveCount, 9);
+    QCOMPARE(local.CreateDate, 43000.0);
+    QCOMPARE(lineage::parse(local.Reserved1)->ids, (std::vector<quint64>{1, 2, 3}));
+    // A merge of a strong server copy into a compatible local one stays strong.
+    QVERIFY(local.Protection.isStrong());
+    QVERIFY(local.SyncOn);
+    QVERIFY(!local.UseFtpEntry);
+    QCOMPARE(local.ServerName, QStringLiteral("local.example"));
+
+    // The local strong protection is never weakened by a compatible copy.
+    TDoc strongLocal;
+    strongLocal.Protection = DocumentProtection{DocumentProtection::Strong, {3, 8192}};
+    MergeSyncHeader(strongLocal, TDoc());
+    QCOMPARE(int(strongLocal.Protection.kdf.passes), 3);
 }
 
 void TestSynchronisation::propertyRows()
