@@ -1,8 +1,8 @@
 #include "document/EntryIdentity.h"
 
+#include "crypto/Sha256.h"
 #include "document/GroupPaths.h"
 
-#include <QCryptographicHash>
 #include <QtEndian>
 
 #include <algorithm>
@@ -21,19 +21,19 @@ bool isIdentity(DateTime value)
     return std::isfinite(value) && value != 0;
 }
 
-void addU64(QCryptographicHash& hash, quint64 value)
+void addU64(crypto::Sha256& hash, quint64 value)
 {
     const quint64 le = qToLittleEndian(value);
-    hash.addData(QByteArrayView(reinterpret_cast<const char*>(&le), sizeof le));
+    hash.add(QByteArrayView(reinterpret_cast<const char*>(&le), sizeof le));
 }
 
 // The characters as little-endian UTF-16, without a copy of the text (a password among them)
 // where the machine already stores them so.
-void addText(QCryptographicHash& hash, const QString& text)
+void addText(crypto::Sha256& hash, const QString& text)
 {
     addU64(hash, quint64(text.size()));
 #if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
-    hash.addData(QByteArrayView(reinterpret_cast<const char*>(text.utf16()), text.size() * 2));
+    hash.add(QByteArrayView(reinterpret_cast<const char*>(text.utf16()), text.size() * 2));
 #else
     char buffer[512];
     qsizetype done = 0;
@@ -41,7 +41,7 @@ void addText(QCryptographicHash& hash, const QString& text)
         const qsizetype n = std::min<qsizetype>(text.size() - done, sizeof buffer / 2);
         for (qsizetype i = 0; i < n; ++i)
             qToLittleEndian<quint16>(text.at(done + i).unicode(), buffer + 2 * i);
-        hash.addData(QByteArrayView(buffer, n * 2));
+        hash.add(QByteArrayView(buffer, n * 2));
         done += n;
     }
     std::memset(buffer, 0, sizeof buffer);
@@ -109,11 +109,11 @@ std::unordered_map<quint32, QByteArray> groupPathDigests(const DocumentState& do
     std::unordered_map<quint32, QByteArray> digests;
     digests.reserve(ordinals.size());
     const QByteArray root = rootPathDigest();
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    crypto::Sha256 hash;
     doc.forEachGroup([&](TGroupe* g) {
         hash.reset();
-        hash.addData(QByteArrayView("TSG1", 4));
-        hash.addData(g->Parent ? digests.at(g->Parent->Id) : root);
+        hash.add(QByteArrayView("TSG1", 4));
+        hash.add(g->Parent ? digests.at(g->Parent->Id) : root);
         addText(hash, g->Name);
         addU64(hash, quint64(ordinals.at(g->Id)));
         digests[g->Id] = hash.result();
@@ -121,16 +121,28 @@ std::unordered_map<quint32, QByteArray> groupPathDigests(const DocumentState& do
     return digests;
 }
 
-quint64 contentHash(const TFeuille& entry, const QByteArray& pathDigest)
+namespace {
+
+quint64 contentHashWith(crypto::Sha256& hash, const TFeuille& entry, const QByteArray& pathDigest)
 {
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(QByteArrayView("TSE1", 4));
+    hash.reset();
+    hash.add(QByteArrayView("TSE1", 4));
     for (const QString* field : {&entry.Name, &entry.Login, &entry.Password, &entry.WebAddress, &entry.Notes})
         addText(hash, *field);
     addU64(hash, keyOf(entry.ModifiedAt));
-    hash.addData(pathDigest);
+    hash.add(pathDigest);
     addU64(hash, keyOf(entry.Created));
-    return qFromLittleEndian<quint64>(hash.resultView().constData());
+    unsigned char digest[crypto::Sha256::kLength];
+    hash.result(digest);
+    return qFromLittleEndian<quint64>(digest);
+}
+
+} // namespace
+
+quint64 contentHash(const TFeuille& entry, const QByteArray& pathDigest)
+{
+    crypto::Sha256 hash;
+    return contentHashWith(hash, entry, pathDigest);
 }
 
 DateTime derivedIdentity(DateTime oldCreated, quint64 hash, const std::function<bool(DateTime)>& taken)
@@ -149,18 +161,20 @@ DateTime derivedIdentity(DateTime oldCreated, quint64 hash, const std::function<
 int assignIdentities(DocumentState& doc)
 {
     const int n = doc.entryCount();
-    std::unordered_map<quint64, int> holders;
-    holders.reserve(size_t(n));
+    // Qt's hash tables keep their items in blocks: a million entries cost a few allocations, not
+    // a million.
+    QHash<quint64, int> holders;
+    holders.reserve(n);
     for (int i = 0; i < n; ++i)
         if (isIdentity(doc.entry(i)->Created))
             ++holders[keyOf(doc.entry(i)->Created)];
 
-    std::unordered_set<quint64> taken;
-    taken.reserve(size_t(n));
+    QSet<quint64> taken;
+    taken.reserve(n);
     std::vector<int> rekeyed;
     for (int i = 0; i < n; ++i) {
         const DateTime created = doc.entry(i)->Created;
-        if (isIdentity(created) && holders[keyOf(created)] == 1)
+        if (isIdentity(created) && holders.value(keyOf(created)) == 1)
             taken.insert(keyOf(created));
         else
             rekeyed.push_back(i);
@@ -178,11 +192,12 @@ int assignIdentities(DocumentState& doc)
     };
     std::vector<Holder> order;
     order.reserve(rekeyed.size());
+    crypto::Sha256 hash;
     for (int i : rekeyed) {
         const TFeuille& e = *doc.entry(i);
         const auto digest = digests.find(e.Group);
         order.push_back(Holder{isIdentity(e.Created) ? e.Created : 0.0,
-                               contentHash(e, digest == digests.end() ? root : digest->second), i});
+                               contentHashWith(hash, e, digest == digests.end() ? root : digest->second), i});
     }
     // An order that does not depend on the document's: two copies listing the same entries
     // differently derive the same identities (the index only separates identical entries).
@@ -193,7 +208,7 @@ int assignIdentities(DocumentState& doc)
             return a.hash < b.hash;
         return a.index < b.index;
     });
-    const auto isTaken = [&taken](DateTime value) { return taken.count(keyOf(value)) > 0; };
+    const auto isTaken = [&taken](DateTime value) { return taken.contains(keyOf(value)); };
     for (const Holder& h : order) {
         const DateTime fresh = derivedIdentity(doc.entry(h.index)->Created, h.hash, isTaken);
         taken.insert(keyOf(fresh));
@@ -210,22 +225,25 @@ void IdentityPool::add(DateTime taken)
 
 bool IdentityPool::contains(DateTime value) const
 {
-    return m_taken.count(keyOf(value)) > 0;
+    return m_taken.contains(keyOf(value));
 }
 
 DateTime IdentityPool::take(DateTime wanted, DateTime now)
 {
     wanted = wantedOrNow(wanted, now);
     const quint64 key = keyOf(wanted);
-    if (m_taken.insert(key).second)
+    if (!m_taken.contains(key)) {
+        m_taken.insert(key);
         return wanted;
+    }
     // Many entries wanting one date (an import made at one moment) go on from where the last
     // one stopped instead of stepping over all of them again.
     quint64& k = m_nextStep[key];
     const DateTime step = stepAt(wanted);
     for (k = std::max<quint64>(k, 1);; ++k) {
         const DateTime candidate = wanted + DateTime(k) * step;
-        if (isIdentity(candidate) && m_taken.insert(keyOf(candidate)).second) {
+        if (isIdentity(candidate) && !m_taken.contains(keyOf(candidate))) {
+            m_taken.insert(keyOf(candidate));
             ++k;
             return candidate;
         }

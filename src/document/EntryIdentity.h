@@ -3,10 +3,11 @@
 #include "document/DocumentModel.h"
 
 #include <QByteArray>
+#include <QHash>
+#include <QSet>
 
 #include <functional>
 #include <unordered_map>
-#include <unordered_set>
 
 // Within a document an entry's creation date-time (Created) is its identity, and it is unique:
 // that is how two copies of one document kept in step through a server tell which entry is
@@ -63,8 +64,8 @@ public:
     DateTime take(DateTime wanted, DateTime now);
 
 private:
-    std::unordered_set<quint64> m_taken;
-    std::unordered_map<quint64, quint64> m_nextStep; // for a wanted value: the next k to try
+    QSet<quint64> m_taken;
+    QHash<quint64, quint64> m_nextStep; // for a wanted value: the next k to try
 };
 
 // The entries of doc from index `from` on were just made (appended by an import or a merge):

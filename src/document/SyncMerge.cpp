@@ -3,6 +3,9 @@
 #include "document/EntryIdentity.h"
 #include "document/GroupPaths.h"
 
+#include <QHash>
+#include <QSet>
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -71,14 +74,14 @@ struct Side
     std::unordered_map<quint32, int> pathOfGroup;
     std::unordered_set<int> paths;
     std::vector<int> location; // of each entry
-    std::unordered_map<quint64, int> byIdentity;
+    QHash<quint64, int> byIdentity;
     mutable std::unordered_map<quint32, QByteArray> digests; // made when a conflict copy needs them
 
     Version version(int index) const { return Version{doc.entry(index), location[size_t(index)]}; }
     Version find(quint64 key) const
     {
-        const auto it = byIdentity.find(key);
-        return it == byIdentity.end() ? Version{} : version(it->second);
+        const auto it = byIdentity.constFind(key);
+        return it == byIdentity.cend() ? Version{} : version(it.value());
     }
 };
 
@@ -113,12 +116,12 @@ std::unique_ptr<Side> prepare(const DocumentState& input, GroupPathTable& paths,
         side->paths.insert(path);
     const int n = side->doc.entryCount();
     side->location.resize(size_t(n));
-    side->byIdentity.reserve(size_t(n));
+    side->byIdentity.reserve(n);
     for (int i = 0; i < n; ++i) {
         const TFeuille& e = *side->doc.entry(i);
         const auto group = side->pathOfGroup.find(e.Group);
         side->location[size_t(i)] = group == side->pathOfGroup.end() ? GroupPathTable::kRoot : group->second;
-        side->byIdentity.emplace(identity::keyOf(e.Created), i);
+        side->byIdentity.insert(identity::keyOf(e.Created), i);
     }
     return side;
 }
@@ -235,11 +238,13 @@ void Merger::pair(const Version& l, const Version& r, const Version& b, int loca
 // identities they come from, so that both computers derive the same ones.
 void Merger::giveCopiesIdentities()
 {
-    std::unordered_set<quint64> taken;
+    if (m_copies.empty())
+        return;
+    QSet<quint64> taken;
     for (const Side* side : {m_base, &m_local, &m_remote})
         if (side)
-            for (const auto& [key, index] : side->byIdentity)
-                taken.insert(key);
+            for (auto it = side->byIdentity.cbegin(); it != side->byIdentity.cend(); ++it)
+                taken.insert(it.key());
     for (const Item& item : m_items)
         taken.insert(identity::keyOf(item.entry.Created));
     std::vector<size_t> order(m_copies.size());
@@ -248,7 +253,7 @@ void Merger::giveCopiesIdentities()
     std::sort(order.begin(), order.end(), [this](size_t a, size_t b) {
         return m_copies[a].loser.entry->Created < m_copies[b].loser.entry->Created;
     });
-    const auto isTaken = [&taken](DateTime value) { return taken.count(identity::keyOf(value)) > 0; };
+    const auto isTaken = [&taken](DateTime value) { return taken.contains(identity::keyOf(value)); };
     m_copyItems.resize(m_copies.size());
     for (size_t i : order) {
         const Copy& copy = m_copies[i];
@@ -303,6 +308,7 @@ void Merger::run(DocumentState& out, SyncMergeResult& result)
                                ? identity::keyOf(m_local.doc.entry(m_local.ftpIndex)->Created)
                                : 0;
     const int localCount = m_local.doc.entryCount();
+    m_items.reserve(size_t(localCount + m_remote.doc.entryCount()));
     int keptLocal = 0;
     for (int i = 0; i < localCount; ++i) {
         const Version l = m_local.version(i);
@@ -326,7 +332,7 @@ void Merger::run(DocumentState& out, SyncMergeResult& result)
     for (int i = 0; i < m_remote.doc.entryCount(); ++i) {
         const Version r = m_remote.version(i);
         const quint64 key = identity::keyOf(r.entry->Created);
-        if (m_local.byIdentity.count(key))
+        if (m_local.byIdentity.contains(key))
             continue;
         const Version b = baseVersion(key);
         if (!b || !sameVersion(r, b)) {

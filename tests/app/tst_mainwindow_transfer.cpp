@@ -54,6 +54,7 @@ private slots:
     void init();
     void cleanup();
     void importIntoTheOpenDocument();
+    void importWithDatesInTheFuture();
     void importWithUnstorableCharacters_data();
     void importWithUnstorableCharacters();
     void importOfAMalformedFile();
@@ -123,6 +124,24 @@ void TestTransferWindow::importIntoTheOpenDocument()
     ModalSeam::pushAnswer(QString());
     w->action(QStringLiteral("ActionImporter"))->trigger();
     QCOMPARE(doc.entryCount(), 4);
+}
+
+void TestTransferWindow::importWithDatesInTheFuture()
+{
+    // A date of 31 Dec 9999 would win every synchronising merge: it becomes now, and the status
+    // bar says so.
+    auto* w = m_fx->makeWindow();
+    fillDocument();
+    QVERIFY(m_fx->tmp().writeFile(QStringLiteral("future.csv"),
+                                  QByteArray("title,password,last modified\nfar,p,9999-12-31T00:00:00Z\n")));
+    ModalSeam::pushAnswer(m_fx->tmp().filePath(QStringLiteral("future.csv")));
+    w->action(QStringLiteral("ActionImporter"))->trigger();
+    DocumentState& doc = w->doc();
+    QCOMPARE(doc.entryCount(), 2);
+    QVERIFY(doc.entry(1)->ModifiedAt <= datetime::now());
+    QVERIFY(doc.entry(1)->Created != doc.entry(0)->Created);
+    QCOMPARE(w->statusPanel(0)->text(),
+             QStringLiteral("1 items and 1 groups imported from future.csv; 1 dates in the future were set to now"));
 }
 
 void TestTransferWindow::importWithUnstorableCharacters_data()

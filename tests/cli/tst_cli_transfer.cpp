@@ -12,6 +12,8 @@
 #include <QStandardPaths>
 #include <QtTest>
 
+#include <cmath>
+
 using testsupport::TempFolder;
 
 namespace {
@@ -67,6 +69,8 @@ private slots:
     void malformedWritesNothing_data();
     void malformedWritesNothing();
     void unstorableCharacters();
+    void datesInTheFutureAndSharedIdentities_data();
+    void datesInTheFutureAndSharedIdentities();
     void exportFormats();
     void keepassxcReadsOurExports();
     void weReadKeepassxcExports();
@@ -175,6 +179,40 @@ void TestCliTransfer::unstorableCharacters()
     r = cli({"import", "--force", path(QStringLiteral("doc.json")), out}, "pw\npw\n");
     QCOMPARE(r.exitCode, 1);
     QVERIFY(r.err.contains("group \"\xE2\x98\x83\", name: 1 character"));
+}
+
+void TestCliTransfer::datesInTheFutureAndSharedIdentities_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("csv") << "far.csv"
+                         << QByteArray("title,password,created,last modified\n"
+                                       "a,p,2024-01-01T10:00:00Z,9999-12-31T00:00:00Z\nb,q,2024-01-01T10:00:00Z,\n");
+    QTest::newRow("our json") << "far.json"
+                              << QByteArray("{\"groups\": [{\"name\": \"G\"}], \"entries\": ["
+                                            "{\"group\": 0, \"name\": \"a\", \"created\": 45292.4, "
+                                            "\"modifiedAt\": 2958465},"
+                                            "{\"group\": 0, \"name\": \"b\", \"created\": 45292.4}]}");
+}
+
+void TestCliTransfer::datesInTheFutureAndSharedIdentities()
+{
+    // A date of 31 Dec 9999 becomes now (and stderr says so); two entries of one creation date
+    // become two identities.
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QVERIFY(m_tmp->writeFile(name, content));
+    const QString out = path(QStringLiteral("out.pass"));
+    const Run r = cli({"import", path(name), out}, "pw\npw\n");
+    QVERIFY2(r.exitCode == 0, r.err.constData());
+    QCOMPARE(QString::fromUtf8(r.err),
+             QStringLiteral("tresorin-cli import: note: 1 dates in the future were set to now\n"));
+    DocumentState doc;
+    QVERIFY(load(out, doc));
+    QCOMPARE(doc.entryCount(), 2);
+    QVERIFY(doc.entry(0)->ModifiedAt <= datetime::now());
+    QVERIFY(doc.entry(0)->Created != doc.entry(1)->Created);
+    QVERIFY(std::fabs(doc.entry(0)->Created - doc.entry(1)->Created) < 0.001);
 }
 
 void TestCliTransfer::exportFormats()
