@@ -54,6 +54,7 @@ WindowFixture::WindowFixture(int folders) : m_savedCwd(QDir::currentPath()), m_k
     setEnv("TRESORIN_INI", iniPath().toLocal8Bit());
     setEnv("XDG_DATA_HOME", m_tmp.makeFolder(QStringLiteral("data")).toLocal8Bit());
     setEnv("XDG_RUNTIME_DIR", m_tmp.makeFolder(QStringLiteral("run")).toLocal8Bit());
+    setEnv("XDG_STATE_HOME", m_tmp.makeFolder(QStringLiteral("state")).toLocal8Bit());
     if (folders & ConfigHome)
         setEnv("XDG_CONFIG_HOME", m_tmp.makeFolder(QStringLiteral("config")).toLocal8Bit());
     if (folders & SystemData)

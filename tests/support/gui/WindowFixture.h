@@ -29,8 +29,8 @@ QStringList shownMessages();
 // What every window test sets up and takes down, made for one test function (create it in
 // init(), destroy it in cleanup()):
 // - a temporary folder holding the settings file (TRESORIN_INI) and the folders the program may
-//   write to (XDG_DATA_HOME "data", XDG_RUNTIME_DIR "run", more on request), the environment
-//   put back afterwards;
+//   write to (XDG_DATA_HOME "data", XDG_RUNTIME_DIR "run", XDG_STATE_HOME "state" where the
+//   synchronisation bases go, more on request), the environment put back afterwards;
 // - the modal seam active, so that every question is answered from the test's queue;
 // - the main window, which makes the six other windows of the program itself;
 // - the test knobs (idle minute, single-instance answer, update client, desktop cache refresh,
