@@ -495,6 +495,12 @@ void TestForeignImport::csvExport()
             }).ok);
     QCOMPARE(streamed, out.bytes());
     QVERIFY(!writeExport(doc, ExportFormat::Csv, [](const char*, qsizetype) { return false; }).ok);
+
+    // KeePass XML the same: the dated entry has its creation time, the undated one none.
+    SecureBytes xml;
+    QVERIFY(exportToBytes(doc, ExportFormat::KeePassXml, xml).ok);
+    QCOMPARE(xml.bytes().count("<CreationTime>"), 1);
+    QVERIFY(xml.bytes().contains("<CreationTime>2024-01-15T08:00:00Z</CreationTime>"));
 }
 
 void TestForeignImport::exportReadBack_data()
