@@ -237,7 +237,7 @@ void TestSecureTransfer::openSaveAndRename()
     QFETCH(int, kind);
     const auto server = startServer(Kind(kind));
     if (!server->isRunning())
-        QSKIP(qPrintable(QStringLiteral("server not started: ") + server->error()));
+        SERVER_MISSING(QStringLiteral("server not started: ") + server->error());
     QVERIFY(server->writeFile(QStringLiteral("backup/codes.pass"), "old copy"));
     TFileFTP::Parameters p = params(*server, QStringLiteral("backup/codes.pass"));
 
@@ -308,7 +308,7 @@ void TestSecureTransfer::changedIdentityRefused()
     QFETCH(int, kind);
     const auto server = startServer(Kind(kind));
     if (!server->isRunning())
-        QSKIP(qPrintable(QStringLiteral("server not started: ") + server->error()));
+        SERVER_MISSING(QStringLiteral("server not started: ") + server->error());
     QVERIFY(server->writeFile(QStringLiteral("codes.pass"), "copy"));
     TFileFTP::Parameters p = params(*server, QStringLiteral("codes.pass"));
     // Another fingerprint: the first byte changed (each start makes a new certificate, whose own
@@ -352,7 +352,7 @@ void TestSecureTransfer::brokenUploadLeavesTheCopyWhole()
     QFETCH(int, kind);
     auto server = startServer(Kind(kind));
     if (!server->isRunning())
-        QSKIP(qPrintable(QStringLiteral("server not started: ") + server->error()));
+        SERVER_MISSING(QStringLiteral("server not started: ") + server->error());
     QVERIFY(server->writeFile(QStringLiteral("codes.pass"), "the copy before"));
     TFileFTP::Parameters p = params(*server, QStringLiteral("codes.pass"));
     if (Kind(kind) != Kind::WebDavHttp)
@@ -378,10 +378,10 @@ void TestSecureTransfer::sftpWithTheUsersKey()
     const QString key = m_home.filePath(QStringLiteral(".ssh/id_ed25519"));
     QDir().mkpath(QFileInfo(key).absolutePath());
     if (!makeKey(key))
-        QSKIP("ssh-keygen could not make a key");
+        SERVER_MISSING(QStringLiteral("ssh-keygen could not make a key"));
     const auto server = startServer(Kind::Sftp, key + QStringLiteral(".pub"));
     if (!server->isRunning())
-        QSKIP(qPrintable(QStringLiteral("server not started: ") + server->error()));
+        SERVER_MISSING(QStringLiteral("server not started: ") + server->error());
     QVERIFY(server->writeFile(QStringLiteral("codes.pass"), "by key"));
     TFileFTP::Parameters p = params(*server, QStringLiteral("codes.pass"));
     trustServer(*server, p);
@@ -400,10 +400,10 @@ void TestSecureTransfer::sftpRenameOverAnExistingCopyOnOpenSsh()
     const QString key = m_home.filePath(QStringLiteral(".ssh/id_ed25519"));
     QDir().mkpath(QFileInfo(key).absolutePath());
     if (!makeKey(key))
-        QSKIP("ssh-keygen could not make a key");
+        SERVER_MISSING(QStringLiteral("ssh-keygen could not make a key"));
     testsupport::OpenSshServer server(key + QStringLiteral(".pub"));
     if (!server.isRunning())
-        QSKIP(qPrintable(QStringLiteral("server not started: ") + server.error()));
+        SERVER_MISSING(QStringLiteral("server not started: ") + server.error());
     QVERIFY(server.writeFile(QStringLiteral("codes.pass"), "old copy"));
     TFileFTP::Parameters p = params(server, server.root() + QStringLiteral("/codes.pass"));
     p.UserName = QStringLiteral("root");
