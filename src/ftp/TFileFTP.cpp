@@ -592,13 +592,34 @@ bool TFileFTP::probeFile(Session& s, const QString& path, RemoteProbe& probe, co
 {
     const Parameters& p = m_parameters;
     const int edge = RemoteProbe::EdgeLength;
-    // Changes between the reads (another computer's save) show as sizes that disagree: read again.
+    // One end of the file: CURLE_OK, or false with ErrorText set, or `again` when the file changed
+    // (or went) between the reads.
+    bool again = false;
+    const auto readEnd = [&](qint64 from, qsizetype length, bool toEnd, QByteArray& out) {
+        const CURLcode code = s.readRange(path, from, length, toEnd, out);
+        if (checkStop())
+            return false;
+        if (code == CURLE_BAD_DOWNLOAD_RESUME || isNotFound(code, s.status)) {
+            again = true; // shorter than its size said, or gone
+            return true;
+        }
+        if (code != CURLE_OK) {
+            report.fail(code, message("FileAccess", {p.RemotePath}));
+            return false;
+        }
+        return true;
+    };
+    // The end of the file is where its size said: FTP and SFTP announce what is left from the
+    // offset, HTTP the whole size.
+    const auto tailFits = [&](const QByteArray& tail, qint64 size) {
+        return tail.size() == edge && (s.isHttp() ? s.rangeTotal == size : s.contentLength() == edge);
+    };
     for (int attempt = 0; attempt < ProbeAttempts; ++attempt) {
         probe = RemoteProbe();
+        again = false;
         qint64 size = -1;
-        CURLcode code = CURLE_OK;
         if (!s.isHttp()) {
-            code = s.fileSize(path, size);
+            const CURLcode code = s.fileSize(path, size);
             if (checkStop())
                 return false;
             if (code == CURLE_REMOTE_FILE_NOT_FOUND) {
@@ -610,19 +631,27 @@ bool TFileFTP::probeFile(Session& s, const QString& path, RemoteProbe& probe, co
                 return false;
             }
         }
+        // FTP and SFTP: the end first, read up to the end of the file; the beginning last, as an
+        // FTP server makes the step after a transfer stopped short wait for its abort.
+        QByteArray tail;
+        if (size > edge) {
+            if (!readEnd(size - edge, edge, true, tail))
+                return false;
+            if (again || !tailFits(tail, size))
+                continue;
+        }
         QByteArray head;
         if (size != 0) {
-            const qsizetype wanted = size > 0 ? qsizetype(std::min<qint64>(size, edge)) : edge;
-            code = s.readRange(path, 0, wanted, false, head);
-            if (checkStop())
+            // A file no longer than one end is read whole.
+            const bool whole = size >= 0 && size <= edge;
+            if (!readEnd(0, size > 0 ? qsizetype(std::min<qint64>(size, edge)) : edge, whole, head))
                 return false;
-            if (isNotFound(code, s.status)) {
+            if (again && attempt + 1 < ProbeAttempts)
+                continue;
+            if (again) {
+                // Gone since its size was read, or never there (HTTP learns it here).
                 probe.missing = true;
                 return true;
-            }
-            if (code != CURLE_OK) {
-                report.fail(code, message("FileAccess", {p.RemotePath}));
-                return false;
             }
             if (s.isHttp())
                 size = s.rangeTotal >= 0 ? s.rangeTotal : (s.status == 200 ? s.announced : -1);
@@ -633,27 +662,18 @@ bool TFileFTP::probeFile(Session& s, const QString& path, RemoteProbe& probe, co
             size = head.size();
         if (size < 0 || head.size() != std::min<qint64>(size, edge))
             continue;
+        if (size <= edge) {
+            tail = head;
+        } else if (s.isHttp()) {
+            if (!readEnd(size - edge, edge, true, tail))
+                return false;
+            if (again || !tailFits(tail, size))
+                continue;
+        } else if (tail.isEmpty()) {
+            continue; // no size before the beginning was read, and longer than one end
+        }
         probe.size = size;
         probe.head = head;
-        if (size <= edge) {
-            probe.tail = head;
-            return true;
-        }
-        QByteArray tail;
-        code = s.readRange(path, size - edge, edge, true, tail);
-        if (checkStop())
-            return false;
-        if (code == CURLE_BAD_DOWNLOAD_RESUME || isNotFound(code, s.status))
-            continue; // shorter, or gone, since its size was read
-        if (code != CURLE_OK) {
-            report.fail(code, message("FileAccess", {p.RemotePath}));
-            return false;
-        }
-        // The end of the file is where its size said: FTP and SFTP announce what is left from
-        // the offset, HTTP the whole size.
-        const bool sameSize = s.isHttp() ? s.rangeTotal == size : s.contentLength() == edge;
-        if (tail.size() != edge || !sameSize)
-            continue;
         probe.tail = tail;
         return true;
     }

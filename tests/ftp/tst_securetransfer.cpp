@@ -4,17 +4,25 @@
 // is refused with its fingerprint (as openssl and ssh-keygen print it); once trusted, open, save
 // over an existing copy (temporary name then rename), and the beginning of a copy for its header;
 // a changed certificate or host key is refused; an upload broken off leaves the old copy whole.
+// Then what makes synchronisation safe: the probe of a copy by range requests, uploads under a
+// temporary name of their own read back after the replacement, two uploads racing, the size cap,
+// and WebDAV redirections (a small server of the test's own) taken for the failures they are.
 
+#include "document/DocumentFile.h"
 #include "ftp/TFileFTP.h"
 #include "ftp/Transport.h"
 #include "ftp/TrustStore.h"
 #include "lang/LangTable.h"
+#include "support/HttpServer.h"
 #include "support/ProcessRunner.h"
 #include "support/SecureServers.h"
 #include "support/TempFolder.h"
+#include "support/TransferRace.h"
 
+#include <QDirIterator>
 #include <QPointer>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <memory>
@@ -74,6 +82,11 @@ struct Outcome
     TrustProblem trust;
     bool missing = false;
     QString fingerprint;
+    bool verified = false;
+    bool replacedMeanwhile = false;
+    QString temporaryName;
+    RemoteProbe probe;
+    int bytesDone = 0;
 };
 
 Outcome run(TFileFTP* worker, const std::function<void(int)>& onProgress = {})
@@ -89,11 +102,36 @@ Outcome run(TFileFTP* worker, const std::function<void(int)>& onProgress = {})
         out.trust = worker->trustProblem();
         out.missing = worker->remoteMissing();
         out.fingerprint = worker->serverFingerprint();
+        out.verified = worker->verified();
+        out.replacedMeanwhile = worker->replacedMeanwhile();
+        out.temporaryName = worker->temporaryName();
+        out.probe = worker->probe();
+        out.bytesDone = worker->BytesDone();
     });
     worker->start();
     out.done = QTest::qWaitFor([&] { return out.done; }, 60000);
     return out;
 }
+
+// Files of the served folder (and below it) other than the given ones: temporary files left behind.
+QStringList strayFiles(const SecureServer& server, const QStringList& expected)
+{
+    QStringList stray;
+    QDirIterator it(server.root(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString name = QDir(server.root()).relativeFilePath(it.next());
+        if (!expected.contains(name))
+            stray << name;
+    }
+    return stray;
+}
+
+// The cap of downloads, put back however the test ends.
+struct CapGuard
+{
+    explicit CapGuard(qint64 bytes) { TFileFTP::setMaxDownloadBytes(bytes); }
+    ~CapGuard() { TFileFTP::setMaxDownloadBytes(docfile::kMaxDocumentBytes); }
+};
 
 } // namespace
 
@@ -115,8 +153,21 @@ private slots:
     void sftpWithTheUsersKey();
     void sftpRenameOverAnExistingCopyOnOpenSsh();
     void plainFtpStaysAsItWas();
+    void probeAndVerifiedUpload_data();
+    void probeAndVerifiedUpload();
+    void racingUploads_data();
+    void racingUploads();
+    void sizeCap_data();
+    void sizeCap();
+    void endlessBody_data();
+    void endlessBody();
+    void redirections_data();
+    void redirections();
 
 private:
+    // A server of that kind, running and trusted, into server and p; false when it could not start.
+    bool startTrusted(Kind kind, std::unique_ptr<SecureServer>& server, TFileFTP::Parameters& p, const QString& path);
+
     TFileFTP::Parameters params(const SecureServer& server, const QString& path) const;
     // Makes the server trusted the way the program does after the user said yes.
     void trustServer(const SecureServer& server, TFileFTP::Parameters& p) const;
@@ -428,6 +479,237 @@ void TestSecureTransfer::plainFtpStaysAsItWas()
     QCOMPARE(int(a.transport), int(Transport::Ftp));
     QCOMPARE(int(a.port), 70000 & 0xFFFF);
     QVERIFY(TransportIsPlain(a.transport));
+}
+
+bool TestSecureTransfer::startTrusted(Kind kind, std::unique_ptr<SecureServer>& server, TFileFTP::Parameters& p,
+                                      const QString& path)
+{
+    server = startServer(kind);
+    if (!server->isRunning())
+        return false;
+    p = params(*server, path);
+    if (kind != Kind::WebDavHttp)
+        trustServer(*server, p);
+    return true;
+}
+
+void TestSecureTransfer::probeAndVerifiedUpload_data()
+{
+    openSaveAndRename_data();
+}
+
+// Each copy is uploaded through the server (under a name of its own, then read back), then probed:
+// its size and both ends, by range requests, never the whole copy.
+void TestSecureTransfer::probeAndVerifiedUpload()
+{
+    QFETCH(int, kind);
+    std::unique_ptr<SecureServer> server;
+    TFileFTP::Parameters p;
+    if (!startTrusted(Kind(kind), server, p, QString()))
+        SERVER_MISSING(QStringLiteral("server not started: ") + server->error());
+    const int edge = RemoteProbe::EdgeLength;
+    QStringList names;
+    QStringList temporaries;
+    for (const int size : {0, 100, edge, edge + 1, 300000}) {
+        const QString name = QStringLiteral("codes%1.pass").arg(size);
+        names << name;
+        p.RemotePath = name;
+        const QByteArray bytes = payload(size);
+        const Outcome saved = run(TFileFTP::CreateForDialog(p, false, bytes));
+        QCOMPARE(saved.error, QString());
+        QVERIFY(saved.verified);
+        QVERIFY(!saved.replacedMeanwhile);
+        QVERIFY(saved.probe.equals(probeOf(bytes)));
+        QVERIFY2(QRegularExpression(QStringLiteral("^codes%1\\.pass\\.[0-9a-f]{16}\\.tmp$").arg(size))
+                     .match(saved.temporaryName)
+                     .hasMatch(),
+                 qPrintable(saved.temporaryName));
+        temporaries << saved.temporaryName;
+        QCOMPARE(server->readFile(name), bytes);
+
+        const Outcome probed = run(TFileFTP::CreateForProbe(p));
+        QCOMPARE(probed.error, QString());
+        QVERIFY(!probed.missing);
+        QVERIFY(probed.probe.equals(probeOf(bytes)));
+        QVERIFY2(probed.bytesDone <= 2 * edge, qPrintable(QString::number(probed.bytesDone)));
+        QVERIFY(probed.data.isEmpty());
+    }
+    // Every upload had a temporary name of its own, and none is left behind.
+    temporaries.removeDuplicates();
+    QCOMPARE(temporaries.size(), 5);
+    QCOMPARE(strayFiles(*server, names), QStringList());
+
+    p.RemotePath = QStringLiteral("backup/none.pass");
+    const Outcome missing = run(TFileFTP::CreateForProbe(p));
+    QCOMPARE(missing.error, QString());
+    QVERIFY(missing.missing);
+    QVERIFY(missing.probe.missing);
+}
+
+void TestSecureTransfer::racingUploads_data()
+{
+    openSaveAndRename_data();
+}
+
+// Two computers save at the same moment, each under a temporary name of its own: the copy on the
+// server is whole (one of the two, byte for byte), and an upload is told verified only when its
+// bytes are the ones there. Rounds where both replacements come before either read-back, and
+// rounds left to the threads.
+void TestSecureTransfer::racingUploads()
+{
+    QFETCH(int, kind);
+    std::unique_ptr<SecureServer> server;
+    TFileFTP::Parameters p;
+    if (!startTrusted(Kind(kind), server, p, QStringLiteral("codes.pass")))
+        SERVER_MISSING(QStringLiteral("server not started: ") + server->error());
+    QByteArray held = payload(50000);
+    QCOMPARE(run(TFileFTP::CreateForDialog(p, false, held)).error, QString());
+    for (int round = 0; round < 3; ++round) {
+        const bool meet = round < 2;
+        const QByteArray sent[2] = {payload(200000), payload(200000)};
+        const auto race = testsupport::raceUploads(p, sent[0], sent[1], meet);
+        QVERIFY(race[0].done && race[1].done);
+        const QByteArray now = server->readFile(QStringLiteral("codes.pass"));
+        QVERIFY2(now == sent[0] || now == sent[1], "the copy on the server is not one of the two uploaded");
+        QVERIFY(race[0].temporaryName != race[1].temporaryName);
+        int verified = 0;
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY(race[i].verified || race[i].replacedMeanwhile || !race[i].error.isEmpty());
+            QVERIFY(!(race[i].verified && race[i].replacedMeanwhile));
+            if (race[i].verified)
+                ++verified;
+            if (meet && race[i].verified)
+                QCOMPARE(now, sent[i]);
+        }
+        // The copy that stays is the last replacement's, which nothing replaced before it was read back.
+        QVERIFY(verified >= 1);
+        if (meet)
+            QVERIFY2(verified == 1, "both told saved while the server holds one");
+        QCOMPARE(strayFiles(*server, {QStringLiteral("codes.pass")}), QStringList());
+        held = now;
+    }
+}
+
+void TestSecureTransfer::sizeCap_data()
+{
+    openSaveAndRename_data();
+}
+
+// A copy larger than the largest document: the download stops with the error, in the dialog and
+// in the status bar.
+void TestSecureTransfer::sizeCap()
+{
+    QFETCH(int, kind);
+    std::unique_ptr<SecureServer> server;
+    TFileFTP::Parameters p;
+    if (!startTrusted(Kind(kind), server, p, QStringLiteral("codes.pass")))
+        SERVER_MISSING(QStringLiteral("server not started: ") + server->error());
+    const QByteArray bytes = payload(3 * 1024 * 1024);
+    QCOMPARE(run(TFileFTP::CreateForDialog(p, false, bytes)).error, QString());
+    const CapGuard cap(1024 * 1024);
+    for (const bool statusBar : {false, true}) {
+        const Outcome out = run(statusBar ? TFileFTP::CreateForStatusBar(p) : TFileFTP::CreateForDialog(p, true));
+        QVERIFY(out.done);
+        QVERIFY2(out.error.startsWith(QStringLiteral("This document is larger than 1 MiB")), qPrintable(out.error));
+        QVERIFY(out.data.isEmpty());
+        QVERIFY(out.bytesDone <= 1024 * 1024);
+    }
+}
+
+void TestSecureTransfer::endlessBody_data()
+{
+    QTest::addColumn<qint64>("announced"); // -1: none, chunked
+    QTest::newRow("chunked, no size") << qint64(-1);
+    QTest::newRow("10 GiB announced") << (qint64(10) << 30);
+}
+
+// A WebDAV server that sends without end: stopped as the body crosses the cap, or at once when
+// it announces more.
+void TestSecureTransfer::endlessBody()
+{
+    QFETCH(qint64, announced);
+    testsupport::HttpServer server;
+    QVERIFY(server.isListening());
+    server.handler = [&server, announced](const testsupport::HttpServer::Request&, QTcpSocket* socket) {
+        server.stream(socket, announced, qint64(256) << 20);
+    };
+    const CapGuard cap(1024 * 1024);
+    TFileFTP::Parameters p;
+    p.ServerName = QStringLiteral("http://127.0.0.1:%1").arg(server.port());
+    p.RemotePath = QStringLiteral("codes.pass");
+    const Outcome out = run(TFileFTP::CreateForStatusBar(p));
+    QVERIFY(out.done);
+    QVERIFY2(out.error.startsWith(QStringLiteral("This document is larger than 1 MiB")), qPrintable(out.error));
+    QVERIFY(out.data.isEmpty());
+    QVERIFY(out.bytesDone <= 1024 * 1024);
+    if (announced > 0)
+        QCOMPARE(out.bytesDone, 0);
+    // Stopped, not read to the end: the server wrote little more than the cap and its buffers.
+    QVERIFY2(server.streamedBytes() < (qint64(32) << 20), qPrintable(QString::number(server.streamedBytes())));
+}
+
+void TestSecureTransfer::redirections_data()
+{
+    QTest::addColumn<QByteArray>("method"); // the step answered with a redirection
+    QTest::addColumn<QByteArray>("status");
+    for (const char* method : {"PUT", "MOVE", "GET"})
+        for (const char* status :
+             {"301 Moved Permanently", "302 Found", "307 Temporary Redirect", "308 Permanent Redirect"})
+            QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(QLatin1String(method), QLatin1String(status))))
+                << QByteArray(method) << QByteArray(status);
+}
+
+// A redirection is never followed, and never a success: the upload (or the download) fails with
+// the status in its text, and an upload's temporary file is removed.
+void TestSecureTransfer::redirections()
+{
+    QFETCH(QByteArray, method);
+    QFETCH(QByteArray, status);
+    testsupport::HttpServer server;
+    QVERIFY(server.isListening());
+    const QByteArray elsewhere = server.url(QStringLiteral("/elsewhere/codes.pass")).toLatin1();
+    server.handler = [&](const testsupport::HttpServer::Request& request, QTcpSocket* socket) {
+        if (request.method == method)
+            testsupport::HttpServer::reply(socket, status, {"Location: " + elsewhere}, "moved");
+        else if (request.method == "GET")
+            testsupport::HttpServer::reply(socket, "200 OK", {}, "the document");
+        else if (request.method == "DELETE")
+            testsupport::HttpServer::reply(socket, "204 No Content");
+        else
+            testsupport::HttpServer::reply(socket, "201 Created");
+    };
+    TFileFTP::Parameters p;
+    p.ServerName = QStringLiteral("http://127.0.0.1:%1").arg(server.port());
+    p.RemotePath = QStringLiteral("codes.pass");
+    const bool download = method == "GET";
+    const Outcome out = run(download ? TFileFTP::CreateForDialog(p, true) : TFileFTP::CreateForDialog(p, false, "doc"));
+    QVERIFY(out.done);
+    QVERIFY2(out.error.contains(QStringLiteral("HTTP/1.1 ") + QString::fromLatin1(status.left(3))),
+             qPrintable(out.error));
+    QVERIFY(out.data.isEmpty());
+    QVERIFY(!out.verified && !out.replacedMeanwhile);
+    QStringList methods;
+    for (const auto& request : server.received) {
+        QVERIFY2(!request.target.startsWith(QLatin1String("/elsewhere")), "a redirection was followed");
+        methods << QString::fromLatin1(request.method);
+    }
+    if (download) {
+        QVERIFY2(out.error.startsWith(QStringLiteral("Error accessing 'codes.pass' :")), qPrintable(out.error));
+        QCOMPARE(methods, QStringList{QStringLiteral("GET")});
+        return;
+    }
+    const QString temporary = QLatin1Char('/') + out.temporaryName;
+    if (method == "PUT") {
+        QVERIFY2(out.error.startsWith(QStringLiteral("Error accessing 'codes.pass' :")), qPrintable(out.error));
+        QCOMPARE(methods, (QStringList{QStringLiteral("PUT"), QStringLiteral("DELETE")}));
+    } else {
+        QVERIFY2(out.error.startsWith(QStringLiteral("FTP Error renaming %1 into codes.pass").arg(out.temporaryName)),
+                 qPrintable(out.error));
+        QCOMPARE(methods, (QStringList{QStringLiteral("PUT"), QStringLiteral("MOVE"), QStringLiteral("DELETE")}));
+    }
+    // The temporary file that was stored is the one removed.
+    QCOMPARE(server.received.first().target, temporary);
+    QCOMPARE(server.received.last().target, temporary);
 }
 
 QTEST_GUILESS_MAIN(TestSecureTransfer)
