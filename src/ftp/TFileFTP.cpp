@@ -654,7 +654,7 @@ bool TFileFTP::probeFile(Session& s, const QString& path, RemoteProbe& probe, co
                 return true;
             }
             if (s.isHttp())
-                size = s.rangeTotal >= 0 ? s.rangeTotal : (s.status == 200 ? s.announced : -1);
+                size = s.rangeTotal;
         }
         // Without a size from the server (an SFTP file of 0 bytes, an FTP server without SIZE):
         // a beginning shorter than asked is the whole file.

@@ -385,17 +385,27 @@ CURLcode TFileFTP::Session::readRange(const QString& path, qint64 from, qsizetyp
     // One byte more than asked shows a longer file without reading the rest of it.
     limit = length + 1;
     keepLast = from > 0 ? length : -1;
+    // A server that ignores the range sends the whole file: no more of it than of a download.
+    const qint64 wasCap = cap;
+    cap = worker->m_maxDownload;
     CURLcode code = perform(urlOf(path), Body::Receive);
+    cap = wasCap;
     if (code == CURLE_WRITE_ERROR && limitReached)
         code = CURLE_OK;
     if (code == CURLE_HTTP_RETURNED_ERROR && status == 416 && rangeAsked) {
         out.clear();
         code = CURLE_OK;
     }
-    if (keepLast >= 0 && isHttp() && status == 200 && rangeAsked) {
-        // The range was ignored and the whole file came: its end is what was asked.
-        out = out.right(length);
-        rangeTotal = received;
+    if (isHttp() && status == 200 && rangeAsked) {
+        // The range was ignored and the whole file came: its beginning or its end is what was
+        // asked for, the body's size the file's.
+        if (from > 0) {
+            out = out.right(length);
+            rangeTotal = received;
+        } else {
+            out.truncate(length);
+            rangeTotal = announced;
+        }
     }
     curl_easy_setopt(curl, CURLOPT_RANGE, nullptr);
     rangeAsked = false;

@@ -163,6 +163,8 @@ private slots:
     void endlessBody();
     void redirections_data();
     void redirections();
+    void probeFromAServerIgnoringRanges_data();
+    void probeFromAServerIgnoringRanges();
 
 private:
     // A server of that kind, running and trusted, into server and p; false when it could not start.
@@ -710,6 +712,48 @@ void TestSecureTransfer::redirections()
     // The temporary file that was stored is the one removed.
     QCOMPARE(server.received.first().target, temporary);
     QCOMPARE(server.received.last().target, temporary);
+}
+
+void TestSecureTransfer::probeFromAServerIgnoringRanges_data()
+{
+    QTest::addColumn<int>("size");   // -1: no file
+    QTest::addColumn<bool>("sized"); // the body's size announced (else chunked)
+    QTest::newRow("missing") << -1 << true;
+    QTest::newRow("small") << 100 << true;
+    QTest::newRow("small, chunked") << 100 << false;
+    QTest::newRow("large") << 300000 << true;
+}
+
+// A WebDAV server without ranges answers every request with the whole file: the probe still
+// takes only the beginning of the first answer, and the end of the second.
+void TestSecureTransfer::probeFromAServerIgnoringRanges()
+{
+    QFETCH(int, size);
+    QFETCH(bool, sized);
+    testsupport::HttpServer server;
+    QVERIFY(server.isListening());
+    const QByteArray bytes = payload(std::max(size, 0));
+    server.handler = [&](const testsupport::HttpServer::Request&, QTcpSocket* socket) {
+        if (size < 0) {
+            testsupport::HttpServer::reply(socket, "404 Not Found", {}, "no such file");
+        } else if (sized) {
+            testsupport::HttpServer::reply(socket, "200 OK", {}, bytes);
+        } else {
+            socket->write("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n" +
+                          QByteArray::number(bytes.size(), 16) + "\r\n" + bytes + "\r\n0\r\n\r\n");
+            socket->disconnectFromHost();
+        }
+    };
+    TFileFTP::Parameters p;
+    p.ServerName = QStringLiteral("http://127.0.0.1:%1").arg(server.port());
+    p.RemotePath = QStringLiteral("codes.pass");
+    const Outcome out = run(TFileFTP::CreateForProbe(p));
+    QCOMPARE(out.error, QString());
+    QCOMPARE(out.missing, size < 0);
+    if (size >= 0)
+        QVERIFY(out.probe.equals(probeOf(bytes)));
+    for (const auto& request : server.received)
+        QVERIFY(!request.header("Range").isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestSecureTransfer)
