@@ -6,16 +6,11 @@
 #include "lang/LangTable.h"
 #include "platform/NetworkClient.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QMutex>
-#include <QRandomGenerator>
 #include <QStringList>
 #include <QUrl>
 
 #include <algorithm>
-#include <cctype>
 #include <exception>
 #include <limits>
 
@@ -63,68 +58,6 @@ bool isNotFound(CURLcode code, long httpStatus)
 bool WinInetAvailable()
 {
     return platform::NetworkClientReady();
-}
-
-void FtpReplyLog::addLine(const QByteArray& line)
-{
-    QByteArray text = line;
-    while (text.endsWith('\n') || text.endsWith('\r'))
-        text.chop(1);
-    if (!m_current.isEmpty())
-        m_current += "\r\n";
-    m_current += text;
-    // "123 text" ends a reply; "123-text" and other lines continue it.
-    if (text.size() >= 4 && std::isdigit(uchar(text[0])) && std::isdigit(uchar(text[1])) &&
-        std::isdigit(uchar(text[2])) && text[3] == ' ') {
-        m_last = m_current;
-        m_current.clear();
-    }
-}
-
-QString FtpReplyLog::text() const
-{
-    const QByteArray& reply = m_current.isEmpty() ? m_last : m_current;
-    return QString::fromUtf8(reply).left(MaxLength);
-}
-
-bool HasControlCharacter(const QString& text)
-{
-    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
-}
-
-QString ShowControlCharacters(const QString& text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        if (c.unicode() < 0x20)
-            out += QLatin1Char('^') + QChar(c.unicode() + 0x40);
-        else if (c.unicode() == 0x7F)
-            out += QStringLiteral("^?");
-        else
-            out += c;
-    }
-    return out;
-}
-
-QString TemporaryFtpName(const QString& remotePath)
-{
-    const qsizetype dot = remotePath.lastIndexOf(QLatin1Char('.'));
-    if (dot >= 0) {
-        const QString after = remotePath.mid(dot + 1);
-        if (!after.contains(QLatin1Char('\\')) && !after.contains(QLatin1Char(':')))
-            return remotePath.left(dot) + QStringLiteral(".tmp");
-    }
-    return remotePath + QStringLiteral(".tmp");
-}
-
-QString UniqueTemporaryName(const QString& remotePath)
-{
-    // From the system's source of randomness: two computers never draw the same name.
-    quint32 words[2];
-    QRandomGenerator::system()->fillRange(words);
-    const QByteArray token(reinterpret_cast<const char*>(words), sizeof words);
-    return remotePath + QLatin1Char('.') + QString::fromLatin1(token.toHex()) + QStringLiteral(".tmp");
 }
 
 void TFileFTP::setTimeouts(const FtpTimeouts& timeouts)
@@ -451,43 +384,11 @@ bool TFileFTP::connectOther(Session& s, const ServerAddress& address, const Repo
     curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "");
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
 
-    if (sftp) {
-        // Without a known_hosts file set, libcurl would take any host key: it is always set.
-        // libcurl keeps its own copy of the strings it is given.
-        const QByteArray knownHosts =
-            QFile::encodeName(p.KnownHostsPath.isEmpty() ? trust::knownHostsFile() : p.KnownHostsPath);
-        s.knownHostsName = KnownHostsName(address.host, address.port);
-        curl_easy_setopt(c, CURLOPT_SSH_KNOWNHOSTS, knownHosts.constData());
-        curl_easy_setopt(c, CURLOPT_SSH_KEYFUNCTION, &Session::hostKey);
-        curl_easy_setopt(c, CURLOPT_SSH_KEYDATA, &s);
-        // The password, ssh-agent, or the user's own key.
-        long methods = CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD | CURLSSH_AUTH_AGENT;
-        const QString sshFolder = QDir::homePath() + QStringLiteral("/.ssh/");
-        QByteArray keyFile;
-        for (const char* name : {"id_ed25519", "id_ecdsa", "id_rsa"}) {
-            const QString candidate = sshFolder + QLatin1String(name);
-            if (QFileInfo(candidate).isFile() && QFileInfo(candidate + QStringLiteral(".pub")).isFile()) {
-                keyFile = QFile::encodeName(candidate);
-                break;
-            }
-        }
-        // Without a key of the user's, libcurl would look for one in the working folder.
-        if (!keyFile.isEmpty()) {
-            methods |= CURLSSH_AUTH_PUBLICKEY;
-            curl_easy_setopt(c, CURLOPT_SSH_PRIVATE_KEYFILE, keyFile.constData());
-            const QByteArray publicKey = keyFile + ".pub";
-            curl_easy_setopt(c, CURLOPT_SSH_PUBLIC_KEYFILE, publicKey.constData());
-        }
-        curl_easy_setopt(c, CURLOPT_SSH_AUTH_TYPES, methods);
-    } else {
-        // Every answer's status is checked by the steps themselves (a redirection is a failure
-        // too), and the text of an error answer is never taken for file content.
-        curl_easy_setopt(c, CURLOPT_FAILONERROR, 0L);
-        curl_easy_setopt(c, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
-        curl_easy_setopt(c, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC));
-        if (address.transport == Transport::WebDav)
-            s.setTls(p.CertificatePin);
-    }
+    if (sftp)
+        s.setSshOptions(p.KnownHostsPath.isEmpty() ? trust::knownHostsFile() : p.KnownHostsPath, address);
+    else
+        s.setHttpOptions(address.transport == Transport::WebDav ? p.CertificatePin : QString(),
+                         address.transport == Transport::WebDav);
     return true;
 }
 

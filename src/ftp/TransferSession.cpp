@@ -2,6 +2,9 @@
 
 #include "ftp/TrustStore.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QUrl>
 
 #include <openssl/ssl.h>
@@ -276,6 +279,46 @@ void TFileFTP::Session::setTls(const QString& pinned)
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, pin.isEmpty() ? 2L : 0L);
     curl_easy_setopt(curl, CURLOPT_SSL_CTX_FUNCTION, &Session::sslContext);
     curl_easy_setopt(curl, CURLOPT_SSL_CTX_DATA, this);
+}
+
+void TFileFTP::Session::setSshOptions(const QString& knownHosts, const ServerAddress& address)
+{
+    // Without a known_hosts file set, libcurl would take any host key: it is always set. libcurl
+    // keeps its own copy of the strings it is given.
+    knownHostsName = KnownHostsName(address.host, address.port);
+    curl_easy_setopt(curl, CURLOPT_SSH_KNOWNHOSTS, QFile::encodeName(knownHosts).constData());
+    curl_easy_setopt(curl, CURLOPT_SSH_KEYFUNCTION, &Session::hostKey);
+    curl_easy_setopt(curl, CURLOPT_SSH_KEYDATA, this);
+    // The password, ssh-agent, or the user's own key.
+    long methods = CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD | CURLSSH_AUTH_AGENT;
+    const QString sshFolder = QDir::homePath() + QStringLiteral("/.ssh/");
+    QByteArray keyFile;
+    for (const char* name : {"id_ed25519", "id_ecdsa", "id_rsa"}) {
+        const QString candidate = sshFolder + QLatin1String(name);
+        if (QFileInfo(candidate).isFile() && QFileInfo(candidate + QStringLiteral(".pub")).isFile()) {
+            keyFile = QFile::encodeName(candidate);
+            break;
+        }
+    }
+    // Without a key of the user's, libcurl would look for one in the working folder.
+    if (!keyFile.isEmpty()) {
+        methods |= CURLSSH_AUTH_PUBLICKEY;
+        curl_easy_setopt(curl, CURLOPT_SSH_PRIVATE_KEYFILE, keyFile.constData());
+        const QByteArray publicKey = keyFile + ".pub";
+        curl_easy_setopt(curl, CURLOPT_SSH_PUBLIC_KEYFILE, publicKey.constData());
+    }
+    curl_easy_setopt(curl, CURLOPT_SSH_AUTH_TYPES, methods);
+}
+
+void TFileFTP::Session::setHttpOptions(const QString& pinned, bool https)
+{
+    // Every answer's status is checked by the steps themselves (a redirection is a failure too),
+    // and the text of an error answer is never taken for file content.
+    curl_easy_setopt(curl, CURLOPT_FAILONERROR, 0L);
+    curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(curl, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC));
+    if (https)
+        setTls(pinned);
 }
 
 QByteArray TFileFTP::Session::urlOf(const QString& path) const

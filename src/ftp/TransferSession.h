@@ -104,6 +104,10 @@ struct TFileFTP::Session
     // Options of TLS connections: the system's checks, or the pin alone when there is one (the
     // pin names one exact certificate, whatever name it was made out to).
     void setTls(const QString& pinned);
+    // SFTP: the host key checked against knownHosts, the login by password, agent or the user's key.
+    void setSshOptions(const QString& knownHosts, const ServerAddress& address);
+    // WebDAV: HTTP/1.1, basic authentication, every status checked by the steps; https: TLS.
+    void setHttpOptions(const QString& pinned, bool https);
 
     // The address of a path on the server.
     QByteArray urlOf(const QString& path) const;

@@ -9,7 +9,7 @@
 #include "ftp/TFileFTP.h"
 #include "lang/LangTable.h"
 #include "support/FtpServer.h"
-#include "support/TransferRace.h"
+#include "support/TransferRunner.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>

@@ -5,19 +5,17 @@
 // over an existing copy (temporary name then rename), and the beginning of a copy for its header;
 // a changed certificate or host key is refused; an upload broken off leaves the old copy whole.
 // Then what makes synchronisation safe: the probe of a copy by range requests, uploads under a
-// temporary name of their own read back after the replacement, two uploads racing, the size cap,
-// and WebDAV redirections (a small server of the test's own) taken for the failures they are.
+// temporary name of their own read back after the replacement, two uploads racing, the size cap.
 
 #include "document/DocumentFile.h"
 #include "ftp/TFileFTP.h"
 #include "ftp/Transport.h"
 #include "ftp/TrustStore.h"
 #include "lang/LangTable.h"
-#include "support/HttpServer.h"
 #include "support/ProcessRunner.h"
 #include "support/SecureServers.h"
 #include "support/TempFolder.h"
-#include "support/TransferRace.h"
+#include "support/TransferRunner.h"
 
 #include <QDirIterator>
 #include <QPointer>
@@ -74,43 +72,11 @@ QByteArray payload(int size)
     return bytes;
 }
 
-struct Outcome
-{
-    bool done = false;
-    QString error;
-    QByteArray data;
-    TrustProblem trust;
-    bool missing = false;
-    QString fingerprint;
-    bool verified = false;
-    bool replacedMeanwhile = false;
-    QString temporaryName;
-    RemoteProbe probe;
-    int bytesDone = 0;
-};
+using Outcome = testsupport::TransferOutcome;
 
 Outcome run(TFileFTP* worker, const std::function<void(int)>& onProgress = {})
 {
-    Outcome out;
-    QObject context;
-    if (onProgress)
-        QObject::connect(worker, &TFileFTP::progressChanged, &context, onProgress);
-    QObject::connect(worker, &TFileFTP::completed, &context, [&out, worker] {
-        out.done = true;
-        out.error = worker->ErrorText();
-        out.data = worker->takeData();
-        out.trust = worker->trustProblem();
-        out.missing = worker->remoteMissing();
-        out.fingerprint = worker->serverFingerprint();
-        out.verified = worker->verified();
-        out.replacedMeanwhile = worker->replacedMeanwhile();
-        out.temporaryName = worker->temporaryName();
-        out.probe = worker->probe();
-        out.bytesDone = worker->BytesDone();
-    });
-    worker->start();
-    out.done = QTest::qWaitFor([&] { return out.done; }, 60000);
-    return out;
+    return testsupport::runTransfer(worker, onProgress);
 }
 
 // Files of the served folder (and below it) other than the given ones: temporary files left behind.
@@ -125,13 +91,6 @@ QStringList strayFiles(const SecureServer& server, const QStringList& expected)
     }
     return stray;
 }
-
-// The cap of downloads, put back however the test ends.
-struct CapGuard
-{
-    explicit CapGuard(qint64 bytes) { TFileFTP::setMaxDownloadBytes(bytes); }
-    ~CapGuard() { TFileFTP::setMaxDownloadBytes(docfile::kMaxDocumentBytes); }
-};
 
 } // namespace
 
@@ -159,12 +118,6 @@ private slots:
     void racingUploads();
     void sizeCap_data();
     void sizeCap();
-    void endlessBody_data();
-    void endlessBody();
-    void redirections_data();
-    void redirections();
-    void probeFromAServerIgnoringRanges_data();
-    void probeFromAServerIgnoringRanges();
 
 private:
     // A server of that kind, running and trusted, into server and p; false when it could not start.
@@ -608,7 +561,7 @@ void TestSecureTransfer::sizeCap()
         SERVER_MISSING(QStringLiteral("server not started: ") + server->error());
     const QByteArray bytes = payload(3 * 1024 * 1024);
     QCOMPARE(run(TFileFTP::CreateForDialog(p, false, bytes)).error, QString());
-    const CapGuard cap(1024 * 1024);
+    const testsupport::DownloadCap cap(1024 * 1024);
     for (const bool statusBar : {false, true}) {
         const Outcome out = run(statusBar ? TFileFTP::CreateForStatusBar(p) : TFileFTP::CreateForDialog(p, true));
         QVERIFY(out.done);
@@ -616,144 +569,6 @@ void TestSecureTransfer::sizeCap()
         QVERIFY(out.data.isEmpty());
         QVERIFY(out.bytesDone <= 1024 * 1024);
     }
-}
-
-void TestSecureTransfer::endlessBody_data()
-{
-    QTest::addColumn<qint64>("announced"); // -1: none, chunked
-    QTest::newRow("chunked, no size") << qint64(-1);
-    QTest::newRow("10 GiB announced") << (qint64(10) << 30);
-}
-
-// A WebDAV server that sends without end: stopped as the body crosses the cap, or at once when
-// it announces more.
-void TestSecureTransfer::endlessBody()
-{
-    QFETCH(qint64, announced);
-    testsupport::HttpServer server;
-    QVERIFY(server.isListening());
-    server.handler = [&server, announced](const testsupport::HttpServer::Request&, QTcpSocket* socket) {
-        server.stream(socket, announced, qint64(256) << 20);
-    };
-    const CapGuard cap(1024 * 1024);
-    TFileFTP::Parameters p;
-    p.ServerName = QStringLiteral("http://127.0.0.1:%1").arg(server.port());
-    p.RemotePath = QStringLiteral("codes.pass");
-    const Outcome out = run(TFileFTP::CreateForStatusBar(p));
-    QVERIFY(out.done);
-    QVERIFY2(out.error.startsWith(QStringLiteral("This document is larger than 1 MiB")), qPrintable(out.error));
-    QVERIFY(out.data.isEmpty());
-    QVERIFY(out.bytesDone <= 1024 * 1024);
-    if (announced > 0)
-        QCOMPARE(out.bytesDone, 0);
-    // Stopped, not read to the end: the server wrote little more than the cap and its buffers.
-    QVERIFY2(server.streamedBytes() < (qint64(32) << 20), qPrintable(QString::number(server.streamedBytes())));
-}
-
-void TestSecureTransfer::redirections_data()
-{
-    QTest::addColumn<QByteArray>("method"); // the step answered with a redirection
-    QTest::addColumn<QByteArray>("status");
-    for (const char* method : {"PUT", "MOVE", "GET"})
-        for (const char* status :
-             {"301 Moved Permanently", "302 Found", "307 Temporary Redirect", "308 Permanent Redirect"})
-            QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(QLatin1String(method), QLatin1String(status))))
-                << QByteArray(method) << QByteArray(status);
-}
-
-// A redirection is never followed, and never a success: the upload (or the download) fails with
-// the status in its text, and an upload's temporary file is removed.
-void TestSecureTransfer::redirections()
-{
-    QFETCH(QByteArray, method);
-    QFETCH(QByteArray, status);
-    testsupport::HttpServer server;
-    QVERIFY(server.isListening());
-    const QByteArray elsewhere = server.url(QStringLiteral("/elsewhere/codes.pass")).toLatin1();
-    server.handler = [&](const testsupport::HttpServer::Request& request, QTcpSocket* socket) {
-        if (request.method == method)
-            testsupport::HttpServer::reply(socket, status, {"Location: " + elsewhere}, "moved");
-        else if (request.method == "GET")
-            testsupport::HttpServer::reply(socket, "200 OK", {}, "the document");
-        else if (request.method == "DELETE")
-            testsupport::HttpServer::reply(socket, "204 No Content");
-        else
-            testsupport::HttpServer::reply(socket, "201 Created");
-    };
-    TFileFTP::Parameters p;
-    p.ServerName = QStringLiteral("http://127.0.0.1:%1").arg(server.port());
-    p.RemotePath = QStringLiteral("codes.pass");
-    const bool download = method == "GET";
-    const Outcome out = run(download ? TFileFTP::CreateForDialog(p, true) : TFileFTP::CreateForDialog(p, false, "doc"));
-    QVERIFY(out.done);
-    QVERIFY2(out.error.contains(QStringLiteral("HTTP/1.1 ") + QString::fromLatin1(status.left(3))),
-             qPrintable(out.error));
-    QVERIFY(out.data.isEmpty());
-    QVERIFY(!out.verified && !out.replacedMeanwhile);
-    QStringList methods;
-    for (const auto& request : server.received) {
-        QVERIFY2(!request.target.startsWith(QLatin1String("/elsewhere")), "a redirection was followed");
-        methods << QString::fromLatin1(request.method);
-    }
-    if (download) {
-        QVERIFY2(out.error.startsWith(QStringLiteral("Error accessing 'codes.pass' :")), qPrintable(out.error));
-        QCOMPARE(methods, QStringList{QStringLiteral("GET")});
-        return;
-    }
-    const QString temporary = QLatin1Char('/') + out.temporaryName;
-    if (method == "PUT") {
-        QVERIFY2(out.error.startsWith(QStringLiteral("Error accessing 'codes.pass' :")), qPrintable(out.error));
-        QCOMPARE(methods, (QStringList{QStringLiteral("PUT"), QStringLiteral("DELETE")}));
-    } else {
-        QVERIFY2(out.error.startsWith(QStringLiteral("FTP Error renaming %1 into codes.pass").arg(out.temporaryName)),
-                 qPrintable(out.error));
-        QCOMPARE(methods, (QStringList{QStringLiteral("PUT"), QStringLiteral("MOVE"), QStringLiteral("DELETE")}));
-    }
-    // The temporary file that was stored is the one removed.
-    QCOMPARE(server.received.first().target, temporary);
-    QCOMPARE(server.received.last().target, temporary);
-}
-
-void TestSecureTransfer::probeFromAServerIgnoringRanges_data()
-{
-    QTest::addColumn<int>("size");   // -1: no file
-    QTest::addColumn<bool>("sized"); // the body's size announced (else chunked)
-    QTest::newRow("missing") << -1 << true;
-    QTest::newRow("small") << 100 << true;
-    QTest::newRow("small, chunked") << 100 << false;
-    QTest::newRow("large") << 300000 << true;
-}
-
-// A WebDAV server without ranges answers every request with the whole file: the probe still
-// takes only the beginning of the first answer, and the end of the second.
-void TestSecureTransfer::probeFromAServerIgnoringRanges()
-{
-    QFETCH(int, size);
-    QFETCH(bool, sized);
-    testsupport::HttpServer server;
-    QVERIFY(server.isListening());
-    const QByteArray bytes = payload(std::max(size, 0));
-    server.handler = [&](const testsupport::HttpServer::Request&, QTcpSocket* socket) {
-        if (size < 0) {
-            testsupport::HttpServer::reply(socket, "404 Not Found", {}, "no such file");
-        } else if (sized) {
-            testsupport::HttpServer::reply(socket, "200 OK", {}, bytes);
-        } else {
-            socket->write("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n" +
-                          QByteArray::number(bytes.size(), 16) + "\r\n" + bytes + "\r\n0\r\n\r\n");
-            socket->disconnectFromHost();
-        }
-    };
-    TFileFTP::Parameters p;
-    p.ServerName = QStringLiteral("http://127.0.0.1:%1").arg(server.port());
-    p.RemotePath = QStringLiteral("codes.pass");
-    const Outcome out = run(TFileFTP::CreateForProbe(p));
-    QCOMPARE(out.error, QString());
-    QCOMPARE(out.missing, size < 0);
-    if (size >= 0)
-        QVERIFY(out.probe.equals(probeOf(bytes)));
-    for (const auto& request : server.received)
-        QVERIFY(!request.header("Range").isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestSecureTransfer)

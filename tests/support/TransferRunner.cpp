@@ -1,4 +1,4 @@
-#include "support/TransferRace.h"
+#include "support/TransferRunner.h"
 
 #include <QDeadlineTimer>
 #include <QObject>
@@ -9,6 +9,42 @@
 #include <memory>
 
 namespace testsupport {
+
+TransferOutcome runTransfer(TFileFTP* worker, const std::function<void(int)>& onProgress)
+{
+    // Shared with the handler, which may outlive a transfer that timed out.
+    auto out = std::make_shared<TransferOutcome>();
+    auto context = std::make_shared<QObject>();
+    if (onProgress)
+        QObject::connect(worker, &TFileFTP::progressChanged, context.get(), onProgress);
+    QObject::connect(worker, &TFileFTP::completed, context.get(), [out](TFileFTP* w) {
+        out->done = true;
+        out->error = w->ErrorText();
+        out->data = w->takeData();
+        out->trust = w->trustProblem();
+        out->missing = w->remoteMissing();
+        out->fingerprint = w->serverFingerprint();
+        out->verified = w->verified();
+        out->replacedMeanwhile = w->replacedMeanwhile();
+        out->temporaryName = w->temporaryName();
+        out->probe = w->probe();
+        out->bytesDone = w->BytesDone();
+    });
+    worker->start();
+    const bool ended = QTest::qWaitFor([&] { return out->done; }, 60000);
+    Q_UNUSED(ended);
+    return *out;
+}
+
+DownloadCap::DownloadCap(qint64 bytes) : m_saved(TFileFTP::maxDownloadBytes())
+{
+    TFileFTP::setMaxDownloadBytes(bytes);
+}
+
+DownloadCap::~DownloadCap()
+{
+    TFileFTP::setMaxDownloadBytes(m_saved);
+}
 
 std::array<UploadOutcome, 2> raceUploads(const TFileFTP::Parameters& p, const QByteArray& first,
                                          const QByteArray& second, bool meet)
