@@ -471,6 +471,12 @@ void TFileFTP::download(Session& s, const QString& onServer, const Report& repor
             report.fail(code, message("FileAccess", {p.RemotePath}));
         return;
     }
+    // Asked for no range, a WebDAV server sends the whole file (200); any other success is not it.
+    if (s.isHttp() && s.status != 200) {
+        m_data.clear();
+        m_errorText = report.withReply(message("FileAccess", {p.RemotePath}));
+        return;
+    }
     const qint64 size = s.contentLength();
     if (m_data.size() > std::numeric_limits<qint32>::max() || (size >= 0 && m_data.size() != size)) {
         m_data.clear();

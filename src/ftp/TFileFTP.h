@@ -195,7 +195,9 @@ public:
     //   the caller gives its own message ("SyncMemeMoment"): it keeps its document as still to be
     //   uploaded and records nothing as agreed with the server.
     // Both are false after a failure (ErrorText), after a stop, for downloads and for probes. A
-    // caller that takes an empty ErrorText for a success must check replacedMeanwhile() as well.
+    // read-back that fails is a failure of the upload, although the copy may have been replaced:
+    // what the server holds is not known. A caller that takes an empty ErrorText for a success
+    // must check replacedMeanwhile() as well.
     bool verified() const { return m_verified; }
     bool replacedMeanwhile() const { return m_replacedMeanwhile; }
     // The temporary name an upload used on the server (empty before the upload step).

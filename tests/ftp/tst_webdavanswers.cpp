@@ -43,6 +43,8 @@ private slots:
     void redirections();
     void probeFromAServerIgnoringRanges_data();
     void probeFromAServerIgnoringRanges();
+    void downloadTakesOnlyAWholeAnswer_data();
+    void downloadTakesOnlyAWholeAnswer();
 };
 
 void TestWebDavAnswers::initTestCase()
@@ -188,6 +190,39 @@ void TestWebDavAnswers::probeFromAServerIgnoringRanges()
         QVERIFY(out.probe.equals(probeOf(bytes)));
     for (const auto& request : server.received)
         QVERIFY(!request.header("Range").isEmpty());
+}
+
+void TestWebDavAnswers::downloadTakesOnlyAWholeAnswer_data()
+{
+    QTest::addColumn<QByteArray>("status");
+    QTest::newRow("part of the file") << QByteArray("206 Partial Content");
+    QTest::newRow("nothing") << QByteArray("204 No Content");
+    QTest::newRow("whole") << QByteArray("200 OK");
+}
+
+// A download asks for no range: only a 200 answer is the file.
+void TestWebDavAnswers::downloadTakesOnlyAWholeAnswer()
+{
+    QFETCH(QByteArray, status);
+    testsupport::HttpServer server;
+    QVERIFY(server.isListening());
+    server.handler = [&](const testsupport::HttpServer::Request&, QTcpSocket* socket) {
+        testsupport::HttpServer::reply(socket, status, {"Content-Range: bytes 0-3/100"},
+                                       status == "204 No Content" ? "" : "part");
+    };
+    TFileFTP::Parameters p;
+    p.ServerName = QStringLiteral("http://127.0.0.1:%1").arg(server.port());
+    p.RemotePath = QStringLiteral("codes.pass");
+    const Outcome out = run(TFileFTP::CreateForDialog(p, true));
+    QVERIFY(out.done);
+    if (status.startsWith("200")) {
+        QCOMPARE(out.error, QString());
+        QCOMPARE(out.data, QByteArray("part"));
+        return;
+    }
+    QVERIFY2(out.error.startsWith(QStringLiteral("Error accessing 'codes.pass' :")), qPrintable(out.error));
+    QVERIFY(out.error.contains(QString::fromLatin1(status)));
+    QVERIFY(out.data.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestWebDavAnswers)
