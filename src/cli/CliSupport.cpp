@@ -296,7 +296,10 @@ int openDocument(const QString& command, const QString& path, DocumentState& doc
     case docfile::ReadStatus::Failed:
         break;
     }
-    const QString reason = r.damaged ? messageLine(QStringLiteral("Altere")) : failureText(r.error, r.outOfMemory);
+    const QString reason =
+        r.damaged    ? messageLine(QStringLiteral("Altere"))
+        : r.tooLarge ? messageLine(QStringLiteral("DocTropGros"), QString::number(docfile::kMaxDocumentBytes >> 20))
+                     : failureText(r.error, r.outOfMemory);
     return fail(command, QStringLiteral("%1: %2").arg(path, reason));
 }
 

@@ -42,6 +42,7 @@ struct Transfer
     QByteArray data;
     TrustProblem trust;
     bool missing = false;
+    bool replacedMeanwhile = false;
 };
 
 Transfer run(TFileFTP* worker)
@@ -53,6 +54,7 @@ Transfer run(TFileFTP* worker)
         out.data = w->takeData();
         out.trust = w->trustProblem();
         out.missing = w->remoteMissing();
+        out.replacedMeanwhile = w->replacedMeanwhile();
         loop.quit();
     });
     worker->start();
@@ -121,8 +123,14 @@ public:
         }
         const QByteArray bytes = file.readAll();
         Transfer sent;
-        return transfer([&bytes](const TFileFTP::Parameters& p) { return TFileFTP::CreateForDialog(p, false, bytes); },
-                        sent);
+        if (!transfer([&bytes](const TFileFTP::Parameters& p) { return TFileFTP::CreateForDialog(p, false, bytes); },
+                      sent))
+            return false;
+        if (sent.replacedMeanwhile) {
+            m_error = cli::messageLine(QStringLiteral("SyncMemeMoment"));
+            return false;
+        }
+        return true;
     }
 
     bool keepBackup()

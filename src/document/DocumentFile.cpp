@@ -107,12 +107,22 @@ QString damagedText()
     return QStringLiteral("The document has been altered or damaged.");
 }
 
+QString tooLargeText()
+{
+    return QStringLiteral("The document is larger than the largest document this program opens.");
+}
+
 OpenedDocument openBytes(const QByteArray& enciphered, const QString& fileName, const QString& password,
                          const StreamMessageSink& sink)
 {
     OpenedDocument opened;
     ResetDoc(opened.header);
     opened.header.FileName = fileName;
+    if (enciphered.size() > kMaxDocumentBytes) {
+        opened.error = tooLargeText();
+        opened.tooLarge = true;
+        return opened;
+    }
     try {
         QByteArray plain;
         {
@@ -153,6 +163,11 @@ OpenedDocument openFile(const QString& path, const QString& password, const Stre
     }
     if (file.isSequential()) {
         opened.error = notRegularFileText();
+        return opened;
+    }
+    if (file.size() > kMaxDocumentBytes) {
+        opened.error = tooLargeText();
+        opened.tooLarge = true;
         return opened;
     }
     try {
@@ -330,8 +345,8 @@ WriteResult keepBackup(const QString& path)
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return WriteResult{false, file.errorString()};
-    const platform::SafeWriteResult written =
-        platform::writeFileSafely(backupPath(path), bytes, platform::NewFileAccess::AlwaysOwnerOnly);
+    const platform::SafeWriteResult written = platform::writeFileSafely(
+        backupPath(path), bytes, platform::NewFileAccess::AlwaysOwnerOnly, platform::SymbolicLinks::Refuse);
     return WriteResult{written.ok, written.error};
 }
 
@@ -343,6 +358,7 @@ LoadResult loadFile(const QString& path, const QString& password, DocumentState&
     result.error = opened.error;
     result.outOfMemory = opened.outOfMemory;
     result.damaged = opened.damaged;
+    result.tooLarge = opened.tooLarge;
     result.headerRecovered = opened.headerRecovered;
     if (!opened.ok())
         return result;

@@ -21,6 +21,11 @@
 // does exactly that).
 namespace docfile {
 
+// The largest stored document this program opens: a larger file is refused before it is read, and
+// a download stops as soon as it grows past it, so that a hostile file or server cannot take all
+// the memory there is (a document of a million entries stays far below it).
+constexpr qint64 kMaxDocumentBytes = qint64(1) << 30;
+
 // The meta password dialog takes at most this many characters, and none at all is refused there:
 // a document under a longer or an empty password could never be opened in the window.
 constexpr int MaxMetaPasswordLength = 50;
@@ -40,6 +45,7 @@ struct OpenedDocument
     QString error;                // Failed: the failure's own text
     bool outOfMemory = false;     // Failed for want of memory (error holds an English fallback text)
     bool damaged = false;         // Failed: a strong document altered or damaged (English fallback text)
+    bool tooLarge = false;        // Failed: larger than kMaxDocumentBytes, not read (English fallback text)
     TDoc header;                  // reset, FileName = the path (or file name) given, then the header read;
                                   // Protection = the container the bytes were found in
     SecureBytes stream;           // the deciphered document stream; wiped when this is destroyed
@@ -59,10 +65,12 @@ struct OpenedDocument
 // header raises ("ErreurTRS", "ErrVersion") go to sink, before this returns. The check value is
 // read and compared first: a wrong password or a file that is not a document is refused without
 // reading the rest. The rest is read into one buffer and deciphered there, so an open holds one
-// copy of the file's bytes (then of the stream) besides the document being built.
+// copy of the file's bytes (then of the stream) besides the document being built. A file larger
+// than kMaxDocumentBytes is refused (Failed, `tooLarge`) before anything of it is read.
 OpenedDocument openFile(const QString& path, const QString& password, const StreamMessageSink& sink);
 
 // The same from the enciphered bytes of a copy held in memory; fileName goes to header.FileName.
+// More than kMaxDocumentBytes is refused as openFile refuses it.
 OpenedDocument openBytes(const QByteArray& enciphered, const QString& fileName, const QString& password,
                          const StreamMessageSink& sink);
 
@@ -97,6 +105,10 @@ bool setProtection(DocumentState& doc, bool strongContainer, const strong::KdfPa
 // language table; those with one show the message "Altere" instead.
 QString damagedText();
 
+// The English text of a document larger than kMaxDocumentBytes, for callers without a language
+// table; those with one show the message "DocTropGros" instead.
+QString tooLargeText();
+
 // A counted save: SaveCount grows by 1 (wrapping at the 32-bit limit) and SaveDate becomes now;
 // a synchronised document (SyncOn) records the save in its lineage (lineage::recordCountedSave).
 void countSave(TDoc& doc);
@@ -123,7 +135,10 @@ QString backupPath(const QString& path);
 
 // Copies the file at path, as it is now, to backupPath(path) (one generation: an older backup is
 // replaced), with the same checked, atomic write, for its owner only. Fails, with the system's
-// text, when the file cannot be read or the copy cannot be written.
+// text, when the file cannot be read or the copy cannot be written; and when backupPath(path) or
+// the temporary file of its write is a symbolic link: a link planted beside the document must
+// not make the program write its content elsewhere (the document itself follows its link, the
+// backup never does).
 WriteResult keepBackup(const QString& path);
 
 // --- whole-file conveniences (command-line tool, tests) ---
@@ -134,6 +149,7 @@ struct LoadResult
     QString error;                // Failed: the failure's text (also a read failure in the records)
     bool outOfMemory = false;     // Failed for want of memory
     bool damaged = false;         // Failed: a strong document altered or damaged
+    bool tooLarge = false;        // Failed: larger than kMaxDocumentBytes, not read
     int groups = 0;               // group records read
     int entries = 0;              // entry records read
     bool headerRecovered = false; // the header was damaged (see HeaderResult::recovered)

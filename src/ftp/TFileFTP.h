@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ftp/RemoteProbe.h"
 #include "ftp/Transport.h"
 
 #include <QByteArray>
@@ -7,6 +8,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <functional>
 
 // libcurl is set up for the whole process (once); true when that worked. Every caller checks it
 // before it creates a transfer or an update check.
@@ -32,6 +34,11 @@ private:
 // `RemotePath` with its extension replaced by ".tmp": the extension starts at the last "." of
 // the whole path unless a backslash or ":" follows it; without one ".tmp" is appended.
 QString TemporaryFtpName(const QString& remotePath);
+
+// `remotePath` followed by "." + 16 random lower-case hexadecimal digits + ".tmp", in the same
+// folder: the temporary name of an upload over an encrypted transport (FTPS, SFTP, WebDAV), one
+// per upload, so that two computers saving at the same moment never write into one file.
+QString UniqueTemporaryName(const QString& remotePath);
 
 // The fields of a transfer that reach the server inside protocol commands. A control character
 // (below 0x20, or 0x7F) in any of them could end a command early and start another one, so such
@@ -79,13 +86,25 @@ struct TrustProblem
     QString knownHostLine; // host keys: the line that would go into known_hosts
 };
 
-// One transfer between a server and memory, on its own thread: a download of RemotePath, or
-// an upload of given bytes under the temporary name followed by a rename to RemotePath, over
-// the transport that the server field names (Transport.h; a bare host name is plain FTP). It
-// never touches the document or a widget: progress is reported by signals (queued to the
-// thread that made the worker), and the outcome is left in ErrorText (empty after success and
-// after a stop) and data(). The worker deletes itself once the thread has finished and the
-// handlers connected to finished() have run.
+// One transfer between a server and memory, on its own thread: a download of RemotePath, a probe
+// of it (RemoteProbe), or an upload of given bytes under a temporary name followed by a rename to
+// RemotePath and a read-back, over the transport that the server field names (Transport.h; a
+// bare host name is plain FTP). It never touches the document or a widget: progress is reported
+// by signals (queued to the thread that made the worker), and the outcome is left in ErrorText
+// (empty after success and after a stop), data(), probe() and the flags of the upload. The
+// worker deletes itself once the thread has finished and the handlers connected to finished()
+// have run.
+//
+// An upload goes to TemporaryFtpName over plain FTP (there the worker first reads the whole
+// temporary file back: another computer may have written into it at the same time), and to
+// UniqueTemporaryName over the encrypted transports. Once the replacement is done the worker
+// reads back the probe of the copy on the server: see verified() and replacedMeanwhile(). When
+// a step after the store fails, the temporary file is removed (best effort; a stop over plain
+// FTP leaves it, as it always did).
+//
+// Downloads stop with an error ("DocTropGros") as soon as the bytes received, or the size the
+// server announces, go past maxDownloadBytes(); an HTTP answer other than 2xx (a redirection
+// above all: none is ever followed) is a failure of the step, with its status line in ErrorText.
 //
 // Stopping: requestStop() (the status bar's Stop) or requestInterruption() (the dialog's
 // Cancel); either takes effect within one chunk, or within a second while waiting for the
@@ -117,6 +136,8 @@ public:
 
     // Reading the header of the copy on the server takes at most this many bytes.
     static constexpr int HeadLength = 65536;
+    // A probe tries this many times when the copy changes between its reads, then fails.
+    static constexpr int ProbeAttempts = 3;
 
     static constexpr int ChunkLength = 1024;
 
@@ -132,12 +153,19 @@ public:
     // enough to read the header of the copy on the server. A missing file is no failure here:
     // remoteMissing() says so.
     static TFileFTP* CreateForHead(const Parameters& parameters);
+    // The probe of RemotePath (RemoteProbe), in dialog mode, without progress signals: its size,
+    // then its first and last RemoteProbe::EdgeLength bytes by range requests (HTTP Range, FTP
+    // REST, an SFTP offset); the copy is never read whole when the server honours ranges. A
+    // missing file is no failure: probe().missing says so. BytesDone() is the count of bytes
+    // received.
+    static TFileFTP* CreateForProbe(const Parameters& parameters);
 
     ~TFileFTP() override;
 
     Mode mode() const { return m_mode; }
     bool IsDownload() const { return m_download; }
     bool isHead() const { return m_head; }
+    bool isProbe() const { return m_probeOnly; }
     const Parameters& parameters() const { return m_parameters; }
 
     // Read after the thread has finished.
@@ -153,8 +181,27 @@ public:
     bool wasStopped() const { return m_stopped; }
     // The server was not trusted (ErrorText says so too).
     const TrustProblem& trustProblem() const { return m_trust; }
-    // A head download found no file at RemotePath.
+    // A head download or a probe found no file at RemotePath.
     bool remoteMissing() const { return m_remoteMissing; }
+    // A probe: what it found. An upload: what the read-back found after the replacement.
+    const RemoteProbe& probe() const { return m_probe; }
+
+    // An upload that got as far as the replacement then read the copy on the server back and
+    // compared its probe with the probe of the bytes uploaded:
+    // - verified(): the server held the bytes uploaded; the upload is a success.
+    // - replacedMeanwhile(): another computer's copy was there instead (it saved at the same
+    //   moment; over plain FTP it may also have written into the same temporary file, which was
+    //   then not renamed at all). This is NOT a success, although ErrorText() is empty, so that
+    //   the caller gives its own message ("SyncMemeMoment"): it keeps its document as still to be
+    //   uploaded and records nothing as agreed with the server.
+    // Both are false after a failure (ErrorText), after a stop, for downloads and for probes. A
+    // read-back that fails is a failure of the upload, although the copy may have been replaced:
+    // what the server holds is not known. A caller that takes an empty ErrorText for a success
+    // must check replacedMeanwhile() as well.
+    bool verified() const { return m_verified; }
+    bool replacedMeanwhile() const { return m_replacedMeanwhile; }
+    // The temporary name an upload used on the server (empty before the upload step).
+    const QString& temporaryName() const { return m_temporaryName; }
     // What the server proved itself with, when the transfer got that far ("AB:CD:..." for a
     // certificate, "SHA256:..." for a host key); empty for plain FTP.
     const QString& serverFingerprint() const { return m_serverFingerprint; }
@@ -162,6 +209,13 @@ public:
     // The limits of transfers made from now on (tests shorten them).
     static void setTimeouts(const FtpTimeouts& timeouts);
     static FtpTimeouts timeouts();
+    // The largest download of transfers made from now on: docfile::kMaxDocumentBytes (tests make
+    // it small, instead of sending a gigabyte).
+    static void setMaxDownloadBytes(qint64 bytes);
+    static qint64 maxDownloadBytes();
+    // Tests: called on the worker's thread once an upload has replaced the copy on the server and
+    // before it reads the copy back (two racing uploads meet there). Empty: nothing is called.
+    static void setReplacedHook(const std::function<void()>& hook);
 
 signals:
     // The transfer is over: ErrorText(), data() and the stop flags are final. Emitted on the thread
@@ -180,14 +234,31 @@ protected:
 private:
     TFileFTP(Mode mode, const Parameters& parameters, bool download, const QByteArray& upload);
     struct Session;
+    struct Report;
     void execute();
-    void executeOther(const ServerAddress& address);
+    bool connectFtp(Session& s, const ServerAddress& address, const Report& report);
+    bool connectOther(Session& s, const ServerAddress& address, const Report& report);
+    void download(Session& s, const QString& onServer, const Report& report);
+    void runProbe(Session& s, const QString& onServer, const Report& report);
+    // The probe of the file at path, into probe; false (ErrorText set) when it could not be read.
+    bool probeFile(Session& s, const QString& path, RemoteProbe& probe, const Report& report);
+    void upload(Session& s, const QString& onServer, const Report& report);
+    // Plain FTP: whether the temporary file holds exactly the bytes uploaded (Unknown: it could
+    // not be read).
+    enum class Ownership
+    {
+        Ours,
+        Theirs,
+        Unknown
+    };
+    Ownership temporaryIsOurs(Session& s, const QString& temporary);
     bool checkStop();
 
     const Mode m_mode;
     const Parameters m_parameters;
     const bool m_download;
     bool m_head = false;
+    bool m_probeOnly = false;
     const QByteArray m_upload;
     QByteArray m_data;
     QString m_errorText;
@@ -195,6 +266,11 @@ private:
     std::atomic<bool> m_stopRequested{false};
     bool m_stopped = false;
     bool m_remoteMissing = false;
+    RemoteProbe m_probe;
+    bool m_verified = false;
+    bool m_replacedMeanwhile = false;
+    QString m_temporaryName;
+    qint64 m_maxDownload = 0;
     TrustProblem m_trust;
     QString m_serverFingerprint;
     FtpTimeouts m_timeouts;

@@ -47,15 +47,28 @@ SafeWriteResult failure(const QString& text)
     return SafeWriteResult{false, text};
 }
 
+// True when path itself (not what it points to) is a symbolic link.
+bool isSymbolicLink(const QString& path)
+{
+    return QFileInfo(path).isSymLink();
+}
+
 } // namespace
+
+QString symbolicLinkText()
+{
+    return QStringLiteral("Refused: it is a symbolic link");
+}
 
 #ifdef Q_OS_WIN
 
-SafeWriteResult writeFileSafely(const QString& path, const QByteArray& bytes, NewFileAccess access)
+SafeWriteResult writeFileSafely(const QString& path, const QByteArray& bytes, NewFileAccess access, SymbolicLinks links)
 {
+    if (links == SymbolicLinks::Refuse && isSymbolicLink(path))
+        return failure(symbolicLinkText());
     // QSaveFile buffers small writes and still renames after a failed flush in commit(): the
     // flush is checked here, before the commit.
-    const QString target = resolvedTarget(path);
+    const QString target = links == SymbolicLinks::Refuse ? path : resolvedTarget(path);
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly))
         return failure(file.errorString());
@@ -103,14 +116,19 @@ int writeAll(int fd, const QByteArray& bytes)
 
 } // namespace
 
-SafeWriteResult writeFileSafely(const QString& path, const QByteArray& bytes, NewFileAccess access)
+SafeWriteResult writeFileSafely(const QString& path, const QByteArray& bytes, NewFileAccess access, SymbolicLinks links)
 {
-    const QString target = resolvedTarget(path);
+    const bool refuseLinks = links == SymbolicLinks::Refuse;
+    const QString target = refuseLinks ? path : resolvedTarget(path);
     const QByteArray nativeTarget = QFile::encodeName(target);
     const QByteArray nativeTemp = QFile::encodeName(temporaryPathFor(target));
+    // A link planted where the file or its temporary copy goes would carry the bytes elsewhere.
+    if (refuseLinks && (isSymbolicLink(target) || isSymbolicLink(temporaryPathFor(target))))
+        return failure(symbolicLinkText());
 
     struct stat old = {};
-    const bool existed = ::stat(nativeTarget.constData(), &old) == 0;
+    const bool existed =
+        (refuseLinks ? ::lstat(nativeTarget.constData(), &old) : ::stat(nativeTarget.constData(), &old)) == 0;
     if (existed && S_ISDIR(old.st_mode))
         return errnoFailure(EISDIR);
     if (existed && !S_ISREG(old.st_mode))
@@ -123,7 +141,8 @@ SafeWriteResult writeFileSafely(const QString& path, const QByteArray& bytes, Ne
     ::unlink(nativeTemp.constData());
     const bool ownerOnly = access == NewFileAccess::OwnerOnly || access == NewFileAccess::AlwaysOwnerOnly;
     const mode_t createMode = existed || ownerOnly ? 0600 : 0666;
-    int fd = ::open(nativeTemp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, createMode);
+    // O_EXCL: a link made at the temporary name meanwhile is not followed, the open fails.
+    int fd = ::open(nativeTemp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, createMode);
     if (fd < 0)
         return errnoFailure(errno);
 

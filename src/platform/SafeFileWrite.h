@@ -16,6 +16,13 @@ enum class NewFileAccess
     AlwaysOwnerOnly
 };
 
+// What a write does with a symbolic link at the path it writes, or at its temporary file.
+enum class SymbolicLinks
+{
+    Follow, // documents: a link is the user's own way to keep the file elsewhere, its target is replaced
+    Refuse  // files the program makes beside a document (its .bak): a link there is refused, nothing written
+};
+
 struct SafeWriteResult
 {
     bool ok = true;
@@ -27,9 +34,15 @@ struct SafeWriteResult
 // file-size limit is reached or the process is killed: the bytes go to a temporary file beside it
 // (temporaryPathFor), every write is checked, the file is synced, then renamed over the target,
 // then the folder is synced. On any failure the temporary file is removed, the old file is left
-// as it was and the error is returned. A symbolic link is followed: its target is replaced.
+// as it was and the error is returned. A symbolic link is followed (its target is replaced), or
+// with SymbolicLinks::Refuse, a link at path or at its temporary file is a failure
+// (symbolicLinkText()) and nothing is written anywhere.
 SafeWriteResult writeFileSafely(const QString& path, const QByteArray& bytes,
-                                NewFileAccess access = NewFileAccess::OwnerOnly);
+                                NewFileAccess access = NewFileAccess::OwnerOnly,
+                                SymbolicLinks links = SymbolicLinks::Follow);
+
+// The text of a write refused because of a symbolic link.
+QString symbolicLinkText();
 
 // The temporary file writeFileSafely uses for path, in the same folder. It is always the same
 // name for the same target, so a copy left behind by a killed process is found and removed by

@@ -150,7 +150,7 @@ void TestMainWindowSync::twoComputers()
     // computer 1 synchronises, on both computers.
     const auto server = trustedSftp();
     if (!server->isRunning())
-        QSKIP(qPrintable(QStringLiteral("server not started: ") + server->error()));
+        SERVER_MISSING(QStringLiteral("server not started: ") + server->error());
     DocumentState shared;
     fillShared(shared, *server);
     const QString one = m_fx->tmp().filePath(QStringLiteral("one.pass"));
@@ -208,7 +208,7 @@ void TestMainWindowSync::answersToTheQuestion()
     QFETCH(int, answer);
     const auto server = trustedSftp();
     if (!server->isRunning())
-        QSKIP(qPrintable(QStringLiteral("server not started: ") + server->error()));
+        SERVER_MISSING(QStringLiteral("server not started: ") + server->error());
     DocumentState shared;
     fillShared(shared, *server);
     const QString mine = m_fx->tmp().filePath(QStringLiteral("mine.pass"));
@@ -235,7 +235,7 @@ void TestMainWindowSync::unknownIdentityAskedWithItsFingerprint()
     // WebDAV over HTTPS with a self-signed certificate nobody trusted yet.
     RcloneServer server(RcloneServer::WebDavHttps);
     if (!server.isRunning())
-        QSKIP(qPrintable(QStringLiteral("server not started: ") + server.error()));
+        SERVER_MISSING(QStringLiteral("server not started: ") + server.error());
     DocumentState shared;
     fillShared(shared, server);
     const QString path = m_fx->tmp().filePath(QStringLiteral("doc.pass"));

@@ -646,6 +646,7 @@ void TestCli::unreadableInputs_data()
     QTest::newRow("no password given") << "document" << QByteArray() << 1;
     QTest::newRow("empty password is a password") << "document" << QByteArray("\n") << 2;
     QTest::newRow("folder") << "folder" << QByteArray("pw\n") << 1;
+    QTest::newRow("larger than the largest document") << "huge" << QByteArray("pw\n") << 1;
 }
 
 void TestCli::unreadableInputs()
@@ -661,10 +662,14 @@ void TestCli::unreadableInputs()
         QVERIFY(saveRich(path, QStringLiteral("pw")));
     else if (kind == QLatin1String("folder"))
         dir.makeFolder(QStringLiteral("target"));
+    else if (kind == QLatin1String("huge")) // sparse: no room taken on the disk
+        QVERIFY(dir.writeFile(QStringLiteral("target"), "x") && QFile::resize(path, docfile::kMaxDocumentBytes + 1));
     const Run r = run({"export", path}, input);
     QCOMPARE(r.exitCode, exitCode);
     QVERIFY(r.out.isEmpty());
     QVERIFY(!r.err.isEmpty());
+    if (kind == QLatin1String("huge"))
+        QVERIFY2(r.err.contains("larger than 1024 MiB"), r.err.constData());
 }
 
 // Bank > Cards > Gold holds Visa; Mail holds Inbox (BANK in its notes); an entry without group; a

@@ -127,7 +127,7 @@ void TestCliSync::directions()
     // Plain HTTP on the loopback: nothing to trust, the directions alone.
     RcloneServer server(RcloneServer::WebDavHttp);
     if (!server.isRunning())
-        QSKIP(qPrintable(QStringLiteral("server not started: ") + server.error()));
+        SERVER_MISSING(QStringLiteral("server not started: ") + server.error());
     const QString file = m_files.filePath(QStringLiteral("dir.pass"));
 
     // The server has no copy yet: uploaded.
@@ -167,7 +167,7 @@ void TestCliSync::merge()
     // synchronised; --merge leaves both entries on the server and in both files.
     RcloneServer server(RcloneServer::WebDavHttp);
     if (!server.isRunning())
-        QSKIP(qPrintable(QStringLiteral("server not started: ") + server.error()));
+        SERVER_MISSING(QStringLiteral("server not started: ") + server.error());
     const QString one = m_files.filePath(QStringLiteral("one.pass"));
     const QString two = m_files.filePath(QStringLiteral("two.pass"));
     QVERIFY(saveDocument(one, server.address(), {QStringLiteral("shared"), QStringLiteral("from one")}, 45010.5));
@@ -191,7 +191,7 @@ void TestCliSync::strongDocumentsStayStrong()
     // strong document must come out strong, readable with its meta password.
     RcloneServer server(RcloneServer::WebDavHttp);
     if (!server.isRunning())
-        QSKIP(qPrintable(QStringLiteral("server not started: ") + server.error()));
+        SERVER_MISSING(QStringLiteral("server not started: ") + server.error());
     const QString mine = m_files.filePath(QStringLiteral("strong.pass"));
     const QString theirs = m_files.filePath(QStringLiteral("strong-other.pass"));
     const QString remote = QStringLiteral("strong-codes.pass");
@@ -237,7 +237,7 @@ void TestCliSync::trustThroughTheCommandLine()
     else
         server = std::make_unique<RcloneServer>(kind == 1 ? RcloneServer::Sftp : RcloneServer::WebDavHttps);
     if (!server->isRunning())
-        QSKIP(qPrintable(QStringLiteral("server not started: ") + server->error()));
+        SERVER_MISSING(QStringLiteral("server not started: ") + server->error());
     const QString file = m_files.filePath(QStringLiteral("trust%1.pass").arg(kind));
     QVERIFY(saveDocument(file, server->address(), {QStringLiteral("one")}, 45020.5));
 

@@ -91,6 +91,9 @@ private slots:
     void failedWriteKeepsTheOldFile();
     void lockedFolderOrFileKeepsTheOldFile();
     void symbolicLinkIsFollowed();
+    void backupNeverWritesThroughALink_data();
+    void backupNeverWritesThroughALink();
+    void documentLargerThanTheCapIsNotRead();
 };
 
 void TestDocumentFile::saveThenLoadGivesTheSameDocument()
@@ -408,6 +411,80 @@ void TestDocumentFile::symbolicLinkIsFollowed()
     QVERIFY(docfile::writeFileAtomically(link, "new").ok);
     QVERIFY(QFileInfo(link).isSymLink());
     QCOMPARE(dir.readFile(QStringLiteral("real/doc.pass")), QByteArray("new"));
+}
+
+void TestDocumentFile::backupNeverWritesThroughALink_data()
+{
+    QTest::addColumn<QString>("linkName"); // beside the document
+    QTest::addColumn<bool>("targetExists");
+    QTest::newRow(".bak to a file elsewhere") << "doc.pass.bak" << true;
+    QTest::newRow(".bak dangling") << "doc.pass.bak" << false;
+    QTest::newRow("its temporary file to a file elsewhere") << "doc.pass.bak.saving" << true;
+    QTest::newRow("its temporary file dangling") << "doc.pass.bak.saving" << false;
+}
+
+// A link planted beside the document, where its backup (or the backup's temporary file) goes,
+// must not carry the document's bytes to the file it names: refused, nothing written anywhere.
+void TestDocumentFile::backupNeverWritesThroughALink()
+{
+    QFETCH(QString, linkName);
+    QFETCH(bool, targetExists);
+    TempFolder dir;
+    QVERIFY(dir.writeFile(QStringLiteral("docs/doc.pass"), "the document"));
+    const QString target = dir.filePath(QStringLiteral("elsewhere/victim"));
+    dir.makeFolder(QStringLiteral("elsewhere"));
+    if (targetExists)
+        QVERIFY(dir.writeFile(QStringLiteral("elsewhere/victim"), "victim"));
+    const QString link = dir.filePath(QStringLiteral("docs/") + linkName);
+    QVERIFY(QFile::link(target, link));
+
+    const QString document = dir.filePath(QStringLiteral("docs/doc.pass"));
+    const docfile::WriteResult kept = docfile::keepBackup(document);
+    QVERIFY(!kept.ok);
+    QVERIFY(!kept.error.isEmpty());
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(dir.exists(QStringLiteral("elsewhere/victim")), targetExists);
+    if (targetExists)
+        QCOMPARE(dir.readFile(QStringLiteral("elsewhere/victim")), QByteArray("victim"));
+    QCOMPARE(strayFiles(dir.filePath(QStringLiteral("elsewhere")), {QStringLiteral("victim")}), QStringList());
+    QCOMPARE(dir.readFile(QStringLiteral("docs/doc.pass")), QByteArray("the document"));
+
+    // Without the link, the backup is made; the document itself still follows its own link.
+    QVERIFY(QFile::remove(link));
+    QVERIFY(docfile::keepBackup(document).ok);
+    QCOMPARE(dir.readFile(QStringLiteral("docs/doc.pass.bak")), QByteArray("the document"));
+    QVERIFY(!QFileInfo(dir.filePath(QStringLiteral("docs/doc.pass.bak"))).isSymLink());
+    QCOMPARE(mode(dir.filePath(QStringLiteral("docs/doc.pass.bak"))), kOwnerOnly);
+    QCOMPARE(
+        strayFiles(dir.filePath(QStringLiteral("docs")), {QStringLiteral("doc.pass"), QStringLiteral("doc.pass.bak")}),
+        QStringList());
+}
+
+// A file larger than the largest document is refused before it is read (a sparse file: its size
+// takes no room on the disk).
+void TestDocumentFile::documentLargerThanTheCapIsNotRead()
+{
+    TempFolder dir;
+    const QString path = dir.filePath(QStringLiteral("huge.pass"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write(encipher("TRS")) > 0);
+        QVERIFY(file.resize(docfile::kMaxDocumentBytes + 1));
+    }
+    DocumentState doc;
+    doc.addGroup(QStringLiteral("kept"));
+    const docfile::LoadResult r = docfile::loadFile(path, kPassword, doc, {});
+    QCOMPARE(r.status, docfile::ReadStatus::Failed);
+    QVERIFY(r.tooLarge);
+    QCOMPARE(r.error, docfile::tooLargeText());
+    QCOMPARE(doc.groupCount(), 1);
+
+    // At the cap itself, the file is read as any other (its check value first).
+    QVERIFY(QFile::resize(path, docfile::kMaxDocumentBytes));
+    const docfile::OpenedDocument opened = docfile::openFile(path, QStringLiteral("another password"), {});
+    QVERIFY(!opened.tooLarge);
+    QCOMPARE(opened.status, docfile::ReadStatus::BadPassword);
 }
 
 QTEST_GUILESS_MAIN(TestDocumentFile)

@@ -1,11 +1,15 @@
 // The FTP transfer worker against a real FTP server (pyftpdlib on 127.0.0.1): uploads under the
-// temporary name then renamed, downloads into memory, both data connection modes, the stop
-// requests, and the faults a user meets (wrong password, missing file, refused rename, a data
-// connection that breaks off, a server that never answers), each with the text the user reads.
+// temporary name then renamed and read back, downloads into memory, the probe of a copy by its
+// size and ends, both data connection modes, the stop requests, two uploads racing, the size cap,
+// and the faults a user meets (wrong password, missing file, refused rename, a data connection
+// that breaks off, a server that never answers or sends without end), each with the text the
+// user reads.
 
+#include "document/DocumentFile.h"
 #include "ftp/TFileFTP.h"
 #include "lang/LangTable.h"
 #include "support/FtpServer.h"
+#include "support/TransferRunner.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
@@ -47,6 +51,12 @@ struct Outcome
     int maximum = -1;
     QList<int> progress;
     QStringList statuses;
+    bool verified = false;
+    bool replacedMeanwhile = false;
+    QString temporaryName;
+    RemoteProbe probe;
+    bool missing = false;
+    int bytesDone = 0;
 };
 
 enum class StopAt
@@ -80,6 +90,12 @@ Outcome run(TFileFTP* worker, StopAt stop = StopAt::Never)
         out.error = worker->ErrorText();
         out.stopped = worker->wasStopped();
         out.data = worker->takeData();
+        out.verified = worker->verified();
+        out.replacedMeanwhile = worker->replacedMeanwhile();
+        out.temporaryName = worker->temporaryName();
+        out.probe = worker->probe();
+        out.missing = worker->remoteMissing();
+        out.bytesDone = worker->BytesDone();
     });
     QPointer<TFileFTP> alive(worker);
     worker->start();
@@ -115,6 +131,13 @@ private slots:
     void controlCharactersRefused();
     void stopLeavesNoError_data();
     void stopLeavesNoError();
+    void probeEquality();
+    void probe_data();
+    void probe();
+    void racingUploads_data();
+    void racingUploads();
+    void sizeCap_data();
+    void sizeCap();
 };
 
 void TestFtpTransfer::initTestCase()
@@ -192,6 +215,12 @@ void TestFtpTransfer::uploadInChunksThenRename()
     QCOMPARE(out.statuses, (QStringList{QStringLiteral("Connecting..."), QStringLiteral("Uploading...")}));
     QCOMPARE(server.readFile(QStringLiteral("backup/codes.pass")), bytes);
     QVERIFY(!server.exists(QStringLiteral("backup/codes.tmp")));
+    // Plain FTP keeps its one temporary name; the copy read back is the one sent.
+    QCOMPARE(out.temporaryName, QStringLiteral("backup/codes.tmp"));
+    QVERIFY(server.commandLog().contains(QStringLiteral("STOR backup/codes.tmp")));
+    QVERIFY(out.verified);
+    QVERIFY(!out.replacedMeanwhile);
+    QVERIFY(out.probe.equals(probeOf(bytes)));
 }
 
 void TestFtpTransfer::downloadIntoMemory_data()
@@ -308,8 +337,10 @@ void TestFtpTransfer::faults()
     QVERIFY(!out.error.contains(server.password()));
     // Nothing half-received is handed over.
     QVERIFY(out.data.isEmpty());
-    // A failed upload leaves the remote file as it was; only the temporary file may stay.
+    QVERIFY(!out.verified && !out.replacedMeanwhile);
+    // A failed upload leaves the remote file as it was, and removes its temporary file.
     QCOMPARE(server.readFile(QStringLiteral("backup/codes.pass")), previous);
+    QVERIFY(!server.exists(QStringLiteral("backup/codes.tmp")));
 }
 
 void TestFtpTransfer::silentServerTimesOut()
@@ -457,6 +488,154 @@ void TestFtpTransfer::stopLeavesNoError()
     QCOMPARE(out.error, QString());
     QVERIFY(out.data.size() < previous.size());
     QCOMPARE(server.readFile(QStringLiteral("codes.pass")), previous);
+}
+
+void TestFtpTransfer::probeEquality()
+{
+    const QByteArray bytes = payload(10000);
+    QVERIFY(probeOf(bytes).equals(probeOf(bytes)));
+    QCOMPARE(probeOf(bytes).head, bytes.left(RemoteProbe::EdgeLength));
+    QCOMPARE(probeOf(bytes).tail, bytes.right(RemoteProbe::EdgeLength));
+    // Another first byte, last byte or size is another copy.
+    QByteArray first = bytes;
+    first[0] = char(first[0] ^ 1);
+    QByteArray last = bytes;
+    last[last.size() - 1] = char(last[last.size() - 1] ^ 1);
+    QVERIFY(!probeOf(first).equals(probeOf(bytes)));
+    QVERIFY(!probeOf(last).equals(probeOf(bytes)));
+    QVERIFY(!probeOf(bytes + 'x').equals(probeOf(bytes)));
+    // No copy at all is not an empty copy.
+    RemoteProbe missing;
+    missing.missing = true;
+    QVERIFY(!missing.equals(probeOf(QByteArray())));
+    QVERIFY(!probeOf(QByteArray()).equals(missing));
+    QVERIFY(missing.equals(missing));
+}
+
+void TestFtpTransfer::probe_data()
+{
+    QTest::addColumn<int>("size"); // -1: no file
+    QTest::newRow("missing") << -1;
+    QTest::newRow("empty") << 0;
+    QTest::newRow("small") << 100;
+    QTest::newRow("one end long") << RemoteProbe::EdgeLength;
+    QTest::newRow("one byte more") << RemoteProbe::EdgeLength + 1;
+    QTest::newRow("large") << 300000;
+}
+
+// The size, the beginning and the end, read by offset (REST) instead of the whole copy.
+void TestFtpTransfer::probe()
+{
+    QFETCH(int, size);
+    FtpServer server;
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    const QByteArray bytes = payload(std::max(size, 0));
+    if (size >= 0)
+        QVERIFY(server.writeFile(QStringLiteral("backup/codes.pass"), bytes));
+
+    const Outcome out = run(TFileFTP::CreateForProbe(params(server, QStringLiteral("backup/codes.pass"))));
+    QVERIFY(out.done && out.freed);
+    QCOMPARE(out.error, QString());
+    QCOMPARE(out.missing, size < 0);
+    QCOMPARE(out.probe.missing, size < 0);
+    if (size >= 0)
+        QVERIFY(out.probe.equals(probeOf(bytes)));
+    // Quiet, and never the whole copy.
+    QVERIFY(out.progress.isEmpty());
+    QCOMPARE(out.maximum, -1);
+    QVERIFY2(out.bytesDone <= 2 * RemoteProbe::EdgeLength, qPrintable(QString::number(out.bytesDone)));
+    const QStringList log = server.commandLog();
+    QVERIFY(log.count(QStringLiteral("RETR backup/codes.pass")) <= 2);
+    if (size > RemoteProbe::EdgeLength)
+        QVERIFY(log.contains(QStringLiteral("REST %1").arg(size - RemoteProbe::EdgeLength)));
+}
+
+void TestFtpTransfer::racingUploads_data()
+{
+    QTest::addColumn<bool>("meet");
+    QTest::newRow("replacements at the same moment") << true;
+    QTest::newRow("free") << false;
+}
+
+// Two computers save at the same moment. Over plain FTP both write into the one temporary name:
+// the copy on the server must stay whole (the old one or one of the two, byte for byte), and an
+// upload is told verified only when its bytes are the ones there.
+void TestFtpTransfer::racingUploads()
+{
+    QFETCH(bool, meet);
+    FtpServer server;
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    QByteArray held = payload(50000);
+    QVERIFY(server.writeFile(QStringLiteral("codes.pass"), held));
+    const TFileFTP::Parameters p = params(server, QStringLiteral("codes.pass"));
+    for (int round = 0; round < 3; ++round) {
+        const QByteArray a = payload(200000);
+        const QByteArray b = payload(200000);
+        const auto race = testsupport::raceUploads(p, a, b, meet);
+        QVERIFY(race[0].done && race[1].done);
+        const QByteArray now = server.readFile(QStringLiteral("codes.pass"));
+        QVERIFY2(now == held || now == a || now == b, "the copy on the server is no longer whole");
+        const QByteArray sent[2] = {a, b};
+        for (int i = 0; i < 2; ++i) {
+            // Nothing passes for a success unseen.
+            QVERIFY(race[i].verified || race[i].replacedMeanwhile || !race[i].error.isEmpty());
+            QVERIFY(!(race[i].verified && race[i].replacedMeanwhile));
+            QCOMPARE(race[i].temporaryName, QStringLiteral("codes.tmp"));
+            if (meet && race[i].verified)
+                QCOMPARE(now, sent[i]);
+        }
+        if (meet)
+            QVERIFY2(!(race[0].verified && race[1].verified), "both told saved while the server holds one");
+        QVERIFY(!server.exists(QStringLiteral("codes.tmp")));
+        held = now;
+    }
+}
+
+void TestFtpTransfer::sizeCap_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("cap");
+    QTest::addColumn<bool>("statusBar");
+    QTest::addColumn<QString>("message");
+    const QString tooLarge = QStringLiteral("This document is larger than 1 MiB");
+    const QString more = QStringLiteral("Error Downloading, the file was not received completely");
+    QTest::newRow("announced larger, dialog") << QString() << 3 * 1024 * 1024 << 1024 * 1024 << false << tooLarge;
+    QTest::newRow("announced larger, status bar") << QString() << 3 * 1024 * 1024 << 1024 * 1024 << true << tooLarge;
+    QTest::newRow("the cap itself is allowed") << QString() << 1024 * 1024 << 1024 * 1024 << false << QString();
+    // The server announces 5000 bytes and never stops sending.
+    QTest::newRow("more than announced") << "endless-download" << 5000 << 1024 * 1024 << false << more;
+}
+
+void TestFtpTransfer::sizeCap()
+{
+    QFETCH(QString, fault);
+    QFETCH(int, size);
+    QFETCH(int, cap);
+    QFETCH(bool, statusBar);
+    QFETCH(QString, message);
+    FtpServer server(QStringLiteral("alice"), QStringLiteral("s3cret"), fault);
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    const QByteArray bytes = payload(size);
+    QVERIFY(server.writeFile(QStringLiteral("codes.pass"), bytes));
+    const qint64 saved = TFileFTP::maxDownloadBytes();
+    QCOMPARE(saved, docfile::kMaxDocumentBytes);
+    TFileFTP::setMaxDownloadBytes(cap);
+    const TFileFTP::Parameters p = params(server, QStringLiteral("codes.pass"));
+    const Outcome out = run(statusBar ? TFileFTP::CreateForStatusBar(p) : TFileFTP::CreateForDialog(p, true));
+    TFileFTP::setMaxDownloadBytes(saved);
+    QVERIFY(out.done);
+    if (message.isEmpty()) {
+        QCOMPARE(out.error, QString());
+        QCOMPARE(out.data, bytes);
+        return;
+    }
+    QVERIFY2(out.error.startsWith(message), qPrintable(out.error));
+    QVERIFY(out.data.isEmpty());
+    if (fault.isEmpty()) // refused on the size announced: not a byte of it asked for
+        QVERIFY(!server.commandLog().contains(QStringLiteral("RETR codes.pass")));
+    else // stopped at the first byte past the size announced
+        QVERIFY(out.progress.isEmpty() || out.progress.last() <= size);
 }
 
 QTEST_GUILESS_MAIN(TestFtpTransfer)

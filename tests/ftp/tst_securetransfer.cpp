@@ -4,7 +4,10 @@
 // is refused with its fingerprint (as openssl and ssh-keygen print it); once trusted, open, save
 // over an existing copy (temporary name then rename), and the beginning of a copy for its header;
 // a changed certificate or host key is refused; an upload broken off leaves the old copy whole.
+// Then what makes synchronisation safe: the probe of a copy by range requests, uploads under a
+// temporary name of their own read back after the replacement, two uploads racing, the size cap.
 
+#include "document/DocumentFile.h"
 #include "ftp/TFileFTP.h"
 #include "ftp/Transport.h"
 #include "ftp/TrustStore.h"
@@ -12,9 +15,12 @@
 #include "support/ProcessRunner.h"
 #include "support/SecureServers.h"
 #include "support/TempFolder.h"
+#include "support/TransferRunner.h"
 
+#include <QDirIterator>
 #include <QPointer>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <memory>
@@ -66,33 +72,24 @@ QByteArray payload(int size)
     return bytes;
 }
 
-struct Outcome
-{
-    bool done = false;
-    QString error;
-    QByteArray data;
-    TrustProblem trust;
-    bool missing = false;
-    QString fingerprint;
-};
+using Outcome = testsupport::TransferOutcome;
 
 Outcome run(TFileFTP* worker, const std::function<void(int)>& onProgress = {})
 {
-    Outcome out;
-    QObject context;
-    if (onProgress)
-        QObject::connect(worker, &TFileFTP::progressChanged, &context, onProgress);
-    QObject::connect(worker, &TFileFTP::completed, &context, [&out, worker] {
-        out.done = true;
-        out.error = worker->ErrorText();
-        out.data = worker->takeData();
-        out.trust = worker->trustProblem();
-        out.missing = worker->remoteMissing();
-        out.fingerprint = worker->serverFingerprint();
-    });
-    worker->start();
-    out.done = QTest::qWaitFor([&] { return out.done; }, 60000);
-    return out;
+    return testsupport::runTransfer(worker, onProgress);
+}
+
+// Files of the served folder (and below it) other than the given ones: temporary files left behind.
+QStringList strayFiles(const SecureServer& server, const QStringList& expected)
+{
+    QStringList stray;
+    QDirIterator it(server.root(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString name = QDir(server.root()).relativeFilePath(it.next());
+        if (!expected.contains(name))
+            stray << name;
+    }
+    return stray;
 }
 
 } // namespace
@@ -115,8 +112,17 @@ private slots:
     void sftpWithTheUsersKey();
     void sftpRenameOverAnExistingCopyOnOpenSsh();
     void plainFtpStaysAsItWas();
+    void probeAndVerifiedUpload_data();
+    void probeAndVerifiedUpload();
+    void racingUploads_data();
+    void racingUploads();
+    void sizeCap_data();
+    void sizeCap();
 
 private:
+    // A server of that kind, running and trusted, into server and p; false when it could not start.
+    bool startTrusted(Kind kind, std::unique_ptr<SecureServer>& server, TFileFTP::Parameters& p, const QString& path);
+
     TFileFTP::Parameters params(const SecureServer& server, const QString& path) const;
     // Makes the server trusted the way the program does after the user said yes.
     void trustServer(const SecureServer& server, TFileFTP::Parameters& p) const;
@@ -237,7 +243,7 @@ void TestSecureTransfer::openSaveAndRename()
     QFETCH(int, kind);
     const auto server = startServer(Kind(kind));
     if (!server->isRunning())
-        QSKIP(qPrintable(QStringLiteral("server not started: ") + server->error()));
+        SERVER_MISSING(QStringLiteral("server not started: ") + server->error());
     QVERIFY(server->writeFile(QStringLiteral("backup/codes.pass"), "old copy"));
     TFileFTP::Parameters p = params(*server, QStringLiteral("backup/codes.pass"));
 
@@ -308,7 +314,7 @@ void TestSecureTransfer::changedIdentityRefused()
     QFETCH(int, kind);
     const auto server = startServer(Kind(kind));
     if (!server->isRunning())
-        QSKIP(qPrintable(QStringLiteral("server not started: ") + server->error()));
+        SERVER_MISSING(QStringLiteral("server not started: ") + server->error());
     QVERIFY(server->writeFile(QStringLiteral("codes.pass"), "copy"));
     TFileFTP::Parameters p = params(*server, QStringLiteral("codes.pass"));
     // Another fingerprint: the first byte changed (each start makes a new certificate, whose own
@@ -352,7 +358,7 @@ void TestSecureTransfer::brokenUploadLeavesTheCopyWhole()
     QFETCH(int, kind);
     auto server = startServer(Kind(kind));
     if (!server->isRunning())
-        QSKIP(qPrintable(QStringLiteral("server not started: ") + server->error()));
+        SERVER_MISSING(QStringLiteral("server not started: ") + server->error());
     QVERIFY(server->writeFile(QStringLiteral("codes.pass"), "the copy before"));
     TFileFTP::Parameters p = params(*server, QStringLiteral("codes.pass"));
     if (Kind(kind) != Kind::WebDavHttp)
@@ -378,10 +384,10 @@ void TestSecureTransfer::sftpWithTheUsersKey()
     const QString key = m_home.filePath(QStringLiteral(".ssh/id_ed25519"));
     QDir().mkpath(QFileInfo(key).absolutePath());
     if (!makeKey(key))
-        QSKIP("ssh-keygen could not make a key");
+        SERVER_MISSING(QStringLiteral("ssh-keygen could not make a key"));
     const auto server = startServer(Kind::Sftp, key + QStringLiteral(".pub"));
     if (!server->isRunning())
-        QSKIP(qPrintable(QStringLiteral("server not started: ") + server->error()));
+        SERVER_MISSING(QStringLiteral("server not started: ") + server->error());
     QVERIFY(server->writeFile(QStringLiteral("codes.pass"), "by key"));
     TFileFTP::Parameters p = params(*server, QStringLiteral("codes.pass"));
     trustServer(*server, p);
@@ -400,10 +406,10 @@ void TestSecureTransfer::sftpRenameOverAnExistingCopyOnOpenSsh()
     const QString key = m_home.filePath(QStringLiteral(".ssh/id_ed25519"));
     QDir().mkpath(QFileInfo(key).absolutePath());
     if (!makeKey(key))
-        QSKIP("ssh-keygen could not make a key");
+        SERVER_MISSING(QStringLiteral("ssh-keygen could not make a key"));
     testsupport::OpenSshServer server(key + QStringLiteral(".pub"));
     if (!server.isRunning())
-        QSKIP(qPrintable(QStringLiteral("server not started: ") + server.error()));
+        SERVER_MISSING(QStringLiteral("server not started: ") + server.error());
     QVERIFY(server.writeFile(QStringLiteral("codes.pass"), "old copy"));
     TFileFTP::Parameters p = params(server, server.root() + QStringLiteral("/codes.pass"));
     p.UserName = QStringLiteral("root");
@@ -428,6 +434,141 @@ void TestSecureTransfer::plainFtpStaysAsItWas()
     QCOMPARE(int(a.transport), int(Transport::Ftp));
     QCOMPARE(int(a.port), 70000 & 0xFFFF);
     QVERIFY(TransportIsPlain(a.transport));
+}
+
+bool TestSecureTransfer::startTrusted(Kind kind, std::unique_ptr<SecureServer>& server, TFileFTP::Parameters& p,
+                                      const QString& path)
+{
+    server = startServer(kind);
+    if (!server->isRunning())
+        return false;
+    p = params(*server, path);
+    if (kind != Kind::WebDavHttp)
+        trustServer(*server, p);
+    return true;
+}
+
+void TestSecureTransfer::probeAndVerifiedUpload_data()
+{
+    openSaveAndRename_data();
+}
+
+// Each copy is uploaded through the server (under a name of its own, then read back), then probed:
+// its size and both ends, by range requests, never the whole copy.
+void TestSecureTransfer::probeAndVerifiedUpload()
+{
+    QFETCH(int, kind);
+    std::unique_ptr<SecureServer> server;
+    TFileFTP::Parameters p;
+    if (!startTrusted(Kind(kind), server, p, QString()))
+        SERVER_MISSING(QStringLiteral("server not started: ") + server->error());
+    const int edge = RemoteProbe::EdgeLength;
+    QStringList names;
+    QStringList temporaries;
+    for (const int size : {0, 100, edge, edge + 1, 300000}) {
+        const QString name = QStringLiteral("codes%1.pass").arg(size);
+        names << name;
+        p.RemotePath = name;
+        const QByteArray bytes = payload(size);
+        const Outcome saved = run(TFileFTP::CreateForDialog(p, false, bytes));
+        QCOMPARE(saved.error, QString());
+        QVERIFY(saved.verified);
+        QVERIFY(!saved.replacedMeanwhile);
+        QVERIFY(saved.probe.equals(probeOf(bytes)));
+        QVERIFY2(QRegularExpression(QStringLiteral("^codes%1\\.pass\\.[0-9a-f]{16}\\.tmp$").arg(size))
+                     .match(saved.temporaryName)
+                     .hasMatch(),
+                 qPrintable(saved.temporaryName));
+        temporaries << saved.temporaryName;
+        QCOMPARE(server->readFile(name), bytes);
+
+        const Outcome probed = run(TFileFTP::CreateForProbe(p));
+        QCOMPARE(probed.error, QString());
+        QVERIFY(!probed.missing);
+        QVERIFY(probed.probe.equals(probeOf(bytes)));
+        QVERIFY2(probed.bytesDone <= 2 * edge, qPrintable(QString::number(probed.bytesDone)));
+        QVERIFY(probed.data.isEmpty());
+    }
+    // Every upload had a temporary name of its own, and none is left behind.
+    temporaries.removeDuplicates();
+    QCOMPARE(temporaries.size(), 5);
+    QCOMPARE(strayFiles(*server, names), QStringList());
+
+    p.RemotePath = QStringLiteral("backup/none.pass");
+    const Outcome missing = run(TFileFTP::CreateForProbe(p));
+    QCOMPARE(missing.error, QString());
+    QVERIFY(missing.missing);
+    QVERIFY(missing.probe.missing);
+}
+
+void TestSecureTransfer::racingUploads_data()
+{
+    openSaveAndRename_data();
+}
+
+// Two computers save at the same moment, each under a temporary name of its own: the copy on the
+// server is whole (one of the two, byte for byte), and an upload is told verified only when its
+// bytes are the ones there. Rounds where both replacements come before either read-back, and
+// rounds left to the threads.
+void TestSecureTransfer::racingUploads()
+{
+    QFETCH(int, kind);
+    std::unique_ptr<SecureServer> server;
+    TFileFTP::Parameters p;
+    if (!startTrusted(Kind(kind), server, p, QStringLiteral("codes.pass")))
+        SERVER_MISSING(QStringLiteral("server not started: ") + server->error());
+    QByteArray held = payload(50000);
+    QCOMPARE(run(TFileFTP::CreateForDialog(p, false, held)).error, QString());
+    for (int round = 0; round < 3; ++round) {
+        const bool meet = round < 2;
+        const QByteArray sent[2] = {payload(200000), payload(200000)};
+        const auto race = testsupport::raceUploads(p, sent[0], sent[1], meet);
+        QVERIFY(race[0].done && race[1].done);
+        const QByteArray now = server->readFile(QStringLiteral("codes.pass"));
+        QVERIFY2(now == sent[0] || now == sent[1], "the copy on the server is not one of the two uploaded");
+        QVERIFY(race[0].temporaryName != race[1].temporaryName);
+        int verified = 0;
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY(race[i].verified || race[i].replacedMeanwhile || !race[i].error.isEmpty());
+            QVERIFY(!(race[i].verified && race[i].replacedMeanwhile));
+            if (race[i].verified)
+                ++verified;
+            if (meet && race[i].verified)
+                QCOMPARE(now, sent[i]);
+        }
+        // The copy that stays is the last replacement's, which nothing replaced before it was read back.
+        QVERIFY(verified >= 1);
+        if (meet)
+            QVERIFY2(verified == 1, "both told saved while the server holds one");
+        QCOMPARE(strayFiles(*server, {QStringLiteral("codes.pass")}), QStringList());
+        held = now;
+    }
+}
+
+void TestSecureTransfer::sizeCap_data()
+{
+    openSaveAndRename_data();
+}
+
+// A copy larger than the largest document: the download stops with the error, in the dialog and
+// in the status bar.
+void TestSecureTransfer::sizeCap()
+{
+    QFETCH(int, kind);
+    std::unique_ptr<SecureServer> server;
+    TFileFTP::Parameters p;
+    if (!startTrusted(Kind(kind), server, p, QStringLiteral("codes.pass")))
+        SERVER_MISSING(QStringLiteral("server not started: ") + server->error());
+    const QByteArray bytes = payload(3 * 1024 * 1024);
+    QCOMPARE(run(TFileFTP::CreateForDialog(p, false, bytes)).error, QString());
+    const testsupport::DownloadCap cap(1024 * 1024);
+    for (const bool statusBar : {false, true}) {
+        const Outcome out = run(statusBar ? TFileFTP::CreateForStatusBar(p) : TFileFTP::CreateForDialog(p, true));
+        QVERIFY(out.done);
+        QVERIFY2(out.error.startsWith(QStringLiteral("This document is larger than 1 MiB")), qPrintable(out.error));
+        QVERIFY(out.data.isEmpty());
+        QVERIFY(out.bytesDone <= 1024 * 1024);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSecureTransfer)

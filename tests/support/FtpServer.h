@@ -10,7 +10,7 @@ namespace testsupport {
 // A real FTP server for one test: pyftpdlib (Debian's python3-pyftpdlib, run by /usr/bin/python3)
 // on 127.0.0.1 with a free port, serving a temporary root folder. An empty user serves
 // anonymous logins. `fault` makes one part of the protocol fail (see tests/data/ftp/ftp_server.py):
-// "refuse-rename", "drop-download", "short-download", "drop-upload", "silent", "bad-passive".
+// "refuse-rename", "drop-download", "short-download", "endless-download", "drop-upload", "silent", "bad-passive".
 class FtpServer
 {
 public:

@@ -18,6 +18,11 @@
 
 namespace testsupport {
 
+bool serversRequired()
+{
+    return qEnvironmentVariable("CI").compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+}
+
 SecureServer::SecureServer() : m_files(QDir::tempPath() + QStringLiteral("/tresorin-srv-XXXXXX"))
 {
     m_root = m_files.filePath(QStringLiteral("home"));

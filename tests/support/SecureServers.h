@@ -7,10 +7,14 @@
 
 namespace testsupport {
 
+// True where every test server must run (the environment has CI=true): a test that cannot start
+// its server fails there instead of skipping.
+bool serversRequired();
+
 // Servers of the encrypted transports for one test, each on 127.0.0.1 with a free port, its own
 // files in a temporary folder, and a self-signed certificate or host key made for it; stopped by
 // the destructor. isRunning() is false (error() says why) when the machine cannot run it: the
-// test then skips with that text, it never passes unseen.
+// test then skips with that text (SERVER_MISSING), it never passes unseen, and fails under CI.
 //
 // - FtpsServer: ProFTPD with mod_tls (Debian's proftpd-core and proftpd-mod-crypto), explicit TLS
 //   required on the control and data connections, run in the foreground. It needs root.
@@ -94,3 +98,13 @@ public:
 };
 
 } // namespace testsupport
+
+// In a test function whose server (or a tool it needs) is missing: skipped on a developer's
+// machine, failed where servers are required (serversRequired()), with why.
+#define SERVER_MISSING(why)                                                                                            \
+    do {                                                                                                               \
+        const QString serverMissingText = (why);                                                                       \
+        if (testsupport::serversRequired())                                                                            \
+            QFAIL(qPrintable(serverMissingText));                                                                      \
+        QSKIP(qPrintable(serverMissingText));                                                                          \
+    } while (false)

@@ -95,6 +95,9 @@ docfile::OpenedDocument DocumentPipeline::ReadDocumentFile(const QString& path, 
             opened.error = Msg(QStringLiteral("Memoire"));
         else if (opened.damaged)
             opened.error = Msg(QStringLiteral("Altere"));
+        else if (opened.tooLarge)
+            opened.error = FillPlaceholders(Msg(QStringLiteral("DocTropGros")),
+                                            {QString::number(docfile::kMaxDocumentBytes >> 20)});
         if (!opened.error.isEmpty())
             opened.error = ioErrorText(path, opened.error);
         break;
@@ -251,7 +254,10 @@ DocumentPipeline::MergeReport DocumentPipeline::MergeDocument(const QString& pat
     const docfile::OpenedDocument opened = docfile::openFile(path, password, sink);
     secureWipe(password);
     if (opened.status == docfile::ReadStatus::Failed) {
-        const QString error = opened.damaged ? Msg(QStringLiteral("Altere")) : opened.error;
+        const QString error = opened.damaged    ? Msg(QStringLiteral("Altere"))
+                              : opened.tooLarge ? FillPlaceholders(Msg(QStringLiteral("DocTropGros")),
+                                                                   {QString::number(docfile::kMaxDocumentBytes >> 20)})
+                                                : opened.error;
         ShowMsg(error.isEmpty() ? error : ioErrorText(path, error), MsgKind::Error, MsgOK);
         report.outcome = MergeOutcome::Unreadable;
         return report;

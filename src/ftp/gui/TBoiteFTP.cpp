@@ -498,6 +498,9 @@ void TBoiteFTP::TransferDone(TFileFTP* worker)
             done(QDialog::Rejected);
             break;
         }
+    } else if (worker->replacedMeanwhile()) {
+        // Not uploaded after all: another computer's copy took the place at the same moment.
+        ShowMsg(Msg(QStringLiteral("SyncMemeMoment")), MsgKind::Warning, MsgOK);
     } else {
         if (worker->IsDownload())
             TransferData = worker->takeData();

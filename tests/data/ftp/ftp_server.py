@@ -5,6 +5,7 @@ option makes one part of the protocol fail the way a real server or network woul
   refuse-rename   RNTO is answered 550
   drop-download   the data connection breaks off half-way through a RETR (426 reply)
   short-download  a RETR ends half-way with a normal 226 reply, as a cut-off file would
+  endless-download  a RETR sends the file, then more bytes without end (SIZE tells the real size)
   drop-upload     the data connection breaks off after the first 1024 bytes of a STOR (426)
   silent          connections are accepted and never answered
   bad-passive     passive replies name a port where nothing listens: no data connection opens
@@ -81,6 +82,23 @@ class BreakingReader:
         self._f.close()
 
 
+class EndlessReader:
+    """Gives the file, then bytes for ever: a server that sends more than it announced."""
+
+    def __init__(self, f):
+        self._f = f
+        self.name = f.name
+        self.closed = False
+
+    def read(self, size=-1):
+        data = self._f.read(size if size > 0 else 65536)
+        return data if data else b"x" * (size if size > 0 else 65536)
+
+    def close(self):
+        self.closed = True
+        self._f.close()
+
+
 class BreakingWriter:
     """Takes the first 1024 bytes, then fails."""
 
@@ -109,6 +127,8 @@ class FaultFS(AbstractedFS):
         f = super().open(filename, mode)
         if "r" in mode and args.fault in ("drop-download", "short-download"):
             return BreakingReader(f, args.fault == "short-download")
+        if "r" in mode and args.fault == "endless-download":
+            return EndlessReader(f)
         if ("w" in mode or "a" in mode) and args.fault == "drop-upload":
             return BreakingWriter(f)
         return f

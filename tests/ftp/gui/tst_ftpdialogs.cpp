@@ -276,13 +276,16 @@ void TestFtpDialogs::syncParametersRefuseOkWithoutServer()
 void TestFtpDialogs::uploadAfterASave_data()
 {
     QTest::addColumn<QString>("fault");
-    QTest::newRow("uploaded") << QString();
-    QTest::newRow("rename refused") << QStringLiteral("refuse-rename");
+    QTest::addColumn<bool>("overtaken"); // another computer's copy replaces it at the same moment
+    QTest::newRow("uploaded") << QString() << false;
+    QTest::newRow("rename refused") << QStringLiteral("refuse-rename") << false;
+    QTest::newRow("another computer saved at the same moment") << QString() << true;
 }
 
 void TestFtpDialogs::uploadAfterASave()
 {
     QFETCH(QString, fault);
+    QFETCH(bool, overtaken);
     FtpServer server(QStringLiteral("alice"), QStringLiteral("s3cret"), fault);
     QVERIFY2(server.isRunning(), qPrintable(server.error()));
     QVERIFY(server.writeFile(QStringLiteral("sync/codes.pass"), "old"));
@@ -295,8 +298,17 @@ void TestFtpDialogs::uploadAfterASave()
     doc.UserName = server.user();
     doc.UserPassword = server.password();
 
+    if (overtaken)
+        TFileFTP::setReplacedHook([&server] { server.writeFile(QStringLiteral("sync/codes.pass"), "theirs"); });
     ftp()->UploadSyncCopy(doc, nullptr, QByteArray(3000, 'z'));
-    if (fault.isEmpty()) {
+    TFileFTP::setReplacedHook({});
+    if (overtaken) {
+        // Not told uploaded: told why, and offered to try again (answered Cancel here).
+        QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")), QStringList{Msg(QStringLiteral("SyncMemeMoment"))});
+        QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteFTP")),
+                 QStringList{QStringLiteral("Save document on FTP server")});
+        QCOMPARE(server.readFile(QStringLiteral("sync/codes.pass")), QByteArray("theirs"));
+    } else if (fault.isEmpty()) {
         QCOMPARE(server.readFile(QStringLiteral("sync/codes.pass")), QByteArray(3000, 'z'));
         QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")), QStringList());
         // Closed by itself: nothing was asked.
