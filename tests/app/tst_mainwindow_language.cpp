@@ -123,7 +123,8 @@ void TestMainWindowLanguage::menusInOrder()
     QCOMPARE(
         menuLayout(menus[3]),
         (QStringList{"ActionNewEntree", "actNewGenerateur", "ActionRenEntree", "ActionDelEntree", "-", "ActionCouper",
-                     "ActionCopier", "ActionCopierCode", "ActionColler", "-", "ActionSetFTP", "-", "ActionOpenURL"}));
+                     "ActionCopier", "ActionCopierCode", "ActionColler", "-", "ActionSetFTP", "-", "ActionOpenURL",
+                     "ActionAutoType"}));
     QCOMPARE(menuLayout(menus[4]), (QStringList{"ActionHidePwd", "actGenerateur", "ActionSante", "-",
                                                 "ActionSynchroFTP", "ActionInfoFich", "-", "ActionOption"}));
     QCOMPARE(menuLayout(menus[5]), (QStringList{"ActionMajWeb", "actionSupport", "-", "ActionAbout"}));
@@ -131,7 +132,8 @@ void TestMainWindowLanguage::menusInOrder()
     QCOMPARE(
         menuLayout(w->listPopup()),
         (QStringList{"ActionNewEntree", "actNewGenerateur", "ActionRenEntree", "ActionDelEntree", "-", "ActionCouper",
-                     "ActionCopier", "ActionCopierCode", "ActionColler", "-", "ActionSetFTP", "-", "ActionOpenURL"}));
+                     "ActionCopier", "ActionCopierCode", "ActionColler", "-", "ActionSetFTP", "-", "ActionOpenURL",
+                     "ActionAutoType"}));
 
     // Every command carries its category; menu items are the commands themselves.
     for (QAction* a : w->commands().all())
@@ -195,6 +197,8 @@ void TestMainWindowLanguage::commandTable_data()
                                   << "" << false << true;
     QTest::newRow("ActionOpenURL") << "Ouvrir le site Web"
                                    << "" << false << false;
+    QTest::newRow("ActionAutoType") << "Saisie automatique"
+                                    << "" << false << false;
     QTest::newRow("ActionHidePwd") << "Masquer les mots de passe"
                                    << "F12" << true << true;
     QTest::newRow("actGenerateur") << "Générer un mot de passe"
