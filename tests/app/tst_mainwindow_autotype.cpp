@@ -7,6 +7,7 @@
 #include "app/gui/views/DocumentView.h"
 #include "app/gui/window/IdleLock.h"
 #include "app/gui/window/TfrmTresorin.h"
+#include "app/gui/window/TrayMinimiser.h"
 #include "autotype/KeyLayout.h"
 #include "autotype/Typist.h"
 #include "lang/gui/ShowMsg.h"
@@ -17,6 +18,7 @@
 
 #include <QAction>
 #include <QKeySequenceEdit>
+#include <QLabel>
 #include <QtTest>
 
 using testsupport::FakeAutoTypePlatform;

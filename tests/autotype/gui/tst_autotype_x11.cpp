@@ -68,11 +68,11 @@ private:
     void read()
     {
         while (m_process.canReadLine()) {
-            const QByteArray line = m_process.readLine().trimmed();
-            const QByteArray word = line.section(' ', 0, 0);
-            const QByteArray value = QByteArray::fromHex(line.section(' ', 1));
+            const QList<QByteArray> words = m_process.readLine().trimmed().split(' ');
+            const QByteArray word = words.value(0);
+            const QByteArray value = QByteArray::fromHex(words.value(1));
             if (word == "ready")
-                window = line.section(' ', 1).toULongLong();
+                window = words.value(1).toULongLong();
             else if (word == "login")
                 login = QString::fromUtf8(value);
             else if (word == "password")
