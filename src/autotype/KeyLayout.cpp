@@ -111,7 +111,8 @@ KeyPlan planKeys(const QString& text, const KeyboardMap& map)
         // A case pair only when each case goes back to the other: the server types the second
         // keysym with Shift only for such pairs.
         quint32 lower = stroke.keysym, upper = stroke.keysym;
-        if (lowerChar != upperChar && QChar::toUpper(lowerChar) == upperChar && QChar::toLower(upperChar) == lowerChar) {
+        if (lowerChar != upperChar && QChar::toUpper(lowerChar) == upperChar &&
+            QChar::toLower(upperChar) == lowerChar) {
             lower = keysymOf(lowerChar);
             upper = keysymOf(upperChar);
         }

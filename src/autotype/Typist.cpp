@@ -120,8 +120,8 @@ void Typist::waitingModifiers()
     for (qsizetype i = 0; i <= m_plan.text.size(); ++i) {
         while (pause < m_plan.pauses.size() && m_plan.pauses[pause].first == i)
             m_pauses.emplace_back(stroke, m_plan.pauses[pause++].second);
-        if (i < m_plan.text.size() && !(m_plan.text[i].isHighSurrogate() && i + 1 < m_plan.text.size() &&
-                                        m_plan.text[i + 1].isLowSurrogate()))
+        if (i < m_plan.text.size() &&
+            !(m_plan.text[i].isHighSurrogate() && i + 1 < m_plan.text.size() && m_plan.text[i + 1].isLowSurrogate()))
             ++stroke;
     }
     // Every binding that needs no earlier one to go first is made before the first key, so that

@@ -34,11 +34,11 @@ public:
     };
 
     // Timings; tests and the bench may change them.
-    static int KeyDelayMs;           // between two keys
-    static int ModifierWaitMs;       // how long the user's modifiers are waited for
-    static int ActivationTimeoutMs;  // how long the target may take to become active again
-    static int RebindPauseMs;        // before a spare keycode changes its character mid-typing
-    static int UnbindDelayMs;        // after the last key, before the spare keycodes are freed
+    static int KeyDelayMs;          // between two keys
+    static int ModifierWaitMs;      // how long the user's modifiers are waited for
+    static int ActivationTimeoutMs; // how long the target may take to become active again
+    static int RebindPauseMs;       // before a spare keycode changes its character mid-typing
+    static int UnbindDelayMs;       // after the last key, before the spare keycodes are freed
 
     explicit Typist(Platform& platform, QObject* parent = nullptr);
     ~Typist() override;

@@ -245,10 +245,9 @@ void TestMainWindowAutoType::wildcardGuessTypesNoPasswordSilently_data()
     QTest::addColumn<bool>("chooser");
     QTest::addColumn<QString>("typed");
     QTest::newRow("password after the chooser") << "Auto-Type-Window: *console*" << true << "alice\tpässwörd€\n";
-    QTest::newRow("no password: typed at once") << "Auto-Type-Window: *console*\r\nAuto-Type: {USERNAME}{ENTER}"
-                                                << false << "alice\n";
-    QTest::newRow("an exact pattern is no guess") << "Auto-Type-Window: Admin console" << false
-                                                  << "alice\tpässwörd€\n";
+    QTest::newRow("no password: typed at once")
+        << "Auto-Type-Window: *console*\r\nAuto-Type: {USERNAME}{ENTER}" << false << "alice\n";
+    QTest::newRow("an exact pattern is no guess") << "Auto-Type-Window: Admin console" << false << "alice\tpässwörd€\n";
 }
 
 void TestMainWindowAutoType::wildcardGuessTypesNoPasswordSilently()
@@ -376,7 +375,8 @@ void TestMainWindowAutoType::optionsChangeTheShortcut()
     makeWindow();
     TBoiteOptions& options = win()->optionsDialog();
     const auto setShortcut = [&](const QKeySequence& s) {
-        return connect(&options, &TBoiteOptions::opened, this, [&options, s] { options.edAutoType->setKeySequence(s); });
+        return connect(&options, &TBoiteOptions::opened, this,
+                       [&options, s] { options.edAutoType->setKeySequence(s); });
     };
     QMetaObject::Connection c = setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F5));
     ModalSeam::pushAnswer(true);

@@ -113,8 +113,9 @@ void TestKeyLayout::planning_data()
     QTest::addColumn<QStringList>("strokes");
     QTest::addColumn<QStringList>("bindings");
 
-    QTest::newRow("all on the layout") << "aB1 \t\n" << 4 << false
-                                       << QStringList{"a", "B", "1", "space", "Tab", "Return"} << QStringList{};
+    QTest::newRow("all on the layout") << "aB1 \t\n"
+                                       << 4 << false << QStringList{"a", "B", "1", "space", "Tab", "Return"}
+                                       << QStringList{};
     // É and é share one keycode, bound lower then upper: Shift gives the capital.
     QTest::newRow("accented letters absent from the layout")
         << "éÉü" << 4 << false << QStringList{"eacute@100", "Eacute@100", "udiaeresis@101"}
@@ -122,9 +123,9 @@ void TestKeyLayout::planning_data()
     QTest::newRow("a sign without case") << "€ß" << 4 << false << QStringList{"EuroSign@100", "ssharp@101"}
                                          << QStringList{"100:EuroSign/EuroSign@0", "101:ssharp/ssharp@1"};
     QTest::newRow("the layout's own euro key") << "€e" << 4 << true << QStringList{"EuroSign", "e"} << QStringList{};
-    QTest::newRow("outside the basic plane") << QString::fromUtf8("x\xf0\x9f\x94\x91x") << 1 << false
-                                             << QStringList{"x", "U0001F511@100", "x"}
-                                             << QStringList{"100:U0001F511/U0001F511@1"};
+    QTest::newRow("outside the basic plane")
+        << QString::fromUtf8("x\xf0\x9f\x94\x91x") << 1 << false << QStringList{"x", "U0001F511@100", "x"}
+        << QStringList{"100:U0001F511/U0001F511@1"};
     // Two spare keycodes for three characters: the third takes the keycode used longest ago,
     // which must wait for the target to read its earlier key; é comes back on a keycode again.
     QTest::newRow("fewer spare keycodes than characters")

@@ -89,13 +89,10 @@ void TestSequence::parse_data()
     QTest::addColumn<QStringList>("items");
     QTest::newRow("default") << QString::fromLatin1(autotype::kDefaultSequence)
                              << QStringList{"user", "tab", "pass", "enter"};
-    QTest::newRow("every placeholder")
-        << "{USERNAME}{PASSWORD}{URL}{TOTP}{TAB}{ENTER}{DELAY=250}"
-        << QStringList{"user", "pass", "url", "totp", "tab", "enter", "delay:250"};
-    QTest::newRow("letter case of names") << "{username}{Tab}{Delay=0}"
-                                          << QStringList{"user", "tab", "delay:0"};
-    QTest::newRow("literal text around") << "id: {USERNAME} ok}"
-                                         << QStringList{"text:id: ", "user", "text: ok}"};
+    QTest::newRow("every placeholder") << "{USERNAME}{PASSWORD}{URL}{TOTP}{TAB}{ENTER}{DELAY=250}"
+                                       << QStringList{"user", "pass", "url", "totp", "tab", "enter", "delay:250"};
+    QTest::newRow("letter case of names") << "{username}{Tab}{Delay=0}" << QStringList{"user", "tab", "delay:0"};
+    QTest::newRow("literal text around") << "id: {USERNAME} ok}" << QStringList{"text:id: ", "user", "text: ok}"};
     QTest::newRow("largest delay") << "{DELAY=10000}" << QStringList{"delay:10000"};
     QTest::newRow("empty") << "" << QStringList{};
 }
@@ -143,11 +140,13 @@ void TestSequence::errors()
 void TestSequence::sequenceOfEntry()
 {
     QCOMPARE(autotype::sequenceOf(entryWith("u", "p")), QString::fromLatin1(autotype::kDefaultSequence));
-    QCOMPARE(autotype::sequenceOf(entryWith("u", "p", "Auto-Type-Window: x\r\nAuto-Type: {PASSWORD}{ENTER}\r\n"
-                                                      "Auto-Type: {USERNAME}")),
+    QCOMPARE(autotype::sequenceOf(entryWith("u", "p",
+                                            "Auto-Type-Window: x\r\nAuto-Type: {PASSWORD}{ENTER}\r\n"
+                                            "Auto-Type: {USERNAME}")),
              QStringLiteral("{PASSWORD}{ENTER}"));
     // An empty line is no sequence: the default stands.
-    QCOMPARE(autotype::sequenceOf(entryWith("u", "p", "Auto-Type:   ")), QString::fromLatin1(autotype::kDefaultSequence));
+    QCOMPARE(autotype::sequenceOf(entryWith("u", "p", "Auto-Type:   ")),
+             QString::fromLatin1(autotype::kDefaultSequence));
 }
 
 void TestSequence::typesPasswordOrCode()
@@ -174,13 +173,19 @@ void TestSequence::plan_data()
                                           << "b"
                                           << "https://bank.example\t123456"
                                           << "20:100 27:5 27:7";
-    QTest::newRow("line breaks of a field") << "{USERNAME}" << "one\r\ntwo\rthree\nfour"
+    QTest::newRow("line breaks of a field") << "{USERNAME}"
+                                            << "one\r\ntwo\rthree\nfour"
                                             << ""
                                             << "one\ntwo\nthree\nfour"
                                             << "";
-    QTest::newRow("literal text") << "x{USERNAME}-{PASSWORD}" << "u" << "p" << "xu-p" << "";
-    QTest::newRow("outside the basic plane") << "{PASSWORD}" << "" << QString::fromUtf8("a\xf0\x9f\x94\x91")
-                                             << QString::fromUtf8("a\xf0\x9f\x94\x91") << "";
+    QTest::newRow("literal text") << "x{USERNAME}-{PASSWORD}"
+                                  << "u"
+                                  << "p"
+                                  << "xu-p"
+                                  << "";
+    QTest::newRow("outside the basic plane")
+        << "{PASSWORD}"
+        << "" << QString::fromUtf8("a\xf0\x9f\x94\x91") << QString::fromUtf8("a\xf0\x9f\x94\x91") << "";
 }
 
 void TestSequence::plan()
@@ -191,8 +196,8 @@ void TestSequence::plan()
     QFETCH(QString, text);
     QFETCH(QString, pauses);
     autotype::TypingPlan plan;
-    const autotype::PlanResult r =
-        autotype::buildPlan(autotype::parseSequence(sequence), entryWith(login, password), QStringLiteral("123456"), plan);
+    const autotype::PlanResult r = autotype::buildPlan(autotype::parseSequence(sequence), entryWith(login, password),
+                                                       QStringLiteral("123456"), plan);
     QCOMPARE(r.error, autotype::PlanResult::None);
     QCOMPARE(plan.text, text);
     QStringList p;
@@ -208,11 +213,16 @@ void TestSequence::controlCharactersRefused_data()
     QTest::addColumn<QString>("login");
     QTest::addColumn<QString>("password");
     QTest::addColumn<int>("field");
-    QTest::newRow("password with a NUL") << "{USERNAME}{TAB}{PASSWORD}" << "u" << QStringLiteral("a") + QChar(0) + "b"
-                                         << int(K::Password);
-    QTest::newRow("login with an escape") << "{USERNAME}" << "u\x1b[A" << "" << int(K::Username);
-    QTest::newRow("delete character") << "{PASSWORD}" << "" << "a\x7f" << int(K::Password);
-    QTest::newRow("C1 control") << "{PASSWORD}" << "" << QString(QChar(0x85)) << int(K::Password);
+    QTest::newRow("password with a NUL") << "{USERNAME}{TAB}{PASSWORD}"
+                                         << "u" << QStringLiteral("a") + QChar(0) + "b" << int(K::Password);
+    QTest::newRow("login with an escape") << "{USERNAME}"
+                                          << "u\x1b[A"
+                                          << "" << int(K::Username);
+    QTest::newRow("delete character") << "{PASSWORD}"
+                                      << ""
+                                      << "a\x7f" << int(K::Password);
+    QTest::newRow("C1 control") << "{PASSWORD}"
+                                << "" << QString(QChar(0x85)) << int(K::Password);
 }
 
 void TestSequence::controlCharactersRefused()

@@ -117,8 +117,7 @@ private slots:
         QVERIFY(typist.start(7, planOf(QStringLiteral("a")), false));
         QVERIFY(done.wait(5000));
         autotype::Typist::ModifierWaitMs = before;
-        QCOMPARE(fake.log.mid(fake.log.indexOf(QStringLiteral("release"))).first(2),
-                 (QStringList{"release", "key a"}));
+        QCOMPARE(fake.log.mid(fake.log.indexOf(QStringLiteral("release"))).first(2), (QStringList{"release", "key a"}));
     }
 
     void pausesOfTheSequence()
@@ -190,7 +189,7 @@ private slots:
         QVERIFY(typist.start(7, planOf(QStringLiteral("éüö")), false));
         QVERIFY(done.wait(5000));
         const QStringList expected{"bind 200 eacute Eacute", "bind 201 udiaeresis Udiaeresis", "key eacute",
-                                   "key udiaeresis", "bind 200 odiaeresis Odiaeresis", "key odiaeresis"};
+                                   "key udiaeresis",         "bind 200 odiaeresis Odiaeresis", "key odiaeresis"};
         QStringList seen;
         for (const QString& line : fake.log)
             if (line.startsWith(QLatin1String("bind")) || line.startsWith(QLatin1String("key")))

@@ -69,18 +69,15 @@ void TestWindowMatch::matching_data()
         << QStringList{"My Bank||", "Mail||"} << "Login - MY BANK online - Browser" << QStringList{"My Bank"};
     QTest::newRow("accented capitals are not folded")
         << QStringList{"Éditions||"} << "éditions - portail" << QStringList{};
-    QTest::newRow("accents kept match") << QStringList{"Éditions||"} << "Éditions - portail"
-                                        << QStringList{"Éditions"};
+    QTest::newRow("accents kept match") << QStringList{"Éditions||"} << "Éditions - portail" << QStringList{"Éditions"};
     QTest::newRow("host of the web address")
-        << QStringList{"Savings|https://www.bank.example/login|"} << "bank.example - Sign in"
-        << QStringList{"Savings"};
+        << QStringList{"Savings|https://www.bank.example/login|"} << "bank.example - Sign in" << QStringList{"Savings"};
     QTest::newRow("host without scheme") << QStringList{"Savings|secure.bank.example/x|"}
                                          << "Welcome to SECURE.BANK.EXAMPLE" << QStringList{"Savings"};
     QTest::newRow("several matches in document order")
         << QStringList{"bank||", "Other||", "Bank business||"} << "Bank business - login"
         << QStringList{"bank", "Bank business"};
-    QTest::newRow("short names never match") << QStringList{"ab||", "x||"} << "about:blank - tab"
-                                             << QStringList{};
+    QTest::newRow("short names never match") << QStringList{"ab||", "x||"} << "about:blank - tab" << QStringList{};
     QTest::newRow("empty name never matches") << QStringList{"||"} << "anything" << QStringList{};
     QTest::newRow("nothing matches") << QStringList{"Mail||"} << "Terminal" << QStringList{};
     QTest::newRow("empty title matches nothing, not even *")
@@ -90,8 +87,7 @@ void TestWindowMatch::matching_data()
     QTest::newRow("exact pattern must cover the whole title")
         << QStringList{"Router||Auto-Type-Window: Admin"} << "Admin console" << QStringList{};
     QTest::newRow("wildcard pattern is marked")
-        << QStringList{"Router||Auto-Type-Window: *console*"} << "Admin Console - 192.0.2.1"
-        << QStringList{"Router*"};
+        << QStringList{"Router||Auto-Type-Window: *console*"} << "Admin Console - 192.0.2.1" << QStringList{"Router*"};
     QTest::newRow("name and pattern: not only by wildcard")
         << QStringList{"Router||Auto-Type-Window: *"} << "Router setup" << QStringList{"Router"};
     QTest::newRow("exact pattern beside a wildcard one")
@@ -131,18 +127,28 @@ void TestWindowMatch::wildcard_data()
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("matches");
-    QTest::newRow("exact") << "abc" << "abc" << true;
-    QTest::newRow("prefix only") << "abc" << "abcd" << false;
-    QTest::newRow("star alone") << "*" << "" << true;
-    QTest::newRow("star inside") << "a*c" << "abbbc" << true;
-    QTest::newRow("star takes nothing") << "a*c" << "ac" << true;
-    QTest::newRow("star at both ends") << "*b*" << "abc" << true;
-    QTest::newRow("needs a later retry") << "*ab*ab" << "aabxab" << true;
-    QTest::newRow("tail missing") << "*ab" << "abx" << false;
-    QTest::newRow("question mark is literal") << "a?c" << "abc" << false;
-    QTest::newRow("question mark matches itself") << "a?c" << "a?c" << true;
-    QTest::newRow("many stars, no match") << QString(200, QLatin1Char('*')) + "b" << QString(5000, QLatin1Char('a'))
-                                          << false;
+    QTest::newRow("exact") << "abc"
+                           << "abc" << true;
+    QTest::newRow("prefix only") << "abc"
+                                 << "abcd" << false;
+    QTest::newRow("star alone") << "*"
+                                << "" << true;
+    QTest::newRow("star inside") << "a*c"
+                                 << "abbbc" << true;
+    QTest::newRow("star takes nothing") << "a*c"
+                                        << "ac" << true;
+    QTest::newRow("star at both ends") << "*b*"
+                                       << "abc" << true;
+    QTest::newRow("needs a later retry") << "*ab*ab"
+                                         << "aabxab" << true;
+    QTest::newRow("tail missing") << "*ab"
+                                  << "abx" << false;
+    QTest::newRow("question mark is literal") << "a?c"
+                                              << "abc" << false;
+    QTest::newRow("question mark matches itself") << "a?c"
+                                                  << "a?c" << true;
+    QTest::newRow("many stars, no match")
+        << QString(200, QLatin1Char('*')) + "b" << QString(5000, QLatin1Char('a')) << false;
 }
 
 void TestWindowMatch::wildcard()
@@ -157,11 +163,16 @@ void TestWindowMatch::hosts_data()
 {
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("host");
-    QTest::newRow("https") << "https://www.bank.example/login?x=1" << "bank.example";
-    QTest::newRow("no scheme") << "mail.example.org/inbox" << "mail.example.org";
-    QTest::newRow("spaces around") << "  http://Intranet.example:8080/ " << "intranet.example";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("a program path") << "/usr/bin/ssh host" << "";
+    QTest::newRow("https") << "https://www.bank.example/login?x=1"
+                           << "bank.example";
+    QTest::newRow("no scheme") << "mail.example.org/inbox"
+                               << "mail.example.org";
+    QTest::newRow("spaces around") << "  http://Intranet.example:8080/ "
+                                   << "intranet.example";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("a program path") << "/usr/bin/ssh host"
+                                    << "";
 }
 
 void TestWindowMatch::hosts()

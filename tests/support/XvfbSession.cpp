@@ -20,9 +20,9 @@ XvfbSession::XvfbSession()
     m_server = std::make_unique<QProcess>();
     m_server->setProcessChannelMode(QProcess::SeparateChannels);
     // The server writes the display number it chose to standard output once it listens.
-    m_server->start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                           QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                           QStringLiteral("tcp")});
+    m_server->start(xvfb,
+                    {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                     QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
     if (!m_server->waitForStarted(10000)) {
         m_error = QStringLiteral("Xvfb did not start");
         return;
@@ -35,7 +35,8 @@ XvfbSession::XvfbSession()
     }
     number = number.trimmed();
     if (number.isEmpty()) {
-        m_error = QStringLiteral("Xvfb gave no display number: ") + QString::fromLocal8Bit(m_server->readAllStandardError());
+        m_error =
+            QStringLiteral("Xvfb gave no display number: ") + QString::fromLocal8Bit(m_server->readAllStandardError());
         return;
     }
     m_display = ':' + number;

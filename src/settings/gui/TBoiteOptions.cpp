@@ -149,8 +149,8 @@ TBoiteOptions::TBoiteOptions(QWidget* parent) : QDialog(parent)
     seIdleclipboard = minutesField(GroupBox4, "seIdleclipboard");
     Label4 = named(new QLabel(QStringLiteral("minutes"), GroupBox4), "Label4");
     lblAutoType = named(new QLabel(QStringLiteral("Raccourci de la saisie automatique :"), GroupBox4), "lblAutoType");
-    lblAutoType->setToolTip(
-        QStringLiteral("Ces touches saisissent l'entrée qui correspond à la fenêtre active, dans n'importe quel programme"));
+    lblAutoType->setToolTip(QStringLiteral(
+        "Ces touches saisissent l'entrée qui correspond à la fenêtre active, dans n'importe quel programme"));
     edAutoType = named(new QKeySequenceEdit(GroupBox4), "edAutoType");
     edAutoType->setClearButtonEnabled(true);
     lblAutoType->setBuddy(edAutoType);

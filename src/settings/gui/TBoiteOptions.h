@@ -79,7 +79,7 @@ public:
     QCheckBox* cbIdleClipboard = nullptr;
     QSpinBox* seIdleclipboard = nullptr;
     QLabel* Label4 = nullptr;
-    QLabel* lblAutoType = nullptr;           // "Raccourci de la saisie automatique :"
+    QLabel* lblAutoType = nullptr;          // "Raccourci de la saisie automatique :"
     QKeySequenceEdit* edAutoType = nullptr; // the global shortcut of auto-type
 
     QPushButton* OKBtn = nullptr;

@@ -102,12 +102,18 @@ void TestCommandEnabling::moments_data()
     QTest::newRow("row with a web address")
         << M::RowSelection << stateOf("group row web")
         << sw({{C::Copier, true}, {C::AutoType, true}, {C::OpenURL, true}, {C::RenEntree, true}, {C::DelEntree, true}});
-    QTest::newRow("row without web address, locked")
-        << M::RowSelection << stateOf("group row viewLocked")
-        << sw({{C::Copier, true}, {C::AutoType, true}, {C::OpenURL, false}, {C::RenEntree, false}, {C::DelEntree, false}});
-    QTest::newRow("no row")
-        << M::RowSelection << stateOf("group web")
-        << sw({{C::Copier, false}, {C::AutoType, false}, {C::OpenURL, false}, {C::RenEntree, false}, {C::DelEntree, false}});
+    QTest::newRow("row without web address, locked") << M::RowSelection << stateOf("group row viewLocked")
+                                                     << sw({{C::Copier, true},
+                                                            {C::AutoType, true},
+                                                            {C::OpenURL, false},
+                                                            {C::RenEntree, false},
+                                                            {C::DelEntree, false}});
+    QTest::newRow("no row") << M::RowSelection << stateOf("group web")
+                            << sw({{C::Copier, false},
+                                   {C::AutoType, false},
+                                   {C::OpenURL, false},
+                                   {C::RenEntree, false},
+                                   {C::DelEntree, false}});
 
     QTest::newRow("row added") << M::RowAdded << stateOf("group row")
                                << sw({{C::NewEntree, true}, {C::NewGenerateur, true}});
@@ -137,7 +143,8 @@ void TestCommandEnabling::moments_data()
                                        {C::RenEntree, true},
                                        {C::DelEntree, true},
                                        {C::Couper, true},
-                                       {C::Copier, true}, {C::AutoType, true},
+                                       {C::Copier, true},
+                                       {C::AutoType, true},
                                        {C::Coller, true},
                                        {C::OpenURL, true},
                                        {C::SetFTP, true}},
@@ -148,7 +155,8 @@ void TestCommandEnabling::moments_data()
                                                         {C::RenEntree, true},
                                                         {C::DelEntree, true},
                                                         {C::Couper, true},
-                                                        {C::Copier, true}, {C::AutoType, true},
+                                                        {C::Copier, true},
+                                                        {C::AutoType, true},
                                                         {C::Coller, false},
                                                         {C::OpenURL, true},
                                                         {C::SetFTP, true}},
@@ -159,7 +167,8 @@ void TestCommandEnabling::moments_data()
                                                       {C::RenEntree, false},
                                                       {C::DelEntree, false},
                                                       {C::Couper, false},
-                                                      {C::Copier, true}, {C::AutoType, true},
+                                                      {C::Copier, true},
+                                                      {C::AutoType, true},
                                                       {C::Coller, false},
                                                       {C::OpenURL, true},
                                                       {C::SetFTP, false}},
@@ -170,7 +179,8 @@ void TestCommandEnabling::moments_data()
                                                              {C::RenEntree, true},
                                                              {C::DelEntree, true},
                                                              {C::Couper, true},
-                                                             {C::Copier, true}, {C::AutoType, true},
+                                                             {C::Copier, true},
+                                                             {C::AutoType, true},
                                                              {C::Coller, false},
                                                              {C::OpenURL, false},
                                                              {C::SetFTP, false}},
@@ -229,7 +239,8 @@ void TestCommandEnabling::moments_data()
                                                              {C::RenEntree, false},
                                                              {C::DelEntree, false},
                                                              {C::Couper, false},
-                                                             {C::Copier, false}, {C::AutoType, false},
+                                                             {C::Copier, false},
+                                                             {C::AutoType, false},
                                                              {C::Coller, true},
                                                              {C::OpenURL, false},
                                                              {C::SetFTP, false}},
@@ -242,7 +253,8 @@ void TestCommandEnabling::moments_data()
                                                                       {C::RenEntree, true},
                                                                       {C::DelEntree, true},
                                                                       {C::Couper, true},
-                                                                      {C::Copier, true}, {C::AutoType, true},
+                                                                      {C::Copier, true},
+                                                                      {C::AutoType, true},
                                                                       {C::Coller, false},
                                                                       {C::OpenURL, true},
                                                                       {C::SetFTP, true}},

@@ -12,6 +12,7 @@
 #include "document/EntrySearch.h"
 #include "lang/LangTable.h"
 #include "lang/gui/ShowMsg.h"
+#include "lang/gui/WindowTranslation.h"
 #include "platform/gui/ModalSeam.h"
 #include "settings/Settings.h"
 
@@ -62,8 +63,9 @@ AutoTypeCommand::AutoTypeCommand(DocumentState& doc, DocumentView* view, IdleLoc
         m_platform = PlatformFactory();
         m_availability = m_platform ? autotype::Availability::X11 : autotype::Availability::None;
     } else {
-        m_availability = autotype::availabilityFor(QGuiApplication::platformName(), qEnvironmentVariableIsSet("DISPLAY"),
-                                                   qEnvironmentVariableIsSet("WAYLAND_DISPLAY"));
+        m_availability =
+            autotype::availabilityFor(QGuiApplication::platformName(), qEnvironmentVariableIsSet("DISPLAY"),
+                                      qEnvironmentVariableIsSet("WAYLAND_DISPLAY"));
         if (m_availability == autotype::Availability::X11) {
             auto x11 = std::make_unique<autotype::X11Platform>();
             if (x11->isOpen())
@@ -177,7 +179,8 @@ void AutoTypeCommand::proceed(Request request)
     if (matches.size() == 1) {
         const autotype::Match& only = matches.front();
         // A '*' pattern is a guess: the password is typed only after the user chose the entry.
-        if (!only.onlyByWildcard || !autotype::typesPassword(autotype::parseSequence(autotype::sequenceOf(*only.entry))))
+        if (!only.onlyByWildcard ||
+            !autotype::typesPassword(autotype::parseSequence(autotype::sequenceOf(*only.entry))))
             entry = only.entry;
     }
     if (!entry) {
@@ -186,6 +189,8 @@ void AutoTypeCommand::proceed(Request request)
             const TGroupe* group = m_doc.findGroup(m.entry->Group);
             candidates.append({m.entry->Name, m.entry->Login, group ? entrysearch::GroupPath(group) : QString()});
         }
+        // The chooser follows the language of the moment.
+        ApplyLangTable(m_chooser);
         const int chosen = m_chooser->choose(candidates, request.title);
         // The document may have gone while the chooser was shown (the idle lock closed it).
         if (chosen < 0 || !ticket.stillOpen() || m_doc.indexOfEntry(matches[size_t(chosen)].entry) < 0)
