@@ -1,6 +1,7 @@
 #include "autotype/X11Platform.h"
 
 #include "autotype/WindowMatch.h"
+#include "crypto/SecureBytes.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -411,14 +412,15 @@ bool X11Platform::typeKeysym(quint32 keysym)
             return false;
         m_xdo->quiet = 1;
     }
-    const QString name = keysymName(keysym);
-    if (name.isEmpty() || !XKeysymToKeycode(m_keys, KeySym(keysym)))
-        return false;
+    QString name = keysymName(keysym);
     QByteArray latin = name.toLatin1();
+    // The key's name tells the character typed.
+    secureWipe(name);
+    if (latin.isEmpty() || !XKeysymToKeycode(m_keys, KeySym(keysym)))
+        return false;
     ErrorTrap trap(m_keys);
     const int result = xdo_send_keysequence_window(m_xdo, CURRENTWINDOW, latin.constData(), 0);
-    // The key's name tells the character typed.
-    explicit_bzero(latin.data(), size_t(latin.size()));
+    secureWipe(latin);
     return result == XDO_SUCCESS && trap.ok();
 }
 

@@ -126,8 +126,9 @@ void AutoTypeCommand::applyShortcut(bool tell)
 void AutoTypeCommand::notice(const QString& text)
 {
     if (m_tray.active() && m_tray.icon()) {
-        ModalSeam::record({QStringLiteral("TrayMessage"), text});
-        if (!ModalSeam::active())
+        if (ModalSeam::active())
+            ModalSeam::record({QStringLiteral("TrayMessage"), text});
+        else
             m_tray.icon()->showMessage(QStringLiteral("Tresorin"), text, QSystemTrayIcon::Information);
     } else {
         ShowMsg(text, MsgKind::Information, MsgOK, m_window);
