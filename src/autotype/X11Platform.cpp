@@ -41,12 +41,35 @@ int onXError(Display* display, XErrorEvent* event)
     return previousHandler ? previousHandler(display, event) : 0;
 }
 
+// A connection the X server dropped (XWayland stops when its last client goes, a server restarts):
+// Xlib would end the process, unsaved document and all. It is marked dead instead, and left alone.
+QList<Display*> deadDisplays;
+XIOErrorHandler previousIOHandler = nullptr;
+
+int onIOError(Display* display)
+{
+    // Returning lets Xlib go on to the connection's exit handler below, instead of exit().
+    if (ourDisplays.contains(display))
+        return 0;
+    return previousIOHandler ? previousIOHandler(display) : 0;
+}
+
+void onConnectionLost(Display* display, void*)
+{
+    if (!deadDisplays.contains(display))
+        deadDisplays.append(display);
+}
+
 void adoptDisplay(Display* display)
 {
+    XSetIOErrorExitHandler(display, onConnectionLost, nullptr);
     if (ourDisplays.isEmpty()) {
         XErrorHandler before = XSetErrorHandler(onXError);
         if (before != onXError)
             previousHandler = before;
+        XIOErrorHandler beforeIO = XSetIOErrorHandler(onIOError);
+        if (beforeIO != onIOError)
+            previousIOHandler = beforeIO;
     }
     ourDisplays.append(display);
 }
@@ -55,6 +78,7 @@ void releaseDisplay(Display* display)
 {
     ourDisplays.removeAll(display);
     XCloseDisplay(display);
+    deadDisplays.removeAll(display);
 }
 
 // Counts the errors of the requests made between its making and ok().
@@ -127,11 +151,22 @@ X11Platform::X11Platform(const QByteArray& display, QObject* parent) : Platform(
     connect(m_notifier, &QSocketNotifier::activated, this, &X11Platform::readEvents);
 }
 
+bool X11Platform::isOpen() const
+{
+    return m_keys && m_xdo && alive();
+}
+
+bool X11Platform::alive() const
+{
+    return m_events && m_keys && !deadDisplays.contains(m_events) && !deadDisplays.contains(m_keys);
+}
+
 X11Platform::~X11Platform()
 {
     delete m_notifier;
     if (m_events) {
-        ungrab();
+        if (!deadDisplays.contains(m_events))
+            ungrab();
         releaseDisplay(m_events);
     }
     if (m_xdo)
@@ -167,7 +202,7 @@ void X11Platform::ungrab()
 
 bool X11Platform::setShortcut(const QKeySequence& shortcut)
 {
-    if (!m_events)
+    if (!alive())
         return false;
     ungrab();
     m_shortcut = shortcut;
@@ -204,6 +239,10 @@ bool X11Platform::setShortcut(const QKeySequence& shortcut)
 
 void X11Platform::readEvents()
 {
+    if (!alive()) {
+        m_notifier->setEnabled(false);
+        return;
+    }
     const Atom active = XInternAtom(m_events, "_NET_ACTIVE_WINDOW", False);
     bool shortcut = false;
     bool regrab = false;
@@ -253,12 +292,12 @@ void X11Platform::noteActiveWindow()
 
 Platform::WindowId X11Platform::activeWindow()
 {
-    return m_keys ? activeWindowOn(m_keys) : 0;
+    return alive() ? activeWindowOn(m_keys) : 0;
 }
 
 QString X11Platform::windowTitle(WindowId window)
 {
-    if (!m_keys || !window)
+    if (!alive() || !window)
         return {};
     const long maxBytes = kMaxTitleLength * 4;
     Atom type = 0;
@@ -292,8 +331,8 @@ QString X11Platform::windowTitle(WindowId window)
 
 bool X11Platform::isOwnWindow(WindowId window)
 {
-    Display* d = m_events ? m_events : m_keys;
-    if (!d || !window)
+    Display* d = m_events;
+    if (!alive() || !window)
         return false;
     Atom type = 0;
     int format = 0;
@@ -307,15 +346,17 @@ bool X11Platform::isOwnWindow(WindowId window)
 
 Platform::WindowId X11Platform::lastForeignWindow()
 {
+    if (!alive())
+        return 0;
     // Events waiting on the connection may tell of a newer one.
-    if (m_events && XPending(m_events))
+    if (XPending(m_events))
         readEvents();
     return m_lastForeign;
 }
 
 void X11Platform::activateWindow(WindowId window)
 {
-    if (m_xdo && window) {
+    if (alive() && m_xdo && window) {
         ErrorTrap trap(m_keys);
         xdo_activate_window(m_xdo, Window(window));
         trap.ok();
@@ -324,14 +365,14 @@ void X11Platform::activateWindow(WindowId window)
 
 bool X11Platform::modifiersHeld()
 {
-    if (!m_xdo)
+    if (!alive() || !m_xdo)
         return false;
     return (xdo_get_input_state(m_xdo) & kModifierMasks & ~numLockMask(m_keys)) != 0;
 }
 
 void X11Platform::releaseModifiers()
 {
-    if (!m_xdo)
+    if (!alive() || !m_xdo)
         return;
     m_capsWasOn = (xdo_get_input_state(m_xdo) & LockMask) != 0;
     charcodemap_t* held = nullptr;
@@ -348,17 +389,17 @@ void X11Platform::releaseModifiers()
 
 void X11Platform::restoreLocks()
 {
-    if (m_xdo && m_capsWasOn && !(xdo_get_input_state(m_xdo) & LockMask))
+    if (alive() && m_xdo && m_capsWasOn && !(xdo_get_input_state(m_xdo) & LockMask))
         xdo_send_keysequence_window(m_xdo, CURRENTWINDOW, "Caps_Lock", 0);
     m_capsWasOn = false;
-    if (m_keys)
+    if (alive())
         XFlush(m_keys);
 }
 
 KeyboardMap X11Platform::keyboardMap()
 {
     KeyboardMap map;
-    if (!m_keys)
+    if (!alive())
         return map;
     int low = 0, high = 0, per = 0;
     XDisplayKeycodes(m_keys, &low, &high);
@@ -379,7 +420,7 @@ KeyboardMap X11Platform::keyboardMap()
 
 bool X11Platform::bindKeycode(int keycode, quint32 lower, quint32 upper)
 {
-    if (!m_keys)
+    if (!alive())
         return false;
     KeySym pair[2] = {KeySym(lower), KeySym(upper)};
     ErrorTrap trap(m_keys);
@@ -390,7 +431,7 @@ bool X11Platform::bindKeycode(int keycode, quint32 lower, quint32 upper)
 
 void X11Platform::unbindKeycode(int keycode)
 {
-    if (!m_keys)
+    if (!alive())
         return;
     KeySym none[2] = {NoSymbol, NoSymbol};
     ErrorTrap trap(m_keys);
@@ -401,7 +442,7 @@ void X11Platform::unbindKeycode(int keycode)
 
 bool X11Platform::typeKeysym(quint32 keysym)
 {
-    if (!m_xdo)
+    if (!alive() || !m_xdo)
         return false;
     if (m_xdoStale) {
         // libxdo reads the layout when it is made: made again, it sees the bound keycodes.

@@ -24,7 +24,7 @@ public:
     ~X11Platform() override;
 
     // Both connections are open and the server has the test extension.
-    bool isOpen() const { return m_keys && m_xdo; }
+    bool isOpen() const;
 
     bool setShortcut(const QKeySequence& shortcut) override;
     WindowId activeWindow() override;
@@ -41,6 +41,8 @@ public:
     bool typeKeysym(quint32 keysym) override;
 
 private:
+    // Neither connection was dropped by the server.
+    bool alive() const;
     void readEvents();
     void ungrab();
     void noteActiveWindow();

@@ -100,6 +100,8 @@ private slots:
     void anotherWindowStopsTheTyping();
     void twoMatchesGoThroughTheChooser();
     void commandTypesIntoTheWindowUsedBefore();
+    // Last: it stops the X server.
+    void serverGoneLeavesTheProgramRunning();
 
 private:
     // The window, with the entries Example Bank (kLogin / kPassword), Example Bank Pro
@@ -152,7 +154,8 @@ void TestAutoTypeX11::cleanup()
     if (m_xdo)
         xdo_free(m_xdo);
     m_xdo = nullptr;
-    m_x->setLayout(QStringLiteral("us"));
+    if (m_x)
+        m_x->setLayout(QStringLiteral("us"));
 }
 
 void TestAutoTypeX11::makeWindow()
@@ -286,6 +289,27 @@ void TestAutoTypeX11::commandTypesIntoTheWindowUsedBefore()
     QTRY_COMPARE_WITH_TIMEOUT(form.submits, 1, 15000);
     QCOMPARE(form.login, QStringLiteral("carol"));
     QCOMPARE(form.password, QStringLiteral("mail"));
+}
+
+void TestAutoTypeX11::serverGoneLeavesTheProgramRunning()
+{
+    makeWindow();
+    autotype::Platform* x11 = win()->autoType()->platform();
+    QVERIFY(x11->activeWindow() != 0);
+    // The test's own connection goes with the server: left as it is, never closed.
+    m_xdo = nullptr;
+    m_x.reset();
+    // Xlib would end the process on the lost connection; the document window stays.
+    QCOMPARE(x11->activeWindow(), autotype::Platform::WindowId(0));
+    QVERIFY(!static_cast<autotype::X11Platform*>(x11)->isOpen());
+    QCoreApplication::processEvents(); // the socket notifier sees the closed connection
+    win()->view()->selectRow(0);
+    ModalSeam::clearShown();
+    win()->action(QStringLiteral("ActionAutoType"))->trigger();
+    QVERIFY(!win()->autoType()->typist()->running());
+    QCOMPARE(testsupport::shownMessages(),
+             QStringList{QStringLiteral("No window to type into: make the login window active, then try again.")});
+    QCOMPARE(win()->doc().entryCount(), 3);
 }
 
 QTEST_MAIN(TestAutoTypeX11)
