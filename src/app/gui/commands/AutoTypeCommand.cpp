@@ -87,6 +87,8 @@ AutoTypeCommand::AutoTypeCommand(DocumentState& doc, DocumentView* view, IdleLoc
                     return;
                 Request request = *m_pending;
                 m_pending.reset();
+                if (!request.ticket->stillOpen())
+                    return;
                 request.activateFirst = true;
                 proceed(request);
             });
@@ -151,6 +153,7 @@ void AutoTypeCommand::shortcutPressed()
     if (m_platform->isOwnWindow(request.window))
         return;
     request.title = m_platform->windowTitle(request.window);
+    request.ticket.emplace(m_doc);
     if (m_idle.locked()) {
         if (!m_idle.waiting()) {
             // The lock's prompt is on screen already: it comes forward, the typing waits for it.
@@ -161,7 +164,7 @@ void AutoTypeCommand::shortcutPressed()
             }
             return;
         }
-        if (!m_idle.resumePrompt())
+        if (!m_idle.resumePrompt() || !request.ticket->stillOpen())
             return;
         request.activateFirst = true;
     }

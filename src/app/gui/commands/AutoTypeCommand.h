@@ -2,6 +2,7 @@
 
 #include "autotype/Platform.h"
 #include "autotype/Typist.h"
+#include "document/DocumentModel.h"
 
 #include <QObject>
 #include <QString>
@@ -10,7 +11,6 @@
 #include <memory>
 #include <optional>
 
-class DocumentState;
 class DocumentView;
 class IdleLock;
 class TBoiteAutoType;
@@ -60,6 +60,9 @@ private:
         autotype::Platform::WindowId window = 0;
         QString title;
         bool activateFirst = false; // our own window or dialog took the keyboard meanwhile
+        // The document when the shortcut was pressed: a prompt cancelled into a new document
+        // leaves nothing to type.
+        std::optional<DocumentTicket> ticket;
     };
     void proceed(Request request);
     // Builds what the entry types and starts typing it; false (with the message shown) when the
