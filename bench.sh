@@ -14,7 +14,7 @@ for a in "$@"; do
     esac
 done
 tools/deps.sh build
-need=(libbenchmark-dev time)
+need=(libbenchmark-dev time xvfb openbox)
 [[ " $* " == *" --peer "* ]] && need+=(keepassxc)
 missing=()
 for p in "${need[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
@@ -26,7 +26,9 @@ if ((${#missing[@]})); then
 fi
 dir=${TRESORIN_BENCH_DIR:-build-bench}
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTRESORIN_TESTS=OFF -DTRESORIN_BENCH=ON >/dev/null
-cmake --build "$dir" -j "$(nproc 2>/dev/null || echo 2)" --target tresorin-cli bench_gen bench_inprocess bench_window bench_view bench_cipher
+cmake --build "$dir" -j "$(nproc 2>/dev/null || echo 2)" --target tresorin-cli bench_gen bench_inprocess bench_window bench_view bench_cipher bench_autotype
 /usr/bin/python3 bench/run_bench.py "$dir" "$@"
 # What one password guess costs against a stolen file, in each container.
 "$dir/bench/bench_cipher" 16
+# Auto-type on an X server of its own: shortcut to first key, keys per second.
+"$dir/bench/bench_autotype" 10

@@ -3,7 +3,9 @@
 
 The areas and their links are read from src/CMakeLists.txt (the tresorin_area_library lines);
 the includes from the files directly in src/<area>/ (the windowless code; gui/ folders link the
-whole GUI library). Prints every include outside the links and exits 1 when there is one.
+whole GUI library). Also checks that the X11 headers (Xlib, libxdo) appear only in auto-type's X11
+layer (src/autotype/X11*.cpp), so that everything else stays testable without an X server. Prints
+every include outside the links and exits 1 when there is one.
 """
 import pathlib
 import re
@@ -40,6 +42,17 @@ for name, (folder, deps) in areas.items():
             if target not in allowed:
                 failures.append(f"{path.relative_to(root)}:{number}: {included} (the {name} library links "
                                 f"{', '.join(sorted(allowed))})")
+# The window system behind auto-type's interface: Xlib and libxdo stay in its X11 layer.
+x11_layer = re.compile(r"^src/autotype/X11[^/]*\.cpp$")
+for path in sorted(src.rglob("*")):
+    if path.suffix not in (".h", ".cpp"):
+        continue
+    relative = path.relative_to(root).as_posix()
+    for number, line in enumerate(path.read_text(errors="replace").splitlines(), 1):
+        m = re.match(r"\s*#\s*include\s+<((X11/[^>]+)|xdo\.h)>", line)
+        if m and not x11_layer.match(relative):
+            failures.append(f"{relative}:{number}: <{m.group(1)}> outside the X11 layer (src/autotype/X11*.cpp)")
+
 for f in failures:
     print(f)
 sys.exit(1 if failures else 0)

@@ -15,6 +15,8 @@ const QString kMru = QStringLiteral("MRU");
 const QString kPos = QStringLiteral("Pos");
 const QString kMain = QStringLiteral("Main");
 const QString kIdle = QStringLiteral("Idle");
+const QString kAutoType = QStringLiteral("AutoType");
+constexpr qsizetype kMaxShortcutLength = 64;
 const QString kGener = QStringLiteral("Gener");
 
 QString slotKey(int index)
@@ -96,6 +98,11 @@ void Settings::read(const IniFile& ini, const QLocale& locale)
     Clipboard = ini.readBool(kIdle, QStringLiteral("Clipboard"), Clipboard);
     ClipboardMin = ini.readInteger(kIdle, QStringLiteral("ClipboardMin"), ClipboardMin);
 
+    // Empty stands for no shortcut; a value longer than any shortcut's text gives the default.
+    const QString shortcut = ini.readString(kAutoType, QStringLiteral("Raccourci"), AutoTypeShortcut).trimmed();
+    if (shortcut.size() <= kMaxShortcutLength)
+        AutoTypeShortcut = shortcut;
+
     nobutton = ini.readBool(QStringLiteral("main"), QStringLiteral("nobutton"), nobutton);
     BtnHeight = ini.readInteger(kPos, QStringLiteral("BtnHeight"), BtnHeight);
     BtnTop = ini.readInteger(kPos, QStringLiteral("BtnTop"), BtnTop);
@@ -149,6 +156,8 @@ bool Settings::write(IniFile& ini, QString* error, const QLocale& locale) const
     ini.writeInteger(kIdle, QStringLiteral("MainMin"), MainMin);
     ini.writeBool(kIdle, QStringLiteral("Clipboard"), Clipboard);
     ini.writeInteger(kIdle, QStringLiteral("ClipboardMin"), ClipboardMin);
+
+    ini.writeString(kAutoType, QStringLiteral("Raccourci"), AutoTypeShortcut);
 
     const QString builtIn = QString::fromLatin1(kBuiltInUpdateUrl);
     const QString urlKey = QStringLiteral("UrlUpdate");

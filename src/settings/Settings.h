@@ -14,6 +14,8 @@ class IniFile;
 
 // The value of X and Y that stands for "no position stored".
 inline constexpr int kNoPosition = 2147483647;
+// The auto-type shortcut of a new settings file.
+inline constexpr char kDefaultAutoTypeShortcut[] = "Ctrl+Alt+A";
 
 // Every preference of "Tresorin.ini" in memory, one field per key (named after the key, and after
 // its section where the key alone would be ambiguous: IdleMain is the key "Main" of [Idle]). The main window owns
@@ -65,6 +67,10 @@ struct Settings
     int MainMin = 5;
     bool Clipboard = true;
     int ClipboardMin = 5;
+
+    // [AutoType]
+    // The global shortcut of auto-type, in the toolkit's portable text ("Ctrl+Alt+A"); empty: none.
+    QString AutoTypeShortcut = QString::fromLatin1(kDefaultAutoTypeShortcut); // key "Raccourci"
 
     // [Gener]
     bool MAJ = true;

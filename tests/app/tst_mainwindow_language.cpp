@@ -120,18 +120,18 @@ void TestMainWindowLanguage::menusInOrder()
                      "ActionMRU2", "ActionMRU3", "ActionMRU4", "-", "ActionQuitter"}));
     QCOMPARE(menuLayout(menus[1]), (QStringList{"ActionChangeMeta", "-", "ActionChercher"}));
     QCOMPARE(menuLayout(menus[2]), (QStringList{"ActionNewGrp", "ActionRenGrp", "ActionDelGrp"}));
-    QCOMPARE(
-        menuLayout(menus[3]),
-        (QStringList{"ActionNewEntree", "actNewGenerateur", "ActionRenEntree", "ActionDelEntree", "-", "ActionCouper",
-                     "ActionCopier", "ActionCopierCode", "ActionColler", "-", "ActionSetFTP", "-", "ActionOpenURL"}));
+    QCOMPARE(menuLayout(menus[3]),
+             (QStringList{"ActionNewEntree", "actNewGenerateur", "ActionRenEntree", "ActionDelEntree", "-",
+                          "ActionCouper", "ActionCopier", "ActionCopierCode", "ActionColler", "-", "ActionSetFTP", "-",
+                          "ActionOpenURL", "ActionAutoType"}));
     QCOMPARE(menuLayout(menus[4]), (QStringList{"ActionHidePwd", "actGenerateur", "ActionSante", "-",
                                                 "ActionSynchroFTP", "ActionInfoFich", "-", "ActionOption"}));
     QCOMPARE(menuLayout(menus[5]), (QStringList{"ActionMajWeb", "actionSupport", "-", "ActionAbout"}));
     QCOMPARE(menuLayout(w->treePopup()), (QStringList{"ActionNewGrp", "ActionRenGrp", "ActionDelGrp"}));
-    QCOMPARE(
-        menuLayout(w->listPopup()),
-        (QStringList{"ActionNewEntree", "actNewGenerateur", "ActionRenEntree", "ActionDelEntree", "-", "ActionCouper",
-                     "ActionCopier", "ActionCopierCode", "ActionColler", "-", "ActionSetFTP", "-", "ActionOpenURL"}));
+    QCOMPARE(menuLayout(w->listPopup()),
+             (QStringList{"ActionNewEntree", "actNewGenerateur", "ActionRenEntree", "ActionDelEntree", "-",
+                          "ActionCouper", "ActionCopier", "ActionCopierCode", "ActionColler", "-", "ActionSetFTP", "-",
+                          "ActionOpenURL", "ActionAutoType"}));
 
     // Every command carries its category; menu items are the commands themselves.
     for (QAction* a : w->commands().all())
@@ -195,6 +195,8 @@ void TestMainWindowLanguage::commandTable_data()
                                   << "" << false << true;
     QTest::newRow("ActionOpenURL") << "Ouvrir le site Web"
                                    << "" << false << false;
+    QTest::newRow("ActionAutoType") << "Saisie automatique"
+                                    << "" << false << false;
     QTest::newRow("ActionHidePwd") << "Masquer les mots de passe"
                                    << "F12" << true << true;
     QTest::newRow("actGenerateur") << "Générer un mot de passe"

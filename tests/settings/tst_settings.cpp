@@ -59,6 +59,7 @@ Settings changedEverywhere()
     s.MainMin = 9999;
     s.Clipboard = false;
     s.ClipboardMin = 1;
+    s.AutoTypeShortcut = QStringLiteral("Ctrl+Shift+F12");
     s.MAJ = false;
     s.MIN = false;
     s.NUM = false;
@@ -104,6 +105,7 @@ void compareWritten(const Settings& a, const Settings& b)
     QCOMPARE(a.MainMin, b.MainMin);
     QCOMPARE(a.Clipboard, b.Clipboard);
     QCOMPARE(a.ClipboardMin, b.ClipboardMin);
+    QCOMPARE(a.AutoTypeShortcut, b.AutoTypeShortcut);
     QCOMPARE(a.MAJ, b.MAJ);
     QCOMPARE(a.MIN, b.MIN);
     QCOMPARE(a.NUM, b.NUM);
@@ -210,9 +212,10 @@ void TestSettings::writeOrderAndUnwrittenKeys()
     QCOMPARE(keys.value(QStringLiteral("Main")), (QStringList{"Langue", "HidePass", "AutoCopy", "OneInstance",
                                                               "AutoSync", "AutoCheck", "LastCheck", "UrlUpdate"}));
     QCOMPARE(keys.value(QStringLiteral("Idle")), (QStringList{"Main", "MainMin", "Clipboard", "ClipboardMin"}));
+    QCOMPARE(keys.value(QStringLiteral("AutoType")), QStringList{"Raccourci"});
     QCOMPARE(keys.value(QStringLiteral("Gener")),
              (QStringList{"MAJ", "MIN", "NUM", "ACC", "SPE", "Other", "Chars", "Len", "First"}));
-    QCOMPARE(keys.size(), 5);
+    QCOMPARE(keys.size(), 6);
 }
 
 void TestSettings::unknownLinesSurviveWrite()
@@ -278,6 +281,14 @@ void TestSettings::edgeCases_data()
     QTest::newRow("nobutton in main") << QByteArray("[main]\nnobutton=1\n") << "nobutton" << QVariant(true);
     QTest::newRow("button geometry") << QByteArray("[Pos]\nBtnLeft=-60\n") << "BtnLeft" << QVariant(-60);
     QTest::newRow("Len garbage") << QByteArray("[Gener]\nLen=ten\n") << "Len" << QVariant(10);
+    QTest::newRow("auto-type shortcut by default")
+        << QByteArray("[Main]\n") << "AutoTypeShortcut" << QVariant("Ctrl+Alt+A");
+    QTest::newRow("auto-type shortcut off")
+        << QByteArray("[autotype]\nraccourci=\n") << "AutoTypeShortcut" << QVariant("");
+    QTest::newRow("auto-type shortcut kept")
+        << QByteArray("[AutoType]\nRaccourci= Meta+F9 \n") << "AutoTypeShortcut" << QVariant("Meta+F9");
+    QTest::newRow("auto-type shortcut too long") << QByteArray("[AutoType]\nRaccourci=" + QByteArray(65, 'x') + "\n")
+                                                 << "AutoTypeShortcut" << QVariant("Ctrl+Alt+A");
     QTest::newRow("Hide without Panel") << QByteArray("[Pos]\nPanel=0\nHide=1\n") << "infoPanelStartsHidden"
                                         << QVariant(false);
     QTest::newRow("Hide with Panel") << QByteArray("[Pos]\nPanel=1\nHide=1\n") << "infoPanelStartsHidden"
@@ -311,6 +322,7 @@ void TestSettings::edgeCases()
         {QStringLiteral("nobutton"), s.nobutton},
         {QStringLiteral("BtnLeft"), s.BtnLeft},
         {QStringLiteral("Len"), s.Len},
+        {QStringLiteral("AutoTypeShortcut"), s.AutoTypeShortcut},
         {QStringLiteral("infoPanelStartsHidden"), s.infoPanelStartsHidden()},
         {QStringLiteral("Chars"), s.Chars},
     };

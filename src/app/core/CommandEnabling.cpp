@@ -8,6 +8,7 @@ EntryCommandsEnabling entryMenuEnabling(const SelectionState& s)
     e.newEntry = s.groupSelected && !s.searchActive && !s.readOnlyLock;
     e.renameEntry = e.deleteEntry = e.cut = s.rowSelected && !s.readOnlyLock;
     e.copy = s.rowSelected;
+    e.autoType = s.rowSelected;
     e.paste = s.groupSelected && s.clipboardHoldsEntry && !s.readOnlyLock;
     e.openUrl = s.rowSelected && s.rowHasWebAddress;
     e.setFtp = s.rowSelected && s.rowHasWebAddress && !s.readOnlyLock;
@@ -78,6 +79,7 @@ void setEntryMenu(CommandSwitches& out, const SelectionState& s)
     out.set(CommandId::DelEntree, e.deleteEntry);
     out.set(CommandId::Couper, e.cut);
     out.set(CommandId::Copier, e.copy);
+    out.set(CommandId::AutoType, e.autoType);
     out.set(CommandId::Coller, e.paste);
     out.set(CommandId::OpenURL, e.openUrl);
     out.set(CommandId::SetFTP, e.setFtp);
@@ -106,6 +108,7 @@ CommandSwitches enablingAt(EnablingMoment moment, const EnablingState& state)
         const EntryCommandsEnabling e = entryMenuEnabling(s);
         out.set(CommandId::RenEntree, e.renameEntry);
         out.set(CommandId::DelEntree, e.deleteEntry);
+        out.set(CommandId::AutoType, e.autoType);
         break;
     }
     case EnablingMoment::RowAdded:

@@ -31,6 +31,7 @@ struct EntryCommandsEnabling
     bool deleteEntry = false;
     bool cut = false;
     bool copy = false;
+    bool autoType = false; // Item > Auto-type: what Copy needs, a row
     bool paste = false;
     bool openUrl = false;
     bool setFtp = false;

@@ -44,6 +44,7 @@ enum class CommandId
     Sante,
     Importer,
     Exporter,
+    AutoType,
     Count,
     // Not commands: places in a menu or tool bar layout.
     Separator,

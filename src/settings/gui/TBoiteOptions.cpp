@@ -17,6 +17,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeySequenceEdit>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -147,6 +148,12 @@ TBoiteOptions::TBoiteOptions(QWidget* parent) : QDialog(parent)
         "cbIdleClipboard");
     seIdleclipboard = minutesField(GroupBox4, "seIdleclipboard");
     Label4 = named(new QLabel(QStringLiteral("minutes"), GroupBox4), "Label4");
+    lblAutoType = named(new QLabel(QStringLiteral("Raccourci de la saisie automatique :"), GroupBox4), "lblAutoType");
+    lblAutoType->setToolTip(QStringLiteral(
+        "Ces touches saisissent l'entrée qui correspond à la fenêtre active, dans n'importe quel programme"));
+    edAutoType = named(new QKeySequenceEdit(GroupBox4), "edAutoType");
+    edAutoType->setClearButtonEnabled(true);
+    lblAutoType->setBuddy(edAutoType);
     auto* security = new QGridLayout(GroupBox4);
     security->setVerticalSpacing(4);
     security->addWidget(CBHidePwd, 0, 0, 1, 3);
@@ -156,6 +163,8 @@ TBoiteOptions::TBoiteOptions(QWidget* parent) : QDialog(parent)
     security->addWidget(cbIdleClipboard, 2, 0);
     security->addWidget(seIdleclipboard, 2, 1);
     security->addWidget(Label4, 2, 2);
+    security->addWidget(lblAutoType, 3, 0);
+    security->addWidget(edAutoType, 3, 1, 1, 2);
     security->setColumnStretch(0, 1);
 
     OKBtn = named(new QPushButton(QStringLiteral("OK"), this), "OKBtn");
@@ -238,6 +247,7 @@ void TBoiteOptions::loadFrom(const Settings& settings, const QLocale& locale)
     cbIdleClipboard->setChecked(settings.Clipboard);
     seIdleclipboard->setValue(settings.ClipboardMin);
     seIdleclipboard->setEnabled(settings.Clipboard);
+    edAutoType->setKeySequence(QKeySequence::fromString(settings.AutoTypeShortcut, QKeySequence::PortableText));
 }
 
 void TBoiteOptions::saveTo(Settings& settings) const
@@ -261,6 +271,10 @@ void TBoiteOptions::saveTo(Settings& settings) const
     settings.MainMin = seIdleMain->value();
     settings.Clipboard = cbIdleClipboard->isChecked();
     settings.ClipboardMin = seIdleclipboard->value();
+    // One chord: a global shortcut is one press.
+    const QKeySequence shortcut = edAutoType->keySequence();
+    settings.AutoTypeShortcut =
+        shortcut.isEmpty() ? QString() : QKeySequence(shortcut[0]).toString(QKeySequence::PortableText);
     static const char* const codes[] = {"", "FR", "US"};
     settings.Langue = QString::fromLatin1(codes[qBound(0, CBLangue->currentIndex(), 2)]);
 }

@@ -8,6 +8,7 @@ struct Settings;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QKeySequenceEdit;
 class QLabel;
 class QPushButton;
 class QRadioButton;
@@ -78,6 +79,8 @@ public:
     QCheckBox* cbIdleClipboard = nullptr;
     QSpinBox* seIdleclipboard = nullptr;
     QLabel* Label4 = nullptr;
+    QLabel* lblAutoType = nullptr;          // "Raccourci de la saisie automatique :"
+    QKeySequenceEdit* edAutoType = nullptr; // the global shortcut of auto-type
 
     QPushButton* OKBtn = nullptr;
     QPushButton* AnnulerBtn = nullptr;

@@ -594,6 +594,7 @@ void TestWindowTranslation::builtInCommandRows()
         {"ActionColler", "Element", QKeySequence(Qt::CTRL | Qt::Key_V)},
         {"ActionSetFTP", "Element", QKeySequence()},
         {"ActionOpenURL", "Element", QKeySequence()},
+        {"ActionAutoType", "Element", QKeySequence()},
         {"ActionHidePwd", "Outils", QKeySequence(Qt::Key_F12)},
         {"actGenerateur", "Outils", QKeySequence(Qt::Key_F11)},
         {"ActionSynchroFTP", "Outils", QKeySequence()},

@@ -102,6 +102,9 @@ QList<CommandDef> commandTable()
         {CommandId::Exporter, "ActionExporter", "Fichier", "Exporter...",
          "Écrire toutes les entrées dans un fichier CSV ou KeePass 2 XML, mots de passe en clair", K(), true, false,
          nullptr},
+        {CommandId::AutoType, "ActionAutoType", "Element", "Saisie automatique",
+         "Saisir le login et le mot de passe de l'entrée sélectionnée dans la fenêtre utilisée avant Tresorin", K(),
+         false, false, nullptr},
     };
 }
 
@@ -170,7 +173,7 @@ const QList<CommandId>& Commands::entryMenu()
 {
     static const QList<CommandId> items{C::NewEntree, C::NewGenerateur, C::RenEntree,  C::DelEntree, C::Separator,
                                         C::Couper,    C::Copier,        C::CopierCode, C::Coller,    C::Separator,
-                                        C::SetFTP,    C::Separator,     C::OpenURL};
+                                        C::SetFTP,    C::Separator,     C::OpenURL,    C::AutoType};
     return items;
 }
 

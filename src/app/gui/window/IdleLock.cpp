@@ -128,6 +128,7 @@ bool IdleLock::runPrompt()
     m_waiting = false;
     m_locked = false;
     m_host.showDocument(true);
+    emit unlocked();
     return true;
 }
 

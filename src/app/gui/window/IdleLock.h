@@ -70,6 +70,8 @@ public:
 signals:
     // The prompt of the lock is about to be shown (tests look at the hidden document then).
     void prompting();
+    // The prompt was answered and the document is shown again (auto-type waits for it).
+    void unlocked();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

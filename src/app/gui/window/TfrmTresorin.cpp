@@ -1,5 +1,6 @@
 #include "app/gui/window/TfrmTresorin.h"
 
+#include "app/gui/commands/AutoTypeCommand.h"
 #include "app/gui/commands/ClipboardCommands.h"
 #include "app/gui/commands/FileCommands.h"
 #include "app/gui/commands/FtpCommands.h"
@@ -143,6 +144,9 @@ TfrmTresorin::TfrmTresorin(const QStringList& arguments, QWidget* parent)
     updateTitle();
     createIdleLock();
     RestartIdleTimer();
+    // A locked document asks its password through the idle lock before anything is typed.
+    m_autoType = new AutoTypeCommand(m_doc, m_view, *m_idle, *m_tray, m_settings, this, this);
+    connect(m_autoType, &AutoTypeCommand::statusText, this, &TfrmTresorin::setStatusText);
 }
 
 TfrmTresorin::~TfrmTresorin()
@@ -473,6 +477,7 @@ void TfrmTresorin::connectCommands()
     connect(cmd(CommandId::CopierCode), &QAction::triggered, m_codes, &OneTimeCodes::copyCode);
     connect(cmd(CommandId::SetFTP), &QAction::triggered, m_ftp, &FtpCommands::ActionSetFTPExecute);
     connect(cmd(CommandId::OpenURL), &QAction::triggered, m_webLinks, &WebLinks::OpenWebSite);
+    connect(cmd(CommandId::AutoType), &QAction::triggered, this, [this] { m_autoType->ActionAutoTypeExecute(); });
     connect(m_groupEntry, &GroupEntryCommands::generatedPasswordReceived, this, &TfrmTresorin::RestartIdleTimer);
     // The FTP entry's login, password and web address carry the document's FTP settings.
     connect(m_view->cellEditing(), &CellEditing::cellCommitted, this, [this](TFeuille* entry, int column) {
@@ -708,6 +713,9 @@ void TfrmTresorin::FormActivate()
     if (m_firstActivation && m_settingsTooLarge)
         ShowMsg(FillPlaceholders(Msg(QStringLiteral("IniTropGros")), {QDir::toNativeSeparators(m_settingsPath)}),
                 MsgKind::Warning, MsgOK);
+    // The global shortcut, once its messages can be said in the language of the tables.
+    if (m_firstActivation)
+        m_autoType->applyShortcut(false);
     if (m_firstActivation && !m_commandLine.documentPath.isEmpty())
         m_files->openCommandLineDocument(m_commandLine.documentPath);
     if (updateCheckDue())
@@ -742,6 +750,7 @@ void TfrmTresorin::applyOptions(const QString& previousLangue)
         m_trayButton->setVisible(!m_settings.Tray);
     refreshRecentFileCommands();
     m_clipboard->setClearing(m_settings.Clipboard, m_settings.ClipboardMin);
+    m_autoType->applyShortcut(true);
     if (m_settings.Langue != previousLangue)
         ApplyLanguage();
     RestartIdleTimer();

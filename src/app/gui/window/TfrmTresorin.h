@@ -11,6 +11,7 @@
 
 #include <memory>
 
+class AutoTypeCommand;
 class ClipboardCommands;
 class CommandEnabler;
 class HealthCommand;
@@ -167,6 +168,8 @@ public:
     ClipboardCommands* clipboardCommands() const { return m_clipboard; }
     // The search filter (ActionChercher).
     SearchCommand* searchCommand() const { return m_search; }
+    // Auto-type: its global shortcut and Item > Auto-type.
+    AutoTypeCommand* autoType() const { return m_autoType; }
 
     // The open dialog's memory: last folder and file name chosen.
     QString openDialogFolder() const;
@@ -237,6 +240,7 @@ private:
     WebLinks* m_webLinks = nullptr;
     OneTimeCodes* m_codes = nullptr;
     HealthCommand* m_health = nullptr;
+    AutoTypeCommand* m_autoType = nullptr;
     QLabel* m_codeLabel = nullptr;
 
     DocumentView* m_view = nullptr;
