@@ -2,7 +2,7 @@
 # Installs the Debian packages this project needs, only those missing, so a second call is quick.
 # Usage: tools/deps.sh build|test|sanitize|package
 set -euo pipefail
-need=(qt6-base-dev qt6-base-dev-tools libcurl4-openssl-dev libssl-dev libsodium-dev pkg-config cmake ninja-build g++
+need=(qt6-base-dev qt6-base-dev-tools libcurl4-openssl-dev libssl-dev libsodium-dev libzxcvbn-dev pkg-config cmake ninja-build g++
       qt6-qpa-plugins help2man qt6-translations-l10n ccache)
 case "${1:-build}" in
     # keepassxc: its keepassxc-cli is the peer of the import and export round-trip tests.

@@ -120,18 +120,18 @@ void TestMainWindowLanguage::menusInOrder()
                      "ActionMRU2", "ActionMRU3", "ActionMRU4", "-", "ActionQuitter"}));
     QCOMPARE(menuLayout(menus[1]), (QStringList{"ActionChangeMeta", "-", "ActionChercher"}));
     QCOMPARE(menuLayout(menus[2]), (QStringList{"ActionNewGrp", "ActionRenGrp", "ActionDelGrp"}));
-    QCOMPARE(
-        menuLayout(menus[3]),
-        (QStringList{"ActionNewEntree", "actNewGenerateur", "ActionRenEntree", "ActionDelEntree", "-", "ActionCouper",
-                     "ActionCopier", "ActionCopierCode", "ActionColler", "-", "ActionSetFTP", "-", "ActionOpenURL"}));
+    QCOMPARE(menuLayout(menus[3]),
+             (QStringList{"ActionNewEntree", "actNewGenerateur", "ActionRenEntree", "ActionDelEntree", "-",
+                          "ActionCouper", "ActionCopier", "ActionCopierLogin", "ActionCopierCode", "ActionColler", "-",
+                          "ActionSetFTP", "-", "ActionOpenURL"}));
     QCOMPARE(menuLayout(menus[4]), (QStringList{"ActionHidePwd", "actGenerateur", "ActionSante", "-",
                                                 "ActionSynchroFTP", "ActionInfoFich", "-", "ActionOption"}));
     QCOMPARE(menuLayout(menus[5]), (QStringList{"ActionMajWeb", "actionSupport", "-", "ActionAbout"}));
     QCOMPARE(menuLayout(w->treePopup()), (QStringList{"ActionNewGrp", "ActionRenGrp", "ActionDelGrp"}));
-    QCOMPARE(
-        menuLayout(w->listPopup()),
-        (QStringList{"ActionNewEntree", "actNewGenerateur", "ActionRenEntree", "ActionDelEntree", "-", "ActionCouper",
-                     "ActionCopier", "ActionCopierCode", "ActionColler", "-", "ActionSetFTP", "-", "ActionOpenURL"}));
+    QCOMPARE(menuLayout(w->listPopup()),
+             (QStringList{"ActionNewEntree", "actNewGenerateur", "ActionRenEntree", "ActionDelEntree", "-",
+                          "ActionCouper", "ActionCopier", "ActionCopierLogin", "ActionCopierCode", "ActionColler", "-",
+                          "ActionSetFTP", "-", "ActionOpenURL"}));
 
     // Every command carries its category; menu items are the commands themselves.
     for (QAction* a : w->commands().all())

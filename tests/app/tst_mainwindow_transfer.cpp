@@ -109,15 +109,19 @@ void TestTransferWindow::importIntoTheOpenDocument()
 
     DocumentState& doc = w->doc();
     QCOMPARE(topGroupNames(doc), (QStringList{"Mine", "keepassxc.xml"}));
+    // KeePassXC's root group ("Passwords") is the file itself: its groups and entries come
+    // straight under the group named after the file.
     const TGroupe* added = doc.Groups().back().get();
     QCOMPARE(added->Children.size(), size_t(1));
-    QCOMPARE(added->Children[0]->Name, QStringLiteral("Passwords"));
+    QCOMPARE(added->Children[0]->Name, QStringLiteral("Mail"));
+    QCOMPARE(doc.entry(1)->Group, added->Id);
     QCOMPARE(doc.entryCount(), 4);
     QCOMPARE(doc.entry(1)->Name, QStringLiteral("Bank é"));
     QVERIFY(doc.Modified);
     QCOMPARE(w->statusPanel(2)->text(), QStringLiteral("Modified"));
     QCOMPARE(w->view()->selectedGroup(), added);
-    QCOMPARE(w->statusPanel(0)->text(), QStringLiteral("3 items and 4 groups imported from keepassxc.xml"));
+    QCOMPARE(w->statusPanel(0)->text(),
+             QStringLiteral("3 items and 2 groups imported into the group \"keepassxc.xml\""));
 
     // Cancelling the file dialog changes nothing.
     ModalSeam::pushAnswer(QString());
@@ -146,9 +150,9 @@ void TestTransferWindow::importWithUnstorableCharacters()
 
     // The password's character is counted, never shown.
     QCOMPARE(shownMessages(), QStringList{"These fields hold characters a document cannot store:\r\n\r\n"
-                                          "line 2 : \"snow.csv/Snow ☃\" : name (☃)\r\n"
-                                          "line 2 : \"snow.csv/Snow ☃\" : password\r\n\r\n"
-                                          "Import them with each of these characters replaced by \"?\" ?"});
+                                          "line 2: \"snow.csv/Snow ☃\": name (☃)\r\n"
+                                          "line 2: \"snow.csv/Snow ☃\": password\r\n\r\n"
+                                          "Replace each of these characters by \"?\" and import them?"});
     QCOMPARE(ModalSeam::shown().last().kind, int(MsgKind::Confirmation));
     DocumentState& doc = w->doc();
     if (answer == MsgNo) {
@@ -270,7 +274,7 @@ void TestTransferWindow::exportAfterTheWarning()
     }
     // Only its owner can read it, also when the file was there before.
     QCOMPARE(fileMode(path), 0600);
-    QCOMPARE(w->statusPanel(0)->text(), QStringLiteral("1 items exported to %1").arg(QDir::toNativeSeparators(path)));
+    QCOMPARE(w->statusPanel(0)->text(), QStringLiteral("1 item exported to %1").arg(QDir::toNativeSeparators(path)));
     QVERIFY(!w->doc().Modified);
 }
 

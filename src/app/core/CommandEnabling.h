@@ -31,6 +31,7 @@ struct EntryCommandsEnabling
     bool deleteEntry = false;
     bool cut = false;
     bool copy = false;
+    bool copyLogin = false;
     bool paste = false;
     bool openUrl = false;
     bool setFtp = false;
@@ -47,7 +48,7 @@ bool newEntryEnabledAfterGroupReport(const SelectionState& s);
 bool newEntryEnabledAfterRowAdded(const SelectionState& s);
 // ... when a row is about to be removed; `rowsLeft` counts the rows that remain after it.
 bool newEntryEnabledBeforeRowRemoved(const SelectionState& s, int rowsLeft);
-// Copy after a row was selected or deselected.
+// Copy and Copy login after a row was selected or deselected.
 bool copyEnabledOnRowChange(const SelectionState& s);
 // Open web site after a row was selected or deselected.
 bool openUrlEnabledOnRowChange(const SelectionState& s);

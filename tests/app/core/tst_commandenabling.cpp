@@ -99,15 +99,24 @@ void TestCommandEnabling::moments_data()
         << M::GroupReported << stateOf("group viewLocked")
         << sw({{C::NewEntree, false}, {C::NewGenerateur, false}, {C::RenGrp, false}, {C::DelGrp, false}});
 
-    QTest::newRow("row with a web address")
-        << M::RowSelection << stateOf("group row web")
-        << sw({{C::Copier, true}, {C::OpenURL, true}, {C::RenEntree, true}, {C::DelEntree, true}});
-    QTest::newRow("row without web address, locked")
-        << M::RowSelection << stateOf("group row viewLocked")
-        << sw({{C::Copier, true}, {C::OpenURL, false}, {C::RenEntree, false}, {C::DelEntree, false}});
-    QTest::newRow("no row")
-        << M::RowSelection << stateOf("group web")
-        << sw({{C::Copier, false}, {C::OpenURL, false}, {C::RenEntree, false}, {C::DelEntree, false}});
+    QTest::newRow("row with a web address") << M::RowSelection << stateOf("group row web")
+                                            << sw({{C::Copier, true},
+                                                   {C::CopierLogin, true},
+                                                   {C::OpenURL, true},
+                                                   {C::RenEntree, true},
+                                                   {C::DelEntree, true}});
+    QTest::newRow("row without web address, locked") << M::RowSelection << stateOf("group row viewLocked")
+                                                     << sw({{C::Copier, true},
+                                                            {C::CopierLogin, true},
+                                                            {C::OpenURL, false},
+                                                            {C::RenEntree, false},
+                                                            {C::DelEntree, false}});
+    QTest::newRow("no row") << M::RowSelection << stateOf("group web")
+                            << sw({{C::Copier, false},
+                                   {C::CopierLogin, false},
+                                   {C::OpenURL, false},
+                                   {C::RenEntree, false},
+                                   {C::DelEntree, false}});
 
     QTest::newRow("row added") << M::RowAdded << stateOf("group row")
                                << sw({{C::NewEntree, true}, {C::NewGenerateur, true}});
@@ -138,6 +147,7 @@ void TestCommandEnabling::moments_data()
                                        {C::DelEntree, true},
                                        {C::Couper, true},
                                        {C::Copier, true},
+                                       {C::CopierLogin, true},
                                        {C::Coller, true},
                                        {C::OpenURL, true},
                                        {C::SetFTP, true}},
@@ -149,6 +159,7 @@ void TestCommandEnabling::moments_data()
                                                         {C::DelEntree, true},
                                                         {C::Couper, true},
                                                         {C::Copier, true},
+                                                        {C::CopierLogin, true},
                                                         {C::Coller, false},
                                                         {C::OpenURL, true},
                                                         {C::SetFTP, true}},
@@ -160,6 +171,7 @@ void TestCommandEnabling::moments_data()
                                                       {C::DelEntree, false},
                                                       {C::Couper, false},
                                                       {C::Copier, true},
+                                                      {C::CopierLogin, true},
                                                       {C::Coller, false},
                                                       {C::OpenURL, true},
                                                       {C::SetFTP, false}},
@@ -171,6 +183,7 @@ void TestCommandEnabling::moments_data()
                                                              {C::DelEntree, true},
                                                              {C::Couper, true},
                                                              {C::Copier, true},
+                                                             {C::CopierLogin, true},
                                                              {C::Coller, false},
                                                              {C::OpenURL, false},
                                                              {C::SetFTP, false}},
@@ -230,6 +243,7 @@ void TestCommandEnabling::moments_data()
                                                              {C::DelEntree, false},
                                                              {C::Couper, false},
                                                              {C::Copier, false},
+                                                             {C::CopierLogin, false},
                                                              {C::Coller, true},
                                                              {C::OpenURL, false},
                                                              {C::SetFTP, false}},
@@ -243,6 +257,7 @@ void TestCommandEnabling::moments_data()
                                                                       {C::DelEntree, true},
                                                                       {C::Couper, true},
                                                                       {C::Copier, true},
+                                                                      {C::CopierLogin, true},
                                                                       {C::Coller, false},
                                                                       {C::OpenURL, true},
                                                                       {C::SetFTP, true}},
@@ -265,7 +280,8 @@ void TestCommandEnabling::lockRefusesEveryChange()
          {C::Sauver, C::SauverSous, C::SauverFTP, C::Fusionner, C::Importer, C::ChangeMeta, C::SynchroFTP, C::NewGrp,
           C::RenGrp, C::DelGrp, C::NewEntree, C::NewGenerateur, C::RenEntree, C::DelEntree, C::Couper, C::Coller})
         QVERIFY2(std::find(refused.begin(), refused.end(), id) != refused.end(), qPrintable(QString::number(int(id))));
-    for (const CommandId id : {C::Copier, C::OpenURL, C::Exporter, C::Ouvrir, C::Nouveau, C::Chercher, C::CopierCode})
+    for (const CommandId id :
+         {C::Copier, C::CopierLogin, C::OpenURL, C::Exporter, C::Ouvrir, C::Nouveau, C::Chercher, C::CopierCode})
         QVERIFY2(std::find(refused.begin(), refused.end(), id) == refused.end(), qPrintable(QString::number(int(id))));
 }
 

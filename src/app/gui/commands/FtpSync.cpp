@@ -359,8 +359,9 @@ void FtpSync::mergeWithServer()
     if (ticket.stillOpen()) {
         doc.SetModified(false);
         emit statusText(FillPlaceholders(Msg(QStringLiteral("SyncMerged")),
-                                         {QString::number(merged.entriesAdded), QString::number(merged.entriesUpdated),
-                                          QString::number(merged.groupsAdded)}));
+                                         {MsgCount(QStringLiteral("NbElementsAjoutes"), merged.entriesAdded),
+                                          MsgCount(QStringLiteral("NbMisAJour"), merged.entriesUpdated),
+                                          MsgCount(QStringLiteral("NbGroupesAjoutes"), merged.groupsAdded)}));
     }
 }
 

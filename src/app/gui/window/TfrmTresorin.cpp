@@ -471,6 +471,8 @@ void TfrmTresorin::connectCommands()
     connect(cmd(CommandId::Couper), &QAction::triggered, m_clipboard, &ClipboardCommands::Cut);
     connect(cmd(CommandId::Coller), &QAction::triggered, m_clipboard, &ClipboardCommands::Paste);
     connect(cmd(CommandId::CopierCode), &QAction::triggered, m_codes, &OneTimeCodes::copyCode);
+    connect(cmd(CommandId::CopierLogin), &QAction::triggered, m_clipboard, &ClipboardCommands::CopyLogin);
+    connect(m_clipboard, &ClipboardCommands::copied, this, &TfrmTresorin::setStatusText);
     connect(cmd(CommandId::SetFTP), &QAction::triggered, m_ftp, &FtpCommands::ActionSetFTPExecute);
     connect(cmd(CommandId::OpenURL), &QAction::triggered, m_webLinks, &WebLinks::OpenWebSite);
     connect(m_groupEntry, &GroupEntryCommands::generatedPasswordReceived, this, &TfrmTresorin::RestartIdleTimer);
