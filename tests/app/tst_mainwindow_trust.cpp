@@ -48,16 +48,18 @@ private slots:
     void questionsSayWhoAndWhat();
 
 private:
-    // Opens the document and waits for the download that follows; the answers are queued first.
-    bool openAndSync(const QString& path);
+    // Opens the document and waits for the download that follows; `answer` is the answer to the
+    // question asked once the download was refused.
+    bool openAndSync(const QString& path, MsgButton answer);
 
     std::unique_ptr<WindowFixture> m_fx;
 };
 
-bool TestMainWindowTrust::openAndSync(const QString& path)
+bool TestMainWindowTrust::openAndSync(const QString& path, MsgButton answer)
 {
     QSignalSpy done(m_fx->window()->ftpSync(), &FtpSync::syncDownloadFinished);
     m_fx->openThroughCommand(path, kPassword);
+    ModalSeam::pushAnswer(int(answer));
     return done.count() > 0 || done.wait(30000);
 }
 
@@ -87,8 +89,7 @@ void TestMainWindowTrust::questionsSayWhoAndWhat()
     const QString hostPort = QStringLiteral("127.0.0.1:%1").arg(server.port());
 
     // Never trusted: who the server is, what it presents, what each answer does; no error words.
-    ModalSeam::pushAnswer(int(MsgNo));
-    QVERIFY(openAndSync(path));
+    QVERIFY(openAndSync(path, MsgNo));
     QList<ModalSeam::Shown> asked;
     for (const ModalSeam::Shown& q : ModalSeam::shown())
         if (q.dialog == QLatin1String("ShowMsg"))
@@ -109,8 +110,7 @@ void TestMainWindowTrust::questionsSayWhoAndWhat()
     QVERIFY(old != server.fingerprint());
     QVERIFY(trust::pinCertificate(hostPort, old));
     ModalSeam::clearShown();
-    ModalSeam::pushAnswer(int(MsgNo));
-    QVERIFY(openAndSync(path));
+    QVERIFY(openAndSync(path, MsgNo));
     QStringList texts = ModalSeam::shownTexts(QStringLiteral("ShowMsg"));
     QCOMPARE(texts.size(), 1);
     QVERIFY2(texts[0].startsWith(
@@ -125,8 +125,7 @@ void TestMainWindowTrust::questionsSayWhoAndWhat()
 
     // Yes: the new certificate replaces the old one, and the download goes through.
     ModalSeam::clearShown();
-    ModalSeam::pushAnswer(int(MsgYes));
-    QVERIFY(openAndSync(path));
+    QVERIFY(openAndSync(path, MsgYes));
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")).size(), 1);
     QCOMPARE(trust::pinnedCertificate(hostPort), server.fingerprint());
     QVERIFY(!m_fx->readIni().contains(old.toUtf8()));

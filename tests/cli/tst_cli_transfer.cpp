@@ -113,11 +113,12 @@ void TestCliTransfer::importEachFormat()
     QCOMPARE(doc.entryCount(), entries);
     QVERIFY(!doc.Modified);
     // What came in, and where, is said on standard error.
+    const auto counted = [](int n, const char* what) {
+        return QStringLiteral("%1 %2%3").arg(n).arg(QLatin1String(what), n == 1 ? QString() : QStringLiteral("s"));
+    };
     QCOMPARE(QString::fromUtf8(r.err),
-             QStringLiteral("tresorin-cli import: %1 items and %2 groups imported from %3 into the new document %4\n")
-                 .arg(entries)
-                 .arg(doc.groupCount())
-                 .arg(fixture(file), out));
+             QStringLiteral("tresorin-cli import: %1 and %2 imported from %3 into the new document %4\n")
+                 .arg(counted(entries, "item"), counted(doc.groupCount(), "group"), fixture(file), out));
 }
 
 void TestCliTransfer::malformedWritesNothing_data()

@@ -441,7 +441,8 @@ void TestForeignImport::sourceRootIsDropped()
     QFETCH(QStringList, entryGroups);
     ImportedData data;
     ImportError error;
-    QVERIFY2(readForeign(bytes, detectFormat(bytes), QStringLiteral("Item"), data, error), qPrintable(error.text()));
+    QVERIFY2(readForeign(bytes, foreign::detectFormat(bytes), QStringLiteral("Item"), data, error),
+             qPrintable(error.text()));
     QCOMPARE(dropSourceRoot(data), dropped);
     QCOMPARE(groupPaths(data), groups);
     QStringList placed;

@@ -55,8 +55,10 @@ void TestTrustQuestion::questions()
     QCOMPARE(trustquestion::canBeAsked(p), !start.isEmpty());
     QCOMPARE(trustquestion::serverName(p), server);
     const QString text = trustquestion::text(p);
-    QVERIFY2(text.startsWith(start), qPrintable(text));
-    QCOMPARE(text.isEmpty(), start.isEmpty());
+    if (start.isEmpty())
+        QVERIFY2(text.isEmpty(), qPrintable(text));
+    else
+        QVERIFY2(text.startsWith(start), qPrintable(text));
     QCOMPARE(trustquestion::replacesPin(p), kind == TrustProblem::ChangedCertificate);
     // A problem without what the user must compare is not asked.
     p.fingerprint.clear();

@@ -163,6 +163,7 @@ private slots:
     void countedMessagesOfTheTables_data();
     void countedMessagesOfTheTables();
     void bothTablesHoldTheSameMessages();
+    void everyMessageTheCodeAsksForIsInBothTables();
     void extractField_data();
     void extractField();
 
@@ -281,7 +282,7 @@ void TestLangTable::msgCount_data()
                                        QStringLiteral("841 \u00e9l\u00e9ments");
     QTest::newRow("a form without number")
         << "US"
-        << "Messages.Seen.1=seen once\nMessages.Seen.n=seen %d times" << qint64(1) << "seen once";
+        << "Messages.Items.1=seen once\nMessages.Items.n=seen %d times" << qint64(1) << "seen once";
     QTest::newRow("the other form stands in") << "US"
                                               << "Messages.Items.n=%d items" << qint64(1) << "1 items";
     QTest::newRow("key case ignored, bar a line break") << "US"
@@ -360,6 +361,43 @@ void TestLangTable::bothTablesHoldTheSameMessages()
             QVERIFY2(keys["US"].contains(key.chopped(2) + QStringLiteral(".n")), qPrintable(key));
         if (key.endsWith(QLatin1String(".n")))
             QVERIFY2(keys["US"].contains(key.chopped(2) + QStringLiteral(".1")), qPrintable(key));
+    }
+}
+
+// The message keys the code names literally (Msg, MsgCount) all have their rows: a key missing
+// from a table would show the key itself to the user.
+void TestLangTable::everyMessageTheCodeAsksForIsInBothTables()
+{
+    QStringList plain;
+    QStringList counted;
+    const QRegularExpression call(
+        QStringLiteral(R"re((MsgCount|Msg)\((?:QStringLiteral|QLatin1String)\("([^"]+)"\))re"));
+    QDirIterator files(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../src"), {QStringLiteral("*.cpp")}, QDir::Files,
+                       QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        QFile file(files.next());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        for (auto it = call.globalMatch(text); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            (m.captured(1) == QLatin1String("MsgCount") ? counted : plain) << m.captured(2);
+        }
+    }
+    QVERIFY(plain.size() > 50);
+    QVERIFY(counted.contains(QStringLiteral("NbElements")));
+    for (const QString& code : builtInLanguageCodes()) {
+        QVERIFY(LoadLangTable(code));
+        for (const QString& key : std::as_const(plain)) {
+            const bool englishOnly = std::any_of(std::begin(kEnglishOnly), std::end(kEnglishOnly),
+                                                 [&](const char* k) { return key == QLatin1String(k); });
+            if (code == QLatin1String("FR") && englishOnly)
+                continue;
+            QVERIFY2(!langLookup(QStringLiteral("Messages.") + key).isEmpty(), qPrintable(code + ": " + key));
+        }
+        for (const QString& key : std::as_const(counted))
+            for (const char* form : {".1", ".n"})
+                QVERIFY2(!langLookup(QStringLiteral("Messages.") + key + QLatin1String(form)).isEmpty(),
+                         qPrintable(code + ": " + key + QLatin1String(form)));
     }
 }
 

@@ -181,6 +181,5 @@ void ImportExportCommands::ExportCommand()
         ShowMsg(MsgCount(QStringLiteral("ExportControles"), result.droppedCharacters), MsgKind::Warning, MsgOK,
                 m_window);
     m_window->setStatusText(
-        FillPlaceholders(Msg(QStringLiteral("ExportFait")),
-                         {MsgCount(QStringLiteral("NbElements"), result.entries), QDir::toNativeSeparators(path)}));
+        FillPlaceholders(MsgCount(QStringLiteral("ExportFait"), result.entries), {QDir::toNativeSeparators(path)}));
 }
