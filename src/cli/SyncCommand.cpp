@@ -101,8 +101,8 @@ public:
             m_error += QStringLiteral("\nfingerprint: %1\nafter checking it, run again with --trust %1")
                            .arg(out.trust.fingerprint);
         else if (out.trust.kind == TrustProblem::ChangedCertificate)
-            m_error += QStringLiteral("\nif the server's administrator renewed its certificate and gives you the "
-                                      "fingerprint %1, run again with --trust %1 to trust it instead of the old one")
+            m_error += QStringLiteral("\nif the server's administrator confirms that its certificate was renewed "
+                                      "as presented, run again with --trust %1 to trust it instead of the old one")
                            .arg(out.trust.fingerprint);
         return false;
     }

@@ -120,8 +120,18 @@ void TestTransferWindow::importIntoTheOpenDocument()
     QVERIFY(doc.Modified);
     QCOMPARE(w->statusPanel(2)->text(), QStringLiteral("Modified"));
     QCOMPARE(w->view()->selectedGroup(), added);
-    QCOMPARE(w->statusPanel(0)->text(),
-             QStringLiteral("3 items and 2 groups imported into the group \"keepassxc.xml\""));
+    const QString said = QStringLiteral("3 items and 2 groups imported into the group \"keepassxc.xml\"");
+    QCOMPARE(w->statusPanel(0)->text(), said);
+    // The hint the list shows when the pointer comes back to it as the file dialog closes does not
+    // take its place at once; later hints do.
+    emit w->view()->statusHint(QStringLiteral("a hint"));
+    QCOMPARE(w->statusPanel(0)->text(), said);
+    const int hold = TfrmTresorin::AnnouncementHoldMs;
+    TfrmTresorin::AnnouncementHoldMs = 0;
+    QTest::qWait(2);
+    emit w->view()->statusHint(QStringLiteral("a hint"));
+    TfrmTresorin::AnnouncementHoldMs = hold;
+    QCOMPARE(w->statusPanel(0)->text(), QStringLiteral("a hint"));
 
     // Cancelling the file dialog changes nothing.
     ModalSeam::pushAnswer(QString());

@@ -95,12 +95,13 @@ void TestMainWindowTrust::questionsSayWhoAndWhat()
         if (q.dialog == QLatin1String("ShowMsg"))
             asked << q;
     QCOMPARE(asked.size(), 1);
-    QCOMPARE(asked[0].text, QStringLiteral("The server %1 presents a certificate that this computer does not vouch "
-                                           "for: it may be self-signed, or made out to another name.\r\n\r\nIts "
-                                           "SHA-256 fingerprint:\r\n%2\r\n\r\nCompare it with the fingerprint the "
-                                           "server's administrator gives you.\r\n\r\nYes: trust this certificate for "
-                                           "this server from now on, and connect.\r\nNo: do not connect.")
-                                .arg(hostPort, server.fingerprint()));
+    QCOMPARE(asked[0].text,
+             QStringLiteral("The server %1 presents a certificate that this computer does not vouch for: it may be "
+                            "self-signed, or made out to another name.\r\n\r\nIts SHA-256 fingerprint:\r\n%2\r\n\r\n"
+                            "Compare it with the fingerprint the server's administrator gives you. Trust this "
+                            "certificate for this server from now on, and connect? If not, nothing is sent to the "
+                            "server.")
+                 .arg(hostPort, server.fingerprint()));
     QCOMPARE(asked[0].kind, int(MsgKind::Warning));
     QCOMPARE(asked[0].buttons, int(MsgYes | MsgNo | MsgDefaultNo));
     QVERIFY(!m_fx->readIni().contains("Certificats"));
@@ -118,7 +119,9 @@ void TestMainWindowTrust::questionsSayWhoAndWhat()
                                 "Trusted until now:\r\n%2\r\n\r\nPresented now:\r\n%3\r\n\r\n")
                      .arg(hostPort, old, server.fingerprint())),
              qPrintable(texts[0]));
-    QVERIFY(texts[0].contains(QStringLiteral("Yes: trust the new certificate instead of the old one, and connect.")));
+    QVERIFY(texts[0].endsWith(QStringLiteral("Trust the new certificate in place of the old one, and connect? If not, "
+                                             "nothing is sent to the server and the old certificate stays the trusted "
+                                             "one.")));
     QCOMPARE(ModalSeam::shown().last().buttons, int(MsgYes | MsgNo | MsgDefaultNo));
     QCOMPARE(trust::pinnedCertificate(hostPort), old);
     QVERIFY(!m_fx->window()->doc().ReadOnlyLock);

@@ -126,6 +126,8 @@ bool TBoiteSante::fill(const DocumentState& doc, const health::Options& base, co
     if (findings->empty())
         new QTreeWidgetItem(ListeSante, {Msg(QStringLiteral("SanteAucun"))});
     ListeSante->setSortingEnabled(true);
+    // A current finding, so that Enter shows it rather than reaching the Close button.
+    ListeSante->setCurrentItem(ListeSante->topLevelItem(0));
     for (int c = 0; c < 4; ++c)
         ListeSante->resizeColumnToContents(c);
     return true;
@@ -139,12 +141,12 @@ void TBoiteSante::ShowFindings(const DocumentState& doc, health::Options options
         breachFile.clear();
         fill(doc, options, breachFile);
     }
-    if (ListeSante->topLevelItemCount() > 0)
-        ListeSante->setCurrentItem(ListeSante->topLevelItem(0));
     connect(btnHibp, &QPushButton::clicked, this, [&] {
         const QString chosen = askBreachList ? askBreachList() : QString();
-        if (!chosen.isEmpty() && fill(doc, options, chosen))
+        if (!chosen.isEmpty() && fill(doc, options, chosen)) {
             breachFile = chosen;
+            ListeSante->setFocus();
+        }
     });
     const auto disconnectButton = qScopeGuard([this] { disconnect(btnHibp, &QPushButton::clicked, this, nullptr); });
     if (!ModalSeam::active()) {

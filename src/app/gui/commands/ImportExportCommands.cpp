@@ -125,13 +125,14 @@ void ImportExportCommands::ImportCommand()
     if (summary.top) {
         view->arbo()->expandSubtree(view->groupModel()->indexForGroup(summary.top));
         view->selectGroup(summary.top);
+        view->flushGroupChange();
     }
     m_window->enableDocumentCommands();
     // The groups brought in, the one named after the file aside.
-    m_window->setStatusText(FillPlaceholders(Msg(QStringLiteral("ImportFait")),
-                                             {MsgCount(QStringLiteral("NbElements"), summary.entries),
-                                              MsgCount(QStringLiteral("NbGroupes"), std::max(0, summary.groups - 1)),
-                                              summary.top ? summary.top->Name : fileName}));
+    m_window->announce(FillPlaceholders(Msg(QStringLiteral("ImportFait")),
+                                        {MsgCount(QStringLiteral("NbElements"), summary.entries),
+                                         MsgCount(QStringLiteral("NbGroupes"), std::max(0, summary.groups - 1)),
+                                         summary.top ? summary.top->Name : fileName}));
 }
 
 void ImportExportCommands::ExportCommand()
@@ -180,6 +181,6 @@ void ImportExportCommands::ExportCommand()
     if (result.droppedCharacters > 0)
         ShowMsg(MsgCount(QStringLiteral("ExportControles"), result.droppedCharacters), MsgKind::Warning, MsgOK,
                 m_window);
-    m_window->setStatusText(
+    m_window->announce(
         FillPlaceholders(MsgCount(QStringLiteral("ExportFait"), result.entries), {QDir::toNativeSeparators(path)}));
 }

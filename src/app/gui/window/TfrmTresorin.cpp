@@ -334,7 +334,10 @@ void TfrmTresorin::createStatusBar()
     m_codeLabel->hide();
     bar->addPermanentWidget(m_codeLabel);
 
-    connect(m_view, &DocumentView::statusHint, this, &TfrmTresorin::setStatusText);
+    connect(m_view, &DocumentView::statusHint, this, [this](const QString& hint) {
+        if (!m_announced.isValid() || m_announced.hasExpired(AnnouncementHoldMs))
+            setStatusText(hint);
+    });
 }
 
 QLabel* TfrmTresorin::statusPanel(int index) const
@@ -342,9 +345,17 @@ QLabel* TfrmTresorin::statusPanel(int index) const
     return index >= 0 && index < 4 ? m_panels[index] : nullptr;
 }
 
+int TfrmTresorin::AnnouncementHoldMs = 2000;
+
 void TfrmTresorin::setStatusText(const QString& text)
 {
     m_panels[0]->setText(text);
+}
+
+void TfrmTresorin::announce(const QString& text)
+{
+    setStatusText(text);
+    m_announced.start();
 }
 
 void TfrmTresorin::createOtherWindows()
@@ -472,7 +483,7 @@ void TfrmTresorin::connectCommands()
     connect(cmd(CommandId::Coller), &QAction::triggered, m_clipboard, &ClipboardCommands::Paste);
     connect(cmd(CommandId::CopierCode), &QAction::triggered, m_codes, &OneTimeCodes::copyCode);
     connect(cmd(CommandId::CopierLogin), &QAction::triggered, m_clipboard, &ClipboardCommands::CopyLogin);
-    connect(m_clipboard, &ClipboardCommands::copied, this, &TfrmTresorin::setStatusText);
+    connect(m_clipboard, &ClipboardCommands::copied, this, &TfrmTresorin::announce);
     connect(cmd(CommandId::SetFTP), &QAction::triggered, m_ftp, &FtpCommands::ActionSetFTPExecute);
     connect(cmd(CommandId::OpenURL), &QAction::triggered, m_webLinks, &WebLinks::OpenWebSite);
     connect(m_groupEntry, &GroupEntryCommands::generatedPasswordReceived, this, &TfrmTresorin::RestartIdleTimer);
