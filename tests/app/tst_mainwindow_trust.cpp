@@ -115,7 +115,7 @@ void TestMainWindowTrust::questionsSayWhoAndWhat()
     QStringList texts = ModalSeam::shownTexts(QStringLiteral("ShowMsg"));
     QCOMPARE(texts.size(), 1);
     QVERIFY2(texts[0].startsWith(
-                 QStringLiteral("The server %1 presents another certificate than the one you trusted.\r\n\r\n"
+                 QStringLiteral("The server %1 presents a different certificate from the one you trusted.\r\n\r\n"
                                 "Trusted until now:\r\n%2\r\n\r\nPresented now:\r\n%3\r\n\r\n")
                      .arg(hostPort, old, server.fingerprint())),
              qPrintable(texts[0]));

@@ -27,7 +27,7 @@ void TestTrustQuestion::questions_data()
         << "The server dav.example.org:443 presents a certificate that this computer does not vouch for";
     QTest::newRow("changed certificate")
         << TrustProblem::ChangedCertificate << "dav.example.org:443"
-        << "The server dav.example.org:443 presents another certificate than the one you trusted.\r\n\r\n"
+        << "The server dav.example.org:443 presents a different certificate from the one you trusted.\r\n\r\n"
            "Trusted until now:\r\nAA:BB\r\n\r\nPresented now:\r\nCC:DD";
     QTest::newRow("unknown host key") << TrustProblem::UnknownHostKey << "[127.0.0.1]:2222"
                                       << "The server [127.0.0.1]:2222 presents an SSH host key that "
