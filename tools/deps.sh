@@ -3,7 +3,7 @@
 # Usage: tools/deps.sh build|test|sanitize|package
 set -euo pipefail
 # libxdo-dev, libx11-dev, libxkbcommon-dev: auto-type's X11 layer (keys through XTest, keysym tables).
-need=(qt6-base-dev qt6-base-dev-tools libcurl4-openssl-dev libssl-dev libsodium-dev pkg-config cmake ninja-build g++
+need=(qt6-base-dev qt6-base-dev-tools libcurl4-openssl-dev libssl-dev libsodium-dev libzxcvbn-dev pkg-config cmake ninja-build g++
       qt6-qpa-plugins help2man qt6-translations-l10n ccache libxdo-dev libx11-dev libxkbcommon-dev)
 case "${1:-build}" in
     # keepassxc: its keepassxc-cli is the peer of the import and export round-trip tests.

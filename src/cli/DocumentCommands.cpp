@@ -157,6 +157,10 @@ int runImport(const QStringList& args)
     const docfile::WriteResult w = docfile::saveFile(doc, outPath, true);
     if (!w.ok)
         return cli::fail(command, QStringLiteral("%1: %2").arg(outPath, cli::failureText(w.error, w.outOfMemory)));
+    cli::printErr(QStringLiteral("tresorin-cli import: %1 and %2 imported from %3 into the new document %4")
+                      .arg(MsgCount(QStringLiteral("NbElements"), doc.entryCount()),
+                           MsgCount(QStringLiteral("NbGroupes"), doc.groupCount()), cli::oneLine(sourcePath),
+                           cli::oneLine(outPath)));
     return ExitOk;
 }
 

@@ -46,11 +46,9 @@ bool reportUnstorable(const QString& command, const QString& source, const std::
                      .arg(command, lossy ? QStringLiteral("note: ") : QString(), foreign::describe(u, lossy)));
     if (lossy)
         return true;
-    fail(command, QStringLiteral("%1: %2 field%3 hold characters a document cannot store (listed above); "
+    fail(command, QStringLiteral("%1: %2 characters a document cannot store (listed above); "
                                  "--lossy replaces each of them by \"?\"")
-                      .arg(source)
-                      .arg(found.size())
-                      .arg(found.size() > 1 ? QStringLiteral("s") : QString()));
+                      .arg(source, MsgCount(QStringLiteral("ChampsTiennent"), qint64(found.size()))));
     return false;
 }
 
@@ -135,6 +133,8 @@ int importSource(const QString& command, const QString& source, const QString& f
     bytes.clear();
     if (!reportUnstorable(command, source, foreign::findUnstorable(data, lossy), lossy))
         return ExitFailure;
+    // The source's own root ("Passwords", "Root") is no group of the user's.
+    foreign::dropSourceRoot(data);
     reportClampedDates(command,
                        foreign::addImported(data, doc, nullptr, QFileInfo(source).completeBaseName()).datesClamped);
     return ExitOk;
@@ -146,6 +146,9 @@ int exportDocument(const QString& command, const DocumentState& doc, const QStri
     if (formatName.isEmpty() || formatName == QLatin1String("json")) {
         if (!docjson::writeJson(doc, writeStdout))
             return fail(command, QStringLiteral("cannot write to standard output"));
+        printErr(QStringLiteral("tresorin-cli %1: %2 and %3 exported to standard output (json)")
+                     .arg(command, MsgCount(QStringLiteral("NbElements"), doc.entryCount()),
+                          MsgCount(QStringLiteral("NbGroupes"), doc.groupCount())));
         return ExitOk;
     }
     foreign::ExportFormat format;
@@ -159,10 +162,10 @@ int exportDocument(const QString& command, const DocumentState& doc, const QStri
     if (!r.ok)
         return fail(command, QStringLiteral("cannot write to standard output"));
     if (r.droppedCharacters > 0)
-        printErr(QStringLiteral("tresorin-cli %1: note: left out %2 control character%3 that XML cannot carry")
-                     .arg(command)
-                     .arg(r.droppedCharacters)
-                     .arg(r.droppedCharacters > 1 ? QStringLiteral("s") : QString()));
+        printErr(QStringLiteral("tresorin-cli %1: note: %2")
+                     .arg(command, MsgCount(QStringLiteral("ExportControles"), r.droppedCharacters)));
+    printErr(QStringLiteral("tresorin-cli %1: %2 exported to standard output (%3)")
+                 .arg(command, MsgCount(QStringLiteral("NbElements"), r.entries), formatName));
     return ExitOk;
 }
 

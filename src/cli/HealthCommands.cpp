@@ -15,10 +15,16 @@ const char kAnalyzeHelp[] =
     "Usage: tresorin-cli analyze [--hibp FILE] [--weak-below SCORE] [--older-than DAYS] DOCUMENT\n"
     "\n"
     "Reports the passwords of DOCUMENT to change, one finding per line: the kind, a tab, the group\n"
-    "path, a tab, the entry's name, a tab, a detail. Kinds: weak (the generator's score below SCORE,\n"
-    "50 by default; the detail is the score), reused (the same password in other entries, named in\n"
-    "the detail), old (not changed for more than DAYS days, 365 by default; the detail is its age),\n"
-    "empty, and with --hibp breached (the detail is how often the password was seen).\n"
+    "path (groups joined by \"/\"), a tab, the entry's name, a tab, a detail in words. Kinds:\n"
+    "  weak      zxcvbn's score of the password below SCORE (2 by default: scores 0 and 1, fewer\n"
+    "            than a million guesses by its estimate of an attacker who tries common passwords,\n"
+    "            words, names, keyboard walks, dates and repeats first); the detail is that score\n"
+    "            from 0 to 4 and the guesses; a password of the generator's default settings is not\n"
+    "            weak;\n"
+    "  reused    the same password in other entries, named in the detail;\n"
+    "  old       not changed for more than DAYS days, 365 by default; the detail is its age;\n"
+    "  empty     no password (an entry holding only notes, such as a card, is left out);\n"
+    "  breached  with --hibp: the detail is how often the password was seen.\n"
     "FILE is the published list of breached passwords (SHA-1 hashes in order, HASH:COUNT lines); it\n"
     "is searched on this computer, never sent anywhere. Passwords are never printed.\n"
     "\n"
@@ -70,9 +76,9 @@ int runAnalyze(const QStringList& args)
         } else if (arg == QLatin1String("--weak-below")) {
             const std::optional<QString> v = value();
             bool ok = false;
-            options.weakBelow = v ? v->toDouble(&ok) : 0;
-            if (!ok)
-                return cli::fail(command, QStringLiteral("--weak-below needs a number"));
+            options.weakBelow = v ? v->toInt(&ok) : 0;
+            if (!ok || options.weakBelow < 0 || options.weakBelow > 5)
+                return cli::fail(command, QStringLiteral("--weak-below needs a score from 0 to 5"));
         } else if (arg == QLatin1String("--older-than")) {
             const std::optional<QString> v = value();
             bool ok = false;

@@ -31,7 +31,9 @@ const char kSyncHelp[] =
     "~/.ssh/known_hosts, is refused with its fingerprint printed; check it with the server's\n"
     "administrator, then run again with --trust and that exact fingerprint (AB:CD:... for a\n"
     "certificate, SHA256:... for a host key): it is remembered as Tresorin remembers it (the\n"
-    "settings file, or known_hosts). A changed host key is always refused.\n"
+    "settings file, or known_hosts). A certificate other than the one trusted (renewed by the\n"
+    "server's administrator, or a server posing as this one) is refused with both fingerprints;\n"
+    "--trust with the new one replaces the old. A changed host key is always refused.\n"
     "\n"
     "The meta password is read from the terminal, or as one line of standard input.\n"
     "Exit status: 0 done, 1 failure, 2 wrong meta password.";
@@ -97,9 +99,12 @@ public:
             cli::printErr(QStringLiteral("tresorin-cli sync: trusted %1").arg(t.fingerprint));
         }
         m_error = oneText(out.error);
-        if (out.trust.kind == TrustProblem::UnknownCertificate || out.trust.kind == TrustProblem::UnknownHostKey ||
-            out.trust.kind == TrustProblem::ChangedCertificate)
+        if (out.trust.kind == TrustProblem::UnknownCertificate || out.trust.kind == TrustProblem::UnknownHostKey)
             m_error += QStringLiteral("\nfingerprint: %1\nafter checking it, run again with --trust %1")
+                           .arg(out.trust.fingerprint);
+        else if (out.trust.kind == TrustProblem::ChangedCertificate)
+            m_error += QStringLiteral("\nif the server's administrator confirms that its certificate was renewed "
+                                      "as presented, run again with --trust %1 to trust it instead of the old one")
                            .arg(out.trust.fingerprint);
         return false;
     }

@@ -234,6 +234,9 @@ bool readCsv(const QByteArray& bytes, const QString& defaultName, ImportedData& 
             role = Role::Extra;
         seen.insert(role);
         roles.push_back(role);
+        // KeePassXC's "Group" column starts every path with the database's root group.
+        if (role == Role::GroupSlash && f.text.trimmed().compare(QLatin1String("group"), Qt::CaseInsensitive) == 0)
+            data.hasSourceRoot = true;
         headers << f.text.trimmed();
     }
     if (!seen.contains(Role::Password) || (!seen.contains(Role::Name) && !seen.contains(Role::Url))) {

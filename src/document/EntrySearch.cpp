@@ -73,7 +73,7 @@ bool Matches(const TFeuille& entry, const QString& filterText)
     return false;
 }
 
-QString GroupPath(const TGroupe* group)
+QString GroupPath(const TGroupe* group, QChar separator)
 {
     // From the group up, as far as the bound allows.
     std::vector<const QString*> names;
@@ -94,11 +94,11 @@ QString GroupPath(const TGroupe* group)
         path += QChar(0x2026); // the ellipsis, a character Windows-1252 holds too
         if (names.empty())     // the group's own name alone is too long: its end
             return path + group->Name.right(kMaxPathLength);
-        path += QLatin1Char('\\');
+        path += separator;
     }
     for (auto it = names.rbegin(); it != names.rend(); ++it) {
         if (it != names.rbegin())
-            path += QLatin1Char('\\');
+            path += separator;
         path += **it;
     }
     return path;

@@ -18,12 +18,13 @@ QString FilterText(const QString& text);
 // The entry holds filterText (already folded) in its name, login, password, web address or notes.
 bool Matches(const TFeuille& entry, const QString& filterText);
 
-// The names of the groups from the top level down to group, joined by backslashes; empty for null.
-// A path longer than kMaxPathLength keeps its deepest names, after an ellipsis and a backslash: a
+// The names of the groups from the top level down to group, joined by backslashes (the search's
+// path column), or by the separator given; empty for null. A path longer than kMaxPathLength keeps
+// its deepest names, after an ellipsis and a separator: a
 // chain of groups thousands deep would otherwise give every entry in it a path of megabytes, and
 // a search over a file of a few hundred kilobytes would need gigabytes.
 constexpr qsizetype kMaxPathLength = 1024;
-QString GroupPath(const TGroupe* group);
+QString GroupPath(const TGroupe* group, QChar separator = QLatin1Char('\\'));
 
 struct Result
 {

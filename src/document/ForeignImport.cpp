@@ -87,6 +87,7 @@ void ImportedData::wipe()
     entryGroup.clear();
     entryLine.clear();
     groups.clear();
+    hasSourceRoot = false;
 }
 
 int ImportedData::addGroup(const QString& name, int parent, const QString& key)
@@ -336,6 +337,33 @@ QString describe(const Unstorable& u, bool replaced)
         if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0))
             c = QLatin1Char('?');
     return text;
+}
+
+bool dropSourceRoot(ImportedData& data)
+{
+    if (!data.hasSourceRoot)
+        return false;
+    int root = -1;
+    for (size_t i = 0; i < data.groups.size(); ++i) {
+        if (data.groups[i].parent >= 0)
+            continue;
+        if (root >= 0)
+            return false; // two top-level groups: no single root to drop
+        root = int(i);
+    }
+    if (root < 0)
+        return false;
+    for (int g : data.entryGroup)
+        if (g < 0)
+            return false;
+    const auto moved = [root](int g) { return g == root ? -1 : g > root ? g - 1 : g; };
+    data.groups.erase(data.groups.begin() + root);
+    for (ImportedGroup& g : data.groups)
+        g.parent = moved(g.parent);
+    for (int& g : data.entryGroup)
+        g = moved(g);
+    data.hasSourceRoot = false;
+    return true;
 }
 
 void nestUnder(ImportedData& data, const QString& name)

@@ -64,6 +64,9 @@ struct ImportedData
     std::vector<std::unique_ptr<TFeuille>> entries; // Group unused until addImported
     std::vector<int> entryGroup;
     std::vector<qint64> entryLine; // line of the file where each entry starts (0: unknown)
+    // The source has a root of its own above its groups (KeePass's root group, "Passwords" in
+    // KeePassXC; the first level of the paths of a KeePassXC CSV, "Root" in ours).
+    bool hasSourceRoot = false;
 
     ImportedData() = default;
     ImportedData(ImportedData&&) = default;
@@ -132,6 +135,12 @@ struct ImportSummary
     TGroupe* top = nullptr; // the container, or the first top-level group made
     int datesClamped = 0;   // dates in the future set to now
 };
+
+// Drops the source's own root level: when the source has one (hasSourceRoot), everything sits in
+// one top-level group and no entry is outside it, that group goes, its entries and groups taking
+// its place at the top. Otherwise nothing changes: a top-level group of a source without a root
+// is a group of the user's. True when the level was dropped.
+bool dropSourceRoot(ImportedData& data);
 
 // Puts everything imported under one new group named name, which becomes the only top-level one
 // (the window's group named after the imported file).

@@ -108,6 +108,8 @@ public:
         if (!m_sawRoot)
             return fail(QStringLiteral("no <Root> element: not a KeePass 2 XML export"));
         dropRecycleBin();
+        // KeePass keeps every group and entry in one root group, the database itself.
+        m_data.hasSourceRoot = true;
         return true;
     }
 

@@ -1,11 +1,15 @@
 #include "generator/PasswordHealth.h"
 
+#include "crypto/SecureBytes.h"
 #include "document/DateTime.h"
 #include "document/EntrySearch.h"
 #include "generator/BreachList.h"
-#include "generator/PasswordGenerator.h"
+#include "lang/LangTable.h"
+#include "platform/Win1252.h"
 
 #include <QHash>
+
+#include <zxcvbn.h>
 
 #include <cmath>
 
@@ -28,6 +32,50 @@ QString KindName(Kind kind)
     return QString();
 }
 
+Strength EstimateStrength(const QString& password)
+{
+    // The estimator reads single-byte text up to a NUL: the document's own code page gives one byte
+    // per character, and a NUL (which a document cannot hold anyway) is read as any other control.
+    QByteArray bytes = win1252::fromUnicode(password.left(kEstimatedLength));
+    bytes.replace('\0', '\x01');
+    const double bits = ZxcvbnMatch(bytes.constData(), nullptr, nullptr);
+    secureWipe(bytes);
+    Strength s;
+    s.log10Guesses = std::max(0.0, bits * std::log10(2.0));
+    // zxcvbn's own bands of guesses.
+    static const double kBands[] = {3, 6, 8, 10};
+    s.score = 4;
+    for (int i = 0; i < 4; ++i)
+        if (s.log10Guesses < kBands[i]) {
+            s.score = i;
+            break;
+        }
+    return s;
+}
+
+QString StrengthText(const Strength& strength)
+{
+    QString guesses;
+    if (strength.log10Guesses < 6) {
+        // Two significant digits say all an estimate can: "64,000", not "64,127".
+        qint64 n = qint64(std::llround(std::pow(10.0, strength.log10Guesses)));
+        qint64 unit = 1;
+        while (n / unit >= 100)
+            unit *= 10;
+        n = (n + unit / 2) / unit * unit;
+        guesses = MsgCount(QStringLiteral("NbEssais"), std::max<qint64>(n, 1));
+    } else {
+        guesses = FillPlaceholders(Msg(QStringLiteral("NbEssaisPuissance")),
+                                   {QString::number(qint64(std::floor(strength.log10Guesses)))});
+    }
+    return FillPlaceholders(Msg(QStringLiteral("SanteForce")), {QString::number(strength.score), guesses});
+}
+
+QString ReportPath(const DocumentState& doc, const TFeuille& entry)
+{
+    return entrysearch::GroupPath(doc.findGroup(entry.Group), QLatin1Char('/'));
+}
+
 std::optional<std::vector<Finding>> Analyze(const DocumentState& doc, const Options& options, QString* error)
 {
     const DateTime now = options.now > 0 ? options.now : datetime::now();
@@ -41,7 +89,7 @@ std::optional<std::vector<Finding>> Analyze(const DocumentState& doc, const Opti
     const auto pathOf = [&](const TFeuille& e) {
         auto it = paths.find(e.Group);
         if (it == paths.end())
-            it = paths.insert(e.Group, entrysearch::GroupPath(doc.findGroup(e.Group)));
+            it = paths.insert(e.Group, ReportPath(doc, e));
         return *it;
     };
 
@@ -49,24 +97,32 @@ std::optional<std::vector<Finding>> Analyze(const DocumentState& doc, const Opti
     for (const auto& owned : doc.Entries()) {
         TFeuille* e = owned.get();
         const QString path = pathOf(*e);
-        const auto add = [&](Kind kind, const QString& detail) { out.push_back(Finding{kind, e, path, detail}); };
+        const auto add = [&](Kind kind, const QString& detail, double order) {
+            out.push_back(Finding{kind, e, path, detail, order});
+        };
         if (e->Password.isEmpty()) {
-            add(Kind::Empty, QString());
+            const bool notesOnly = !e->Notes.isEmpty() && e->Login.isEmpty() && e->WebAddress.isEmpty();
+            if (!notesOnly)
+                add(Kind::Empty, QString(), 0);
             continue;
         }
-        const double score = generator::PasswordScore(e->Password);
-        if (score < options.weakBelow)
-            add(Kind::Weak, QString::number(score, 'f', 2));
+        const Strength strength = EstimateStrength(e->Password);
+        if (strength.score < options.weakBelow)
+            add(Kind::Weak, StrengthText(strength), strength.log10Guesses);
         const std::vector<const TFeuille*>& same = sharing.value(e->Password);
         if (same.size() > 1) {
             QStringList others;
             for (const TFeuille* other : same)
-                if (other != e)
-                    others << pathOf(*other) + QLatin1Char('\\') + other->Name;
-            add(Kind::Reused, others.join(QStringLiteral(", ")));
+                if (other != e) {
+                    const QString otherPath = pathOf(*other);
+                    others << (otherPath.isEmpty() ? other->Name : otherPath + QLatin1Char('/') + other->Name);
+                }
+            add(Kind::Reused, others.join(QStringLiteral(", ")), double(others.size()));
         }
-        if (e->ModifiedAt > 0 && now - e->ModifiedAt > options.olderThanDays)
-            add(Kind::Old, QString::number(qint64(std::floor(now - e->ModifiedAt))));
+        if (e->ModifiedAt > 0 && now - e->ModifiedAt > options.olderThanDays) {
+            const qint64 days = qint64(std::floor(now - e->ModifiedAt));
+            add(Kind::Old, MsgCount(QStringLiteral("NbJours"), days), double(days));
+        }
         if (options.breaches) {
             const std::optional<qint64> seen = options.breaches->count(e->Password);
             if (!seen) {
@@ -75,7 +131,7 @@ std::optional<std::vector<Finding>> Analyze(const DocumentState& doc, const Opti
                 return std::nullopt;
             }
             if (*seen > 0)
-                add(Kind::Breached, QString::number(*seen));
+                add(Kind::Breached, MsgCount(QStringLiteral("SanteVu"), *seen), double(*seen));
         }
     }
     return out;

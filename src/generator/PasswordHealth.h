@@ -10,9 +10,10 @@
 
 class BreachList;
 
-// A report of the passwords to change: weak (a low generator score), reused (the same password in
-// two or more entries), old (not changed for a long time), empty, and breached (in the published
-// list of breached passwords, when one is given). Passwords never appear in a finding.
+// A report of the passwords to change: weak (guessed in few tries by a realistic estimate), reused
+// (the same password in two or more entries), old (not changed for a long time), empty, and
+// breached (in the published list of breached passwords, when one is given). Passwords never
+// appear in a finding.
 namespace health {
 
 enum class Kind
@@ -27,9 +28,25 @@ enum class Kind
 // The word a finding is printed with: "weak", "reused", "old", "empty", "breached".
 QString KindName(Kind kind);
 
+// How many guesses an attacker who tries common passwords, dictionary words, names, keyboard walks,
+// dates, repeats and sequences first would need, by zxcvbn's estimate, and zxcvbn's score for it:
+// 0 below 10^3 guesses, 1 below 10^6, 2 below 10^8, 3 below 10^10, 4 beyond. Only the first
+// kEstimatedLength characters are looked at (a longer password is at least as strong as its start,
+// and the estimate's time grows with the length).
+struct Strength
+{
+    double log10Guesses = 0;
+    int score = 0;
+};
+constexpr int kEstimatedLength = 100;
+Strength EstimateStrength(const QString& password);
+
+// The words of a strength, from the language table: "score 1 of 4, about 64,000 guesses".
+QString StrengthText(const Strength& strength);
+
 struct Options
 {
-    double weakBelow = 50;   // a score below this is weak
+    int weakBelow = 2;       // a zxcvbn score below this is weak: 0 and 1, fewer than 10^6 guesses
     int olderThanDays = 365; // ModifiedAt more than this many days before `now` is old
     DateTime now = 0;        // the date-time of the report (0: the current time)
     BreachList* breaches = nullptr;
@@ -39,13 +56,18 @@ struct Finding
 {
     Kind kind = Kind::Weak;
     TFeuille* entry = nullptr;
-    QString path;   // the group path, as the search shows it
-    QString detail; // the score, the other entries, the age in days, the times seen
+    QString path;     // the group path, groups joined by "/" as imports and exports write them
+    QString detail;   // in words: the strength, the other entries, the age in days, the times seen
+    double order = 0; // what the detail says as one number, to sort findings of one kind by
 };
 
+// The group path of an entry as the report shows it: "Bank/Cards".
+QString ReportPath(const DocumentState& doc, const TFeuille& entry);
+
 // The findings, entry by entry in document order, each entry's in the order of Kind. An entry with
-// an empty password gets that finding alone. Nothing when reading the breach list failed (its
-// error then goes in *error).
+// an empty password gets that finding alone, unless it holds nothing but notes (a secure note, a
+// card or an identity brought in by an import), which is no password left empty. Nothing when
+// reading the breach list failed (its error then goes in *error).
 std::optional<std::vector<Finding>> Analyze(const DocumentState& doc, const Options& options, QString* error = nullptr);
 
 } // namespace health

@@ -174,6 +174,50 @@ QString Msg(const QString& key)
     return text;
 }
 
+QChar pluralForm(const QString& languageCode, qint64 count)
+{
+    // French counts nothing and one alike ("0 élément", "1 élément"); English only one.
+    if (languageCode.compare(QLatin1String("FR"), Qt::CaseInsensitive) == 0)
+        return count == 0 || count == 1 ? QLatin1Char('1') : QLatin1Char('n');
+    return count == 1 ? QLatin1Char('1') : QLatin1Char('n');
+}
+
+namespace {
+
+QString formatCountIn(const QString& languageCode, qint64 count)
+{
+    const bool french = languageCode.compare(QLatin1String("FR"), Qt::CaseInsensitive) == 0;
+    QLocale locale =
+        french ? QLocale(QLocale::French, QLocale::France) : QLocale(QLocale::English, QLocale::UnitedStates);
+    locale.setNumberOptions(QLocale::DefaultNumberOptions);
+    return locale.toString(count);
+}
+
+} // namespace
+
+QString formatCount(qint64 count)
+{
+    return formatCountIn(currentLanguageCode(), count);
+}
+
+QString MsgCount(const QString& key, qint64 count)
+{
+    // One snapshot for the language and its rows: a reload meanwhile cannot mix two tables.
+    const std::shared_ptr<const LangTable::Snapshot> table = LangTable::instance().snapshot();
+    const QChar form = pluralForm(table->code, count);
+    const QChar other = form == QLatin1Char('1') ? QLatin1Char('n') : QLatin1Char('1');
+    const auto row = [&](QChar f) {
+        return table->firstValues.value((QStringLiteral("Messages.") + key + QLatin1Char('.') + f).toCaseFolded());
+    };
+    QString text = row(form);
+    if (text.isEmpty())
+        text = row(other);
+    if (text.isEmpty())
+        return key;
+    text.replace(QLatin1Char('|'), QStringLiteral("\r\n"));
+    return FillPlaceholders(text, {formatCountIn(table->code, count)});
+}
+
 QString ExtractField(int n, const QString& value)
 {
     if (n < 1)

@@ -74,6 +74,20 @@ QString langLookup(const QString& key);
 // table holds no non-empty text for it. Safe to call from any thread.
 QString Msg(const QString& key);
 
+// A message that holds a count, in the form the language asks for that count: the row
+// "Messages.<key>.1" (one) or "Messages.<key>.n" (other), the one missing standing in for the
+// other; its first placeholder ("%d") is the count written with the language's digit grouping
+// ("2,841", "2 841"), and the others are left for the caller's FillPlaceholders.
+// English takes the "one" form for 1 alone, French for 0 and 1. The key itself when the table
+// holds neither row.
+QString MsgCount(const QString& key, qint64 count);
+
+// Which form a count takes in a language: '1' (one) or 'n' (other).
+QChar pluralForm(const QString& languageCode, qint64 count);
+
+// A count written as the loaded language writes numbers (digit grouping), English when none is.
+QString formatCount(qint64 count);
+
 // Field `n` (from 1) of a "~"-separated value; empty beyond the last field.
 QString ExtractField(int n, const QString& value);
 

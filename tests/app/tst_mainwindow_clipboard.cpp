@@ -12,6 +12,7 @@
 #include "app/gui/window/TfrmTresorin.h"
 #include "crypto/SecureBytes.h"
 #include "document/EntryClipRecord.h"
+#include "lang/LangTable.h"
 #include "lang/gui/ShowMsg.h"
 #include "platform/ClipboardWatch.h"
 #include "platform/gui/ModalSeam.h"
@@ -23,6 +24,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -49,6 +51,9 @@ private slots:
     void cleanup();
 
     void copyPutsThePasswordAndTheRecord();
+    void copySaysWhatAndUntilWhen_data();
+    void copySaysWhatAndUntilWhen();
+    void copyLogin();
     void clearing_data();
     void clearing();
     void clearingTimerRuns();
@@ -192,6 +197,63 @@ void TestMainWindowClipboard::copyPutsThePasswordAndTheRecord()
     QVERIFY(!doc().Modified);
     // Paste now follows the clipboard without a menu being opened.
     QVERIFY(action("ActionColler")->isEnabled());
+}
+
+void TestMainWindowClipboard::copySaysWhatAndUntilWhen_data()
+{
+    QTest::addColumn<bool>("clearing");
+    QTest::addColumn<int>("minutes");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("default delay") << true << 5 << "Password copied, cleared in 5 minutes";
+    QTest::newRow("one minute") << true << 1 << "Password copied, cleared in 1 minute";
+    QTest::newRow("no clearing") << false << 5 << "Password copied";
+}
+
+void TestMainWindowClipboard::copySaysWhatAndUntilWhen()
+{
+    QFETCH(bool, clearing);
+    QFETCH(int, minutes);
+    QFETCH(QString, status);
+    makeWindow();
+    win()->clipboardCommands()->setClearing(clearing, minutes);
+    win()->setStatusText(QString());
+    copyRow(1);
+    QCOMPARE(win()->statusPanel(0)->text(), status);
+}
+
+// Copy login (Ctrl+B, in the Item menu and the list's pop-up): the login alone, as plain text,
+// neither marked secret nor cleared.
+void TestMainWindowClipboard::copyLogin()
+{
+    makeWindow();
+    QAction* copyLogin = action("ActionCopierLogin");
+    QCOMPARE(copyLogin->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_B));
+    QCOMPARE(copyLogin->text(), QStringLiteral("Copy login"));
+    for (const char* menu : {"Element1", "PopupListe"})
+        QVERIFY2(win()->findChild<QMenu*>(QLatin1String(menu))->actions().contains(copyLogin), menu);
+    view()->selectRow(-1);
+    QVERIFY(!copyLogin->isEnabled());
+
+    copyRow(0); // a password watched first: the login's copy lets go of it
+    view()->selectRow(2);
+    QVERIFY(copyLogin->isEnabled());
+    copyLogin->trigger();
+    const QMimeData* data = QApplication::clipboard()->mimeData();
+    QCOMPARE(data->text(), QStringLiteral("gamma-login"));
+    QVERIFY(!data->hasFormat(QStringLiteral("x-kde-passwordManagerHint")));
+    QVERIFY(!data->hasFormat(entryclip::mimeType()));
+    QCOMPARE(watch()->watchedText(), QString());
+    QVERIFY(!watch()->pending());
+    QCOMPARE(win()->statusPanel(0)->text(), QStringLiteral("Login copied"));
+    QVERIFY(!doc().Modified);
+
+    // An entry without a login: the clipboard keeps what it held, and the status bar says why.
+    view()->selectGroup(group(QStringLiteral("Cards")));
+    view()->flushGroupChange();
+    view()->selectRow(0);
+    copyLogin->trigger();
+    QCOMPARE(clipText(), QStringLiteral("gamma-login"));
+    QCOMPARE(win()->statusPanel(0)->text(), QStringLiteral("This item has no login: nothing was copied"));
 }
 
 void TestMainWindowClipboard::clearing_data()
@@ -451,6 +513,7 @@ void TestMainWindowClipboard::doubleClicks()
     QCOMPARE(watch()->watchedText(), QString());
     QVERIFY(!watch()->pending());
     QVERIFY(!QApplication::clipboard()->mimeData()->hasFormat(QStringLiteral("x-kde-passwordManagerHint")));
+    QCOMPARE(win()->statusPanel(0)->text(), QStringLiteral("Text copied"));
     view()->cellEditing()->edExit();
 
     // AutoCopy of a password cell: marked secret and watched like every copy of a password.
@@ -461,6 +524,8 @@ void TestMainWindowClipboard::doubleClicks()
              QByteArray("secret"));
     QCOMPARE(watch()->watchedText(), QStringLiteral("pw-alpha"));
     QVERIFY(watch()->pending());
+    QCOMPARE(win()->statusPanel(0)->text(), QStringLiteral("Password copied, cleared in %1")
+                                                .arg(MsgCount(QStringLiteral("NbMinutes"), watch()->minutes())));
 }
 
 void TestMainWindowClipboard::viewsNeverCopyByThemselves_data()

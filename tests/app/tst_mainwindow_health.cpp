@@ -2,11 +2,13 @@
 // window with the modal seam answering and a clock the test sets.
 
 #include "app/gui/commands/ClipboardCommands.h"
+#include "app/gui/commands/HealthCommand.h"
 #include "app/gui/commands/OneTimeCodes.h"
 #include "app/gui/views/DocumentView.h"
 #include "app/gui/window/IdleLock.h"
 #include "app/gui/window/TfrmTresorin.h"
 #include "document/DateTime.h"
+#include "generator/gui/TBoiteSante.h"
 #include "lang/gui/ShowMsg.h"
 #include "platform/ClipboardWatch.h"
 #include "platform/gui/ModalSeam.h"
@@ -19,6 +21,7 @@
 #include <QCryptographicHash>
 #include <QLabel>
 #include <QMimeData>
+#include <QTreeWidget>
 #include <QtTest>
 
 using testsupport::WindowFixture;
@@ -125,6 +128,7 @@ void TestMainWindowHealth::codeOfTheSelectedEntry()
     QCOMPARE(data->text(), QStringLiteral("359152"));
     QCOMPARE(data->data(QStringLiteral("x-kde-passwordManagerHint")), QByteArray("secret"));
     QCOMPARE(win()->clipboardCommands()->watch()->watchedText(), QStringLiteral("359152"));
+    QCOMPARE(win()->statusPanel(0)->text(), QStringLiteral("One-time code copied, cleared in 5 minutes"));
 
     // An entry without a code: nothing shown, nothing copied, even by the shortcut's command.
     win()->view()->selectRow(win()->view()->rowOfEntry(entry(QStringLiteral("gamma"))));
@@ -175,21 +179,39 @@ void TestMainWindowHealth::healthWindowListsAndShowsAnEntry()
     action("ActionSante")->trigger();
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteSante")), QStringList{QStringLiteral("4")});
     QCOMPARE(win()->view()->selectedEntry(), nullptr);
+    // Details in words, one path form.
+    const QTreeWidget* list = win()->healthCommand()->dialog()->ListeSante;
+    QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("weak"));
+    QCOMPARE(list->topLevelItem(0)->text(1), QStringLiteral("Bank"));
+    QCOMPARE(list->topLevelItem(0)->text(3), QStringLiteral("score 0 of 4, about 6 guesses"));
+    QCOMPARE(list->topLevelItem(1)->text(3), QStringLiteral("Bank/beta"));
 
-    // A double click on a finding shows its entry in the main window.
+    // A double click on a finding shows its entry in the main window, and the window stays: Enter
+    // on another finding shows that one, and only then is it closed.
     ModalSeam::clearShown();
     ModalSeam::pushAnswer(2);
+    ModalSeam::pushAnswer(QStringLiteral("enter:0"));
+    ModalSeam::pushAnswer(QVariant());
+    TFeuille* shownThen = nullptr;
+    ModalSeam::setObserver([&](const ModalSeam::Shown& q) {
+        if (q.dialog == QLatin1String("BoiteSante") && ModalSeam::shown().size() == 2)
+            shownThen = win()->view()->selectedEntry();
+    });
     action("ActionSante")->trigger();
-    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteSante")).size(), 1);
-    QCOMPARE(win()->view()->selectedEntry(), entry(QStringLiteral("beta")));
+    ModalSeam::setObserver(nullptr);
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteSante")).size(), 3);
+    QCOMPARE(shownThen, entry(QStringLiteral("beta")));
+    QCOMPARE(win()->view()->selectedEntry(), entry(QStringLiteral("alpha")));
+    QCOMPARE(ModalSeam::unanswered(), 0);
 
     // An entry deleted meanwhile is not shown: the window lists findings of the document as it was.
     ModalSeam::clearShown();
     ModalSeam::setObserver([&](const ModalSeam::Shown& q) {
-        if (q.dialog == QLatin1String("BoiteSante"))
+        if (q.dialog == QLatin1String("BoiteSante") && win()->doc().entryCount() > 0)
             win()->NewDocument();
     });
     ModalSeam::pushAnswer(0);
+    ModalSeam::pushAnswer(QVariant());
     action("ActionSante")->trigger();
     QCOMPARE(win()->doc().entryCount(), 0);
     QCOMPARE(win()->view()->selectedEntry(), nullptr);
@@ -203,7 +225,7 @@ void TestMainWindowHealth::healthWindowWithABreachList()
     for (const char* password : {"abc", "123456", "password", "letmein"})
         lines << QString::fromLatin1(
                      QCryptographicHash::hash(QByteArray(password), QCryptographicHash::Sha1).toHex().toUpper()) +
-                     QStringLiteral(":7");
+                     QStringLiteral(":17043");
     lines.sort();
     QVERIFY(m_fx->tmp().writeFile(QStringLiteral("pwned.txt"), lines.join(QStringLiteral("\r\n")).toLatin1()));
 
@@ -214,9 +236,37 @@ void TestMainWindowHealth::healthWindowWithABreachList()
     action("ActionSante")->trigger();
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteSante")),
              (QStringList{QStringLiteral("4"), QStringLiteral("6")}));
-    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("OpenFile")).size(), 1);
+    // The list is a text file: the dialog offers text files, then all files.
+    const QList<ModalSeam::Shown>& shown = ModalSeam::shown();
+    const auto openFile = std::find_if(shown.begin(), shown.end(),
+                                       [](const ModalSeam::Shown& q) { return q.dialog == QLatin1String("OpenFile"); });
+    QVERIFY(openFile != shown.end());
+    QCOMPARE(openFile->detail, QStringLiteral("Breach lists (*.txt);;All files (*)"));
     QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")), QStringList());
     QCOMPARE(ModalSeam::unanswered(), 0);
+    const QTreeWidget* list = win()->healthCommand()->dialog()->ListeSante;
+    QCOMPARE(list->topLevelItem(2)->text(3), QStringLiteral("seen 17,043 times"));
+
+    // Opened again on the same document, the list is compared again without asking.
+    ModalSeam::clearShown();
+    ModalSeam::pushAnswer(QVariant());
+    action("ActionSante")->trigger();
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteSante")), QStringList{QStringLiteral("6")});
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("OpenFile")), QStringList());
+
+    // Another document: the list belonged to the one before.
+    win()->NewDocument();
+    DocumentState& d = win()->doc();
+    TGroupe* g = d.addGroup(QStringLiteral("Other"));
+    auto e = NewEntry(g, QStringLiteral("delta"));
+    e->Password = QStringLiteral("abc");
+    e->ModifiedAt = datetime::now();
+    d.appendEntry(std::move(e));
+    m_fx->documentFilled(g);
+    ModalSeam::clearShown();
+    ModalSeam::pushAnswer(QVariant());
+    action("ActionSante")->trigger();
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteSante")), QStringList{QStringLiteral("1")});
 }
 
 void TestMainWindowHealth::unreadableBreachListIsSaid()

@@ -122,16 +122,16 @@ void TestMainWindowLanguage::menusInOrder()
     QCOMPARE(menuLayout(menus[2]), (QStringList{"ActionNewGrp", "ActionRenGrp", "ActionDelGrp"}));
     QCOMPARE(menuLayout(menus[3]),
              (QStringList{"ActionNewEntree", "actNewGenerateur", "ActionRenEntree", "ActionDelEntree", "-",
-                          "ActionCouper", "ActionCopier", "ActionCopierCode", "ActionColler", "-", "ActionSetFTP", "-",
-                          "ActionOpenURL", "ActionAutoType"}));
+                          "ActionCouper", "ActionCopier", "ActionCopierLogin", "ActionCopierCode", "ActionColler", "-",
+                          "ActionSetFTP", "-", "ActionOpenURL", "ActionAutoType"}));
     QCOMPARE(menuLayout(menus[4]), (QStringList{"ActionHidePwd", "actGenerateur", "ActionSante", "-",
                                                 "ActionSynchroFTP", "ActionInfoFich", "-", "ActionOption"}));
     QCOMPARE(menuLayout(menus[5]), (QStringList{"ActionMajWeb", "actionSupport", "-", "ActionAbout"}));
     QCOMPARE(menuLayout(w->treePopup()), (QStringList{"ActionNewGrp", "ActionRenGrp", "ActionDelGrp"}));
     QCOMPARE(menuLayout(w->listPopup()),
              (QStringList{"ActionNewEntree", "actNewGenerateur", "ActionRenEntree", "ActionDelEntree", "-",
-                          "ActionCouper", "ActionCopier", "ActionCopierCode", "ActionColler", "-", "ActionSetFTP", "-",
-                          "ActionOpenURL", "ActionAutoType"}));
+                          "ActionCouper", "ActionCopier", "ActionCopierLogin", "ActionCopierCode", "ActionColler", "-",
+                          "ActionSetFTP", "-", "ActionOpenURL", "ActionAutoType"}));
 
     // Every command carries its category; menu items are the commands themselves.
     for (QAction* a : w->commands().all())

@@ -110,15 +110,29 @@ void TestTransferWindow::importIntoTheOpenDocument()
 
     DocumentState& doc = w->doc();
     QCOMPARE(topGroupNames(doc), (QStringList{"Mine", "keepassxc.xml"}));
+    // KeePassXC's root group ("Passwords") is the file itself: its groups and entries come
+    // straight under the group named after the file.
     const TGroupe* added = doc.Groups().back().get();
     QCOMPARE(added->Children.size(), size_t(1));
-    QCOMPARE(added->Children[0]->Name, QStringLiteral("Passwords"));
+    QCOMPARE(added->Children[0]->Name, QStringLiteral("Mail"));
+    QCOMPARE(doc.entry(1)->Group, added->Id);
     QCOMPARE(doc.entryCount(), 4);
     QCOMPARE(doc.entry(1)->Name, QStringLiteral("Bank é"));
     QVERIFY(doc.Modified);
     QCOMPARE(w->statusPanel(2)->text(), QStringLiteral("Modified"));
     QCOMPARE(w->view()->selectedGroup(), added);
-    QCOMPARE(w->statusPanel(0)->text(), QStringLiteral("3 items and 4 groups imported from keepassxc.xml"));
+    const QString said = QStringLiteral("3 items and 2 groups imported into the group \"keepassxc.xml\"");
+    QCOMPARE(w->statusPanel(0)->text(), said);
+    // The hint the list shows when the pointer comes back to it as the file dialog closes does not
+    // take its place at once; later hints do.
+    emit w->view()->statusHint(QStringLiteral("a hint"));
+    QCOMPARE(w->statusPanel(0)->text(), said);
+    const int hold = TfrmTresorin::AnnouncementHoldMs;
+    TfrmTresorin::AnnouncementHoldMs = 0;
+    QTest::qWait(2);
+    emit w->view()->statusHint(QStringLiteral("a hint"));
+    TfrmTresorin::AnnouncementHoldMs = hold;
+    QCOMPARE(w->statusPanel(0)->text(), QStringLiteral("a hint"));
 
     // Cancelling the file dialog changes nothing.
     ModalSeam::pushAnswer(QString());
@@ -165,9 +179,9 @@ void TestTransferWindow::importWithUnstorableCharacters()
 
     // The password's character is counted, never shown.
     QCOMPARE(shownMessages(), QStringList{"These fields hold characters a document cannot store:\r\n\r\n"
-                                          "line 2 : \"snow.csv/Snow ☃\" : name (☃)\r\n"
-                                          "line 2 : \"snow.csv/Snow ☃\" : password\r\n\r\n"
-                                          "Import them with each of these characters replaced by \"?\" ?"});
+                                          "line 2: \"snow.csv/Snow ☃\": name (☃)\r\n"
+                                          "line 2: \"snow.csv/Snow ☃\": password\r\n\r\n"
+                                          "Replace each of these characters by \"?\" and import them?"});
     QCOMPARE(ModalSeam::shown().last().kind, int(MsgKind::Confirmation));
     DocumentState& doc = w->doc();
     if (answer == MsgNo) {
@@ -289,7 +303,7 @@ void TestTransferWindow::exportAfterTheWarning()
     }
     // Only its owner can read it, also when the file was there before.
     QCOMPARE(fileMode(path), 0600);
-    QCOMPARE(w->statusPanel(0)->text(), QStringLiteral("1 items exported to %1").arg(QDir::toNativeSeparators(path)));
+    QCOMPARE(w->statusPanel(0)->text(), QStringLiteral("1 item exported to %1").arg(QDir::toNativeSeparators(path)));
     QVERIFY(!w->doc().Modified);
 }
 

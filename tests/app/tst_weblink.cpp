@@ -308,7 +308,7 @@ void TestWebLink::openWebSiteCommand_data()
     QTest::addColumn<QStringList>("expected");
     const QString none;
     const QString tool = QStringLiteral(
-        "This web address is no link: opening it starts a program on this computer.\r\n\r\nProgram: /opt/My "
+        "This web address is not a link: opening it starts a program on this computer.\r\n\r\nProgram: /opt/My "
         "Tools/client\r\nParameters: --user bob --password \u2022\u2022\u2022\r\n\r\nStart it?\r\n\r\nThe password "
         "is among its parameters: while it runs, every user of this computer can read it.");
     QTest::newRow("link with placeholders, passwords hidden")
@@ -321,7 +321,7 @@ void TestWebLink::openWebSiteCommand_data()
         << 3 << true << -1 << none << QStringList{"OpenLink:https://www.example.org/bob"};
     QTest::newRow("shell command, box closed")
         << 4 << true << int(MsgNo)
-        << QStringLiteral("This web address is no link: opening it starts a program on this computer.\r\n\r\n"
+        << QStringLiteral("This web address is not a link: opening it starts a program on this computer.\r\n\r\n"
                           "Program: sh\r\nParameters: -c \"echo \u2022\u2022\u2022 > /tmp/leak\"<U+000A>\r\n\r\nStart "
                           "it?\r\n\r\nThe password is among its parameters: while it runs, every user of this "
                           "computer can read it.")

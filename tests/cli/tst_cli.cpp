@@ -156,14 +156,19 @@ void TestCli::exportImportRoundTrip()
 
     const Run exported = run({"export", original}, "first \xc3\xa9\n");
     QCOMPARE(exported.exitCode, 0);
-    // The fixture has an entry without group, which the reader reports.
-    QCOMPARE(exported.errLines(), QStringList{QStringLiteral("Internal error")});
+    // The fixture has an entry without group, which the reader reports; then what went out.
+    QCOMPARE(exported.errLines().size(), 2);
+    QCOMPARE(exported.errLines().first(), QStringLiteral("Internal error"));
+    QVERIFY2(exported.errLines().last().startsWith(QStringLiteral("tresorin-cli export: ")) &&
+                 exported.errLines().last().endsWith(QStringLiteral(" exported to standard output (json)")),
+             exported.err.constData());
     QVERIFY(dir.writeFile(QStringLiteral("doc.json"), exported.out));
 
     const QString copy = dir.filePath(QStringLiteral("copy.pass"));
     const Run imported = run({"import", dir.filePath(QStringLiteral("doc.json")), copy}, "second\r\nsecond\r\n");
     QCOMPARE(imported.exitCode, 0);
-    QVERIFY2(imported.err.isEmpty(), imported.err.constData());
+    QCOMPARE(imported.errLines().size(), 1);
+    QVERIFY2(imported.errLines().first().startsWith(QStringLiteral("tresorin-cli import: ")), imported.err.constData());
     QVERIFY(imported.out.isEmpty());
 
     DocumentState a;
@@ -492,10 +497,12 @@ void TestCli::readerMessagesInOrder()
 
     Run r = run({"export", path}, "pw\n");
     QCOMPARE(r.exitCode, 0);
-    QCOMPARE(r.errLines(), (QStringList{"File format error (TRS)",
-                                        "This Tresorin file as been saved by a newer version of Tresorin, it may be "
-                                        "impossible to read ( 1.9)",
-                                        "Internal error", "File format error (FINI)"}));
+    QCOMPARE(r.errLines(),
+             (QStringList{"File format error (TRS)",
+                          "This Tresorin file as been saved by a newer version of Tresorin, it may be "
+                          "impossible to read ( 1.9)",
+                          "Internal error", "File format error (FINI)",
+                          "tresorin-cli export: 2 items and 1 group exported to standard output (json)"}));
     QCOMPARE(QJsonDocument::fromJson(r.out).object().value("entries").toArray().size(), 2);
 
     // Rewriting a damaged document would make the damage permanent.
@@ -766,18 +773,24 @@ void TestCli::analyzeReportsThePasswordsToChange()
     QCOMPARE(r.exitCode, 1);
     const QStringList lines = QString::fromUtf8(r.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 5);
-    QVERIFY2(lines[0].startsWith(QStringLiteral("weak\tBank\tweak\t")), qPrintable(lines[0]));
-    QCOMPARE(lines[1], QStringLiteral("reused\tBank\tfirst\tBank\\second"));
-    QCOMPARE(lines[2], QStringLiteral("breached\tBank\tfirst\t7"));
-    QCOMPARE(lines[3], QStringLiteral("reused\tBank\tsecond\tBank\\first"));
-    QCOMPARE(lines[4], QStringLiteral("breached\tBank\tsecond\t7"));
+    // Details in words, from the English table; paths joined by "/".
+    QCOMPARE(lines[0], QStringLiteral("weak\tBank\tweak\tscore 0 of 4, about 6 guesses"));
+    QCOMPARE(lines[1], QStringLiteral("reused\tBank\tfirst\tBank/second"));
+    QCOMPARE(lines[2], QStringLiteral("breached\tBank\tfirst\tseen 7 times"));
+    QCOMPARE(lines[3], QStringLiteral("reused\tBank\tsecond\tBank/first"));
+    QCOMPARE(lines[4], QStringLiteral("breached\tBank\tsecond\tseen 7 times"));
     QVERIFY(!r.out.contains("Zq8#"));
     QVERIFY(!r.out.contains("abc\t") && !r.out.contains("\tabc"));
 
     // A threshold that calls nothing weak and no list: the reuse is still there.
-    r = run({"analyze", "--weak-below", "-1000", path}, "pw\n");
+    r = run({"analyze", "--weak-below", "0", path}, "pw\n");
     QCOMPARE(r.exitCode, 1);
     QCOMPARE(QString::fromUtf8(r.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(), 2);
+    // Scores run from 0 to 4: a threshold beyond 5 means nothing.
+    r = run({"analyze", "--weak-below", "50", path}, "pw\n");
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains("--weak-below needs a score from 0 to 5"), r.err.constData());
+    QVERIFY(r.out.isEmpty());
 
     // Nothing to change: exit 0 and no output.
     DocumentState clean;

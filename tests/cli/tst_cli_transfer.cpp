@@ -86,9 +86,12 @@ void TestCliTransfer::importEachFormat_data()
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QStringList>("topGroups");
     QTest::addColumn<int>("entries");
-    QTest::newRow("keepass xml, found by content") << "keepassxc.xml" << QStringList() << QStringList{"Passwords"} << 3;
+    // KeePassXC's root group ("Passwords") is the file itself: its entries go into the group named
+    // after the file, its groups to the top.
+    QTest::newRow("keepass xml, found by content")
+        << "keepassxc.xml" << QStringList() << QStringList{"keepassxc", "Mail"} << 3;
     QTest::newRow("keepassxc csv, named")
-        << "keepassxc.csv" << QStringList{"--from", "csv"} << QStringList{"Passwords"} << 3;
+        << "keepassxc.csv" << QStringList{"--from", "csv"} << QStringList{"keepassxc", "Mail"} << 3;
     // Entries without group go into a group named after the file.
     QTest::newRow("chrome csv") << "chrome.csv" << QStringList{"--from=csv"} << QStringList{"chrome"} << 2;
     QTest::newRow("lastpass csv") << "lastpass.csv" << QStringList() << QStringList{"Finance", "Home"} << 2;
@@ -113,6 +116,13 @@ void TestCliTransfer::importEachFormat()
     QCOMPARE(tops, topGroups);
     QCOMPARE(doc.entryCount(), entries);
     QVERIFY(!doc.Modified);
+    // What came in, and where, is said on standard error.
+    const auto counted = [](int n, const char* what) {
+        return QStringLiteral("%1 %2%3").arg(n).arg(QLatin1String(what), n == 1 ? QString() : QStringLiteral("s"));
+    };
+    QCOMPARE(QString::fromUtf8(r.err),
+             QStringLiteral("tresorin-cli import: %1 and %2 imported from %3 into the new document %4\n")
+                 .arg(counted(entries, "item"), counted(doc.groupCount(), "group"), fixture(file), out));
 }
 
 void TestCliTransfer::malformedWritesNothing_data()
@@ -334,8 +344,8 @@ void TestCliTransfer::weReadKeepassxcExports()
         QVERIFY(load(out, doc));
         imported[f] = describe(doc);
     }
-    QCOMPARE(imported[0], (QStringList{"Passwords|At the root||root pw||",
-                                       "Passwords/Mail|Gmail é|bob|secr\"et, x|https://x.org|line 1⏎line, \"2\""}));
+    QCOMPARE(imported[0], (QStringList{"export|At the root||root pw||",
+                                       "Mail|Gmail é|bob|secr\"et, x|https://x.org|line 1⏎line, \"2\""}));
     QCOMPARE(imported[1], imported[0]);
 }
 

@@ -82,6 +82,8 @@ private slots:
     void entitiesAreNeverExpanded();
     void unstorableCharacters();
     void placementInADocument();
+    void sourceRootIsDropped_data();
+    void sourceRootIsDropped();
     void ourJsonKeepsNoFtpMark();
     void splitTotpLine_data();
     void splitTotpLine();
@@ -403,6 +405,52 @@ void TestForeignImport::placementInADocument()
     QCOMPARE(s.groups, 3);
     QCOMPARE(s.top->Name, QStringLiteral("export"));
     QCOMPARE(describe(fresh).last(), QStringLiteral("export|Wifi code||||door 4411"));
+}
+
+void TestForeignImport::sourceRootIsDropped_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("dropped");
+    QTest::addColumn<QStringList>("groups");
+    QTest::addColumn<QStringList>("entryGroups");
+    // KeePass's root group and the first level of a KeePassXC CSV's paths are the database itself.
+    QTest::newRow("KeePassXC XML") << fixture(QStringLiteral("keepassxc.xml")) << true
+                                   << QStringList{"Mail", "Mail/Work"} << QStringList{"", "Mail/Work", "Mail"};
+    QTest::newRow("KeePassXC CSV") << fixture(QStringLiteral("keepassxc.csv")) << true
+                                   << QStringList{"Mail", "Mail/Work"} << QStringList{"", "Mail/Work", "Mail"};
+    QTest::newRow("our CSV's Root") << QByteArray("Group,Title,Password\nRoot,a,1\nRoot/G,b,2\n") << true
+                                    << QStringList{"G"} << QStringList{"", "G"};
+    // Folders and groupings are the user's own groups, even when there is one.
+    QTest::newRow("Bitwarden folder") << QByteArray("folder,name,login_password\nWork,a,1\nWork/Sub,b,2\n") << false
+                                      << QStringList{"Work", "Work/Sub"} << QStringList{"Work", "Work/Sub"};
+    QTest::newRow("LastPass grouping") << QByteArray("url,password,name,grouping\nhttp://a,1,a,Home\n") << false
+                                       << QStringList{"Home"} << QStringList{"Home"};
+    // A Group column whose paths do not share one first level has no root to drop; nor has one
+    // with an entry outside every group.
+    QTest::newRow("two first levels") << QByteArray("Group,Title,Password\nA,a,1\nB,b,2\n") << false
+                                      << QStringList{"A", "B"} << QStringList{"A", "B"};
+    QTest::newRow("an entry without group")
+        << QByteArray("Group,Title,Password\nA,a,1\n,b,2\n") << false << QStringList{"A"} << QStringList{"A", ""};
+}
+
+void TestForeignImport::sourceRootIsDropped()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, dropped);
+    QFETCH(QStringList, groups);
+    QFETCH(QStringList, entryGroups);
+    ImportedData data;
+    ImportError error;
+    QVERIFY2(readForeign(bytes, foreign::detectFormat(bytes), QStringLiteral("Item"), data, error),
+             qPrintable(error.text()));
+    QCOMPARE(dropSourceRoot(data), dropped);
+    QCOMPARE(groupPaths(data), groups);
+    QStringList placed;
+    for (int g : data.entryGroup)
+        placed << data.groupPath(g);
+    QCOMPARE(placed, entryGroups);
+    // Once is all: the level below is the user's.
+    QVERIFY(!dropSourceRoot(data));
 }
 
 void TestForeignImport::ourJsonKeepsNoFtpMark()

@@ -291,10 +291,10 @@ void TestFtpTransfer::faults_data()
                                     << "FTP Error renaming backup/codes.tmp into backup/codes.pass"
                                     << "550 Rename refused";
     QTest::newRow("download broken off") << "drop-download" << true << "backup/codes.pass" << false
-                                         << "Error Downloading, the file was not received completely"
+                                         << "Download failed: the file was not received completely"
                                          << "*";
     QTest::newRow("download cut short") << "short-download" << true << "backup/codes.pass" << false
-                                        << "Error Downloading, the file was not received completely"
+                                        << "Download failed: the file was not received completely"
                                         << "*";
     QTest::newRow("upload broken off") << "drop-upload" << false << "backup/codes.pass" << false
                                        << "Error Uploading, process aborted" << QString();

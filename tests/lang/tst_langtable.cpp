@@ -165,6 +165,12 @@ private slots:
     void lookupRules_data();
     void lookupRules();
     void lineSplitting();
+    void msgCount_data();
+    void msgCount();
+    void countedMessagesOfTheTables_data();
+    void countedMessagesOfTheTables();
+    void bothTablesHoldTheSameMessages();
+    void everyMessageTheCodeAsksForIsInBothTables();
     void extractField_data();
     void extractField();
 
@@ -259,6 +265,147 @@ void TestLangTable::lineSplitting()
         QVERIFY2(!langLookup(QString::fromLatin1(k)).isEmpty(), k);
     QCOMPARE(langLookup("d"), QStringLiteral("4")); // no CR left in the value
     QCOMPARE(langLookup("zz"), QString());
+}
+
+void TestLangTable::msgCount_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<qint64>("count");
+    QTest::addColumn<QString>("expected");
+
+    const QString items = QStringLiteral("Messages.Items.1=%d item\nMessages.Items.n=%d items");
+    QTest::newRow("US one") << "US" << items << qint64(1) << "1 item";
+    QTest::newRow("US none takes the other form") << "US" << items << qint64(0) << "0 items";
+    QTest::newRow("US several, grouped") << "US" << items << qint64(17043) << "17,043 items";
+    QTest::newRow("US negative") << "US" << items << qint64(-1) << "-1 items";
+    const QString elements =
+        QStringLiteral("Messages.Items.1=%d \u00e9l\u00e9ment\nMessages.Items.n=%d \u00e9l\u00e9ments");
+    QTest::newRow("FR one") << "FR" << elements << qint64(1) << "1 \u00e9l\u00e9ment";
+    QTest::newRow("FR none is singular") << "FR" << elements << qint64(0) << "0 \u00e9l\u00e9ment";
+    QTest::newRow("FR two") << "FR" << elements << qint64(2) << "2 \u00e9l\u00e9ments";
+    QTest::newRow("FR grouped") << "FR" << elements << qint64(2841)
+                                << QStringLiteral("2") + QLocale(QLocale::French).groupSeparator() +
+                                       QStringLiteral("841 \u00e9l\u00e9ments");
+    QTest::newRow("a form without number")
+        << "US"
+        << "Messages.Items.1=seen once\nMessages.Items.n=seen %d times" << qint64(1) << "seen once";
+    QTest::newRow("the other form stands in") << "US"
+                                              << "Messages.Items.n=%d items" << qint64(1) << "1 items";
+    QTest::newRow("key case ignored, bar a line break") << "US"
+                                                        << "messages.items.N=%d|items" << qint64(3) << "3\r\nitems";
+    QTest::newRow("no row gives the key") << "US"
+                                          << "Messages.Items=%d items" << qint64(3) << "Items";
+    QTest::newRow("no table: English rule, the key") << ""
+                                                     << "" << qint64(3) << "Items";
+}
+
+void TestLangTable::msgCount()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, table);
+    QFETCH(qint64, count);
+    QFETCH(QString, expected);
+    LangTable::instance().setText(table, code);
+    QCOMPARE(MsgCount(QStringLiteral("Items"), count), expected);
+}
+
+void TestLangTable::countedMessagesOfTheTables_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<qint64>("count");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("US one item") << "US"
+                                 << "NbElements" << qint64(1) << "1 item";
+    QTest::newRow("US items") << "US"
+                              << "NbElements" << qint64(2) << "2 items";
+    QTest::newRow("US one minute") << "US"
+                                   << "NbMinutes" << qint64(1) << "1 minute";
+    QTest::newRow("US days") << "US"
+                             << "NbJours" << qint64(2841) << "2,841 days";
+    QTest::newRow("US seen once") << "US"
+                                  << "SanteVu" << qint64(1) << "seen once";
+    QTest::newRow("US seen") << "US"
+                             << "SanteVu" << qint64(17043) << "seen 17,043 times";
+    QTest::newRow("FR zero groups") << "FR"
+                                    << "NbGroupes" << qint64(0) << "0 groupe";
+    QTest::newRow("FR minutes") << "FR"
+                                << "NbMinutes" << qint64(5) << "5 minutes";
+}
+
+void TestLangTable::countedMessagesOfTheTables()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, key);
+    QFETCH(qint64, count);
+    QFETCH(QString, expected);
+    QVERIFY(LoadLangTable(code));
+    QCOMPARE(MsgCount(key, count), expected);
+}
+
+// Every message of one table is in the other (but the four the French table lacks on purpose),
+// and a counted message has both of its forms in each.
+void TestLangTable::bothTablesHoldTheSameMessages()
+{
+    QHash<QString, QSet<QString>> keys;
+    for (const QString& code : builtInLanguageCodes()) {
+        QVERIFY(LoadLangTable(code));
+        for (const LangTable::Line& line : LangTable::instance().snapshot()->entries)
+            if (line.key.startsWith(QLatin1String("Messages.")))
+                keys[code].insert(line.key);
+    }
+    for (const char* k : kEnglishOnly)
+        keys["US"].remove(QStringLiteral("Messages.") + QString::fromUtf8(k));
+    QStringList onlyFr = QStringList(keys["FR"].begin(), keys["FR"].end());
+    onlyFr.removeIf([&](const QString& k) { return keys["US"].contains(k); });
+    QStringList onlyUs = QStringList(keys["US"].begin(), keys["US"].end());
+    onlyUs.removeIf([&](const QString& k) { return keys["FR"].contains(k); });
+    QCOMPARE(onlyFr, QStringList());
+    QCOMPARE(onlyUs, QStringList());
+    for (const QString& key : std::as_const(keys["US"])) {
+        if (key.endsWith(QLatin1String(".1")))
+            QVERIFY2(keys["US"].contains(key.chopped(2) + QStringLiteral(".n")), qPrintable(key));
+        if (key.endsWith(QLatin1String(".n")))
+            QVERIFY2(keys["US"].contains(key.chopped(2) + QStringLiteral(".1")), qPrintable(key));
+    }
+}
+
+// The message keys the code names literally (Msg, MsgCount) all have their rows: a key missing
+// from a table would show the key itself to the user.
+void TestLangTable::everyMessageTheCodeAsksForIsInBothTables()
+{
+    QStringList plain;
+    QStringList counted;
+    const QRegularExpression call(
+        QStringLiteral(R"re((MsgCount|Msg)\((?:QStringLiteral|QLatin1String)\("([^"]+)"\))re"));
+    QDirIterator files(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../src"), {QStringLiteral("*.cpp")}, QDir::Files,
+                       QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        QFile file(files.next());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        for (auto it = call.globalMatch(text); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            (m.captured(1) == QLatin1String("MsgCount") ? counted : plain) << m.captured(2);
+        }
+    }
+    QVERIFY(plain.size() > 50);
+    QVERIFY(counted.contains(QStringLiteral("NbElements")));
+    for (const QString& code : builtInLanguageCodes()) {
+        QVERIFY(LoadLangTable(code));
+        for (const QString& key : std::as_const(plain)) {
+            const bool englishOnly = std::any_of(std::begin(kEnglishOnly), std::end(kEnglishOnly),
+                                                 [&](const char* k) { return key == QLatin1String(k); });
+            if (code == QLatin1String("FR") && englishOnly)
+                continue;
+            QVERIFY2(!langLookup(QStringLiteral("Messages.") + key).isEmpty(), qPrintable(code + ": " + key));
+        }
+        for (const QString& key : std::as_const(counted))
+            for (const char* form : {".1", ".n"})
+                QVERIFY2(!langLookup(QStringLiteral("Messages.") + key + QLatin1String(form)).isEmpty(),
+                         qPrintable(code + ": " + key + QLatin1String(form)));
+    }
 }
 
 void TestLangTable::extractField_data()

@@ -7,7 +7,7 @@ EntryCommandsEnabling entryMenuEnabling(const SelectionState& s)
     EntryCommandsEnabling e;
     e.newEntry = s.groupSelected && !s.searchActive && !s.readOnlyLock;
     e.renameEntry = e.deleteEntry = e.cut = s.rowSelected && !s.readOnlyLock;
-    e.copy = s.rowSelected;
+    e.copy = e.copyLogin = s.rowSelected;
     e.autoType = s.rowSelected;
     e.paste = s.groupSelected && s.clipboardHoldsEntry && !s.readOnlyLock;
     e.openUrl = s.rowSelected && s.rowHasWebAddress;
@@ -79,6 +79,7 @@ void setEntryMenu(CommandSwitches& out, const SelectionState& s)
     out.set(CommandId::DelEntree, e.deleteEntry);
     out.set(CommandId::Couper, e.cut);
     out.set(CommandId::Copier, e.copy);
+    out.set(CommandId::CopierLogin, e.copyLogin);
     out.set(CommandId::AutoType, e.autoType);
     out.set(CommandId::Coller, e.paste);
     out.set(CommandId::OpenURL, e.openUrl);
@@ -103,6 +104,7 @@ CommandSwitches enablingAt(EnablingMoment moment, const EnablingState& state)
         break;
     case EnablingMoment::RowSelection: {
         out.set(CommandId::Copier, copyEnabledOnRowChange(s));
+        out.set(CommandId::CopierLogin, copyEnabledOnRowChange(s));
         out.set(CommandId::OpenURL, openUrlEnabledOnRowChange(s));
         // Likewise Rename entry (F2) and Delete entry follow the row selection.
         const EntryCommandsEnabling e = entryMenuEnabling(s);

@@ -32,6 +32,7 @@ struct EntryCommandsEnabling
     bool cut = false;
     bool copy = false;
     bool autoType = false; // Item > Auto-type: what Copy needs, a row
+    bool copyLogin = false;
     bool paste = false;
     bool openUrl = false;
     bool setFtp = false;
@@ -48,7 +49,7 @@ bool newEntryEnabledAfterGroupReport(const SelectionState& s);
 bool newEntryEnabledAfterRowAdded(const SelectionState& s);
 // ... when a row is about to be removed; `rowsLeft` counts the rows that remain after it.
 bool newEntryEnabledBeforeRowRemoved(const SelectionState& s, int rowsLeft);
-// Copy after a row was selected or deselected.
+// Copy and Copy login after a row was selected or deselected.
 bool copyEnabledOnRowChange(const SelectionState& s);
 // Open web site after a row was selected or deselected.
 bool openUrlEnabledOnRowChange(const SelectionState& s);

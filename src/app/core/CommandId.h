@@ -41,6 +41,7 @@ enum class CommandId
     Support,
     About,
     CopierCode,
+    CopierLogin,
     Sante,
     Importer,
     Exporter,

@@ -3,6 +3,8 @@
 #include "document/gui/DocumentPipeline.h"
 #include "ftp/FtpParameters.h"
 #include "ftp/Synchronisation.h"
+#include "ftp/TrustQuestion.h"
+#include "ftp/gui/AskTrust.h"
 #include "lang/LangTable.h"
 #include "lang/gui/ShowMsg.h"
 #include "platform/gui/DialogPlacement.h"
@@ -471,17 +473,11 @@ void TBoiteFTP::TransferDone(TFileFTP* worker)
         done(QDialog::Rejected);
     } else if (!worker->ErrorText().isEmpty()) {
         const TrustProblem& problem = worker->trustProblem();
-        if (problem.kind == TrustProblem::UnknownCertificate || problem.kind == TrustProblem::UnknownHostKey) {
-            // Shown with what the user must compare; trusted only on an explicit Yes, then the
+        if (trustquestion::canBeAsked(problem)) {
+            // Asked with what the user must compare; trusted only on an explicit Yes, then the
             // same transfer starts again.
-            if (ShowMsg(FillPlaceholders(Msg(QStringLiteral("TrustAsk")), {worker->ErrorText()}), MsgKind::Warning,
-                        MsgYes | MsgNo | MsgDefaultNo) == MsgYes) {
-                QString error;
-                if (RecordTrust(problem, false, &error))
-                    beginTransfer();
-                else
-                    ShowMsg(FillPlaceholders(Msg(QStringLiteral("TrustSaveError")), {error}), MsgKind::Error, MsgOK);
-            }
+            if (AskTrust(problem))
+                beginTransfer();
         } else {
             ShowMsg(worker->ErrorText(), MsgKind::Error, MsgOK);
         }

@@ -99,17 +99,23 @@ void TestCommandEnabling::moments_data()
         << M::GroupReported << stateOf("group viewLocked")
         << sw({{C::NewEntree, false}, {C::NewGenerateur, false}, {C::RenGrp, false}, {C::DelGrp, false}});
 
-    QTest::newRow("row with a web address")
-        << M::RowSelection << stateOf("group row web")
-        << sw({{C::Copier, true}, {C::AutoType, true}, {C::OpenURL, true}, {C::RenEntree, true}, {C::DelEntree, true}});
+    QTest::newRow("row with a web address") << M::RowSelection << stateOf("group row web")
+                                            << sw({{C::Copier, true},
+                                                   {C::CopierLogin, true},
+                                                   {C::AutoType, true},
+                                                   {C::OpenURL, true},
+                                                   {C::RenEntree, true},
+                                                   {C::DelEntree, true}});
     QTest::newRow("row without web address, locked") << M::RowSelection << stateOf("group row viewLocked")
                                                      << sw({{C::Copier, true},
+                                                            {C::CopierLogin, true},
                                                             {C::AutoType, true},
                                                             {C::OpenURL, false},
                                                             {C::RenEntree, false},
                                                             {C::DelEntree, false}});
     QTest::newRow("no row") << M::RowSelection << stateOf("group web")
                             << sw({{C::Copier, false},
+                                   {C::CopierLogin, false},
                                    {C::AutoType, false},
                                    {C::OpenURL, false},
                                    {C::RenEntree, false},
@@ -144,6 +150,7 @@ void TestCommandEnabling::moments_data()
                                        {C::DelEntree, true},
                                        {C::Couper, true},
                                        {C::Copier, true},
+                                       {C::CopierLogin, true},
                                        {C::AutoType, true},
                                        {C::Coller, true},
                                        {C::OpenURL, true},
@@ -156,6 +163,7 @@ void TestCommandEnabling::moments_data()
                                                         {C::DelEntree, true},
                                                         {C::Couper, true},
                                                         {C::Copier, true},
+                                                        {C::CopierLogin, true},
                                                         {C::AutoType, true},
                                                         {C::Coller, false},
                                                         {C::OpenURL, true},
@@ -168,6 +176,7 @@ void TestCommandEnabling::moments_data()
                                                       {C::DelEntree, false},
                                                       {C::Couper, false},
                                                       {C::Copier, true},
+                                                      {C::CopierLogin, true},
                                                       {C::AutoType, true},
                                                       {C::Coller, false},
                                                       {C::OpenURL, true},
@@ -180,6 +189,7 @@ void TestCommandEnabling::moments_data()
                                                              {C::DelEntree, true},
                                                              {C::Couper, true},
                                                              {C::Copier, true},
+                                                             {C::CopierLogin, true},
                                                              {C::AutoType, true},
                                                              {C::Coller, false},
                                                              {C::OpenURL, false},
@@ -240,6 +250,7 @@ void TestCommandEnabling::moments_data()
                                                              {C::DelEntree, false},
                                                              {C::Couper, false},
                                                              {C::Copier, false},
+                                                             {C::CopierLogin, false},
                                                              {C::AutoType, false},
                                                              {C::Coller, true},
                                                              {C::OpenURL, false},
@@ -254,6 +265,7 @@ void TestCommandEnabling::moments_data()
                                                                       {C::DelEntree, true},
                                                                       {C::Couper, true},
                                                                       {C::Copier, true},
+                                                                      {C::CopierLogin, true},
                                                                       {C::AutoType, true},
                                                                       {C::Coller, false},
                                                                       {C::OpenURL, true},
@@ -278,7 +290,7 @@ void TestCommandEnabling::lockRefusesEveryChange()
           C::RenGrp, C::DelGrp, C::NewEntree, C::NewGenerateur, C::RenEntree, C::DelEntree, C::Couper, C::Coller})
         QVERIFY2(std::find(refused.begin(), refused.end(), id) != refused.end(), qPrintable(QString::number(int(id))));
     for (const CommandId id :
-         {C::Copier, C::OpenURL, C::Exporter, C::Ouvrir, C::Nouveau, C::Chercher, C::CopierCode, C::AutoType})
+         {C::Copier, C::CopierLogin, C::OpenURL, C::Exporter, C::Ouvrir, C::Nouveau, C::Chercher, C::CopierCode, C::AutoType})
         QVERIFY2(std::find(refused.begin(), refused.end(), id) == refused.end(), qPrintable(QString::number(int(id))));
 }
 

@@ -10,6 +10,7 @@
 #include "document/DocumentModel.h"
 #include "document/EntryClipRecord.h"
 #include "document/EntryIdentity.h"
+#include "lang/LangTable.h"
 #include "lang/gui/ShowMsg.h"
 #include "platform/ClipboardWatch.h"
 #include "platform/gui/ClipboardAccess.h"
@@ -61,8 +62,10 @@ ClipboardCommands::ClipboardCommands(DocumentView* view, DocumentState& doc, con
     connect(m_view, &DocumentView::groupChanged, this, &ClipboardCommands::updateEnabling);
     connect(m_view->cellEditing(), &CellEditing::iconDoubleClicked, this, &ClipboardCommands::iconDoubleClicked);
     connect(m_view->cellEditing(), &CellEditing::autoCopyRequested, this, &ClipboardCommands::autoCopyCell);
-    connect(m_view, &DocumentView::notesWordCopyRequested, this,
-            [this](const QString& word) { place(word, false, QByteArray(), false); });
+    connect(m_view, &DocumentView::notesWordCopyRequested, this, [this](const QString& word) {
+        place(word, false, QByteArray(), false);
+        announce(Copied::Text, false);
+    });
     connect(m_view->cellEditing()->editor(), &TCellEditor::copyRequested, this,
             [this](bool cut) { copyEditorSelection(false, cut); });
     connect(m_view->memo(), &NotesEdit::copyRequested, this, [this](bool cut) { copyEditorSelection(true, cut); });
@@ -112,14 +115,27 @@ void ClipboardCommands::releaseCopies()
     wipePlacedIfReleased();
 }
 
+void ClipboardCommands::announce(Copied what, bool watched)
+{
+    static const char* const kKeys[] = {"CopieMdp", "CopieCode", "CopieLogin", "CopieTexte"};
+    QString text = Msg(QLatin1String(kKeys[int(what)]));
+    // A copy the clearing will take away says when.
+    if (watched && m_watch->enabled())
+        text = FillPlaceholders(Msg(QStringLiteral("CopieEfface")),
+                                {text, MsgCount(QStringLiteral("NbMinutes"), m_watch->minutes())});
+    emit copied(text);
+}
+
 void ClipboardCommands::copySecretText(const QString& text)
 {
     place(text, true, QByteArray(), true);
+    announce(Copied::Code, true);
 }
 
 void ClipboardCommands::autoCopyCell(const QString& text, bool password)
 {
     place(text, password, QByteArray(), password);
+    announce(password ? Copied::Password : Copied::Text, password);
 }
 
 void ClipboardCommands::copyEditorSelection(bool fromNotes, bool cut)
@@ -128,7 +144,9 @@ void ClipboardCommands::copyEditorSelection(bool fromNotes, bool cut)
         TCellEditor* editor = m_view->cellEditing()->isOpen() ? m_view->cellEditing()->editor() : nullptr;
         if (!editor || !editor->hasSelectedText())
             return;
-        place(editor->selectedText(), editor->column == EntryListModel::PasswordColumn, QByteArray(), true);
+        const bool password = editor->column == EntryListModel::PasswordColumn;
+        place(editor->selectedText(), password, QByteArray(), true);
+        announce(password ? Copied::Password : Copied::Text, true);
         // The cell changes when the editor commits.
         if (cut && !editor->isReadOnly())
             editor->del();
@@ -138,6 +156,7 @@ void ClipboardCommands::copyEditorSelection(bool fromNotes, bool cut)
     if (!memo->isEnabled() || !memo->textCursor().hasSelection() || (cut && memo->isReadOnly()))
         return;
     place(plainSelection(memo), false, QByteArray(), true);
+    announce(Copied::Text, true);
     if (cut && !memo->isReadOnly())
         memo->textCursor().removeSelectedText();
 }
@@ -184,7 +203,22 @@ bool ClipboardCommands::copyEntry()
     if (!entry)
         return false;
     place(entry->Password, true, entryclip::encode(*entry, m_doc.LocalDoc.FormatVersion), true);
+    announce(Copied::Password, true);
     return true;
+}
+
+void ClipboardCommands::CopyLogin()
+{
+    const TFeuille* entry = m_view->selectedEntry();
+    if (!entry)
+        return;
+    if (entry->Login.isEmpty()) {
+        emit copied(Msg(QStringLiteral("CopieLoginVide")));
+        return;
+    }
+    // A login is no secret: no mark for clipboard managers, no clearing.
+    place(entry->Login, false, QByteArray(), false);
+    announce(Copied::Login, false);
 }
 
 void ClipboardCommands::Copy()

@@ -32,6 +32,8 @@ public:
 
     // ActionCopier, ActionCouper, ActionColler.
     void Copy();
+    // ActionCopierLogin: the selected entry's login, as plain text (no secret mark, not cleared).
+    void CopyLogin();
     void Cut();
     void Paste();
     // A double click on the icon of the row at `point` (list viewport coordinates): that row is
@@ -45,8 +47,7 @@ public:
     // one; other cells are copied as they are, unwatched.
     void autoCopyCell(const QString& text, bool password);
 
-    // A secret that is no entry's password (a one-time code): on the clipboard marked secret,
-    // watched and cleared like a password.
+    // A one-time code: on the clipboard marked secret, watched and cleared like a password.
     void copySecretText(const QString& text);
 
     // WatchClipboardText: the text is cleared after the delay if it is still on the clipboard.
@@ -67,7 +68,21 @@ public:
     // Cut and Paste follow the selection, the clipboard and the lock.
     void updateEnabling();
 
+signals:
+    // What a copy put on the clipboard and when it will be cleared, for the status bar:
+    // "Password copied, cleared in 5 minutes".
+    void copied(const QString& statusText);
+
 private:
+    enum class Copied
+    {
+        Password,
+        Code,
+        Login,
+        Text
+    };
+    // Says what was copied; a watched copy with its clearing delay.
+    void announce(Copied what, bool watched);
     void clearIfWatched();
     // Copy step of a whole entry; false when nothing was put on the clipboard.
     bool copyEntry();

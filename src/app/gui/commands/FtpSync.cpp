@@ -9,6 +9,8 @@
 #include "ftp/FtpParameters.h"
 #include "ftp/Synchronisation.h"
 #include "ftp/TFileFTP.h"
+#include "ftp/TrustQuestion.h"
+#include "ftp/gui/AskTrust.h"
 #include "ftp/gui/SyncQuestion.h"
 #include "ftp/gui/TBoiteFTP.h"
 #include "ftp/gui/TBoiteInfo.h"
@@ -157,20 +159,14 @@ void FtpSync::SyncDownloadDone(Outcome outcome)
     }
     if (!outcome.error.isEmpty()) {
         const TrustProblem& problem = outcome.trust;
-        if (problem.kind == TrustProblem::UnknownCertificate || problem.kind == TrustProblem::UnknownHostKey) {
-            // Asked with the fingerprint; on Yes remembered, and the download starts again under
-            // the same lock for the same document.
+        if (trustquestion::canBeAsked(problem)) {
+            // Asked with the fingerprints; on Yes remembered, and the download starts again under
+            // the same lock for the same document (nothing is remembered for another one).
             const DocumentTicket ticket(doc);
-            const bool trusted = ShowMsg(FillPlaceholders(Msg(QStringLiteral("TrustAsk")), {outcome.error}),
-                                         MsgKind::Warning, MsgYes | MsgNo | MsgDefaultNo) == MsgYes;
-            QString error;
-            if (trusted && ticket.stillOpen() && m_lockedBySync) {
-                if (RecordTrust(problem, false, &error)) {
-                    m_panel.showTransfer(true);
-                    startSyncWorker();
-                    return;
-                }
-                ShowMsg(FillPlaceholders(Msg(QStringLiteral("TrustSaveError")), {error}), MsgKind::Error, MsgOK);
+            if (AskTrust(problem, nullptr, [&] { return ticket.stillOpen() && m_lockedBySync; })) {
+                m_panel.showTransfer(true);
+                startSyncWorker();
+                return;
             }
         } else {
             ShowMsg(outcome.error, MsgKind::Error, MsgOK);
@@ -359,8 +355,9 @@ void FtpSync::mergeWithServer()
     if (ticket.stillOpen()) {
         doc.SetModified(false);
         emit statusText(FillPlaceholders(Msg(QStringLiteral("SyncMerged")),
-                                         {QString::number(merged.entriesAdded), QString::number(merged.entriesUpdated),
-                                          QString::number(merged.groupsAdded)}));
+                                         {MsgCount(QStringLiteral("NbElementsAjoutes"), merged.entriesAdded),
+                                          MsgCount(QStringLiteral("NbMisAJour"), merged.entriesUpdated),
+                                          MsgCount(QStringLiteral("NbGroupesAjoutes"), merged.groupsAdded)}));
     }
 }
 

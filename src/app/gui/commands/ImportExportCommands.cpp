@@ -17,6 +17,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 
 namespace {
 
@@ -33,12 +34,12 @@ QString fieldLabel(foreign::Unstorable::Field field)
 
 QString unstorableLine(const foreign::Unstorable& u)
 {
-    QString line;
-    if (u.line > 0)
-        line = FillPlaceholders(Msg(QStringLiteral("ImportLigne")), {QString::number(u.line)}) + QStringLiteral(" : ");
-    line += QStringLiteral("\"%1\" : %2").arg(u.where, fieldLabel(u.field));
+    // Worded by the language, its spacing too: "line 2: "Mail": name", "ligne 2 : « Mail » : nom".
+    QString line = FillPlaceholders(Msg(QStringLiteral("ImportChamp")), {u.where, fieldLabel(u.field)});
     if (!u.characters.isEmpty())
         line += QStringLiteral(" (%1)").arg(u.characters);
+    if (u.line > 0)
+        line = FillPlaceholders(Msg(QStringLiteral("ImportLigne")), {QString::number(u.line), line});
     // Names come from the file: no control character of theirs reaches the box.
     for (QChar& c : line)
         if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0))
@@ -92,6 +93,8 @@ void ImportExportCommands::ImportCommand()
                 MsgOK, m_window);
         return;
     }
+    // The source's own root ("Passwords", "Root") is not kept under the group named after the file.
+    foreign::dropSourceRoot(data);
     foreign::nestUnder(data, fileName);
 
     const std::vector<foreign::Unstorable> found = foreign::findUnstorable(data, false);
@@ -122,14 +125,18 @@ void ImportExportCommands::ImportCommand()
     if (summary.top) {
         view->arbo()->expandSubtree(view->groupModel()->indexForGroup(summary.top));
         view->selectGroup(summary.top);
+        view->flushGroupChange();
     }
     m_window->enableDocumentCommands();
+    // The groups brought in, the one named after the file aside.
     QString status = FillPlaceholders(Msg(QStringLiteral("ImportFait")),
-                                      {QString::number(summary.entries), QString::number(summary.groups), fileName});
+                                      {MsgCount(QStringLiteral("NbElements"), summary.entries),
+                                       MsgCount(QStringLiteral("NbGroupes"), std::max(0, summary.groups - 1)),
+                                       summary.top ? summary.top->Name : fileName});
     if (summary.datesClamped > 0)
         status += QStringLiteral("; ") +
                   FillPlaceholders(Msg(QStringLiteral("DatesFutures")), {QString::number(summary.datesClamped)});
-    m_window->setStatusText(status);
+    m_window->announce(status);
 }
 
 void ImportExportCommands::ExportCommand()
@@ -176,8 +183,8 @@ void ImportExportCommands::ExportCommand()
         return;
     }
     if (result.droppedCharacters > 0)
-        ShowMsg(FillPlaceholders(Msg(QStringLiteral("ExportControles")), {QString::number(result.droppedCharacters)}),
-                MsgKind::Warning, MsgOK, m_window);
-    m_window->setStatusText(FillPlaceholders(Msg(QStringLiteral("ExportFait")),
-                                             {QString::number(result.entries), QDir::toNativeSeparators(path)}));
+        ShowMsg(MsgCount(QStringLiteral("ExportControles"), result.droppedCharacters), MsgKind::Warning, MsgOK,
+                m_window);
+    m_window->announce(
+        FillPlaceholders(MsgCount(QStringLiteral("ExportFait"), result.entries), {QDir::toNativeSeparators(path)}));
 }

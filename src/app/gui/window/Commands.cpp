@@ -95,6 +95,9 @@ QList<CommandDef> commandTable()
         {CommandId::CopierCode, "ActionCopierCode", "Element", "Copier le code à usage unique",
          "Copier le code à usage unique actuel de l'entrée sélectionnée", K(Qt::CTRL | Qt::Key_T), false, false,
          "copy"},
+        {CommandId::CopierLogin, "ActionCopierLogin", "Element", "Copier le login",
+         "Copier le login de l'entrée sélectionnée dans le presse-papier", K(Qt::CTRL | Qt::Key_B), false, false,
+         "copy"},
         {CommandId::Sante, "ActionSante", "Outils", "Santé des mots de passe...",
          "Trouver les mots de passe faibles, réutilisés, anciens ou compromis", K(), true, false, nullptr},
         {CommandId::Importer, "ActionImporter", "Fichier", "Importer...",
@@ -171,9 +174,9 @@ const QList<CommandId>& Commands::groupMenu()
 
 const QList<CommandId>& Commands::entryMenu()
 {
-    static const QList<CommandId> items{C::NewEntree, C::NewGenerateur, C::RenEntree,  C::DelEntree, C::Separator,
-                                        C::Couper,    C::Copier,        C::CopierCode, C::Coller,    C::Separator,
-                                        C::SetFTP,    C::Separator,     C::OpenURL,    C::AutoType};
+    static const QList<CommandId> items{C::NewEntree, C::NewGenerateur, C::RenEntree,   C::DelEntree,  C::Separator,
+                                        C::Couper,    C::Copier,        C::CopierLogin, C::CopierCode, C::Coller,
+                                        C::Separator, C::SetFTP,        C::Separator,   C::OpenURL,    C::AutoType};
     return items;
 }
 

@@ -338,7 +338,10 @@ void TfrmTresorin::createStatusBar()
     m_codeLabel->hide();
     bar->addPermanentWidget(m_codeLabel);
 
-    connect(m_view, &DocumentView::statusHint, this, &TfrmTresorin::setStatusText);
+    connect(m_view, &DocumentView::statusHint, this, [this](const QString& hint) {
+        if (!m_announced.isValid() || m_announced.hasExpired(AnnouncementHoldMs))
+            setStatusText(hint);
+    });
 }
 
 QLabel* TfrmTresorin::statusPanel(int index) const
@@ -346,9 +349,17 @@ QLabel* TfrmTresorin::statusPanel(int index) const
     return index >= 0 && index < 4 ? m_panels[index] : nullptr;
 }
 
+int TfrmTresorin::AnnouncementHoldMs = 2000;
+
 void TfrmTresorin::setStatusText(const QString& text)
 {
     m_panels[0]->setText(text);
+}
+
+void TfrmTresorin::announce(const QString& text)
+{
+    setStatusText(text);
+    m_announced.start();
 }
 
 void TfrmTresorin::createOtherWindows()
@@ -475,6 +486,8 @@ void TfrmTresorin::connectCommands()
     connect(cmd(CommandId::Couper), &QAction::triggered, m_clipboard, &ClipboardCommands::Cut);
     connect(cmd(CommandId::Coller), &QAction::triggered, m_clipboard, &ClipboardCommands::Paste);
     connect(cmd(CommandId::CopierCode), &QAction::triggered, m_codes, &OneTimeCodes::copyCode);
+    connect(cmd(CommandId::CopierLogin), &QAction::triggered, m_clipboard, &ClipboardCommands::CopyLogin);
+    connect(m_clipboard, &ClipboardCommands::copied, this, &TfrmTresorin::announce);
     connect(cmd(CommandId::SetFTP), &QAction::triggered, m_ftp, &FtpCommands::ActionSetFTPExecute);
     connect(cmd(CommandId::OpenURL), &QAction::triggered, m_webLinks, &WebLinks::OpenWebSite);
     connect(cmd(CommandId::AutoType), &QAction::triggered, this, [this] { m_autoType->ActionAutoTypeExecute(); });

@@ -5,6 +5,7 @@
 #include "document/DocumentModel.h"
 #include "settings/Settings.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
 #include <QStringList>
@@ -187,6 +188,11 @@ public:
 
     // Text of the first status-bar panel.
     void setStatusText(const QString& text);
+    // What a command just did ("Password copied, cleared in 5 minutes", "3 items imported..."):
+    // shown in the first panel and kept there for AnnouncementHoldMs against the hints of the
+    // views, such as the one the list shows when the pointer comes back to it as a dialog closes.
+    void announce(const QString& text);
+    static int AnnouncementHoldMs;
 
 protected:
     bool event(QEvent* event) override;
@@ -234,6 +240,7 @@ private:
     FileCommands* m_files = nullptr;
     FtpCommands* m_ftp = nullptr;
     ClipboardCommands* m_clipboard = nullptr;
+    QElapsedTimer m_announced; // since the last announce()
     SearchCommand* m_search = nullptr;
     IdleLock* m_idle = nullptr;
     TrayMinimiser* m_tray = nullptr;
