@@ -56,7 +56,7 @@ void reportClampedDates(const QString& command, int clamped)
 {
     if (clamped > 0)
         printErr(QStringLiteral("tresorin-cli %1: note: ").arg(command) +
-                 FillPlaceholders(Msg(QStringLiteral("DatesFutures")), {QString::number(clamped)}));
+                 MsgCount(QStringLiteral("DatesFutures"), clamped));
 }
 
 } // namespace

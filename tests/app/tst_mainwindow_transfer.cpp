@@ -154,8 +154,10 @@ void TestTransferWindow::importWithDatesInTheFuture()
     QCOMPARE(doc.entryCount(), 2);
     QVERIFY(doc.entry(1)->ModifiedAt <= datetime::now());
     QVERIFY(doc.entry(1)->Created != doc.entry(0)->Created);
-    QCOMPARE(w->statusPanel(0)->text(),
-             QStringLiteral("1 items and 1 groups imported from future.csv; 1 dates in the future were set to now"));
+    QCOMPARE(
+        w->statusPanel(0)->text(),
+        QStringLiteral("1 item and 0 groups imported into the group \"future.csv\"; 1 date in the future was set to "
+                       "now"));
 }
 
 void TestTransferWindow::importWithUnstorableCharacters_data()

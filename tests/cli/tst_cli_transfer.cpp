@@ -215,8 +215,9 @@ void TestCliTransfer::datesInTheFutureAndSharedIdentities()
     const QString out = path(QStringLiteral("out.pass"));
     const Run r = cli({"import", path(name), out}, "pw\npw\n");
     QVERIFY2(r.exitCode == 0, r.err.constData());
-    QCOMPARE(QString::fromUtf8(r.err),
-             QStringLiteral("tresorin-cli import: note: 1 dates in the future were set to now\n"));
+    QVERIFY2(QString::fromUtf8(r.err).startsWith(
+                 QStringLiteral("tresorin-cli import: note: 1 date in the future was set to now\n")),
+             r.err.constData());
     DocumentState doc;
     QVERIFY(load(out, doc));
     QCOMPARE(doc.entryCount(), 2);

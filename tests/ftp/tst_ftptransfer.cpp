@@ -599,7 +599,7 @@ void TestFtpTransfer::sizeCap_data()
     QTest::addColumn<bool>("statusBar");
     QTest::addColumn<QString>("message");
     const QString tooLarge = QStringLiteral("This document is larger than 1 MiB");
-    const QString more = QStringLiteral("Error Downloading, the file was not received completely");
+    const QString more = QStringLiteral("Download failed: the file was not received completely");
     QTest::newRow("announced larger, dialog") << QString() << 3 * 1024 * 1024 << 1024 * 1024 << false << tooLarge;
     QTest::newRow("announced larger, status bar") << QString() << 3 * 1024 * 1024 << 1024 * 1024 << true << tooLarge;
     QTest::newRow("the cap itself is allowed") << QString() << 1024 * 1024 << 1024 * 1024 << false << QString();

@@ -292,8 +292,7 @@ DocumentPipeline::MergeReport DocumentPipeline::MergeDocument(const QString& pat
 
     QString status = loadSummary(merged.entries, merged.groups, merged.header.FileName);
     if (merged.datesClamped > 0)
-        status += QStringLiteral("; ") +
-                  FillPlaceholders(Msg(QStringLiteral("DatesFutures")), {QString::number(merged.datesClamped)});
+        status += QStringLiteral("; ") + MsgCount(QStringLiteral("DatesFutures"), merged.datesClamped);
     emit statusText(status);
     emit recentFileRead(merged.header.FileName);
     report.outcome = MergeOutcome::Merged;

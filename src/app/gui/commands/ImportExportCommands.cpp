@@ -134,8 +134,7 @@ void ImportExportCommands::ImportCommand()
                                        MsgCount(QStringLiteral("NbGroupes"), std::max(0, summary.groups - 1)),
                                        summary.top ? summary.top->Name : fileName});
     if (summary.datesClamped > 0)
-        status += QStringLiteral("; ") +
-                  FillPlaceholders(Msg(QStringLiteral("DatesFutures")), {QString::number(summary.datesClamped)});
+        status += QStringLiteral("; ") + MsgCount(QStringLiteral("DatesFutures"), summary.datesClamped);
     m_window->announce(status);
 }
 
