@@ -31,8 +31,10 @@ const char kExportHelp[] =
     "Groups are in document order, a group before its children; \"parent\" is the index of the\n"
     "parent group in \"groups\", or null. \"group\" is the index of the entry's group, or null.\n"
     "Dates are day counts since 30 December 1899 (0: not recorded).\n"
-    "  --to csv          KeePassXC's CSV columns: \"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\n"
-    "                    \"Notes\",\"TOTP\",\"Icon\",\"Last Modified\",\"Created\"\n"
+    "  --to csv          KeePassXC's CSV columns: Group,Title,Username,Password,URL,Notes,TOTP,\n"
+    "                    Icon,Last Modified,Created. A field that starts with =, +, -, @, a tab or a\n"
+    "                    carriage return gets a ' in front, so that no spreadsheet runs it as a\n"
+    "                    formula; import takes it away again from the files export wrote\n"
     "  --to keepass-xml  KeePass 2 XML, which KeePass and KeePassXC import\n"
     "For CSV and XML a document of one top-level group holding every entry is written with that\n"
     "group as the root; any other under a root named \"Root\". A notes line \"TOTP: otpauth://...\"\n"
@@ -174,7 +176,7 @@ int runInfo(const QStringList& args)
     // The rows and defaults of the file properties window, local column.
     for (const PropertyRow& row : FileProperties(doc.LocalDoc, nullptr))
         cli::printOut(Msg(row.key) + QLatin1Char(':') +
-                      (row.local.isEmpty() ? QString() : QLatin1Char(' ') + row.local));
+                      (row.local.isEmpty() ? QString() : QLatin1Char(' ') + cli::oneLine(row.local)));
     cli::printOut(QStringLiteral("Protection: ") + cli::protectionText(doc.LocalDoc.Protection));
     return ExitOk;
 }

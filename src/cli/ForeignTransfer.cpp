@@ -108,7 +108,7 @@ int importSource(const QString& command, const QString& source, const QString& f
         // Our own export makes the document it describes, header included, as it always has.
         QString error;
         if (!docjson::fromJson(bytes.bytes(), doc, &error))
-            return fail(command, QStringLiteral("%1: %2").arg(source, error));
+            return fail(command, QStringLiteral("%1: %2").arg(source, terminalText(error)));
         bytes.clear();
         if (!reportUnstorable(command, source, foreign::findUnstorable(doc, lossy), lossy))
             return ExitFailure;
@@ -118,8 +118,9 @@ int importSource(const QString& command, const QString& source, const QString& f
     foreign::ImportedData data;
     foreign::ImportError error;
     if (!foreign::readForeign(bytes.bytes(), format, Msg(QStringLiteral("Element")), data, error))
-        return fail(command,
-                    QStringLiteral("%1: %2 (read as %3)").arg(source, error.text(), foreign::formatName(format)));
+        return fail(
+            command,
+            QStringLiteral("%1: %2 (read as %3)").arg(source, terminalText(error.text()), foreign::formatName(format)));
     bytes.clear();
     if (!reportUnstorable(command, source, foreign::findUnstorable(data, lossy), lossy))
         return ExitFailure;

@@ -216,6 +216,9 @@ bool readCsv(const QByteArray& bytes, const QString& defaultName, ImportedData& 
     const QChar delimiter = !firstLine.contains(QLatin1Char(',')) && firstLine.contains(QLatin1Char(';'))
                                 ? QLatin1Char(';')
                                 : QLatin1Char(',');
+    // Our own export put a "'" in front of every field a spreadsheet would run: it goes again.
+    const bool ownExport = firstLine.endsWith(QLatin1Char('\r')) ? firstLine.chopped(1) == QLatin1String(kOwnCsvHeader)
+                                                                 : firstLine == QLatin1String(kOwnCsvHeader);
     CsvParser parser(text, delimiter);
     std::vector<CsvParser::Field> fields;
     qint64 line = 0;
@@ -278,7 +281,9 @@ bool readCsv(const QByteArray& bytes, const QString& defaultName, ImportedData& 
         QStringList lines;
         DateTime created = 0, modified = 0;
         for (size_t c = 0; c < fields.size(); ++c) {
-            const CsvParser::Field& f = fields[c];
+            CsvParser::Field& f = fields[c];
+            if (ownExport && f.text.startsWith(QLatin1Char('\'')) && needsFormulaGuard(f.text))
+                f.text.remove(0, 1);
             switch (roles[c]) {
             case Role::Ignored:
                 break;

@@ -377,6 +377,18 @@ ImportSummary addImported(ImportedData& data, DocumentState& doc, TGroupe* conta
     return summary;
 }
 
+bool needsFormulaGuard(QStringView text)
+{
+    while (!text.isEmpty() && text.front() == u'\'')
+        text = text.sliced(1);
+    if (text.isEmpty())
+        return false;
+    const QChar c = text.front();
+    if (c == u'\r')
+        return text.size() < 2 || text[1] != u'\n';
+    return c == u'=' || c == u'+' || c == u'-' || c == u'@' || c == u'\t';
+}
+
 QString totpUrl(const QString& secretOrUrl, const QString& label, int digits, int period, const QString& algorithm)
 {
     const QString value = secretOrUrl.trimmed();

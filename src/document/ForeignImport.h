@@ -144,6 +144,17 @@ ImportSummary addImported(ImportedData& data, DocumentState& doc, TGroupe* conta
 
 // --- helpers shared by the readers and the writers ----------------------------------------
 
+// The header line of our CSV export: KeePassXC's columns, written without quotes, which tells our
+// own files from KeePassXC's (whose header quotes them) and from every other export.
+constexpr const char* kOwnCsvHeader = "Group,Title,Username,Password,URL,Notes,TOTP,Icon,Last Modified,Created";
+// A spreadsheet takes a cell that starts with "=", "+", "-", "@", a tab or a carriage return for a
+// formula (OWASP's CSV injection): our CSV export writes such a field with a "'" in front, and our
+// CSV import takes that one "'" away again from the files it wrote (kOwnCsvHeader), nowhere else.
+// So that the way back stays exact, a field whose leading apostrophes come before such a start
+// ("'=x" itself) gets one more. True for the fields that get the "'", `text` being the field as
+// written: a CR LF at its start is written as a line feed, which starts no formula.
+bool needsFormulaGuard(QStringView text);
+
 // The line appended to the notes for a TOTP secret: "TOTP: otpauth://totp/...".
 constexpr const char* kTotpLinePrefix = "TOTP: ";
 // otpauth://totp/ URL from a secret, or the value itself when it already is one.

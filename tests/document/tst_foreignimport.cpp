@@ -86,6 +86,8 @@ private slots:
     void splitTotpLine_data();
     void splitTotpLine();
     void csvExport();
+    void csvFormulasAreGuarded_data();
+    void csvFormulasAreGuarded();
     void exportReadBack_data();
     void exportReadBack();
     void xmlExportLeavesOutWhatXmlCannotCarry();
@@ -481,8 +483,7 @@ void TestForeignImport::csvExport()
     QCOMPARE(r.entries, 2);
     // Two top-level groups and an entry without group: written under "Root", that entry in it.
     QCOMPARE(QString::fromUtf8(out.bytes()),
-             QStringLiteral("\"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\",\"TOTP\",\"Icon\",\"Last "
-                            "Modified\",\"Created\"\n"
+             QStringLiteral("Group,Title,Username,Password,URL,Notes,TOTP,Icon,Last Modified,Created\n"
                             "\"Root\",\"loose\",\"\",\"\",\"\",\"\",\"\",\"0\",\"\",\"\"\n"
                             "\"Root/A/B\",\"Say \"\"hi\"\", twice\",\"zoé\",\"p\"\"w\",\"\",\"one\ntwo\","
                             "\"otpauth://totp/x?secret=A\",\"0\",\"\",\"2024-01-15T08:00:00Z\"\n"));
@@ -495,6 +496,73 @@ void TestForeignImport::csvExport()
             }).ok);
     QCOMPARE(streamed, out.bytes());
     QVERIFY(!writeExport(doc, ExportFormat::Csv, [](const char*, qsizetype) { return false; }).ok);
+}
+
+void TestForeignImport::csvFormulasAreGuarded_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("written"); // between the quotes of the CSV file
+    QTest::newRow("command") << "=cmd|' /C calc'!A0"
+                             << "'=cmd|' /C calc'!A0";
+    QTest::newRow("plus") << "+SUM(1+1)*cmd|' /C calc'!A0"
+                          << "'+SUM(1+1)*cmd|' /C calc'!A0";
+    QTest::newRow("minus") << "-2+3"
+                           << "'-2+3";
+    QTest::newRow("at") << "@SUM(1,2)"
+                        << "'@SUM(1,2)";
+    QTest::newRow("link") << "=HYPERLINK(\"x\",\"y\")"
+                          << "'=HYPERLINK(\"\"x\"\",\"\"y\"\")";
+    QTest::newRow("tab") << "\t=1"
+                         << "'\t=1";
+    QTest::newRow("lone carriage return") << "\r=1"
+                                          << "'\r=1";
+    QTest::newRow("line break first: no formula") << "\r\n=1"
+                                                  << "\n=1";
+    QTest::newRow("apostrophe before a formula") << "'=1"
+                                                 << "''=1";
+    QTest::newRow("two apostrophes") << "''-1"
+                                     << "'''-1";
+    QTest::newRow("apostrophe alone") << "'x"
+                                      << "'x";
+    QTest::newRow("equals inside") << "a=b"
+                                   << "a=b";
+}
+
+// A field a spreadsheet would run gets a "'" in front in our CSV; our import takes it away, and only
+// from our own files: the same text from another manager's export is kept as it is.
+void TestForeignImport::csvFormulasAreGuarded()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, written);
+    DocumentState doc;
+    TGroupe* g = doc.addGroup(field);
+    auto e = NewEntry(g, field);
+    e->Login = field;
+    e->Password = field;
+    e->WebAddress = field;
+    doc.appendEntry(std::move(e));
+    SecureBytes out;
+    QVERIFY(exportToBytes(doc, ExportFormat::Csv, out).ok);
+    // The group (as the root), the name, the login, the password and the web address.
+    QCOMPARE(QString::fromUtf8(out.bytes()).count(QLatin1Char('"') + written + QLatin1Char('"')), 5);
+
+    ImportedData data;
+    ImportError error;
+    QVERIFY2(readCsv(out.bytes(), QStringLiteral("Item"), data, error), qPrintable(error.text()));
+    QCOMPARE(data.entries.size(), size_t(1));
+    // A CR LF is written as a line feed: the one change a CSV export makes anyway.
+    const QString back = field == QLatin1String("\r\n=1") ? QStringLiteral("\n=1") : field;
+    QCOMPARE(data.entries[0]->Login, back);
+    QCOMPARE(data.entries[0]->Password, back);
+    QCOMPARE(data.entries[0]->WebAddress, back);
+    QCOMPARE(data.groupPath(data.entryGroup[0]), back);
+
+    // KeePassXC's header (quoted) is no file of ours: nothing is taken away.
+    QByteArray foreignCsv = out.bytes();
+    foreignCsv.replace(QByteArray(kOwnCsvHeader), "\"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\","
+                                                  "\"TOTP\",\"Icon\",\"Last Modified\",\"Created\"");
+    QVERIFY(readCsv(foreignCsv, QStringLiteral("Item"), data, error));
+    QCOMPARE(data.entries[0]->Password, written.replace(QLatin1String("\"\""), QLatin1String("\"")));
 }
 
 void TestForeignImport::exportReadBack_data()
