@@ -20,6 +20,7 @@
 #endif
 
 const char* const SingleInstance::BaseName = "Orbelune-Tresorin";
+int SingleInstance::ShowAnswerMs = 3000;
 
 namespace {
 
@@ -242,8 +243,9 @@ bool SingleInstance::openProcessSocket()
 }
 
 SingleInstance::Reservation SingleInstance::reserveDocument(const QString& canonicalPath,
-                                                            std::shared_ptr<DocumentLock>& lock, int timeoutMs)
+                                                            std::shared_ptr<DocumentLock>& lock)
 {
+    const int timeoutMs = ShowAnswerMs;
     lock.reset();
     const QString dir = folder();
     QElapsedTimer waited;
@@ -260,11 +262,13 @@ SingleInstance::Reservation SingleInstance::reserveDocument(const QString& canon
         case DocumentLock::Outcome::HeldElsewhere:
             break;
         }
-        if (r.holder > 0 && askToShow(r.holder, canonicalPath, timeoutMs))
+        const Asked asked = r.holder > 0 ? askToShow(r.holder, canonicalPath, timeoutMs) : Asked::NotReached;
+        if (asked == Asked::Shown)
             return Reservation::ShownElsewhere;
-        // The holder writes its id right after taking the lock, and one that is ending lets it go:
-        // both are given a moment.
-        if (waited.elapsed() > 1000)
+        // The holder writes its id and opens its socket right after taking the lock, and one that
+        // is ending lets it go: both are given a moment; one that listens but does not answer is
+        // not asked again.
+        if (asked == Asked::NoAnswer || waited.elapsed() > 1000)
             return Reservation::Unreachable;
         QThread::msleep(50);
     }
@@ -278,15 +282,15 @@ std::shared_ptr<DocumentLock> SingleInstance::holdDocument(const QString& canoni
     return r.handle;
 }
 
-bool SingleInstance::askToShow(qint64 pid, const QString& canonicalPath, int timeoutMs)
+SingleInstance::Asked SingleInstance::askToShow(qint64 pid, const QString& canonicalPath, int timeoutMs)
 {
     if (pid <= 0 || pid == QCoreApplication::applicationPid() || quint32(canonicalPath.toUtf8().size()) > MaxPathBytes)
-        return false;
+        return Asked::NotReached;
     QLocalSocket socket;
     if (!connectChecked(socket, processSocketName(pid), qMin(timeoutMs, 1000)))
-        return false;
+        return Asked::NotReached;
     socket.write(pathRequest(ShowDocumentRequest, canonicalPath));
-    return readAnswer(socket, timeoutMs) == WakeUpAnswer;
+    return readAnswer(socket, timeoutMs) == WakeUpAnswer ? Asked::Shown : Asked::NoAnswer;
 }
 
 void SingleInstance::listenOn(QLocalServer* server)

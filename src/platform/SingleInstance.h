@@ -74,16 +74,22 @@ public:
         Unreachable,    // another window holds it but did not answer: do not open it
         Unavailable     // no lock can be had here (no private folder): open it without one
     };
+    // How long a window asked to come forward is waited for (tests shorten it).
+    static int ShowAnswerMs;
     // Takes the lock of the document at canonicalPath for this process, or asks the window that
-    // holds it to come forward, waiting at most timeoutMs for its answer.
-    static Reservation reserveDocument(const QString& canonicalPath, std::shared_ptr<DocumentLock>& lock,
-                                       int timeoutMs = 3000);
+    // holds it to come forward, waiting at most ShowAnswerMs for its answer.
+    static Reservation reserveDocument(const QString& canonicalPath, std::shared_ptr<DocumentLock>& lock);
     // The lock of the document at canonicalPath for this process, when no other holds it (null
     // otherwise, and without a private folder); nobody is asked anything.
     static std::shared_ptr<DocumentLock> holdDocument(const QString& canonicalPath);
-    // Asks the process pid to bring forward its window of the document at canonicalPath: true when
-    // it answered that it did.
-    static bool askToShow(qint64 pid, const QString& canonicalPath, int timeoutMs = 3000);
+    enum class Asked
+    {
+        Shown,     // it answered that its window came forward
+        NoAnswer,  // it took the request but gave no such answer in time
+        NotReached // no socket of that process to talk to (none yet, or not this user's)
+    };
+    // Asks the process pid to bring forward its window of the document at canonicalPath.
+    static Asked askToShow(qint64 pid, const QString& canonicalPath, int timeoutMs = 3000);
 
     // Where the requests to show a document arrive, for every window of the process.
     static SingleInstance* documentRequests();
