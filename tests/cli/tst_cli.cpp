@@ -21,6 +21,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -94,6 +95,8 @@ private slots:
     void searchPrintsTheMatches_data();
     void searchPrintsTheMatches();
     void analyzeReportsThePasswordsToChange();
+    void analyzeRefusesListsItCannotSearch_data();
+    void analyzeRefusesListsItCannotSearch();
     void totpOfTheOneEntryWithACode_data();
     void totpOfTheOneEntryWithACode();
     void hostileTextIsShownNotObeyed_data();
@@ -763,6 +766,48 @@ void TestCli::analyzeReportsThePasswordsToChange()
     r = run({"analyze", "--hibp", dir.filePath(QStringLiteral("none.txt")), cleanPath}, "pw\n");
     QCOMPARE(r.exitCode, 1);
     QVERIFY(r.err.contains("none.txt"));
+}
+
+void TestCli::analyzeRefusesListsItCannotSearch_data()
+{
+    QTest::addColumn<QString>("list"); // in the test's folder, or a device
+    QTest::addColumn<QString>("said");
+    QTest::newRow("a pipe nobody writes to") << "pipe"
+                                             << "not a regular file";
+    QTest::newRow("an endless device") << "/dev/zero"
+                                       << "not a regular file";
+    QTest::newRow("lines out of order") << "unordered.txt"
+                                        << "not in the order of their hashes";
+}
+
+// A breach list that cannot answer for the passwords ends the report with an error at once, never
+// with "no finding", never a wait without end.
+void TestCli::analyzeRefusesListsItCannotSearch()
+{
+    QFETCH(QString, list);
+    QFETCH(QString, said);
+    TempFolder dir;
+    const QString path = dir.filePath(QStringLiteral("doc.pass"));
+    DocumentState doc;
+    auto e = NewEntry(doc.addGroup(QStringLiteral("G")), QStringLiteral("e"));
+    e->Password = QStringLiteral("Zq8#vLp2!rT6&wK9");
+    e->ModifiedAt = datetime::now();
+    doc.appendEntry(std::move(e));
+    doc.MetaPassword = QStringLiteral("pw");
+    QVERIFY(docfile::saveFile(doc, path, false).ok);
+    QString listPath = list.startsWith(QLatin1Char('/')) ? list : dir.filePath(list);
+    if (list == QLatin1String("pipe"))
+        QCOMPARE(mkfifo(QFile::encodeName(listPath).constData(), 0600), 0);
+    QByteArray lines;
+    for (char c = 'F'; c >= 'A'; --c)
+        lines += QByteArray(40, c) + ":1\n";
+    if (list == QLatin1String("unordered.txt"))
+        QVERIFY(dir.writeFile(list, lines));
+    const Run r = testsupport::ProcessRunner::cli().timeout(10000).run({"analyze", "--hibp", listPath, path}, "pw\n");
+    QVERIFY(!r.timedOut);
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY(r.out.isEmpty());
+    QVERIFY2(r.err.contains(said.toUtf8()), r.err.constData());
 }
 
 void TestCli::totpOfTheOneEntryWithACode_data()
