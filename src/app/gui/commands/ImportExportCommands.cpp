@@ -46,6 +46,30 @@ QString unstorableLine(const foreign::Unstorable& u)
     return line;
 }
 
+// One line per part of the file that does not come in, as the question lists them.
+QStringList lossLines(const foreign::ImportedData& data)
+{
+    QStringList lines;
+    for (const foreign::Dropped& d : data.dropped) {
+        QString line;
+        if (d.line > 0)
+            line =
+                FillPlaceholders(Msg(QStringLiteral("ImportLigne")), {QString::number(d.line)}) + QStringLiteral(" : ");
+        line += QStringLiteral("\"%1\" : ").arg(d.where) +
+                FillPlaceholders(Msg(d.kind == foreign::Dropped::Attachment ? QStringLiteral("ImportPieceJointe")
+                                                                            : QStringLiteral("ImportValeur")),
+                                 {d.name});
+        // Names come from the file: no control character of theirs reaches the box.
+        for (QChar& c : line)
+            if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0))
+                c = QLatin1Char('?');
+        lines << line;
+    }
+    if (data.entries.empty() && data.seen > 0)
+        lines << FillPlaceholders(Msg(QStringLiteral("ImportAucun")), {QString::number(data.seen)});
+    return lines;
+}
+
 QString failureText(const QString& fileName, const QString& reason)
 {
     return FillPlaceholders(Msg(QStringLiteral("ImportErreur")), {fileName, reason});
@@ -91,6 +115,18 @@ void ImportExportCommands::ImportCommand()
         ShowMsg(outOfMemory ? Msg(QStringLiteral("Memoire")) : failureText(fileName, error.text()), MsgKind::Error,
                 MsgOK, m_window);
         return;
+    }
+    // What the file holds that would not come in: said first, and imported without it only on Yes.
+    if (foreign::losesSomething(data)) {
+        QStringList lines = lossLines(data);
+        const qsizetype listed = qMin<qsizetype>(lines.size(), kListedFields);
+        if (lines.size() > listed)
+            lines = lines.mid(0, listed) << FillPlaceholders(Msg(QStringLiteral("ImportCarPlus")),
+                                                             {QString::number(lines.size() - listed)});
+        const QString question =
+            FillPlaceholders(Msg(QStringLiteral("ImportPertes")), {fileName, lines.join(QStringLiteral("\r\n"))});
+        if (ShowMsg(question, MsgKind::Confirmation, MsgYes | MsgNo, m_window) != MsgYes || !stillSameDocument())
+            return;
     }
     foreign::nestUnder(data, fileName);
 
