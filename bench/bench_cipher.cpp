@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -40,19 +41,33 @@ int main(int argc, char** argv)
         std::printf("compatible: one guess %10.1f us  (%.0f guesses/s on one core)%s\n", us, 1e6 / us,
                     matches ? "  [unexpected match]" : "");
     }
-    // The same guess against a strong file: one Argon2id derivation with the calibrated cost.
+    // The same guess against a strong file: one Argon2id derivation with the calibrated cost, the
+    // cost that `tresorin-cli info` shows for a document made on this machine. The calibration
+    // aims at a second; the derivation is timed as an open pays it (the first, fresh memory) and as
+    // a steady figure (the fastest of three).
     {
-        const strong::KdfParameters kdf = strong::calibratedParameters();
         QElapsedTimer timer;
         timer.start();
-        const auto key = strong::SealingKey::deriveWithNewSalt(password, kdf);
-        const double ms = double(timer.nsecsElapsed()) / 1e6;
-        if (!key) {
-            std::fprintf(stderr, "strong: the key derivation got no memory\n");
-            return 1;
+        const strong::KdfParameters kdf = strong::calibratedParameters();
+        const double calibrationMs = double(timer.nsecsElapsed()) / 1e6;
+        double first = 0;
+        double fastest = 0;
+        for (int i = 0; i < 3; ++i) {
+            timer.restart();
+            const auto key = strong::SealingKey::deriveWithNewSalt(password, kdf);
+            const double ms = double(timer.nsecsElapsed()) / 1e6;
+            if (!key) {
+                std::fprintf(stderr, "strong: the key derivation got no memory\n");
+                return 1;
+            }
+            if (i == 0)
+                first = ms;
+            fastest = i == 0 ? ms : std::min(fastest, ms);
         }
-        std::printf("strong:     one guess %10.1f ms  (%s; %.2f guesses/s on one core)\n", ms,
-                    qPrintable(strong::describe(kdf)), 1e3 / ms);
+        std::printf("strong:     calibrated in %.0f ms to: strong (%s)  [as info shows it; aim %.0f ms]\n",
+                    calibrationMs, qPrintable(strong::describe(kdf)), strong::CalibrationTargetMs);
+        std::printf("strong:     one guess %10.1f ms  (first %.1f ms; %.2f guesses/s on one core)\n", fastest, first,
+                    1e3 / fastest);
     }
 
     for (const int mib : sizes) {

@@ -23,7 +23,7 @@ constexpr qsizetype kMaxPasswordLine = 4096;
 
 void writeLine(FILE* stream, const QString& text)
 {
-    const QByteArray bytes = text.toUtf8() + '\n';
+    const QByteArray bytes = terminalText(text, true).toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
     std::fflush(stream);
 }
@@ -119,7 +119,34 @@ bool readLineFromStdin(SecureBytes& line, QString& error)
     return true;
 }
 
+bool isBidiControl(char16_t c)
+{
+    return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
 } // namespace
+
+QString terminalText(const QString& text, bool keepLayout)
+{
+    QString out;
+    out.reserve(text.size());
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (keepLayout && (c == u'\n' || c == u'\t')) {
+            out += QChar(c);
+        } else if (keepLayout && c == u'\r' && i + 1 < n && text[i + 1] == QLatin1Char('\n')) {
+            continue; // the line feed that follows ends the line
+        } else if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
+            out += QStringLiteral("\\x%1").arg(uint(c), 2, 16, QLatin1Char('0'));
+        } else if (isBidiControl(c)) {
+            out += QStringLiteral("\\u%1").arg(uint(c), 4, 16, QLatin1Char('0'));
+        } else {
+            out += QChar(c);
+        }
+    }
+    return out;
+}
 
 void printOut(const QString& text)
 {
@@ -241,16 +268,12 @@ QString oneLine(const QString& field)
     for (QChar& c : text)
         if (c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n'))
             c = QLatin1Char(' ');
-    return text;
+    return terminalText(text);
 }
 
 QString messageLine(const QString& key, const QString& arg)
 {
-    QString cleanArg = arg;
-    for (QChar& c : cleanArg)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            c = QLatin1Char('?');
-    QString text = FillPlaceholders(Msg(key), {cleanArg});
+    QString text = FillPlaceholders(Msg(key), {terminalText(arg)});
     text.replace(QLatin1String("\r\n"), QLatin1String(" "));
     return text;
 }

@@ -15,7 +15,15 @@ enum ExitCode
 
 namespace cli {
 
-// One line on standard output / standard error (UTF-8).
+// Text as a terminal shows it, never as it acts on it: every control character (C0, DEL, C1) and
+// every Unicode bidirectional control becomes a visible escape ("\x1b", "\x9b", "\u202e"), so that
+// no name from a document, an import or a server can move the cursor, retitle the window, hide
+// what follows or reorder a line. With keepLayout, line feeds and tabs stay as they are (a CR LF
+// becomes a line feed): the layout of a whole message of ours around such names.
+QString terminalText(const QString& text, bool keepLayout = false);
+
+// One line on standard output / standard error (UTF-8), through terminalText with the layout
+// kept: what the tool prints for people. Machine formats (export) are written exactly, elsewhere.
 void printOut(const QString& text);
 void printErr(const QString& text);
 // "tresorin-cli <command>: text" on standard error; returns ExitFailure.
@@ -60,7 +68,8 @@ private:
     QStringList m_keys;
 };
 
-// One field on one line of tab-separated output: its own tabs and line breaks would split it.
+// One field on one line of tab-separated output: its own tabs and line breaks would split it, so
+// they become spaces; every other control character is escaped as terminalText does.
 QString oneLine(const QString& field);
 
 // The English text of a message key, with "%s" replaced by arg, on one line.

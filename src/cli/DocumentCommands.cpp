@@ -31,8 +31,10 @@ const char kExportHelp[] =
     "Groups are in document order, a group before its children; \"parent\" is the index of the\n"
     "parent group in \"groups\", or null. \"group\" is the index of the entry's group, or null.\n"
     "Dates are day counts since 30 December 1899 (0: not recorded).\n"
-    "  --to csv          KeePassXC's CSV columns: \"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\n"
-    "                    \"Notes\",\"TOTP\",\"Icon\",\"Last Modified\",\"Created\"\n"
+    "  --to csv          KeePassXC's CSV columns: Group,Title,Username,Password,URL,Notes,TOTP,\n"
+    "                    Icon,Last Modified,Created. A field that starts with =, +, -, @, a tab or a\n"
+    "                    carriage return gets a ' in front, so that no spreadsheet runs it as a\n"
+    "                    formula; import takes it away again from the files export wrote\n"
     "  --to keepass-xml  KeePass 2 XML, which KeePass and KeePassXC import\n"
     "For CSV and XML a document of one top-level group holding every entry is written with that\n"
     "group as the root; any other under a root named \"Root\". A notes line \"TOTP: otpauth://...\"\n"
@@ -64,7 +66,10 @@ const char kImportHelp[] =
     "\n"
     "A document stores text in Windows-1252. A field holding any other character refuses the\n"
     "import, each such field listed on standard error; with --lossy each such character becomes\n"
-    "\"?\" and every replacement is listed.\n"
+    "\"?\" and every replacement is listed. Parts of SOURCE a document has no place for\n"
+    "(attachments, values that are no text) refuse the import too, each listed, and so does a\n"
+    "SOURCE none of whose entries can be imported: --lossy imports what is left. Encrypted exports\n"
+    "are refused.\n"
     "\n"
     "The new meta password is asked twice (two lines of standard input when it is not a\n"
     "terminal); it must not be empty nor longer than 50 characters, as in the window. The\n"
@@ -178,7 +183,7 @@ int runInfo(const QStringList& args)
     // The rows and defaults of the file properties window, local column.
     for (const PropertyRow& row : FileProperties(doc.LocalDoc, nullptr))
         cli::printOut(Msg(row.key) + QLatin1Char(':') +
-                      (row.local.isEmpty() ? QString() : QLatin1Char(' ') + row.local));
+                      (row.local.isEmpty() ? QString() : QLatin1Char(' ') + cli::oneLine(row.local)));
     cli::printOut(QStringLiteral("Protection: ") + cli::protectionText(doc.LocalDoc.Protection));
     return ExitOk;
 }

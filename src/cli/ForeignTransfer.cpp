@@ -59,6 +59,22 @@ void reportClampedDates(const QString& command, int clamped)
                  MsgCount(QStringLiteral("DatesFutures"), clamped));
 }
 
+// Lists what the import leaves out of the source; true when it may go on: nothing that needs the
+// user's word was lost (the recycle bin alone is a note), or lossy gives it.
+bool reportLosses(const QString& command, const QString& source, const foreign::ImportedData& data, bool lossy)
+{
+    const bool mustAgree = foreign::losesSomething(data);
+    for (const QString& line : foreign::describeLosses(data))
+        printErr(QStringLiteral("tresorin-cli %1: %2%3")
+                     .arg(command, lossy || !mustAgree ? QStringLiteral("note: ") : QString(), terminalText(line)));
+    if (!mustAgree || lossy)
+        return true;
+    fail(command, QStringLiteral("%1: %2 (listed above); --lossy imports what is left")
+                      .arg(source, data.entries.empty() ? QStringLiteral("no entry of it can be imported")
+                                                        : QStringLiteral("parts of it have no place in a document")));
+    return false;
+}
+
 } // namespace
 
 bool takeValueOption(QStringList& args, const QString& option, QString& value, QString& error)
@@ -112,9 +128,15 @@ int importSource(const QString& command, const QString& source, const QString& f
 
     if (format == foreign::Format::Json) {
         // Our own export makes the document it describes, header included, as it always has.
+        if (foreign::wideText(bytes.bytes())) {
+            SecureBytes utf8;
+            if (!foreign::wideTextAsUtf8(bytes.bytes(), utf8.bytes()))
+                return fail(command, QStringLiteral("%1: not valid UTF-16 or UTF-32 text").arg(source));
+            bytes = std::move(utf8);
+        }
         QString error;
         if (!docjson::fromJson(bytes.bytes(), doc, &error))
-            return fail(command, QStringLiteral("%1: %2").arg(source, error));
+            return fail(command, QStringLiteral("%1: %2").arg(source, terminalText(error)));
         bytes.clear();
         if (!reportUnstorable(command, source, foreign::findUnstorable(doc, lossy), lossy))
             return ExitFailure;
@@ -128,9 +150,12 @@ int importSource(const QString& command, const QString& source, const QString& f
     foreign::ImportedData data;
     foreign::ImportError error;
     if (!foreign::readForeign(bytes.bytes(), format, Msg(QStringLiteral("Element")), data, error))
-        return fail(command,
-                    QStringLiteral("%1: %2 (read as %3)").arg(source, error.text(), foreign::formatName(format)));
+        return fail(
+            command,
+            QStringLiteral("%1: %2 (read as %3)").arg(source, terminalText(error.text()), foreign::formatName(format)));
     bytes.clear();
+    if (!reportLosses(command, source, data, lossy))
+        return ExitFailure;
     if (!reportUnstorable(command, source, foreign::findUnstorable(data, lossy), lossy))
         return ExitFailure;
     // The source's own root ("Passwords", "Root") is no group of the user's.

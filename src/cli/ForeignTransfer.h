@@ -15,7 +15,9 @@ bool takeValueOption(QStringList& args, const QString& option, QString& value, Q
 // Reads the file at source into the new document doc: in formatName ("json", "keepass-xml",
 // "csv", "bitwarden-json"), or the format its content shows when formatName is empty. Characters a
 // document cannot hold refuse the import, each field listed on standard error, unless lossy: then
-// each becomes "?" and every replacement is listed. Returns ExitOk, or the status after printing
+// each becomes "?" and every replacement is listed. So do parts of the source a document has no
+// place for (attachments, values that are no text) and a source none of whose entries comes in;
+// the entries of a recycle bin left out are noted. Returns ExitOk, or the status after printing
 // the failure.
 int importSource(const QString& command, const QString& source, const QString& formatName, bool lossy,
                  DocumentState& doc);

@@ -78,33 +78,19 @@ bool runArgon2id(uchar* out, size_t outLength, const QByteArray& password, const
                          kdf.passes, size_t(kdf.memoryKiB) * 1024, crypto_pwhash_ALG_ARGON2ID13) == 0;
 }
 
-KdfParameters calibrate()
+// One derivation of the given cost, timed.
+double timeDerivation(const KdfParameters& kdf)
 {
-    // One pass over 64 MiB gives the machine's speed; Argon2id's time grows with memory times
-    // passes. 256 MiB is taken when three passes of it fit in the second, else 64 MiB, and the
-    // passes fill the second.
-    constexpr quint32 probeMemory = 64 * 1024;
-    constexpr quint32 largeMemory = 256 * 1024;
-    constexpr double budgetMs = 1000.0;
-    const KdfParameters probe{1, probeMemory};
     uchar salt[SaltLength];
     randombytes_buf(salt, sizeof salt);
     uchar out[KeyLength];
     QElapsedTimer timer;
     timer.start();
-    const bool ran = crypto_pwhash(out, sizeof out, "calibration", 11, salt, probe.passes,
-                                   size_t(probe.memoryKiB) * 1024, crypto_pwhash_ALG_ARGON2ID13) == 0;
-    const double ms = std::max(1.0, double(timer.nsecsElapsed()) / 1e6);
+    const bool ran = crypto_pwhash(out, sizeof out, "calibration", 11, salt, kdf.passes, size_t(kdf.memoryKiB) * 1024,
+                                   crypto_pwhash_ALG_ARGON2ID13) == 0;
+    const double ms = double(timer.nsecsElapsed()) / 1e6;
     sodium_memzero(out, sizeof out);
-    if (!ran)
-        return KdfParameters{3, probeMemory}; // no memory to measure with: the floor, as libsodium's interactive cost
-    const double perKiBPass = ms / probeMemory;
-    const quint32 memory = perKiBPass * largeMemory * 3 <= budgetMs ? largeMemory : probeMemory;
-    const quint64 costCap = MaxCostKiBPasses / memory;
-    const double wanted = std::round(budgetMs / (perKiBPass * memory));
-    const quint32 passes =
-        quint32(std::clamp<double>(wanted, MinPasses, double(std::min<quint64>(MaxPasses, costCap))));
-    return KdfParameters{passes, memory};
+    return ran ? ms : -1;
 }
 
 } // namespace
@@ -127,13 +113,48 @@ bool parametersForCreation(const KdfParameters& kdf)
     return parametersAccepted(kdf) && kdf.memoryKiB >= CreationMinMemoryKiB;
 }
 
+KdfParameters calibrateWith(const DerivationTimer& measure)
+{
+    constexpr quint32 probeMemory = 64 * 1024;
+    constexpr quint32 largeMemory = 256 * 1024;
+    const KdfParameters floor{3, probeMemory};
+    const auto fastest = [&measure](const KdfParameters& kdf) {
+        double best = -1;
+        for (int i = 0; i < CalibrationRepeats; ++i) {
+            const double ms = measure(kdf);
+            if (ms < 0)
+                return -1.0;
+            if (best < 0 || ms < best)
+                best = ms;
+        }
+        return best;
+    };
+    const double onePass = fastest(KdfParameters{1, probeMemory});
+    const double threePasses = onePass < 0 ? -1 : fastest(KdfParameters{3, probeMemory});
+    if (threePasses < 0)
+        return floor; // no memory to measure with: libsodium's interactive cost
+    // Over 64 MiB: time = setUp + passes * perPass.
+    const double perPass = std::max((threePasses - onePass) / 2, 0.01);
+    const double setUp = std::max(onePass - perPass, 0.0);
+    const auto predicted = [&](quint32 memory, double passes) {
+        return double(memory) / probeMemory * (setUp + passes * perPass);
+    };
+    const quint32 memory = predicted(largeMemory, 3) <= CalibrationTargetMs ? largeMemory : probeMemory;
+    const double scale = double(memory) / probeMemory;
+    const double wanted = std::round((CalibrationTargetMs / scale - setUp) / perPass);
+    const quint64 costCap = MaxCostKiBPasses / memory;
+    const quint32 passes =
+        quint32(std::clamp<double>(wanted, MinPasses, double(std::min<quint64>(MaxPasses, costCap))));
+    return KdfParameters{passes, memory};
+}
+
 KdfParameters calibratedParameters()
 {
     std::lock_guard<std::mutex> lock(g_calibrationMutex);
     if (g_testParameters.isSet())
         return g_testParameters;
     if (!g_calibrated.isSet() && sodiumReady())
-        g_calibrated = calibrate();
+        g_calibrated = calibrateWith(timeDerivation);
     return g_calibrated;
 }
 

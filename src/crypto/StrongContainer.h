@@ -4,6 +4,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
 #include <memory>
 
 // The strong container: an opt-in stored form of a document stream, beside the compatible one of
@@ -73,9 +74,22 @@ constexpr quint32 CreationMinMemoryKiB = 64 * 1024;
 bool parametersForCreation(const KdfParameters& kdf);
 
 // The parameters new strong documents get: calibrated once per process to about one second of
-// derivation on this machine, with 64 or 256 MiB and within the accepted ranges. The first call
-// measures one small derivation (a few tens of milliseconds).
+// derivation on this machine (calibrateWith over the real clock), with 64 or 256 MiB and within the
+// accepted ranges. The first call measures a few small derivations (about half a second).
 KdfParameters calibratedParameters();
+
+// The calibration's reckoning, apart from the clock. `measure` gives the milliseconds one
+// derivation with the given parameters takes, negative when it could not run. Each probe (one
+// pass, then three passes, over 64 MiB) is measured several times and the fastest taken: the
+// slower runs paid for a busy moment of the machine. The time of a derivation is then its set-up
+// (mostly the page faults of its fresh memory, which every real derivation pays too) plus the
+// passes, both growing with the memory; 256 MiB is taken when three passes of it fit in the
+// second, else 64 MiB, and the passes fill the second. A probe that cannot run gives the floor:
+// 3 passes over 64 MiB.
+using DerivationTimer = std::function<double(const KdfParameters& kdf)>;
+constexpr double CalibrationTargetMs = 1000;
+constexpr int CalibrationRepeats = 3;
+KdfParameters calibrateWith(const DerivationTimer& measure);
 // Tests: fixed parameters instead of the calibration (a zero KdfParameters goes back to it).
 void setCalibratedParametersForTests(const KdfParameters& kdf);
 

@@ -6,6 +6,7 @@
 #include "document/ForeignImport.h"
 
 #include "crypto/SecureBytes.h"
+#include "document/JsonScan.h"
 
 #include <QHash>
 #include <QJsonArray>
@@ -83,20 +84,32 @@ private:
     ImportError& m_error;
 };
 
-// The scalar members of a card, an identity or a key, as "name: value" lines, in file order.
-QStringList scalarLines(const QJsonObject& o)
+// A value as the text of a notes line: a string, a number or a yes/no; false for an object or an
+// array, which have no place in a line (null is no value: nothing).
+bool valueText(const QJsonValue& v, QString& out)
+{
+    out.clear();
+    if (v.isString())
+        out = v.toString();
+    else if (v.isDouble())
+        out = QString::number(v.toDouble(), 'g', 17);
+    else if (v.isBool())
+        out = v.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    else if (v.isObject() || v.isArray())
+        return false;
+    return true;
+}
+
+// The scalar members of a card, an identity or a key, as "name: value" lines, in file order; a
+// member that is no scalar is recorded as left out.
+QStringList scalarLines(const QJsonObject& o, const QString& place, ImportedData& data)
 {
     QStringList lines;
     for (auto it = o.begin(); it != o.end(); ++it) {
-        const QJsonValue v = it.value();
         QString value;
-        if (v.isString())
-            value = v.toString();
-        else if (v.isDouble())
-            value = QString::number(v.toDouble(), 'g', 17);
-        else if (v.isBool())
-            value = v.toBool() ? QStringLiteral("true") : QStringLiteral("false");
-        if (!value.isEmpty())
+        if (!valueText(it.value(), value))
+            data.dropped.push_back(Dropped{Dropped::Value, 0, place, it.key()});
+        else if (!value.isEmpty())
             lines << it.key() + QStringLiteral(": ") + value;
     }
     return lines;
@@ -107,6 +120,15 @@ QStringList scalarLines(const QJsonObject& o)
 bool readBitwardenJson(const QByteArray& bytes, const QString& defaultName, ImportedData& data, ImportError& error)
 {
     data.wipe();
+    // Before the parse: a text no field may hold is refused before it is made (a string of JSON
+    // holds at most one character in six bytes: "\u0041").
+    const jsonscan::Result scanned = jsonscan::scan(bytes, 6 * kMaxFieldChars);
+    if (scanned.tooLong.found()) {
+        error.line = scanned.tooLong.line;
+        error.column = scanned.tooLong.column;
+        error.what = QStringLiteral("a text of more than %1 characters").arg(kMaxFieldChars);
+        return false;
+    }
     QJsonParseError parseError;
     const QJsonDocument parsed = QJsonDocument::fromJson(bytes, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
@@ -117,11 +139,29 @@ bool readBitwardenJson(const QByteArray& bytes, const QString& defaultName, Impo
         error.what = parseError.errorString();
         return false;
     }
+    // The parser keeps one of two members of the same name: a second "items" would take the place
+    // of the first without a word.
+    if (scanned.duplicate.found()) {
+        error.line = scanned.duplicate.line;
+        error.column = scanned.duplicate.column;
+        error.what = scanned.duplicate.what;
+        return false;
+    }
     ItemReader r(error);
     if (!parsed.isObject())
         return r.fail(QStringLiteral("document"), QStringLiteral("expected an object"));
     const QJsonObject root = parsed.object();
-    if (root.value(QLatin1String("encrypted")).toBool())
+    // An encrypted export holds ciphertexts where the passwords go: refused, whatever else it says.
+    for (const char* flag : {"encrypted", "passwordProtected"}) {
+        const QJsonValue v = root.value(QLatin1String(flag));
+        if (!v.isUndefined() && !v.isNull() && !v.isBool())
+            return r.fail(QLatin1String(flag), QStringLiteral("expected true or false"));
+    }
+    if (root.value(QLatin1String("passwordProtected")).toBool())
+        return r.fail(QStringLiteral("passwordProtected"),
+                      QStringLiteral("this Bitwarden export is protected by a password: export the vault again as "
+                                     "unencrypted JSON"));
+    if (root.value(QLatin1String("encrypted")).toBool() || root.contains(QLatin1String("encKeyValidation_DO_NOT_EDIT")))
         return r.fail(QStringLiteral("encrypted"),
                       QStringLiteral("this Bitwarden export is encrypted: export the vault again as unencrypted JSON"));
     if (!root.value(QLatin1String("items")).isArray())
@@ -195,15 +235,18 @@ bool readBitwardenJson(const QByteArray& bytes, const QString& defaultName, Impo
             const QJsonObject field = fields.at(f).toObject();
             QString fieldName;
             ok = r.text(field, "name", fieldPlace, fieldName);
-            const QJsonValue value = field.value(QLatin1String("value"));
-            // Text, hidden and check-box fields carry their value as text; linked ones carry none.
-            if (ok && value.isString() && !value.toString().isEmpty())
-                lines << fieldName + QStringLiteral(": ") + value.toString();
+            // Text, hidden and check-box fields carry their value as text (a number or a yes/no from
+            // other writers is kept as its text); linked ones carry none.
+            QString value;
+            if (ok && !valueText(field.value(QLatin1String("value")), value))
+                data.dropped.push_back(Dropped{Dropped::Value, 0, fieldPlace, fieldName});
+            else if (ok && !value.isEmpty())
+                lines << fieldName + QStringLiteral(": ") + value;
         }
         for (const char* kind : {"card", "identity", "sshKey"}) {
             QJsonObject details;
             ok = ok && r.object(item, kind, place, details);
-            lines << scalarLines(details);
+            lines << scalarLines(details, place + QLatin1Char('.') + QLatin1String(kind), data);
         }
         if (!ok) {
             data.wipe();
@@ -213,6 +256,7 @@ bool readBitwardenJson(const QByteArray& bytes, const QString& defaultName, Impo
             name = !hostOf(url).isEmpty() ? hostOf(url) : defaultName;
         if (!totp.trimmed().isEmpty())
             lines << QLatin1String(kTotpLinePrefix) + totpUrl(totp, name);
+        ++data.seen;
         TFeuille& e = data.addEntry(folderGroup.value(folderId, -1), 0);
         e.Name = std::move(name);
         e.Login = std::move(username);

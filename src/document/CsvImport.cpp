@@ -109,6 +109,10 @@ public:
                     if (quote < 0)
                         return fail(error, field.line, field.column,
                                     QStringLiteral("the quoted field that starts here is not closed"));
+                    // Refused before it is copied: a field of a hundred megabytes would be held twice.
+                    if (field.text.size() + (quote - m_pos) > kMaxFieldChars)
+                        return fail(error, field.line, field.column,
+                                    QStringLiteral("a field of more than %1 characters").arg(kMaxFieldChars));
                     countLines(m_pos, quote);
                     field.text.append(p + m_pos, quote - m_pos);
                     m_pos = quote + 1;
@@ -128,6 +132,9 @@ public:
                 while (m_pos < n && p[m_pos] != m_delimiter && p[m_pos] != QLatin1Char('\r') &&
                        p[m_pos] != QLatin1Char('\n'))
                     ++m_pos;
+                if (m_pos - start > kMaxFieldChars)
+                    return fail(error, field.line, field.column,
+                                QStringLiteral("a field of more than %1 characters").arg(kMaxFieldChars));
                 field.text = m_text.mid(start, m_pos - start);
             }
             if (field.text.size() > kMaxFieldChars)
@@ -216,6 +223,9 @@ bool readCsv(const QByteArray& bytes, const QString& defaultName, ImportedData& 
     const QChar delimiter = !firstLine.contains(QLatin1Char(',')) && firstLine.contains(QLatin1Char(';'))
                                 ? QLatin1Char(';')
                                 : QLatin1Char(',');
+    // Our own export put a "'" in front of every field a spreadsheet would run: it goes again.
+    const bool ownExport = firstLine.endsWith(QLatin1Char('\r')) ? firstLine.chopped(1) == QLatin1String(kOwnCsvHeader)
+                                                                 : firstLine == QLatin1String(kOwnCsvHeader);
     CsvParser parser(text, delimiter);
     std::vector<CsvParser::Field> fields;
     qint64 line = 0;
@@ -269,6 +279,7 @@ bool readCsv(const QByteArray& bytes, const QString& defaultName, ImportedData& 
     while (parser.next(fields, line, error)) {
         if (fields.size() == 1 && fields[0].text.isEmpty())
             continue; // an empty line
+        ++data.seen;
         if (fields.size() != roles.size()) {
             error.line = line;
             error.what = QStringLiteral("%1 fields where the header line has %2").arg(fields.size()).arg(roles.size());
@@ -281,7 +292,9 @@ bool readCsv(const QByteArray& bytes, const QString& defaultName, ImportedData& 
         QStringList lines;
         DateTime created = 0, modified = 0;
         for (size_t c = 0; c < fields.size(); ++c) {
-            const CsvParser::Field& f = fields[c];
+            CsvParser::Field& f = fields[c];
+            if (ownExport && f.text.startsWith(QLatin1Char('\'')) && needsFormulaGuard(f.text))
+                f.text.remove(0, 1);
             switch (roles[c]) {
             case Role::Ignored:
                 break;

@@ -1,6 +1,7 @@
 #include "document/DocumentJson.h"
 
 #include "crypto/SecureBytes.h"
+#include "document/JsonScan.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -470,6 +471,12 @@ bool fromJson(const QByteArray& json, DocumentState& doc, QString* errorOut)
     if (parseError.error != QJsonParseError::NoError) {
         error =
             QStringLiteral("JSON syntax error at offset %1: %2").arg(parseError.offset).arg(parseError.errorString());
+        return failed();
+    }
+    // The parser keeps one of two members of the same name: a second "entries" would take the
+    // place of the first without a word.
+    if (const jsonscan::Fault twice = jsonscan::scan(json, -1).duplicate; twice.found()) {
+        error = QStringLiteral("line %1, column %2: %3").arg(twice.line).arg(twice.column).arg(twice.what);
         return failed();
     }
     if (!parsed.isObject()) {

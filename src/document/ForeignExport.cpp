@@ -64,10 +64,13 @@ public:
         }
     }
 
-    // CSV: the field in double quotes, quotes doubled, line breaks as LF.
+    // CSV: the field in double quotes, quotes doubled, line breaks as LF, and a "'" in front of
+    // what a spreadsheet would take for a formula.
     void csvField(QStringView s)
     {
         raw("\"");
+        if (needsFormulaGuard(s))
+            raw("'");
         qsizetype i = 0;
         const qsizetype n = s.size();
         while (i < n) {
@@ -225,8 +228,8 @@ void writeCsvEntry(Out& o, const QString& path, const TFeuille& e)
 void writeCsv(Out& o, const DocumentState& doc, ExportResult& result)
 {
     const Tree t = treeOf(doc);
-    o.raw("\"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\",\"TOTP\",\"Icon\",\"Last Modified\","
-          "\"Created\"\n");
+    o.raw(kOwnCsvHeader);
+    o.raw("\n");
     std::unordered_map<quint32, QString> pathOf;
     const auto writeEntries = [&](quint32 id, const QString& path) {
         const auto it = t.entriesOf.find(id);

@@ -8,8 +8,10 @@
 #include <functional>
 
 // The document written for other managers: CSV in KeePassXC's columns
-// ("Group","Title","Username","Password","URL","Notes","TOTP","Icon","Last Modified","Created") and
-// KeePass 2 XML, both of which KeePassXC imports. Every password is in clear in what is written.
+// (Group,Title,Username,Password,URL,Notes,TOTP,Icon,Last Modified,Created: the header line that
+// marks our own files, see kOwnCsvHeader) and KeePass 2 XML, both of which KeePassXC imports. Every
+// password is in clear in what is written. A CSV field a spreadsheet would run as a formula gets a
+// "'" in front (needsFormulaGuard); our CSV import takes it away again.
 //
 // KeePass keeps one root group. A document made of one top-level group with every entry in its
 // tree is written with that group as the root (so an import from KeePassXC goes back as it came);

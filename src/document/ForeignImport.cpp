@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QSet>
+#include <QStringDecoder>
 #include <QTimeZone>
 #include <QUrl>
 
@@ -41,8 +42,89 @@ bool formatFromName(const QString& name, Format& format)
     return false;
 }
 
-Format detectFormat(const QByteArray& bytes)
+namespace {
+
+enum class Wide
 {
+    None,
+    Utf16LE,
+    Utf16BE,
+    Utf32LE,
+    Utf32BE
+};
+
+Wide wideKind(const QByteArray& b)
+{
+    const auto at = [&b](qsizetype i) { return i < b.size() ? uchar(b[i]) : 0x100; };
+    if (at(0) == 0xFF && at(1) == 0xFE)
+        return at(2) == 0 && at(3) == 0 ? Wide::Utf32LE : Wide::Utf16LE;
+    if (at(0) == 0 && at(1) == 0 && at(2) == 0xFE && at(3) == 0xFF)
+        return Wide::Utf32BE;
+    if (at(0) == 0xFE && at(1) == 0xFF)
+        return Wide::Utf16BE;
+    // Without a mark: an ASCII character and its zero byte, twice.
+    if (at(0) != 0 && at(0) < 0x80 && at(1) == 0 && at(2) != 0 && at(2) < 0x80 && at(3) == 0)
+        return Wide::Utf16LE;
+    if (at(0) == 0 && at(1) != 0 && at(1) < 0x80 && at(2) == 0 && at(3) != 0 && at(3) < 0x80)
+        return Wide::Utf16BE;
+    return Wide::None;
+}
+
+} // namespace
+
+bool wideText(const QByteArray& bytes)
+{
+    return wideKind(bytes) != Wide::None;
+}
+
+bool wideTextAsUtf8(const QByteArray& bytes, QByteArray& out)
+{
+    out.clear();
+    QStringDecoder::Encoding encoding = QStringDecoder::Utf16LE;
+    switch (wideKind(bytes)) {
+    case Wide::None:
+        return false;
+    case Wide::Utf16LE:
+        break;
+    case Wide::Utf16BE:
+        encoding = QStringDecoder::Utf16BE;
+        break;
+    case Wide::Utf32LE:
+        encoding = QStringDecoder::Utf32LE;
+        break;
+    case Wide::Utf32BE:
+        encoding = QStringDecoder::Utf32BE;
+        break;
+    }
+    QStringDecoder decoder(encoding, QStringDecoder::Flag::Stateless);
+    QString text = decoder(bytes);
+    const bool whole = !decoder.hasError();
+    if (whole)
+        out = text.toUtf8();
+    secureWipe(text);
+    return whole;
+}
+
+QByteArray markedWideText(const QByteArray& bytes)
+{
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
+        return QByteArray();
+    switch (wideKind(bytes)) {
+    case Wide::Utf16LE:
+        return "\xFF\xFE" + bytes;
+    case Wide::Utf16BE:
+        return "\xFE\xFF" + bytes;
+    default:
+        return QByteArray();
+    }
+}
+
+Format detectFormat(const QByteArray& raw)
+{
+    // A wide text is looked at as its first characters.
+    QByteArray head;
+    const bool wide = wideText(raw) && wideTextAsUtf8(raw.left(1024), head);
+    const QByteArray& bytes = wide ? head : raw;
     qsizetype i = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     while (i < bytes.size() && (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\r' || bytes[i] == '\n'))
         ++i;
@@ -76,6 +158,9 @@ QString ImportError::text() const
 
 void ImportedData::wipe()
 {
+    dropped.clear();
+    recycled = 0;
+    seen = 0;
     for (auto& e : entries) {
         if (!e)
             continue;
@@ -112,9 +197,17 @@ QString ImportedData::groupPath(int group) const
     return parts.join(QLatin1Char('/'));
 }
 
-bool readForeign(const QByteArray& bytes, Format format, const QString& defaultName, ImportedData& data,
+bool readForeign(const QByteArray& raw, Format format, const QString& defaultName, ImportedData& data,
                  ImportError& error)
 {
+    // The XML reader decodes UTF-16 itself; the others read UTF-8.
+    SecureBytes converted;
+    if (format != Format::KeePassXml && wideText(raw) && !wideTextAsUtf8(raw, converted.bytes())) {
+        data.wipe();
+        error.what = QStringLiteral("not valid UTF-16 or UTF-32 text");
+        return false;
+    }
+    const QByteArray& bytes = converted.isEmpty() ? raw : converted.bytes();
     bool ok = false;
     switch (format) {
     case Format::Json:
@@ -169,6 +262,7 @@ bool readTresorinJson(const QByteArray& bytes, ImportedData& data, ImportError& 
         error.what = text;
         return false;
     }
+    data.seen = doc.entryCount();
     std::unordered_map<quint32, int> indexOf;
     for (const TGroupe* g : doc.groupsInOrder())
         indexOf[g->Id] = data.addGroup(g->Name, g->Parent ? indexOf.at(g->Parent->Id) : -1);
@@ -366,6 +460,32 @@ bool dropSourceRoot(ImportedData& data)
     return true;
 }
 
+bool losesSomething(const ImportedData& data)
+{
+    return !data.dropped.empty() || (data.entries.empty() && data.seen > 0);
+}
+
+QStringList describeLosses(const ImportedData& data)
+{
+    QStringList lines;
+    for (const Dropped& d : data.dropped) {
+        QString text = d.line > 0 ? QStringLiteral("line %1, ").arg(d.line) : QString();
+        text += d.kind == Dropped::Attachment
+                    ? QStringLiteral("entry \"%1\": attachment \"%2\" left out").arg(d.where, d.name)
+                    : QStringLiteral("%1: the value of \"%2\" is no text, left out").arg(d.where, d.name);
+        lines << text;
+    }
+    if (data.recycled > 0)
+        lines << QStringLiteral("%1 entr%2 of the recycle bin left out")
+                     .arg(data.recycled)
+                     .arg(data.recycled > 1 ? QStringLiteral("ies") : QStringLiteral("y"));
+    if (data.entries.empty() && data.seen > 0)
+        lines << QStringLiteral("none of its %1 entr%2 can be imported")
+                     .arg(data.seen)
+                     .arg(data.seen > 1 ? QStringLiteral("ies") : QStringLiteral("y"));
+    return lines;
+}
+
 void nestUnder(ImportedData& data, const QString& name)
 {
     for (ImportedGroup& g : data.groups)
@@ -408,6 +528,18 @@ ImportSummary addImported(ImportedData& data, DocumentState& doc, TGroupe* conta
     summary.top = container ? container : loose ? loose : made.empty() ? nullptr : made.front();
     data.wipe();
     return summary;
+}
+
+bool needsFormulaGuard(QStringView text)
+{
+    while (!text.isEmpty() && text.front() == u'\'')
+        text = text.sliced(1);
+    if (text.isEmpty())
+        return false;
+    const QChar c = text.front();
+    if (c == u'\r')
+        return text.size() < 2 || text[1] != u'\n';
+    return c == u'=' || c == u'+' || c == u'-' || c == u'@' || c == u'\t';
 }
 
 QString totpUrl(const QString& secretOrUrl, const QString& label, int digits, int period, const QString& algorithm)

@@ -29,9 +29,19 @@ QString formatName(Format format);
 bool formatFromName(const QString& name, Format& format);
 
 // The format of a file, from its first bytes: "<" is XML, "{" is JSON (Bitwarden's when its first
-// member is one of Bitwarden's), anything else is taken for CSV. Leading spaces and a UTF-8 byte
-// order mark are skipped.
+// member is one of Bitwarden's), anything else is taken for CSV. Leading spaces and a byte order
+// mark are skipped; a text in UTF-16 or UTF-32 (wideText) is looked at as its characters.
 Format detectFormat(const QByteArray& bytes);
+
+// Whether bytes are a text in UTF-16 or UTF-32: a byte order mark, or the zero bytes of UTF-16
+// around its first character (an export saved as "Unicode").
+bool wideText(const QByteArray& bytes);
+// Such a text as UTF-8, for the readers that take UTF-8 (CSV, JSON); false, with nothing in out,
+// when it does not decode whole.
+bool wideTextAsUtf8(const QByteArray& bytes, QByteArray& out);
+// A UTF-16 text without a byte order mark, with the mark its byte order needs in front (the XML
+// reader recognises UTF-16 by it); empty for any other text.
+QByteArray markedWideText(const QByteArray& bytes);
 
 // Beyond these, a file is refused rather than read: no export of a real password manager comes
 // near them, and a hostile file could otherwise make the program hold gigabytes.
@@ -56,6 +66,20 @@ struct ImportedGroup
     QString key;     // the source's identifier, when it has one (KeePass UUID, Bitwarden folder id)
 };
 
+// Something of the source a document has no place for, left out of the import.
+struct Dropped
+{
+    enum Kind
+    {
+        Attachment, // a file attached to an entry (name: its file name)
+        Value,      // a field whose value is no text, a number or a yes/no (name: the field)
+    };
+    Kind kind = Value;
+    qint64 line = 0; // line of the file (0: unknown)
+    QString where;   // the entry ("Mail/Gmail") or the place in a JSON file ("items[3].fields[1]")
+    QString name;
+};
+
 // What a reader found. Groups come before their children; entries point at their group by index,
 // -1 for an entry at the top (a browser export, a Bitwarden item without folder).
 struct ImportedData
@@ -67,6 +91,9 @@ struct ImportedData
     // The source has a root of its own above its groups (KeePass's root group, "Passwords" in
     // KeePassXC; the first level of the paths of a KeePassXC CSV, "Root" in ours).
     bool hasSourceRoot = false;
+    std::vector<Dropped> dropped;  // what the source holds that does not come in
+    int recycled = 0;              // entries of the recycle bin, left out as their manager hides them
+    int seen = 0;                  // entries (items, lines) the source holds, those left out included
 
     ImportedData() = default;
     ImportedData(ImportedData&&) = default;
@@ -128,6 +155,14 @@ std::vector<Unstorable> findUnstorable(DocumentState& doc, bool replace);
 // characters" (with replaced: "... replaced by "?""), the characters named except in a password.
 QString describe(const Unstorable& u, bool replaced);
 
+// Whether an import of data loses what the user must agree to first: parts of the file left out
+// (dropped), or every entry of a source that holds some. The recycle bin alone does not count: its
+// entries were deleted in their manager.
+bool losesSomething(const ImportedData& data);
+// One line of English text for the command line per loss: "line 12, entry "Mail/Gmail":
+// attachment "scan.pdf" left out", the entries of the recycle bin, and "no entry" when none comes.
+QStringList describeLosses(const ImportedData& data);
+
 struct ImportSummary
 {
     int groups = 0;         // groups made, the container included
@@ -155,6 +190,17 @@ void nestUnder(ImportedData& data, const QString& name);
 ImportSummary addImported(ImportedData& data, DocumentState& doc, TGroupe* container, const QString& looseName);
 
 // --- helpers shared by the readers and the writers ----------------------------------------
+
+// The header line of our CSV export: KeePassXC's columns, written without quotes, which tells our
+// own files from KeePassXC's (whose header quotes them) and from every other export.
+constexpr const char* kOwnCsvHeader = "Group,Title,Username,Password,URL,Notes,TOTP,Icon,Last Modified,Created";
+// A spreadsheet takes a cell that starts with "=", "+", "-", "@", a tab or a carriage return for a
+// formula (OWASP's CSV injection): our CSV export writes such a field with a "'" in front, and our
+// CSV import takes that one "'" away again from the files it wrote (kOwnCsvHeader), nowhere else.
+// So that the way back stays exact, a field whose leading apostrophes come before such a start
+// ("'=x" itself) gets one more. True for the fields that get the "'", `text` being the field as
+// written: a CR LF at its start is written as a line feed, which starts no formula.
+bool needsFormulaGuard(QStringView text);
 
 // The line appended to the notes for a TOTP secret: "TOTP: otpauth://totp/...".
 constexpr const char* kTotpLinePrefix = "TOTP: ";

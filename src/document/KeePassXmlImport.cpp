@@ -6,7 +6,10 @@
 
 #include "crypto/SecureBytes.h"
 
+#include <QBuffer>
 #include <QXmlStreamReader>
+
+#include <cstring>
 
 namespace foreign {
 
@@ -24,6 +27,7 @@ struct EntryFields
     QString tags;
     QStringList others;                      // "Key: value", in the order of the file
     QList<std::pair<QString, QString>> totp; // the TOTP fields of the three known layouts
+    QStringList attachments;                 // the names of the files attached, which stay out
     DateTime created = 0;
     DateTime modified = 0;
 
@@ -75,12 +79,110 @@ bool isTotpKey(const QString& key)
            key == QLatin1String("TOTP Seed") || key == QLatin1String("TOTP Settings");
 }
 
+// The longest piece a legitimate export holds, in units of its encoding: a text of kMaxFieldChars
+// characters written with the longest escapes ("&#x10FFFF;" for two of them), and some room.
+constexpr qsizetype kMaxPieceUnits = 10 * kMaxFieldChars + 4096;
+
+// QXmlStreamReader makes each piece of XML whole (a text, a tag with its attributes, a comment, a
+// CDATA section, a processing instruction) before it hands it on, and then a copy of it: a piece
+// of a hundred megabytes would be held several times over before the reader could refuse it. The
+// pieces are measured on the file's bytes first, without a copy: the start of the first piece
+// longer than kMaxPieceUnits, or -1. `at(i)` is the i-th unit of the text (a byte, or a UTF-16
+// unit), n their count.
+template <typename At> qsizetype oversizedPiece(const At& at, qsizetype n)
+{
+    const auto startsWith = [&](qsizetype i, const char* marker) {
+        for (qsizetype k = 0; marker[k]; ++k)
+            if (i + k >= n || at(i + k) != uint(uchar(marker[k])))
+                return false;
+        return true;
+    };
+    const auto endOf = [&](qsizetype from, const char* marker) {
+        for (qsizetype i = from; i < n; ++i)
+            if (startsWith(i, marker))
+                return i + qsizetype(std::strlen(marker));
+        return n;
+    };
+    qsizetype pieceStart = 0;
+    qsizetype i = 0;
+    while (i < n) {
+        if (at(i) != '<') {
+            ++i;
+            continue;
+        }
+        if (i - pieceStart > kMaxPieceUnits)
+            return pieceStart; // a text
+        qsizetype end = n;
+        if (startsWith(i, "<!--")) {
+            end = endOf(i + 4, "-->");
+        } else if (startsWith(i, "<![CDATA[")) {
+            end = endOf(i + 9, "]]>");
+        } else if (startsWith(i, "<?")) {
+            end = endOf(i + 2, "?>");
+        } else {
+            // A tag: a quoted attribute value may hold ">".
+            uint quote = 0;
+            for (qsizetype j = i + 1; j < n; ++j) {
+                const uint c = at(j);
+                if (quote != 0) {
+                    if (c == quote)
+                        quote = 0;
+                } else if (c == '"' || c == '\'') {
+                    quote = c;
+                } else if (c == '>') {
+                    end = j + 1;
+                    break;
+                }
+            }
+        }
+        if (end - i > kMaxPieceUnits)
+            return i;
+        i = pieceStart = end;
+    }
+    return n - pieceStart > kMaxPieceUnits ? pieceStart : -1;
+}
+
+// The first oversized piece of the file, found as oversizedPiece() finds it in the file's own
+// encoding (UTF-16 with its mark, else bytes): false with its line and column in error.
+bool piecesFit(const QByteArray& bytes, ImportError& error)
+{
+    const uchar* b = reinterpret_cast<const uchar*>(bytes.constData());
+    const bool littleEndian = bytes.startsWith("\xFF\xFE");
+    const bool bigEndian = bytes.startsWith("\xFE\xFF");
+    const qsizetype n = littleEndian || bigEndian ? bytes.size() / 2 : bytes.size();
+    const auto unit = [&](qsizetype i) -> uint {
+        if (littleEndian)
+            return uint(b[2 * i]) | uint(b[2 * i + 1]) << 8;
+        if (bigEndian)
+            return uint(b[2 * i]) << 8 | uint(b[2 * i + 1]);
+        return b[i];
+    };
+    const qsizetype found = oversizedPiece(unit, n);
+    if (found < 0)
+        return true;
+    error.line = 1;
+    qsizetype lineStart = 0;
+    for (qsizetype i = 0; i < found; ++i)
+        if (unit(i) == '\n') {
+            ++error.line;
+            lineStart = i + 1;
+        }
+    error.column = found - lineStart + 1;
+    error.what = QStringLiteral("a text of more than %1 characters").arg(kMaxFieldChars);
+    return false;
+}
+
 class Reader
 {
 public:
     Reader(const QByteArray& bytes, const QString& defaultName, ImportedData& data, ImportError& error)
-        : m_xml(bytes), m_defaultName(defaultName), m_data(data), m_error(error)
+        : m_defaultName(defaultName), m_data(data), m_error(error)
     {
+        // Read through a device: the reader then decodes the file a little at a time instead of
+        // making a second, wider copy of all of it.
+        m_buffer.setData(bytes);
+        m_buffer.open(QIODevice::ReadOnly);
+        m_xml.setDevice(&m_buffer);
     }
 
     bool run()
@@ -110,6 +212,10 @@ public:
         dropRecycleBin();
         // KeePass keeps every group and entry in one root group, the database itself.
         m_data.hasSourceRoot = true;
+        // Attachments of deleted entries go with them: they are no loss of their own.
+        for (const auto& [group, dropped] : m_attachments)
+            if (group < 0 || size_t(group) >= m_inRecycleBin.size() || !m_inRecycleBin[size_t(group)])
+                m_data.dropped.push_back(dropped);
         return true;
     }
 
@@ -122,6 +228,7 @@ private:
         Group,
         Entry,
         String,
+        Binary,
         Times,
     };
 
@@ -203,6 +310,9 @@ private:
                 m_key.clear();
                 m_value.clear();
                 m_stack.push_back(Ctx::String);
+            } else if (name == QLatin1String("Binary")) {
+                m_key.clear();
+                m_stack.push_back(Ctx::Binary);
             } else if (name == QLatin1String("Times")) {
                 m_stack.push_back(Ctx::Times);
             } else if (name == QLatin1String("Tags")) {
@@ -226,6 +336,12 @@ private:
             } else {
                 skip();
             }
+            break;
+        case Ctx::Binary:
+            if (name == QLatin1String("Key"))
+                m_key = text();
+            else
+                skip(); // the reference to the file's content, which has no place in a document
             break;
         case Ctx::Times:
             if (name == QLatin1String("CreationTime") || name == QLatin1String("LastModificationTime")) {
@@ -256,6 +372,9 @@ private:
             break;
         case Ctx::String:
             endString();
+            break;
+        case Ctx::Binary:
+            m_entry->attachments << m_key;
             break;
         case Ctx::Entry:
             endEntry();
@@ -311,7 +430,14 @@ private:
                 if (!t.second.isEmpty())
                     lines << t.first + QStringLiteral(": ") + t.second;
         }
-        TFeuille& out = m_data.addEntry(m_groups.empty() ? -1 : m_groups.back(), e.line);
+        const int group = m_groups.empty() ? -1 : m_groups.back();
+        for (const QString& file : e.attachments) {
+            const QString path = m_data.groupPath(group);
+            m_attachments.push_back({group, Dropped{Dropped::Attachment, e.line,
+                                                    path.isEmpty() ? name : path + QLatin1Char('/') + name, file}});
+        }
+        ++m_data.seen;
+        TFeuille& out = m_data.addEntry(group, e.line);
         out.Name = name;
         out.Login = e.userName;
         out.Password = e.password;
@@ -322,7 +448,9 @@ private:
         m_entry.reset();
     }
 
-    // The recycle bin named in <Meta> leaves with its subgroups and their entries.
+    // The recycle bin named in <Meta> leaves with its subgroups and their entries. It is a group
+    // inside the root: a file that names the root group itself (or a group at the top) as its bin
+    // keeps everything, rather than losing every entry.
     void dropRecycleBin()
     {
         if (m_recycleBin.isEmpty() || m_recycleBin == QLatin1String("AAAAAAAAAAAAAAAAAAAAAA=="))
@@ -333,7 +461,8 @@ private:
         bool any = false;
         for (size_t g = 0; g < count; ++g) {
             const int parent = m_data.groups[g].parent;
-            dropped[g] = m_data.groups[g].key == m_recycleBin || (parent >= 0 && dropped[size_t(parent)]);
+            dropped[g] =
+                (parent >= 0 && m_data.groups[g].key == m_recycleBin) || (parent >= 0 && dropped[size_t(parent)]);
             any = any || dropped[g];
         }
         if (!any)
@@ -347,16 +476,21 @@ private:
         }
         for (size_t i = 0; i < m_data.entries.size(); ++i) {
             const int g = m_data.entryGroup[i];
-            if (g >= 0 && dropped[size_t(g)])
+            if (g >= 0 && dropped[size_t(g)]) {
+                ++kept.recycled;
                 continue;
+            }
             kept.entries.push_back(std::move(m_data.entries[i]));
             kept.entryGroup.push_back(g < 0 ? -1 : newIndex[size_t(g)]);
             kept.entryLine.push_back(m_data.entryLine[i]);
         }
+        kept.seen = m_data.seen;
+        m_inRecycleBin = dropped;
         m_data.wipe(); // what is left there is the recycle bin's
         m_data = std::move(kept);
     }
 
+    QBuffer m_buffer;
     QXmlStreamReader m_xml;
     const QString& m_defaultName;
     ImportedData& m_data;
@@ -367,14 +501,21 @@ private:
     QString m_key;
     QString m_value;
     QString m_recycleBin;
+    std::vector<bool> m_inRecycleBin;                   // by group index before the bin was taken out
+    std::vector<std::pair<int, Dropped>> m_attachments; // with the group of their entry
     bool m_sawRoot = false;
 };
 
 } // namespace
 
-bool readKeePassXml(const QByteArray& bytes, const QString& defaultName, ImportedData& data, ImportError& error)
+bool readKeePassXml(const QByteArray& raw, const QString& defaultName, ImportedData& data, ImportError& error)
 {
     data.wipe();
+    // UTF-16 saved without its mark gets one: the XML reader would take it for UTF-8.
+    const SecureBytes marked(markedWideText(raw));
+    const QByteArray& bytes = marked.isEmpty() ? raw : marked.bytes();
+    if (!piecesFit(bytes, error))
+        return false;
     Reader reader(bytes, defaultName, data, error);
     return reader.run();
 }

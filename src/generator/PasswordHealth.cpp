@@ -1,5 +1,6 @@
 #include "generator/PasswordHealth.h"
 
+#include "crypto/Cipher.h"
 #include "crypto/SecureBytes.h"
 #include "document/DateTime.h"
 #include "document/EntrySearch.h"
@@ -123,7 +124,15 @@ std::optional<std::vector<Finding>> Analyze(const DocumentState& doc, const Opti
             const qint64 days = qint64(std::floor(now - e->ModifiedAt));
             add(Kind::Old, MsgCount(QStringLiteral("NbJours"), days), double(days));
         }
-        if (options.breaches) {
+        if (options.breachCounts) {
+            QByteArray utf8 = e->Password.toUtf8();
+            QByteArray digest = sha1(utf8);
+            const qint64 seen = options.breachCounts->value(digest.toHex().toUpper());
+            secureWipe(utf8);
+            secureWipe(digest);
+            if (seen > 0)
+                add(Kind::Breached, MsgCount(QStringLiteral("SanteVu"), seen), double(seen));
+        } else if (options.breaches) {
             const std::optional<qint64> seen = options.breaches->count(e->Password);
             if (!seen) {
                 if (error)
@@ -133,6 +142,52 @@ std::optional<std::vector<Finding>> Analyze(const DocumentState& doc, const Opti
             if (*seen > 0)
                 add(Kind::Breached, MsgCount(QStringLiteral("SanteVu"), *seen), double(*seen));
         }
+    }
+    return out;
+}
+
+QList<QByteArray> PasswordHashes(const DocumentState& doc)
+{
+    QList<QByteArray> hashes;
+    QHash<QByteArray, bool> seen;
+    for (const auto& e : doc.Entries()) {
+        if (e->Password.isEmpty())
+            continue;
+        QByteArray utf8 = e->Password.toUtf8();
+        QByteArray digest = sha1(utf8);
+        const QByteArray hex = digest.toHex().toUpper();
+        secureWipe(utf8);
+        secureWipe(digest);
+        if (!seen.contains(hex)) {
+            seen.insert(hex, true);
+            hashes << hex;
+        }
+    }
+    return hashes;
+}
+
+BreachCounts LookUpBreaches(const QString& path, const QList<QByteArray>& hashes, const std::atomic<bool>* stop)
+{
+    BreachCounts out;
+    BreachList list;
+    if (!list.open(path)) {
+        out.fault = int(list.fault());
+        out.error = list.error();
+        return out;
+    }
+    for (const QByteArray& hash : hashes) {
+        if (stop && *stop) {
+            out.counts.clear();
+            return out;
+        }
+        const std::optional<qint64> seen = list.countForHash(hash);
+        if (!seen) {
+            out.counts.clear();
+            out.fault = int(list.fault());
+            out.error = list.error();
+            return out;
+        }
+        out.counts.insert(hash, *seen);
     }
     return out;
 }

@@ -2,8 +2,12 @@
 
 #include "document/DocumentModel.h"
 
+#include <QByteArray>
+#include <QHash>
+#include <QList>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -50,6 +54,9 @@ struct Options
     int olderThanDays = 365; // ModifiedAt more than this many days before `now` is old
     DateTime now = 0;        // the date-time of the report (0: the current time)
     BreachList* breaches = nullptr;
+    // Counts already looked up (LookUpBreaches), by the password's SHA-1 in upper-case hex: used
+    // instead of `breaches`.
+    const QHash<QByteArray, qint64>* breachCounts = nullptr;
 };
 
 struct Finding
@@ -69,5 +76,21 @@ QString ReportPath(const DocumentState& doc, const TFeuille& entry);
 // card or an identity brought in by an import), which is no password left empty. Nothing when
 // reading the breach list failed (its error then goes in *error).
 std::optional<std::vector<Finding>> Analyze(const DocumentState& doc, const Options& options, QString* error = nullptr);
+
+// The SHA-1 (upper-case hex) of each distinct non-empty password of doc: what a breach search
+// needs, handed to a worker thread instead of the passwords. Wipe them when done.
+QList<QByteArray> PasswordHashes(const DocumentState& doc);
+
+struct BreachCounts
+{
+    QHash<QByteArray, qint64> counts; // by hash: how often each was seen (0: not in the list)
+    int fault = 0;                    // a BreachList::Fault; 0 when the search went through
+    QString error;                    // its English text
+};
+// Looks every hash up in the breach list at path: the work of a thread of its own, since a list
+// of tens of gigabytes on a slow disk takes its time. Stops early, with nothing found, once *stop
+// is set.
+BreachCounts LookUpBreaches(const QString& path, const QList<QByteArray>& hashes,
+                            const std::atomic<bool>* stop = nullptr);
 
 } // namespace health

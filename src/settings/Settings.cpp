@@ -9,6 +9,10 @@
 
 #include <cstdlib>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 namespace {
 
 const QString kMru = QStringLiteral("MRU");
@@ -286,9 +290,13 @@ QString settingsFilePathFor(const QString& executableDir)
         return overridden;
     const QString fileName = QStringLiteral("Tresorin.ini");
     if (!executableDir.isEmpty()) {
-        const QFileInfo dir(executableDir);
-        if (dir.isDir() && dir.isWritable())
-            return QDir(executableDir).filePath(fileName);
+        const QFileInfo beside(QDir(executableDir).filePath(fileName));
+        bool own = beside.isFile();
+#ifdef Q_OS_UNIX
+        own = own && beside.ownerId() == uint(geteuid());
+#endif
+        if (own)
+            return beside.filePath();
     }
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     return QDir(config).filePath(QStringLiteral("tresorin/") + fileName);

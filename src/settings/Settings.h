@@ -124,8 +124,12 @@ struct Settings
     QString updateUrl() const;
 };
 
-// Where the settings file lives: $TRESORIN_INI when set; else "Tresorin.ini" beside the
-// executable when that folder is writable; else $XDG_CONFIG_HOME/tresorin/Tresorin.ini.
+// Where the settings file lives: $TRESORIN_INI when set; else the user's configuration folder,
+// $XDG_CONFIG_HOME/tresorin/Tresorin.ini. A "Tresorin.ini" that already stands beside the
+// executable (a portable install) is used instead, when it is a file of the user running the
+// program: the file holds FTP logins and trusted certificates, so one left there by another user
+// (or by an earlier version run as root) is never read nor written, and a writable install never
+// makes one by itself.
 QString settingsFilePath();
 // The same rules for an executable in executableDir (empty when unknown).
 QString settingsFilePathFor(const QString& executableDir);

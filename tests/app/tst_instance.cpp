@@ -1,21 +1,28 @@
 // One running instance per user: the wake-up request and its answer between two instances, a
-// socket left behind by a crashed instance, and two real processes of the program.
+// socket left behind by a crashed instance, and two real processes of the program; the places
+// another user could set up to listen in; one window per document, with two real processes.
 
 #include "platform/SingleInstance.h"
 #include "support/ProcessRunner.h"
 #include "support/TempFolder.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
 
 #include <atomic>
 #include <thread>
+
+#include <pwd.h>
+#include <unistd.h>
 
 class TestInstance : public QObject
 {
@@ -31,6 +38,9 @@ private slots:
     void leftoverSocketIsReplaced();
     void twoProcesses();
     void firstWithoutLockDoesNotStopLaterOne();
+    void squattedPlacesAreNeverUsed_data();
+    void squattedPlacesAreNeverUsed();
+    void documentOpenElsewhereComesForward();
 
 private:
     // The program with the settings file ini and the folders of this test.
@@ -214,6 +224,177 @@ void TestInstance::firstWithoutLockDoesNotStopLaterOne()
     first.kill();
     later.waitForFinished(5000);
     first.waitForFinished(5000);
+}
+
+// A folder or socket set up by someone else to listen in: the program never uses it, never sends
+// the document's path there, and runs on. The rows that need another user are made as root (the
+// files given to "nobody", a listener run as "nobody"); elsewhere they are skipped.
+void TestInstance::squattedPlacesAreNeverUsed_data()
+{
+    QTest::addColumn<QString>("place");
+    QTest::newRow("the shared name in the temporary folder") << "old-name";
+    QTest::newRow("runtime folder writable by all") << "runtime-shared";
+    QTest::newRow("runtime folder through a link") << "runtime-link";
+    QTest::newRow("own folder writable by all") << "fallback-shared";
+    QTest::newRow("own folder of another user") << "fallback-foreign";
+    QTest::newRow("socket file of another user") << "socket-foreign";
+    QTest::newRow("listener run by another user") << "peer-foreign";
+}
+
+void TestInstance::squattedPlacesAreNeverUsed()
+{
+    QFETCH(QString, place);
+    const bool needsRoot = place.endsWith(QLatin1String("foreign"));
+    const passwd* nobody = getpwnam("nobody");
+    if (needsRoot && (geteuid() != 0 || !nobody))
+        QSKIP("another user's files and processes are made as root only");
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (place == QLatin1String("peer-foreign") && setpriv.isEmpty())
+        QSKIP("setpriv is needed to run the listener as another user");
+
+    const QString temp = m_tmp->makeFolder(QStringLiteral("temp"));
+    const QString fallback = temp + QStringLiteral("/tresorin-%1").arg(geteuid());
+    QString runtime; // XDG_RUNTIME_DIR of the program; empty: none
+    QString socketFolder;
+    if (place == QLatin1String("runtime-shared")) {
+        runtime = socketFolder = m_tmp->makeFolder(QStringLiteral("shared"));
+        QVERIFY(QFile::setPermissions(runtime, QFileDevice::Permissions(0x7777)));
+    } else if (place == QLatin1String("runtime-link")) {
+        socketFolder = m_tmp->makeFolder(QStringLiteral("private"));
+        runtime = m_tmp->filePath(QStringLiteral("link"));
+        QVERIFY(QFile::link(socketFolder, runtime));
+    } else if (place.startsWith(QLatin1String("fallback"))) {
+        socketFolder = m_tmp->makeFolder(QStringLiteral("temp/tresorin-%1").arg(geteuid()));
+        if (place == QLatin1String("fallback-shared"))
+            QVERIFY(QFile::setPermissions(socketFolder, QFileDevice::Permissions(0x7777)));
+        else
+            QCOMPARE(chown(QFile::encodeName(socketFolder).constData(), nobody->pw_uid, nobody->pw_gid), 0);
+    } else if (place == QLatin1String("old-name")) {
+        socketFolder = temp; // where every user may make "Orbelune-Tresorin-<user name>"
+    } else {
+        runtime = socketFolder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    }
+    const QString socketPath =
+        socketFolder + (place == QLatin1String("old-name") ? QStringLiteral("/Orbelune-Tresorin-victim")
+                                                           : QStringLiteral("/Orbelune-Tresorin"));
+
+    // The listener: in this process, or as "nobody" recording what it receives.
+    QLocalServer squatter;
+    QByteArray received;
+    int connections = 0;
+    connect(&squatter, &QLocalServer::newConnection, &squatter, [&] {
+        while (QLocalSocket* s = squatter.nextPendingConnection()) {
+            ++connections;
+            connect(s, &QLocalSocket::readyRead, s, [s, &received] { received += s->readAll(); });
+        }
+    });
+    QProcess foreignListener;
+    // A folder the other user can reach: the test's own is closed to others.
+    QTemporaryDir outsideDir(QDir::tempPath() + QStringLiteral("/tresorin-test-XXXXXX"));
+    const QString outside = outsideDir.path();
+    const QString log = outside + QStringLiteral("/log");
+    if (place == QLatin1String("peer-foreign")) {
+        QVERIFY(QFile::setPermissions(outside, QFileDevice::Permissions(0x7777)));
+        foreignListener.start(setpriv, {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "/usr/bin/python3", "-c",
+                                        "import socket,sys\n"
+                                        "s=socket.socket(socket.AF_UNIX)\n"
+                                        "s.bind(sys.argv[1])\n"
+                                        "s.listen(5)\n"
+                                        "while True:\n"
+                                        "    c,_=s.accept()\n"
+                                        "    d=c.recv(65536)\n"
+                                        "    open(sys.argv[2],'ab').write(b'C'+d)\n"
+                                        "    c.close()\n",
+                                        outside + QStringLiteral("/s"), log});
+        QVERIFY(foreignListener.waitForStarted(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(outside + QStringLiteral("/s")), 10000);
+        // Moved into the user's own folder and given to the user: only its credentials tell.
+        QCOMPARE(::rename(QFile::encodeName(outside + QStringLiteral("/s")).constData(),
+                          QFile::encodeName(socketPath).constData()),
+                 0);
+        QCOMPARE(lchown(QFile::encodeName(socketPath).constData(), geteuid(), getegid()), 0);
+    } else {
+        QVERIFY(squatter.listen(socketPath));
+        if (place == QLatin1String("socket-foreign"))
+            QCOMPARE(lchown(QFile::encodeName(socketPath).constData(), nobody->pw_uid, nobody->pw_gid), 0);
+    }
+
+    QVERIFY(m_tmp->writeFile(QStringLiteral("one.ini"), "[Main]\r\nOneInstance=1\r\nAutoCheck=0\r\n"));
+    QVERIFY(m_tmp->writeFile(QStringLiteral("secret-name.pass"), "x"));
+    testsupport::ProcessRunner runner = program(m_tmp->filePath(QStringLiteral("one.ini")));
+    runner.setEnv(QStringLiteral("TMPDIR"), temp).setEnv(QStringLiteral("USER"), QStringLiteral("victim"));
+    if (runtime.isEmpty())
+        runner.unsetEnv(QStringLiteral("XDG_RUNTIME_DIR"));
+    else
+        runner.setEnv(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    QProcess victim;
+    QVERIFY(runner.start(victim, {m_tmp->filePath(QStringLiteral("secret-name.pass"))}));
+    // The victim runs on (a start that found "another instance" would end at once), and nothing of
+    // the document's name went to the listener.
+    QVERIFY(!victim.waitForFinished(1500));
+    QTest::qWait(100);
+    QCOMPARE(received, QByteArray());
+    if (place != QLatin1String("peer-foreign")) {
+        QCOMPARE(connections, 0);
+    } else {
+        QFile recorded(log);
+        const QByteArray seen = recorded.open(QIODevice::ReadOnly) ? recorded.readAll() : QByteArray();
+        QVERIFY2(!seen.contains("secret") && seen.count('C') == seen.size(), seen.constData());
+        foreignListener.kill();
+        foreignListener.waitForFinished(5000);
+    }
+    victim.kill();
+    victim.waitForFinished(5000);
+}
+
+// Whatever the one-instance option: a start with a document that another window of the user has
+// open brings that window forward and ends; another document opens in its own window; a holder that
+// died holds nothing, and nothing is left beside the documents.
+void TestInstance::documentOpenElsewhereComesForward()
+{
+    QVERIFY(m_tmp->writeFile(QStringLiteral("off.ini"), "[Main]\r\nOneInstance=0\r\nAutoCheck=0\r\n"));
+    const QString ini = m_tmp->filePath(QStringLiteral("off.ini"));
+    const QByteArray iniText = m_tmp->readFile(QStringLiteral("off.ini"));
+    QVERIFY(m_tmp->writeFile(QStringLiteral("docs/d.pass"), "x"));
+    QVERIFY(m_tmp->writeFile(QStringLiteral("docs/e.pass"), "x"));
+    QVERIFY(QFile::link(m_tmp->filePath(QStringLiteral("docs")), m_tmp->filePath(QStringLiteral("alias"))));
+    const QString d = m_tmp->filePath(QStringLiteral("docs/d.pass"));
+
+    // The first window asks the meta password of d.pass, and holds it meanwhile.
+    QProcess first;
+    QVERIFY(program(ini).start(first, {d}));
+    const QString door = SingleInstance::processSocketName(first.processId());
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(door), 15000);
+
+    // The same document under another name: that window comes forward, this start ends.
+    QProcess second;
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(program(ini).start(second, {m_tmp->filePath(QStringLiteral("alias/d.pass"))}));
+    QVERIFY2(second.waitForFinished(15000), "the second start did not end");
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(first.state(), QProcess::Running);
+    QCOMPARE(m_tmp->readFile(QStringLiteral("off.ini")), iniText);
+
+    // Another document opens in a window of its own.
+    QProcess other;
+    QVERIFY(program(ini).start(other, {m_tmp->filePath(QStringLiteral("docs/e.pass"))}));
+    QVERIFY(!other.waitForFinished(1500));
+
+    // The first window ends without a word: the document is free again.
+    first.kill();
+    QVERIFY(first.waitForFinished(5000));
+    QProcess again;
+    QVERIFY(program(ini).start(again, {d}));
+    QVERIFY(!again.waitForFinished(1500));
+    QCOMPARE(QDir(m_tmp->filePath(QStringLiteral("docs"))).entryList(QDir::Files | QDir::Hidden | QDir::System),
+             (QStringList{"d.pass", "e.pass"}));
+    for (QProcess* p : {&other, &again}) {
+        p->kill();
+        p->waitForFinished(5000);
+    }
 }
 
 QTEST_MAIN(TestInstance)

@@ -24,6 +24,8 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using testsupport::WindowFixture;
 
 namespace {
@@ -44,6 +46,7 @@ private slots:
     void healthWindowListsAndShowsAnEntry();
     void healthWindowWithABreachList();
     void unreadableBreachListIsSaid();
+    void breachSearchAwayFromTheWindow();
 
 private:
     // Group Bank: alpha (weak "abc", a code in its notes), beta (the same "abc"), gamma (a strong
@@ -273,8 +276,16 @@ void TestMainWindowHealth::unreadableBreachListIsSaid()
 {
     makeWindow();
     QVERIFY(m_fx->tmp().writeFile(QStringLiteral("notalist.txt"), "this is not a breach list\r\n"));
+    // A pipe would hold the search for ever, a list out of order would say "not breached" wrongly.
+    const QString pipe = m_fx->tmp().filePath(QStringLiteral("pipe"));
+    QCOMPARE(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    QByteArray reversed;
+    for (char c = 'F'; c >= 'A'; --c)
+        reversed += QByteArray(40, c) + ":1\r\n";
+    QVERIFY(m_fx->tmp().writeFile(QStringLiteral("reversed.txt"), reversed));
     for (const QString& file :
-         {m_fx->tmp().filePath(QStringLiteral("missing.txt")), m_fx->tmp().filePath(QStringLiteral("notalist.txt"))}) {
+         {m_fx->tmp().filePath(QStringLiteral("missing.txt")), m_fx->tmp().filePath(QStringLiteral("notalist.txt")),
+          pipe, m_fx->tmp().filePath(QStringLiteral("reversed.txt"))}) {
         ModalSeam::clearShown();
         ModalSeam::pushAnswer(QStringLiteral("hibp"));
         ModalSeam::pushAnswer(file);
@@ -288,6 +299,42 @@ void TestMainWindowHealth::unreadableBreachListIsSaid()
         QCOMPARE(messages.size(), 1);
         QVERIFY2(messages.first().contains(QDir::toNativeSeparators(file)), qPrintable(messages.first()));
     }
+}
+
+// The breach list is searched by a thread of its own while the window stays live; what it finds is
+// added only to the document it began with: one replaced meanwhile gets nothing of it.
+void TestMainWindowHealth::breachSearchAwayFromTheWindow()
+{
+    makeWindow();
+    QVERIFY(m_fx->tmp().writeFile(
+        QStringLiteral("pwned.txt"),
+        QCryptographicHash::hash(QByteArray("abc"), QCryptographicHash::Sha1).toHex().toUpper() + ":7\r\n"));
+    int ended = 0;
+    QObject::connect(win()->findChild<TBoiteSante*>(), &TBoiteSante::searchEnded, win(), [&ended] { ++ended; });
+    bool replaced = false;
+    ModalSeam::setObserver([this, &replaced](const ModalSeam::Shown& shown) {
+        // As the list is chosen, something replaces the document: it arrives while the search runs.
+        if (shown.dialog == QLatin1String("OpenFile") && !replaced) {
+            replaced = true;
+            QMetaObject::invokeMethod(
+                win(),
+                [this] {
+                    win()->doc().SetModified(false);
+                    m_fx->trigger(QStringLiteral("ActionNouveau"));
+                },
+                Qt::QueuedConnection);
+        }
+    });
+    ModalSeam::pushAnswer(QStringLiteral("hibp"));
+    ModalSeam::pushAnswer(m_fx->tmp().filePath(QStringLiteral("pwned.txt")));
+    ModalSeam::pushAnswer(QVariant());
+    action("ActionSante")->trigger();
+    QVERIFY(replaced);
+    // The list of the document that was there is not filled with the other's findings.
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("BoiteSante")),
+             (QStringList{QStringLiteral("4"), QStringLiteral("4")}));
+    QCOMPARE(ended, 1);
+    QCOMPARE(ModalSeam::shownTexts(QStringLiteral("ShowMsg")), QStringList());
 }
 
 QTEST_MAIN(TestMainWindowHealth)

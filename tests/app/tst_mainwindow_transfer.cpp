@@ -58,6 +58,8 @@ private slots:
     void importWithUnstorableCharacters_data();
     void importWithUnstorableCharacters();
     void importOfAMalformedFile();
+    void importWithLosses_data();
+    void importWithLosses();
     void importDroppedWhenTheDocumentChanged();
     void importUnderTheReadOnlyLock();
     void exportAfterTheWarning_data();
@@ -233,6 +235,37 @@ void TestTransferWindow::importDroppedWhenTheDocumentChanged()
     w->action(QStringLiteral("ActionImporter"))->trigger();
     QCOMPARE(w->doc().entryCount(), 0);
     QVERIFY(!w->doc().Modified);
+}
+
+void TestTransferWindow::importWithLosses_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::newRow("import the rest") << int(MsgYes);
+    QTest::newRow("give up") << int(MsgNo);
+}
+
+// Parts of the file a document has no place for are said before anything is imported; the rest
+// comes in on Yes only.
+void TestTransferWindow::importWithLosses()
+{
+    QFETCH(int, answer);
+    auto* w = m_fx->makeWindow();
+    fillDocument();
+    QVERIFY(m_fx->tmp().writeFile(
+        QStringLiteral("vault.json"),
+        "{\"items\": [{\"name\": \"a\", \"login\": {\"password\": \"p\"}, \"fields\": [{\"name\": \"odd\", "
+        "\"value\": {\"x\": 1}}]}]}"));
+    ModalSeam::clearShown();
+    ModalSeam::pushAnswer(m_fx->tmp().filePath(QStringLiteral("vault.json")));
+    ModalSeam::pushAnswer(answer);
+    w->action(QStringLiteral("ActionImporter"))->trigger();
+    QCOMPARE(shownMessages(), QStringList{"Parts of \"vault.json\" have no place in a document and would be left "
+                                          "out:\r\n\r\n\"items[0].fields[0]\" : the value of \"odd\" is no text\r\n\r\n"
+                                          "Import the rest ?"});
+    QCOMPARE(ModalSeam::shown().last().kind, int(MsgKind::Confirmation));
+    DocumentState& doc = w->doc();
+    QCOMPARE(doc.entryCount(), answer == MsgYes ? 2 : 1);
+    QCOMPARE(doc.Modified, answer == MsgYes);
 }
 
 void TestTransferWindow::importUnderTheReadOnlyLock()

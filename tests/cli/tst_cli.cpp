@@ -24,6 +24,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -97,8 +98,12 @@ private slots:
     void searchPrintsTheMatches_data();
     void searchPrintsTheMatches();
     void analyzeReportsThePasswordsToChange();
+    void analyzeRefusesListsItCannotSearch_data();
+    void analyzeRefusesListsItCannotSearch();
     void totpOfTheOneEntryWithACode_data();
     void totpOfTheOneEntryWithACode();
+    void hostileTextIsShownNotObeyed_data();
+    void hostileTextIsShownNotObeyed();
 };
 
 void TestCli::initTestCase()
@@ -810,6 +815,48 @@ void TestCli::analyzeReportsThePasswordsToChange()
     QVERIFY(r.err.contains("none.txt"));
 }
 
+void TestCli::analyzeRefusesListsItCannotSearch_data()
+{
+    QTest::addColumn<QString>("list"); // in the test's folder, or a device
+    QTest::addColumn<QString>("said");
+    QTest::newRow("a pipe nobody writes to") << "pipe"
+                                             << "not a regular file";
+    QTest::newRow("an endless device") << "/dev/zero"
+                                       << "not a regular file";
+    QTest::newRow("lines out of order") << "unordered.txt"
+                                        << "not in the order of their hashes";
+}
+
+// A breach list that cannot answer for the passwords ends the report with an error at once, never
+// with "no finding", never a wait without end.
+void TestCli::analyzeRefusesListsItCannotSearch()
+{
+    QFETCH(QString, list);
+    QFETCH(QString, said);
+    TempFolder dir;
+    const QString path = dir.filePath(QStringLiteral("doc.pass"));
+    DocumentState doc;
+    auto e = NewEntry(doc.addGroup(QStringLiteral("G")), QStringLiteral("e"));
+    e->Password = QStringLiteral("Zq8#vLp2!rT6&wK9");
+    e->ModifiedAt = datetime::now();
+    doc.appendEntry(std::move(e));
+    doc.MetaPassword = QStringLiteral("pw");
+    QVERIFY(docfile::saveFile(doc, path, false).ok);
+    QString listPath = list.startsWith(QLatin1Char('/')) ? list : dir.filePath(list);
+    if (list == QLatin1String("pipe"))
+        QCOMPARE(mkfifo(QFile::encodeName(listPath).constData(), 0600), 0);
+    QByteArray lines;
+    for (char c = 'F'; c >= 'A'; --c)
+        lines += QByteArray(40, c) + ":1\n";
+    if (list == QLatin1String("unordered.txt"))
+        QVERIFY(dir.writeFile(list, lines));
+    const Run r = testsupport::ProcessRunner::cli().timeout(10000).run({"analyze", "--hibp", listPath, path}, "pw\n");
+    QVERIFY(!r.timedOut);
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY(r.out.isEmpty());
+    QVERIFY2(r.err.contains(said.toUtf8()), r.err.constData());
+}
+
 void TestCli::totpOfTheOneEntryWithACode_data()
 {
     QTest::addColumn<QString>("text");
@@ -853,6 +900,79 @@ void TestCli::totpOfTheOneEntryWithACode()
     } else {
         QVERIFY(r.out.isEmpty());
         QCOMPARE(int(r.errLines().size()) - 1, listed);
+    }
+}
+
+// Control characters and bidirectional controls of a document or an import reach the terminal as
+// visible escapes, whatever the command; export's formats keep them exact.
+void TestCli::hostileTextIsShownNotObeyed_data()
+{
+    QTest::addColumn<QStringList>("args"); // DOC and DIR stand for the document and its folder
+    QTest::addColumn<bool>("onOutput");    // the text is looked for on standard output, else on error
+    QTest::addColumn<QString>("visible");  // what must be printed instead
+    QTest::newRow("search: name, login, web address")
+        << QStringList{"search", "DOC", "evil"} << true << "G\\x1b[2J\tx\\x1b]0;pwned\\x07y evil\tl\\x7fOVER\t\\x1b[6n";
+    QTest::newRow("search: password shown")
+        << QStringList{"search", "--show-passwords", "DOC", "evil"} << true << "\tp\\x08\\x08";
+    QTest::newRow("analyze: group, name, detail")
+        << QStringList{"analyze", "DOC"} << true << "reused\tG\\x1b[2J\tx\\x1b]0;pwned\\x07y evil\tG\\x1b[2J\\w\\x1bin";
+    QTest::newRow("totp: the entries listed")
+        << QStringList{"totp", "DOC", "w"} << false << "G\\x1b[2J\tx\\x1b]0;pwned\\x07y evil";
+    QTest::newRow("info: the header") << QStringList{"info", "DOC"} << true << "srv\\x1b[31m\\x7f";
+    QTest::newRow("import: the fault quotes the file") << QStringList{"import", "DIR/hostile.csv", "DIR/out.pass"}
+                                                       << false << "\"\\x1b]0;pwned\\x07\\u202e\\x9b\" is not a date";
+}
+
+void TestCli::hostileTextIsShownNotObeyed()
+{
+    QFETCH(QStringList, args);
+    QFETCH(bool, onOutput);
+    QFETCH(QString, visible);
+    TempFolder dir;
+    const QString path = dir.filePath(QStringLiteral("doc.pass"));
+    DocumentState doc;
+    doc.LocalDoc.ServerName = QStringLiteral("srv\x1b[31m\x7f");
+    TGroupe* g = doc.addGroup(QStringLiteral("G\x1b[2J"));
+    auto e = NewEntry(g, QStringLiteral("x\x1b]0;pwned\ay\nevil"));
+    e->Login = QStringLiteral("l\x7fOVER");
+    e->WebAddress = QStringLiteral("\x1b[6n");
+    e->Password = QStringLiteral("p\b\b");
+    e->Notes = QStringLiteral("otpauth://totp/x?secret=GEZDGNBVGY3TQOJQ");
+    doc.appendEntry(std::move(e));
+    e = NewEntry(g, QStringLiteral("w\x1bin"));
+    e->Password = QStringLiteral("p\b\b");
+    e->Notes = QStringLiteral("otpauth://totp/y?secret=GEZDGNBVGY3TQOJQ");
+    doc.appendEntry(std::move(e));
+    doc.MetaPassword = QStringLiteral("pw");
+    QVERIFY(docfile::saveFile(doc, path, false).ok);
+    QVERIFY(dir.writeFile(QStringLiteral("hostile.csv"),
+                          "name,password,created\nx,y,\x1b]0;pwned\x07\xe2\x80\xae\xc2\x9b\n"));
+
+    for (QString& a : args)
+        a.replace(QLatin1String("DOC"), path).replace(QLatin1String("DIR"), dir.path());
+    const Run r = run(args, "pw\nnew\nnew\n");
+    QVERIFY2(r.started && !r.crashed, r.err.constData());
+    const QString shown = QString::fromUtf8(onOutput ? r.out : r.err);
+    QVERIFY2(shown.contains(visible), qPrintable(shown));
+    // Nothing of it acts on the terminal: no control character but the layout's line feeds and
+    // tabs, no C1 control, no bidirectional control, on either output.
+    for (const QString& text : {r.outText(), r.errText()})
+        for (const QChar c : text) {
+            const char16_t u = c.unicode();
+            QVERIFY2(u == u'\n' || u == u'\t' || (u >= 0x20 && u != 0x7F && !(u >= 0x80 && u < 0xA0)),
+                     qPrintable(QString::number(u, 16)));
+            QVERIFY(!(u >= 0x202A && u <= 0x202E) && !(u >= 0x2066 && u <= 0x2069) && u != 0x200E && u != 0x200F);
+        }
+
+    // The export of the same document keeps every character exact.
+    if (args.first() == QLatin1String("search")) {
+        const Run exported = run({"export", path}, "pw\n");
+        QCOMPARE(exported.exitCode, 0);
+        DocumentState back;
+        QVERIFY(docjson::fromJson(exported.out, back, nullptr));
+        QCOMPARE(back.Entries().front()->Name, QStringLiteral("x\x1b]0;pwned\ay\nevil"));
+        const Run csv = run({"export", "--to", "csv", path}, "pw\n");
+        QVERIFY(csv.out.contains("\"x\x1b]0;pwned\ay\nevil\""));
     }
 }
 

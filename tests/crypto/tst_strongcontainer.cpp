@@ -64,6 +64,8 @@ private slots:
     void magicIsRecognisedDespiteOneDamagedByte();
     void keyKnowsWhatItWasDerivedFrom();
     void calibrationStaysInItsBounds();
+    void calibrationAimsAtASecond_data();
+    void calibrationAimsAtASecond();
 };
 
 void TestStrongContainer::init()
@@ -325,7 +327,7 @@ void TestStrongContainer::keyKnowsWhatItWasDerivedFrom()
 
 void TestStrongContainer::calibrationStaysInItsBounds()
 {
-    // The real calibration: one measuring derivation, not the second it aims at.
+    // The real calibration: a few small measuring derivations, not the second it aims at.
     strong::setCalibratedParametersForTests({});
     const strong::KdfParameters kdf = strong::calibratedParameters();
     QVERIFY(strong::parametersForCreation(kdf));
@@ -336,6 +338,67 @@ void TestStrongContainer::calibrationStaysInItsBounds()
     QCOMPARE(strong::calibratedParameters(), kSmall);
     strong::setCalibratedParametersForTests({});
     QCOMPARE(strong::calibratedParameters(), kdf);
+}
+
+void TestStrongContainer::calibrationAimsAtASecond_data()
+{
+    // A machine: the set-up and the time of one pass over 64 MiB (both scale with the memory), how
+    // much slower its first derivation is (fresh memory, another program busy), and a spike of load
+    // in the middle of the measures; then what the calibration must choose.
+    QTest::addColumn<double>("setUpMs");
+    QTest::addColumn<double>("passMs");
+    QTest::addColumn<double>("firstRunFactor");
+    QTest::addColumn<bool>("spike");
+    QTest::addColumn<quint32>("memoryMiB");
+    QTest::addColumn<quint32>("passes");
+    // As measured on the 2-core machine of the report: 8 passes over 64 MiB took 250 ms.
+    QTest::newRow("idle 2-core machine") << 15.0 << 29.0 << 1.0 << false << 256u << 8u;
+    QTest::newRow("first run pays its page faults") << 15.0 << 29.0 << 5.0 << false << 256u << 8u;
+    QTest::newRow("a busy moment among the measures") << 15.0 << 29.0 << 1.0 << true << 256u << 8u;
+    QTest::newRow("slow machine, 64 MiB") << 60.0 << 150.0 << 3.0 << true << 64u << 6u;
+    QTest::newRow("very slow machine: one pass, never under 64 MiB") << 300.0 << 2500.0 << 1.0 << false << 64u << 1u;
+    QTest::newRow("very fast machine: capped") << 1.0 << 0.5 << 1.0 << false << 256u << 32u;
+}
+
+// The calibration's reckoning with a clock of the test's making: the fastest of the repeated
+// measures counts, not a first run paying its page faults nor a busy moment, and the cost chosen
+// takes about a second on that machine, with at least 64 MiB.
+void TestStrongContainer::calibrationAimsAtASecond()
+{
+    QFETCH(double, setUpMs);
+    QFETCH(double, passMs);
+    QFETCH(double, firstRunFactor);
+    QFETCH(bool, spike);
+    QFETCH(quint32, memoryMiB);
+    QFETCH(quint32, passes);
+    const auto steady = [&](const strong::KdfParameters& kdf) {
+        return double(kdf.memoryKiB) / (64 * 1024) * (setUpMs + kdf.passes * passMs);
+    };
+    int calls = 0;
+    const strong::KdfParameters kdf = strong::calibrateWith([&](const strong::KdfParameters& probe) {
+        ++calls;
+        // Probes stay small: one and three passes over 64 MiB.
+        if (probe.memoryKiB != 64 * 1024 || probe.passes > 3)
+            return -1.0;
+        double ms = steady(probe);
+        if (calls == 1)
+            ms *= firstRunFactor;
+        if (spike && calls == strong::CalibrationRepeats + 1)
+            ms *= 4;
+        return ms;
+    });
+    QCOMPARE(kdf.memoryKiB, memoryMiB * 1024);
+    QCOMPARE(kdf.passes, passes);
+    QVERIFY(strong::parametersForCreation(kdf));
+    QCOMPARE(calls, 2 * strong::CalibrationRepeats);
+    // About the second aimed at, unless the cost is at one of its bounds.
+    if (passes > 1 && passes < 32)
+        QVERIFY2(std::abs(steady(kdf) - strong::CalibrationTargetMs) <= 0.15 * strong::CalibrationTargetMs,
+                 qPrintable(QString::number(steady(kdf))));
+
+    // A probe that cannot run (no memory for it) gives the floor.
+    QCOMPARE(strong::calibrateWith([](const strong::KdfParameters&) { return -1.0; }),
+             (strong::KdfParameters{3, 64 * 1024}));
 }
 
 QTEST_GUILESS_MAIN(TestStrongContainer)

@@ -13,6 +13,7 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 #include <QtTest>
 
 #include <csignal>
@@ -75,6 +76,8 @@ private slots:
     void exportStreamsThroughASmallBuffer();
     void openLetsGoOfTheStreamWhileReading();
     void importAndExportBeyondTheMemoryLeft();
+    void hugeFieldIsRefusedInLittleMemory_data();
+    void hugeFieldIsRefusedInLittleMemory();
 };
 
 // A gigabyte that does not start with the password's check value is refused having read 20 bytes:
@@ -290,6 +293,53 @@ void TestDocumentMemory::importAndExportBeyondTheMemoryLeft()
         if (r.ok)
             return 1;
         return r.outOfMemory && out.isEmpty() ? 0 : 2;
+    });
+    QCOMPARE(verdict, 0);
+}
+
+void TestDocumentMemory::hugeFieldIsRefusedInLittleMemory_data()
+{
+    QTest::addColumn<QByteArray>("before"); // the file up to the field
+    QTest::addColumn<QByteArray>("after");  // and after it
+    QTest::newRow("csv") << QByteArray("name,password,notes\nsite,pw,\"") << QByteArray("\"\n");
+    QTest::newRow("keepass xml") << QByteArray("<KeePassFile><Root><Group><Name>G</Name><Entry><String><Key>Notes</Key>"
+                                               "<Value>")
+                                 << QByteArray("</Value></String></Entry></Group></Root></KeePassFile>\n");
+    QTest::newRow("bitwarden json") << QByteArray(
+                                           "{\"encrypted\": false, \"items\": [{\"name\": \"site\", \"notes\": \"")
+                                    << QByteArray("\"}]}\n");
+}
+
+// A field far beyond what an import takes is refused while the memory used stays within a small
+// multiple of the file: the whole import runs in a child whose address space ends three file sizes
+// (and a little) beyond what it had, where a reading that held the field several times over ran
+// out of memory before it could refuse it.
+void TestDocumentMemory::hugeFieldIsRefusedInLittleMemory()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    TempFolder dir;
+    const QString path = dir.filePath(QStringLiteral("huge"));
+    constexpr qint64 fieldBytes = 24 * MiB;
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QVERIFY(f.write(before) == before.size());
+        const QByteArray block(int(MiB), 'n');
+        for (qint64 written = 0; written < fieldBytes; written += block.size())
+            QCOMPARE(f.write(block), qint64(block.size()));
+        QVERIFY(f.write(after) == after.size());
+    }
+    const qint64 fileSize = QFileInfo(path).size();
+    const int verdict = runWithAddressSpaceHeadroom(3 * fileSize + 16 * MiB, [&path] {
+        foreign::ImportedData data;
+        foreign::ImportError error;
+        bool outOfMemory = false;
+        if (foreign::readForeignFile(path, QStringLiteral("Item"), data, error, &outOfMemory))
+            return 1;
+        if (outOfMemory)
+            return 2;
+        return error.what.contains(QStringLiteral("more than")) ? 0 : 3;
     });
     QCOMPARE(verdict, 0);
 }

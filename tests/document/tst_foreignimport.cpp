@@ -9,6 +9,7 @@
 #include "document/ForeignImport.h"
 
 #include <QFile>
+#include <QStringEncoder>
 #include <QtTest>
 
 using namespace foreign;
@@ -87,7 +88,11 @@ private slots:
     void ourJsonKeepsNoFtpMark();
     void splitTotpLine_data();
     void splitTotpLine();
+    void importerCases_data();
+    void importerCases();
     void csvExport();
+    void csvFormulasAreGuarded_data();
+    void csvFormulasAreGuarded();
     void exportReadBack_data();
     void exportReadBack();
     void xmlExportLeavesOutWhatXmlCannotCarry();
@@ -507,6 +512,127 @@ void TestForeignImport::splitTotpLine()
     QCOMPARE(gotTotp, totp);
 }
 
+namespace {
+
+// A KeePass export: the root group "Root" (its UUID "ROOT") holding the entry "kept" and the group
+// "Bin" (its UUID "BIN") holding the entry "deleted", with RecycleBinUUID bin.
+QByteArray keepassWithBin(const QByteArray& bin, const QByteArray& extraEntry = QByteArray())
+{
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<KeePassFile><Meta><RecycleBinUUID>" + bin +
+           "</RecycleBinUUID></Meta><Root><Group><UUID>ROOT</UUID><Name>Root</Name>\n"
+           "<Entry><String><Key>Title</Key><Value>kept</Value></String>" +
+           extraEntry +
+           "</Entry>\n<Group><UUID>BIN</UUID><Name>Bin</Name>\n"
+           "<Entry><String><Key>Title</Key><Value>deleted</Value></String></Entry></Group>\n"
+           "</Group></Root></KeePassFile>\n";
+}
+
+QByteArray utf16(const QByteArray& utf8, bool littleEndian, bool mark)
+{
+    QStringEncoder encoder(littleEndian ? QStringEncoder::Utf16LE : QStringEncoder::Utf16BE);
+    QByteArray out = encoder(QString::fromUtf8(utf8));
+    if (mark)
+        out.prepend(littleEndian ? "\xFF\xFE" : "\xFE\xFF");
+    return out;
+}
+
+} // namespace
+
+void TestForeignImport::importerCases_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("format");         // as detected from the content
+    QTest::addColumn<QString>("error");      // part of the refusal; empty when the file is read
+    QTest::addColumn<QStringList>("names");  // the entries that come in
+    QTest::addColumn<QStringList>("losses"); // describeLosses()
+    QTest::addColumn<bool>("mustAgree");     // losesSomething()
+
+    const QByteArray bitwarden = "{\"encrypted\": false, \"folders\": [], \"items\": [{\"type\": 1, \"name\": \"a\"}]";
+    QTest::newRow("keepass: the recycle bin named as the root group keeps everything")
+        << keepassWithBin("ROOT") << int(Format::KeePassXml) << "" << QStringList{"kept", "deleted"} << QStringList()
+        << false;
+    QTest::newRow("keepass: the recycle bin inside the root leaves, said")
+        << keepassWithBin("BIN") << int(Format::KeePassXml) << "" << QStringList{"kept"}
+        << QStringList{"1 entry of the recycle bin left out"} << false;
+    QTest::newRow("keepass: every entry in the recycle bin")
+        << keepassWithBin("BIN").replace("<Entry><String><Key>Title</Key><Value>kept</Value></String></Entry>", "")
+        << int(Format::KeePassXml) << "" << QStringList()
+        << QStringList{"1 entry of the recycle bin left out", "none of its 1 entry can be imported"} << true;
+    QTest::newRow("keepass: an attachment has no place")
+        << keepassWithBin("BIN", "<Binary><Key>scan.pdf</Key><Value Ref=\"0\"/></Binary>") << int(Format::KeePassXml)
+        << "" << QStringList{"kept"}
+        << QStringList{"line 3, entry \"Root/kept\": attachment \"scan.pdf\" left out",
+                       "1 entry of the recycle bin left out"}
+        << true;
+    QTest::newRow("keepass: UTF-16 with its mark")
+        << utf16(keepassWithBin("BIN").replace("utf-8", "utf-16"), true, true) << int(Format::KeePassXml) << ""
+        << QStringList{"kept"} << QStringList{"1 entry of the recycle bin left out"} << false;
+    QTest::newRow("keepass: UTF-16 big-endian without a mark")
+        << utf16(keepassWithBin("BIN").replace("utf-8", "utf-16"), false, false) << int(Format::KeePassXml) << ""
+        << QStringList{"kept"} << QStringList{"1 entry of the recycle bin left out"} << false;
+    QTest::newRow("csv: UTF-16 with its mark")
+        << utf16("name,password\nsite,s\xc3\xa9same\n", true, true) << int(Format::Csv) << "" << QStringList{"site"}
+        << QStringList() << false;
+    QTest::newRow("bitwarden: items twice") << bitwarden + ", \"items\": []}" << int(Format::BitwardenJson)
+                                            << "line 1, column 74: the key \"items\" appears twice in one object"
+                                            << QStringList() << QStringList() << false;
+    QTest::newRow("bitwarden: a key twice, once escaped")
+        << QByteArray("{\"items\": [{\"name\": \"a\", \"n\\u0061me\": \"b\"}]}") << int(Format::BitwardenJson)
+        << "the key \"name\" appears twice" << QStringList() << QStringList() << false;
+    QTest::newRow("bitwarden: encrypted, said as a string")
+        << QByteArray("{\"encrypted\": \"true\", \"items\": [{\"name\": \"2.x|y|z\"}]}") << int(Format::BitwardenJson)
+        << "encrypted: expected true or false" << QStringList() << QStringList() << false;
+    QTest::newRow("bitwarden: encrypted, its key check present")
+        << QByteArray("{\"encrypted\": false, \"encKeyValidation_DO_NOT_EDIT\": \"2.a|b|c\", \"items\": []}")
+        << int(Format::BitwardenJson) << "this Bitwarden export is encrypted" << QStringList() << QStringList()
+        << false;
+    QTest::newRow("bitwarden: protected by a password")
+        << QByteArray("{\"encrypted\": true, \"passwordProtected\": true, \"salt\": \"x\", \"data\": \"y\"}")
+        << int(Format::BitwardenJson) << "protected by a password" << QStringList() << QStringList() << false;
+    QTest::newRow("bitwarden: custom values of every kind")
+        << QByteArray("{\"items\": [{\"name\": \"a\", \"fields\": [{\"name\": \"pin\", \"value\": 1234},"
+                      " {\"name\": \"on\", \"value\": true}, {\"name\": \"linked\", \"value\": null},"
+                      " {\"name\": \"odd\", \"value\": {\"x\": 1}}]}]}")
+        << int(Format::BitwardenJson) << "" << QStringList{"a"}
+        << QStringList{"items[0].fields[3]: the value of \"odd\" is no text, left out"} << true;
+    QTest::newRow("our json: entries twice")
+        << QByteArray("{\"groups\": [], \"entries\": [{\"name\": \"a\"}], \"entries\": []}") << int(Format::Json)
+        << "the key \"entries\" appears twice" << QStringList() << QStringList() << false;
+}
+
+// The cases of other managers' files that lost entries without a word: each is read whole, said,
+// or refused.
+void TestForeignImport::importerCases()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, format);
+    QFETCH(QString, error);
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, losses);
+    QFETCH(bool, mustAgree);
+    QCOMPARE(int(foreign::detectFormat(bytes)), format);
+    ImportedData data;
+    ImportError fault;
+    const bool ok = readForeign(bytes, Format(format), QStringLiteral("Item"), data, fault);
+    if (!error.isEmpty()) {
+        QVERIFY(!ok);
+        QVERIFY2(fault.text().contains(error), qPrintable(fault.text()));
+        QVERIFY(data.entries.empty());
+        return;
+    }
+    QVERIFY2(ok, qPrintable(fault.text()));
+    QStringList got;
+    for (const auto& e : data.entries)
+        got << e->Name;
+    QCOMPARE(got, names);
+    QCOMPARE(describeLosses(data), losses);
+    QCOMPARE(losesSomething(data), mustAgree);
+    if (QTest::currentDataTag() == QLatin1String("bitwarden: custom values of every kind"))
+        QCOMPARE(data.entries[0]->Notes, QStringLiteral("pin: 1234\r\non: true"));
+    if (QTest::currentDataTag() == QLatin1String("csv: UTF-16 with its mark"))
+        QCOMPARE(data.entries[0]->Password, QStringLiteral("s\u00e9same"));
+}
+
 void TestForeignImport::csvExport()
 {
     DocumentState doc;
@@ -529,8 +655,7 @@ void TestForeignImport::csvExport()
     QCOMPARE(r.entries, 2);
     // Two top-level groups and an entry without group: written under "Root", that entry in it.
     QCOMPARE(QString::fromUtf8(out.bytes()),
-             QStringLiteral("\"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\",\"TOTP\",\"Icon\",\"Last "
-                            "Modified\",\"Created\"\n"
+             QStringLiteral("Group,Title,Username,Password,URL,Notes,TOTP,Icon,Last Modified,Created\n"
                             "\"Root\",\"loose\",\"\",\"\",\"\",\"\",\"\",\"0\",\"\",\"\"\n"
                             "\"Root/A/B\",\"Say \"\"hi\"\", twice\",\"zoé\",\"p\"\"w\",\"\",\"one\ntwo\","
                             "\"otpauth://totp/x?secret=A\",\"0\",\"\",\"2024-01-15T08:00:00Z\"\n"));
@@ -549,6 +674,73 @@ void TestForeignImport::csvExport()
     QVERIFY(exportToBytes(doc, ExportFormat::KeePassXml, xml).ok);
     QCOMPARE(xml.bytes().count("<CreationTime>"), 1);
     QVERIFY(xml.bytes().contains("<CreationTime>2024-01-15T08:00:00Z</CreationTime>"));
+}
+
+void TestForeignImport::csvFormulasAreGuarded_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("written"); // between the quotes of the CSV file
+    QTest::newRow("command") << "=cmd|' /C calc'!A0"
+                             << "'=cmd|' /C calc'!A0";
+    QTest::newRow("plus") << "+SUM(1+1)*cmd|' /C calc'!A0"
+                          << "'+SUM(1+1)*cmd|' /C calc'!A0";
+    QTest::newRow("minus") << "-2+3"
+                           << "'-2+3";
+    QTest::newRow("at") << "@SUM(1,2)"
+                        << "'@SUM(1,2)";
+    QTest::newRow("link") << "=HYPERLINK(\"x\",\"y\")"
+                          << "'=HYPERLINK(\"\"x\"\",\"\"y\"\")";
+    QTest::newRow("tab") << "\t=1"
+                         << "'\t=1";
+    QTest::newRow("lone carriage return") << "\r=1"
+                                          << "'\r=1";
+    QTest::newRow("line break first: no formula") << "\r\n=1"
+                                                  << "\n=1";
+    QTest::newRow("apostrophe before a formula") << "'=1"
+                                                 << "''=1";
+    QTest::newRow("two apostrophes") << "''-1"
+                                     << "'''-1";
+    QTest::newRow("apostrophe alone") << "'x"
+                                      << "'x";
+    QTest::newRow("equals inside") << "a=b"
+                                   << "a=b";
+}
+
+// A field a spreadsheet would run gets a "'" in front in our CSV; our import takes it away, and only
+// from our own files: the same text from another manager's export is kept as it is.
+void TestForeignImport::csvFormulasAreGuarded()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, written);
+    DocumentState doc;
+    TGroupe* g = doc.addGroup(field);
+    auto e = NewEntry(g, field);
+    e->Login = field;
+    e->Password = field;
+    e->WebAddress = field;
+    doc.appendEntry(std::move(e));
+    SecureBytes out;
+    QVERIFY(exportToBytes(doc, ExportFormat::Csv, out).ok);
+    // The group (as the root), the name, the login, the password and the web address.
+    QCOMPARE(QString::fromUtf8(out.bytes()).count(QLatin1Char('"') + written + QLatin1Char('"')), 5);
+
+    ImportedData data;
+    ImportError error;
+    QVERIFY2(readCsv(out.bytes(), QStringLiteral("Item"), data, error), qPrintable(error.text()));
+    QCOMPARE(data.entries.size(), size_t(1));
+    // A CR LF is written as a line feed: the one change a CSV export makes anyway.
+    const QString back = field == QLatin1String("\r\n=1") ? QStringLiteral("\n=1") : field;
+    QCOMPARE(data.entries[0]->Login, back);
+    QCOMPARE(data.entries[0]->Password, back);
+    QCOMPARE(data.entries[0]->WebAddress, back);
+    QCOMPARE(data.groupPath(data.entryGroup[0]), back);
+
+    // KeePassXC's header (quoted) is no file of ours: nothing is taken away.
+    QByteArray foreignCsv = out.bytes();
+    foreignCsv.replace(QByteArray(kOwnCsvHeader), "\"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\","
+                                                  "\"TOTP\",\"Icon\",\"Last Modified\",\"Created\"");
+    QVERIFY(readCsv(foreignCsv, QStringLiteral("Item"), data, error));
+    QCOMPARE(data.entries[0]->Password, written.replace(QLatin1String("\"\""), QLatin1String("\"")));
 }
 
 void TestForeignImport::exportReadBack_data()

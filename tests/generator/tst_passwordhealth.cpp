@@ -14,6 +14,8 @@
 
 #include <algorithm>
 
+#include <sys/stat.h>
+
 using testsupport::TempFolder;
 
 namespace {
@@ -56,6 +58,8 @@ private slots:
     void strengthWords();
     void generatorDefaultsAreNeverWeak();
     void brokenBreachListIsAnError();
+    void listItCannotVouchFor_data();
+    void listItCannotVouchFor();
     void megabytePasswordsAreQuick();
 };
 
@@ -265,6 +269,93 @@ void TestPasswordHealth::brokenBreachListIsAnError()
     QVERIFY(!health::Analyze(doc, options));
     QVERIFY(!list.open(dir.filePath(QStringLiteral("missing.txt"))));
     QVERIFY(!list.error().isEmpty());
+}
+
+void TestPasswordHealth::listItCannotVouchFor_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("fault");
+    QTest::newRow("a pipe") << "pipe" << int(BreachList::Fault::NotAFile);
+    QTest::newRow("an endless device") << "/dev/zero" << int(BreachList::Fault::NotAFile);
+    QTest::newRow("random bytes without end") << "/dev/urandom" << int(BreachList::Fault::NotAFile);
+    QTest::newRow("a folder") << "folder" << int(BreachList::Fault::NotAFile);
+    QTest::newRow("lines in reverse order") << "reversed" << int(BreachList::Fault::NotInOrder);
+    QTest::newRow("lines shuffled") << "shuffled" << int(BreachList::Fault::NotInOrder);
+    QTest::newRow("two lines swapped") << "swapped" << int(BreachList::Fault::NotInOrder);
+    QTest::newRow("a hash that is no hex") << "not hex" << int(BreachList::Fault::NotThisFormat);
+}
+
+// What cannot answer for a password is refused, never taken for "not breached": a file that is no
+// regular file (opened without waiting, so that a pipe never holds the search), lines out of order
+// met on the way, lines of another format.
+void TestPasswordHealth::listItCannotVouchFor()
+{
+    QFETCH(QString, kind);
+    QFETCH(int, fault);
+    TempFolder dir;
+    const QStringList passwords{"password", "123456", "letmein", "qwerty", "dragon"};
+    QList<QPair<QString, qint64>> known;
+    for (const QString& p : passwords)
+        known << qMakePair(p, qint64(5));
+    QList<QByteArray> lines = breachFile(known, 200).split('\n');
+    lines.removeLast(); // after the last line end
+    QString path = dir.filePath(QStringLiteral("list.txt"));
+    if (kind == QLatin1String("pipe")) {
+        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (kind.startsWith(QLatin1Char('/'))) {
+        path = kind;
+    } else if (kind == QLatin1String("folder")) {
+        path = dir.makeFolder(QStringLiteral("folder"));
+    } else {
+        if (kind == QLatin1String("reversed")) {
+            std::reverse(lines.begin(), lines.end());
+        } else if (kind == QLatin1String("shuffled")) {
+            QRandomGenerator random(11);
+            std::shuffle(lines.begin(), lines.end(), random);
+        } else if (kind == QLatin1String("swapped")) {
+            // The lines of one of the passwords and of the line before it.
+            const auto found = std::find_if(lines.begin(), lines.end(), [](const QByteArray& l) {
+                return l.startsWith(hexOf(QStringLiteral("dragon")));
+            });
+            const qsizetype at = found - lines.begin();
+            QVERIFY(at > 0 && at < lines.size());
+            lines.swapItemsAt(at, at - 1);
+        } else {
+            lines[100] = "G" + lines[100].mid(1);
+        }
+        QVERIFY(dir.writeFile(QStringLiteral("list.txt"), lines.join('\n') + '\n'));
+    }
+
+    QElapsedTimer timer;
+    timer.start();
+    BreachList list;
+    if (fault == int(BreachList::Fault::NotAFile)) {
+        QVERIFY(!list.open(path));
+    } else {
+        QVERIFY(list.open(path));
+        // Every password looked up, as a report does: the first that meets the fault stops it.
+        bool failed = false;
+        for (const QString& p : passwords) {
+            const std::optional<qint64> seen = list.count(p);
+            if (!seen) {
+                failed = true;
+                break;
+            }
+            QCOMPARE(*seen, qint64(5));
+        }
+        QVERIFY(failed);
+    }
+    QCOMPARE(int(list.fault()), fault);
+    QVERIFY(!list.error().isEmpty());
+    QVERIFY(timer.elapsed() < 5000);
+
+    // The search the window runs away from its thread says the same.
+    QList<QByteArray> hashes;
+    for (const QString& p : passwords)
+        hashes << hexOf(p);
+    const health::BreachCounts counts = health::LookUpBreaches(path, hashes);
+    QCOMPARE(counts.fault, fault);
+    QVERIFY(counts.counts.isEmpty());
 }
 
 // A document is anybody's file: passwords of megabytes are scored in linear time (a search of the

@@ -6,6 +6,9 @@
 #include <QDir>
 #include <QtTest>
 
+#include <pwd.h>
+#include <unistd.h>
+
 using testsupport::TempFolder;
 
 namespace {
@@ -446,21 +449,28 @@ void TestSettings::filePath()
 {
     TempFolder dir;
     const QString chosen = dir.filePath(QStringLiteral("elsewhere.ini"));
+    const QByteArray savedIni = qgetenv("TRESORIN_INI");
     qputenv("TRESORIN_INI", chosen.toLocal8Bit());
     QCOMPARE(settingsFilePath(), chosen);
+    QCOMPARE(settingsFilePathFor(dir.path()), chosen);
     qunsetenv("TRESORIN_INI");
-    // The test's own folder is writable: the file goes beside the executable.
-    QCOMPARE(settingsFilePath(), QCoreApplication::applicationDirPath() + QStringLiteral("/Tresorin.ini"));
+    // Without the variable, the rules below for the folder of this executable.
+    QCOMPARE(settingsFilePath(), settingsFilePathFor(QCoreApplication::applicationDirPath()));
+    if (!savedIni.isNull())
+        qputenv("TRESORIN_INI", savedIni);
 }
 
 void TestSettings::filePathFallback_data()
 {
     QTest::addColumn<QString>("executableDir"); // inside the temporary folder; empty for unknown
     QTest::addColumn<bool>("beside");
-    QTest::newRow("writable folder") << "bin" << true;
-    QTest::newRow("read-only folder") << "locked" << false;
+    // A writable folder is no reason to write there: only a file already there makes it portable.
+    QTest::newRow("writable folder, no settings file") << "bin" << false;
+    QTest::newRow("settings file of the user: portable") << "portable" << true;
+    QTest::newRow("read-only folder with the user's file") << "locked" << true;
+    QTest::newRow("settings file of another user") << "shared" << false;
+    QTest::newRow("a folder named like the file") << "folder" << false;
     QTest::newRow("missing folder") << "gone" << false;
-    QTest::newRow("a file, not a folder") << "plain" << false;
     QTest::newRow("unknown folder") << "" << false;
 }
 
@@ -470,11 +480,22 @@ void TestSettings::filePathFallback()
     QFETCH(bool, beside);
     TempFolder dir;
     dir.makeFolder(QStringLiteral("bin"));
-    dir.writeFile(QStringLiteral("plain"), "x");
-    const QString locked = dir.makeFolder(QStringLiteral("locked"));
+    dir.writeFile(QStringLiteral("portable/Tresorin.ini"), "[Main]\r\n");
+    dir.writeFile(QStringLiteral("shared/Tresorin.ini"), "[Main]\r\n");
+    dir.makeFolder(QStringLiteral("folder/Tresorin.ini"));
+    dir.writeFile(QStringLiteral("locked/Tresorin.ini"), "[Main]\r\n");
+    const QString locked = dir.filePath(QStringLiteral("locked"));
     QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    if (executableDir == QLatin1String("locked") && QFileInfo(locked).isWritable())
-        QSKIP("The folder's permissions do not bind this user");
+    if (executableDir == QLatin1String("shared")) {
+        // Only root can give a file away.
+        if (geteuid() != 0)
+            QSKIP("a file of another user needs root to be made");
+        const passwd* nobody = getpwnam("nobody");
+        QVERIFY(nobody);
+        QCOMPARE(chown(QFile::encodeName(dir.filePath(QStringLiteral("shared/Tresorin.ini"))).constData(),
+                       nobody->pw_uid, nobody->pw_gid),
+                 0);
+    }
 
     const QString config = dir.filePath(QStringLiteral("config"));
     const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
@@ -494,12 +515,14 @@ void TestSettings::filePathFallback()
     QCOMPARE(path,
              beside ? exeDir + QStringLiteral("/Tresorin.ini") : config + QStringLiteral("/tresorin/Tresorin.ini"));
     if (!beside) {
-        // The fallback folder is made on the first save.
+        // The configuration folder is made on the first save; nothing appears beside the program.
         Settings s;
         s.Len = 12;
         QString error;
         QVERIFY2(s.save(path, &error), qPrintable(error));
         QCOMPARE(Settings::load(path).Len, 12);
+        if (executableDir == QLatin1String("bin"))
+            QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("bin/Tresorin.ini"))));
     }
 }
 

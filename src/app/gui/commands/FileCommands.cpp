@@ -17,13 +17,16 @@
 #include "document/gui/TBoiteMetaPass.h"
 #include "lang/LangTable.h"
 #include "lang/gui/ShowMsg.h"
+#include "platform/DocumentLock.h"
 #include "platform/RecentDocs.h"
+#include "platform/SingleInstance.h"
 #include "platform/gui/FileDialogs.h"
 #include "settings/Settings.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 FileCommands::FileCommands(DocumentState& doc, DocumentPipeline& pipeline, DocumentView& view, Settings& settings,
                            const Commands& commands, CommandEnabler& enabler, SearchCommand& search,
@@ -79,6 +82,10 @@ bool FileCommands::SaveDocumentAs()
     if (picked.isEmpty())
         return false;
     const QString chosen = SaveAsFileName(picked);
+    // Never over a document another window has open: its next save would drop this one.
+    const auto release = qScopeGuard([this] { done(); });
+    if (!reserve(chosen, true))
+        return false;
     if (!m_pipeline.AskNewMetaPassword(chosen))
         return false;
     m_enabler.refresh(EnablingMoment::MetaPasswordChosen);
@@ -149,6 +156,9 @@ void FileCommands::OpenCommand()
         AskOpenFileName(m_view.window(), Msg(QStringLiteral("Ouverture")), m_openFolder, m_openFileName);
     if (path.isEmpty())
         return;
+    const auto release = qScopeGuard([this] { done(); });
+    if (!reserve(path))
+        return;
     setOpenDialogFile(path);
     m_pipeline.OpenDocument(path);
 }
@@ -160,9 +170,11 @@ void FileCommands::openRecentFile(int slot)
     const QString stored = m_settings.MRU[static_cast<size_t>(slot - 1)];
     if (stored.isEmpty())
         return;
-    if (!mayReplaceDocument())
+    const QString path = RecentFiles::pathToOpen(stored, QDir::currentPath());
+    const auto release = qScopeGuard([this] { done(); });
+    if (!reserve(path) || !mayReplaceDocument())
         return;
-    m_pipeline.OpenDocument(RecentFiles::pathToOpen(stored, QDir::currentPath()));
+    m_pipeline.OpenDocument(path);
 }
 
 void FileCommands::openFromAnotherStart(const QString& path)
@@ -171,7 +183,12 @@ void FileCommands::openFromAnotherStart(const QString& path)
         ShowMsg(FillPlaceholders(Msg(QStringLiteral("EmptyFilename")), {path}), MsgKind::Error, MsgCancel);
         return;
     }
-    if (!mayReplaceDocument())
+    // The document shown here already: the window came forward, which is all that was asked.
+    if (!m_doc.FtpMode && !m_doc.CurrentPath.isEmpty() &&
+        DocumentLock::keyFor(m_doc.CurrentPath) == DocumentLock::keyFor(path))
+        return;
+    const auto release = qScopeGuard([this] { done(); });
+    if (!reserve(path) || !mayReplaceDocument())
         return;
     setOpenDialogFile(path);
     m_pipeline.OpenDocument(path);
@@ -179,7 +196,8 @@ void FileCommands::openFromAnotherStart(const QString& path)
 
 void FileCommands::openDroppedFile(const QString& path)
 {
-    if (!mayReplaceDocument())
+    const auto release = qScopeGuard([this] { done(); });
+    if (!reserve(path) || !mayReplaceDocument())
         return;
     m_pipeline.OpenDocument(path);
 }
@@ -191,6 +209,9 @@ void FileCommands::openCommandLineDocument(const QString& typed)
         ShowMsg(FillPlaceholders(Msg(QStringLiteral("EmptyFilename")), {typed}), MsgKind::Error, MsgCancel);
         return;
     }
+    const auto release = qScopeGuard([this] { done(); });
+    if (!reserve(path))
+        return;
     const QString previousPassword = m_doc.MetaPassword;
     if (!AskMetaPassword(TBoiteMetaPass::Enter, m_doc.MetaPassword, path))
         return;
@@ -207,6 +228,40 @@ void FileCommands::openCommandLineDocument(const QString& typed)
     m_doc.SetModified(false);
     m_doc.CurrentPath = path;
     emit titleChanged();
+}
+
+// --- one window per document -----------------------------------------------------------------------
+
+bool FileCommands::reserve(const QString& path, bool replacing)
+{
+    std::shared_ptr<DocumentLock> lock;
+    switch (SingleInstance::reserveDocument(DocumentLock::keyFor(path), lock)) {
+    case SingleInstance::Reservation::Reserved:
+        m_reservation = std::move(lock);
+        return true;
+    case SingleInstance::Reservation::Unavailable:
+        return true;
+    case SingleInstance::Reservation::ShownElsewhere:
+        if (!replacing)
+            return false;
+        break;
+    case SingleInstance::Reservation::Unreachable:
+        break;
+    }
+    ShowMsg(FillPlaceholders(Msg(replacing ? QStringLiteral("OuvertAilleurs") : QStringLiteral("DejaOuvert")),
+                             {QDir::toNativeSeparators(path)}),
+            MsgKind::Error, MsgOK);
+    return false;
+}
+
+void FileCommands::done()
+{
+    m_reservation.reset();
+}
+
+bool FileCommands::reserved(const QString& canonicalPath) const
+{
+    return m_reservation && m_reservation->documentPath() == canonicalPath;
 }
 
 // --- merge ---------------------------------------------------------------------------------------

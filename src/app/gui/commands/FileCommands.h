@@ -3,8 +3,11 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 class ClipboardCommands;
 class CommandEnabler;
+class DocumentLock;
 class Commands;
 class DocumentPipeline;
 class DocumentState;
@@ -22,7 +25,8 @@ struct Settings;
 // files of the menu.
 //
 // Everything that replaces the open document goes through mayReplaceDocument() and then
-// resetDocument() or the pipeline's load.
+// resetDocument() or the pipeline's load. A document another window of the user has open is never
+// opened here: that window comes forward instead (reserve()).
 class FileCommands : public QObject
 {
     Q_OBJECT
@@ -73,6 +77,10 @@ public:
     // effort).
     void addToRecentDocuments(const QString& path);
 
+    // Whether an open or a Save as of this window holds the lock of the document at this
+    // canonical path for the moment.
+    bool reserved(const QString& canonicalPath) const;
+
     // The open dialog's memory: last folder and file name chosen.
     QString openDialogFolder() const { return m_openFolder; }
     QString openDialogFileName() const { return m_openFileName; }
@@ -87,6 +95,13 @@ signals:
     void recentFilesChanged();
 
 private:
+    // Before the document at path is opened (or written by Save as, `replacing`): its lock taken
+    // for this window until done() (the lock of the document shown then follows it). False when
+    // another window of the user has it open: that window was asked to come forward; that it did
+    // not answer, or that a Save as cannot replace it, is said; nothing is to be done here then.
+    bool reserve(const QString& path, bool replacing = false);
+    void done();
+
     DocumentState& m_doc;
     DocumentPipeline& m_pipeline;
     DocumentView& m_view;
@@ -100,4 +115,5 @@ private:
 
     QString m_openFolder;
     QString m_openFileName;
+    std::shared_ptr<DocumentLock> m_reservation;
 };

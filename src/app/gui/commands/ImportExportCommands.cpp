@@ -47,6 +47,30 @@ QString unstorableLine(const foreign::Unstorable& u)
     return line;
 }
 
+// One line per part of the file that does not come in, as the question lists them.
+QStringList lossLines(const foreign::ImportedData& data)
+{
+    QStringList lines;
+    for (const foreign::Dropped& d : data.dropped) {
+        // Worded as the lines of characters the document cannot hold: "line 2: "Root/a": attachment ...".
+        QString line = FillPlaceholders(
+            Msg(QStringLiteral("ImportChamp")),
+            {d.where, FillPlaceholders(Msg(d.kind == foreign::Dropped::Attachment ? QStringLiteral("ImportPieceJointe")
+                                                                                  : QStringLiteral("ImportValeur")),
+                                       {d.name})});
+        if (d.line > 0)
+            line = FillPlaceholders(Msg(QStringLiteral("ImportLigne")), {QString::number(d.line), line});
+        // Names come from the file: no control character of theirs reaches the box.
+        for (QChar& c : line)
+            if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0))
+                c = QLatin1Char('?');
+        lines << line;
+    }
+    if (data.entries.empty() && data.seen > 0)
+        lines << MsgCount(QStringLiteral("ImportAucun"), data.seen);
+    return lines;
+}
+
 QString failureText(const QString& fileName, const QString& reason)
 {
     return FillPlaceholders(Msg(QStringLiteral("ImportErreur")), {fileName, reason});
@@ -95,6 +119,18 @@ void ImportExportCommands::ImportCommand()
     }
     // The source's own root ("Passwords", "Root") is not kept under the group named after the file.
     foreign::dropSourceRoot(data);
+    // What the file holds that would not come in: said first, and imported without it only on Yes.
+    if (foreign::losesSomething(data)) {
+        QStringList lines = lossLines(data);
+        const qsizetype listed = qMin<qsizetype>(lines.size(), kListedFields);
+        if (lines.size() > listed)
+            lines = lines.mid(0, listed) << FillPlaceholders(Msg(QStringLiteral("ImportCarPlus")),
+                                                             {QString::number(lines.size() - listed)});
+        const QString question =
+            FillPlaceholders(Msg(QStringLiteral("ImportPertes")), {fileName, lines.join(QStringLiteral("\r\n"))});
+        if (ShowMsg(question, MsgKind::Confirmation, MsgYes | MsgNo, m_window) != MsgYes || !stillSameDocument())
+            return;
+    }
     foreign::nestUnder(data, fileName);
 
     const std::vector<foreign::Unstorable> found = foreign::findUnstorable(data, false);

@@ -36,6 +36,7 @@
 #include "lang/gui/ShowMsg.h"
 #include "lang/gui/ToolkitTranslation.h"
 #include "lang/gui/WindowTranslation.h"
+#include "platform/DocumentLock.h"
 #include "platform/DroppedFiles.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
@@ -623,8 +624,31 @@ void TfrmTresorin::refreshRecentFileCommands()
 
 void TfrmTresorin::checkSingleInstance()
 {
-    if (!m_settings.OneInstance)
+    // Another start asks the window of a document this process holds to come forward.
+    connect(SingleInstance::documentRequests(), &SingleInstance::showDocumentRequested, this,
+            [this](const QString& path) {
+                if ((m_documentLock && m_documentLock->documentPath() == path) ||
+                    (m_startReservation && m_startReservation->documentPath() == path) || m_files->reserved(path))
+                    wakeUp();
+            });
+    // Started with a document while another instance runs: that one opens it.
+    const QString document = m_commandLine.documentPath.isEmpty()
+                                 ? QString()
+                                 : CanonicalDocumentPath(m_commandLine.documentPath, QDir::currentPath());
+    if (m_settings.OneInstance && claimInstance(document))
         return;
+    // Whatever the option: a document another window of the user has open comes forward there,
+    // and this start ends. One that does not answer is said when the document would be opened.
+    if (!document.isEmpty() && QFileInfo(document).isFile() &&
+        SingleInstance::reserveDocument(DocumentLock::keyFor(document), m_startReservation) ==
+            SingleInstance::Reservation::ShownElsewhere) {
+        InstanceAnswered = true;
+        m_endRequested = true;
+    }
+}
+
+bool TfrmTresorin::claimInstance(const QString& document)
+{
     InstanceAnswered = false;
     m_instance = new SingleInstance(this);
     connect(m_instance, &SingleInstance::wakeUpRequested, this, &TfrmTresorin::wakeUp);
@@ -637,21 +661,17 @@ void TfrmTresorin::checkSingleInstance()
             m_files->openFromAnotherStart(path);
         },
         Qt::QueuedConnection);
-    // Started with a document while another instance runs: that one opens it.
-    const QString document = m_commandLine.documentPath.isEmpty()
-                                 ? QString()
-                                 : CanonicalDocumentPath(m_commandLine.documentPath, QDir::currentPath());
     switch (m_instance->claim(5000, document)) {
     case SingleInstance::Claim::First:
-        break;
+        return false;
     case SingleInstance::Claim::OtherAnswered:
         InstanceAnswered = true;
-        m_endRequested = true;
         break;
     case SingleInstance::Claim::OtherSilent:
-        m_endRequested = true;
         break;
     }
+    m_endRequested = true;
+    return true;
 }
 
 void TfrmTresorin::wakeUp()
@@ -731,6 +751,9 @@ void TfrmTresorin::FormActivate()
         m_autoType->applyShortcut(false);
     if (m_firstActivation && !m_commandLine.documentPath.isEmpty())
         m_files->openCommandLineDocument(m_commandLine.documentPath);
+    // The document opened holds its own lock now; the start's reservation goes.
+    if (m_firstActivation)
+        m_startReservation.reset();
     if (updateCheckDue())
         ActionMajWebExecute(nullptr);
     m_firstActivation = false;
@@ -862,6 +885,17 @@ void TfrmTresorin::SetModified(bool value)
 void TfrmTresorin::updateTitle()
 {
     setWindowTitle(DocumentTitle(m_doc.CurrentPath, m_doc.FtpMode, Msg(QStringLiteral("Sans titre"))));
+    followDocumentLock();
+}
+
+void TfrmTresorin::followDocumentLock()
+{
+    // The title follows CurrentPath, and so does the lock: a file of this computer shown here.
+    const QString key =
+        m_doc.FtpMode || m_doc.CurrentPath.isEmpty() ? QString() : DocumentLock::keyFor(m_doc.CurrentPath);
+    if (m_documentLock && m_documentLock->documentPath() == key)
+        return;
+    m_documentLock = key.isEmpty() ? nullptr : SingleInstance::holdDocument(key);
 }
 
 void TfrmTresorin::enableDocumentCommands()

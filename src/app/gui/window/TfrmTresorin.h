@@ -15,6 +15,7 @@
 class AutoTypeCommand;
 class ClipboardCommands;
 class CommandEnabler;
+class DocumentLock;
 class HealthCommand;
 class OneTimeCodes;
 class DocumentPipeline;
@@ -215,6 +216,10 @@ private:
     void applySettingsLayout();
     void writeSettings();
     void checkSingleInstance();
+    // With the one-instance option: true when another instance was found (this one ends).
+    bool claimInstance(const QString& document);
+    // The lock of the document shown follows CurrentPath: no other window of the user opens it.
+    void followDocumentLock();
     void applyLanguageTexts(const QString& code);
     void connectCommands();
     void swapFtpShortcuts();
@@ -263,6 +268,10 @@ private:
     QLabel* m_panels[4] = {};
     TransferPanel* m_transferPanel = nullptr;
     SingleInstance* m_instance = nullptr;
+    // The lock of the document shown, and the one the command line's document took at start
+    // until its open at the first activation.
+    std::shared_ptr<DocumentLock> m_documentLock;
+    std::shared_ptr<DocumentLock> m_startReservation;
     UpdateChecker* m_updates = nullptr;
 
     bool m_firstActivation = true;
