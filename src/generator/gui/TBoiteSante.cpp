@@ -1,5 +1,6 @@
 #include "generator/gui/TBoiteSante.h"
 
+#include "crypto/SecureBytes.h"
 #include "generator/BreachList.h"
 #include "lang/LangTable.h"
 #include "lang/gui/ShowMsg.h"
@@ -8,11 +9,13 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QThread>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -36,6 +39,24 @@ public:
         return QString::localeAwareCompare(text(column), other.text(column)) < 0;
     }
 };
+
+// What the window says when the breach list cannot serve.
+QString breachListFailure(const QString& path, const health::BreachCounts& result)
+{
+    const QString file = QDir::toNativeSeparators(path);
+    switch (BreachList::Fault(result.fault)) {
+    case BreachList::Fault::NotAFile:
+        return FillPlaceholders(Msg(QStringLiteral("SanteNonFichier")), {file});
+    case BreachList::Fault::NotInOrder:
+        return FillPlaceholders(Msg(QStringLiteral("SanteDesordre")), {file});
+    case BreachList::Fault::NotThisFormat:
+        return FillPlaceholders(Msg(QStringLiteral("SanteFormat")), {file});
+    case BreachList::Fault::Unreadable:
+    case BreachList::Fault::None:
+        break;
+    }
+    return FillPlaceholders(Msg(QStringLiteral("SanteListe")), {file}) + QStringLiteral("\r\n\r\n") + result.error;
+}
 
 } // namespace
 
@@ -96,59 +117,110 @@ bool TBoiteSante::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-bool TBoiteSante::fill(const DocumentState& doc, const health::Options& base, const QString& breachFile)
+void TBoiteSante::fill(const DocumentState& doc, const health::Options& options)
 {
-    health::Options options = base;
-    BreachList breaches;
-    if (!breachFile.isEmpty()) {
-        if (!breaches.open(breachFile)) {
-            ShowMsg(FillPlaceholders(Msg(QStringLiteral("SanteListe")), {QDir::toNativeSeparators(breachFile)}) +
-                        QStringLiteral("\r\n\r\n") + breaches.error(),
-                    MsgKind::Error, MsgOK);
-            return false;
-        }
-        options.breaches = &breaches;
-    }
     const std::optional<std::vector<health::Finding>> findings = health::Analyze(doc, options);
-    if (!findings) {
-        ShowMsg(FillPlaceholders(Msg(QStringLiteral("SanteListe")), {QDir::toNativeSeparators(breachFile)}),
-                MsgKind::Error, MsgOK);
-        return false;
-    }
     ListeSante->setSortingEnabled(false);
     ListeSante->clear();
-    for (const health::Finding& f : *findings) {
+    for (const health::Finding& f : findings.value_or(std::vector<health::Finding>())) {
         auto* item =
             new FindingItem(ListeSante, {Msg(QLatin1String(kKindKeys[int(f.kind)])), f.path, f.entry->Name, f.detail});
         item->setData(0, kEntryRole, QVariant::fromValue(static_cast<void*>(f.entry)));
         item->setData(kDetailColumn, kOrderRole, f.order);
     }
-    if (findings->empty())
+    if (findings && findings->empty())
         new QTreeWidgetItem(ListeSante, {Msg(QStringLiteral("SanteAucun"))});
     ListeSante->setSortingEnabled(true);
     // A current finding, so that Enter shows it rather than reaching the Close button.
     ListeSante->setCurrentItem(ListeSante->topLevelItem(0));
     for (int c = 0; c < 4; ++c)
         ListeSante->resizeColumnToContents(c);
-    return true;
+}
+
+void TBoiteSante::startSearch(const DocumentState& doc, const health::Options& options, const QString& path)
+{
+    stopSearch();
+    // The worker gets the hashes and the path by value, and leaves its outcome in `result`.
+    auto result = std::make_shared<health::BreachCounts>();
+    auto stop = std::make_shared<std::atomic<bool>>(false);
+    QList<QByteArray> hashes = health::PasswordHashes(doc);
+    m_stop = stop;
+    m_search = QThread::create([result, stop, path, hashes]() mutable {
+        *result = health::LookUpBreaches(path, hashes, stop.get());
+        for (QByteArray& h : hashes)
+            secureWipe(h);
+    });
+    for (QByteArray& h : hashes)
+        secureWipe(h);
+    btnHibp->setEnabled(false);
+    const DocumentTicket ticket(doc);
+    QThread* thread = m_search;
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    connect(thread, &QThread::finished, this, [this, thread, result, stop, ticket, &doc, options, path] {
+        if (m_search != thread)
+            return;
+        m_search = nullptr;
+        m_stop.reset();
+        btnHibp->setEnabled(true);
+        // Only for the document the search began with, still open as it was.
+        if (!*stop && ticket.stillOpen()) {
+            if (result->fault != int(BreachList::Fault::None)) {
+                ShowMsg(breachListFailure(path, *result), MsgKind::Error, MsgOK);
+                if (m_comparedFile == path)
+                    m_comparedFile.clear();
+            } else {
+                health::Options withCounts = options;
+                withCounts.breachCounts = &result->counts;
+                fill(doc, withCounts);
+                m_comparedFile = path;
+                ListeSante->setFocus();
+            }
+        }
+        emit searchEnded();
+    });
+    thread->start();
+}
+
+void TBoiteSante::stopSearch()
+{
+    if (!m_search)
+        return;
+    *m_stop = true;
+    m_search->wait();
+    // Its completion handler runs from the event loop and finds it no longer current.
+    m_search = nullptr;
+    m_stop.reset();
+    btnHibp->setEnabled(true);
+    emit searchEnded();
+}
+
+void TBoiteSante::waitForSearch()
+{
+    if (!m_search)
+        return;
+    QEventLoop wait;
+    connect(this, &TBoiteSante::searchEnded, &wait, &QEventLoop::quit);
+    wait.exec();
 }
 
 void TBoiteSante::ShowFindings(const DocumentState& doc, health::Options options, QString& breachFile,
                                const std::function<QString()>& askBreachList)
 {
-    // The list compared last stays compared; one that can no longer be read is said and dropped.
-    if (!fill(doc, options, breachFile)) {
-        breachFile.clear();
-        fill(doc, options, breachFile);
-    }
+    fill(doc, options);
+    // The list compared last is compared again; one that can no longer be read is said and dropped.
+    m_comparedFile = breachFile;
+    if (!breachFile.isEmpty())
+        startSearch(doc, options, breachFile);
     connect(btnHibp, &QPushButton::clicked, this, [&] {
         const QString chosen = askBreachList ? askBreachList() : QString();
-        if (!chosen.isEmpty() && fill(doc, options, chosen)) {
-            breachFile = chosen;
-            ListeSante->setFocus();
-        }
+        if (!chosen.isEmpty())
+            startSearch(doc, options, chosen);
     });
-    const auto disconnectButton = qScopeGuard([this] { disconnect(btnHibp, &QPushButton::clicked, this, nullptr); });
+    const auto done = qScopeGuard([&] {
+        disconnect(btnHibp, &QPushButton::clicked, this, nullptr);
+        stopSearch();
+        breachFile = m_comparedFile;
+    });
     if (!ModalSeam::active()) {
         ListeSante->setFocus();
         PlaceDialogOverOwner(this);
@@ -156,12 +228,13 @@ void TBoiteSante::ShowFindings(const DocumentState& doc, health::Options options
         return;
     }
     for (;;) {
+        waitForSearch();
         const QVariant answer =
             ModalSeam::ask({QStringLiteral("BoiteSante"), QString::number(ListeSante->topLevelItemCount())});
         const QString text = answer.typeId() == QMetaType::QString ? answer.toString() : QString();
         if (text == QLatin1String("hibp")) {
             btnHibp->click();
-            continue;
+            continue; // the next answer comes once the search is over
         }
         if (text.startsWith(QLatin1String("enter:"))) {
             QTreeWidgetItem* item = ListeSante->topLevelItem(text.mid(6).toInt());
