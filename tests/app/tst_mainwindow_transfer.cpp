@@ -260,8 +260,8 @@ void TestTransferWindow::importWithLosses()
     ModalSeam::pushAnswer(answer);
     w->action(QStringLiteral("ActionImporter"))->trigger();
     QCOMPARE(shownMessages(), QStringList{"Parts of \"vault.json\" have no place in a document and would be left "
-                                          "out:\r\n\r\n\"items[0].fields[0]\" : the value of \"odd\" is no text\r\n\r\n"
-                                          "Import the rest ?"});
+                                          "out:\r\n\r\n\"items[0].fields[0]\": the value of \"odd\" is no text\r\n\r\n"
+                                          "Import the rest?"});
     QCOMPARE(ModalSeam::shown().last().kind, int(MsgKind::Confirmation));
     DocumentState& doc = w->doc();
     QCOMPARE(doc.entryCount(), answer == MsgYes ? 2 : 1);

@@ -915,7 +915,7 @@ void TestCli::hostileTextIsShownNotObeyed_data()
     QTest::newRow("search: password shown")
         << QStringList{"search", "--show-passwords", "DOC", "evil"} << true << "\tp\\x08\\x08";
     QTest::newRow("analyze: group, name, detail")
-        << QStringList{"analyze", "DOC"} << true << "reused\tG\\x1b[2J\tx\\x1b]0;pwned\\x07y evil\tG\\x1b[2J\\w\\x1bin";
+        << QStringList{"analyze", "DOC"} << true << "reused\tG\\x1b[2J\tx\\x1b]0;pwned\\x07y evil\tG\\x1b[2J/w\\x1bin";
     QTest::newRow("totp: the entries listed")
         << QStringList{"totp", "DOC", "w"} << false << "G\\x1b[2J\tx\\x1b]0;pwned\\x07y evil";
     QTest::newRow("info: the header") << QStringList{"info", "DOC"} << true << "srv\\x1b[31m\\x7f";
